@@ -1,0 +1,184 @@
+// Build-time tool: turns resources/strings.txt into C++ source holding the string table
+// as blocks of 16 length-prefixed UTF-16LE records, one set of blocks per language.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Fail {
+    std::string message;
+};
+
+std::u16string toUtf16(const std::string& s, int line) {
+    std::u16string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::uint32_t cp = 0;
+        std::size_t len = 0;
+        if (c < 0x80) {
+            cp = c;
+            len = 1;
+        } else if ((c & 0xE0) == 0xC0) {
+            cp = c & 0x1Fu;
+            len = 2;
+        } else if ((c & 0xF0) == 0xE0) {
+            cp = c & 0x0Fu;
+            len = 3;
+        } else if ((c & 0xF8) == 0xF0) {
+            cp = c & 0x07u;
+            len = 4;
+        } else {
+            throw Fail{"invalid UTF-8 on line " + std::to_string(line)};
+        }
+        if (i + len > s.size()) throw Fail{"truncated UTF-8 on line " + std::to_string(line)};
+        for (std::size_t k = 1; k < len; ++k) {
+            const auto cc = static_cast<unsigned char>(s[i + k]);
+            if ((cc & 0xC0) != 0x80) throw Fail{"invalid UTF-8 on line " + std::to_string(line)};
+            cp = (cp << 6) | (cc & 0x3Fu);
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+// The text of an entry line: everything between the first and the last double quote.
+std::string quoted(const std::string& line, int lineNo) {
+    const auto first = line.find('"');
+    const auto last = line.rfind('"');
+    if (first == std::string::npos || last == first)
+        throw Fail{"expected a quoted text on line " + std::to_string(lineNo)};
+    return line.substr(first + 1, last - first - 1);
+}
+
+struct Table {
+    std::map<std::string, int> languages;                      // code -> language id
+    std::map<int, std::map<int, std::u16string>> texts;        // language id -> id -> text
+};
+
+Table parse(std::istream& in) {
+    Table t;
+    std::string line;
+    int lineNo = 0;
+    int lastLang = -1;
+    int lastId = -1;
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::size_t p = line.find_first_not_of(" \t");
+        if (p == std::string::npos || line[p] == '#') continue;
+        if (line[p] == '+') {
+            if (lastLang < 0) throw Fail{"continuation without an entry on line " + std::to_string(lineNo)};
+            t.texts[lastLang][lastId] += u'\n';
+            t.texts[lastLang][lastId] += toUtf16(quoted(line, lineNo), lineNo);
+            continue;
+        }
+        std::istringstream ls(line);
+        std::string first, second;
+        ls >> first >> second;
+        if (first == "language") {
+            int id = 0;
+            ls >> id;
+            if (id <= 0 || id > 0xFFFF) throw Fail{"bad language id on line " + std::to_string(lineNo)};
+            t.languages[second] = id;
+            continue;
+        }
+        int id = 0;
+        try {
+            id = std::stoi(first);
+        } catch (...) {
+            throw Fail{"expected an entry id on line " + std::to_string(lineNo)};
+        }
+        if (id < 0 || id > 0xFFFF) throw Fail{"entry id out of range on line " + std::to_string(lineNo)};
+        auto lang = t.languages.find(second);
+        if (lang == t.languages.end()) throw Fail{"unknown language '" + second + "' on line " + std::to_string(lineNo)};
+        auto& slot = t.texts[lang->second];
+        if (slot.count(id)) throw Fail{"duplicate entry " + first + " " + second + " on line " + std::to_string(lineNo)};
+        const auto text = toUtf16(quoted(line, lineNo), lineNo);
+        if (text.size() > 0xFFFF) throw Fail{"text too long on line " + std::to_string(lineNo)};
+        slot[id] = text;
+        lastLang = lang->second;
+        lastId = id;
+    }
+    return t;
+}
+
+std::vector<unsigned char> encodeBlock(const std::map<int, std::u16string>& texts, int block) {
+    std::vector<unsigned char> bytes;
+    for (int n = (block - 1) * 16; n < block * 16; ++n) {
+        auto it = texts.find(n);
+        const std::u16string text = it == texts.end() ? std::u16string() : it->second;
+        bytes.push_back(static_cast<unsigned char>(text.size() & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(text.size() >> 8));
+        for (char16_t u : text) {
+            bytes.push_back(static_cast<unsigned char>(u & 0xFF));
+            bytes.push_back(static_cast<unsigned char>(u >> 8));
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: StringTableCompiler <strings.txt> <output.cpp>\n";
+        return 2;
+    }
+    try {
+        std::ifstream in(argv[1], std::ios::binary);
+        if (!in) throw Fail{std::string("cannot read ") + argv[1]};
+        const Table t = parse(in);
+        int minBlock = 0x10000, maxBlock = 0;
+        for (const auto& [lang, texts] : t.texts)
+            for (const auto& [id, text] : texts) {
+                minBlock = std::min(minBlock, id / 16 + 1);
+                maxBlock = std::max(maxBlock, id / 16 + 1);
+            }
+        std::ostringstream out;
+        out << "// Generated from strings.txt by StringTableCompiler. Do not edit.\n"
+               "#include \"platform/EmbeddedStringBlocks.h\"\n\n"
+               "namespace quenvor::platform {\nnamespace {\n";
+        std::ostringstream index;
+        int count = 0;
+        for (const auto& [code, lang] : t.languages) {
+            (void)code;
+            const auto& texts = t.texts.count(lang) ? t.texts.at(lang) : std::map<int, std::u16string>{};
+            for (int b = minBlock; b <= maxBlock; ++b) {
+                const auto bytes = encodeBlock(texts, b);
+                out << "const unsigned char kBlock_" << lang << "_" << b << "[] = {";
+                for (std::size_t i = 0; i < bytes.size(); ++i) {
+                    if (i % 16 == 0) out << "\n    ";
+                    out << static_cast<int>(bytes[i]) << ",";
+                }
+                out << "\n};\n";
+                index << "    {" << lang << ", " << b << ", kBlock_" << lang << "_" << b << ", sizeof(kBlock_"
+                      << lang << "_" << b << ")},\n";
+                ++count;
+            }
+        }
+        out << "const EmbeddedStringBlock kBlocks[] = {\n" << index.str() << "};\n}  // namespace\n\n"
+            << "std::span<const EmbeddedStringBlock> embeddedStringBlocks() {\n"
+            << "    return {kBlocks, " << count << "};\n}\n\n}  // namespace quenvor::platform\n";
+        std::ofstream o(argv[2], std::ios::binary | std::ios::trunc);
+        o << out.str();
+        if (!o) throw Fail{std::string("cannot write ") + argv[2]};
+    } catch (const Fail& f) {
+        std::cerr << argv[1] << ": " << f.message << "\n";
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Takes a screenshot of each page of the real window under Xvfb, clicking the tabs as a
+# user would. Usage: scripts/screenshots.sh <quenvor binary> <output folder> [language id]
+set -euo pipefail
+bin=$(readlink -f "$1"); out=$(readlink -f "$2"); lang=${3:-1053}
+need=()
+for t in import xdotool xvfb-run; do command -v "$t" >/dev/null || need+=("$t"); done
+if [ ${#need[@]} -gt 0 ]; then
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get install -y -qq --no-install-recommends imagemagick xdotool xvfb xauth >/dev/null
+fi
+mkdir -p "$out"
+home=$(mktemp -d)
+mkdir -p "$home/.config/QUENVOR"
+printf '[SETTINGS]\nLANGUAGE=%s\n' "$lang" > "$home/.config/QUENVOR/QUENVOR.conf"
+suffix=""; [ "$lang" = 1034 ] && suffix="-es"
+export HOME=$home XDG_CONFIG_HOME=$home/.config
+xvfb-run -a -s "-screen 0 700x500x24" bash -c '
+  "'"$bin"'" & pid=$!
+  for i in $(seq 50); do win=$(xdotool search --name "^Quenvor$" 2>/dev/null | head -1) && [ -n "$win" ] && break; sleep 0.2; done
+  sleep 1
+  shoot() { xdotool mousemove 690 490; sleep 0.4; import -window "$win" "'"$out"'/$1'"$suffix"'.png"; }
+  click() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep 0.5; }
+  shoot page1-tracks
+  click 210 40; shoot page2-shredder
+  click 330 40; shoot page3-settings
+  click 445 40; shoot page4-about
+  kill $pid
+'
+rm -rf "$home"

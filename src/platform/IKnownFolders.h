@@ -1,0 +1,19 @@
+#pragma once
+#include <filesystem>
+
+namespace quenvor::platform {
+
+// Where the system and the desktop keep things for the current user.
+class IKnownFolders {
+public:
+    virtual ~IKnownFolders() = default;
+    virtual std::filesystem::path programFolder() = 0;  // the running executable's folder
+    virtual std::filesystem::path temporaryFolder() = 0;
+    virtual std::filesystem::path homeFolder() = 0;
+    virtual std::filesystem::path configHome() = 0;
+    virtual std::filesystem::path cacheHome() = 0;
+    virtual std::filesystem::path dataHome() = 0;
+    virtual std::filesystem::path stateHome() = 0;
+};
+
+}  // namespace quenvor::platform

@@ -1,0 +1,58 @@
+#pragma once
+// A hierarchical per-user store of keys and typed values with the semantics (and return
+// codes) of the Windows registry API.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quenvor::platform {
+
+using RegKey = std::uintptr_t;  // 0 is never a valid open key
+
+enum RegRoot : RegKey {
+    kClassesRoot = 0x80000000u,
+    kCurrentUser = 0x80000001u,
+    kLocalMachine = 0x80000002u,
+    kUsers = 0x80000003u,
+    kCurrentConfig = 0x80000005u,
+};
+
+enum RegType : std::uint32_t {
+    kRegNone = 0,
+    kRegSz = 1,
+    kRegExpandSz = 2,
+    kRegBinary = 3,
+    kRegDword = 4,
+    kRegDwordBigEndian = 5,
+    kRegMultiSz = 7,
+};
+
+enum RegCode : long {
+    kErrorSuccess = 0,
+    kErrorFileNotFound = 2,
+    kErrorAccessDenied = 5,
+    kErrorInvalidHandle = 6,
+    kErrorInvalidParameter = 87,
+    kErrorMoreData = 234,
+    kErrorNoMoreItems = 259,
+};
+
+class IRegistry {
+public:
+    virtual ~IRegistry() = default;
+    virtual long openKey(RegKey parent, const std::string& subKey, RegKey& opened) = 0;
+    virtual long createKey(RegKey parent, const std::string& subKey, RegKey& opened) = 0;
+    virtual long closeKey(RegKey key) = 0;
+    // On entry `size` is the room the caller offers; on return the size the value needs.
+    // ERROR_MORE_DATA when the room is too small (data then untouched).
+    virtual long queryValue(RegKey key, const std::string& name, std::uint32_t& type,
+                            std::vector<std::uint8_t>& data, std::uint32_t& size) = 0;
+    virtual long setValue(RegKey key, const std::string& name, std::uint32_t type,
+                          const std::vector<std::uint8_t>& data) = 0;
+    virtual long deleteKey(RegKey parent, const std::string& subKey) = 0;
+    virtual long deleteValue(RegKey key, const std::string& name) = 0;
+    virtual long enumKey(RegKey key, std::uint32_t index, std::string& name) = 0;
+    virtual long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) = 0;
+};
+
+}  // namespace quenvor::platform

@@ -1,0 +1,31 @@
+#pragma once
+// The operating-system services the program uses, as one bundle of non-owning pointers.
+// The window layer fills it from the native backend (plus its own Qt services); tests fill
+// it with fakes. A null member is a service this build does not provide.
+namespace quenvor::platform {
+
+class IFileService;
+class IRegistry;
+class IUrlCache;
+class IUrlHistory;
+class IKnownFolders;
+class IRandomSource;
+class IDocumentOpener;
+class IStringResource;
+class IProfileReader;
+class ISettingsStore;
+
+struct PlatformServices {
+    IFileService* files = nullptr;
+    IRegistry* registry = nullptr;
+    IUrlCache* urlCache = nullptr;
+    IUrlHistory* urlHistory = nullptr;
+    IKnownFolders* folders = nullptr;
+    IRandomSource* random = nullptr;
+    IDocumentOpener* opener = nullptr;
+    IStringResource* strings = nullptr;
+    IProfileReader* profiles = nullptr;
+    ISettingsStore* settings = nullptr;
+};
+
+}  // namespace quenvor::platform

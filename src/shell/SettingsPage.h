@@ -1,0 +1,42 @@
+#pragma once
+// The remembered language and cleaning options, and the Settings page's two handlers.
+#include <string>
+
+namespace quenvor::platform {
+class ISettingsStore;
+}
+
+namespace quenvor::shell {
+
+class IFormView;
+class IUiServices;
+class StringTable;
+
+constexpr const char* kSettingsApp = "QUENVOR";
+constexpr const char* kSettingsSection = "SETTINGS";
+
+class SettingsPage {
+public:
+    SettingsPage(IFormView& view, StringTable& strings, platform::ISettingsStore* store, IUiServices& ui);
+
+    // At start: the language into the string table (unchanged when the stored text is not a
+    // number), then the six options into their boxes (unchanged when not 0, 1 or 2).
+    void LoadLanguage();
+    void LoadOptions();
+
+    void cmbLanguage_Click();
+    void cmdSave_Click();
+
+    bool languageChanged() const { return m_bLanguageChanged; }
+
+private:
+    bool write(const std::string& key, const std::string& value);
+
+    IFormView& m_view;
+    StringTable& m_strings;
+    platform::ISettingsStore* m_store;
+    IUiServices& m_ui;
+    bool m_bLanguageChanged = false;
+};
+
+}  // namespace quenvor::shell

@@ -1,0 +1,83 @@
+#include "shell/StartForm.h"
+
+#include "platform/IKnownFolders.h"
+#include "platform/cTools.h"
+#include "shell/HelpPath.h"
+#include "shell/IFormView.h"
+#include "shell/IUiServices.h"
+
+namespace quenvor::shell {
+namespace {
+
+// Each load step stands alone: one that fails must not keep the window from coming up.
+template <class F>
+void guarded(F&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+StartForm::StartForm(IFormView& view, IUiServices& ui, platform::PlatformServices services)
+    : m_view(view),
+      m_ui(ui),
+      m_services(services),
+      m_strings(services.strings, &ui),
+      m_pages(view, m_strings),
+      m_settings(view, m_strings, services.settings, ui) {}
+
+void StartForm::Form_Load() {
+    guarded([&] { m_settings.LoadLanguage(); });
+    guarded([&] { m_strings.LocalizeCaptions(m_view); });
+    guarded([&] { m_settings.LoadOptions(); });
+    guarded([&] {
+        m_view.setCaption("lblStart", StringTable::ExpandLineBreaks(m_strings.LoadLangString(101)));
+        m_view.setCaption("lblAbout", StringTable::ExpandLineBreaks(m_strings.LoadLangString(102)));
+        m_view.setCaption("lblShredder", StringTable::ExpandLineBreaks(m_strings.LoadLangString(103)));
+    });
+    guarded([&] { m_view.setWindowCaption(m_strings.LoadLangString(154)); });
+    guarded([&] {
+        if (m_parts.createWorkers) m_parts.createWorkers();
+    });
+    guarded([&] {
+        m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(139));
+        m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(140));
+        m_view.setComboText("cmbLanguage", m_strings.LoadLangString(141));
+        m_view.setComboItemData("cmbLanguage", 0, kEnglish);
+        m_view.setComboItemData("cmbLanguage", 1, kSpanish);
+    });
+    guarded([&] {
+        m_view.addComboItem("cmbSecure", m_strings.LoadLangString(104));
+        m_view.addComboItem("cmbSecure", m_strings.LoadLangString(105));
+        m_view.addComboItem("cmbSecure", m_strings.LoadLangString(106));
+        m_view.setComboText("cmbSecure", m_strings.LoadLangString(104));
+    });
+    guarded([&] { m_pages.ShowTracksPage(); });
+    guarded([&] {
+        if (m_parts.listVisitedSites) m_parts.listVisitedSites();
+    });
+    guarded([&] {
+        if (m_parts.listCookies) m_parts.listCookies();
+    });
+}
+
+void StartForm::Form_Unload() {
+    if (m_parts.releaseWorkers) m_parts.releaseWorkers();
+}
+
+void StartForm::cmdHelp_Click() {
+    guarded([&] {
+        if (!m_services.folders) return;
+        const std::string path = BuildHelpPath(m_services.folders->programFolder().string());
+        platform::cTools(m_services.opener).OpenSiteInBrowser(path, m_owner);
+    });
+}
+
+void StartForm::cmdQuit_Click() {
+    m_ending = true;
+    m_ui.endProgram();
+}
+
+}  // namespace quenvor::shell

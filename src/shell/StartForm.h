@@ -1,0 +1,55 @@
+#pragma once
+// The main window's behaviour apart from its widgets: the load and unload steps, Help and
+// Quit, and the page and settings logic it owns.
+#include <cstdint>
+#include <functional>
+
+#include "platform/PlatformServices.h"
+#include "shell/PageNavigation.h"
+#include "shell/SettingsPage.h"
+#include "shell/StringTable.h"
+
+namespace quenvor::shell {
+
+class IFormView;
+class IUiServices;
+
+// Work that other parts of the program plug into the window's life.
+struct FormParts {
+    std::function<void()> createWorkers;     // folder browser, file dialog, shredding engine
+    std::function<void()> listVisitedSites;  // fills LstB2
+    std::function<void()> listCookies;       // fills LstB3
+    std::function<void()> releaseWorkers;    // the shredding engine, when the window closes
+};
+
+class StartForm {
+public:
+    StartForm(IFormView& view, IUiServices& ui, platform::PlatformServices services);
+
+    void Form_Load();
+    void Form_Unload();
+    void cmdHelp_Click();
+    void cmdQuit_Click();
+
+    // True once Quit has asked the program to end: the window then closes without unloading.
+    bool ending() const { return m_ending; }
+    void setOwnerHandle(std::uintptr_t handle) { m_owner = handle; }
+
+    StringTable& strings() { return m_strings; }
+    PageNavigation& pages() { return m_pages; }
+    SettingsPage& settings() { return m_settings; }
+    FormParts& parts() { return m_parts; }
+
+private:
+    IFormView& m_view;
+    IUiServices& m_ui;
+    platform::PlatformServices m_services;
+    StringTable m_strings;
+    PageNavigation m_pages;
+    SettingsPage m_settings;
+    FormParts m_parts;
+    std::uintptr_t m_owner = 0;
+    bool m_ending = false;
+};
+
+}  // namespace quenvor::shell

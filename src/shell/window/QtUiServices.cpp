@@ -1,0 +1,122 @@
+#include "shell/window/QtUiServices.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace quenvor::window {
+namespace {
+
+QString qs(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).replace(QStringLiteral("\r\n"), "\n");
+}
+
+// "*.*" means every file on Windows; on POSIX it would skip names without a dot.
+QString patternList(const std::string& patterns) {
+    QString p = qs(patterns);
+    p.replace(';', ' ');
+    QStringList parts = p.split(' ', Qt::SkipEmptyParts);
+    for (auto& part : parts)
+        if (part == QLatin1String("*.*")) part = QStringLiteral("*");
+    return parts.join(' ');
+}
+
+}  // namespace
+
+shell::MsgAnswer QtUiServices::messageBox(const std::string& text, const std::string& title,
+                                          shell::MsgButtons buttons, shell::MsgIcon icon) {
+    QMessageBox box(m_parent);
+    box.setWindowTitle(qs(title));
+    box.setText(qs(text));
+    box.setTextFormat(Qt::PlainText);
+    switch (icon) {
+        case shell::MsgIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case shell::MsgIcon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case shell::MsgIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case shell::MsgIcon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case shell::MsgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+    }
+    switch (buttons) {
+        case shell::MsgButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case shell::MsgButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case shell::MsgButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case shell::MsgButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
+    }
+    // A busy pointer must not hide the fact that the box wants an answer.
+    const bool busy = m_busyCursor;
+    if (busy) QApplication::restoreOverrideCursor();
+    const int answer = box.exec();
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    switch (answer) {
+        case QMessageBox::Yes:
+            return shell::MsgAnswer::Yes;
+        case QMessageBox::No:
+            return shell::MsgAnswer::No;
+        case QMessageBox::Ok:
+            return shell::MsgAnswer::Ok;
+        default:
+            return shell::MsgAnswer::Cancel;
+    }
+}
+
+shell::FileDialogResult QtUiServices::openFileDialog(const shell::FileDialogRequest& request) {
+    QStringList filters;
+    for (const auto& [description, patterns] : request.filters)
+        filters << QStringLiteral("%1 (%2)").arg(qs(description), patternList(patterns));
+    QString selected;
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size()) selected = filters[request.filterIndex - 1];
+    shell::FileDialogResult result;
+    QStringList files;
+    if (request.multiSelect) {
+        files = QFileDialog::getOpenFileNames(m_parent, qs(request.title), qs(request.initialDir),
+                                              filters.join(QStringLiteral(";;")), &selected);
+    } else {
+        const QString f = QFileDialog::getOpenFileName(m_parent, qs(request.title), qs(request.initialDir),
+                                                       filters.join(QStringLiteral(";;")), &selected);
+        if (!f.isEmpty()) files << f;
+    }
+    if (files.isEmpty()) return result;
+    result.accepted = true;
+    for (const auto& f : files) result.files.push_back(f.toUtf8().toStdString());
+    result.filterIndex = static_cast<int>(filters.indexOf(selected)) + 1;
+    return result;
+}
+
+std::string QtUiServices::browseForFolder(const shell::FolderDialogRequest& request) {
+    const QString dir = QFileDialog::getExistingDirectory(m_parent, qs(request.title), qs(request.initialDir));
+    return dir.toUtf8().toStdString();
+}
+
+void QtUiServices::setMousePointer(shell::MousePointer pointer) {
+    const bool busy = pointer == shell::MousePointer::Hourglass;
+    if (busy == m_busyCursor) return;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+    m_busyCursor = busy;
+}
+
+void QtUiServices::processPendingEvents() { QCoreApplication::processEvents(); }
+
+void QtUiServices::endProgram() { QCoreApplication::exit(0); }
+
+}  // namespace quenvor::window
