@@ -7,13 +7,8 @@ namespace {
 
 QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-QSettings::Format format() {
-#ifdef _WIN32
-    return QSettings::NativeFormat;
-#else
-    return QSettings::IniFormat;
-#endif
-}
+// The native format is the registry on Windows and an INI file named <app>.conf elsewhere.
+QSettings::Format format() { return QSettings::NativeFormat; }
 
 }  // namespace
 

@@ -1,0 +1,124 @@
+#include "shell/SettingsPage.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/EmbeddedStringResource.h"
+#include "shell/StringTable.h"
+#include "support/FakeFormView.h"
+#include "support/Fakes.h"
+#include "support/ScriptedUi.h"
+
+namespace quenvor::shell {
+namespace {
+
+class Settings : public ::testing::Test {
+protected:
+    platform::EmbeddedStringResource res;
+    test::ScriptedUi ui;
+    StringTable strings{&res, &ui};
+    test::FakeFormView view;
+    test::MemorySettingsStore store;
+    SettingsPage page{view, strings, &store, ui};
+
+    void stored(const std::string& key, const std::string& value) { store.values["QUENVOR/SETTINGS/" + key] = value; }
+    std::string value(const std::string& key) { return store.values["QUENVOR/SETTINGS/" + key]; }
+    void pickLanguage(int index) {
+        view.addComboItem("cmbLanguage", "English");
+        view.addComboItem("cmbLanguage", "Spanish");
+        view.setComboItemData("cmbLanguage", 0, kEnglish);
+        view.setComboItemData("cmbLanguage", 1, kSpanish);
+        view.setComboSelectedIndex("cmbLanguage", index);
+        page.cmbLanguage_Click();
+    }
+};
+
+TEST_F(Settings, FirstRunIsEnglishWithEveryOptionButTempTicked) {
+    // Start from the opposite of the defaults so every box is really written.
+    for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), 2);
+    page.LoadLanguage();
+    page.LoadOptions();
+    EXPECT_EQ(strings.language(), kEnglish);
+    const int expected[] = {1, 1, 1, 1, 0, 1};
+    for (int n = 1; n <= 6; ++n) EXPECT_EQ(view.checkValue("chk" + std::to_string(n)), expected[n - 1]) << n;
+    EXPECT_TRUE(store.writes.empty());
+}
+
+TEST_F(Settings, StoredValuesAreReadAndBadOnesLeaveTheDesignState) {
+    stored("LANGUAGE", "1034");
+    stored("S1", "1");
+    stored("S2", "0");
+    stored("S3", "2");
+    stored("S4", "7");       // out of range
+    stored("S5", "yes");     // not a number
+    stored("S6", " 0 ");
+    page.LoadLanguage();
+    page.LoadOptions();
+    EXPECT_EQ(strings.language(), kSpanish);
+    EXPECT_EQ(view.checkValue("chk1"), 1);
+    EXPECT_EQ(view.checkValue("chk2"), 0);
+    EXPECT_EQ(view.checkValue("chk3"), 2);
+    EXPECT_EQ(view.checkValue("chk4"), 1);  // design: ticked
+    EXPECT_EQ(view.checkValue("chk5"), 1);  // design: ticked
+    EXPECT_EQ(view.checkValue("chk6"), 0);
+
+    stored("LANGUAGE", "English");
+    strings.setLanguage(0);
+    page.LoadLanguage();
+    EXPECT_EQ(strings.language(), 0);
+    EXPECT_EQ(strings.LoadLangString(163), "&Quit");  // the window stays readable
+}
+
+TEST_F(Settings, PickingALanguageStoresItAtOnceWithoutAMessage) {
+    pickLanguage(1);
+    EXPECT_EQ(value("LANGUAGE"), "1034");
+    EXPECT_EQ(strings.language(), kSpanish);
+    EXPECT_TRUE(page.languageChanged());
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(store.writes, (std::vector<std::string>{"LANGUAGE"}));
+}
+
+TEST_F(Settings, SaveWithoutALanguagePickStoresTheOptionsSilently) {
+    view.setCheckValue("chk4", 0);
+    view.setCheckValue("chk5", 2);
+    page.cmdSave_Click();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(store.writes, (std::vector<std::string>{"S1", "S2", "S3", "S4", "S5", "S6"}));
+    EXPECT_EQ(value("S1"), "0");
+    EXPECT_EQ(value("S4"), "0");
+    EXPECT_EQ(value("S5"), "2");
+    EXPECT_EQ(value("S6"), "1");
+}
+
+TEST_F(Settings, SaveAfterAPickShowsTheRestartNoticeInTheNewLanguageEveryTime) {
+    strings.setLanguage(kEnglish);
+    pickLanguage(1);
+    page.cmdSave_Click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "Tienes que volver a empezar el programa, para que el idioma sea cambiado.");
+    EXPECT_EQ(ui.messages[0].title, "Quenvor");
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
+    EXPECT_EQ(ui.messages[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(value("S6"), "1");
+    page.cmdSave_Click();
+    EXPECT_EQ(ui.messages.size(), 2u);
+
+    // Picking the language already in force still counts as a change.
+    test::ScriptedUi ui2;
+    SettingsPage fresh{view, strings, &store, ui2};
+    view.setComboSelectedIndex("cmbLanguage", 1);
+    fresh.cmbLanguage_Click();
+    fresh.cmdSave_Click();
+    EXPECT_EQ(ui2.messages.size(), 1u);
+}
+
+TEST_F(Settings, AStoreThatCannotWriteIsReportedInsteadOfIgnored) {
+    store.failWrites = true;
+    page.cmdSave_Click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("could not be saved"), std::string::npos);
+    EXPECT_NE(ui.messages[0].text.find("No space left on device"), std::string::npos);
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Exclamation);
+}
+
+}  // namespace
+}  // namespace quenvor::shell
