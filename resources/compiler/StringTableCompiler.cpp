@@ -65,8 +65,8 @@ std::string quoted(const std::string& line, int lineNo) {
 }
 
 struct Table {
-    std::map<std::string, int> languages;                      // code -> language id
-    std::map<int, std::map<int, std::u16string>> texts;        // language id -> id -> text
+    std::map<std::string, int> languages;                // code -> language id
+    std::map<int, std::map<int, std::u16string>> texts;  // language id -> id -> text
 };
 
 Table parse(std::istream& in) {
@@ -104,9 +104,11 @@ Table parse(std::istream& in) {
         }
         if (id < 0 || id > 0xFFFF) throw Fail{"entry id out of range on line " + std::to_string(lineNo)};
         auto lang = t.languages.find(second);
-        if (lang == t.languages.end()) throw Fail{"unknown language '" + second + "' on line " + std::to_string(lineNo)};
+        if (lang == t.languages.end())
+            throw Fail{"unknown language '" + second + "' on line " + std::to_string(lineNo)};
         auto& slot = t.texts[lang->second];
-        if (slot.count(id)) throw Fail{"duplicate entry " + first + " " + second + " on line " + std::to_string(lineNo)};
+        if (slot.count(id))
+            throw Fail{"duplicate entry " + first + " " + second + " on line " + std::to_string(lineNo)};
         const auto text = toUtf16(quoted(line, lineNo), lineNo);
         if (text.size() > 0xFFFF) throw Fail{"text too long on line " + std::to_string(lineNo)};
         slot[id] = text;
@@ -165,12 +167,13 @@ int main(int argc, char** argv) {
                     out << static_cast<int>(bytes[i]) << ",";
                 }
                 out << "\n};\n";
-                index << "    {" << lang << ", " << b << ", kBlock_" << lang << "_" << b << ", sizeof(kBlock_"
-                      << lang << "_" << b << ")},\n";
+                index << "    {" << lang << ", " << b << ", kBlock_" << lang << "_" << b << ", sizeof(kBlock_" << lang
+                      << "_" << b << ")},\n";
                 ++count;
             }
         }
-        out << "const EmbeddedStringBlock kBlocks[] = {\n" << index.str() << "};\n}  // namespace\n\n"
+        out << "const EmbeddedStringBlock kBlocks[] = {\n"
+            << index.str() << "};\n}  // namespace\n\n"
             << "std::span<const EmbeddedStringBlock> embeddedStringBlocks() {\n"
             << "    return {kBlocks, " << count << "};\n}\n\n}  // namespace quenvor::platform\n";
         std::ofstream o(argv[2], std::ios::binary | std::ios::trunc);

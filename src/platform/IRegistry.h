@@ -45,8 +45,8 @@ public:
     virtual long closeKey(RegKey key) = 0;
     // On entry `size` is the room the caller offers; on return the size the value needs.
     // ERROR_MORE_DATA when the room is too small (data then untouched).
-    virtual long queryValue(RegKey key, const std::string& name, std::uint32_t& type,
-                            std::vector<std::uint8_t>& data, std::uint32_t& size) = 0;
+    virtual long queryValue(RegKey key, const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& data,
+                            std::uint32_t& size) = 0;
     virtual long setValue(RegKey key, const std::string& name, std::uint32_t type,
                           const std::vector<std::uint8_t>& data) = 0;
     virtual long deleteKey(RegKey parent, const std::string& subKey) = 0;

@@ -7,8 +7,8 @@
 namespace quenvor::platform {
 
 struct Error {
-    int code = 0;          // errno on POSIX, a Win32 error code on Windows, or our own
-    std::string message;   // says what failed, in words a log or a message box can show
+    int code = 0;         // errno on POSIX, a Win32 error code on Windows, or our own
+    std::string message;  // says what failed, in words a log or a message box can show
 };
 
 class Status {

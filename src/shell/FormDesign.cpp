@@ -31,15 +31,15 @@ void addStrips(std::vector<ControlSpec>& v) {
         v.push_back(bitmap);
         for (int j = 0; j < kTabCount; ++j) {
             const bool current = j == i;
-            auto hot = make(FormDesign::member("imgP1Tab" + std::to_string(j + 1), i), ControlKind::Image,
-                            kTabLeft[j], current ? 465 : 510, kTabWidth[j], current ? 315 : 270);
+            auto hot = make(FormDesign::member("imgP1Tab" + std::to_string(j + 1), i), ControlKind::Image, kTabLeft[j],
+                            current ? 465 : 510, kTabWidth[j], current ? 315 : 270);
             hot.parent = strip;
             v.push_back(hot);
         }
         for (int j = 0; j < kTabCount; ++j) {
             const bool current = j == i;
-            auto lbl = make(FormDesign::member("lblP1Tab" + std::to_string(j + 1), i), ControlKind::Label,
-                            kTabLeft[j], current ? 525 : 555, kTabWidth[j], 195, kTabCaption[j]);
+            auto lbl = make(FormDesign::member("lblP1Tab" + std::to_string(j + 1), i), ControlKind::Label, kTabLeft[j],
+                            current ? 525 : 555, kTabWidth[j], 195, kTabCaption[j]);
             lbl.parent = strip;
             lbl.bold = current;
             lbl.centred = true;
@@ -121,8 +121,8 @@ std::vector<ControlSpec> build() {
         int left, top, width;
         const char* caption;
     };
-    const Chk chks[] = {{"chk1", 120, 120, 2905, "116"}, {"chk2", 120, 480, 2905, "115"},
-                        {"chk3", 120, 840, 2905, "114"}, {"chk4", 3300, 480, 2905, "117"},
+    const Chk chks[] = {{"chk1", 120, 120, 2905, "116"},  {"chk2", 120, 480, 2905, "115"},
+                        {"chk3", 120, 840, 2905, "114"},  {"chk4", 3300, 480, 2905, "117"},
                         {"chk5", 3300, 840, 2905, "118"}, {"chk6", 3300, 150, 3200, "119"}};
     for (const auto& c : chks) {
         auto chk = make(c.name, K::CheckBox, c.left, c.top, c.width, 255, c.caption);

@@ -13,7 +13,7 @@ enum class FontFace { Tahoma, SansSerif, Arial };
 struct ControlSpec {
     std::string name;
     ControlKind kind = ControlKind::Label;
-    std::string parent;  // empty: the window itself
+    std::string parent;                            // empty: the window itself
     int left = 0, top = 0, width = 0, height = 0;  // twips, relative to the parent
     std::string caption;                           // design caption, usually a string-table id
     bool visible = true;

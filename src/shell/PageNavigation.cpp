@@ -49,8 +49,8 @@ void PageNavigation::ShowTracksPage() {
              false);
     show({"pSettings", "lblAbout"}, false);
     show({"lblRecentFiles"}, true);
-    show({"cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder", "lblDeleteSel",
-          "cmdFile", "cmdSave", "cmdCancel", "lblStatus"},
+    show({"cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder", "lblDeleteSel", "cmdFile",
+          "cmdSave", "cmdCancel", "lblStatus"},
          false);
     applyOrder();
 }
@@ -87,8 +87,8 @@ void PageNavigation::ShowSettingsPage() {
     m_order.setTabIndex("chk6", 3);
     tabStops({"pSettings", "LstB2", "LstB3", "cmdNext", "cmbSecure", "cmdFolder", "cmdDelete", "cmdFile", "cmdCancel"},
              false);
-    show({"lblAbout", "cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder",
-          "lblDeleteSel", "cmdFile", "cmdCancel", "lblStatus"},
+    show({"lblAbout", "cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder", "lblDeleteSel",
+          "cmdFile", "cmdCancel", "lblStatus"},
          false);
     show({"pSettings", "cmdSave"}, true);
     applyOrder();

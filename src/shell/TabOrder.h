@@ -11,7 +11,7 @@ class TabOrder {
 public:
     explicit TabOrder(std::vector<std::string> initial);
     void setTabIndex(const std::string& name, int position);  // clamped to the last place
-    int tabIndex(const std::string& name) const;               // -1 when unknown
+    int tabIndex(const std::string& name) const;              // -1 when unknown
     const std::vector<std::string>& order() const { return m_order; }
 
 private:

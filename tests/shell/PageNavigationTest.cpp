@@ -27,8 +27,8 @@ protected:
 };
 
 const std::vector<std::string> kPage1 = {"lblStart", "LstB2", "LstB3", "lblCookies", "cmdNext"};
-const std::vector<std::string> kPage2 = {"lblShredder", "lblDeleteSel", "cmbSecure", "cmdFile", "cmdFolder",
-                                         "cmdDelete", "lblStatus"};
+const std::vector<std::string> kPage2 = {"lblShredder", "lblDeleteSel", "cmbSecure", "cmdFile",
+                                         "cmdFolder",   "cmdDelete",    "lblStatus"};
 const std::vector<std::string> kPage3 = {"pSettings", "cmdSave"};
 const std::vector<std::string> kAlwaysHidden = {"lblStat", "cmdCancel"};
 
@@ -111,7 +111,8 @@ TEST_F(Pages, KeyboardOrderFollowsEachPage) {
     EXPECT_TRUE(startsWith(view.keyboardOrder(), {"cmdNext", "LstB2", "LstB3"}));
     nav.ShowShredderPage();
     EXPECT_TRUE(startsWith(view.keyboardOrder(), {"cmdFile", "cmdFolder", "cmdDelete", "cmbSecure"}));
-    for (const char* off : {"LstB2", "LstB3", "chk1", "cmdSave", "cmdCancel"}) EXPECT_FALSE(view.at(off).tabStop) << off;
+    for (const char* off : {"LstB2", "LstB3", "chk1", "cmdSave", "cmdCancel"})
+        EXPECT_FALSE(view.at(off).tabStop) << off;
 
     nav.ShowSettingsPage();
     // Left column top to bottom, then the right column top to bottom.

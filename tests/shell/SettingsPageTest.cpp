@@ -48,8 +48,8 @@ TEST_F(Settings, StoredValuesAreReadAndBadOnesLeaveTheDesignState) {
     stored("S1", "1");
     stored("S2", "0");
     stored("S3", "2");
-    stored("S4", "7");       // out of range
-    stored("S5", "yes");     // not a number
+    stored("S4", "7");    // out of range
+    stored("S5", "yes");  // not a number
     stored("S6", " 0 ");
     page.LoadLanguage();
     page.LoadOptions();

@@ -46,8 +46,8 @@ TEST_F(Start, LoadRunsItsStepsInOrder) {
     form->Form_Load();
     const auto captions = position("caption cmdQuit=&Quit");
     const auto checks = position("check chk1=1");
-    const auto texts = position("caption lblShredder=" +
-                                StringTable::ExpandLineBreaks(form->strings().LoadLangString(103)));
+    const auto texts =
+        position("caption lblShredder=" + StringTable::ExpandLineBreaks(form->strings().LoadLangString(103)));
     const auto window = position("window Quenvor");
     const auto workers = position("workers");
     const auto language = position("combo cmbLanguage+English");

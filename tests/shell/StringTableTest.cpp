@@ -50,7 +50,8 @@ TEST_F(RealTable, RealLineFeedsAndLiteralBackslashNStayApart) {
     EXPECT_EQ(en, "Are you sure you want to remove this file?\nYou can NEVER get it back.");
     EXPECT_EQ(es, "Estas seguro(a) de querer borrar este file?\\nNUNCA mas lo podras recuperar.");
     // Once the display replacement has run, both come out as two lines.
-    EXPECT_EQ(StringTable::ExpandLineBreaks(es), "Estas seguro(a) de querer borrar este file?\r\nNUNCA mas lo podras recuperar.");
+    EXPECT_EQ(StringTable::ExpandLineBreaks(es),
+              "Estas seguro(a) de querer borrar este file?\r\nNUNCA mas lo podras recuperar.");
     EXPECT_NE(text(101, kEnglish).find("opened.\\n\\nHere"), std::string::npos);
     EXPECT_NE(text(151, kSpanish).find("internet?\nPor favor"), std::string::npos);
 }
@@ -103,15 +104,17 @@ std::vector<std::byte> record(const std::u16string& s, std::uint16_t claimed) {
     return out;
 }
 
-void append(std::vector<std::byte>& to, const std::vector<std::byte>& more) { to.insert(to.end(), more.begin(), more.end()); }
+void append(std::vector<std::byte>& to, const std::vector<std::byte>& more) {
+    to.insert(to.end(), more.begin(), more.end());
+}
 
 TEST(StringTableBlocks, WalksPastEmptyPositionsToTheEntry) {
     HandBlocks res;
     std::vector<std::byte> b;
-    append(b, record(u"", 0));                                   // id 32
-    append(b, record(u"first", 5));                              // id 33
-    for (int i = 0; i < 13; ++i) append(b, record(u"", 0));      // ids 34..46
-    append(b, record(u"last \u00e9\U0001F600", 8));              // id 47, with a surrogate pair
+    append(b, record(u"", 0));                               // id 32
+    append(b, record(u"first", 5));                          // id 33
+    for (int i = 0; i < 13; ++i) append(b, record(u"", 0));  // ids 34..46
+    append(b, record(u"last \u00e9\U0001F600", 8));          // id 47, with a surrogate pair
     res.blocks[{3, 1053}] = b;
     ScriptedUi ui;
     StringTable t(&res, &ui);
@@ -144,8 +147,8 @@ TEST(StringTableBlocks, ALanguageWithATableNeverBorrowsFromAnother) {
 TEST(StringTableBlocks, ADamagedBlockIsReportedOnceAndGivesNoText) {
     HandBlocks res;
     std::vector<std::byte> b;
-    append(b, record(u"ok", 2));          // id 16
-    append(b, record(u"short", 200));     // id 17 claims far more than the block holds
+    append(b, record(u"ok", 2));       // id 16
+    append(b, record(u"short", 200));  // id 17 claims far more than the block holds
     res.blocks[{2, 1053}] = b;
     ScriptedUi ui;
     StringTable t(&res, &ui);
@@ -185,8 +188,8 @@ TEST(LocalizeCaptions, NumericCaptionsBecomeTextsOthersStay) {
     EXPECT_EQ(view.at("chk5").caption, "Borrar Temp");
     EXPECT_EQ(view.at("lblP1Tab3_1").caption, "Configuración");
     EXPECT_EQ(view.at("lblP1Tab4_3").caption, "Acerca");
-    EXPECT_EQ(view.at("lblStat").caption, "0%");   // not a number
-    EXPECT_EQ(view.at("lblStart").caption, "");    // empty design caption
+    EXPECT_EQ(view.at("lblStat").caption, "0%");  // not a number
+    EXPECT_EQ(view.at("lblStart").caption, "");   // empty design caption
     EXPECT_FALSE(view.at("LstB2").caption.has_value());
 }
 

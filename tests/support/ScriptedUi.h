@@ -34,7 +34,7 @@ public:
             return a;
         }
         return buttons == shell::MsgButtons::Ok || buttons == shell::MsgButtons::OkCancel ? shell::MsgAnswer::Ok
-                                                                                           : shell::MsgAnswer::Yes;
+                                                                                          : shell::MsgAnswer::Yes;
     }
     shell::FileDialogResult openFileDialog(const shell::FileDialogRequest& request) override {
         fileRequests.push_back(request);

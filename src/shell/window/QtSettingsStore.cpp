@@ -30,8 +30,7 @@ platform::Status QtSettingsStore::write(const std::string& app, const std::strin
     s.endGroup();
     // QSettings writes through a temporary file renamed over the old one.
     s.sync();
-    if (s.status() != QSettings::NoError)
-        return platform::Error{0, "could not write " + s.fileName().toStdString()};
+    if (s.status() != QSettings::NoError) return platform::Error{0, "could not write " + s.fileName().toStdString()};
     return {};
 }
 

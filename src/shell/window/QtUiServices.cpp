@@ -23,8 +23,8 @@ QString patternList(const std::string& patterns) {
 
 }  // namespace
 
-shell::MsgAnswer QtUiServices::messageBox(const std::string& text, const std::string& title,
-                                          shell::MsgButtons buttons, shell::MsgIcon icon) {
+shell::MsgAnswer QtUiServices::messageBox(const std::string& text, const std::string& title, shell::MsgButtons buttons,
+                                          shell::MsgIcon icon) {
     QMessageBox box(m_parent);
     box.setWindowTitle(qs(title));
     box.setText(qs(text));

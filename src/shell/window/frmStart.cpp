@@ -258,7 +258,9 @@ void frmStart::applyTabOrder(const std::vector<std::string>& order) {
 }
 
 void frmStart::clearList(const std::string& name) { as<QListWidget>(name)->clear(); }
-void frmStart::addListItem(const std::string& name, const std::string& text) { as<QListWidget>(name)->addItem(qs(text)); }
+void frmStart::addListItem(const std::string& name, const std::string& text) {
+    as<QListWidget>(name)->addItem(qs(text));
+}
 
 std::vector<std::string> frmStart::listItems(const std::string& name) {
     std::vector<std::string> items;
@@ -296,7 +298,9 @@ std::string frmStart::comboText(const std::string& name) {
 }
 
 int frmStart::comboSelectedIndex(const std::string& name) { return as<QComboBox>(name)->currentIndex(); }
-void frmStart::setComboSelectedIndex(const std::string& name, int index) { as<QComboBox>(name)->setCurrentIndex(index); }
+void frmStart::setComboSelectedIndex(const std::string& name, int index) {
+    as<QComboBox>(name)->setCurrentIndex(index);
+}
 
 void frmStart::setComboItemData(const std::string& name, int index, std::int32_t value) {
     as<QComboBox>(name)->setItemData(index, value);

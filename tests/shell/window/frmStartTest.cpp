@@ -138,7 +138,8 @@ private slots:
         combo->setCurrentIndex(1);
         emit combo->activated(1);
         QFile conf(settingsFile());
-        QVERIFY2(conf.open(QIODevice::ReadOnly), qPrintable(QSettings(QSettings::NativeFormat, QSettings::UserScope, "QUENVOR", "QUENVOR").fileName()));
+        QVERIFY2(conf.open(QIODevice::ReadOnly),
+                 qPrintable(QSettings(QSettings::NativeFormat, QSettings::UserScope, "QUENVOR", "QUENVOR").fileName()));
         const QString text = QString::fromUtf8(conf.readAll());
         QVERIFY2(text.contains("[SETTINGS]") && text.contains("LANGUAGE=1034"), qPrintable(text));
 
