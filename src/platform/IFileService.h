@@ -37,6 +37,7 @@ public:
     virtual Result<std::uint64_t> length() = 0;
     virtual Status writeAt(std::uint64_t offset, std::span<const std::byte> data) = 0;
     virtual Status flushToDevice() = 0;  // data reaches the device before this returns
+    virtual Status truncate(std::uint64_t length) = 0;
     virtual Status close() = 0;
 };
 
@@ -45,7 +46,8 @@ public:
     virtual ~IFileService() = default;
     virtual Result<FileStatus> status(const std::filesystem::path& p) = 0;  // never follows a link
     virtual Result<std::unique_ptr<IWritableFile>> openInPlace(const std::filesystem::path& p) = 0;
-    virtual Status remove(const std::filesystem::path& p) = 0;  // a link is removed as a link
+    // A file, link or other non-folder is unlinked (a link as a link); an empty folder is removed.
+    virtual Status remove(const std::filesystem::path& p) = 0;
     virtual Status removeAtNextStart(const std::filesystem::path& p) = 0;
     virtual Status rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     virtual Status setWritable(const std::filesystem::path& p) = 0;
@@ -54,6 +56,8 @@ public:
     // The "short form" of an existing path (the path itself where the system has no 8.3
     // names); empty when the path does not exist.
     virtual std::string shortForm(const std::filesystem::path& p) = 0;
+    // Roots of the mounted local disk filesystems (the system's fixed drives).
+    virtual std::vector<std::filesystem::path> fixedDiskRoots() = 0;
 };
 
 }  // namespace quenvor::platform

@@ -14,6 +14,7 @@ class IDocumentOpener;
 class IStringResource;
 class IProfileReader;
 class ISettingsStore;
+class PendingDeletionList;
 
 struct PlatformServices {
     IFileService* files = nullptr;
@@ -26,6 +27,7 @@ struct PlatformServices {
     IStringResource* strings = nullptr;
     IProfileReader* profiles = nullptr;
     ISettingsStore* settings = nullptr;
+    PendingDeletionList* pending = nullptr;  // removals left for the next start
 };
 
 }  // namespace quenvor::platform

@@ -19,6 +19,8 @@ public:
     virtual std::optional<std::string> caption(const std::string& name) = 0;
     virtual void setCaption(const std::string& name, const std::string& text) = 0;
     virtual void setWindowCaption(const std::string& text) = 0;
+    // Closes the window as its title bar would (the unload step runs).
+    virtual void closeWindow() = 0;
 
     virtual void setVisible(const std::string& name, bool visible) = 0;
     virtual bool isVisible(const std::string& name) = 0;  // the control's own flag

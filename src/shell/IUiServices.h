@@ -3,6 +3,7 @@
 // dialogs, the pointer and event processing. The window layer answers with Qt; tests
 // answer from a script.
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quenvor::shell {
@@ -15,10 +16,12 @@ enum class MousePointer { Default, Hourglass };
 struct FileDialogRequest {
     std::string title;
     std::string initialDir;
+    std::string initialFile;  // shown in the name box when the dialog opens
     // Pairs of description and pattern list ("All Files", "*.*"), in order.
     std::vector<std::pair<std::string, std::string>> filters;
     int filterIndex = 1;  // 1-based
     bool multiSelect = false;
+    bool fileMustExist = true;
 };
 
 struct FileDialogResult {

@@ -1,10 +1,15 @@
 #include "shell/StartForm.h"
 
 #include "platform/IKnownFolders.h"
+#include "platform/PendingDeletionList.h"
 #include "platform/cTools.h"
 #include "shell/HelpPath.h"
 #include "shell/IFormView.h"
 #include "shell/IUiServices.h"
+#include "shell/dialogs/cBrowseForFolder.h"
+#include "shell/dialogs/cCommonDialog.h"
+#include "shredder/ShredderPage.h"
+#include "shredder/cPattern.h"
 
 namespace quenvor::shell {
 namespace {
@@ -28,6 +33,8 @@ StartForm::StartForm(IFormView& view, IUiServices& ui, platform::PlatformService
       m_pages(view, m_strings),
       m_settings(view, m_strings, services.settings, ui) {}
 
+StartForm::~StartForm() = default;
+
 void StartForm::Form_Load() {
     guarded([&] { m_settings.LoadLanguage(); });
     guarded([&] { m_strings.LocalizeCaptions(m_view); });
@@ -39,6 +46,17 @@ void StartForm::Form_Load() {
     });
     guarded([&] { m_view.setWindowCaption(m_strings.LoadLangString(154)); });
     guarded([&] {
+        m_c = std::make_unique<cBrowseForFolder>(m_ui);
+        m_cHookDlg = std::make_unique<cCommonDialog>(m_ui);
+        if (m_services.files) {
+            m_cShred = std::make_unique<shredder::cPattern>(*m_services.files, m_services.random);
+            m_shredder = std::make_unique<shredder::ShredderPage>(shredder::ShredderPage::Services{
+                m_view, m_ui, m_strings, m_busy, *m_services.files, m_services.folders, *m_cShred, *m_cHookDlg,
+                *m_c});
+            m_shredder->setOwner(m_owner);
+        }
+        // What an earlier run could not remove goes now, if it is still the same file.
+        if (m_services.pending && m_services.files) (void)m_services.pending->retry(*m_services.files);
         if (m_parts.createWorkers) m_parts.createWorkers();
     });
     guarded([&] {
@@ -52,7 +70,8 @@ void StartForm::Form_Load() {
         m_view.addComboItem("cmbSecure", m_strings.LoadLangString(104));
         m_view.addComboItem("cmbSecure", m_strings.LoadLangString(105));
         m_view.addComboItem("cmbSecure", m_strings.LoadLangString(106));
-        m_view.setComboText("cmbSecure", m_strings.LoadLangString(104));
+        // A real selection, so the level shown is the level used.
+        m_view.setComboSelectedIndex("cmbSecure", 0);
     });
     guarded([&] { m_pages.ShowTracksPage(); });
     guarded([&] {
@@ -64,7 +83,14 @@ void StartForm::Form_Load() {
 }
 
 void StartForm::Form_Unload() {
+    m_shredder.reset();
+    m_cShred.reset();
     if (m_parts.releaseWorkers) m_parts.releaseWorkers();
+}
+
+bool StartForm::QueryUnload() {
+    if (!m_shredder) return true;
+    return m_shredder->QueryClose([this] { m_view.closeWindow(); });
 }
 
 void StartForm::cmdHelp_Click() {
@@ -76,8 +102,12 @@ void StartForm::cmdHelp_Click() {
 }
 
 void StartForm::cmdQuit_Click() {
-    m_ending = true;
-    m_ui.endProgram();
+    const auto end = [this] {
+        m_ending = true;
+        m_ui.endProgram();
+    };
+    if (m_shredder && !m_shredder->QueryClose(end)) return;
+    end();
 }
 
 }  // namespace quenvor::shell

@@ -3,15 +3,24 @@
 // Quit, and the page and settings logic it owns.
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "platform/PlatformServices.h"
+#include "shell/BusyState.h"
 #include "shell/PageNavigation.h"
 #include "shell/SettingsPage.h"
 #include "shell/StringTable.h"
 
+namespace quenvor::shredder {
+class ShredderPage;
+class cPattern;
+}  // namespace quenvor::shredder
+
 namespace quenvor::shell {
 
 class IFormView;
+class cBrowseForFolder;
+class cCommonDialog;
 class IUiServices;
 
 // Work that other parts of the program plug into the window's life.
@@ -25,11 +34,15 @@ struct FormParts {
 class StartForm {
 public:
     StartForm(IFormView& view, IUiServices& ui, platform::PlatformServices services);
+    ~StartForm();
 
     void Form_Load();
     void Form_Unload();
     void cmdHelp_Click();
     void cmdQuit_Click();
+    // Asked when the window is about to close from its title bar: false keeps it open (a
+    // shred is running; it may close itself once the run has stopped).
+    bool QueryUnload();
 
     // True once Quit has asked the program to end: the window then closes without unloading.
     bool ending() const { return m_ending; }
@@ -39,6 +52,10 @@ public:
     PageNavigation& pages() { return m_pages; }
     SettingsPage& settings() { return m_settings; }
     FormParts& parts() { return m_parts; }
+    BusyState& busy() { return m_busy; }
+    // Null until the load step has created them.
+    shredder::ShredderPage* shredderPage() { return m_shredder.get(); }
+    shredder::cPattern* cShred() { return m_cShred.get(); }
 
 private:
     IFormView& m_view;
@@ -48,6 +65,11 @@ private:
     PageNavigation m_pages;
     SettingsPage m_settings;
     FormParts m_parts;
+    BusyState m_busy;
+    std::unique_ptr<cBrowseForFolder> m_c;
+    std::unique_ptr<cCommonDialog> m_cHookDlg;
+    std::unique_ptr<shredder::cPattern> m_cShred;
+    std::unique_ptr<shredder::ShredderPage> m_shredder;
     std::uintptr_t m_owner = 0;
     bool m_ending = false;
 };

@@ -37,6 +37,8 @@ public:
     std::optional<std::string> caption(const std::string& name) override;
     void setCaption(const std::string& name, const std::string& text) override;
     void setWindowCaption(const std::string& text) override;
+    void closeWindow() override { ++closeRequests; }
+    int closeRequests = 0;
     void setVisible(const std::string& name, bool visible) override;
     bool isVisible(const std::string& name) override;
     void setEnabled(const std::string& name, bool enabled) override;

@@ -1,6 +1,8 @@
 #include "platform/NativePlatform.h"
 
 #include "platform/EmbeddedStringResource.h"
+#include "platform/PendingDeletionList.h"
+#include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxKnownFolders.h"
 #include "platform/linux/LinuxRandomSource.h"
 
@@ -10,6 +12,8 @@ struct NativePlatform::Impl {
     LinuxKnownFolders folders;
     LinuxRandomSource random;
     EmbeddedStringResource strings;
+    PendingDeletionList pending{folders.stateHome() / "quenvor" / "pending-deletions"};
+    LinuxFileService files{&pending};
 };
 
 NativePlatform::NativePlatform() : m_impl(std::make_unique<Impl>()) {}
@@ -17,9 +21,11 @@ NativePlatform::~NativePlatform() = default;
 
 PlatformServices NativePlatform::services() {
     PlatformServices s;
+    s.files = &m_impl->files;
     s.folders = &m_impl->folders;
     s.random = &m_impl->random;
     s.strings = &m_impl->strings;
+    s.pending = &m_impl->pending;
     return s;
 }
 

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "shell/FormDesign.h"
+#include "shredder/ShredderPage.h"
 #include "shell/window/HotLabel.h"
 #include "shell/window/Palette.h"
 #include "shell/window/TabStripPicture.h"
@@ -173,8 +174,21 @@ void frmStart::connectHandlers() {
     connect(as<QPushButton>("cmdHelp"), &QPushButton::clicked, this, [&form] { form.cmdHelp_Click(); });
     connect(as<QPushButton>("cmdQuit"), &QPushButton::clicked, this, [this, &form] {
         form.cmdQuit_Click();
-        hide();
+        if (form.ending()) hide();
     });
+    // The shredder page exists once the load step has run.
+    auto onShredder = [&form](void (shredder::ShredderPage::*handler)()) {
+        return [&form, handler] {
+            if (auto* page = form.shredderPage()) (page->*handler)();
+        };
+    };
+    connect(as<QPushButton>("cmdFile"), &QPushButton::clicked, this, onShredder(&shredder::ShredderPage::cmdFile_Click));
+    connect(as<QPushButton>("cmdFolder"), &QPushButton::clicked, this,
+            onShredder(&shredder::ShredderPage::cmdFolder_Click));
+    connect(as<QPushButton>("cmdDelete"), &QPushButton::clicked, this,
+            onShredder(&shredder::ShredderPage::cmdDelete_Click));
+    connect(as<QPushButton>("cmdCancel"), &QPushButton::clicked, this,
+            onShredder(&shredder::ShredderPage::cmdCancel_Click));
     auto& settings = m_logic->settings();
     connect(as<QComboBox>("cmbLanguage"), &QComboBox::activated, this, [&settings] { settings.cmbLanguage_Click(); });
     connect(as<QPushButton>("cmdSave"), &QPushButton::clicked, this, [&settings] { settings.cmdSave_Click(); });
@@ -224,6 +238,8 @@ void frmStart::setCaption(const std::string& name, const std::string& text) {
 }
 
 void frmStart::setWindowCaption(const std::string& text) { setWindowTitle(qs(text)); }
+
+void frmStart::closeWindow() { close(); }
 
 void frmStart::setVisible(const std::string& name, bool visible) { control(name)->setVisible(visible); }
 bool frmStart::isVisible(const std::string& name) { return !control(name)->isHidden(); }
@@ -297,7 +313,13 @@ std::string frmStart::comboText(const std::string& name) {
     return us(combo->currentText());
 }
 
-int frmStart::comboSelectedIndex(const std::string& name) { return as<QComboBox>(name)->currentIndex(); }
+int frmStart::comboSelectedIndex(const std::string& name) {
+    auto* combo = as<QComboBox>(name);
+    const int index = combo->currentIndex();
+    // Text typed over the item is no selection.
+    if (combo->isEditable() && index >= 0 && combo->currentText() != combo->itemText(index)) return -1;
+    return index;
+}
 void frmStart::setComboSelectedIndex(const std::string& name, int index) {
     as<QComboBox>(name)->setCurrentIndex(index);
 }
@@ -395,7 +417,13 @@ void frmStart::paintEvent(QPaintEvent*) {
 }
 
 void frmStart::closeEvent(QCloseEvent* event) {
-    if (!m_logic->ending()) m_logic->Form_Unload();
+    if (!m_logic->ending()) {
+        if (!m_logic->QueryUnload()) {
+            event->ignore();
+            return;
+        }
+        m_logic->Form_Unload();
+    }
     event->accept();
 }
 

@@ -1,0 +1,23 @@
+#pragma once
+#include <string>
+
+namespace quenvor::shredder {
+
+enum class ShredStatus {
+    Shredded,        // every pass written and flushed, then removed
+    NotFound,        // nothing at that path
+    NotRegularFile,  // a folder, link, device...: never opened for writing
+    NoPasses,        // a negative pass count: nothing written, nothing removed
+    OpenFailed,      // left untouched
+    WriteFailed,     // possibly partly overwritten, left in place
+    RemovalPending,  // overwritten, but still there; listed for removal at the next start
+    RemovalFailed,   // overwritten, but still there and could not even be listed
+};
+
+struct ShredResult {
+    ShredStatus status = ShredStatus::Shredded;
+    std::string detail;  // the system's words for what failed
+    bool ok() const { return status == ShredStatus::Shredded; }
+};
+
+}  // namespace quenvor::shredder

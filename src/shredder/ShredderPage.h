@@ -1,0 +1,95 @@
+#pragma once
+// The File Shredder page: choosing a file or a folder, confirming, shredding with progress,
+// Abort between files, and a final message that says what really happened.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shredder/IShredEvents.h"
+#include "shredder/ShredResult.h"
+
+namespace quenvor::platform {
+class IFileService;
+class IKnownFolders;
+}  // namespace quenvor::platform
+
+namespace quenvor::shell {
+class BusyState;
+class IFormView;
+class IUiServices;
+class StringTable;
+class cBrowseForFolder;
+class cCommonDialog;
+}  // namespace quenvor::shell
+
+namespace quenvor::shredder {
+
+class cPattern;
+
+class ShredderPage : public IShredEvents {
+public:
+    struct Services {
+        shell::IFormView& view;
+        shell::IUiServices& ui;
+        shell::StringTable& strings;
+        shell::BusyState& busy;
+        platform::IFileService& files;
+        platform::IKnownFolders* folders;
+        cPattern& engine;
+        shell::cCommonDialog& fileDialog;
+        shell::cBrowseForFolder& folderBrowser;
+    };
+
+    explicit ShredderPage(Services s);
+    ~ShredderPage() override;
+
+    void cmdFile_Click();
+    void cmdFolder_Click();
+    void cmdDelete_Click();
+    void cmdCancel_Click() { m_bAbort = true; }
+
+    // The passes of the level chosen in the list: 4, 8, 16, or 0 with no item selected.
+    std::int32_t passCount();
+
+    // Asked before the window closes or Quit ends the program: true when it may happen now.
+    // During a run the user may choose to stop after the current file; `whenStopped` then
+    // runs once the run has ended.
+    bool QueryClose(std::function<void()> whenStopped);
+
+    void setOwner(std::uintptr_t owner) { m_owner = owner; }
+    const std::string& selectedFile() const { return m_sSelectedFile; }
+    const std::string& selectedFolder() const { return m_sSelectedFolder; }
+    bool abortRequested() const { return m_bAbort; }
+
+    void eSCompPMax(std::int32_t lmax) override;
+    void eSCompPTick(std::int32_t lCnt) override;
+    void eSCompComplete() override;
+
+private:
+    struct NotShredded {
+        std::string path;
+        std::string reason;
+        bool leftInPlace = true;
+    };
+
+    void shredSelectedFile();
+    void shredSelectedFolder();
+    ShredResult shredOne(const std::string& path);
+    void shredEntry(const std::string& path, std::vector<NotShredded>& notShredded, int& files);
+    std::string reasonFor(const ShredResult& r);
+    void beginRun(bool folderMode);
+    void endRun(bool folderMode);
+    void hideProgress();
+    void report(const std::vector<NotShredded>& notShredded, int files, int titleId);
+    std::string text(int id);
+
+    Services m_s;
+    std::string m_sSelectedFile;
+    std::string m_sSelectedFolder;
+    bool m_bAbort = false;
+    std::uintptr_t m_owner = 0;
+    std::function<void()> m_whenStopped;
+};
+
+}  // namespace quenvor::shredder

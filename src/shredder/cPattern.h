@@ -1,0 +1,66 @@
+#pragma once
+// The shredding engine: overwrites one file in place with random patterns, pass after
+// pass, each pass flushed to the device, and removes it only when every pass succeeded.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "shredder/IShredEvents.h"
+#include "shredder/ShredResult.h"
+
+namespace quenvor::platform {
+class IFileService;
+class IRandomSource;
+}  // namespace quenvor::platform
+
+namespace quenvor::shredder {
+
+struct BlockPlan {
+    std::uint64_t blockSize = 0;  // B
+    std::uint64_t blocks = 0;     // N
+    std::uint64_t remainder = 0;  // R
+};
+
+class cPattern {
+public:
+    cPattern(platform::IFileService& files, platform::IRandomSource* random);
+
+    const std::string& SourceFile() const { return m_sourceFile; }
+    void setSourceFile(std::string path) { m_sourceFile = std::move(path); }
+    std::int32_t SecurePass() const { return m_securePass; }
+    void setSecurePass(std::int32_t passes) { m_securePass = passes; }
+    bool Assembly() const { return m_assembly; }
+    void setAssembly(bool randomOrder) { m_assembly = randomOrder; }
+    bool Attibs() const { return m_attibs; }
+    void setAttibs(bool makeWritable) { m_attibs = makeWritable; }
+
+    void setEvents(IShredEvents* events) { m_events = events; }
+    // Called after every pass, and every few hundred milliseconds inside a long one, so the
+    // window stays responsive (Abort can be clicked).
+    void setProcessEvents(std::function<void()> processEvents) { m_processEvents = std::move(processEvents); }
+
+    ShredResult DeleteFileByPattern();
+    bool FileExists(const std::string& sDir);
+
+    static BlockPlan planFor(std::uint64_t length);
+    // The pattern (1 to 8) of each block of `passes` passes over `blocks` blocks in cyclic order.
+    static int nextCyclic(int k) { return k >= 8 ? 1 : k + 1; }
+
+private:
+    ShredResult overwrite(const BlockPlan& plan);
+    ShredResult removeShredded();
+    void fill(std::byte* data, std::size_t size);
+    void pump(bool force);
+
+    platform::IFileService& m_files;
+    platform::IRandomSource* m_random;
+    IShredEvents* m_events = nullptr;
+    std::function<void()> m_processEvents;
+    std::string m_sourceFile;
+    std::int32_t m_securePass = 0;
+    bool m_assembly = false;
+    bool m_attibs = false;
+    std::int64_t m_lastPumpNs = 0;
+};
+
+}  // namespace quenvor::shredder
