@@ -1,6 +1,7 @@
 #pragma once
 // The UI seam for tests: records every request and answers from queues.
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ public:
     std::vector<shell::FolderDialogRequest> folderRequests;
     std::vector<shell::MousePointer> pointers;
     int pendingEventCalls = 0;
+    std::function<void()> onProcessEvents;  // what the user does while a run yields
     int endProgramCalls = 0;
 
     shell::MsgAnswer messageBox(const std::string& text, const std::string& title, shell::MsgButtons buttons,
@@ -51,7 +53,10 @@ public:
         return a;
     }
     void setMousePointer(shell::MousePointer pointer) override { pointers.push_back(pointer); }
-    void processPendingEvents() override { ++pendingEventCalls; }
+    void processPendingEvents() override {
+        ++pendingEventCalls;
+        if (onProcessEvents) onProcessEvents();
+    }
     void endProgram() override { ++endProgramCalls; }
 };
 

@@ -1,0 +1,51 @@
+#include "shredder/FolderRemover.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/linux/LinuxFileService.h"
+#include "support/TempDir.h"
+
+namespace quenvor::shredder {
+namespace {
+
+using test::TempDir;
+namespace fs = std::filesystem;
+
+TEST(FolderRemover, RemovesEverythingIncludingReadOnlyEntriesButNeverLinkTargets) {
+    TempDir dir, outside;
+    TempDir::write(outside / "target.txt", "untouched");
+    TempDir::write(outside / "dir/inner.txt", "untouched too");
+    const auto root = dir / "victim";
+    TempDir::write(root / "a/b/c.txt", "x");
+    TempDir::write(root / "ro/locked.txt", "x");
+    fs::permissions(root / "ro/locked.txt", fs::perms::owner_read, fs::perm_options::replace);
+    fs::permissions(root / "ro", fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    fs::create_symlink(outside / "target.txt", root / "link-to-file");
+    fs::create_directory_symlink(outside / "dir", root / "a/link-to-dir");
+    platform::LinuxFileService files;
+    EXPECT_TRUE(FolderRemover(files).removeTree(root, {}).empty());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root)));
+    EXPECT_EQ(TempDir::read(outside / "target.txt"), "untouched");
+    EXPECT_EQ(TempDir::read(outside / "dir/inner.txt"), "untouched too");
+}
+
+TEST(FolderRemover, KeepsWhatItIsToldAndTheFoldersHoldingIt) {
+    TempDir dir;
+    const auto root = dir / "victim";
+    TempDir::write(root / "keep/me.txt", "1");
+    TempDir::write(root / "keep/other.txt", "2");
+    TempDir::write(root / "gone/x.txt", "3");
+    platform::LinuxFileService files;
+    EXPECT_TRUE(FolderRemover(files).removeTree(root, {(root / "keep/me.txt").string()}).empty());
+    EXPECT_TRUE(fs::exists(root / "keep/me.txt"));
+    EXPECT_FALSE(fs::exists(root / "keep/other.txt"));
+    EXPECT_FALSE(fs::exists(root / "gone"));
+}
+
+TEST(FolderRemover, AMissingFolderIsNothingToRemove) {
+    platform::LinuxFileService files;
+    EXPECT_EQ(FolderRemover(files).removeTree("/nonexistent/quenvor/folder", {}).size(), 0u);
+}
+
+}  // namespace
+}  // namespace quenvor::shredder

@@ -1,0 +1,346 @@
+#include "shredder/ShredderPage.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/EmbeddedStringResource.h"
+#include "platform/PendingDeletionList.h"
+#include "platform/linux/LinuxFileService.h"
+#include "platform/linux/LinuxRandomSource.h"
+#include "shell/BusyState.h"
+#include "shell/StringTable.h"
+#include "shell/dialogs/cBrowseForFolder.h"
+#include "shell/dialogs/cCommonDialog.h"
+#include "shredder/cPattern.h"
+#include "support/FakeFormView.h"
+#include "support/Fakes.h"
+#include "support/FaultyFileService.h"
+#include "support/ScriptedUi.h"
+#include "support/TempDir.h"
+
+namespace quenvor::shredder {
+namespace {
+
+using shell::MsgAnswer;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+class Page : public ::testing::Test {
+protected:
+    TempDir dir, outside;
+    platform::PendingDeletionList pending{dir / "state/pending"};
+    platform::LinuxFileService real{&pending};
+    test::FaultyFileService files{real};
+    platform::LinuxRandomSource random;
+    platform::EmbeddedStringResource res;
+    test::ScriptedUi ui;
+    shell::StringTable strings{&res, &ui};
+    test::FakeFormView view;
+    test::FixedFolders folders;
+    shell::BusyState busy;
+    cPattern engine{files, &random};
+    shell::cCommonDialog fileDialog{ui};
+    shell::cBrowseForFolder browser{ui};
+    ShredderPage page{{view, ui, strings, busy, files, &folders, engine, fileDialog, browser}};
+
+    Page() {
+        strings.setLanguage(shell::kEnglish);
+        for (const char* item : {"Secure (Recomended)", "High (Slower)", "Paranoid (Really slow)"})
+            view.addComboItem("cmbSecure", item);
+        view.setComboSelectedIndex("cmbSecure", 0);
+        // The user is on the shredder page.
+        for (const char* c : {"cmdFile", "cmdFolder", "cmdDelete", "lblStatus"}) view.setVisible(c, true);
+        view.setVisible("cmdCancel", false);
+    }
+    void chooseFile(const fs::path& p) {
+        shell::FileDialogResult r;
+        r.accepted = true;
+        r.files = {p.string()};
+        r.filterIndex = 1;
+        ui.fileAnswers.push_back(r);
+        page.cmdFile_Click();
+    }
+    void chooseFolder(const fs::path& p) {
+        ui.folderAnswers.push_back(p.string());
+        page.cmdFolder_Click();
+    }
+    std::vector<std::string> captionsOf(const std::string& name) {
+        std::vector<std::string> out;
+        for (const auto& l : view.log)
+            if (l.rfind("caption " + name + "=", 0) == 0) out.push_back(l.substr(9 + name.size()));
+        return out;
+    }
+    const std::string& lastMessage() { return ui.messages.back().text; }
+};
+
+TEST_F(Page, FileModeYesShredsAndSaysSo) {
+    const auto f = dir / "diary.txt";
+    TempDir::write(f, std::string(5000, 'D'));
+    chooseFile(f);
+    EXPECT_EQ(ui.fileRequests.back().title, "Select file to delete");
+    ASSERT_EQ(ui.fileRequests.back().filters.size(), 1u);
+    EXPECT_EQ(ui.fileRequests.back().filters[0].first, "All Files (*.*)");
+    EXPECT_TRUE(view.isEnabled("cmdDelete"));
+    page.cmdDelete_Click();
+    EXPECT_FALSE(fs::exists(f));
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].text, "Are you sure you want to remove this file?\nYou can NEVER get it back.");
+    EXPECT_EQ(ui.messages[0].title, "Confirm file delete");
+    EXPECT_EQ(ui.messages[1].text, "The file was permanently deleted.");
+    EXPECT_EQ(view.at("lblStatus").caption, "The file has been removed..");
+    const auto status = captionsOf("lblStatus");
+    EXPECT_NE(std::find(status.begin(), status.end(), "Overwriting 1 of 4"), status.end());
+    EXPECT_NE(std::find(status.begin(), status.end(), "Overwriting 4 of 4"), status.end());
+    const auto percent = captionsOf("lblStat");
+    EXPECT_EQ(percent.front(), "25%");
+    EXPECT_EQ(percent.back(), "100%");
+    EXPECT_TRUE(view.isEnabled("cmdFile"));
+    EXPECT_FALSE(busy.any());
+}
+
+TEST_F(Page, FileModeNoChangesNothing) {
+    const auto f = dir / "keep.txt";
+    TempDir::write(f, "precious");
+    chooseFile(f);
+    ui.answers.push_back(MsgAnswer::No);
+    page.cmdDelete_Click();
+    EXPECT_EQ(TempDir::read(f), "precious");
+    EXPECT_FALSE(view.isEnabled("cmdDelete"));
+    EXPECT_EQ(page.selectedFile(), "");
+    EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+TEST_F(Page, CancellingTheDialogsSelectsNothing) {
+    page.cmdFile_Click();  // no answer queued: cancelled
+    EXPECT_EQ(page.selectedFile(), "");
+    EXPECT_TRUE(view.isEnabled("cmdDelete"));
+    view.setCaption("lblStatus", "x");
+    page.cmdDelete_Click();
+    EXPECT_EQ(view.at("lblStatus").caption, "");
+    EXPECT_TRUE(ui.messages.empty());
+
+    chooseFolder(dir.path());
+    view.setEnabled("cmdDelete", false);
+    page.cmdFolder_Click();  // cancelled: the earlier folder stays
+    EXPECT_EQ(page.selectedFolder(), dir.path().string());
+    EXPECT_FALSE(view.isEnabled("cmdDelete"));
+    EXPECT_EQ(ui.folderRequests.back().title, "Choose Folder");
+    EXPECT_EQ(ui.folderRequests.back().initialDir, "/opt/quenvor");
+}
+
+TEST_F(Page, LevelsAndTypedTextGiveTheirPassCounts) {
+    view.setComboSelectedIndex("cmbSecure", 1);
+    const auto f = dir / "high";
+    TempDir::write(f, "x");
+    chooseFile(f);
+    page.cmdDelete_Click();
+    auto status = captionsOf("lblStatus");
+    EXPECT_NE(std::find(status.begin(), status.end(), "Overwriting 8 of 8"), status.end());
+    EXPECT_EQ(std::find(status.begin(), status.end(), "Overwriting 9 of 8"), status.end());
+    EXPECT_EQ(captionsOf("lblStat").back(), "100%");
+
+    view.log.clear();
+    view.setComboSelectedIndex("cmbSecure", -1);  // the user typed over the level
+    TempDir::write(f, "x");
+    chooseFile(f);
+    page.cmdDelete_Click();
+    status = captionsOf("lblStatus");
+    EXPECT_NE(std::find(status.begin(), status.end(), "Overwriting 1 of 1"), status.end());
+    EXPECT_EQ(page.passCount(), 0);
+}
+
+TEST_F(Page, AFileWithoutAnyDotIsShreddedToo) {
+    fs::create_directories(dir / "nodots");
+    const auto f = dir / "nodots" / "README";
+    TempDir::write(f, "plain");
+    chooseFile(f);
+    page.cmdDelete_Click();
+    EXPECT_FALSE(fs::exists(f));
+    EXPECT_EQ(lastMessage(), "The file was permanently deleted.");
+}
+
+TEST_F(Page, FileModeFailureIsToldAndTheFileStays) {
+    const auto f = dir / "locked.db";
+    TempDir::write(f, "data");
+    files.failOpenFor.insert(f.string());
+    chooseFile(f);
+    page.cmdDelete_Click();
+    EXPECT_EQ(TempDir::read(f), "data");
+    EXPECT_NE(lastMessage().find("The file was not shredded and is still in place:"), std::string::npos);
+    EXPECT_NE(lastMessage().find("could not be opened for writing"), std::string::npos);
+    EXPECT_NE(lastMessage().find(f.string()), std::string::npos);
+    EXPECT_EQ(view.at("lblStatus").caption, "");
+    EXPECT_FALSE(view.isVisible("pbCurrentPrgrs"));
+}
+
+TEST_F(Page, FileModeAcceptsOnlyARegularFile) {
+    TempDir::write(outside / "target", "t");
+    fs::create_symlink(outside / "target", dir / "link");
+    ::mkfifo((dir / "pipe").c_str(), 0600);
+    for (const char* name : {"link", "pipe"}) {
+        chooseFile(dir / name);
+        page.cmdDelete_Click();
+        EXPECT_EQ(ui.messages.back().text.rfind("Only a regular file can be shredded.", 0), 0u) << name;
+        EXPECT_TRUE(fs::exists(fs::symlink_status(dir / name)));
+    }
+    EXPECT_EQ(TempDir::read(outside / "target"), "t");
+}
+
+TEST_F(Page, FileModeAsksBeforeOverwritingContentsSharedWithOtherNames) {
+    const auto f = dir / "shared.txt";
+    TempDir::write(f, "shared contents");
+    fs::create_hard_link(f, outside / "other-name.txt");
+    chooseFile(f);
+    ui.answers = {MsgAnswer::Yes, MsgAnswer::No};
+    page.cmdDelete_Click();
+    EXPECT_NE(ui.messages[1].text.find("1 other names (hard links)"), std::string::npos);
+    EXPECT_EQ(TempDir::read(outside / "other-name.txt"), "shared contents");
+    EXPECT_TRUE(fs::exists(f));
+}
+
+class FolderPage : public Page {
+protected:
+    fs::path victim = dir / "victim";
+    void makeTree(int count) {
+        for (int i = 1; i <= count; ++i) TempDir::write(victim / ("f" + std::to_string(i) + ".txt"), "secret");
+    }
+};
+
+TEST_F(FolderPage, ShredsEveryFileAndRemovesTheFolderWithoutTouchingLinkTargets) {
+    makeTree(3);
+    TempDir::write(victim / "sub/deeper/x.bin", std::string(70000, 'X'));
+    TempDir::write(outside / "keep.txt", "outside file");
+    TempDir::write(outside / "dir/keep2.txt", "outside folder");
+    fs::create_symlink(outside / "keep.txt", victim / "link-to-file");
+    fs::create_directory_symlink(outside / "dir", victim / "sub/link-to-dir");
+    ::mkfifo((victim / "sub/pipe").c_str(), 0600);
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_EQ(ui.messages[0].title, "Confirm folder delete");
+    EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(victim)));
+    EXPECT_EQ(TempDir::read(outside / "keep.txt"), "outside file");
+    EXPECT_EQ(TempDir::read(outside / "dir/keep2.txt"), "outside folder");
+    EXPECT_EQ(files.opens, 4 * 4 + 4);  // four passes each, plus the emptying before removal
+    EXPECT_EQ(page.selectedFolder(), "");
+    EXPECT_FALSE(view.isVisible("cmdCancel"));
+    EXPECT_TRUE(view.isVisible("cmdQuit"));
+}
+
+TEST_F(FolderPage, AnEmptyFolderIsRemoved) {
+    fs::create_directories(victim);
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_FALSE(fs::exists(victim));
+    EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
+}
+
+TEST_F(FolderPage, NoKeepsTheFolder) {
+    makeTree(1);
+    chooseFolder(victim);
+    ui.answers.push_back(MsgAnswer::No);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(fs::exists(victim / "f1.txt"));
+    EXPECT_EQ(page.selectedFolder(), "");
+}
+
+TEST_F(FolderPage, AbortDuringTheThirdFileStopsBeforeTheFourth) {
+    makeTree(5);
+    int ticks = 0;
+    ui.onProcessEvents = [&] {
+        EXPECT_FALSE(view.isEnabled("cmdNext"));  // one busy state for the window
+        EXPECT_TRUE(view.isVisible("cmdCancel"));
+        if (++ticks == 9) page.cmdCancel_Click();  // during the third file's first pass
+    };
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_FALSE(fs::exists(victim / "f1.txt"));
+    EXPECT_FALSE(fs::exists(victim / "f3.txt"));
+    EXPECT_TRUE(fs::exists(victim / "f4.txt"));
+    EXPECT_TRUE(fs::exists(victim / "f5.txt"));
+    EXPECT_EQ(view.at("lblStatus").caption, "Aborted by the user..");
+    EXPECT_EQ(page.selectedFolder(), victim.string());
+    EXPECT_FALSE(view.isEnabled("cmdDelete"));
+    EXPECT_TRUE(view.isEnabled("cmdFile"));
+    EXPECT_TRUE(view.isEnabled("cmdNext"));
+    EXPECT_FALSE(page.abortRequested());
+    EXPECT_EQ(ui.messages.size(), 1u);  // only the confirmation
+}
+
+TEST_F(FolderPage, ALevelChangedMidRunAppliesFromTheNextFile) {
+    makeTree(2);
+    int calls = 0;
+    ui.onProcessEvents = [&] {
+        if (++calls == 1) view.setComboSelectedIndex("cmbSecure", 2);
+    };
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    const auto status = captionsOf("lblStatus");
+    EXPECT_NE(std::find(status.begin(), status.end(), "Overwriting 4 of 4"), status.end());
+    EXPECT_NE(std::find(status.begin(), status.end(), "Overwriting 16 of 16"), status.end());
+}
+
+TEST_F(FolderPage, FilesThatFailAreNamedAndStayWithTheirFolder) {
+    makeTree(3);
+    TempDir::write(victim / "sub/bad.txt", "x");
+    files.failOpenFor.insert((victim / "sub/bad.txt").string());
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(fs::exists(victim / "sub/bad.txt"));
+    EXPECT_FALSE(fs::exists(victim / "f1.txt"));
+    const auto& m = lastMessage();
+    EXPECT_EQ(m.rfind("1 of 4 files were not shredded:", 0), 0u) << m;
+    EXPECT_NE(m.find((victim / "sub/bad.txt").string() + ": could not be opened for writing"), std::string::npos);
+    EXPECT_NE(m.find("stay in place"), std::string::npos);
+    EXPECT_EQ(m.find("The folder was permanently deleted."), std::string::npos);
+}
+
+TEST_F(FolderPage, AHardLinkedFileIsUnlinkedNotOverwritten) {
+    makeTree(1);
+    TempDir::write(victim / "linked.txt", "shared contents");
+    fs::create_hard_link(victim / "linked.txt", outside / "elsewhere.txt");
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_EQ(TempDir::read(outside / "elsewhere.txt"), "shared contents");
+    EXPECT_FALSE(fs::exists(victim));
+    EXPECT_NE(lastMessage().find("has other names (hard links)"), std::string::npos);
+}
+
+TEST_F(FolderPage, ARemovalLeftForTheNextStartIsNotCalledDone) {
+    makeTree(2);
+    files.failRemoveFor.insert((victim / "f2.txt").string());
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_NE(lastMessage().find("will remove it at its next start"), std::string::npos);
+    auto entries = pending.entries();
+    ASSERT_EQ(entries->size(), 1u);
+    EXPECT_TRUE(fs::exists(entries->front().path));
+    EXPECT_TRUE(fs::exists(victim));
+
+    // The next start removes it, since it is still the same file.
+    files.failRemoveFor.clear();
+    auto report = pending.retry(files);
+    EXPECT_EQ(report->removed, 1);
+    EXPECT_FALSE(fs::exists(entries->front().path));
+}
+
+TEST_F(FolderPage, ClosingDuringARunStopsAfterTheCurrentFile) {
+    makeTree(3);
+    bool stopped = false;
+    ui.onProcessEvents = [&] {
+        if (ui.pendingEventCalls == 2) {
+            ui.answers.push_back(MsgAnswer::Yes);
+            EXPECT_FALSE(page.QueryClose([&] { stopped = true; }));
+        }
+    };
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(fs::exists(victim / "f1.txt"));
+    EXPECT_TRUE(fs::exists(victim / "f2.txt"));
+    EXPECT_TRUE(page.QueryClose({}));  // idle again
+}
+
+}  // namespace
+}  // namespace quenvor::shredder

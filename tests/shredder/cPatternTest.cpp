@@ -1,0 +1,307 @@
+#include "shredder/cPattern.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/IRandomSource.h"
+#include "platform/PendingDeletionList.h"
+#include "platform/linux/LinuxFileService.h"
+#include "support/FaultyFileService.h"
+#include "support/TempDir.h"
+
+namespace quenvor::shredder {
+namespace {
+
+using test::TempDir;
+
+// Each buffer it fills holds one repeated byte: 1 for the first, 2 for the second, ...
+class NumberedRandom : public platform::IRandomSource {
+public:
+    int calls = 0;
+    bool broken = false;
+    platform::Status fill(std::span<std::byte> out) override {
+        if (broken) return platform::Error{38, "no entropy source"};
+        ++calls;
+        for (auto& b : out) b = static_cast<std::byte>(calls);
+        return {};
+    }
+};
+
+class Recorder : public IShredEvents {
+public:
+    std::vector<std::string> events;
+    std::function<void(std::int32_t)> onTick;
+    void eSCompPMax(std::int32_t lmax) override { events.push_back("max " + std::to_string(lmax)); }
+    void eSCompPTick(std::int32_t lCnt) override {
+        events.push_back("tick " + std::to_string(lCnt));
+        if (onTick) onTick(lCnt);
+    }
+    void eSCompComplete() override { events.push_back("complete"); }
+};
+
+TEST(BlockPlan, FollowsTheSizeTableWithEveryBoundInTheLowerRow) {
+    struct Case {
+        std::uint64_t length, block, blocks, rest;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0},          {1, 1, 1, 0},           {7, 7, 1, 0},        {8, 1, 8, 0},
+        {12, 2, 6, 0},         {20, 2, 10, 0},         {28, 4, 7, 0},       {100, 12, 8, 4},
+        {1024, 128, 8, 0},     {1025, 128, 8, 1},      {8192, 128, 64, 0},  {8193, 1024, 8, 1},
+        {65536, 1024, 64, 0},  {65537, 8192, 8, 1},    {524288, 8192, 64, 0}, {524289, 65536, 8, 1},
+        {4194304, 65536, 64, 0}, {4194305, 524288, 8, 1},
+        // Far past 2 GiB: nothing wraps around.
+        {3ull << 30, 524288, 6144, 0}, {(5ull << 30) + 7, 524288, 10240, 7},
+    };
+    for (const auto& c : cases) {
+        const auto p = cPattern::planFor(c.length);
+        EXPECT_EQ(p.blockSize, c.block) << c.length;
+        EXPECT_EQ(p.blocks, c.blocks) << c.length;
+        EXPECT_EQ(p.remainder, c.rest) << c.length;
+    }
+}
+
+class Engine : public ::testing::Test {
+protected:
+    TempDir dir;
+    platform::PendingDeletionList pending{dir / "state/pending"};
+    platform::LinuxFileService real{&pending};
+    test::FaultyFileService files{real};
+    NumberedRandom random;
+    Recorder events;
+    cPattern engine{files, &random};
+
+    Engine() { engine.setEvents(&events); }
+    std::filesystem::path make(const std::string& name, std::size_t size, char fill = 'S') {
+        const auto p = dir / name;
+        TempDir::write(p, std::string(size, fill));
+        return p;
+    }
+    ShredResult shred(const std::filesystem::path& p, std::int32_t passes) {
+        engine.setSourceFile(p.string());
+        engine.setSecurePass(passes);
+        return engine.DeleteFileByPattern();
+    }
+};
+
+TEST_F(Engine, OverwritesInPlaceWithPatternsRunningOnAcrossPasses) {
+    const auto p = make("ten-blocks.bin", 1280);  // B = 128, N = 10
+    const int fd = ::open(p.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    struct stat before {};
+    ::fstat(fd, &before);
+    std::vector<std::string> seen;
+    events.onTick = [&](std::int32_t) {
+        std::string bytes(1280, '\0');
+        ASSERT_EQ(::pread(fd, bytes.data(), bytes.size(), 0), 1280);
+        std::string blocks;
+        for (int j = 0; j < 10; ++j) {
+            const char first = bytes[static_cast<std::size_t>(j) * 128];
+            EXPECT_EQ(bytes.substr(static_cast<std::size_t>(j) * 128, 128), std::string(128, first));
+            blocks += std::to_string(static_cast<int>(first));
+        }
+        seen.push_back(blocks);
+        struct stat now {};
+        ::fstat(fd, &now);
+        EXPECT_EQ(now.st_size, 1280);
+        EXPECT_EQ(now.st_nlink, 1u);  // the same inode, still linked
+    };
+    const auto r = shred(p, 3);
+    EXPECT_TRUE(r.ok()) << r.detail;
+    EXPECT_EQ(seen, (std::vector<std::string>{"1234567812", "3456781234", "5678123456"}));
+    EXPECT_FALSE(std::filesystem::exists(p));
+    // Nothing of the original is left readable through a descriptor kept open all along.
+    std::string rest(1280, '\0');
+    EXPECT_EQ(::pread(fd, rest.data(), rest.size(), 0), 0);
+    struct stat after {};
+    ::fstat(fd, &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_nlink, 0u);
+    ::close(fd);
+}
+
+TEST_F(Engine, RemainderGetsItsOwnPatternAndLengthIsKept) {
+    const auto p = make("odd.bin", 1025);
+    const int fd = ::open(p.c_str(), O_RDONLY);
+    std::string last;
+    events.onTick = [&](std::int32_t) {
+        last.assign(1025, '\0');
+        ASSERT_EQ(::pread(fd, last.data(), last.size(), 0), 1025);
+    };
+    EXPECT_TRUE(shred(p, 1).ok());
+    ::close(fd);
+    EXPECT_EQ(last.substr(0, 128), std::string(128, '\x01'));
+    EXPECT_EQ(last.substr(896, 128), std::string(128, '\x08'));
+    EXPECT_EQ(last.back(), '\x09');  // the ninth buffer filled
+    EXPECT_EQ(last.find('S'), std::string::npos);
+}
+
+TEST_F(Engine, EventSequenceForEachPassCount) {
+    auto run = [&](std::int32_t passes) {
+        events.events.clear();
+        const auto p = make("f.txt", 4000);
+        const auto r = shred(p, passes);
+        return std::make_pair(r, events.events);
+    };
+    auto [zero, e0] = run(0);
+    EXPECT_TRUE(zero.ok());
+    EXPECT_EQ(e0, (std::vector<std::string>{"max 1", "tick 1", "complete"}));
+    EXPECT_EQ(engine.SecurePass(), 1);
+
+    auto [four, e4] = run(4);
+    EXPECT_EQ(e4.size(), 6u);
+    EXPECT_EQ(e4.front(), "max 4");
+    EXPECT_EQ(e4[4], "tick 4");
+
+    auto [sixteen, e16] = run(16);
+    EXPECT_EQ(std::count_if(e16.begin(), e16.end(), [](auto& e) { return e.rfind("tick", 0) == 0; }), 16);
+    EXPECT_EQ(e16.back(), "complete");
+}
+
+TEST_F(Engine, ANegativePassCountChangesAndRemovesNothing) {
+    const auto p = make("keep.txt", 500);
+    const auto r = shred(p, -2);
+    EXPECT_EQ(r.status, ShredStatus::NoPasses);
+    EXPECT_EQ(events.events, (std::vector<std::string>{"max -2"}));
+    EXPECT_EQ(TempDir::read(p), std::string(500, 'S'));
+}
+
+TEST_F(Engine, FilesOfEveryLengthAreShredded) {
+    for (std::size_t size : {0u, 1u, 4u, 7u, 8u}) {
+        const auto p = make("tiny" + std::to_string(size), size);
+        const int fd = ::open(p.c_str(), O_RDONLY);
+        bool overwritten = size == 0;
+        events.onTick = [&](std::int32_t) {
+            std::string b(size, '\0');
+            ASSERT_EQ(::pread(fd, b.data(), size, 0), static_cast<ssize_t>(size));
+            overwritten = b.find('S') == std::string::npos;
+        };
+        EXPECT_TRUE(shred(p, 2).ok()) << size;
+        EXPECT_TRUE(overwritten) << size;
+        EXPECT_FALSE(std::filesystem::exists(p)) << size;
+        ::close(fd);
+    }
+}
+
+TEST_F(Engine, AFileThatCannotBeOpenedIsLeftAloneAndReported) {
+    const auto p = make("locked.doc", 3000);
+    files.failOpenFor.insert(p.string());
+    const auto r = shred(p, 4);
+    EXPECT_EQ(r.status, ShredStatus::OpenFailed);
+    EXPECT_NE(r.detail.find("Permission denied"), std::string::npos);
+    EXPECT_EQ(TempDir::read(p), std::string(3000, 'S'));
+    EXPECT_EQ(std::count(events.events.begin(), events.events.end(), "complete"), 0);
+}
+
+TEST_F(Engine, AFailedWriteOrFlushStopsTheWorkAndKeepsTheFile) {
+    const auto p = make("disk-error.bin", 3000);  // 23 blocks and a remainder: 24 writes a pass
+    files.failWriteAtCall = 30;                   // in the second pass
+    auto r = shred(p, 4);
+    EXPECT_EQ(r.status, ShredStatus::WriteFailed);
+    EXPECT_TRUE(std::filesystem::exists(p));
+    EXPECT_EQ(std::count(events.events.begin(), events.events.end(), "tick 1"), 1);
+    EXPECT_EQ(std::count(events.events.begin(), events.events.end(), "tick 2"), 0);
+
+    files.failWriteAtCall = -1;
+    files.failFlushAtCall = files.flushes + 1;
+    r = shred(p, 4);
+    EXPECT_EQ(r.status, ShredStatus::WriteFailed);
+    EXPECT_TRUE(std::filesystem::exists(p));
+}
+
+TEST_F(Engine, ReadOnlyFileIsMadeWritableOnlyWhenAsked) {
+    const auto p = make("readonly.txt", 2000);
+    files.readOnlyUntilMadeWritable = true;
+    engine.setAttibs(false);
+    EXPECT_EQ(shred(p, 1).status, ShredStatus::OpenFailed);
+    EXPECT_EQ(TempDir::read(p), std::string(2000, 'S'));
+    engine.setAttibs(true);
+    EXPECT_TRUE(shred(p, 1).ok());
+    EXPECT_EQ(files.madeWritable, (std::vector<std::string>{p.string()}));
+    EXPECT_FALSE(std::filesystem::exists(p));
+}
+
+TEST_F(Engine, TheNameIsReplacedAndTheFolderFlushedBeforeRemoval) {
+    const auto p = make("my-secret-plans.odt", 5000);
+    EXPECT_TRUE(shred(p, 1).ok());
+    ASSERT_EQ(files.renames.size(), 1u);
+    const std::filesystem::path to = files.renames[0].second;
+    EXPECT_EQ(to.parent_path(), dir.path());
+    EXPECT_EQ(to.filename().string().size(), std::string("my-secret-plans.odt").size());
+    EXPECT_NE(to.filename(), "my-secret-plans.odt");
+    EXPECT_EQ(files.removed, (std::vector<std::string>{to.string()}));
+    EXPECT_FALSE(files.flushedDirs.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_F(Engine, ARemovalThatFailsIsListedForTheNextStartAndReported) {
+    const auto p = make("stuck.txt", 100);
+    files.failRemoveFor.insert(p.string());
+    const auto r = shred(p, 1);
+    EXPECT_EQ(r.status, ShredStatus::RemovalPending);
+    auto list = pending.entries();
+    ASSERT_TRUE(list.ok());
+    ASSERT_EQ(list->size(), 1u);
+    EXPECT_EQ(list->front().path.string(), engine.SourceFile());
+    EXPECT_EQ(list->front().size, 0u);  // emptied before the attempt
+
+    files.failRemoveAtNextStart = true;
+    const auto q = make("stuck2.txt", 100);
+    files.failRemoveFor.insert(q.string());
+    EXPECT_EQ(shred(q, 1).status, ShredStatus::RemovalFailed);
+}
+
+TEST_F(Engine, LinksAndFoldersAreNeverOpened) {
+    const auto target = make("target.txt", 300);
+    std::filesystem::create_symlink(target, dir / "link.txt");
+    EXPECT_EQ(shred(dir / "link.txt", 4).status, ShredStatus::NotRegularFile);
+    EXPECT_EQ(TempDir::read(target), std::string(300, 'S'));
+    std::filesystem::create_directory(dir / "sub.dir");
+    EXPECT_EQ(shred(dir / "sub.dir", 4).status, ShredStatus::NotRegularFile);
+    EXPECT_EQ(shred(dir / "missing", 4).status, ShredStatus::NotFound);
+    EXPECT_TRUE(events.events.empty());
+    EXPECT_EQ(files.opens, 0);
+}
+
+TEST_F(Engine, WithoutASystemRandomSourceTheFallbackStillOverwrites) {
+    random.broken = true;
+    const auto p = make("fallback.bin", 800);
+    const int fd = ::open(p.c_str(), O_RDONLY);
+    std::string seen;
+    events.onTick = [&](std::int32_t) {
+        seen.assign(800, '\0');
+        ASSERT_EQ(::pread(fd, seen.data(), seen.size(), 0), 800);
+    };
+    EXPECT_TRUE(shred(p, 1).ok());
+    ::close(fd);
+    EXPECT_EQ(seen.find('\xff'), std::string::npos);  // the fallback never yields 255
+    EXPECT_LT(std::count(seen.begin(), seen.end(), 'S'), 20);
+}
+
+TEST_F(Engine, RandomOrderUsesOnlyTheEightPatterns) {
+    engine.setAssembly(true);
+    const auto p = make("random-order.bin", 8192);  // 64 blocks of 128
+    const int fd = ::open(p.c_str(), O_RDONLY);
+    std::set<int> used;
+    events.onTick = [&](std::int32_t) {
+        std::string b(8192, '\0');
+        ASSERT_EQ(::pread(fd, b.data(), b.size(), 0), 8192);
+        for (std::size_t j = 0; j < 64; ++j) used.insert(b[j * 128]);
+    };
+    EXPECT_TRUE(shred(p, 2).ok());
+    ::close(fd);
+    EXPECT_GT(used.size(), 2u);
+    for (int v : used) EXPECT_TRUE(v >= 1 && v <= 8) << v;
+}
+
+TEST_F(Engine, FileExistsForFilesAndFoldersOnly) {
+    make("here.txt", 3);
+    EXPECT_TRUE(engine.FileExists((dir / "here.txt").string()));
+    EXPECT_TRUE(engine.FileExists(dir.path().string()));
+    EXPECT_FALSE(engine.FileExists((dir / "nothere").string()));
+    EXPECT_FALSE(engine.FileExists(""));
+}
+
+}  // namespace
+}  // namespace quenvor::shredder

@@ -1,0 +1,70 @@
+#pragma once
+// The real file service with failures injected on demand (the tests run as root, which
+// ignores file modes, so permission trouble has to be simulated here) and a record of calls.
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/IFileService.h"
+
+namespace quenvor::test {
+
+class FaultyFileService : public platform::IFileService {
+public:
+    explicit FaultyFileService(platform::IFileService& real) : m_real(real) {}
+
+    std::set<std::string> failOpenFor;   // paths whose open fails (EACCES)
+    bool readOnlyUntilMadeWritable = false;  // every open fails until setWritable ran on it
+    int failWriteAtCall = -1;            // 1-based count of writeAt calls
+    int failFlushAtCall = -1;
+    std::set<std::string> failRemoveFor;
+    bool failRemoveAtNextStart = false;
+    std::vector<std::pair<std::string, std::string>> renames;
+    std::vector<std::string> madeWritable, flushedDirs, removed;
+    int writes = 0, flushes = 0, opens = 0;
+
+    platform::Result<platform::FileStatus> status(const std::filesystem::path& p) override {
+        auto s = m_real.status(p);
+        if (s && readOnlyUntilMadeWritable && !writable.count(p.string())) s->readOnly = true;
+        return s;
+    }
+    platform::Result<std::unique_ptr<platform::IWritableFile>> openInPlace(const std::filesystem::path& p) override;
+    platform::Status remove(const std::filesystem::path& p) override {
+        if (failRemoveFor.count(p.string()) || failRemoveFor.count("*"))
+            return platform::Error{1, "cannot remove " + p.string() + ": Operation not permitted"};
+        removed.push_back(p.string());
+        return m_real.remove(p);
+    }
+    platform::Status removeAtNextStart(const std::filesystem::path& p) override {
+        if (failRemoveAtNextStart) return platform::Error{28, "no room for the pending list"};
+        return m_real.removeAtNextStart(p);
+    }
+    platform::Status rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+        renames.emplace_back(from.string(), to.string());
+        if (failRemoveFor.count("*")) return platform::Error{1, "Operation not permitted"};
+        auto s = m_real.rename(from, to);
+        if (s && failRemoveFor.count(from.string())) failRemoveFor.insert(to.string());
+        return s;
+    }
+    platform::Status setWritable(const std::filesystem::path& p) override {
+        madeWritable.push_back(p.string());
+        writable.insert(p.string());
+        return m_real.setWritable(p);
+    }
+    platform::Status flushDirectory(const std::filesystem::path& dir) override {
+        flushedDirs.push_back(dir.string());
+        return m_real.flushDirectory(dir);
+    }
+    platform::Result<std::vector<platform::DirectoryEntry>> list(const std::filesystem::path& dir) override {
+        return m_real.list(dir);
+    }
+    std::string shortForm(const std::filesystem::path& p) override { return m_real.shortForm(p); }
+    std::vector<std::filesystem::path> fixedDiskRoots() override { return m_real.fixedDiskRoots(); }
+
+    std::set<std::string> writable;
+
+private:
+    platform::IFileService& m_real;
+};
+
+}  // namespace quenvor::test
