@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/IRandomSource.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/linux/LinuxFileService.h"
+#include "platform/linux/LinuxRandomSource.h"
 #include "support/FaultyFileService.h"
 #include "support/TempDir.h"
 
@@ -301,6 +303,92 @@ TEST_F(Engine, FileExistsForFilesAndFoldersOnly) {
     EXPECT_TRUE(engine.FileExists(dir.path().string()));
     EXPECT_FALSE(engine.FileExists((dir / "nothere").string()));
     EXPECT_FALSE(engine.FileExists(""));
+}
+
+}  // namespace
+}  // namespace quenvor::shredder
+
+namespace quenvor::shredder {
+namespace {
+
+// A file of several gibibytes that exists only as a size: records where each write lands.
+class HugeFile : public platform::LinuxFileService {
+public:
+    std::uint64_t size = (5ull << 30) + 3;
+    std::uint64_t written = 0, highest = 0;
+    bool removed = false;
+    struct File : platform::IWritableFile {
+        HugeFile& owner;
+        explicit File(HugeFile& o) : owner(o) {}
+        platform::Result<std::uint64_t> length() override { return owner.size; }
+        platform::Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
+            owner.written += data.size();
+            owner.highest = std::max<std::uint64_t>(owner.highest, offset + data.size());
+            return {};
+        }
+        platform::Status flushToDevice() override { return {}; }
+        platform::Status truncate(std::uint64_t) override { return {}; }
+        platform::Status close() override { return {}; }
+    };
+    platform::Result<platform::FileStatus> status(const std::filesystem::path&) override {
+        platform::FileStatus s;
+        s.type = removed ? platform::FileType::NotFound : platform::FileType::Regular;
+        s.size = size;
+        s.hardLinks = 1;
+        return s;
+    }
+    platform::Result<std::unique_ptr<platform::IWritableFile>> openInPlace(const std::filesystem::path&) override {
+        return std::unique_ptr<platform::IWritableFile>(std::make_unique<File>(*this));
+    }
+    platform::Status rename(const std::filesystem::path&, const std::filesystem::path&) override { return {}; }
+    platform::Status flushDirectory(const std::filesystem::path&) override { return {}; }
+    platform::Status remove(const std::filesystem::path&) override {
+        removed = true;
+        return {};
+    }
+};
+
+TEST(EngineLimits, FilesPastTwoGibibytesAreCoveredToTheirLastByte) {
+    HugeFile huge;
+    NumberedRandom random;
+    cPattern engine(huge, &random);
+    engine.setSourceFile("/virtual/disk-image.iso");
+    engine.setSecurePass(2);
+    EXPECT_TRUE(engine.DeleteFileByPattern().ok());
+    EXPECT_EQ(huge.highest, huge.size);
+    EXPECT_EQ(huge.written, 2 * huge.size);
+    EXPECT_TRUE(huge.removed);
+}
+
+// Root ignores file modes, so the real refusal is seen as an unprivileged user.
+TEST(EngineLimits, AFileWithoutWritePermissionAsAnOrdinaryUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+    TempDir dir;
+    const auto p = dir / "readonly.txt";
+    TempDir::write(p, std::string(4000, 'R'));
+    ASSERT_EQ(::chown(dir.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(p.c_str(), 0444), 0);
+    auto runAsNobody = [&](bool attibs) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(90);
+            platform::LinuxFileService files;
+            platform::LinuxRandomSource random;
+            cPattern engine(files, &random);
+            engine.setSourceFile(p.string());
+            engine.setSecurePass(1);
+            engine.setAttibs(attibs);
+            ::_exit(static_cast<int>(engine.DeleteFileByPattern().status));
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(runAsNobody(false), static_cast<int>(ShredStatus::OpenFailed));
+    EXPECT_EQ(TempDir::read(p), std::string(4000, 'R'));
+    EXPECT_EQ(runAsNobody(true), static_cast<int>(ShredStatus::Shredded));
+    EXPECT_FALSE(std::filesystem::exists(p));
 }
 
 }  // namespace

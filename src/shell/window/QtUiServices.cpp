@@ -81,18 +81,20 @@ shell::FileDialogResult QtUiServices::openFileDialog(const shell::FileDialogRequ
     QStringList filters;
     for (const auto& [description, patterns] : request.filters)
         filters << QStringLiteral("%1 (%2)").arg(qs(description), patternList(patterns));
-    QString selected;
-    if (request.filterIndex >= 1 && request.filterIndex <= filters.size()) selected = filters[request.filterIndex - 1];
+    QFileDialog dialog(m_parent, qs(request.title), qs(request.initialDir));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
+                                           : request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[request.filterIndex - 1]);
+    // Links are shown as themselves, so the user picks the link and not what it points to.
+    dialog.setOption(QFileDialog::DontResolveSymlinks);
+    if (!request.initialFile.empty()) dialog.selectFile(qs(request.initialFile));
     shell::FileDialogResult result;
-    QStringList files;
-    if (request.multiSelect) {
-        files = QFileDialog::getOpenFileNames(m_parent, qs(request.title), qs(request.initialDir),
-                                              filters.join(QStringLiteral(";;")), &selected);
-    } else {
-        const QString f = QFileDialog::getOpenFileName(m_parent, qs(request.title), qs(request.initialDir),
-                                                       filters.join(QStringLiteral(";;")), &selected);
-        if (!f.isEmpty()) files << f;
-    }
+    if (dialog.exec() != QDialog::Accepted) return result;
+    const QStringList files = dialog.selectedFiles();
+    const QString selected = dialog.selectedNameFilter();
     if (files.isEmpty()) return result;
     result.accepted = true;
     for (const auto& f : files) result.files.push_back(f.toUtf8().toStdString());
@@ -101,7 +103,9 @@ shell::FileDialogResult QtUiServices::openFileDialog(const shell::FileDialogRequ
 }
 
 std::string QtUiServices::browseForFolder(const shell::FolderDialogRequest& request) {
-    const QString dir = QFileDialog::getExistingDirectory(m_parent, qs(request.title), qs(request.initialDir));
+    const QString dir = QFileDialog::getExistingDirectory(
+        m_parent, qs(request.title), qs(request.initialDir),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     return dir.toUtf8().toStdString();
 }
 
