@@ -88,11 +88,12 @@ std::vector<ControlSpec> build() {
     auto pb = make("pbCurrentPrgrs", K::ProgressBar, 1992, 4530, 3330, 300);
     pb.visible = false;
     v.push_back(pb);
-    auto status = make("lblStatus", K::Label, 4890, 4515, 0, 0);
-    status.autoSize = true;
+    // Beside the level list and the bar rather than over the bar, so the status line, the
+    // percentage and the bar never overlap; the status wraps onto a second line when long.
+    auto status = make("lblStatus", K::Label, 5430, 4005, 1560, 510);
     status.visible = false;
     v.push_back(status);
-    auto stat = make("lblStat", K::Label, 5460, 4585, 0, 0, "0%");
+    auto stat = make("lblStat", K::Label, 5430, 4575, 0, 0, "0%");
     stat.autoSize = true;
     stat.pointSizeX100 = 675;
     stat.visible = false;
