@@ -6,7 +6,7 @@ JOBS       ?= $(shell nproc)
 # CI turns warnings into errors.
 WERROR     ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps build run test bench clean format
+.PHONY: all deps build run test bench bench-full clean format
 
 all: build
 
@@ -25,8 +25,20 @@ test: deps
 	@cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+BENCH_BUILD ?= build-bench
+bench-build: deps
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUENVOR_BUILD_TESTS=OFF -DQUENVOR_BUILD_WINDOW=OFF -DQUENVOR_BUILD_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quenvor_bench
+
+# Our engine and walk against coreutils shred and find, in one run (about 5 minutes).
+bench: bench-build
+	./$(BENCH_BUILD)/bench/quenvor_bench
+
+bench-full: bench-build
+	./$(BENCH_BUILD)/bench/quenvor_bench --full
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
