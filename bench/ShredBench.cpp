@@ -183,8 +183,10 @@ int main(int argc, char** argv) {
     bool full = false;
     fs::path base = "/var/tmp";
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--full") == 0) full = true;
-        else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) base = argv[++i];
+        if (std::strcmp(argv[i], "--full") == 0)
+            full = true;
+        else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
+            base = argv[++i];
     }
     const fs::path dir = base / ("quenvor-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);

@@ -56,7 +56,8 @@ Result<std::vector<PendingDeletionList::Entry>> PendingDeletionList::entries() c
 Status PendingDeletionList::save(const std::vector<Entry>& list) const {
     std::ostringstream out;
     for (const auto& e : list)
-        out << e.device << ' ' << e.inode << ' ' << e.size << ' ' << e.modifiedNs << ' ' << hex(e.path.string()) << '\n';
+        out << e.device << ' ' << e.inode << ' ' << e.size << ' ' << e.modifiedNs << ' ' << hex(e.path.string())
+            << '\n';
     return AtomicFile::write(m_file, out.str());
 }
 

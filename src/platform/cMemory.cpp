@@ -34,7 +34,7 @@ bool cMemory::AllocateMemory(std::size_t size, std::uint32_t flags) {
     auto* b = new (std::nothrow) Block{size, nullptr};
     if (!b) return false;
     b->bytes = static_cast<unsigned char*>((flags & kGmemZeroInit) ? std::calloc(size ? size : 1, 1)
-                                                                     : std::malloc(size ? size : 1));
+                                                                   : std::malloc(size ? size : 1));
     if (!b->bytes) {
         delete b;
         return false;

@@ -234,7 +234,8 @@ void ShredderPage::shredEntry(const std::string& path, std::vector<NotShredded>&
             break;
         default:
             // Links, sockets, pipes and devices hold nothing of the folder's: remove the name only.
-            if (auto s = m_s.files.remove(path); !s) notShredded.push_back({path, text(186) + " (" + s.error().message + ")"});
+            if (auto s = m_s.files.remove(path); !s)
+                notShredded.push_back({path, text(186) + " (" + s.error().message + ")"});
             return;
     }
     ++files;
@@ -250,8 +251,8 @@ void ShredderPage::shredEntry(const std::string& path, std::vector<NotShredded>&
     if (!r.ok() && r.status != ShredStatus::NotFound) {
         hideProgress();
         const bool gone = r.status == ShredStatus::NotRegularFile;
-        notShredded.push_back({r.status == ShredStatus::RemovalPending ? m_s.engine.SourceFile() : path, reasonFor(r),
-                               !gone});
+        notShredded.push_back(
+            {r.status == ShredStatus::RemovalPending ? m_s.engine.SourceFile() : path, reasonFor(r), !gone});
     }
 }
 
@@ -315,8 +316,9 @@ void ShredderPage::shredSelectedFolder() {
 }
 
 void ShredderPage::report(const std::vector<NotShredded>& notShredded, int files, int titleId) {
-    std::string msg = replaceAll(replaceAll(text(titleId), "%1", std::to_string(notShredded.size())), "%2",
-                                 std::to_string(std::max<std::size_t>(static_cast<std::size_t>(files), notShredded.size())));
+    std::string msg =
+        replaceAll(replaceAll(text(titleId), "%1", std::to_string(notShredded.size())), "%2",
+                   std::to_string(std::max<std::size_t>(static_cast<std::size_t>(files), notShredded.size())));
     bool leftInPlace = false;
     for (std::size_t i = 0; i < notShredded.size(); ++i) {
         leftInPlace = leftInPlace || notShredded[i].leftInPlace;

@@ -117,7 +117,8 @@ ShredResult cPattern::overwrite(const BlockPlan& plan) {
         for (std::uint64_t j = 0; j < plan.blocks; ++j) {
             k = m_assembly ? anyPattern(order) : nextCyclic(k);
             const auto& p = patterns[static_cast<std::size_t>(k - 1)];
-            if (auto s = (*file)->writeAt(j * plan.blockSize, p); !s) return {ShredStatus::WriteFailed, s.error().message};
+            if (auto s = (*file)->writeAt(j * plan.blockSize, p); !s)
+                return {ShredStatus::WriteFailed, s.error().message};
             pump(false);
         }
         if (!rest.empty()) {

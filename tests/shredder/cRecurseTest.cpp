@@ -81,8 +81,8 @@ TEST_F(Walker, LinksAreListedButNeverFollowed) {
 }
 
 TEST_F(Walker, NamesInAnyScriptWithOddCharactersSurvive) {
-    const std::vector<std::string> names = {"привет.txt", "名前", "with \"quotes\"", "line\nbreak", " lead space",
-                                            "back\\slash"};
+    const std::vector<std::string> names = {"привет.txt",  "名前",        "with \"quotes\"",
+                                            "line\nbreak", " lead space", "back\\slash"};
     for (const auto& n : names) TempDir::write(dir / n, n);
     const auto entries = listed(cRecurse(files).Recurse(root(), "*.*"));
     ASSERT_EQ(entries.size(), names.size());

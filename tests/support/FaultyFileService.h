@@ -13,9 +13,9 @@ class FaultyFileService : public platform::IFileService {
 public:
     explicit FaultyFileService(platform::IFileService& real) : m_real(real) {}
 
-    std::set<std::string> failOpenFor;   // paths whose open fails (EACCES)
+    std::set<std::string> failOpenFor;       // paths whose open fails (EACCES)
     bool readOnlyUntilMadeWritable = false;  // every open fails until setWritable ran on it
-    int failWriteAtCall = -1;            // 1-based count of writeAt calls
+    int failWriteAtCall = -1;                // 1-based count of writeAt calls
     int failFlushAtCall = -1;
     std::set<std::string> failRemoveFor;
     bool failRemoveAtNextStart = false;

@@ -209,9 +209,9 @@ std::string LinuxFileService::shortForm(const std::filesystem::path& p) {
 }
 
 std::vector<std::filesystem::path> LinuxFileService::parseMounts(const std::string& table) {
-    static const std::set<std::string> kDiskFilesystems = {"ext2",  "ext3",  "ext4", "xfs",  "btrfs",
-                                                           "f2fs",  "vfat",  "exfat", "ntfs", "ntfs3",
-                                                           "jfs",   "reiserfs", "zfs", "hfsplus", "nilfs2"};
+    static const std::set<std::string> kDiskFilesystems = {"ext2", "ext3",     "ext4",  "xfs",     "btrfs",
+                                                           "f2fs", "vfat",     "exfat", "ntfs",    "ntfs3",
+                                                           "jfs",  "reiserfs", "zfs",   "hfsplus", "nilfs2"};
     std::vector<std::filesystem::path> roots;
     std::istringstream in(table);
     std::string line;

@@ -21,7 +21,8 @@ std::uint32_t cBrowseForFolder::flags() const {
 std::string cBrowseForFolder::fullPath(const std::string& path) {
     std::error_code ec;
     auto full = std::filesystem::absolute(path, ec);
-    if (ec) throw platform::RaisedError(-2147192504L + ec.value(), platform::errorSource("cBrowseForFolder"), ec.message());
+    if (ec)
+        throw platform::RaisedError(-2147192504L + ec.value(), platform::errorSource("cBrowseForFolder"), ec.message());
     return full.lexically_normal().string();
 }
 

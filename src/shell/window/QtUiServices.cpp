@@ -83,8 +83,9 @@ shell::FileDialogResult QtUiServices::openFileDialog(const shell::FileDialogRequ
         filters << QStringLiteral("%1 (%2)").arg(qs(description), patternList(patterns));
     QFileDialog dialog(m_parent, qs(request.title), qs(request.initialDir));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.multiSelect ? QFileDialog::ExistingFiles
-                                           : request.fileMustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setFileMode(request.multiSelect     ? QFileDialog::ExistingFiles
+                       : request.fileMustExist ? QFileDialog::ExistingFile
+                                               : QFileDialog::AnyFile);
     dialog.setNameFilters(filters);
     if (request.filterIndex >= 1 && request.filterIndex <= filters.size())
         dialog.selectNameFilter(filters[request.filterIndex - 1]);
@@ -103,9 +104,8 @@ shell::FileDialogResult QtUiServices::openFileDialog(const shell::FileDialogRequ
 }
 
 std::string QtUiServices::browseForFolder(const shell::FolderDialogRequest& request) {
-    const QString dir = QFileDialog::getExistingDirectory(
-        m_parent, qs(request.title), qs(request.initialDir),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    const QString dir = QFileDialog::getExistingDirectory(m_parent, qs(request.title), qs(request.initialDir),
+                                                          QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     return dir.toUtf8().toStdString();
 }
 

@@ -14,10 +14,10 @@
 #include <stdexcept>
 
 #include "shell/FormDesign.h"
-#include "shredder/ShredderPage.h"
 #include "shell/window/HotLabel.h"
 #include "shell/window/Palette.h"
 #include "shell/window/TabStripPicture.h"
+#include "shredder/ShredderPage.h"
 
 namespace quenvor::window {
 namespace {
@@ -182,7 +182,8 @@ void frmStart::connectHandlers() {
             if (auto* page = form.shredderPage()) (page->*handler)();
         };
     };
-    connect(as<QPushButton>("cmdFile"), &QPushButton::clicked, this, onShredder(&shredder::ShredderPage::cmdFile_Click));
+    connect(as<QPushButton>("cmdFile"), &QPushButton::clicked, this,
+            onShredder(&shredder::ShredderPage::cmdFile_Click));
     connect(as<QPushButton>("cmdFolder"), &QPushButton::clicked, this,
             onShredder(&shredder::ShredderPage::cmdFolder_Click));
     connect(as<QPushButton>("cmdDelete"), &QPushButton::clicked, this,

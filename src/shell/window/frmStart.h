@@ -19,6 +19,12 @@ public:
     frmStart(shell::IUiServices& ui, platform::PlatformServices services, QWidget* parent = nullptr);
     ~frmStart() override;
 
+    // The widget's own members stay reachable beside the by-name ones of IFormView.
+    using QWidget::isEnabled;
+    using QWidget::isVisible;
+    using QWidget::setEnabled;
+    using QWidget::setVisible;
+
     shell::StartForm& logic() { return *m_logic; }
     QWidget* control(const std::string& name) const;
 

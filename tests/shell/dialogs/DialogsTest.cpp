@@ -29,8 +29,8 @@ TEST(cCommonDialog, ConfirmingFillsNameTitleAndTheChosenFilter) {
     EXPECT_EQ(req.title, "Select file to delete");
     EXPECT_TRUE(req.fileMustExist);
     EXPECT_FALSE(req.multiSelect);
-    EXPECT_EQ(req.filters, (std::vector<std::pair<std::string, std::string>>{{"All Files (*.*)", "*.*"},
-                                                                             {"Texts", "*.txt"}}));
+    EXPECT_EQ(req.filters,
+              (std::vector<std::pair<std::string, std::string>>{{"All Files (*.*)", "*.*"}, {"Texts", "*.txt"}}));
     EXPECT_EQ(req.filterIndex, 2);
     EXPECT_EQ(dlg.Filename(), "/home/ana/notes.txt");
     EXPECT_EQ(dlg.FileTitle(), "notes.txt");

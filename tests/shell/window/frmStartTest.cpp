@@ -10,10 +10,13 @@
 #include <QTest>
 
 #include "platform/EmbeddedStringResource.h"
+#include "platform/linux/LinuxFileService.h"
+#include "platform/linux/LinuxRandomSource.h"
 #include "shell/FormDesign.h"
 #include "shell/window/Main.h"
 #include "shell/window/QtSettingsStore.h"
 #include "shell/window/frmStart.h"
+#include "shredder/ShredderPage.h"
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
 
@@ -24,6 +27,8 @@ class frmStartTest : public QObject {
 
     QTemporaryDir home;
     platform::EmbeddedStringResource strings;
+    platform::LinuxFileService files;
+    platform::LinuxRandomSource random;
     window::QtSettingsStore settings;
     test::RecordingOpener opener;
     test::FixedFolders folders;
@@ -34,6 +39,8 @@ class frmStartTest : public QObject {
         s.settings = &settings;
         s.opener = &opener;
         s.folders = &folders;
+        s.files = &files;
+        s.random = &random;
         auto form = std::make_unique<window::frmStart>(ui, s);
         form->logic().Form_Load();
         form->show();
@@ -164,6 +171,70 @@ private slots:
         QCOMPARE(ui.endProgramCalls, 1);
         f->close();
         QCOMPARE(released, 0);
+    }
+
+    void shreddingAFolderFromTheButtons() {
+        QTemporaryDir work;
+        const QString victim = work.path() + "/victim";
+        QVERIFY(QDir().mkpath(victim + "/sub"));
+        for (const char* name : {"/a.txt", "/sub/b.txt"}) {
+            QFile f(victim + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(3000, 'x'));
+        }
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        click(f->control("lblP1Tab2_0"));
+        QCOMPARE(w<QComboBox>(*f, "cmbSecure")->currentIndex(), 0);  // the level shown is selected
+        ui.folderAnswers.push_back(victim.toStdString());
+        click(f->control("cmdFolder"));
+        QVERIFY(f->control("cmdDelete")->isEnabled());
+        bool sawBusy = false;
+        ui.onProcessEvents = [&] {
+            sawBusy = sawBusy || (!f->control("cmdNext")->isEnabled() && f->control("cmdCancel")->isVisible() &&
+                                  !f->control("cmdQuit")->isVisible());
+        };
+        click(f->control("cmdDelete"));
+        QVERIFY(sawBusy);
+        QVERIFY(!QDir(victim).exists());
+        QCOMPARE(QString::fromStdString(ui.messages.back().text), QString("The folder was permanently deleted."));
+        QVERIFY(f->control("cmdQuit")->isVisible());
+        QVERIFY(f->control("cmdNext")->isEnabled());
+    }
+
+    void closingDuringARunAsksAndStopsAfterTheCurrentFile() {
+        QTemporaryDir work;
+        const QString victim = work.path() + "/victim";
+        QVERIFY(QDir().mkpath(victim));
+        for (int i = 0; i < 3; ++i) {
+            QFile f(victim + QString("/f%1.txt").arg(i));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(3000, 'x'));
+        }
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        int released = 0;
+        f->logic().parts().releaseWorkers = [&] { ++released; };
+        f->logic().pages().ShowShredderPage();
+        ui.folderAnswers.push_back(victim.toStdString());
+        f->logic().shredderPage()->cmdFolder_Click();
+        bool asked = false;
+        ui.onProcessEvents = [&] {
+            if (asked) return;
+            asked = true;
+            ui.answers.push_back(shell::MsgAnswer::No);  // first: keep going
+            f->close();
+            QVERIFY(f->isVisible());
+            ui.answers.push_back(shell::MsgAnswer::Yes);  // then: stop and close
+            f->close();
+            QVERIFY(f->isVisible());
+        };
+        f->logic().shredderPage()->cmdDelete_Click();
+        QVERIFY(asked);
+        QVERIFY(!f->isVisible());  // closed once the current file was done
+        QCOMPARE(released, 1);
+        QVERIFY(QFile::exists(victim + "/f1.txt"));
+        QVERIFY(!QFile::exists(victim + "/f0.txt"));
     }
 
     void closingFromTheTitleBarUnloads() {
