@@ -41,7 +41,8 @@ class IRegistry {
 public:
     virtual ~IRegistry() = default;
     virtual long openKey(RegKey parent, const std::string& subKey, RegKey& opened) = 0;
-    virtual long createKey(RegKey parent, const std::string& subKey, RegKey& opened) = 0;
+    // `existed` (when given) tells whether the key was there already.
+    virtual long createKey(RegKey parent, const std::string& subKey, RegKey& opened, bool* existed = nullptr) = 0;
     virtual long closeKey(RegKey key) = 0;
     // On entry `size` is the room the caller offers; on return the size the value needs.
     // ERROR_MORE_DATA when the room is too small (data then untouched).

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include "platform/IniProfileReader.h"
+#include "platform/RaisedError.h"
+#include "platform/RegistryStore.h"
+#include "platform/cRegistry.h"
+#include "support/Fakes.h"
+#include "support/TempDir.h"
+
+namespace quenvor::platform {
+namespace {
+
+using test::TempDir;
+
+class Registry : public ::testing::Test {
+protected:
+    TempDir dir;
+    test::FixedFolders folders;
+    std::filesystem::path file = dir / "quenvor/registry.reg";
+    RegistryStore store{file, &folders};
+
+    std::vector<std::uint8_t> bytes(const std::string& s, bool terminator = true) {
+        std::vector<std::uint8_t> b(s.begin(), s.end());
+        if (terminator) b.push_back(0);
+        return b;
+    }
+    cRegistry reg(const std::string& section, const std::string& value) {
+        cRegistry r(store, [](const std::string& n) -> std::optional<std::string> {
+            if (n == "HOME") return std::string("/home/ana");
+            return std::nullopt;
+        });
+        r.setClassKey(static_cast<std::int32_t>(kCurrentUser));
+        r.setSectionKey(section);
+        r.setValueKey(value);
+        return r;
+    }
+};
+
+TEST_F(Registry, KeysAndValuesSurviveTheFileWithEveryType) {
+    RegKey k = 0;
+    bool existed = true;
+    ASSERT_EQ(store.createKey(kCurrentUser, "Software\\Test\\Deep", k, &existed), kErrorSuccess);
+    EXPECT_FALSE(existed);
+    store.setValue(k, "text", kRegSz, bytes("a \"quoted\" \\ value"));
+    store.setValue(k, "", kRegSz, bytes("default"));
+    store.setValue(k, "exp", kRegExpandSz, bytes("%HOME%/x"));
+    store.setValue(k, "multi", kRegMultiSz, {'a', 0, 'b', 0, 0});
+    store.setValue(k, "dw", kRegDword, {1, 2, 0, 0});
+    store.setValue(k, "be", kRegDwordBigEndian, {0, 0, 1, 2});
+    store.setValue(k, "bin", kRegBinary, {9, 8, 7});
+    store.setValue(k, "none", kRegNone, {});
+    store.setValue(k, "empty", kRegSz, {});
+    store.closeKey(k);
+
+    RegistryStore again(file, &folders);
+    RegKey k2 = 0;
+    ASSERT_EQ(again.openKey(kCurrentUser, "software\\TEST\\deep", k2), kErrorSuccess);  // names ignore case
+    std::vector<std::string> names;
+    std::string name;
+    std::uint32_t type = 0;
+    for (std::uint32_t i = 0; again.enumValue(k2, i, name, type) == kErrorSuccess; ++i) names.push_back(name);
+    EXPECT_EQ(names.size(), 9u);
+    auto read = [&](const std::string& n) {
+        std::uint32_t t = 0, size = 1 << 20;
+        std::vector<std::uint8_t> d;
+        EXPECT_EQ(again.queryValue(k2, n, t, d, size), kErrorSuccess) << n;
+        return std::make_pair(t, d);
+    };
+    EXPECT_EQ(read("text").second, bytes("a \"quoted\" \\ value"));
+    EXPECT_EQ(read("").second, bytes("default"));
+    EXPECT_EQ(read("exp"), std::make_pair(std::uint32_t{kRegExpandSz}, bytes("%HOME%/x")));
+    EXPECT_EQ(read("multi").second, (std::vector<std::uint8_t>{'a', 0, 'b', 0, 0}));
+    EXPECT_EQ(read("dw").second, (std::vector<std::uint8_t>{1, 2, 0, 0}));
+    EXPECT_EQ(read("be"), std::make_pair(std::uint32_t{kRegDwordBigEndian}, std::vector<std::uint8_t>{0, 0, 1, 2}));
+    EXPECT_EQ(read("bin").second, (std::vector<std::uint8_t>{9, 8, 7}));
+    EXPECT_TRUE(read("none").second.empty());
+    EXPECT_TRUE(read("empty").second.empty());
+    EXPECT_NE(TempDir::read(file).find("Windows Registry Editor Version 5.00"), std::string::npos);
+    EXPECT_NE(TempDir::read(file).find("\"dw\"=dword:00000201"), std::string::npos);
+}
+
+TEST_F(Registry, ReturnCodesFollowTheRegistryApi) {
+    RegKey k = 0;
+    EXPECT_EQ(store.openKey(kCurrentUser, "Software\\Missing", k), kErrorFileNotFound);
+    EXPECT_EQ(store.openKey(12345, "x", k), kErrorInvalidHandle);
+    ASSERT_EQ(store.createKey(kCurrentUser, "Software\\A\\B", k), kErrorSuccess);
+    store.setValue(k, "v", kRegSz, bytes("0123456789"));
+    std::uint32_t type = 0, size = 0;
+    std::vector<std::uint8_t> d;
+    EXPECT_EQ(store.queryValue(k, "v", type, d, size), kErrorMoreData);
+    EXPECT_EQ(size, 11u);
+    EXPECT_EQ(store.queryValue(k, "nope", type, d, size), kErrorFileNotFound);
+    std::string name;
+    EXPECT_EQ(store.enumValue(k, 1, name, type), kErrorNoMoreItems);
+    bool existed = false;
+    RegKey again = 0;
+    store.createKey(kCurrentUser, "Software\\A\\B", again, &existed);
+    EXPECT_TRUE(existed);
+    // A key with subkeys is not deleted by the plain deletion.
+    EXPECT_EQ(store.deleteKey(kCurrentUser, "Software\\A"), kErrorAccessDenied);
+    EXPECT_EQ(store.deleteKey(kCurrentUser, "Software\\A\\B"), kErrorSuccess);
+    EXPECT_EQ(store.deleteKey(kCurrentUser, "Software\\A\\B"), kErrorFileNotFound);
+    EXPECT_EQ(store.deleteValue(k, "v"), kErrorFileNotFound);  // its key is gone
+    EXPECT_EQ(store.closeKey(k), kErrorSuccess);
+    EXPECT_EQ(store.closeKey(k), kErrorInvalidHandle);
+}
+
+TEST_F(Registry, AnInterruptedSaveLosesNothing) {
+    RegKey k = 0;
+    store.createKey(kCurrentUser, "Software\\Keep", k);
+    store.setValue(k, "v", kRegSz, bytes("kept"));
+    // What a crash between writing the temporary file and renaming it leaves behind.
+    TempDir::write(file.string() + ".tmp-123", "[HKEY_CURRENT_USER\\Software\\Keep]\r\n\"v\"=\"half");
+    RegistryStore after(file, &folders);
+    EXPECT_EQ(reg("Software\\Keep", "v").Value(), RegVariant(std::string("kept")));
+    cRegistry r(after);
+    r.setClassKey(static_cast<std::int32_t>(kCurrentUser));
+    r.setSectionKey("Software\\Keep");
+    r.setValueKey("v");
+    EXPECT_EQ(r.Value(), RegVariant(std::string("kept")));
+}
+
+TEST_F(Registry, ShellFoldersComeFromTheDesktop) {
+    EXPECT_EQ(reg(kShellFoldersKey, "AppData").Value(), RegVariant(std::string("/home/user/.config")));
+    EXPECT_EQ(reg(kShellFoldersKey, "Local AppData").Value(), RegVariant(std::string("/home/user/.cache")));
+    EXPECT_EQ(reg(kShellFoldersKey, "Recent").Value(),
+              RegVariant(std::string("/home/user/.local/share/RecentDocuments")));
+    EXPECT_EQ(reg(kShellFoldersKey, "History").Value(), RegVariant());
+}
+
+TEST_F(Registry, cRegistryReadsEachTypeAsItsVariant) {
+    RegKey k = 0;
+    store.createKey(kCurrentUser, "Software\\T", k);
+    store.setValue(k, "ten", kRegSz, bytes("0123456789"));
+    store.setValue(k, "exp", kRegExpandSz, bytes("%HOME%\\docs %UNSET%"));
+    store.setValue(k, "be", kRegDwordBigEndian, {0, 0, 1, 2});
+    store.setValue(k, "dw", kRegDword, {0xFF, 0xFF, 0xFF, 0xFF});
+    store.setValue(k, "bin", kRegBinary, {1, 2, 3});
+    store.setValue(k, "multi", kRegMultiSz, {'a', 0, 'b', 0, 0});
+    store.setValue(k, "zero", kRegSz, {});
+    auto r = reg("Software\\T", "ten");
+    EXPECT_EQ(r.Value(), RegVariant(std::string("0123456789")));
+    EXPECT_EQ(r.ValueType(), 1);
+    EXPECT_EQ(reg("Software\\T", "exp").Value(), RegVariant(std::string("/home/ana\\docs %UNSET%")));
+    EXPECT_EQ(reg("Software\\T", "be").Value(), RegVariant(std::int32_t{258}));
+    EXPECT_EQ(reg("Software\\T", "dw").Value(), RegVariant(std::int32_t{-1}));
+    EXPECT_EQ(reg("Software\\T", "bin").Value(), RegVariant(std::vector<std::uint8_t>{1, 2, 3, 0}));
+    EXPECT_EQ(reg("Software\\T", "multi").Value(), RegVariant(std::string("a\0b\0", 4)));
+    EXPECT_EQ(reg("Software\\T", "zero").Value(), RegVariant(std::string()));  // not a failure
+    auto missing = reg("Software\\T", "nothing");
+    missing.setValueType(7);
+    EXPECT_EQ(missing.Value(), RegVariant());
+    EXPECT_EQ(missing.ValueType(), 7);
+    missing.setDefault(std::string("fallback"));
+    EXPECT_EQ(missing.Value(), RegVariant(std::string("fallback")));
+    EXPECT_EQ(reg("Software\\Nowhere", "AppData").Value(), RegVariant());
+}
+
+TEST_F(Registry, cRegistryWritesChooseTheStringTypeByPercentSigns) {
+    auto w = reg("Software\\W", "v");
+    w.setValueType(kRegSz);
+    auto typeOf = [&](const std::string& text) {
+        w.setValueType(kRegSz);
+        w.setValue(text);
+        w.Value();
+        return w.ValueType();
+    };
+    EXPECT_EQ(typeOf("50% off"), kRegSz);
+    EXPECT_EQ(typeOf("%PATH%"), kRegExpandSz);
+    EXPECT_EQ(typeOf("%%"), kRegSz);
+    EXPECT_EQ(typeOf("%a%"), kRegExpandSz);
+    w.setValueType(kRegDword);
+    w.setValue(std::int32_t{7});
+    EXPECT_EQ(w.Value(), RegVariant(std::int32_t{7}));
+    w.setValueType(kRegBinary);
+    EXPECT_THROW(w.setValue(std::string("not bytes")), RaisedError);
+    EXPECT_TRUE(w.KeyExists());
+    EXPECT_TRUE(w.DeleteValue());
+    try {
+        w.DeleteValue();
+        FAIL();
+    } catch (const RaisedError& e) {
+        EXPECT_EQ(e.number(), kErrRegistry);
+        EXPECT_EQ(e.source(), "quenvor.cRegistry");
+        EXPECT_EQ(e.description(), "Failed to delete registry Key: '-2147483647',Section: 'Software\\W',Key: 'v");
+    }
+}
+
+TEST_F(Registry, cRegistryKeysEnumerationsAndMachineNames) {
+    auto r = reg("Software\\E", "");
+    std::vector<std::string> names{"stale"};
+    std::int32_t count = 9;
+    EXPECT_TRUE(r.EnumerateValues(names, count));
+    EXPECT_EQ(count, 0);
+    EXPECT_TRUE(names.empty());
+    EXPECT_TRUE(r.CreateKey());
+    reg("Software\\E\\Sub1", "").CreateKey();
+    reg("Software\\E\\Sub2", "").CreateKey();
+    EXPECT_TRUE(r.EnumerateSections(names, count));
+    EXPECT_EQ(names, (std::vector<std::string>{"Sub1", "Sub2"}));
+    EXPECT_THROW(reg("Software\\E", "").DeleteKey(), RaisedError);  // it has subkeys
+
+    r.setMachine("ab");
+    EXPECT_EQ(r.Machine(), "");
+    r.setMachine("abc");
+    EXPECT_EQ(r.Machine(), "\\\\abc");
+    r.setMachine("\\\\srv");
+    EXPECT_EQ(r.Machine(), "\\\\srv");
+}
+
+TEST_F(Registry, FileAssociationsAreWrittenTwice) {
+    cRegistry r(store);
+    r.CreateEXEAssociation(" /opt/q/quenvor ", "Quenvor.Doc", "Quenvor document", "qvd", "", {true, ""}, {}, {}, 0);
+    auto read = [&](std::int32_t hive, const std::string& path) {
+        cRegistry x(store);
+        x.setClassKey(hive);
+        x.setSectionKey(path);
+        return toText(x.Value());
+    };
+    const auto hkcr = static_cast<std::int32_t>(kClassesRoot);
+    const auto hklm = static_cast<std::int32_t>(kLocalMachine);
+    EXPECT_EQ(read(hkcr, ".qvd"), "Quenvor.Doc");
+    EXPECT_EQ(read(hklm, "SOFTWARE\\Classes\\.qvd"), "Quenvor.Doc");
+    EXPECT_EQ(read(hkcr, "Quenvor.Doc\\shell\\open"), "open");
+    EXPECT_EQ(read(hkcr, "Quenvor.Doc\\shell\\print\\command"), "\"/opt/q/quenvor\" /p \"%1\"");
+    EXPECT_EQ(read(hkcr, "Quenvor.Doc\\DefaultIcon"), "\"/opt/q/quenvor\",0");
+    r.setClassKey(hkcr);
+    EXPECT_THROW(r.CreateAdditionalEXEAssociations("Quenvor.Doc", {"a", "b"}), RaisedError);
+    EXPECT_THROW(r.CreateAdditionalEXEAssociations("Nope", {"a", "b", "c"}), RaisedError);
+    r.CreateAdditionalEXEAssociations("Quenvor.Doc", {"edit", "&Edit", "ed \"%1\""});
+    EXPECT_EQ(read(hkcr, "Quenvor.Doc\\shell\\edit\\command"), "ed \"%1\"");
+}
+
+TEST(IniProfileReader, ReadsLikeThePrivateProfileReader) {
+    TempDir dir;
+    const auto ini = dir / "profiles.ini";
+    const std::string longPath(400, 'p');
+    TempDir::write(ini, "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n IsRelative = 1 \r\n"
+                        "Path=Profiles/abc.default\r\n\r\n[profile1]\r\nPath=\"" + longPath + "\"\r\n");
+    IniProfileReader r;
+    std::string v;
+    EXPECT_EQ(r.read("Profile0", "Path", "", v, ini), 20u);
+    EXPECT_EQ(v, "Profiles/abc.default");
+    EXPECT_EQ(r.read("PROFILE0", "isrelative", "", v, ini), 1u);
+    EXPECT_EQ(v, "1");
+    EXPECT_EQ(r.read("Profile1", "Path", "", v, ini), 400u);  // no length limit
+    EXPECT_EQ(r.read("Profile9", "Path", "", v, ini), 0u);
+    EXPECT_EQ(r.read("Profile0", "Path", "", v, dir / "missing.ini"), 0u);
+    EXPECT_EQ(IniProfileReader::sections(ini), (std::vector<std::string>{"General", "Profile0", "profile1"}));
+}
+
+}  // namespace
+}  // namespace quenvor::platform
