@@ -37,6 +37,9 @@ enum RegCode : long {
     kErrorNoMoreItems = 259,
 };
 
+// The shell's key of per-user folders ("AppData", "Local AppData", "Recent", "History").
+constexpr const char* kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
 class IRegistry {
 public:
     virtual ~IRegistry() = default;

@@ -15,6 +15,7 @@ class IStringResource;
 class IProfileReader;
 class ISettingsStore;
 class PendingDeletionList;
+class IProcessTable;
 
 struct PlatformServices {
     IFileService* files = nullptr;
@@ -28,6 +29,7 @@ struct PlatformServices {
     IProfileReader* profiles = nullptr;
     ISettingsStore* settings = nullptr;
     PendingDeletionList* pending = nullptr;  // removals left for the next start
+    IProcessTable* processes = nullptr;
 };
 
 }  // namespace quenvor::platform

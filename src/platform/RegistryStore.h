@@ -16,8 +16,6 @@ namespace quenvor::platform {
 
 class IKnownFolders;
 
-constexpr const char* kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-
 class RegistryStore : public IRegistry {
 public:
     RegistryStore(std::filesystem::path file, IKnownFolders* folders);

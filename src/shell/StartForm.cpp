@@ -1,6 +1,10 @@
 #include "shell/StartForm.h"
 
+#include "cleaning/CleaningRun.h"
+#include "cleaning/FirefoxUrlCache.h"
+#include "cleaning/UrlCacheLists.h"
 #include "platform/IKnownFolders.h"
+#include "platform/IProcessTable.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/cTools.h"
 #include "shell/HelpPath.h"
@@ -56,6 +60,15 @@ void StartForm::Form_Load() {
         }
         // What an earlier run could not remove goes now, if it is still the same file.
         if (m_services.pending && m_services.files) (void)m_services.pending->retry(*m_services.files);
+        if (m_services.registry && m_services.profiles && m_services.files && m_services.folders) {
+            const cleaning::FirefoxProfiles::Services firefox{*m_services.registry, *m_services.profiles,
+                                                              *m_services.files, *m_services.folders};
+            const std::string user = m_services.processes ? m_services.processes->currentUserName() : std::string();
+            m_urlCache = std::make_unique<cleaning::FirefoxUrlCache>(firefox, m_services.processes, user);
+            m_cleaning = std::make_unique<cleaning::CleaningRun>(cleaning::CleaningRun::Services{
+                m_view, m_ui, m_strings, m_busy, firefox, m_urlCache.get(), m_services.urlHistory,
+                m_services.processes});
+        }
         if (m_parts.createWorkers) m_parts.createWorkers();
     });
     guarded([&] {
@@ -73,12 +86,22 @@ void StartForm::Form_Load() {
         m_view.setComboSelectedIndex("cmbSecure", 0);
     });
     guarded([&] { m_pages.ShowTracksPage(); });
-    guarded([&] {
-        if (m_parts.listVisitedSites) m_parts.listVisitedSites();
-    });
-    guarded([&] {
-        if (m_parts.listCookies) m_parts.listCookies();
-    });
+    guarded([&] { ListVisitedSites(); });
+    guarded([&] { ListCookies(); });
+}
+
+void StartForm::ListVisitedSites() {
+    if (m_parts.listVisitedSites) return m_parts.listVisitedSites();
+    if (m_urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_urlCache).ListVisitedSites();
+}
+
+void StartForm::ListCookies() {
+    if (m_parts.listCookies) return m_parts.listCookies();
+    if (m_urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_urlCache).ListCookies();
+}
+
+void StartForm::cmdNext_Click() {
+    if (m_cleaning && !m_busy.any()) m_cleaning->cmdNext_Click();
 }
 
 void StartForm::Form_Unload() {

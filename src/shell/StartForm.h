@@ -11,6 +11,11 @@
 #include "shell/SettingsPage.h"
 #include "shell/StringTable.h"
 
+namespace quenvor::cleaning {
+class CleaningRun;
+class FirefoxUrlCache;
+}  // namespace quenvor::cleaning
+
 namespace quenvor::shredder {
 class ShredderPage;
 class cPattern;
@@ -56,6 +61,12 @@ public:
     // Null until the load step has created them.
     shredder::ShredderPage* shredderPage() { return m_shredder.get(); }
     shredder::cPattern* cShred() { return m_cShred.get(); }
+    cleaning::CleaningRun* cleaningRun() { return m_cleaning.get(); }
+
+    // The page-one lists and the "Erase my tracks" button.
+    void ListVisitedSites();
+    void ListCookies();
+    void cmdNext_Click();
 
 private:
     IFormView& m_view;
@@ -70,6 +81,8 @@ private:
     std::unique_ptr<cCommonDialog> m_cHookDlg;
     std::unique_ptr<shredder::cPattern> m_cShred;
     std::unique_ptr<shredder::ShredderPage> m_shredder;
+    std::unique_ptr<cleaning::FirefoxUrlCache> m_urlCache;
+    std::unique_ptr<cleaning::CleaningRun> m_cleaning;
     std::uintptr_t m_owner = 0;
     bool m_ending = false;
 };

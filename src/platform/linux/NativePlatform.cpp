@@ -3,7 +3,10 @@
 #include "platform/EmbeddedStringResource.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/linux/LinuxFileService.h"
+#include "platform/RegistryStore.h"
+#include "platform/IniProfileReader.h"
 #include "platform/linux/LinuxKnownFolders.h"
+#include "platform/linux/LinuxProcessTable.h"
 #include "platform/linux/LinuxRandomSource.h"
 
 namespace quenvor::platform {
@@ -14,6 +17,9 @@ struct NativePlatform::Impl {
     EmbeddedStringResource strings;
     PendingDeletionList pending{folders.stateHome() / "quenvor" / "pending-deletions"};
     LinuxFileService files{&pending};
+    LinuxProcessTable processes;
+    IniProfileReader profiles;
+    RegistryStore registry{folders.dataHome() / "quenvor" / "registry.reg", &folders};
 };
 
 NativePlatform::NativePlatform() : m_impl(std::make_unique<Impl>()) {}
@@ -26,6 +32,9 @@ PlatformServices NativePlatform::services() {
     s.random = &m_impl->random;
     s.strings = &m_impl->strings;
     s.pending = &m_impl->pending;
+    s.processes = &m_impl->processes;
+    s.profiles = &m_impl->profiles;
+    s.registry = &m_impl->registry;
     return s;
 }
 

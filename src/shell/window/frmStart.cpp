@@ -172,6 +172,7 @@ void frmStart::connectHandlers() {
     connect(as<TabStripPicture>("imgTab4"), &TabStripPicture::clicked, this, [&pages] { pages.imgTab4_Click(); });
     auto& form = *m_logic;
     connect(as<QPushButton>("cmdHelp"), &QPushButton::clicked, this, [&form] { form.cmdHelp_Click(); });
+    connect(as<QPushButton>("cmdNext"), &QPushButton::clicked, this, [&form] { form.cmdNext_Click(); });
     connect(as<QPushButton>("cmdQuit"), &QPushButton::clicked, this, [this, &form] {
         form.cmdQuit_Click();
         if (form.ending()) hide();

@@ -1,0 +1,143 @@
+#include "cleaning/CleaningRun.h"
+
+#include <map>
+#include <set>
+
+#include "cleaning/UrlCacheLists.h"
+#include "cleaning/cCleanInternet.h"
+#include "cleaning/cFireFox.h"
+#include "shell/BusyState.h"
+#include "shell/IFormView.h"
+#include "shell/IUiServices.h"
+#include "shell/StringTable.h"
+
+namespace quenvor::cleaning {
+namespace {
+
+constexpr std::size_t kMaxListed = 10;
+
+template <class F>
+void guarded(F&& f) {
+    try {
+        f();
+    } catch (...) {
+    }
+}
+
+std::string replaceAll(std::string s, const std::string& what, const std::string& with) {
+    for (auto at = s.find(what); at != std::string::npos; at = s.find(what, at + with.size())) s.replace(at, what.size(), with);
+    return s;
+}
+
+int areaText(CleanArea a) {
+    switch (a) {
+        case CleanArea::History:
+            return 172;
+        case CleanArea::Cache:
+            return 173;
+        case CleanArea::FormData:
+            return 174;
+        case CleanArea::Cookies:
+            return 175;
+        case CleanArea::Temp:
+            return 176;
+        case CleanArea::Recent:
+            return 177;
+        case CleanArea::TypedUrls:
+            return 178;
+    }
+    return 172;
+}
+
+}  // namespace
+
+CleaningRun::CleaningRun(Services s) : m_s(s) {}
+CleaningRun::~CleaningRun() = default;
+
+cFireFox& CleaningRun::firefox() {
+    if (!m_firefox) m_firefox = std::make_unique<cFireFox>(m_s.firefox, m_s.processes);
+    return *m_firefox;
+}
+
+bool CleaningRun::selected(const char* box) { return m_s.view.checkValue(box) == 1; }
+
+void CleaningRun::cmdNext_Click() {
+    auto text = [&](int id) { return m_s.strings.LoadLangString(id); };
+    if (m_s.ui.messageBox(shell::StringTable::ExpandLineBreaks(text(151)), text(152), shell::MsgButtons::YesNo,
+                          shell::MsgIcon::Exclamation) != shell::MsgAnswer::Yes)
+        return;
+    m_report.clear();
+    m_s.busy.begin(shell::BusyState::Run::Cleaning);
+    for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) guarded([&] { m_s.view.setEnabled(b, false); });
+    guarded([&] { m_s.ui.setMousePointer(shell::MousePointer::Hourglass); });
+    guarded([&] { m_s.ui.processPendingEvents(); });
+
+    std::unique_ptr<cCleanInternet> windows;
+    auto system = [&]() -> cCleanInternet& {
+        if (!windows)
+            windows = std::make_unique<cCleanInternet>(
+                cCleanInternet::Services{m_s.firefox.registry, m_s.firefox.files, m_s.firefox.folders, m_s.history,
+                                         m_s.processes},
+                m_report);
+        return *windows;
+    };
+    guarded([&] { firefox().setReport(&m_report); });
+
+    if (selected("chk2")) {
+        if (m_s.urlCache) guarded([&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
+        guarded([&] { firefox().ClearFirefoxCache(); });
+        guarded([&] {
+            for (const char* list : {"LstB2", "LstB3"}) {
+                m_s.view.clearList(list);
+                m_s.view.addListItem(list, text(158));
+            }
+        });
+    }
+    if (selected("chk3")) {
+        guarded([&] { system().CleanTypedUrls(); });
+        guarded([&] { system().CleanFormData(); });
+        guarded([&] { firefox().ClearFirefoxFormHistory(); });
+    }
+    if (selected("chk1")) {
+        guarded([&] { system().ClearInternetHistory(); });
+        guarded([&] { firefox().ClearFirefoxHistory(); });
+    }
+    if (selected("chk6")) guarded([&] { system().CleanRecentFilesMenu(); });
+    if (selected("chk5")) guarded([&] { system().EmptyTempFolder(); });
+    if (selected("chk4")) guarded([&] { firefox().ClearFirefoxCookies(); });
+
+    guarded([&] { firefox().setReport(nullptr); });
+    guarded([&] { m_s.ui.setMousePointer(shell::MousePointer::Default); });
+    if (m_report.clean()) {
+        m_s.ui.messageBox(text(159), text(154), shell::MsgButtons::Ok, shell::MsgIcon::Information);
+    } else {
+        m_s.ui.messageBox(summary(), text(154), shell::MsgButtons::Ok, shell::MsgIcon::Exclamation);
+    }
+    m_s.busy.end(shell::BusyState::Run::Cleaning);
+    if (!m_s.busy.any())
+        for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) guarded([&] { m_s.view.setEnabled(b, true); });
+}
+
+std::string CleaningRun::summary() {
+    auto text = [&](int id) { return m_s.strings.LoadLangString(id); };
+    std::string msg = text(170);
+    // A running browser is one line per profile, whatever it kept us from doing.
+    std::set<std::string> running;
+    std::size_t listed = 0, more = 0;
+    for (const auto& f : m_report.failures()) {
+        if (f.browserRunning) {
+            if (running.insert(f.what).second) msg += "\r\n" + replaceAll(text(171), "%1", f.what);
+            continue;
+        }
+        if (listed < kMaxListed) {
+            msg += "\r\n" + text(areaText(f.area)) + ": " + f.what + (f.reason.empty() ? "" : ": " + f.reason);
+            ++listed;
+        } else {
+            ++more;
+        }
+    }
+    if (more) msg += "\r\n" + replaceAll(text(179), "%1", std::to_string(more));
+    return msg;
+}
+
+}  // namespace quenvor::cleaning

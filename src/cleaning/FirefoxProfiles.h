@@ -1,0 +1,43 @@
+#pragma once
+// Every Firefox profile of the user: the folders that hold a "profiles.ini" (the XDG place
+// named by the "AppData" folder, the classic ~/.mozilla, snap and flatpak), every profile each
+// lists, its folder and its disk-cache folder.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quenvor::platform {
+class IFileService;
+class IKnownFolders;
+class IProfileReader;
+class IRegistry;
+}  // namespace quenvor::platform
+
+namespace quenvor::cleaning {
+
+struct FirefoxProfile {
+    std::string name;                   // as profiles.ini names it
+    std::filesystem::path folder;       // where places.sqlite, cookies.sqlite... live
+    std::filesystem::path cacheFolder;  // holds "cache2" (and the old "Cache")
+};
+
+class FirefoxProfiles {
+public:
+    struct Services {
+        platform::IRegistry& registry;
+        platform::IProfileReader& profiles;
+        platform::IFileService& files;
+        platform::IKnownFolders& folders;
+    };
+    explicit FirefoxProfiles(Services s) : m_s(s) {}
+
+    std::vector<FirefoxProfile> find();
+    // "Path" as profiles.ini stores it, joined the way Firefox does: relative to the
+    // Firefox folder unless IsRelative is 0; either separator accepted.
+    static std::filesystem::path join(const std::filesystem::path& base, const std::string& path, bool relative);
+
+private:
+    Services m_s;
+};
+
+}  // namespace quenvor::cleaning

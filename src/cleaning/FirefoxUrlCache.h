@@ -1,0 +1,44 @@
+#pragma once
+// The browser's cache of addresses and cookies as one list of entries: each file of Firefox's
+// disk cache is an entry of the normal type named by its address, each cookie an entry of the
+// cookie type named "Cookie:<user>@<host><path>". Profiles whose Firefox is running are left out.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cleaning/FirefoxProfiles.h"
+#include "platform/IUrlCache.h"
+
+namespace quenvor::platform {
+class IProcessTable;
+}
+
+namespace quenvor::cleaning {
+
+class FirefoxUrlCache : public platform::IUrlCache {
+public:
+    FirefoxUrlCache(FirefoxProfiles::Services s, platform::IProcessTable* processes, std::string userName);
+
+    std::optional<platform::UrlCacheEntry> findFirst(platform::UrlCacheFind& find) override;
+    std::optional<platform::UrlCacheEntry> findNext(platform::UrlCacheFind find) override;
+    void findClose(platform::UrlCacheFind find) override;
+    platform::Status deleteEntry(const std::string& sourceUrlName) override;
+
+private:
+    struct Item {
+        platform::UrlCacheEntry entry;
+        std::filesystem::path file;      // a cache entry's file
+        std::filesystem::path database;  // or the cookie store holding the cookie
+        std::string host, path;
+    };
+    std::vector<Item> snapshot();
+
+    FirefoxProfiles::Services m_s;
+    platform::IProcessTable* m_processes;
+    std::string m_user;
+    std::map<platform::UrlCacheFind, std::pair<std::vector<Item>, std::size_t>> m_finds;
+    std::vector<Item> m_known;  // what the last enumeration saw, for deletion by name
+    platform::UrlCacheFind m_next = 1;
+};
+
+}  // namespace quenvor::cleaning

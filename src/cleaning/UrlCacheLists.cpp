@@ -1,0 +1,98 @@
+#include "cleaning/UrlCacheLists.h"
+
+#include <cstring>
+
+#include "cleaning/Cache.h"
+#include "cleaning/CleanReport.h"
+#include "platform/IUrlCache.h"
+#include "platform/MemoryBlock.h"
+#include "shell/IFormView.h"
+#include "shell/IUiServices.h"
+
+namespace quenvor::cleaning {
+namespace {
+
+// One entry laid out as a record in a block of memory: its type, the offset of its name, then
+// the name with a terminator. What the cookie list reads back through the block.
+struct RecordHeader {
+    std::uint32_t type;
+    std::uint32_t nameOffset;
+};
+
+std::size_t recordSize(const platform::UrlCacheEntry& e) { return sizeof(RecordHeader) + e.sourceUrlName.size() + 1; }
+
+void fill(platform::MemoryBlock& block, const platform::UrlCacheEntry& e) {
+    RecordHeader h{e.cacheEntryType, sizeof(RecordHeader)};
+    std::memcpy(block.data(), &h, sizeof h);
+    std::memcpy(block.data() + sizeof h, e.sourceUrlName.c_str(), e.sourceUrlName.size() + 1);
+}
+
+void addIfCookie(shell::IFormView& view, platform::MemoryBlock& block) {
+    RecordHeader h{};
+    if (!block.ReadFrom(&h, sizeof h) || h.nameOffset == 0) return;
+    const std::string name = block.ExtractString(block.Handle() + h.nameOffset, block.Size());
+    if (name.compare(0, 6, "Cookie") == 0) view.addListItem("LstB3", name);
+}
+
+template <class F>
+void guarded(F&& f) {
+    try {
+        f();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+void UrlCacheLists::ListVisitedSites() {
+    guarded([&] { m_view.clearList("LstB2"); });
+    guarded([&] { m_ui.setMousePointer(shell::MousePointer::Hourglass); });
+    guarded([&] {
+        Cache cache(m_cache);
+        // Every entry, the first included, is listed only when it is a page of the normal type.
+        bool more = cache.GetFirstCacheEntry();
+        while (more) {
+            if (cache.GetCacheEntryType() & platform::kNormalCacheEntry) m_view.addListItem("LstB2", cache.GetCacheEntryUrl());
+            more = cache.GetNextCacheEntry();
+        }
+        cache.CloseCacheEnum();
+    });
+    guarded([&] { m_ui.setMousePointer(shell::MousePointer::Default); });
+}
+
+void UrlCacheLists::ListCookies() {
+    guarded([&] {
+        platform::UrlCacheFind find = 0;
+        auto entry = m_cache.findFirst(find);
+        platform::MemoryBlock block;
+        while (entry) {
+            block.Allocate(recordSize(*entry));
+            if (block.Handle()) {
+                fill(block, *entry);
+                addIfCookie(m_view, block);
+            }
+            entry = find ? m_cache.findNext(find) : std::nullopt;
+        }
+        if (find) m_cache.findClose(find);
+    });
+}
+
+void UrlCacheLists::ClearUrlCache(CleanReport* report) {
+    guarded([&] { m_ui.setMousePointer(shell::MousePointer::Hourglass); });
+    guarded([&] {
+        Cache cache(m_cache);
+        bool more = cache.GetFirstCacheEntry();
+        while (more) {
+            if (cache.GetCacheEntryType() & platform::kNormalCacheEntry) {
+                const std::string url = cache.GetCacheEntryUrl();
+                if (auto s = m_cache.deleteEntry(url); !s && report)
+                    report->fail(CleanArea::Cache, url, s.error().message);
+            }
+            more = cache.GetNextCacheEntry();
+        }
+        cache.CloseCacheEnum();
+    });
+    guarded([&] { m_ui.setMousePointer(shell::MousePointer::Default); });
+}
+
+}  // namespace quenvor::cleaning

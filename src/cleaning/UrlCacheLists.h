@@ -1,0 +1,30 @@
+#pragma once
+// The two lists of the "Erase my tracks" page, filled from the URL cache, and its emptying.
+namespace quenvor::platform {
+class IUrlCache;
+}
+namespace quenvor::shell {
+class IFormView;
+class IUiServices;
+}  // namespace quenvor::shell
+
+namespace quenvor::cleaning {
+
+class CleanReport;
+
+class UrlCacheLists {
+public:
+    UrlCacheLists(shell::IFormView& view, shell::IUiServices& ui, platform::IUrlCache& cache)
+        : m_view(view), m_ui(ui), m_cache(cache) {}
+
+    void ListVisitedSites();                     // LstB2: entries of the normal type
+    void ListCookies();                          // LstB3: entries named "Cookie..."
+    void ClearUrlCache(CleanReport* report);     // removes the entries of the normal type
+
+private:
+    shell::IFormView& m_view;
+    shell::IUiServices& m_ui;
+    platform::IUrlCache& m_cache;
+};
+
+}  // namespace quenvor::cleaning

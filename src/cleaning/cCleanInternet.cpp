@@ -1,0 +1,145 @@
+#include "cleaning/cCleanInternet.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <set>
+
+#include "platform/AtomicFile.h"
+#include "platform/IFileService.h"
+#include "platform/IKnownFolders.h"
+#include "platform/IProcessTable.h"
+#include "platform/IRegistry.h"
+#include "platform/IUrlHistory.h"
+#include "platform/RaisedError.h"
+#include "shredder/cRecurse.h"
+
+namespace quenvor::cleaning {
+
+using platform::FileType;
+using platform::RegKey;
+
+namespace {
+
+constexpr const char* kEmptyXbel =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<xbel version=\"1.0\"\n"
+    "      xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\"\n"
+    "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
+    ">\n"
+    "</xbel>\n";
+
+bool gone(const platform::Error& e) { return e.code == ENOENT || e.code == ENOTDIR; }
+
+}  // namespace
+
+std::string cCleanInternet::ReadStringValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
+                                            const std::string& fallback) {
+    RegKey key = 0;
+    if (m_s.registry.openKey(root, subKey, key) != platform::kErrorSuccess) return fallback;
+    // No fixed buffer: a long folder path is read whole.
+    std::uint32_t type = 0, size = 0;
+    std::vector<std::uint8_t> data;
+    long rc = m_s.registry.queryValue(key, name, type, data, size);
+    if (rc == platform::kErrorMoreData) rc = m_s.registry.queryValue(key, name, type, data, size);
+    m_s.registry.closeKey(key);
+    if (rc != platform::kErrorSuccess) return fallback;
+    std::string text(data.begin(), data.begin() + std::min<std::size_t>(size, data.size()));
+    if (auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
+    return text;
+}
+
+void cCleanInternet::DeleteRegValue(std::uintptr_t root, const std::string& subKey, const std::string& name) {
+    RegKey key = 0;
+    if (m_s.registry.openKey(root, subKey, key) != platform::kErrorSuccess) return;
+    (void)m_s.registry.deleteValue(key, name);
+    m_s.registry.closeKey(key);
+}
+
+bool cCleanInternet::CreateRegKey(std::uintptr_t root, const std::string& subKey) {
+    RegKey key = 0;
+    bool existed = false;
+    if (m_s.registry.createKey(root, subKey, key, &existed) != platform::kErrorSuccess)
+        throw platform::RaisedError(kErrCreateKey, platform::errorSource("cCleanInternet"),
+                                    "Unable to create the registry key");
+    m_s.registry.closeKey(key);
+    return existed;
+}
+
+void cCleanInternet::DeleteRegKey(std::uintptr_t root, const std::string& subKey) {
+    (void)m_s.registry.deleteKey(root, subKey);
+}
+
+void cCleanInternet::CleanTypedUrls() {
+    DeleteRegKey(platform::kCurrentUser, kTypedUrlsKey);
+    try {
+        (void)CreateRegKey(platform::kCurrentUser, kTypedUrlsKey);
+    } catch (const platform::RaisedError& e) {
+        m_report.fail(CleanArea::TypedUrls, kTypedUrlsKey, e.description());
+        throw;
+    }
+}
+
+void cCleanInternet::CleanFormData() { DeleteRegKey(platform::kCurrentUser, kFormDataKey); }
+
+void cCleanInternet::ClearInternetHistory() {
+    // A system without a history service has nothing to clear there.
+    if (m_s.history) (void)m_s.history->clearHistory();
+    const std::string folder =
+        ReadStringValue(platform::kCurrentUser, platform::kShellFoldersKey, "History", std::string());
+    purge(folder, CleanArea::History, PurgeRule::AnyFile);
+}
+
+void cCleanInternet::CleanRecentFilesMenu() {
+    const std::string folder =
+        ReadStringValue(platform::kCurrentUser, platform::kShellFoldersKey, "Recent", std::string());
+    purge(folder, CleanArea::Recent, PurgeRule::AnyFile);
+    for (char c = 'a'; c <= 'z'; ++c) DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, std::string(1, c));
+    DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, "MRUList");
+    emptyDesktopRecentList();
+}
+
+void cCleanInternet::emptyDesktopRecentList() {
+    // Desktop programs read and rewrite this list: leave it valid and empty, never missing.
+    const auto xbel = m_s.folders.dataHome() / "recently-used.xbel";
+    auto st = m_s.files.status(xbel);
+    if (st && st->type == FileType::Regular) {
+        if (auto s = platform::AtomicFile::write(xbel, kEmptyXbel); !s)
+            m_report.fail(CleanArea::Recent, xbel.string(), s.error().message);
+    }
+    const auto old = m_s.folders.homeFolder() / ".recently-used";
+    if (auto s = m_s.files.status(old); s && s->type == FileType::Regular) {
+        if (auto r = m_s.files.remove(old); !r && !gone(r.error()))
+            m_report.fail(CleanArea::Recent, old.string(), r.error().message);
+    }
+}
+
+void cCleanInternet::EmptyTempFolder() {
+    purge(m_s.folders.temporaryFolder().string(), CleanArea::Temp, PurgeRule::IdleOwnFiles);
+}
+
+void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule rule) {
+    if (folder.empty()) return;
+    shredder::cRecurse walker(m_s.files);
+    const auto list = walker.Recurse(folder, "*.*");
+    std::set<std::pair<std::uint64_t, std::uint64_t>> inUse;
+    std::uint32_t me = 0;
+    if (rule == PurgeRule::IdleOwnFiles) {
+        if (!m_s.processes) return;
+        inUse = m_s.processes->openFiles();
+        me = m_s.processes->currentUserId();
+    }
+    for (std::int64_t i = 1; i <= list.size(); ++i) {
+        const std::string& entry = list[i];
+        if (entry.empty()) continue;
+        auto st = m_s.files.status(entry);
+        if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) continue;
+        if (rule == PurgeRule::IdleOwnFiles) {
+            // Programs keep sockets, pipes, links and open files here: only idle files of our own go.
+            if (st->type != FileType::Regular || st->ownerId != me) continue;
+            if (inUse.count({st->device, st->inode})) continue;
+        }
+        if (auto r = m_s.files.remove(entry); !r && !gone(r.error())) m_report.fail(area, entry, r.error().message);
+    }
+}
+
+}  // namespace quenvor::cleaning

@@ -1,0 +1,57 @@
+#pragma once
+// Removes the traces the system and the desktop keep for the user: typed addresses, saved form
+// data, the history service and folder, the recent-documents folder and list, and the user's
+// own idle files in the temporary folder.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "cleaning/CleanReport.h"
+
+namespace quenvor::platform {
+class IFileService;
+class IKnownFolders;
+class IProcessTable;
+class IRegistry;
+class IUrlHistory;
+}  // namespace quenvor::platform
+
+namespace quenvor::cleaning {
+
+constexpr const char* kTypedUrlsKey = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+constexpr const char* kFormDataKey = "Software\\Microsoft\\Internet Explorer\\IntelliForms\\Storage1";
+constexpr const char* kRecentDocsKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs\\";
+constexpr long kErrCreateKey = 1001;
+
+class cCleanInternet {
+public:
+    struct Services {
+        platform::IRegistry& registry;
+        platform::IFileService& files;
+        platform::IKnownFolders& folders;
+        platform::IUrlHistory* history;      // null: the system keeps none
+        platform::IProcessTable* processes;  // null: every file counts as in use in the temp folder
+    };
+    cCleanInternet(Services s, CleanReport& report) : m_s(s), m_report(report) {}
+
+    void CleanTypedUrls();  // raises RaisedError 1001 when the key cannot be made again
+    void CleanFormData();
+    void ClearInternetHistory();
+    void CleanRecentFilesMenu();
+    void EmptyTempFolder();
+
+private:
+    std::string ReadStringValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
+                                const std::string& fallback);
+    void DeleteRegValue(std::uintptr_t root, const std::string& subKey, const std::string& name);
+    bool CreateRegKey(std::uintptr_t root, const std::string& subKey);
+    void DeleteRegKey(std::uintptr_t root, const std::string& subKey);
+    enum class PurgeRule { AnyFile, IdleOwnFiles };
+    void purge(const std::string& folder, CleanArea area, PurgeRule rule);
+    void emptyDesktopRecentList();
+
+    Services m_s;
+    CleanReport& m_report;
+};
+
+}  // namespace quenvor::cleaning

@@ -1,0 +1,103 @@
+#include "cleaning/cFireFox.h"
+
+#include <cerrno>
+
+#include "cleaning/SqliteCleaner.h"
+#include "platform/IFileService.h"
+#include "platform/IProcessTable.h"
+
+namespace quenvor::cleaning {
+
+using platform::FileType;
+namespace fs = std::filesystem;
+
+void cFireFox::fail(CleanArea area, const std::string& what, const std::string& why, bool running) {
+    if (m_report) m_report->fail(area, what, why, running);
+}
+
+bool cFireFox::isRunning(const FirefoxProfile& p) {
+    return m_processes && m_processes->lockedByAnother(p.folder / ".parentlock");
+}
+
+void cFireFox::forEachIdleProfile(CleanArea area, const std::function<void(const FirefoxProfile&)>& work) {
+    for (const auto& p : FirefoxProfiles(m_s).find()) {
+        if (isRunning(p)) {
+            fail(area, p.name, "Firefox is running", true);
+            continue;
+        }
+        work(p);
+    }
+}
+
+void cFireFox::removeFile(CleanArea area, const fs::path& p) {
+    auto st = m_s.files.status(p);
+    if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
+    if (auto r = m_s.files.remove(p); !r && r.error().code != ENOENT) fail(area, p.string(), r.error().message);
+}
+
+void cFireFox::removeFilesIn(CleanArea area, const fs::path& dir) {
+    auto listing = m_s.files.list(dir);
+    if (!listing) return;  // no such folder: nothing cached there
+    for (const auto& e : *listing)
+        if (e.type != FileType::Directory) removeFile(area, dir / e.name);
+}
+
+void cFireFox::ClearFirefoxHistory() {
+    forEachIdleProfile(CleanArea::History, [&](const FirefoxProfile& p) {
+        removeFile(CleanArea::History, p.folder / "history.dat");
+        const std::vector<SqliteCleaner::Statement> history = {
+            {"DELETE FROM moz_historyvisits", {"moz_historyvisits"}},
+            {"DELETE FROM moz_historyvisits_extra", {"moz_historyvisits_extra"}},
+            {"DELETE FROM moz_inputhistory", {"moz_inputhistory"}},
+            // Every page no bookmark points to goes; bookmarked pages stay, without their visits.
+            {"DELETE FROM moz_places WHERE id NOT IN (SELECT fk FROM moz_bookmarks WHERE fk IS NOT NULL)",
+             {"moz_places", "moz_bookmarks"}},
+            {"UPDATE moz_places SET visit_count = 0, last_visit_date = NULL", {"moz_places"}},
+            {"DELETE FROM moz_places_extra WHERE place_id NOT IN (SELECT id FROM moz_places)",
+             {"moz_places_extra", "moz_places"}},
+            {"DELETE FROM moz_annos WHERE place_id NOT IN (SELECT id FROM moz_places)", {"moz_annos", "moz_places"}},
+            {"DELETE FROM moz_places_metadata", {"moz_places_metadata"}},
+            {"DELETE FROM moz_places_metadata_search_queries", {"moz_places_metadata_search_queries"}},
+            {"DELETE FROM moz_origins WHERE id NOT IN (SELECT origin_id FROM moz_places)",
+             {"moz_origins", "moz_places"}},
+            {"DELETE FROM fav.moz_pages_w_icons WHERE page_url NOT IN (SELECT url FROM main.moz_places)",
+             {"fav.moz_pages_w_icons", "moz_places"}},
+            {"DELETE FROM fav.moz_icons_to_pages WHERE page_id NOT IN (SELECT id FROM fav.moz_pages_w_icons)",
+             {"fav.moz_icons_to_pages", "fav.moz_pages_w_icons"}},
+            {"DELETE FROM fav.moz_icons WHERE id NOT IN (SELECT icon_id FROM fav.moz_icons_to_pages)",
+             {"fav.moz_icons", "fav.moz_icons_to_pages"}},
+        };
+        if (auto s = SqliteCleaner::run(p.folder / "places.sqlite", history, {{"fav", p.folder / "favicons.sqlite"}}); !s)
+            fail(CleanArea::History, (p.folder / "places.sqlite").string(), s.error().message);
+    });
+}
+
+void cFireFox::ClearFirefoxCache() {
+    forEachIdleProfile(CleanArea::Cache, [&](const FirefoxProfile& p) {
+        removeFilesIn(CleanArea::Cache, p.cacheFolder / "Cache");
+        removeFilesIn(CleanArea::Cache, p.cacheFolder / "cache2" / "entries");
+    });
+}
+
+void cFireFox::ClearFirefoxCookies() {
+    forEachIdleProfile(CleanArea::Cookies, [&](const FirefoxProfile& p) {
+        removeFile(CleanArea::Cookies, p.folder / "cookies.txt");
+        if (auto s = SqliteCleaner::run(p.folder / "cookies.sqlite", {{"DELETE FROM moz_cookies", {"moz_cookies"}}}); !s)
+            fail(CleanArea::Cookies, (p.folder / "cookies.sqlite").string(), s.error().message);
+    });
+}
+
+void cFireFox::ClearFirefoxFormHistory() {
+    forEachIdleProfile(CleanArea::FormData, [&](const FirefoxProfile& p) {
+        removeFile(CleanArea::FormData, p.folder / "formhistory.dat");
+        const std::vector<SqliteCleaner::Statement> forms = {
+            {"DELETE FROM moz_history_to_sources", {"moz_history_to_sources"}},
+            {"DELETE FROM moz_sources", {"moz_sources"}},
+            {"DELETE FROM moz_formhistory", {"moz_formhistory"}},
+        };
+        if (auto s = SqliteCleaner::run(p.folder / "formhistory.sqlite", forms); !s)
+            fail(CleanArea::FormData, (p.folder / "formhistory.sqlite").string(), s.error().message);
+    });
+}
+
+}  // namespace quenvor::cleaning

@@ -1,0 +1,23 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <utility>
+
+namespace quenvor::platform {
+
+// What the running processes hold: files in use must not be removed from under them.
+class IProcessTable {
+public:
+    virtual ~IProcessTable() = default;
+    // (device, inode) of every file some process has open, as far as we can see.
+    virtual std::set<std::pair<std::uint64_t, std::uint64_t>> openFiles() = 0;
+    virtual std::uint32_t currentUserId() = 0;
+    virtual std::string currentUserName() = 0;
+    // True when another process holds a lock on the file (a running program's lock file).
+    // A lock file left behind by a program that has ended does not count.
+    virtual bool lockedByAnother(const std::filesystem::path& file) = 0;
+};
+
+}  // namespace quenvor::platform

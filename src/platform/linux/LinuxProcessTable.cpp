@@ -1,0 +1,63 @@
+#include "platform/linux/LinuxProcessTable.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <string>
+
+namespace quenvor::platform {
+
+std::set<std::pair<std::uint64_t, std::uint64_t>> LinuxProcessTable::openFiles() {
+    std::set<std::pair<std::uint64_t, std::uint64_t>> open;
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return open;
+    while (const dirent* p = ::readdir(proc)) {
+        if (!std::isdigit(static_cast<unsigned char>(p->d_name[0]))) continue;
+        const std::string fdDir = std::string("/proc/") + p->d_name + "/fd";
+        DIR* fds = ::opendir(fdDir.c_str());
+        if (!fds) continue;  // another user's process: its files are not ours anyway
+        while (const dirent* f = ::readdir(fds)) {
+            if (f->d_name[0] == '.') continue;
+            struct stat st {};
+            // stat follows the descriptor's link to the open file itself.
+            if (::stat((fdDir + "/" + f->d_name).c_str(), &st) == 0)
+                open.emplace(static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino));
+        }
+        ::closedir(fds);
+    }
+    ::closedir(proc);
+    return open;
+}
+
+std::uint32_t LinuxProcessTable::currentUserId() { return static_cast<std::uint32_t>(::getuid()); }
+
+}  // namespace quenvor::platform
+
+namespace quenvor::platform {
+
+std::string LinuxProcessTable::currentUserName() {
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_name) return pw->pw_name;
+    for (const char* var : {"USER", "LOGNAME"})
+        if (const char* v = std::getenv(var); v && *v) return v;
+    return std::to_string(::getuid());
+}
+
+bool LinuxProcessTable::lockedByAnother(const std::filesystem::path& file) {
+    // Firefox holds a POSIX record lock on its profile's lock file while it runs; asking
+    // which lock would block ours needs no lock of our own and works across sandboxes.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct flock fl {};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    const bool locked = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+    ::close(fd);
+    return locked;
+}
+
+}  // namespace quenvor::platform

@@ -1,0 +1,15 @@
+#pragma once
+#include "platform/IProcessTable.h"
+
+namespace quenvor::platform {
+
+// Reads /proc/<pid>/fd of every process we may look at.
+class LinuxProcessTable : public IProcessTable {
+public:
+    std::set<std::pair<std::uint64_t, std::uint64_t>> openFiles() override;
+    std::uint32_t currentUserId() override;
+    std::string currentUserName() override;
+    bool lockedByAnother(const std::filesystem::path& file) override;
+};
+
+}  // namespace quenvor::platform
