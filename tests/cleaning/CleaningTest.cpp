@@ -1,0 +1,278 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "cleaning/Cache.h"
+#include "cleaning/CleaningRun.h"
+#include "cleaning/FirefoxUrlCache.h"
+#include "cleaning/UrlCacheLists.h"
+#include "cleaning/cCleanInternet.h"
+#include "platform/EmbeddedStringResource.h"
+#include "platform/IniProfileReader.h"
+#include "platform/RaisedError.h"
+#include "platform/RegistryStore.h"
+#include "platform/cRegistry.h"
+#include "platform/linux/LinuxFileService.h"
+#include "platform/linux/LinuxKnownFolders.h"
+#include "platform/linux/LinuxProcessTable.h"
+#include "shell/BusyState.h"
+#include "shell/StringTable.h"
+#include "support/FakeFormView.h"
+#include "support/FirefoxFixture.h"
+#include "support/ScriptedUi.h"
+#include "support/TempDir.h"
+
+namespace quenvor::cleaning {
+namespace {
+
+using platform::kCurrentUser;
+using test::FirefoxFixture;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+class Home : public ::testing::Test {
+protected:
+    TempDir dir;
+    fs::path home = dir / "home";
+    fs::path tmp = dir / "tmp";
+    std::map<std::string, std::string> env{{"HOME", home.string()}, {"TMPDIR", tmp.string()}};
+    platform::LinuxKnownFolders folders{[this](const char* n) -> const char* {
+        auto it = env.find(n);
+        return it == env.end() ? nullptr : it->second.c_str();
+    }};
+    platform::RegistryStore registry{dir / "registry.reg", &folders};
+    platform::IniProfileReader ini;
+    platform::LinuxFileService files;
+    platform::LinuxProcessTable processes;
+    CleanReport report;
+    cCleanInternet clean{{registry, files, folders, nullptr, &processes}, report};
+
+    platform::cRegistry reg(const std::string& key, const std::string& value) {
+        platform::cRegistry r(registry);
+        r.setClassKey(static_cast<std::int32_t>(kCurrentUser));
+        r.setSectionKey(key);
+        r.setValueKey(value);
+        return r;
+    }
+    void set(const std::string& key, const std::string& value, const std::string& text) {
+        auto r = reg(key, value);
+        r.setValueType(platform::kRegSz);
+        r.setValue(text);
+    }
+};
+
+TEST_F(Home, TypedAddressesAndFormData) {
+    set(kTypedUrlsKey, "url1", "http://secret.example/");
+    set(kFormDataKey, "x", "saved form");
+    clean.CleanTypedUrls();
+    clean.CleanFormData();
+    std::vector<std::string> names;
+    std::int32_t count = -1;
+    EXPECT_TRUE(reg(kTypedUrlsKey, "").KeyExists());
+    reg(kTypedUrlsKey, "").EnumerateValues(names, count);
+    EXPECT_EQ(count, 0);
+    EXPECT_FALSE(reg(kFormDataKey, "").KeyExists());
+    clean.CleanFormData();  // nothing there: no trouble, and not made again
+    EXPECT_FALSE(reg(kFormDataKey, "").KeyExists());
+    clean.CleanTypedUrls();  // absent before: present and empty after
+    EXPECT_TRUE(reg(kTypedUrlsKey, "").KeyExists());
+    EXPECT_TRUE(report.clean());
+}
+
+TEST_F(Home, RecentDocumentsFolderValuesAndTheDesktopList) {
+    const auto recent = home / ".local/share/RecentDocuments";
+    TempDir::write(recent / "report.odt.desktop", "x");
+    TempDir::write(recent / "deeper/old.desktop", "x");
+    TempDir::write(home / ".local/share/recently-used.xbel",
+                   "<?xml version=\"1.0\"?><xbel><bookmark href=\"file:///home/secret.pdf\"/></xbel>");
+    TempDir::write(home / ".recently-used", "old list");
+    for (const char* v : {"a", "q", "z", "MRUList", "7", "keep"}) set(kRecentDocsKey, v, "doc");
+    clean.CleanRecentFilesMenu();
+    EXPECT_FALSE(fs::exists(recent / "report.odt.desktop"));
+    EXPECT_FALSE(fs::exists(recent / "deeper/old.desktop"));
+    EXPECT_TRUE(fs::is_directory(recent / "deeper"));  // folders stay
+    const std::string xbel = TempDir::read(home / ".local/share/recently-used.xbel");
+    EXPECT_EQ(xbel.find("secret.pdf"), std::string::npos);
+    EXPECT_NE(xbel.find("<xbel version=\"1.0\""), std::string::npos);
+    EXPECT_NE(xbel.find("</xbel>"), std::string::npos);
+    EXPECT_FALSE(fs::exists(home / ".recently-used"));
+    std::vector<std::string> names;
+    std::int32_t count = 0;
+    reg(kRecentDocsKey, "").EnumerateValues(names, count);
+    EXPECT_EQ(names, (std::vector<std::string>{"7", "keep"}));
+    EXPECT_TRUE(report.clean());
+}
+
+TEST_F(Home, HistoryOnASystemWithoutAHistoryFolderRemovesNothing) {
+    TempDir::write(home / "History/keep.txt", "x");
+    clean.ClearInternetHistory();
+    EXPECT_TRUE(fs::exists(home / "History/keep.txt"));
+    EXPECT_TRUE(report.clean());
+}
+
+TEST_F(Home, TheTempFolderLosesOnlyTheUsersIdleFiles) {
+    TempDir::write(tmp / "old.log", "x");
+    TempDir::write(tmp / "deep/er/cache.bin", "x");
+    TempDir::write(tmp / "in-use.db", "x");
+    TempDir::write(tmp / "someone-elses", "x");
+    TempDir::write(dir / "outside.txt", "x");
+    fs::create_symlink(dir / "outside.txt", tmp / "link");
+    ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(::chown((tmp / "someone-elses").c_str(), 65534, 65534), 0);
+    const int held = ::open((tmp / "in-use.db").c_str(), O_RDONLY);
+    clean.EmptyTempFolder();
+    ::close(held);
+    EXPECT_FALSE(fs::exists(tmp / "old.log"));
+    EXPECT_FALSE(fs::exists(tmp / "deep/er/cache.bin"));
+    EXPECT_TRUE(fs::is_directory(tmp / "deep/er"));
+    EXPECT_TRUE(fs::exists(tmp / "in-use.db"));
+    EXPECT_TRUE(fs::exists(tmp / "someone-elses"));
+    EXPECT_TRUE(fs::exists(fs::symlink_status(tmp / "link")));
+    EXPECT_TRUE(fs::exists(fs::symlink_status(tmp / "fifo")));
+    EXPECT_TRUE(fs::exists(dir / "outside.txt"));
+    EXPECT_TRUE(report.clean());  // skipping a file in use is no failure
+}
+
+TEST_F(Home, ALongShellFolderPathIsReadWhole) {
+    const std::string longName(200, 'r');
+    env["XDG_DATA_HOME"] = (dir / longName).string();
+    TempDir::write(dir / longName / "RecentDocuments/x.desktop", "x");
+    clean.CleanRecentFilesMenu();
+    EXPECT_FALSE(fs::exists(dir / longName / "RecentDocuments/x.desktop"));
+}
+
+class Lists : public Home {
+protected:
+    FirefoxProfiles::Services ff{registry, ini, files, folders};
+    FirefoxUrlCache cache{ff, &processes, "ana"};
+    test::FakeFormView view;
+    test::ScriptedUi ui;
+    fs::path profile = home / ".config/mozilla/firefox/Profiles/a";
+    fs::path cacheFolder = home / ".cache/mozilla/firefox/Profiles/a";
+
+    void SetUp() override {
+        TempDir::write(home / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nPath=Profiles/a\n");
+        FirefoxFixture::makeProfile(profile);
+        FirefoxFixture::writeCacheEntry(cacheFolder, "01", "a,:https://secret-clinic.example/appointment");
+        FirefoxFixture::writeCacheEntry(cacheFolder, "02", "O^partitionKey=%28https%2Cnews.example%29,:https://cdn.example/x.js");
+        TempDir::write(cacheFolder / "cache2/entries/03", "damaged");
+    }
+};
+
+TEST_F(Lists, PageOneShowsCachedAddressesAndCookies) {
+    UrlCacheLists lists(view, ui, cache);
+    lists.ListVisitedSites();
+    lists.ListCookies();
+    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"https://secret-clinic.example/appointment",
+                                                                "https://cdn.example/x.js"}));
+    EXPECT_EQ(view.listItems("LstB3"), (std::vector<std::string>{"Cookie:ana@news.example/world",
+                                                                "Cookie:ana@secret-clinic.example/"}));
+    EXPECT_EQ(ui.pointers.back(), shell::MousePointer::Default);
+}
+
+TEST_F(Lists, ClearingTheCacheKeepsCookies) {
+    UrlCacheLists lists(view, ui, cache);
+    lists.ClearUrlCache(&report);
+    EXPECT_FALSE(fs::exists(cacheFolder / "cache2/entries/01"));
+    EXPECT_FALSE(fs::exists(cacheFolder / "cache2/entries/02"));
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "2");
+    EXPECT_TRUE(report.clean());
+    // A cookie entry can be deleted by its name.
+    EXPECT_TRUE(cache.deleteEntry("Cookie:ana@secret-clinic.example/").ok());
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT group_concat(name) FROM moz_cookies"), "pref");
+}
+
+TEST_F(Lists, EnumerationRules) {
+    Cache c(cache);
+    EXPECT_FALSE(c.GetNextCacheEntry());  // nothing open yet
+    ASSERT_TRUE(c.GetFirstCacheEntry());
+    EXPECT_EQ(c.GetCacheEntryType(), platform::kNormalCacheEntry);
+    int n = 1;
+    while (c.GetNextCacheEntry()) ++n;
+    EXPECT_EQ(n, 4);  // two pages and two cookie entries; the damaged file is no entry
+    c.CloseCacheEnum();
+    EXPECT_FALSE(c.GetNextCacheEntry());
+}
+
+class Run : public Lists {
+protected:
+    platform::EmbeddedStringResource res;
+    shell::StringTable strings{&res, &ui};
+    shell::BusyState busy;
+    CleaningRun run{{view, ui, strings, busy, ff, &cache, nullptr, &processes}};
+
+    void SetUp() override {
+        Lists::SetUp();
+        strings.setLanguage(shell::kEnglish);
+        for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n == 5 ? 0 : 1);
+        view.addListItem("LstB2", "https://secret-clinic.example/appointment");
+    }
+};
+
+TEST_F(Run, NoChangesNothing) {
+    ui.answers.push_back(shell::MsgAnswer::No);
+    run.cmdNext_Click();
+    EXPECT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Confirm removal");
+    EXPECT_TRUE(ui.pointers.empty());
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "2");
+    EXPECT_EQ(view.listItems("LstB2").size(), 1u);
+}
+
+TEST_F(Run, TheDefaultOptionsCleanEverythingAndSaySo) {
+    TempDir::write(tmp / "kept-without-chk5", "x");
+    run.cmdNext_Click();
+    EXPECT_EQ(ui.messages.back().text, "Your Internet History is now deleted.");
+    EXPECT_EQ(ui.messages.back().icon, shell::MsgIcon::Information);
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "formhistory.sqlite", "SELECT count(*) FROM moz_formhistory"), "0");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "places.sqlite", "SELECT count(*) FROM moz_historyvisits"), "0");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "places.sqlite", "SELECT count(*) FROM moz_bookmarks"), "2");
+    EXPECT_TRUE(fs::exists(tmp / "kept-without-chk5"));
+    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"All files were deleted.."}));
+    EXPECT_EQ(view.listItems("LstB3"), (std::vector<std::string>{"All files were deleted.."}));
+    EXPECT_EQ(ui.pendingEventCalls, 1);
+    EXPECT_EQ(ui.pointers.front(), shell::MousePointer::Hourglass);
+    EXPECT_EQ(ui.pointers.back(), shell::MousePointer::Default);
+    for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) EXPECT_TRUE(view.isEnabled(b)) << b;
+}
+
+TEST_F(Run, NothingSelectedOrGreyedDeletesNothing) {
+    for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n % 2 ? 0 : 2);
+    run.cmdNext_Click();
+    EXPECT_EQ(ui.messages.back().text, "Your Internet History is now deleted.");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "2");
+    EXPECT_TRUE(fs::exists(cacheFolder / "cache2/entries/01"));
+    EXPECT_EQ(view.listItems("LstB2").size(), 1u);
+}
+
+TEST_F(Run, OnlyCookiesLeavesTheRestAndTheLists) {
+    for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n == 4 ? 1 : 0);
+    run.cmdNext_Click();
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "places.sqlite", "SELECT count(*) FROM moz_historyvisits"), "2");
+    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"https://secret-clinic.example/appointment"}));
+}
+
+TEST_F(Run, FailuresAreToldNotHidden) {
+    TempDir::write(profile / "formhistory.sqlite", std::string(4096, 'G'));  // damaged
+    run.cmdNext_Click();
+    const auto& m = ui.messages.back();
+    EXPECT_EQ(m.icon, shell::MsgIcon::Exclamation);
+    EXPECT_EQ(m.text.rfind("Not everything could be cleaned:", 0), 0u) << m.text;
+    EXPECT_NE(m.text.find("Form data: "), std::string::npos);
+    EXPECT_NE(m.text.find("damaged"), std::string::npos);
+    EXPECT_TRUE(view.isEnabled("cmdNext"));
+}
+
+TEST_F(Run, ARunDuringAShredLeavesTheShreddersButtonsDisabled) {
+    busy.begin(shell::BusyState::Run::Shred);
+    view.setEnabled("cmdFile", false);
+    run.cmdNext_Click();
+    EXPECT_FALSE(view.isEnabled("cmdFile"));
+    EXPECT_FALSE(view.isEnabled("cmdNext"));
+}
+
+}  // namespace
+}  // namespace quenvor::cleaning
