@@ -25,7 +25,8 @@ void guarded(F&& f) {
 }
 
 std::string replaceAll(std::string s, const std::string& what, const std::string& with) {
-    for (auto at = s.find(what); at != std::string::npos; at = s.find(what, at + with.size())) s.replace(at, what.size(), with);
+    for (auto at = s.find(what); at != std::string::npos; at = s.find(what, at + with.size()))
+        s.replace(at, what.size(), with);
     return s;
 }
 

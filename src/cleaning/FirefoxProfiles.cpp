@@ -32,10 +32,12 @@ std::vector<FirefoxProfile> FirefoxProfiles::find() {
         fs::path firefox, cache;
     };
     const std::vector<Root> roots = {
-        {fs::path(shellFolder("AppData")) / "mozilla/firefox", fs::path(shellFolder("Local AppData")) / "mozilla/firefox"},
+        {fs::path(shellFolder("AppData")) / "mozilla/firefox",
+         fs::path(shellFolder("Local AppData")) / "mozilla/firefox"},
         {home / ".mozilla/firefox", m_s.folders.cacheHome() / "mozilla/firefox"},
         {home / "snap/firefox/common/.mozilla/firefox", home / "snap/firefox/common/.cache/mozilla/firefox"},
-        {home / ".var/app/org.mozilla.firefox/.mozilla/firefox", home / ".var/app/org.mozilla.firefox/.cache/mozilla/firefox"},
+        {home / ".var/app/org.mozilla.firefox/.mozilla/firefox",
+         home / ".var/app/org.mozilla.firefox/.cache/mozilla/firefox"},
     };
     std::vector<FirefoxProfile> found;
     std::vector<fs::path> seenRoots;

@@ -46,15 +46,18 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
         sqlite3* db = nullptr;
         if (sqlite3_open_v2(cookies.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr) == SQLITE_OK) {
             sqlite3_stmt* st = nullptr;
-            if (sqlite3_prepare_v2(db, "SELECT DISTINCT host, path FROM moz_cookies ORDER BY ltrim(host, '.'), path", -1, &st,
-                                   nullptr) == SQLITE_OK) {
+            if (sqlite3_prepare_v2(db, "SELECT DISTINCT host, path FROM moz_cookies ORDER BY ltrim(host, '.'), path",
+                                   -1, &st, nullptr) == SQLITE_OK) {
                 while (sqlite3_step(st) == SQLITE_ROW) {
                     const auto* h = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
                     const auto* pa = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
                     const std::string host = h ? h : "", path = pa ? pa : "/";
                     const std::string shown = !host.empty() && host.front() == '.' ? host.substr(1) : host;
                     items.push_back({{"Cookie:" + m_user + "@" + shown + path, platform::kCookieCacheEntry},
-                                     {}, cookies, host, path});
+                                     {},
+                                     cookies,
+                                     host,
+                                     path});
                 }
             }
             sqlite3_finalize(st);

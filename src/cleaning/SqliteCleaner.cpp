@@ -23,7 +23,9 @@ platform::Error failure(sqlite3* db, const std::filesystem::path& file, const st
     return platform::Error{code, file.filename().string() + ": " + step + ": " + why};
 }
 
-bool exec(sqlite3* db, const std::string& sql) { return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK; }
+bool exec(sqlite3* db, const std::string& sql) {
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
 
 std::set<std::string> tables(sqlite3* db, const std::vector<std::string>& schemas) {
     std::set<std::string> names;

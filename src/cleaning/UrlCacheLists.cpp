@@ -52,7 +52,8 @@ void UrlCacheLists::ListVisitedSites() {
         // Every entry, the first included, is listed only when it is a page of the normal type.
         bool more = cache.GetFirstCacheEntry();
         while (more) {
-            if (cache.GetCacheEntryType() & platform::kNormalCacheEntry) m_view.addListItem("LstB2", cache.GetCacheEntryUrl());
+            if (cache.GetCacheEntryType() & platform::kNormalCacheEntry)
+                m_view.addListItem("LstB2", cache.GetCacheEntryUrl());
             more = cache.GetNextCacheEntry();
         }
         cache.CloseCacheEnum();

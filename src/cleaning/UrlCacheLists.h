@@ -17,9 +17,9 @@ public:
     UrlCacheLists(shell::IFormView& view, shell::IUiServices& ui, platform::IUrlCache& cache)
         : m_view(view), m_ui(ui), m_cache(cache) {}
 
-    void ListVisitedSites();                     // LstB2: entries of the normal type
-    void ListCookies();                          // LstB3: entries named "Cookie..."
-    void ClearUrlCache(CleanReport* report);     // removes the entries of the normal type
+    void ListVisitedSites();                  // LstB2: entries of the normal type
+    void ListCookies();                       // LstB3: entries named "Cookie..."
+    void ClearUrlCache(CleanReport* report);  // removes the entries of the normal type
 
 private:
     shell::IFormView& m_view;

@@ -67,7 +67,8 @@ void cFireFox::ClearFirefoxHistory() {
             {"DELETE FROM fav.moz_icons WHERE id NOT IN (SELECT icon_id FROM fav.moz_icons_to_pages)",
              {"fav.moz_icons", "fav.moz_icons_to_pages"}},
         };
-        if (auto s = SqliteCleaner::run(p.folder / "places.sqlite", history, {{"fav", p.folder / "favicons.sqlite"}}); !s)
+        if (auto s = SqliteCleaner::run(p.folder / "places.sqlite", history, {{"fav", p.folder / "favicons.sqlite"}});
+            !s)
             fail(CleanArea::History, (p.folder / "places.sqlite").string(), s.error().message);
     });
 }
@@ -82,7 +83,8 @@ void cFireFox::ClearFirefoxCache() {
 void cFireFox::ClearFirefoxCookies() {
     forEachIdleProfile(CleanArea::Cookies, [&](const FirefoxProfile& p) {
         removeFile(CleanArea::Cookies, p.folder / "cookies.txt");
-        if (auto s = SqliteCleaner::run(p.folder / "cookies.sqlite", {{"DELETE FROM moz_cookies", {"moz_cookies"}}}); !s)
+        if (auto s = SqliteCleaner::run(p.folder / "cookies.sqlite", {{"DELETE FROM moz_cookies", {"moz_cookies"}}});
+            !s)
             fail(CleanArea::Cookies, (p.folder / "cookies.sqlite").string(), s.error().message);
     });
 }

@@ -17,8 +17,7 @@ namespace quenvor::cleaning {
 
 class cFireFox {
 public:
-    cFireFox(FirefoxProfiles::Services s, platform::IProcessTable* processes)
-        : m_s(s), m_processes(processes) {}
+    cFireFox(FirefoxProfiles::Services s, platform::IProcessTable* processes) : m_s(s), m_processes(processes) {}
 
     void setReport(CleanReport* report) { m_report = report; }
 

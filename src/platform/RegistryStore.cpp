@@ -42,10 +42,10 @@ std::vector<std::string> split(const std::string& path) {
 
 const std::map<RegKey, std::string>& rootNames() {
     static const std::map<RegKey, std::string> names = {{kClassesRoot, "HKEY_CLASSES_ROOT"},
-                                                         {kCurrentUser, "HKEY_CURRENT_USER"},
-                                                         {kLocalMachine, "HKEY_LOCAL_MACHINE"},
-                                                         {kUsers, "HKEY_USERS"},
-                                                         {kCurrentConfig, "HKEY_CURRENT_CONFIG"}};
+                                                        {kCurrentUser, "HKEY_CURRENT_USER"},
+                                                        {kLocalMachine, "HKEY_LOCAL_MACHINE"},
+                                                        {kUsers, "HKEY_USERS"},
+                                                        {kCurrentConfig, "HKEY_CURRENT_CONFIG"}};
     return names;
 }
 
@@ -148,18 +148,18 @@ std::vector<RegistryStore::Value> RegistryStore::valuesOf(RegKey key) {
     std::vector<Value> values = k ? k->values : std::vector<Value>{};
     if (m_folders && sameName(h->second, std::string("HKEY_CURRENT_USER\\") + kShellFoldersKey)) {
         auto overlay = [&](const std::string& name, const std::filesystem::path& p) {
-            values.erase(std::remove_if(values.begin(), values.end(),
-                                        [&](const Value& v) { return sameName(v.name, name); }),
-                         values.end());
+            values.erase(
+                std::remove_if(values.begin(), values.end(), [&](const Value& v) { return sameName(v.name, name); }),
+                values.end());
             values.push_back({name, kRegSz, sz(p.string())});
         };
         overlay("AppData", m_folders->configHome());
         overlay("Local AppData", m_folders->cacheHome());
         overlay("Recent", m_folders->dataHome() / "RecentDocuments");
         // No system-wide history folder exists here: "History" stays absent.
-        values.erase(std::remove_if(values.begin(), values.end(),
-                                    [&](const Value& v) { return sameName(v.name, "History"); }),
-                     values.end());
+        values.erase(
+            std::remove_if(values.begin(), values.end(), [&](const Value& v) { return sameName(v.name, "History"); }),
+            values.end());
     }
     return values;
 }
@@ -282,7 +282,8 @@ std::string RegistryStore::serialize() {
                     out << quote(std::string(v.data.begin(), v.data.end() - 1));
                 } else if (v.type == kRegDword && v.data.size() == 4) {
                     char buf[16];
-                    std::snprintf(buf, sizeof buf, "dword:%02x%02x%02x%02x", v.data[3], v.data[2], v.data[1], v.data[0]);
+                    std::snprintf(buf, sizeof buf, "dword:%02x%02x%02x%02x", v.data[3], v.data[2], v.data[1],
+                                  v.data[0]);
                     out << buf;
                 } else {
                     std::vector<std::uint8_t> bytes = v.data;
@@ -305,7 +306,8 @@ std::string RegistryStore::serialize() {
                 out << "\r\n";
             }
         }
-        for (const auto& [name, child] : k.subkeys) emit(*child, path.empty() ? child->name : path + "\\" + child->name);
+        for (const auto& [name, child] : k.subkeys)
+            emit(*child, path.empty() ? child->name : path + "\\" + child->name);
     };
     emit(*m_roots, "");
     return out.str();
@@ -350,8 +352,8 @@ Status RegistryStore::parse(const std::string& text) {
         } else if (rest.rfind("dword:", 0) == 0) {
             const auto n = static_cast<std::uint32_t>(std::stoul(rest.substr(6), nullptr, 16));
             v.type = kRegDword;
-            v.data = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n >> 16),
-                      static_cast<std::uint8_t>(n >> 24)};
+            v.data = {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
+                      static_cast<std::uint8_t>(n >> 16), static_cast<std::uint8_t>(n >> 24)};
         } else if (rest.rfind("hex", 0) == 0) {
             const auto colon = rest.find(':');
             if (colon == std::string::npos) continue;

@@ -71,7 +71,8 @@ bool cRegistry::DeleteKey() {
 bool cRegistry::DeleteValue() {
     KeyGuard k{m_registry};
     if (m_registry.openKey(hive(), m_sectionKey, k.key) != kErrorSuccess)
-        raise(kErrRegistry, "Failed to open key '" + hiveText() + "',Section: '" + m_sectionKey + "' for delete access");
+        raise(kErrRegistry,
+              "Failed to open key '" + hiveText() + "',Section: '" + m_sectionKey + "' for delete access");
     if (m_registry.deleteValue(k.key, m_valueKey) != kErrorSuccess)
         raise(kErrRegistry, "Failed to delete registry Key: '" + hiveText() + "',Section: '" + m_sectionKey +
                                 "',Key: '" + m_valueKey);
@@ -200,8 +201,8 @@ bool cRegistry::EnumerateSections(std::vector<std::string>& names, std::int32_t&
     return true;
 }
 
-RegVariant cRegistry::ValueEx(std::int32_t hiveKey, const std::string& path, const std::string& name,
-                              std::int32_t type, const RegVariant& fallback) {
+RegVariant cRegistry::ValueEx(std::int32_t hiveKey, const std::string& path, const std::string& name, std::int32_t type,
+                              const RegVariant& fallback) {
     m_classKey = hiveKey;
     m_sectionKey = path;
     m_valueKey = name;
@@ -264,7 +265,8 @@ void cRegistry::CreateAdditionalEXEAssociations(const std::string& className, co
         raise(kErrRegistryParams,
               "Invalid parameter list passed to CreateAdditionalEXEAssociations - expected Name/Text/Command");
     m_sectionKey = className;
-    if (!KeyExists()) raise(kErrRegistryNoClass, "Error - attempt to create additional associations before class defined.");
+    if (!KeyExists())
+        raise(kErrRegistryNoClass, "Error - attempt to create additional associations before class defined.");
     const auto hiveKey = m_classKey;
     for (std::size_t i = 0; i < items.size(); i += 3) {
         writeDefault(hiveKey, className + "\\shell\\" + items[i], items[i + 1]);

@@ -65,9 +65,9 @@ void StartForm::Form_Load() {
                                                               *m_services.files, *m_services.folders};
             const std::string user = m_services.processes ? m_services.processes->currentUserName() : std::string();
             m_urlCache = std::make_unique<cleaning::FirefoxUrlCache>(firefox, m_services.processes, user);
-            m_cleaning = std::make_unique<cleaning::CleaningRun>(cleaning::CleaningRun::Services{
-                m_view, m_ui, m_strings, m_busy, firefox, m_urlCache.get(), m_services.urlHistory,
-                m_services.processes});
+            m_cleaning = std::make_unique<cleaning::CleaningRun>(
+                cleaning::CleaningRun::Services{m_view, m_ui, m_strings, m_busy, firefox, m_urlCache.get(),
+                                                m_services.urlHistory, m_services.processes});
         }
         if (m_parts.createWorkers) m_parts.createWorkers();
     });

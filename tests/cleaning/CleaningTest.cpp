@@ -155,7 +155,8 @@ protected:
         TempDir::write(home / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nPath=Profiles/a\n");
         FirefoxFixture::makeProfile(profile);
         FirefoxFixture::writeCacheEntry(cacheFolder, "01", "a,:https://secret-clinic.example/appointment");
-        FirefoxFixture::writeCacheEntry(cacheFolder, "02", "O^partitionKey=%28https%2Cnews.example%29,:https://cdn.example/x.js");
+        FirefoxFixture::writeCacheEntry(cacheFolder, "02",
+                                        "O^partitionKey=%28https%2Cnews.example%29,:https://cdn.example/x.js");
         TempDir::write(cacheFolder / "cache2/entries/03", "damaged");
     }
 };
@@ -164,10 +165,10 @@ TEST_F(Lists, PageOneShowsCachedAddressesAndCookies) {
     UrlCacheLists lists(view, ui, cache);
     lists.ListVisitedSites();
     lists.ListCookies();
-    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"https://secret-clinic.example/appointment",
-                                                                "https://cdn.example/x.js"}));
-    EXPECT_EQ(view.listItems("LstB3"), (std::vector<std::string>{"Cookie:ana@news.example/world",
-                                                                "Cookie:ana@secret-clinic.example/"}));
+    EXPECT_EQ(view.listItems("LstB2"),
+              (std::vector<std::string>{"https://secret-clinic.example/appointment", "https://cdn.example/x.js"}));
+    EXPECT_EQ(view.listItems("LstB3"),
+              (std::vector<std::string>{"Cookie:ana@news.example/world", "Cookie:ana@secret-clinic.example/"}));
     EXPECT_EQ(ui.pointers.back(), shell::MousePointer::Default);
 }
 
@@ -180,7 +181,8 @@ TEST_F(Lists, ClearingTheCacheKeepsCookies) {
     EXPECT_TRUE(report.clean());
     // A cookie entry can be deleted by its name.
     EXPECT_TRUE(cache.deleteEntry("Cookie:ana@secret-clinic.example/").ok());
-    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT group_concat(name) FROM moz_cookies"), "pref");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT group_concat(name) FROM moz_cookies"),
+              "pref");
 }
 
 TEST_F(Lists, EnumerationRules) {

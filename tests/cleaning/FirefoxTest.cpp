@@ -47,9 +47,11 @@ protected:
 
 TEST_F(FakeHome, EveryListedProfileIsFoundWhereverItLives) {
     const fs::path elsewhere = dir / "elsewhere/work-profile";
-    profilesIni("[Profile0]\nName=old\nIsRelative=1\nPath=Profiles\\old.default\n\n"
-                "[Profile1]\nName=main\nIsRelative=1\nPath=Profiles/main.default-release\nDefault=1\n\n"
-                "[Profile2]\nName=work\nIsRelative=0\nPath=" + elsewhere.string() + "\n\n[General]\nVersion=2\n");
+    profilesIni(
+        "[Profile0]\nName=old\nIsRelative=1\nPath=Profiles\\old.default\n\n"
+        "[Profile1]\nName=main\nIsRelative=1\nPath=Profiles/main.default-release\nDefault=1\n\n"
+        "[Profile2]\nName=work\nIsRelative=0\nPath=" +
+        elsewhere.string() + "\n\n[General]\nVersion=2\n");
     TempDir::write(home / ".mozilla/firefox/profiles.ini", "[Profile0]\nName=legacy\nPath=abc.legacy\n");
     const auto found = FirefoxProfiles(services).find();
     ASSERT_EQ(found.size(), 4u);
@@ -188,8 +190,8 @@ TEST(CacheEntryKey, ReadsTheKeyOfEntriesAndStripsItsTags) {
     TempDir dir;
     const std::string big(600 * 1024, 'b');  // three chunks of data before the metadata
     for (unsigned version : {1u, 2u, 3u}) {
-        const auto bytes = FirefoxFixture::cacheEntry("O^partitionKey=%28https%2Cx.example%29,a,:https://x.example/a?b=c",
-                                                      big, version);
+        const auto bytes = FirefoxFixture::cacheEntry(
+            "O^partitionKey=%28https%2Cx.example%29,a,:https://x.example/a?b=c", big, version);
         EXPECT_EQ(CacheEntryKey::parse(bytes), "O^partitionKey=%28https%2Cx.example%29,a,:https://x.example/a?b=c");
         TempDir::write(dir / "entry", bytes);
         EXPECT_EQ(CacheEntryKey::read(dir / "entry"), CacheEntryKey::parse(bytes)) << version;

@@ -235,8 +235,10 @@ TEST(IniProfileReader, ReadsLikeThePrivateProfileReader) {
     TempDir dir;
     const auto ini = dir / "profiles.ini";
     const std::string longPath(400, 'p');
-    TempDir::write(ini, "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n IsRelative = 1 \r\n"
-                        "Path=Profiles/abc.default\r\n\r\n[profile1]\r\nPath=\"" + longPath + "\"\r\n");
+    TempDir::write(ini,
+                   "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName=default\r\n IsRelative = 1 \r\n"
+                   "Path=Profiles/abc.default\r\n\r\n[profile1]\r\nPath=\"" +
+                       longPath + "\"\r\n");
     IniProfileReader r;
     std::string v;
     EXPECT_EQ(r.read("Profile0", "Path", "", v, ini), 20u);

@@ -9,18 +9,18 @@ namespace quenvor::test {
 using shell::ControlKind;
 
 FakeFormView::FakeFormView() {
-    for (const auto& spec : shell::FormDesign::controls()) {
+    for (const auto& design : shell::FormDesign::controls()) {
         Control c;
-        const bool hasCaption =
-            spec.kind == ControlKind::Label || spec.kind == ControlKind::Button || spec.kind == ControlKind::CheckBox;
-        if (hasCaption) c.caption = spec.caption;
-        c.visible = spec.visible;
-        c.enabled = spec.enabled;
-        c.bold = spec.bold;
-        c.check = spec.kind == ControlKind::CheckBox && spec.name != "chk1" ? 1 : 0;
-        m_controls[spec.name] = c;
-        m_names.push_back(spec.name);
-        tabOrder.push_back(spec.name);
+        const bool hasCaption = design.kind == ControlKind::Label || design.kind == ControlKind::Button ||
+                                design.kind == ControlKind::CheckBox;
+        if (hasCaption) c.caption = design.caption;
+        c.visible = design.visible;
+        c.enabled = design.enabled;
+        c.bold = design.bold;
+        c.check = design.kind == ControlKind::CheckBox && design.name != "chk1" ? 1 : 0;
+        m_controls[design.name] = c;
+        m_names.push_back(design.name);
+        tabOrder.push_back(design.name);
     }
 }
 
@@ -33,10 +33,10 @@ FakeFormView::Control& FakeFormView::at(const std::string& name) {
 std::vector<std::string> FakeFormView::keyboardOrder() {
     std::vector<std::string> out;
     for (const auto& n : tabOrder) {
-        const auto* spec = shell::FormDesign::find(n);
-        const bool focusable = spec->kind == ControlKind::Button || spec->kind == ControlKind::CheckBox ||
-                               spec->kind == ControlKind::ComboBox || spec->kind == ControlKind::ListBox;
-        const bool shown = at(n).visible && (spec->parent.empty() || at(spec->parent).visible);
+        const auto* design = shell::FormDesign::find(n);
+        const bool focusable = design->kind == ControlKind::Button || design->kind == ControlKind::CheckBox ||
+                               design->kind == ControlKind::ComboBox || design->kind == ControlKind::ListBox;
+        const bool shown = at(n).visible && (design->parent.empty() || at(design->parent).visible);
         if (focusable && shown && at(n).tabStop) out.push_back(n);
     }
     return out;

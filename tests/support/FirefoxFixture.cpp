@@ -104,9 +104,9 @@ std::string FirefoxFixture::cacheEntry(const std::string& key, const std::string
     };
     std::string out = data;
     const auto metaOffset = static_cast<std::uint32_t>(data.size());
-    out += be(0x12345678);                                 // hash of the metadata
+    out += be(0x12345678);  // hash of the metadata
     const std::size_t chunks = (data.size() + 262143) / 262144;
-    out += std::string(2 * chunks, '\x11');                // chunk hashes
+    out += std::string(2 * chunks, '\x11');  // chunk hashes
     out += be(version) + be(1) + be(1700000000) + be(1700000000) + be(0) + be(0xFFFFFFFF) +
            be(static_cast<std::uint32_t>(key.size()));
     if (version >= 2) out += be(0);  // flags

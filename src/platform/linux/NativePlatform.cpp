@@ -1,10 +1,10 @@
 #include "platform/NativePlatform.h"
 
 #include "platform/EmbeddedStringResource.h"
-#include "platform/PendingDeletionList.h"
-#include "platform/linux/LinuxFileService.h"
-#include "platform/RegistryStore.h"
 #include "platform/IniProfileReader.h"
+#include "platform/PendingDeletionList.h"
+#include "platform/RegistryStore.h"
+#include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxKnownFolders.h"
 #include "platform/linux/LinuxProcessTable.h"
 #include "platform/linux/LinuxRandomSource.h"

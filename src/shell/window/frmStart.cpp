@@ -213,9 +213,9 @@ std::vector<std::string> frmStart::controlNames() { return m_names; }
 
 std::optional<std::string> frmStart::caption(const std::string& name) {
     QWidget* w = control(name);
-    const auto* spec = FormDesign::find(name);
-    if (!spec) return std::nullopt;
-    switch (spec->kind) {
+    const auto* design = FormDesign::find(name);
+    if (!design) return std::nullopt;
+    switch (design->kind) {
         case ControlKind::Label:
             return us(qobject_cast<QLabel*>(w)->text());
         case ControlKind::Button:
@@ -230,8 +230,8 @@ void frmStart::setCaption(const std::string& name, const std::string& text) {
     QWidget* w = control(name);
     if (auto* l = qobject_cast<QLabel*>(w)) {
         l->setText(displayText(text));
-        const auto* spec = FormDesign::find(name);
-        if (spec && spec->autoSize) l->adjustSize();
+        const auto* design = FormDesign::find(name);
+        if (design && design->autoSize) l->adjustSize();
     } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
         b->setText(displayText(text));
     } else {
@@ -259,16 +259,16 @@ bool frmStart::isBold(const std::string& name) { return control(name)->font().bo
 void frmStart::bringToFront(const std::string& name) { control(name)->raise(); }
 
 void frmStart::setTabStop(const std::string& name, bool on) {
-    const auto* spec = FormDesign::find(name);
-    if (!spec || !takesFocus(spec->kind)) return;
+    const auto* design = FormDesign::find(name);
+    if (!design || !takesFocus(design->kind)) return;
     control(name)->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
 void frmStart::applyTabOrder(const std::vector<std::string>& order) {
     QWidget* previous = nullptr;
     for (const auto& name : order) {
-        const auto* spec = FormDesign::find(name);
-        if (!spec || !takesFocus(spec->kind)) continue;
+        const auto* design = FormDesign::find(name);
+        if (!design || !takesFocus(design->kind)) continue;
         QWidget* w = control(name);
         if (previous) QWidget::setTabOrder(previous, w);
         previous = w;

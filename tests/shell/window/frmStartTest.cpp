@@ -72,11 +72,11 @@ private slots:
         test::ScriptedUi ui;
         auto f = open(ui);
         QCOMPARE(f->size(), QSize(615, 424));
-        for (const auto& spec : shell::FormDesign::controls()) {
-            QWidget* c = f->findChild<QWidget*>(QString::fromStdString(spec.name));
-            QVERIFY2(c, spec.name.c_str());
-            QCOMPARE(c->pos(), QPoint((spec.left + 7) / 15, (spec.top + 7) / 15));
-            if (!spec.autoSize) QCOMPARE(c->size(), QSize((spec.width + 7) / 15, (spec.height + 7) / 15));
+        for (const auto& design : shell::FormDesign::controls()) {
+            QWidget* c = f->findChild<QWidget*>(QString::fromStdString(design.name));
+            QVERIFY2(c, design.name.c_str());
+            QCOMPARE(c->pos(), QPoint((design.left + 7) / 15, (design.top + 7) / 15));
+            if (!design.autoSize) QCOMPARE(c->size(), QSize((design.width + 7) / 15, (design.height + 7) / 15));
         }
         QCOMPARE(f->windowTitle(), QString("Quenvor"));
         QCOMPARE(w<QPushButton>(*f, "cmdHelp")->text(), QString("&Help"));
