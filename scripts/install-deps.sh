@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quenvor needs to build, run and test.
+# Installs the Debian packages Quenvor needs to build, run and test (Firefox is there for the
+# test that lets the real browser write a profile for the cleaner).
 # Idempotent and silent when everything is already present.
 set -euo pipefail
 
@@ -7,8 +8,9 @@ packages=(
   cmake make g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev
+  libsqlite3-dev sqlite3
   xvfb xauth fonts-wine fonts-dejavu-core xdg-utils
+  firefox-esr
   coreutils findutils
 )
 

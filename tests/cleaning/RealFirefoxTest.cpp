@@ -1,0 +1,177 @@
+// Firefox itself, run headless against a server on the loopback address, fills a profile with
+// history, cookies and cache; Quenvor then lists and cleans it, and Firefox opens it again.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "cleaning/FirefoxUrlCache.h"
+#include "cleaning/cFireFox.h"
+#include "platform/IniProfileReader.h"
+#include "platform/RegistryStore.h"
+#include "platform/linux/LinuxFileService.h"
+#include "platform/linux/LinuxKnownFolders.h"
+#include "platform/linux/LinuxProcessTable.h"
+#include "support/FirefoxFixture.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace quenvor::cleaning {
+namespace {
+
+using test::FirefoxFixture;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+// Answers every request with a small page that sets a cookie and may be cached.
+class LoopbackServer {
+public:
+    LoopbackServer() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_fd, 16);
+        socklen_t len = sizeof a;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~LoopbackServer() {
+        m_stop = true;
+        ::shutdown(m_fd, SHUT_RDWR);
+        ::close(m_fd);
+        m_thread.join();
+    }
+    int port() const { return m_port; }
+
+private:
+    void serve() {
+        while (!m_stop) {
+            const int c = ::accept(m_fd, nullptr, nullptr);
+            if (c < 0) break;
+            char buf[4096];
+            (void)!::recv(c, buf, sizeof buf, 0);
+            const std::string body =
+                "<html><head><title>Private page</title></head><body>loopback</body></html>";
+            const std::string reply =
+                "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=86400\r\n"
+                "Set-Cookie: sid=loopback-secret; Max-Age=86400; Path=/\r\nContent-Length: " +
+                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+            (void)!::send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
+            ::close(c);
+        }
+    }
+    int m_fd = -1, m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+std::string firefox() {
+    for (const char* p : {"/usr/bin/firefox-esr", "/usr/bin/firefox"})
+        if (::access(p, X_OK) == 0) return p;
+    return {};
+}
+
+// Runs Firefox headless on the profile until it has saved `url` and quit.
+int runFirefox(const std::string& exe, const fs::path& home, const fs::path& profile, const std::string& url) {
+    std::vector<std::string> env = {"HOME=" + home.string(), "MOZ_HEADLESS=1", "PATH=/usr/bin:/bin",
+                                    "XDG_RUNTIME_DIR=" + home.string()};
+    std::vector<std::string> args = {exe, "--headless", "--no-remote", "--profile", profile.string(),
+                                     "--screenshot", (home / "shot.png").string(), url};
+    std::vector<char*> argv, envp;
+    for (auto& a : args) argv.push_back(a.data());
+    for (auto& e : env) envp.push_back(e.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+    int status = 0;
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -2;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -3;
+}
+
+TEST(RealFirefox, AProfileWrittenByFirefoxIsListedCleanedAndStillOpens) {
+    const std::string exe = firefox();
+    if (exe.empty()) GTEST_SKIP() << "Firefox is not installed";
+    TempDir dir;
+    const fs::path home = dir / "home";
+    const fs::path profile = home / "profiles/real";
+    fs::create_directories(profile);
+    LoopbackServer server;
+    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/private-page.html";
+    ASSERT_EQ(runFirefox(exe, home, profile, url), 0);
+
+    const auto places = profile / "places.sqlite";
+    ASSERT_NE(FirefoxFixture::queryOne(places, "SELECT count(*) FROM moz_places WHERE url = '" + url + "'"), "0");
+    ASSERT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT value FROM moz_cookies"), "loopback-secret");
+    const std::string bookmarks = FirefoxFixture::queryOne(places, "SELECT count(*) FROM moz_bookmarks");
+
+    TempDir::write(home / ".config/mozilla/firefox/profiles.ini",
+                   "[Profile0]\nName=real\nIsRelative=0\nPath=" + profile.string() + "\n");
+    platform::LinuxKnownFolders folders([&](const char* n) -> const char* {
+        static std::string h;
+        return std::string(n) == "HOME" ? (h = home.string()).c_str() : nullptr;
+    });
+    platform::RegistryStore registry(dir / "registry.reg", &folders);
+    platform::IniProfileReader ini;
+    platform::LinuxFileService files;
+    platform::LinuxProcessTable processes;
+    FirefoxProfiles::Services s{registry, ini, files, folders};
+
+    // The page and its cookie show in the lists, read from Firefox's own files.
+    FirefoxUrlCache cache(s, &processes, "ana");
+    std::vector<std::string> names;
+    platform::UrlCacheFind find = 0;
+    for (auto e = cache.findFirst(find); e; e = cache.findNext(find)) names.push_back(e->sourceUrlName);
+    cache.findClose(find);
+    EXPECT_NE(std::find(names.begin(), names.end(), url), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "Cookie:ana@127.0.0.1/"), names.end());
+
+    CleanReport report;
+    cFireFox ff(s, &processes);
+    ff.setReport(&report);
+    ff.ClearFirefoxHistory();
+    ff.ClearFirefoxCookies();
+    ff.ClearFirefoxFormHistory();
+    ff.ClearFirefoxCache();
+    ASSERT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
+
+    EXPECT_EQ(FirefoxFixture::queryOne(places, "SELECT count(*) FROM moz_historyvisits"), "0");
+    EXPECT_EQ(FirefoxFixture::queryOne(places, "SELECT count(*) FROM moz_bookmarks"), bookmarks);
+    EXPECT_EQ(FirefoxFixture::rawBytes(places).find("private-page"), std::string::npos);
+    EXPECT_EQ(FirefoxFixture::rawBytes(profile / "cookies.sqlite").find("loopback-secret"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(profile / "cache2/entries"));
+    for (const char* db : {"places.sqlite", "cookies.sqlite", "favicons.sqlite", "formhistory.sqlite"}) {
+        if (!fs::exists(profile / db)) continue;
+        EXPECT_EQ(FirefoxFixture::queryOne(profile / db, "PRAGMA integrity_check"), "ok") << db;
+        EXPECT_EQ(FirefoxFixture::queryOne(profile / db, "PRAGMA foreign_key_check"), "") << db;
+    }
+
+    // Firefox opens the cleaned profile and records a new visit as usual.
+    const std::string again = "http://127.0.0.1:" + std::to_string(server.port()) + "/after.html";
+    ASSERT_EQ(runFirefox(exe, home, profile, again), 0);
+    EXPECT_EQ(FirefoxFixture::queryOne(places, "SELECT count(*) FROM moz_places WHERE url = '" + again + "'"), "1");
+    EXPECT_EQ(FirefoxFixture::queryOne(places, "SELECT count(*) FROM moz_bookmarks"), bookmarks);
+}
+
+}  // namespace
+}  // namespace quenvor::cleaning
