@@ -19,6 +19,7 @@
 #include "shell/BusyState.h"
 #include "shell/StringTable.h"
 #include "support/FakeFormView.h"
+#include "support/FaultyFileService.h"
 #include "support/FirefoxFixture.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
@@ -274,6 +275,30 @@ TEST_F(Run, ARunDuringAShredLeavesTheShreddersButtonsDisabled) {
     run.cmdNext_Click();
     EXPECT_FALSE(view.isEnabled("cmdFile"));
     EXPECT_FALSE(view.isEnabled("cmdNext"));
+}
+
+TEST_F(Home, TheRunFollowsItsFixedOrder) {
+    // Each option leaves one file of its own to remove, so the order of removals is the order of the run.
+    test::FaultyFileService recording(files);
+    FirefoxProfiles::Services ff{registry, ini, recording, folders};
+    const auto profile = home / ".config/mozilla/firefox/Profiles/o";
+    TempDir::write(home / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nPath=Profiles/o\n");
+    for (const char* f : {"history.dat", "cookies.txt", "formhistory.dat"}) TempDir::write(profile / f, "x");
+    TempDir::write(home / ".cache/mozilla/firefox/Profiles/o/Cache/entry", "x");
+    TempDir::write(home / ".local/share/RecentDocuments/doc.desktop", "x");
+    TempDir::write(tmp / "idle.tmp", "x");
+    test::FakeFormView view;
+    test::ScriptedUi ui;
+    platform::EmbeddedStringResource res;
+    shell::StringTable strings{&res, &ui};
+    shell::BusyState busy;
+    CleaningRun run{{view, ui, strings, busy, ff, nullptr, nullptr, &processes}};
+    for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), 1);
+    run.cmdNext_Click();
+    std::vector<std::string> names;
+    for (const auto& r : recording.removed) names.push_back(fs::path(r).filename().string());
+    EXPECT_EQ(names, (std::vector<std::string>{"entry", "formhistory.dat", "history.dat", "doc.desktop", "idle.tmp",
+                                               "cookies.txt"}));
 }
 
 }  // namespace
