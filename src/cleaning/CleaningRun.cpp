@@ -7,6 +7,7 @@
 #include "cleaning/cCleanInternet.h"
 #include "cleaning/cFireFox.h"
 #include "shell/BusyState.h"
+#include "shell/Guarded.h"
 #include "shell/IFormView.h"
 #include "shell/IUiServices.h"
 #include "shell/StringTable.h"
@@ -15,20 +16,6 @@ namespace quenvor::cleaning {
 namespace {
 
 constexpr std::size_t kMaxListed = 10;
-
-template <class F>
-void guarded(F&& f) {
-    try {
-        f();
-    } catch (...) {
-    }
-}
-
-std::string replaceAll(std::string s, const std::string& what, const std::string& with) {
-    for (auto at = s.find(what); at != std::string::npos; at = s.find(what, at + with.size()))
-        s.replace(at, what.size(), with);
-    return s;
-}
 
 int areaText(CleanArea a) {
     switch (a) {
@@ -69,9 +56,9 @@ void CleaningRun::cmdNext_Click() {
         return;
     m_report.clear();
     m_s.busy.begin(shell::BusyState::Run::Cleaning);
-    for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) guarded([&] { m_s.view.setEnabled(b, false); });
-    guarded([&] { m_s.ui.setMousePointer(shell::MousePointer::Hourglass); });
-    guarded([&] { m_s.ui.processPendingEvents(); });
+    for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) shell::guarded([&] { m_s.view.setEnabled(b, false); });
+    shell::guarded([&] { m_s.ui.setMousePointer(shell::MousePointer::Hourglass); });
+    shell::guarded([&] { m_s.ui.processPendingEvents(); });
 
     std::unique_ptr<cCleanInternet> windows;
     auto system = [&]() -> cCleanInternet& {
@@ -82,12 +69,13 @@ void CleaningRun::cmdNext_Click() {
                 m_report);
         return *windows;
     };
-    guarded([&] { firefox().setReport(&m_report); });
+    shell::guarded([&] { firefox().setReport(&m_report); });
 
     if (selected("chk2")) {
-        if (m_s.urlCache) guarded([&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
-        guarded([&] { firefox().ClearFirefoxCache(); });
-        guarded([&] {
+        if (m_s.urlCache)
+            shell::guarded([&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
+        shell::guarded([&] { firefox().ClearFirefoxCache(); });
+        shell::guarded([&] {
             for (const char* list : {"LstB2", "LstB3"}) {
                 m_s.view.clearList(list);
                 m_s.view.addListItem(list, text(158));
@@ -95,20 +83,20 @@ void CleaningRun::cmdNext_Click() {
         });
     }
     if (selected("chk3")) {
-        guarded([&] { system().CleanTypedUrls(); });
-        guarded([&] { system().CleanFormData(); });
-        guarded([&] { firefox().ClearFirefoxFormHistory(); });
+        shell::guarded([&] { system().CleanTypedUrls(); });
+        shell::guarded([&] { system().CleanFormData(); });
+        shell::guarded([&] { firefox().ClearFirefoxFormHistory(); });
     }
     if (selected("chk1")) {
-        guarded([&] { system().ClearInternetHistory(); });
-        guarded([&] { firefox().ClearFirefoxHistory(); });
+        shell::guarded([&] { system().ClearInternetHistory(); });
+        shell::guarded([&] { firefox().ClearFirefoxHistory(); });
     }
-    if (selected("chk6")) guarded([&] { system().CleanRecentFilesMenu(); });
-    if (selected("chk5")) guarded([&] { system().EmptyTempFolder(); });
-    if (selected("chk4")) guarded([&] { firefox().ClearFirefoxCookies(); });
+    if (selected("chk6")) shell::guarded([&] { system().CleanRecentFilesMenu(); });
+    if (selected("chk5")) shell::guarded([&] { system().EmptyTempFolder(); });
+    if (selected("chk4")) shell::guarded([&] { firefox().ClearFirefoxCookies(); });
 
-    guarded([&] { firefox().setReport(nullptr); });
-    guarded([&] { m_s.ui.setMousePointer(shell::MousePointer::Default); });
+    shell::guarded([&] { firefox().setReport(nullptr); });
+    shell::guarded([&] { m_s.ui.setMousePointer(shell::MousePointer::Default); });
     if (m_report.clean()) {
         m_s.ui.messageBox(text(159), text(154), shell::MsgButtons::Ok, shell::MsgIcon::Information);
     } else {
@@ -116,7 +104,7 @@ void CleaningRun::cmdNext_Click() {
     }
     m_s.busy.end(shell::BusyState::Run::Cleaning);
     if (!m_s.busy.any())
-        for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) guarded([&] { m_s.view.setEnabled(b, true); });
+        for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) shell::guarded([&] { m_s.view.setEnabled(b, true); });
 }
 
 std::string CleaningRun::summary() {
@@ -127,7 +115,7 @@ std::string CleaningRun::summary() {
     std::size_t listed = 0, more = 0;
     for (const auto& f : m_report.failures()) {
         if (f.browserRunning) {
-            if (running.insert(f.what).second) msg += "\r\n" + replaceAll(text(171), "%1", f.what);
+            if (running.insert(f.what).second) msg += "\r\n" + shell::replaceAll(text(171), "%1", f.what);
             continue;
         }
         if (listed < kMaxListed) {
@@ -137,7 +125,7 @@ std::string CleaningRun::summary() {
             ++more;
         }
     }
-    if (more) msg += "\r\n" + replaceAll(text(179), "%1", std::to_string(more));
+    if (more) msg += "\r\n" + shell::replaceAll(text(179), "%1", std::to_string(more));
     return msg;
 }
 

@@ -6,6 +6,7 @@
 #include "cleaning/CleanReport.h"
 #include "platform/IUrlCache.h"
 #include "platform/MemoryBlock.h"
+#include "shell/Guarded.h"
 #include "shell/IFormView.h"
 #include "shell/IUiServices.h"
 
@@ -34,20 +35,12 @@ void addIfCookie(shell::IFormView& view, platform::MemoryBlock& block) {
     if (name.compare(0, 6, "Cookie") == 0) view.addListItem("LstB3", name);
 }
 
-template <class F>
-void guarded(F&& f) {
-    try {
-        f();
-    } catch (...) {
-    }
-}
-
 }  // namespace
 
 void UrlCacheLists::ListVisitedSites() {
-    guarded([&] { m_view.clearList("LstB2"); });
-    guarded([&] { m_ui.setMousePointer(shell::MousePointer::Hourglass); });
-    guarded([&] {
+    shell::guarded([&] { m_view.clearList("LstB2"); });
+    shell::guarded([&] { m_ui.setMousePointer(shell::MousePointer::Hourglass); });
+    shell::guarded([&] {
         Cache cache(m_cache);
         // Every entry, the first included, is listed only when it is a page of the normal type.
         bool more = cache.GetFirstCacheEntry();
@@ -58,11 +51,11 @@ void UrlCacheLists::ListVisitedSites() {
         }
         cache.CloseCacheEnum();
     });
-    guarded([&] { m_ui.setMousePointer(shell::MousePointer::Default); });
+    shell::guarded([&] { m_ui.setMousePointer(shell::MousePointer::Default); });
 }
 
 void UrlCacheLists::ListCookies() {
-    guarded([&] {
+    shell::guarded([&] {
         platform::UrlCacheFind find = 0;
         auto entry = m_cache.findFirst(find);
         platform::MemoryBlock block;
@@ -79,8 +72,8 @@ void UrlCacheLists::ListCookies() {
 }
 
 void UrlCacheLists::ClearUrlCache(CleanReport* report) {
-    guarded([&] { m_ui.setMousePointer(shell::MousePointer::Hourglass); });
-    guarded([&] {
+    shell::guarded([&] { m_ui.setMousePointer(shell::MousePointer::Hourglass); });
+    shell::guarded([&] {
         Cache cache(m_cache);
         bool more = cache.GetFirstCacheEntry();
         while (more) {
@@ -93,7 +86,7 @@ void UrlCacheLists::ClearUrlCache(CleanReport* report) {
         }
         cache.CloseCacheEnum();
     });
-    guarded([&] { m_ui.setMousePointer(shell::MousePointer::Default); });
+    shell::guarded([&] { m_ui.setMousePointer(shell::MousePointer::Default); });
 }
 
 }  // namespace quenvor::cleaning

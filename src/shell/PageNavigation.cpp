@@ -108,17 +108,15 @@ void PageNavigation::ShowAboutPage() {
     applyOrder();
 }
 
-void PageNavigation::imgP1Tab_Click(int tab) {
+void PageNavigation::showTab(int tab) {
     switch (tab) {
         case 1:
-            frontStrip(0);
             ShowTracksPage();
             break;
         case 2:
             ShowShredderPage();
             break;
         case 3:
-            frontStrip(2);
             ShowSettingsPage();
             break;
         case 4:
@@ -129,24 +127,16 @@ void PageNavigation::imgP1Tab_Click(int tab) {
     }
 }
 
+// Some handlers raise a strip before the page routine raises its own; the routine's wins.
+void PageNavigation::imgP1Tab_Click(int tab) {
+    if (tab == 1) frontStrip(0);
+    if (tab == 3) frontStrip(2);
+    showTab(tab);
+}
+
 void PageNavigation::lblP1Tab_Click(int tab) {
-    switch (tab) {
-        case 1:
-            ShowTracksPage();
-            break;
-        case 2:
-            ShowShredderPage();
-            break;
-        case 3:
-            frontStrip(2);
-            ShowSettingsPage();
-            break;
-        case 4:
-            ShowAboutPage();
-            break;
-        default:
-            break;
-    }
+    if (tab == 3) frontStrip(2);
+    showTab(tab);
 }
 
 void PageNavigation::imgTab4_Click() { frontStrip(1); }

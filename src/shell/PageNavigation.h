@@ -32,6 +32,7 @@ public:
 
 private:
     void frontStrip(int index);
+    void showTab(int tab);
     void show(const std::vector<std::string>& names, bool visible);
     void tabStops(const std::vector<std::string>& names, bool on);
     void applyOrder();

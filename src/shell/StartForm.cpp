@@ -7,6 +7,7 @@
 #include "platform/IProcessTable.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/cTools.h"
+#include "shell/Guarded.h"
 #include "shell/HelpPath.h"
 #include "shell/IFormView.h"
 #include "shell/IUiServices.h"
@@ -16,18 +17,6 @@
 #include "shredder/cPattern.h"
 
 namespace quenvor::shell {
-namespace {
-
-// Each load step stands alone: one that fails must not keep the window from coming up.
-template <class F>
-void guarded(F&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
-
-}  // namespace
 
 StartForm::StartForm(IFormView& view, IUiServices& ui, platform::PlatformServices services)
     : m_view(view),

@@ -9,6 +9,7 @@
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
 #include "shell/BusyState.h"
+#include "shell/Guarded.h"
 #include "shell/IFormView.h"
 #include "shell/IUiServices.h"
 #include "shell/StringTable.h"
@@ -28,20 +29,6 @@ using shell::MsgIcon;
 namespace {
 
 constexpr std::size_t kMaxListed = 10;
-
-std::string replaceAll(std::string s, const std::string& what, const std::string& with) {
-    for (std::size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + with.size()))
-        s.replace(at, what.size(), with);
-    return s;
-}
-
-template <class F>
-void guarded(F&& f) {
-    try {
-        f();
-    } catch (...) {
-    }
-}
 
 }  // namespace
 
@@ -65,7 +52,7 @@ std::int32_t ShredderPage::passCount() {
 }
 
 void ShredderPage::cmdFile_Click() {
-    guarded([&] {
+    shell::guarded([&] {
         m_s.view.setCaption("lblStatus", "");
         m_sSelectedFolder.clear();
         m_sSelectedFile.clear();
@@ -83,7 +70,7 @@ void ShredderPage::cmdFile_Click() {
 }
 
 void ShredderPage::cmdFolder_Click() {
-    guarded([&] {
+    shell::guarded([&] {
         m_s.view.setCaption("lblStatus", "");
         m_sSelectedFile.clear();
         auto& b = m_s.folderBrowser;
@@ -194,7 +181,7 @@ void ShredderPage::shredSelectedFile() {
         return declined();
     if (st->hardLinks > 1) {
         const std::string ask =
-            replaceAll(shell::StringTable::ExpandLineBreaks(text(182)), "%1", std::to_string(st->hardLinks - 1));
+            shell::replaceAll(shell::StringTable::ExpandLineBreaks(text(182)), "%1", std::to_string(st->hardLinks - 1));
         if (m_s.ui.messageBox(ask, text(145), MsgButtons::YesNo, MsgIcon::Exclamation) != MsgAnswer::Yes)
             return declined();
     }
@@ -297,7 +284,7 @@ void ShredderPage::shredSelectedFolder() {
         keep.insert(n.path);
         notShredded.push_back({n.path, n.mountPoint ? text(184) : text(185) + " (" + n.reason + ")"});
     }
-    guarded([&] {
+    shell::guarded([&] {
         for (const auto& f : FolderRemover(m_s.files).removeTree(folder, keep))
             notShredded.push_back({f.path, text(186) + " (" + f.detail + ")"});
     });
@@ -317,15 +304,15 @@ void ShredderPage::shredSelectedFolder() {
 
 void ShredderPage::report(const std::vector<NotShredded>& notShredded, int files, int titleId) {
     std::string msg =
-        replaceAll(replaceAll(text(titleId), "%1", std::to_string(notShredded.size())), "%2",
-                   std::to_string(std::max<std::size_t>(static_cast<std::size_t>(files), notShredded.size())));
+        shell::replaceAll(shell::replaceAll(text(titleId), "%1", std::to_string(notShredded.size())), "%2",
+                          std::to_string(std::max<std::size_t>(static_cast<std::size_t>(files), notShredded.size())));
     bool leftInPlace = false;
     for (std::size_t i = 0; i < notShredded.size(); ++i) {
         leftInPlace = leftInPlace || notShredded[i].leftInPlace;
         if (i < kMaxListed) msg += "\r\n" + notShredded[i].path + ": " + notShredded[i].reason;
     }
     if (notShredded.size() > kMaxListed)
-        msg += "\r\n" + replaceAll(text(189), "%1", std::to_string(notShredded.size() - kMaxListed));
+        msg += "\r\n" + shell::replaceAll(text(189), "%1", std::to_string(notShredded.size() - kMaxListed));
     if (leftInPlace) msg += "\r\n\r\n" + text(190);
     m_s.ui.messageBox(msg, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
 }
@@ -342,7 +329,7 @@ bool ShredderPage::QueryClose(std::function<void()> whenStopped) {
 // The progress display belongs to the shredder page: while another page is shown it stays
 // hidden instead of appearing over that page's controls.
 void ShredderPage::eSCompPMax(std::int32_t lmax) {
-    guarded([&] {
+    shell::guarded([&] {
         const auto slash = m_sSelectedFolder.find_last_of('/');
         const std::string name = slash == std::string::npos ? m_sSelectedFolder : m_sSelectedFolder.substr(slash + 1);
         m_s.view.setProgressMax("pbCurrentPrgrs", lmax);
@@ -354,7 +341,7 @@ void ShredderPage::eSCompPMax(std::int32_t lmax) {
 }
 
 void ShredderPage::eSCompPTick(std::int32_t lCnt) {
-    guarded([&] {
+    shell::guarded([&] {
         const std::int64_t max = m_s.view.progressMax("pbCurrentPrgrs");
         const double percent = max == 0 ? 0.0 : static_cast<double>(lCnt) / static_cast<double>(max) * 100.0;
         std::fesetround(FE_TONEAREST);
@@ -367,7 +354,7 @@ void ShredderPage::eSCompPTick(std::int32_t lCnt) {
 }
 
 void ShredderPage::eSCompComplete() {
-    guarded([&] {
+    shell::guarded([&] {
         hideProgress();
         m_s.view.setCaption("lblStatus", text(107));
     });

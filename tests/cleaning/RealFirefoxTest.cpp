@@ -62,8 +62,7 @@ private:
             if (c < 0) break;
             char buf[4096];
             (void)!::recv(c, buf, sizeof buf, 0);
-            const std::string body =
-                "<html><head><title>Private page</title></head><body>loopback</body></html>";
+            const std::string body = "<html><head><title>Private page</title></head><body>loopback</body></html>";
             const std::string reply =
                 "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=86400\r\n"
                 "Set-Cookie: sid=loopback-secret; Max-Age=86400; Path=/\r\nContent-Length: " +
@@ -87,8 +86,9 @@ std::string firefox() {
 int runFirefox(const std::string& exe, const fs::path& home, const fs::path& profile, const std::string& url) {
     std::vector<std::string> env = {"HOME=" + home.string(), "MOZ_HEADLESS=1", "PATH=/usr/bin:/bin",
                                     "XDG_RUNTIME_DIR=" + home.string()};
-    std::vector<std::string> args = {exe, "--headless", "--no-remote", "--profile", profile.string(),
-                                     "--screenshot", (home / "shot.png").string(), url};
+    std::vector<std::string> args = {
+        exe, "--headless", "--no-remote", "--profile", profile.string(), "--screenshot", (home / "shot.png").string(),
+        url};
     std::vector<char*> argv, envp;
     for (auto& a : args) argv.push_back(a.data());
     for (auto& e : env) envp.push_back(e.data());
