@@ -226,6 +226,10 @@ void ShredderPage::shredEntry(const std::string& path, std::vector<NotShredded>&
             return;
     }
     ++files;
+    // The folder was chosen whole: a read-only folder inside it must not keep its files.
+    const auto parent = std::filesystem::path(path).parent_path();
+    if (auto ps = m_s.files.status(parent); ps && ps->type == FileType::Directory && ps->readOnly)
+        (void)m_s.files.setWritable(parent);
     if (st->hardLinks > 1) {
         // Overwriting would destroy the contents of names outside the chosen folder.
         if (auto s = m_s.files.remove(path); !s)

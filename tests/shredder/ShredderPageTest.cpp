@@ -296,6 +296,18 @@ TEST_F(FolderPage, FilesThatFailAreNamedAndStayWithTheirFolder) {
     EXPECT_EQ(m.find("The folder was permanently deleted."), std::string::npos);
 }
 
+TEST_F(FolderPage, ReadOnlyFilesAndFoldersInsideTheChoiceAreShreddedToo) {
+    makeTree(1);
+    TempDir::write(victim / "ro/inner.txt", "x");
+    files.readOnlyUntilMadeWritable = true;  // every file and folder lacks write permission
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
+    EXPECT_NE(std::find(files.madeWritable.begin(), files.madeWritable.end(), (victim / "ro").string()),
+              files.madeWritable.end());
+    EXPECT_FALSE(fs::exists(victim));
+}
+
 TEST_F(FolderPage, AHardLinkedFileIsUnlinkedNotOverwritten) {
     makeTree(1);
     TempDir::write(victim / "linked.txt", "shared contents");
