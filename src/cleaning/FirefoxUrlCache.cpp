@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
 
 #include "cleaning/CacheEntryKey.h"
 #include "cleaning/SqliteCleaner.h"
@@ -29,7 +30,8 @@ FirefoxUrlCache::FirefoxUrlCache(FirefoxProfiles::Services s, platform::IProcess
 std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
     std::vector<Item> items;
     for (const auto& p : FirefoxProfiles(m_s).find()) {
-        if (m_processes && m_processes->lockedByAnother(p.folder / ".parentlock")) continue;
+        const bool running = m_processes && m_processes->lockedByAnother(p.folder / ".parentlock");
+        const auto first = items.size();
         const auto entries = p.cacheFolder / "cache2" / "entries";
         if (auto listing = m_s.files.list(entries)) {
             std::sort(listing->begin(), listing->end(), [](auto& a, auto& b) { return a.name < b.name; });
@@ -39,7 +41,7 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
                 if (!key) continue;
                 const std::string address = CacheEntryKey::address(*key);
                 if (address.empty()) continue;
-                items.push_back({{address, platform::kNormalCacheEntry}, entries / e.name, {}, {}, {}});
+                items.push_back({{address, platform::kNormalCacheEntry}, entries / e.name, {}, {}, {}, {}, false});
             }
         }
         const auto cookies = p.folder / "cookies.sqlite";
@@ -57,12 +59,18 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
                                      {},
                                      cookies,
                                      host,
-                                     path});
+                                     path,
+                                     {},
+                                     false});
                 }
             }
             sqlite3_finalize(st);
         }
         sqlite3_close_v2(db);
+        for (auto i = first; i < items.size(); ++i) {
+            items[i].profile = p.name;
+            items[i].running = running;
+        }
     }
     return items;
 }
@@ -94,6 +102,7 @@ platform::Status FirefoxUrlCache::deleteEntry(const std::string& name) {
     for (const auto& item : m_known) {
         if (item.entry.sourceUrlName != name) continue;
         found = true;
+        if (item.running) return platform::Error{EBUSY, item.profile};
         if (!item.file.empty()) {
             if (auto s = m_s.files.remove(item.file); !s) return s;
         } else {

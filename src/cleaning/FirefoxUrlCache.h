@@ -1,7 +1,8 @@
 #pragma once
 // The browser's cache of addresses and cookies as one list of entries: each file of Firefox's
 // disk cache is an entry of the normal type named by its address, each cookie an entry of the
-// cookie type named "Cookie:<user>@<host><path>". Profiles whose Firefox is running are left out.
+// cookie type named "Cookie:<user>@<host><path>". The entries of a profile whose Firefox is
+// running are listed but not deleted: deleting one fails with EBUSY and the profile's name.
 #include <map>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ private:
         std::filesystem::path file;      // a cache entry's file
         std::filesystem::path database;  // or the cookie store holding the cookie
         std::string host, path;
+        std::string profile;
+        bool running = false;
     };
     std::vector<Item> snapshot();
 

@@ -1,5 +1,6 @@
 #include "cleaning/UrlCacheLists.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "cleaning/Cache.h"
@@ -79,8 +80,13 @@ void UrlCacheLists::ClearUrlCache(CleanReport* report) {
         while (more) {
             if (cache.GetCacheEntryType() & platform::kNormalCacheEntry) {
                 const std::string url = cache.GetCacheEntryUrl();
-                if (auto s = m_cache.deleteEntry(url); !s && report)
-                    report->fail(CleanArea::Cache, url, s.error().message);
+                if (auto s = m_cache.deleteEntry(url); !s && report) {
+                    // A running browser is reported once per profile, by name.
+                    if (s.error().code == EBUSY)
+                        report->fail(CleanArea::Cache, s.error().message, "Firefox is running", true);
+                    else
+                        report->fail(CleanArea::Cache, url, s.error().message);
+                }
             }
             more = cache.GetNextCacheEntry();
         }

@@ -1,7 +1,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include "cleaning/Cache.h"
 #include "cleaning/CleaningRun.h"
@@ -184,6 +186,34 @@ TEST_F(Lists, ClearingTheCacheKeepsCookies) {
     EXPECT_TRUE(cache.deleteEntry("Cookie:ana@secret-clinic.example/").ok());
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT group_concat(name) FROM moz_cookies"),
               "pref");
+}
+
+TEST_F(Lists, ARunningFirefoxsEntriesAreListedButNotDeleted) {
+    TempDir::write(profile / ".parentlock", "");
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int fd = ::open((profile / ".parentlock").c_str(), O_RDWR);
+        struct flock fl {};
+        fl.l_type = F_WRLCK;
+        fl.l_whence = SEEK_SET;
+        ::fcntl(fd, F_SETLK, &fl);
+        (void)!::write(ready[1], "x", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char c;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    UrlCacheLists lists(view, ui, cache);
+    lists.ListVisitedSites();
+    lists.ClearUrlCache(&report);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_EQ(view.listItems("LstB2").size(), 2u);
+    EXPECT_TRUE(fs::exists(cacheFolder / "cache2/entries/01"));
+    ASSERT_FALSE(report.clean());
+    EXPECT_TRUE(report.failures()[0].browserRunning);
 }
 
 TEST_F(Lists, EnumerationRules) {
