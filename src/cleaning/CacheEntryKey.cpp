@@ -13,19 +13,28 @@ std::uint32_t be32(const unsigned char* p) {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
 
-// Where the key starts and how long it is, given the file size and the metadata it holds.
-struct Layout {
-    std::uint64_t headerAt = 0;
-    std::uint32_t version = 0;
-};
-
-std::optional<Layout> layout(std::uint64_t fileSize, std::uint32_t metaOffset) {
+// Where the metadata header of an entry starts: after the data, the metadata's hash and one
+// two-byte hash per chunk of data. Nothing when that does not fit the file.
+std::optional<std::uint64_t> headerAt(std::uint64_t fileSize, std::uint32_t metaOffset) {
     if (fileSize < 4 || metaOffset > fileSize - 4) return std::nullopt;
     const std::uint64_t chunks = (metaOffset + kChunkSize - 1) / kChunkSize;
-    Layout l;
-    l.headerAt = std::uint64_t{metaOffset} + 4 + 2 * chunks;
-    if (l.headerAt + 28 > fileSize - 4) return std::nullopt;
-    return l;
+    const std::uint64_t at = std::uint64_t{metaOffset} + 4 + 2 * chunks;
+    if (at + 28 > fileSize - 4) return std::nullopt;
+    return at;
+}
+
+struct KeySpan {
+    std::uint64_t at;
+    std::uint32_t size;
+};
+
+// The key's place, from the first 28 bytes of the header (version and key size).
+std::optional<KeySpan> keySpan(std::uint64_t headerAt, const unsigned char* header, std::uint64_t fileSize) {
+    const std::uint32_t version = be32(header), keySize = be32(header + 24);
+    const std::uint64_t keyAt = headerAt + (version >= 2 ? 32 : 28);  // version 2 added a flags word
+    if (version == 0 || version > 16 || keySize == 0 || keySize > kMaxKey || keyAt + keySize > fileSize - 4)
+        return std::nullopt;
+    return KeySpan{keyAt, keySize};
 }
 
 }  // namespace
@@ -33,14 +42,11 @@ std::optional<Layout> layout(std::uint64_t fileSize, std::uint32_t metaOffset) {
 std::optional<std::string> CacheEntryKey::parse(std::string_view bytes) {
     if (bytes.size() < 4) return std::nullopt;
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-    const auto l = layout(bytes.size(), be32(data + bytes.size() - 4));
-    if (!l) return std::nullopt;
-    const std::uint32_t version = be32(data + l->headerAt);
-    const std::uint32_t keySize = be32(data + l->headerAt + 24);
-    const std::uint64_t keyAt = l->headerAt + (version >= 2 ? 32 : 28);
-    if (version == 0 || version > 16 || keySize == 0 || keySize > kMaxKey || keyAt + keySize > bytes.size() - 4)
-        return std::nullopt;
-    return std::string(bytes.substr(keyAt, keySize));
+    const auto at = headerAt(bytes.size(), be32(data + bytes.size() - 4));
+    if (!at) return std::nullopt;
+    const auto key = keySpan(*at, data + *at, bytes.size());
+    if (!key) return std::nullopt;
+    return std::string(bytes.substr(key->at, key->size));
 }
 
 std::optional<std::string> CacheEntryKey::read(const std::filesystem::path& entry) {
@@ -52,18 +58,16 @@ std::optional<std::string> CacheEntryKey::read(const std::filesystem::path& entr
     unsigned char tail[4];
     in.seekg(static_cast<std::streamoff>(size - 4));
     if (!in.read(reinterpret_cast<char*>(tail), 4)) return std::nullopt;
-    const auto l = layout(size, be32(tail));
-    if (!l) return std::nullopt;
-    unsigned char header[32];
-    in.seekg(static_cast<std::streamoff>(l->headerAt));
-    if (!in.read(reinterpret_cast<char*>(header), 28)) return std::nullopt;
-    const std::uint32_t version = be32(header), keySize = be32(header + 24);
-    const std::uint64_t keyAt = l->headerAt + (version >= 2 ? 32 : 28);
-    if (version == 0 || version > 16 || keySize == 0 || keySize > kMaxKey || keyAt + keySize > size - 4)
-        return std::nullopt;
-    std::string key(keySize, '\0');
-    in.seekg(static_cast<std::streamoff>(keyAt));
-    if (!in.read(key.data(), keySize)) return std::nullopt;
+    const auto at = headerAt(size, be32(tail));
+    if (!at) return std::nullopt;
+    unsigned char header[28];
+    in.seekg(static_cast<std::streamoff>(*at));
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return std::nullopt;
+    const auto span = keySpan(*at, header, size);
+    if (!span) return std::nullopt;
+    std::string key(span->size, '\0');
+    in.seekg(static_cast<std::streamoff>(span->at));
+    if (!in.read(key.data(), span->size)) return std::nullopt;
     return key;
 }
 

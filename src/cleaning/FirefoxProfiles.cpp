@@ -4,6 +4,7 @@
 
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
+#include "platform/IProcessTable.h"
 #include "platform/IRegistry.h"
 #include "platform/IniProfileReader.h"
 #include "platform/cRegistry.h"
@@ -17,6 +18,10 @@ std::filesystem::path FirefoxProfiles::join(const fs::path& base, const std::str
     if (!relative) return fs::path(p).lexically_normal();
     while (!p.empty() && p.front() == '/') p.erase(p.begin());
     return (base / p).lexically_normal();
+}
+
+bool FirefoxProfiles::running(const FirefoxProfile& p, platform::IProcessTable* processes) {
+    return processes && processes->lockedByAnother(p.folder / ".parentlock");
 }
 
 std::vector<FirefoxProfile> FirefoxProfiles::find() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 namespace quenvor::platform {
+class IProcessTable;
 class IFileService;
 class IKnownFolders;
 class IProfileReader;
@@ -35,6 +36,8 @@ public:
     // "Path" as profiles.ini stores it, joined the way Firefox does: relative to the
     // Firefox folder unless IsRelative is 0; either separator accepted.
     static std::filesystem::path join(const std::filesystem::path& base, const std::string& path, bool relative);
+    // True while a Firefox holds the profile's lock (a lock file left by an ended one does not count).
+    static bool running(const FirefoxProfile& p, platform::IProcessTable* processes);
 
 private:
     Services m_s;

@@ -8,7 +8,6 @@
 #include "cleaning/CacheEntryKey.h"
 #include "cleaning/SqliteCleaner.h"
 #include "platform/IFileService.h"
-#include "platform/IProcessTable.h"
 
 namespace quenvor::cleaning {
 
@@ -30,7 +29,7 @@ FirefoxUrlCache::FirefoxUrlCache(FirefoxProfiles::Services s, platform::IProcess
 std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
     std::vector<Item> items;
     for (const auto& p : FirefoxProfiles(m_s).find()) {
-        const bool running = m_processes && m_processes->lockedByAnother(p.folder / ".parentlock");
+        const bool running = FirefoxProfiles::running(p, m_processes);
         const auto first = items.size();
         const auto entries = p.cacheFolder / "cache2" / "entries";
         if (auto listing = m_s.files.list(entries)) {

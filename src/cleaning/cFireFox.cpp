@@ -4,7 +4,6 @@
 
 #include "cleaning/SqliteCleaner.h"
 #include "platform/IFileService.h"
-#include "platform/IProcessTable.h"
 
 namespace quenvor::cleaning {
 
@@ -15,13 +14,9 @@ void cFireFox::fail(CleanArea area, const std::string& what, const std::string& 
     if (m_report) m_report->fail(area, what, why, running);
 }
 
-bool cFireFox::isRunning(const FirefoxProfile& p) {
-    return m_processes && m_processes->lockedByAnother(p.folder / ".parentlock");
-}
-
 void cFireFox::forEachIdleProfile(CleanArea area, const std::function<void(const FirefoxProfile&)>& work) {
     for (const auto& p : FirefoxProfiles(m_s).find()) {
-        if (isRunning(p)) {
+        if (FirefoxProfiles::running(p, m_processes)) {
             fail(area, p.name, "Firefox is running", true);
             continue;
         }

@@ -26,9 +26,6 @@ public:
     void ClearFirefoxCookies();
     void ClearFirefoxFormHistory();
 
-    // Profiles whose Firefox is running right now.
-    bool isRunning(const FirefoxProfile& p);
-
 private:
     void forEachIdleProfile(CleanArea area, const std::function<void(const FirefoxProfile&)>& work);
     void removeFile(CleanArea area, const std::filesystem::path& p);

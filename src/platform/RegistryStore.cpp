@@ -90,7 +90,11 @@ struct RegistryStore::Key {
 };
 
 RegistryStore::RegistryStore(std::filesystem::path file, IKnownFolders* folders)
-    : m_file(std::move(file)), m_folders(folders), m_roots(std::make_unique<Key>()) {}
+    : m_file(std::move(file)),
+      m_folders(folders),
+      m_roots(std::make_unique<Key>()),
+      m_virtualKeyStorage(std::make_unique<Key>()),
+      m_virtualKey(*m_virtualKeyStorage) {}
 
 RegistryStore::~RegistryStore() = default;
 
@@ -117,28 +121,36 @@ RegistryStore::Key* RegistryStore::resolve(RegKey parent, const std::string& sub
     }
     std::vector<std::string> parts = split(base);
     for (auto& p : split(subKey)) parts.push_back(p);
+    // The shell's folder key (and the keys above it) always exists: its values come from the
+    // desktop, so reading it never needs a stored key.
+    const auto shellFolders = split(std::string("HKEY_CURRENT_USER\\") + kShellFoldersKey);
+    const bool virtualKey =
+        parts.size() <= shellFolders.size() && std::equal(parts.begin(), parts.end(), shellFolders.begin(), sameName);
     if (existed) *existed = true;
     Key* k = m_roots.get();
     std::string path;
     for (const auto& p : parts) {
-        auto it = k->subkeys.find(p);
-        if (it == k->subkeys.end()) {
-            // The shell's folder key always exists: its values come from the desktop.
-            const bool virtualKey = sameName(path + (path.empty() ? "" : "\\") + p,
-                                             std::string("HKEY_CURRENT_USER\\") + kShellFoldersKey) ||
-                                    std::string("HKEY_CURRENT_USER\\" + std::string(kShellFoldersKey))
-                                            .rfind(path + (path.empty() ? "" : "\\") + p + "\\", 0) == 0;
-            if (!create && !virtualKey) return nullptr;
-            if (existed && !virtualKey) *existed = false;
-            auto child = std::make_unique<Key>();
-            child->name = p;
-            it = k->subkeys.emplace(p, std::move(child)).first;
+        if (k) {
+            if (auto it = k->subkeys.find(p); it != k->subkeys.end()) {
+                k = it->second.get();
+                path += (path.empty() ? "" : "\\") + k->name;
+                continue;
+            }
         }
-        k = it->second.get();
-        path += (path.empty() ? "" : "\\") + it->second->name;
+        if (!create) {
+            if (!virtualKey) return nullptr;
+            k = nullptr;  // below here nothing is stored
+            path += (path.empty() ? "" : "\\") + p;
+            continue;
+        }
+        if (existed && !virtualKey) *existed = false;
+        auto child = std::make_unique<Key>();
+        child->name = p;
+        k = k->subkeys.emplace(p, std::move(child)).first->second.get();
+        path += (path.empty() ? "" : "\\") + p;
     }
     if (fullPath) *fullPath = path;
-    return k;
+    return k ? k : &m_virtualKey;
 }
 
 std::vector<RegistryStore::Value> RegistryStore::valuesOf(RegKey key) {

@@ -54,6 +54,8 @@ private:
     std::filesystem::path m_file;
     IKnownFolders* m_folders;
     std::unique_ptr<Key> m_roots;
+    std::unique_ptr<Key> m_virtualKeyStorage;
+    Key& m_virtualKey;                     // what an unstored shell-folder key reads as: no subkeys, no stored values
     std::map<RegKey, std::string> m_open;  // handle -> full path ("HKEY_CURRENT_USER\\...")
     RegKey m_nextHandle = 1;
     bool m_loaded = false;

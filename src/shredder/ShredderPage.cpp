@@ -273,7 +273,7 @@ void ShredderPage::shredSelectedFolder() {
             m_bAbort = false;
             endRun(true);
             m_s.view.setCaption("lblStatus", text(149));
-            if (!notShredded.empty()) report(notShredded, files, 165);
+            if (!notShredded.empty()) report(notShredded, files);
             if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
             return;
         }
@@ -300,15 +300,15 @@ void ShredderPage::shredSelectedFolder() {
     if (notShredded.empty()) {
         m_s.ui.messageBox(text(161), text(154), MsgButtons::Ok, MsgIcon::Information);
     } else {
-        report(notShredded, files, 165);
+        report(notShredded, files);
     }
     endRun(true);
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
 
-void ShredderPage::report(const std::vector<NotShredded>& notShredded, int files, int titleId) {
+void ShredderPage::report(const std::vector<NotShredded>& notShredded, int files) {
     std::string msg =
-        shell::replaceAll(shell::replaceAll(text(titleId), "%1", std::to_string(notShredded.size())), "%2",
+        shell::replaceAll(shell::replaceAll(text(165), "%1", std::to_string(notShredded.size())), "%2",
                           std::to_string(std::max<std::size_t>(static_cast<std::size_t>(files), notShredded.size())));
     bool leftInPlace = false;
     for (std::size_t i = 0; i < notShredded.size(); ++i) {

@@ -81,7 +81,7 @@ private:
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();
-    void report(const std::vector<NotShredded>& notShredded, int files, int titleId);
+    void report(const std::vector<NotShredded>& notShredded, int files);
     std::string text(int id);
 
     Services m_s;

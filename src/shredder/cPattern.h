@@ -43,7 +43,7 @@ public:
     bool FileExists(const std::string& sDir);
 
     static BlockPlan planFor(std::uint64_t length);
-    // The pattern (1 to 8) of each block of `passes` passes over `blocks` blocks in cyclic order.
+    // The pattern (1 to 8) after pattern k in cyclic order; the order runs on across passes.
     static int nextCyclic(int k) { return k >= 8 ? 1 : k + 1; }
 
 private:

@@ -23,6 +23,7 @@
 #include "support/FakeFormView.h"
 #include "support/FaultyFileService.h"
 #include "support/FirefoxFixture.h"
+#include "support/HeldLock.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 
@@ -190,26 +191,13 @@ TEST_F(Lists, ClearingTheCacheKeepsCookies) {
 
 TEST_F(Lists, ARunningFirefoxsEntriesAreListedButNotDeleted) {
     TempDir::write(profile / ".parentlock", "");
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int fd = ::open((profile / ".parentlock").c_str(), O_RDWR);
-        struct flock fl {};
-        fl.l_type = F_WRLCK;
-        fl.l_whence = SEEK_SET;
-        ::fcntl(fd, F_SETLK, &fl);
-        (void)!::write(ready[1], "x", 1);
-        ::pause();
-        ::_exit(0);
+    {
+        test::HeldLock firefox(profile / ".parentlock");
+        ASSERT_TRUE(firefox.held());
+        UrlCacheLists lists(view, ui, cache);
+        lists.ListVisitedSites();
+        lists.ClearUrlCache(&report);
     }
-    char c;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
-    UrlCacheLists lists(view, ui, cache);
-    lists.ListVisitedSites();
-    lists.ClearUrlCache(&report);
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
     EXPECT_EQ(view.listItems("LstB2").size(), 2u);
     EXPECT_TRUE(fs::exists(cacheFolder / "cache2/entries/01"));
     ASSERT_FALSE(report.clean());

@@ -14,6 +14,7 @@
 #include "platform/linux/LinuxKnownFolders.h"
 #include "platform/linux/LinuxProcessTable.h"
 #include "support/FirefoxFixture.h"
+#include "support/HeldLock.h"
 #include "support/TempDir.h"
 
 namespace quenvor::cleaning {
@@ -136,26 +137,13 @@ TEST_F(FakeHome, ARunningFirefoxKeepsItsProfileUntouched) {
     FirefoxFixture::makeProfile(idle);
     TempDir::write(busy / ".parentlock", "");
     TempDir::write(idle / ".parentlock", "");  // left behind by a Firefox that has ended
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int fd = ::open((busy / ".parentlock").c_str(), O_RDWR);
-        struct flock fl {};
-        fl.l_type = F_WRLCK;
-        fl.l_whence = SEEK_SET;
-        ::fcntl(fd, F_SETLK, &fl);
-        (void)!::write(ready[1], "x", 1);
-        ::pause();
-        ::_exit(0);
+    {
+        test::HeldLock firefox(busy / ".parentlock");
+        ASSERT_TRUE(firefox.held());
+        cFireFox ff(services, &processes);
+        ff.setReport(&report);
+        ff.ClearFirefoxCookies();
     }
-    char c;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
-    cFireFox ff(services, &processes);
-    ff.setReport(&report);
-    ff.ClearFirefoxCookies();
-    ::kill(child, SIGKILL);
-    ::waitpid(child, nullptr, 0);
     EXPECT_EQ(FirefoxFixture::queryOne(busy / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "2");
     EXPECT_EQ(FirefoxFixture::queryOne(idle / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
     ASSERT_EQ(report.failures().size(), 1u);
