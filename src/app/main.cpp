@@ -1,3 +1,3 @@
-#include "shell/window/Main.h"
+#include "window/qt/Main.h"
 
 int main(int argc, char** argv) { return quenvor::window::Main(argc, argv); }

@@ -6,11 +6,11 @@
 #include "cleaning/UrlCacheLists.h"
 #include "cleaning/cCleanInternet.h"
 #include "cleaning/cFireFox.h"
-#include "shell/BusyState.h"
-#include "shell/Guarded.h"
-#include "shell/IFormView.h"
-#include "shell/IUiServices.h"
-#include "shell/StringTable.h"
+#include "ui/BusyState.h"
+#include "ui/Guarded.h"
+#include "ui/IFormView.h"
+#include "ui/IUiServices.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::cleaning {
 namespace {
@@ -51,14 +51,14 @@ bool CleaningRun::selected(const char* box) { return m_s.view.checkValue(box) ==
 
 void CleaningRun::cmdNext_Click() {
     auto text = [&](int id) { return m_s.strings.LoadLangString(id); };
-    if (m_s.ui.messageBox(shell::StringTable::ExpandLineBreaks(text(151)), text(152), shell::MsgButtons::YesNo,
-                          shell::MsgIcon::Exclamation) != shell::MsgAnswer::Yes)
+    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(151)), text(152), ui::MsgButtons::YesNo,
+                          ui::MsgIcon::Exclamation) != ui::MsgAnswer::Yes)
         return;
     m_report.clear();
-    m_s.busy.begin(shell::BusyState::Run::Cleaning);
-    for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) shell::guarded([&] { m_s.view.setEnabled(b, false); });
-    shell::guarded([&] { m_s.ui.setMousePointer(shell::MousePointer::Hourglass); });
-    shell::guarded([&] { m_s.ui.processPendingEvents(); });
+    m_s.busy.begin(ui::BusyState::Run::Cleaning);
+    for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) ui::guarded([&] { m_s.view.setEnabled(b, false); });
+    ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Hourglass); });
+    ui::guarded([&] { m_s.ui.processPendingEvents(); });
 
     std::unique_ptr<cCleanInternet> windows;
     auto system = [&]() -> cCleanInternet& {
@@ -69,13 +69,12 @@ void CleaningRun::cmdNext_Click() {
                 m_report);
         return *windows;
     };
-    shell::guarded([&] { firefox().setReport(&m_report); });
+    ui::guarded([&] { firefox().setReport(&m_report); });
 
     if (selected("chk2")) {
-        if (m_s.urlCache)
-            shell::guarded([&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
-        shell::guarded([&] { firefox().ClearFirefoxCache(); });
-        shell::guarded([&] {
+        if (m_s.urlCache) ui::guarded([&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
+        ui::guarded([&] { firefox().ClearFirefoxCache(); });
+        ui::guarded([&] {
             for (const char* list : {"LstB2", "LstB3"}) {
                 m_s.view.clearList(list);
                 m_s.view.addListItem(list, text(158));
@@ -83,28 +82,28 @@ void CleaningRun::cmdNext_Click() {
         });
     }
     if (selected("chk3")) {
-        shell::guarded([&] { system().CleanTypedUrls(); });
-        shell::guarded([&] { system().CleanFormData(); });
-        shell::guarded([&] { firefox().ClearFirefoxFormHistory(); });
+        ui::guarded([&] { system().CleanTypedUrls(); });
+        ui::guarded([&] { system().CleanFormData(); });
+        ui::guarded([&] { firefox().ClearFirefoxFormHistory(); });
     }
     if (selected("chk1")) {
-        shell::guarded([&] { system().ClearInternetHistory(); });
-        shell::guarded([&] { firefox().ClearFirefoxHistory(); });
+        ui::guarded([&] { system().ClearInternetHistory(); });
+        ui::guarded([&] { firefox().ClearFirefoxHistory(); });
     }
-    if (selected("chk6")) shell::guarded([&] { system().CleanRecentFilesMenu(); });
-    if (selected("chk5")) shell::guarded([&] { system().EmptyTempFolder(); });
-    if (selected("chk4")) shell::guarded([&] { firefox().ClearFirefoxCookies(); });
+    if (selected("chk6")) ui::guarded([&] { system().CleanRecentFilesMenu(); });
+    if (selected("chk5")) ui::guarded([&] { system().EmptyTempFolder(); });
+    if (selected("chk4")) ui::guarded([&] { firefox().ClearFirefoxCookies(); });
 
-    shell::guarded([&] { firefox().setReport(nullptr); });
-    shell::guarded([&] { m_s.ui.setMousePointer(shell::MousePointer::Default); });
+    ui::guarded([&] { firefox().setReport(nullptr); });
+    ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Default); });
     if (m_report.clean()) {
-        m_s.ui.messageBox(text(159), text(154), shell::MsgButtons::Ok, shell::MsgIcon::Information);
+        m_s.ui.messageBox(text(159), text(154), ui::MsgButtons::Ok, ui::MsgIcon::Information);
     } else {
-        m_s.ui.messageBox(summary(), text(154), shell::MsgButtons::Ok, shell::MsgIcon::Exclamation);
+        m_s.ui.messageBox(summary(), text(154), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
     }
-    m_s.busy.end(shell::BusyState::Run::Cleaning);
+    m_s.busy.end(ui::BusyState::Run::Cleaning);
     if (!m_s.busy.any())
-        for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) shell::guarded([&] { m_s.view.setEnabled(b, true); });
+        for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) ui::guarded([&] { m_s.view.setEnabled(b, true); });
 }
 
 std::string CleaningRun::summary() {
@@ -115,7 +114,7 @@ std::string CleaningRun::summary() {
     std::size_t listed = 0, more = 0;
     for (const auto& f : m_report.failures()) {
         if (f.browserRunning) {
-            if (running.insert(f.what).second) msg += "\r\n" + shell::replaceAll(text(171), "%1", f.what);
+            if (running.insert(f.what).second) msg += "\r\n" + ui::replaceAll(text(171), "%1", f.what);
             continue;
         }
         if (listed < kMaxListed) {
@@ -125,7 +124,7 @@ std::string CleaningRun::summary() {
             ++more;
         }
     }
-    if (more) msg += "\r\n" + shell::replaceAll(text(179), "%1", std::to_string(more));
+    if (more) msg += "\r\n" + ui::replaceAll(text(179), "%1", std::to_string(more));
     return msg;
 }
 

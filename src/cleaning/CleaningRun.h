@@ -12,12 +12,12 @@ class IProcessTable;
 class IUrlCache;
 class IUrlHistory;
 }  // namespace quenvor::platform
-namespace quenvor::shell {
+namespace quenvor::ui {
 class BusyState;
 class IFormView;
 class IUiServices;
 class StringTable;
-}  // namespace quenvor::shell
+}  // namespace quenvor::ui
 
 namespace quenvor::cleaning {
 
@@ -26,10 +26,10 @@ class cFireFox;
 class CleaningRun {
 public:
     struct Services {
-        shell::IFormView& view;
-        shell::IUiServices& ui;
-        shell::StringTable& strings;
-        shell::BusyState& busy;
+        quenvor::ui::IFormView& view;
+        quenvor::ui::IUiServices& ui;
+        quenvor::ui::StringTable& strings;
+        quenvor::ui::BusyState& busy;
         FirefoxProfiles::Services firefox;  // registry, profile reader, files, folders
         platform::IUrlCache* urlCache;
         platform::IUrlHistory* history;

@@ -7,9 +7,9 @@
 #include "cleaning/CleanReport.h"
 #include "platform/IUrlCache.h"
 #include "platform/MemoryBlock.h"
-#include "shell/Guarded.h"
-#include "shell/IFormView.h"
-#include "shell/IUiServices.h"
+#include "ui/Guarded.h"
+#include "ui/IFormView.h"
+#include "ui/IUiServices.h"
 
 namespace quenvor::cleaning {
 namespace {
@@ -29,7 +29,7 @@ void fill(platform::MemoryBlock& block, const platform::UrlCacheEntry& e) {
     std::memcpy(block.data() + sizeof h, e.sourceUrlName.c_str(), e.sourceUrlName.size() + 1);
 }
 
-void addIfCookie(shell::IFormView& view, platform::MemoryBlock& block) {
+void addIfCookie(ui::IFormView& view, platform::MemoryBlock& block) {
     RecordHeader h{};
     if (!block.ReadFrom(&h, sizeof h) || h.nameOffset == 0) return;
     const std::string name = block.ExtractString(block.Handle() + h.nameOffset, block.Size());
@@ -39,9 +39,9 @@ void addIfCookie(shell::IFormView& view, platform::MemoryBlock& block) {
 }  // namespace
 
 void UrlCacheLists::ListVisitedSites() {
-    shell::guarded([&] { m_view.clearList("LstB2"); });
-    shell::guarded([&] { m_ui.setMousePointer(shell::MousePointer::Hourglass); });
-    shell::guarded([&] {
+    ui::guarded([&] { m_view.clearList("LstB2"); });
+    ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Hourglass); });
+    ui::guarded([&] {
         Cache cache(m_cache);
         // Every entry, the first included, is listed only when it is a page of the normal type.
         bool more = cache.GetFirstCacheEntry();
@@ -52,11 +52,11 @@ void UrlCacheLists::ListVisitedSites() {
         }
         cache.CloseCacheEnum();
     });
-    shell::guarded([&] { m_ui.setMousePointer(shell::MousePointer::Default); });
+    ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Default); });
 }
 
 void UrlCacheLists::ListCookies() {
-    shell::guarded([&] {
+    ui::guarded([&] {
         platform::UrlCacheFind find = 0;
         auto entry = m_cache.findFirst(find);
         platform::MemoryBlock block;
@@ -73,8 +73,8 @@ void UrlCacheLists::ListCookies() {
 }
 
 void UrlCacheLists::ClearUrlCache(CleanReport* report) {
-    shell::guarded([&] { m_ui.setMousePointer(shell::MousePointer::Hourglass); });
-    shell::guarded([&] {
+    ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Hourglass); });
+    ui::guarded([&] {
         Cache cache(m_cache);
         bool more = cache.GetFirstCacheEntry();
         while (more) {
@@ -92,7 +92,7 @@ void UrlCacheLists::ClearUrlCache(CleanReport* report) {
         }
         cache.CloseCacheEnum();
     });
-    shell::guarded([&] { m_ui.setMousePointer(shell::MousePointer::Default); });
+    ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Default); });
 }
 
 }  // namespace quenvor::cleaning

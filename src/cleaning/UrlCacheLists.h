@@ -3,10 +3,10 @@
 namespace quenvor::platform {
 class IUrlCache;
 }
-namespace quenvor::shell {
+namespace quenvor::ui {
 class IFormView;
 class IUiServices;
-}  // namespace quenvor::shell
+}  // namespace quenvor::ui
 
 namespace quenvor::cleaning {
 
@@ -14,7 +14,7 @@ class CleanReport;
 
 class UrlCacheLists {
 public:
-    UrlCacheLists(shell::IFormView& view, shell::IUiServices& ui, platform::IUrlCache& cache)
+    UrlCacheLists(ui::IFormView& view, ui::IUiServices& ui, platform::IUrlCache& cache)
         : m_view(view), m_ui(ui), m_cache(cache) {}
 
     void ListVisitedSites();                  // LstB2: entries of the normal type
@@ -22,8 +22,8 @@ public:
     void ClearUrlCache(CleanReport* report);  // removes the entries of the normal type
 
 private:
-    shell::IFormView& m_view;
-    shell::IUiServices& m_ui;
+    ui::IFormView& m_view;
+    ui::IUiServices& m_ui;
     platform::IUrlCache& m_cache;
 };
 

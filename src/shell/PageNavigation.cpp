@@ -1,15 +1,15 @@
 #include "shell/PageNavigation.h"
 
-#include "shell/FormDesign.h"
-#include "shell/IFormView.h"
-#include "shell/StringTable.h"
+#include "ui/FormDesign.h"
+#include "ui/IFormView.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::shell {
 namespace {
 
 std::vector<std::string> designOrder() {
     std::vector<std::string> names;
-    for (const auto& c : FormDesign::controls()) names.push_back(c.name);
+    for (const auto& c : ui::FormDesign::controls()) names.push_back(c.name);
     return names;
 }
 
@@ -22,10 +22,10 @@ std::vector<std::string> join(std::vector<std::string> a, const std::vector<std:
 
 }  // namespace
 
-PageNavigation::PageNavigation(IFormView& view, StringTable& strings)
+PageNavigation::PageNavigation(ui::IFormView& view, ui::StringTable& strings)
     : m_view(view), m_strings(strings), m_order(designOrder()) {}
 
-void PageNavigation::frontStrip(int index) { m_view.bringToFront(FormDesign::member("pTab1", index)); }
+void PageNavigation::frontStrip(int index) { m_view.bringToFront(ui::FormDesign::member("pTab1", index)); }
 
 void PageNavigation::show(const std::vector<std::string>& names, bool visible) {
     for (const auto& n : names) m_view.setVisible(n, visible);
@@ -142,10 +142,10 @@ void PageNavigation::lblP1Tab_Click(int tab) {
 void PageNavigation::imgTab4_Click() { frontStrip(1); }
 
 void PageNavigation::P1Tab_MouseMove(int tab) {
-    for (int strip = 0; strip < kTabCount; ++strip) {
-        for (int j = 1; j <= kTabCount; ++j) {
+    for (int strip = 0; strip < ui::kTabCount; ++strip) {
+        for (int j = 1; j <= ui::kTabCount; ++j) {
             if (strip == 0 && j == 1) continue;  // keeps the bold of the window's design
-            m_view.setBold(FormDesign::member("lblP1Tab" + std::to_string(j), strip), j == tab || j == strip + 1);
+            m_view.setBold(ui::FormDesign::member("lblP1Tab" + std::to_string(j), strip), j == tab || j == strip + 1);
         }
     }
 }

@@ -4,16 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "shell/TabOrder.h"
+#include "ui/TabOrder.h"
+
+namespace quenvor::ui {
+class IFormView;
+class StringTable;
+}  // namespace quenvor::ui
 
 namespace quenvor::shell {
 
-class IFormView;
-class StringTable;
-
 class PageNavigation {
 public:
-    PageNavigation(IFormView& view, StringTable& strings);
+    PageNavigation(ui::IFormView& view, ui::StringTable& strings);
 
     void ShowTracksPage();
     void ShowShredderPage();
@@ -28,7 +30,7 @@ public:
     // Pointer over the hot area or caption of tab `tab` (1 to 4) on any strip.
     void P1Tab_MouseMove(int tab);
 
-    const TabOrder& tabOrder() const { return m_order; }
+    const ui::TabOrder& tabOrder() const { return m_order; }
 
 private:
     void frontStrip(int index);
@@ -37,9 +39,9 @@ private:
     void tabStops(const std::vector<std::string>& names, bool on);
     void applyOrder();
 
-    IFormView& m_view;
-    StringTable& m_strings;
-    TabOrder m_order;
+    ui::IFormView& m_view;
+    ui::StringTable& m_strings;
+    ui::TabOrder m_order;
 };
 
 }  // namespace quenvor::shell

@@ -3,10 +3,10 @@
 #include <array>
 
 #include "platform/ISettingsStore.h"
-#include "shell/IFormView.h"
-#include "shell/IUiServices.h"
-#include "shell/NumberText.h"
-#include "shell/StringTable.h"
+#include "ui/IFormView.h"
+#include "ui/IUiServices.h"
+#include "ui/NumberText.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::shell {
 namespace {
@@ -16,12 +16,13 @@ constexpr int kSaveFailedText = 180;
 
 }  // namespace
 
-SettingsPage::SettingsPage(IFormView& view, StringTable& strings, platform::ISettingsStore* store, IUiServices& ui)
+SettingsPage::SettingsPage(ui::IFormView& view, ui::StringTable& strings, platform::ISettingsStore* store,
+                           ui::IUiServices& ui)
     : m_view(view), m_strings(strings), m_store(store), m_ui(ui) {}
 
 void SettingsPage::LoadLanguage() {
     if (!m_store) return;
-    if (const auto id = toInt32(m_store->read(kSettingsApp, kSettingsSection, "LANGUAGE", "1053")))
+    if (const auto id = ui::toInt32(m_store->read(kSettingsApp, kSettingsSection, "LANGUAGE", "1053")))
         m_strings.setLanguage(*id);
 }
 
@@ -29,7 +30,7 @@ void SettingsPage::LoadOptions() {
     if (!m_store) return;
     for (int n = 1; n <= 6; ++n) {
         const std::string key = "S" + std::to_string(n);
-        const auto value = toInt16(m_store->read(kSettingsApp, kSettingsSection, key, kDefaults[n - 1]));
+        const auto value = ui::toInt16(m_store->read(kSettingsApp, kSettingsSection, key, kDefaults[n - 1]));
         if (value && *value >= 0 && *value <= 2) m_view.setCheckValue("chk" + std::to_string(n), *value);
     }
 }
@@ -41,7 +42,7 @@ bool SettingsPage::write(const std::string& key, const std::string& value) {
     // Telling the user matters more than the silence of a normal save: otherwise the next
     // start would quietly bring back the old choice.
     m_ui.messageBox(m_strings.LoadLangString(kSaveFailedText) + "\r\n" + status.error().message,
-                    m_strings.LoadLangString(154), MsgButtons::Ok, MsgIcon::Exclamation);
+                    m_strings.LoadLangString(154), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
     return false;
 }
 
@@ -55,8 +56,8 @@ void SettingsPage::cmbLanguage_Click() {
 
 void SettingsPage::cmdSave_Click() {
     if (m_bLanguageChanged) {
-        m_ui.messageBox(m_strings.LoadLangString(142), m_strings.LoadLangString(154), MsgButtons::Ok,
-                        MsgIcon::Information);
+        m_ui.messageBox(m_strings.LoadLangString(142), m_strings.LoadLangString(154), ui::MsgButtons::Ok,
+                        ui::MsgIcon::Information);
     }
     for (int n = 1; n <= 6; ++n) {
         const int value = m_view.checkValue("chk" + std::to_string(n));

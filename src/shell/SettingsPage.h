@@ -6,18 +6,20 @@ namespace quenvor::platform {
 class ISettingsStore;
 }
 
-namespace quenvor::shell {
-
+namespace quenvor::ui {
 class IFormView;
 class IUiServices;
 class StringTable;
+}  // namespace quenvor::ui
+
+namespace quenvor::shell {
 
 constexpr const char* kSettingsApp = "QUENVOR";
 constexpr const char* kSettingsSection = "SETTINGS";
 
 class SettingsPage {
 public:
-    SettingsPage(IFormView& view, StringTable& strings, platform::ISettingsStore* store, IUiServices& ui);
+    SettingsPage(ui::IFormView& view, ui::StringTable& strings, platform::ISettingsStore* store, ui::IUiServices& ui);
 
     // At start: the language into the string table (unchanged when the stored text is not a
     // number), then the six options into their boxes (unchanged when not 0, 1 or 2).
@@ -32,10 +34,10 @@ public:
 private:
     bool write(const std::string& key, const std::string& value);
 
-    IFormView& m_view;
-    StringTable& m_strings;
+    ui::IFormView& m_view;
+    ui::StringTable& m_strings;
     platform::ISettingsStore* m_store;
-    IUiServices& m_ui;
+    ui::IUiServices& m_ui;
     bool m_bLanguageChanged = false;
 };
 

@@ -7,18 +7,18 @@
 #include "platform/IProcessTable.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/cTools.h"
-#include "shell/Guarded.h"
 #include "shell/HelpPath.h"
-#include "shell/IFormView.h"
-#include "shell/IUiServices.h"
-#include "shell/dialogs/cBrowseForFolder.h"
-#include "shell/dialogs/cCommonDialog.h"
 #include "shredder/ShredderPage.h"
 #include "shredder/cPattern.h"
+#include "ui/Guarded.h"
+#include "ui/IFormView.h"
+#include "ui/IUiServices.h"
+#include "ui/dialogs/cBrowseForFolder.h"
+#include "ui/dialogs/cCommonDialog.h"
 
 namespace quenvor::shell {
 
-StartForm::StartForm(IFormView& view, IUiServices& ui, platform::PlatformServices services)
+StartForm::StartForm(ui::IFormView& view, ui::IUiServices& ui, platform::PlatformServices services)
     : m_view(view),
       m_ui(ui),
       m_services(services),
@@ -29,18 +29,18 @@ StartForm::StartForm(IFormView& view, IUiServices& ui, platform::PlatformService
 StartForm::~StartForm() = default;
 
 void StartForm::Form_Load() {
-    guarded([&] { m_settings.LoadLanguage(); });
-    guarded([&] { m_strings.LocalizeCaptions(m_view); });
-    guarded([&] { m_settings.LoadOptions(); });
-    guarded([&] {
-        m_view.setCaption("lblStart", StringTable::ExpandLineBreaks(m_strings.LoadLangString(101)));
-        m_view.setCaption("lblAbout", StringTable::ExpandLineBreaks(m_strings.LoadLangString(102)));
-        m_view.setCaption("lblShredder", StringTable::ExpandLineBreaks(m_strings.LoadLangString(103)));
+    ui::guarded([&] { m_settings.LoadLanguage(); });
+    ui::guarded([&] { m_strings.LocalizeCaptions(m_view); });
+    ui::guarded([&] { m_settings.LoadOptions(); });
+    ui::guarded([&] {
+        m_view.setCaption("lblStart", ui::StringTable::ExpandLineBreaks(m_strings.LoadLangString(101)));
+        m_view.setCaption("lblAbout", ui::StringTable::ExpandLineBreaks(m_strings.LoadLangString(102)));
+        m_view.setCaption("lblShredder", ui::StringTable::ExpandLineBreaks(m_strings.LoadLangString(103)));
     });
-    guarded([&] { m_view.setWindowCaption(m_strings.LoadLangString(154)); });
-    guarded([&] {
-        m_c = std::make_unique<cBrowseForFolder>(m_ui);
-        m_cHookDlg = std::make_unique<cCommonDialog>(m_ui);
+    ui::guarded([&] { m_view.setWindowCaption(m_strings.LoadLangString(154)); });
+    ui::guarded([&] {
+        m_c = std::make_unique<ui::cBrowseForFolder>(m_ui);
+        m_cHookDlg = std::make_unique<ui::cCommonDialog>(m_ui);
         if (m_services.files) {
             m_cShred = std::make_unique<shredder::cPattern>(*m_services.files, m_services.random);
             m_shredder = std::make_unique<shredder::ShredderPage>(shredder::ShredderPage::Services{
@@ -60,23 +60,23 @@ void StartForm::Form_Load() {
         }
         if (m_parts.createWorkers) m_parts.createWorkers();
     });
-    guarded([&] {
+    ui::guarded([&] {
         m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(139));
         m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(140));
         m_view.setComboText("cmbLanguage", m_strings.LoadLangString(141));
-        m_view.setComboItemData("cmbLanguage", 0, kEnglish);
-        m_view.setComboItemData("cmbLanguage", 1, kSpanish);
+        m_view.setComboItemData("cmbLanguage", 0, ui::kEnglish);
+        m_view.setComboItemData("cmbLanguage", 1, ui::kSpanish);
     });
-    guarded([&] {
+    ui::guarded([&] {
         m_view.addComboItem("cmbSecure", m_strings.LoadLangString(104));
         m_view.addComboItem("cmbSecure", m_strings.LoadLangString(105));
         m_view.addComboItem("cmbSecure", m_strings.LoadLangString(106));
         // A real selection, so the level shown is the level used.
         m_view.setComboSelectedIndex("cmbSecure", 0);
     });
-    guarded([&] { m_pages.ShowTracksPage(); });
-    guarded([&] { ListVisitedSites(); });
-    guarded([&] { ListCookies(); });
+    ui::guarded([&] { m_pages.ShowTracksPage(); });
+    ui::guarded([&] { ListVisitedSites(); });
+    ui::guarded([&] { ListCookies(); });
 }
 
 void StartForm::ListVisitedSites() {
@@ -105,7 +105,7 @@ bool StartForm::QueryUnload() {
 }
 
 void StartForm::cmdHelp_Click() {
-    guarded([&] {
+    ui::guarded([&] {
         if (!m_services.folders) return;
         const std::string path = BuildHelpPath(m_services.folders->programFolder().string());
         platform::cTools(m_services.opener).OpenSiteInBrowser(path, m_owner);

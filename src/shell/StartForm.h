@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "platform/PlatformServices.h"
-#include "shell/BusyState.h"
 #include "shell/PageNavigation.h"
 #include "shell/SettingsPage.h"
-#include "shell/StringTable.h"
+#include "ui/BusyState.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::cleaning {
 class CleaningRun;
@@ -21,12 +21,14 @@ class ShredderPage;
 class cPattern;
 }  // namespace quenvor::shredder
 
-namespace quenvor::shell {
-
+namespace quenvor::ui {
 class IFormView;
 class cBrowseForFolder;
 class cCommonDialog;
 class IUiServices;
+}  // namespace quenvor::ui
+
+namespace quenvor::shell {
 
 // Work that other parts of the program plug into the window's life.
 struct FormParts {
@@ -38,7 +40,7 @@ struct FormParts {
 
 class StartForm {
 public:
-    StartForm(IFormView& view, IUiServices& ui, platform::PlatformServices services);
+    StartForm(ui::IFormView& view, ui::IUiServices& ui, platform::PlatformServices services);
     ~StartForm();
 
     void Form_Load();
@@ -53,11 +55,11 @@ public:
     bool ending() const { return m_ending; }
     void setOwnerHandle(std::uintptr_t handle) { m_owner = handle; }
 
-    StringTable& strings() { return m_strings; }
+    ui::StringTable& strings() { return m_strings; }
     PageNavigation& pages() { return m_pages; }
     SettingsPage& settings() { return m_settings; }
     FormParts& parts() { return m_parts; }
-    BusyState& busy() { return m_busy; }
+    ui::BusyState& busy() { return m_busy; }
     // Null until the load step has created them.
     shredder::ShredderPage* shredderPage() { return m_shredder.get(); }
     shredder::cPattern* cShred() { return m_cShred.get(); }
@@ -69,16 +71,16 @@ public:
     void cmdNext_Click();
 
 private:
-    IFormView& m_view;
-    IUiServices& m_ui;
+    ui::IFormView& m_view;
+    ui::IUiServices& m_ui;
     platform::PlatformServices m_services;
-    StringTable m_strings;
+    ui::StringTable m_strings;
     PageNavigation m_pages;
     SettingsPage m_settings;
     FormParts m_parts;
-    BusyState m_busy;
-    std::unique_ptr<cBrowseForFolder> m_c;
-    std::unique_ptr<cCommonDialog> m_cHookDlg;
+    ui::BusyState m_busy;
+    std::unique_ptr<ui::cBrowseForFolder> m_c;
+    std::unique_ptr<ui::cCommonDialog> m_cHookDlg;
     std::unique_ptr<shredder::cPattern> m_cShred;
     std::unique_ptr<shredder::ShredderPage> m_shredder;
     std::unique_ptr<cleaning::FirefoxUrlCache> m_urlCache;

@@ -8,23 +8,23 @@
 
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
-#include "shell/BusyState.h"
-#include "shell/Guarded.h"
-#include "shell/IFormView.h"
-#include "shell/IUiServices.h"
-#include "shell/StringTable.h"
-#include "shell/dialogs/cBrowseForFolder.h"
-#include "shell/dialogs/cCommonDialog.h"
 #include "shredder/FolderRemover.h"
 #include "shredder/cPattern.h"
 #include "shredder/cRecurse.h"
+#include "ui/BusyState.h"
+#include "ui/Guarded.h"
+#include "ui/IFormView.h"
+#include "ui/IUiServices.h"
+#include "ui/StringTable.h"
+#include "ui/dialogs/cBrowseForFolder.h"
+#include "ui/dialogs/cCommonDialog.h"
 
 namespace quenvor::shredder {
 
 using platform::FileType;
-using shell::MsgAnswer;
-using shell::MsgButtons;
-using shell::MsgIcon;
+using ui::MsgAnswer;
+using ui::MsgButtons;
+using ui::MsgIcon;
 
 namespace {
 
@@ -52,7 +52,7 @@ std::int32_t ShredderPage::passCount() {
 }
 
 void ShredderPage::cmdFile_Click() {
-    shell::guarded([&] {
+    ui::guarded([&] {
         m_s.view.setCaption("lblStatus", "");
         m_sSelectedFolder.clear();
         m_sSelectedFile.clear();
@@ -60,7 +60,7 @@ void ShredderPage::cmdFile_Click() {
         dlg.setDialogTitle(text(150));
         dlg.setCancelError(true);
         dlg.setHwnd(m_owner);
-        dlg.setFlags(shell::kOfnPathMustExist | shell::kOfnFileMustExist);
+        dlg.setFlags(ui::kOfnPathMustExist | ui::kOfnFileMustExist);
         dlg.setFilter(text(155) + " (*.*)|*.*");
         dlg.setFilterIndex(1);
         dlg.ShowOpen();
@@ -70,7 +70,7 @@ void ShredderPage::cmdFile_Click() {
 }
 
 void ShredderPage::cmdFolder_Click() {
-    shell::guarded([&] {
+    ui::guarded([&] {
         m_s.view.setCaption("lblStatus", "");
         m_sSelectedFile.clear();
         auto& b = m_s.folderBrowser;
@@ -97,7 +97,7 @@ void ShredderPage::cmdDelete_Click() {
 }
 
 void ShredderPage::beginRun(bool folderMode) {
-    m_s.busy.begin(shell::BusyState::Run::Shred);
+    m_s.busy.begin(ui::BusyState::Run::Shred);
     if (folderMode) {
         m_s.view.setVisible("cmdCancel", true);
         m_s.view.setVisible("cmdQuit", false);
@@ -106,7 +106,7 @@ void ShredderPage::beginRun(bool folderMode) {
 }
 
 void ShredderPage::endRun(bool folderMode) {
-    m_s.busy.end(shell::BusyState::Run::Shred);
+    m_s.busy.end(ui::BusyState::Run::Shred);
     if (!m_s.busy.any()) {
         for (const char* b : {"cmdFolder", "cmdFile", "cmdNext"}) m_s.view.setEnabled(b, true);
     }
@@ -176,12 +176,12 @@ void ShredderPage::shredSelectedFile() {
             m_s.view.setEnabled("cmdFile", true);
         }
     };
-    if (m_s.ui.messageBox(shell::StringTable::ExpandLineBreaks(text(144)), text(145), MsgButtons::YesNo,
+    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(144)), text(145), MsgButtons::YesNo,
                           MsgIcon::Exclamation) != MsgAnswer::Yes)
         return declined();
     if (st->hardLinks > 1) {
         const std::string ask =
-            shell::replaceAll(shell::StringTable::ExpandLineBreaks(text(182)), "%1", std::to_string(st->hardLinks - 1));
+            ui::replaceAll(ui::StringTable::ExpandLineBreaks(text(182)), "%1", std::to_string(st->hardLinks - 1));
         if (m_s.ui.messageBox(ask, text(145), MsgButtons::YesNo, MsgIcon::Exclamation) != MsgAnswer::Yes)
             return declined();
     }
@@ -248,7 +248,7 @@ void ShredderPage::shredEntry(const std::string& path, std::vector<NotShredded>&
 }
 
 void ShredderPage::shredSelectedFolder() {
-    if (m_s.ui.messageBox(shell::StringTable::ExpandLineBreaks(text(147)), text(148), MsgButtons::YesNo,
+    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(147)), text(148), MsgButtons::YesNo,
                           MsgIcon::Exclamation) != MsgAnswer::Yes) {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
@@ -288,7 +288,7 @@ void ShredderPage::shredSelectedFolder() {
         keep.insert(n.path);
         notShredded.push_back({n.path, n.mountPoint ? text(184) : text(185) + " (" + n.reason + ")"});
     }
-    shell::guarded([&] {
+    ui::guarded([&] {
         for (const auto& f : FolderRemover(m_s.files).removeTree(folder, keep))
             notShredded.push_back({f.path, text(186) + " (" + f.detail + ")"});
     });
@@ -308,21 +308,21 @@ void ShredderPage::shredSelectedFolder() {
 
 void ShredderPage::report(const std::vector<NotShredded>& notShredded, int files) {
     std::string msg =
-        shell::replaceAll(shell::replaceAll(text(165), "%1", std::to_string(notShredded.size())), "%2",
-                          std::to_string(std::max<std::size_t>(static_cast<std::size_t>(files), notShredded.size())));
+        ui::replaceAll(ui::replaceAll(text(165), "%1", std::to_string(notShredded.size())), "%2",
+                       std::to_string(std::max<std::size_t>(static_cast<std::size_t>(files), notShredded.size())));
     bool leftInPlace = false;
     for (std::size_t i = 0; i < notShredded.size(); ++i) {
         leftInPlace = leftInPlace || notShredded[i].leftInPlace;
         if (i < kMaxListed) msg += "\r\n" + notShredded[i].path + ": " + notShredded[i].reason;
     }
     if (notShredded.size() > kMaxListed)
-        msg += "\r\n" + shell::replaceAll(text(189), "%1", std::to_string(notShredded.size() - kMaxListed));
+        msg += "\r\n" + ui::replaceAll(text(189), "%1", std::to_string(notShredded.size() - kMaxListed));
     if (leftInPlace) msg += "\r\n\r\n" + text(190);
     m_s.ui.messageBox(msg, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
 bool ShredderPage::QueryClose(std::function<void()> whenStopped) {
-    if (!m_s.busy.running(shell::BusyState::Run::Shred)) return true;
+    if (!m_s.busy.running(ui::BusyState::Run::Shred)) return true;
     if (m_s.ui.messageBox(text(183), text(154), MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::Yes) {
         m_bAbort = true;
         m_whenStopped = std::move(whenStopped);
@@ -333,7 +333,7 @@ bool ShredderPage::QueryClose(std::function<void()> whenStopped) {
 // The progress display belongs to the shredder page: while another page is shown it stays
 // hidden instead of appearing over that page's controls.
 void ShredderPage::eSCompPMax(std::int32_t lmax) {
-    shell::guarded([&] {
+    ui::guarded([&] {
         const auto slash = m_sSelectedFolder.find_last_of('/');
         const std::string name = slash == std::string::npos ? m_sSelectedFolder : m_sSelectedFolder.substr(slash + 1);
         m_s.view.setProgressMax("pbCurrentPrgrs", lmax);
@@ -345,7 +345,7 @@ void ShredderPage::eSCompPMax(std::int32_t lmax) {
 }
 
 void ShredderPage::eSCompPTick(std::int32_t lCnt) {
-    shell::guarded([&] {
+    ui::guarded([&] {
         const std::int64_t max = m_s.view.progressMax("pbCurrentPrgrs");
         const double percent = max == 0 ? 0.0 : static_cast<double>(lCnt) / static_cast<double>(max) * 100.0;
         std::fesetround(FE_TONEAREST);
@@ -358,7 +358,7 @@ void ShredderPage::eSCompPTick(std::int32_t lCnt) {
 }
 
 void ShredderPage::eSCompComplete() {
-    shell::guarded([&] {
+    ui::guarded([&] {
         hideProgress();
         m_s.view.setCaption("lblStatus", text(107));
     });

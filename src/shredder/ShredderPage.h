@@ -14,14 +14,14 @@ class IFileService;
 class IKnownFolders;
 }  // namespace quenvor::platform
 
-namespace quenvor::shell {
+namespace quenvor::ui {
 class BusyState;
 class IFormView;
 class IUiServices;
 class StringTable;
 class cBrowseForFolder;
 class cCommonDialog;
-}  // namespace quenvor::shell
+}  // namespace quenvor::ui
 
 namespace quenvor::shredder {
 
@@ -30,15 +30,15 @@ class cPattern;
 class ShredderPage : public IShredEvents {
 public:
     struct Services {
-        shell::IFormView& view;
-        shell::IUiServices& ui;
-        shell::StringTable& strings;
-        shell::BusyState& busy;
+        quenvor::ui::IFormView& view;
+        quenvor::ui::IUiServices& ui;
+        quenvor::ui::StringTable& strings;
+        quenvor::ui::BusyState& busy;
         platform::IFileService& files;
         platform::IKnownFolders* folders;
         cPattern& engine;
-        shell::cCommonDialog& fileDialog;
-        shell::cBrowseForFolder& folderBrowser;
+        quenvor::ui::cCommonDialog& fileDialog;
+        quenvor::ui::cBrowseForFolder& folderBrowser;
     };
 
     explicit ShredderPage(Services s);

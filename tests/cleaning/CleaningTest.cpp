@@ -18,14 +18,14 @@
 #include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxKnownFolders.h"
 #include "platform/linux/LinuxProcessTable.h"
-#include "shell/BusyState.h"
-#include "shell/StringTable.h"
 #include "support/FakeFormView.h"
 #include "support/FaultyFileService.h"
 #include "support/FirefoxFixture.h"
 #include "support/HeldLock.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
+#include "ui/BusyState.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::cleaning {
 namespace {
@@ -173,7 +173,7 @@ TEST_F(Lists, PageOneShowsCachedAddressesAndCookies) {
               (std::vector<std::string>{"https://secret-clinic.example/appointment", "https://cdn.example/x.js"}));
     EXPECT_EQ(view.listItems("LstB3"),
               (std::vector<std::string>{"Cookie:ana@news.example/world", "Cookie:ana@secret-clinic.example/"}));
-    EXPECT_EQ(ui.pointers.back(), shell::MousePointer::Default);
+    EXPECT_EQ(ui.pointers.back(), ui::MousePointer::Default);
 }
 
 TEST_F(Lists, ClearingTheCacheKeepsCookies) {
@@ -219,20 +219,20 @@ TEST_F(Lists, EnumerationRules) {
 class Run : public Lists {
 protected:
     platform::EmbeddedStringResource res;
-    shell::StringTable strings{&res, &ui};
-    shell::BusyState busy;
+    ui::StringTable strings{&res, &ui};
+    ui::BusyState busy;
     CleaningRun run{{view, ui, strings, busy, ff, &cache, nullptr, &processes}};
 
     void SetUp() override {
         Lists::SetUp();
-        strings.setLanguage(shell::kEnglish);
+        strings.setLanguage(ui::kEnglish);
         for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n == 5 ? 0 : 1);
         view.addListItem("LstB2", "https://secret-clinic.example/appointment");
     }
 };
 
 TEST_F(Run, NoChangesNothing) {
-    ui.answers.push_back(shell::MsgAnswer::No);
+    ui.answers.push_back(ui::MsgAnswer::No);
     run.cmdNext_Click();
     EXPECT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "Confirm removal");
@@ -245,7 +245,7 @@ TEST_F(Run, TheDefaultOptionsCleanEverythingAndSaySo) {
     TempDir::write(tmp / "kept-without-chk5", "x");
     run.cmdNext_Click();
     EXPECT_EQ(ui.messages.back().text, "Your Internet History is now deleted.");
-    EXPECT_EQ(ui.messages.back().icon, shell::MsgIcon::Information);
+    EXPECT_EQ(ui.messages.back().icon, ui::MsgIcon::Information);
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "formhistory.sqlite", "SELECT count(*) FROM moz_formhistory"), "0");
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "places.sqlite", "SELECT count(*) FROM moz_historyvisits"), "0");
@@ -254,8 +254,8 @@ TEST_F(Run, TheDefaultOptionsCleanEverythingAndSaySo) {
     EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"All files were deleted.."}));
     EXPECT_EQ(view.listItems("LstB3"), (std::vector<std::string>{"All files were deleted.."}));
     EXPECT_EQ(ui.pendingEventCalls, 1);
-    EXPECT_EQ(ui.pointers.front(), shell::MousePointer::Hourglass);
-    EXPECT_EQ(ui.pointers.back(), shell::MousePointer::Default);
+    EXPECT_EQ(ui.pointers.front(), ui::MousePointer::Hourglass);
+    EXPECT_EQ(ui.pointers.back(), ui::MousePointer::Default);
     for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) EXPECT_TRUE(view.isEnabled(b)) << b;
 }
 
@@ -280,7 +280,7 @@ TEST_F(Run, FailuresAreToldNotHidden) {
     TempDir::write(profile / "formhistory.sqlite", std::string(4096, 'G'));  // damaged
     run.cmdNext_Click();
     const auto& m = ui.messages.back();
-    EXPECT_EQ(m.icon, shell::MsgIcon::Exclamation);
+    EXPECT_EQ(m.icon, ui::MsgIcon::Exclamation);
     EXPECT_EQ(m.text.rfind("Not everything could be cleaned:", 0), 0u) << m.text;
     EXPECT_NE(m.text.find("Form data: "), std::string::npos);
     EXPECT_NE(m.text.find("damaged"), std::string::npos);
@@ -288,7 +288,7 @@ TEST_F(Run, FailuresAreToldNotHidden) {
 }
 
 TEST_F(Run, ARunDuringAShredLeavesTheShreddersButtonsDisabled) {
-    busy.begin(shell::BusyState::Run::Shred);
+    busy.begin(ui::BusyState::Run::Shred);
     view.setEnabled("cmdFile", false);
     run.cmdNext_Click();
     EXPECT_FALSE(view.isEnabled("cmdFile"));
@@ -308,8 +308,8 @@ TEST_F(Home, TheRunFollowsItsFixedOrder) {
     test::FakeFormView view;
     test::ScriptedUi ui;
     platform::EmbeddedStringResource res;
-    shell::StringTable strings{&res, &ui};
-    shell::BusyState busy;
+    ui::StringTable strings{&res, &ui};
+    ui::BusyState busy;
     CleaningRun run{{view, ui, strings, busy, ff, nullptr, nullptr, &processes}};
     for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), 1);
     run.cmdNext_Click();

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/EmbeddedStringResource.h"
-#include "shell/FormDesign.h"
-#include "shell/StringTable.h"
 #include "support/FakeFormView.h"
+#include "ui/FormDesign.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::shell {
 namespace {
@@ -15,10 +15,10 @@ using test::FakeFormView;
 class Pages : public ::testing::Test {
 protected:
     platform::EmbeddedStringResource res;
-    StringTable strings{&res, nullptr};
+    ui::StringTable strings{&res, nullptr};
     FakeFormView view;
     PageNavigation nav{view, strings};
-    Pages() { strings.setLanguage(kEnglish); }
+    Pages() { strings.setLanguage(ui::kEnglish); }
 
     // Shown (1), hidden (0) for each control named, in order.
     void expectVisibility(const std::vector<std::string>& names, bool visible) {
@@ -156,9 +156,9 @@ TEST_F(Pages, TheAboutStripPictureOnlyRaisesTheShredderStrip) {
 
 TEST_F(Pages, HoveringATabMakesItBoldOnEveryStripUntilAnotherIsHovered) {
     nav.P1Tab_MouseMove(2);
-    for (int strip = 0; strip < kTabCount; ++strip) {
-        for (int tab = 1; tab <= kTabCount; ++tab) {
-            const auto name = FormDesign::member("lblP1Tab" + std::to_string(tab), strip);
+    for (int strip = 0; strip < ui::kTabCount; ++strip) {
+        for (int tab = 1; tab <= ui::kTabCount; ++tab) {
+            const auto name = ui::FormDesign::member("lblP1Tab" + std::to_string(tab), strip);
             const bool expected = tab == 2 || tab == strip + 1;
             EXPECT_EQ(view.isBold(name), expected) << name;
         }
@@ -173,13 +173,13 @@ TEST_F(Pages, HoveringATabMakesItBoldOnEveryStripUntilAnotherIsHovered) {
 
 TEST_F(Pages, TitleFollowsALanguageChangedAfterStart) {
     nav.ShowTracksPage();
-    strings.setLanguage(kSpanish);
+    strings.setLanguage(ui::kSpanish);
     nav.ShowShredderPage();
     EXPECT_EQ(view.at("lblTitle").caption, "Triturador de archivos");
 }
 
 TEST(TabOrder, AssigningAPlaceShiftsTheControlsBetween) {
-    TabOrder order({"a", "b", "c", "d", "e"});
+    ui::TabOrder order({"a", "b", "c", "d", "e"});
     order.setTabIndex("d", 1);
     EXPECT_EQ(order.order(), (std::vector<std::string>{"a", "d", "b", "c", "e"}));
     order.setTabIndex("a", 3);

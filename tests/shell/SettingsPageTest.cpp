@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "platform/EmbeddedStringResource.h"
-#include "shell/StringTable.h"
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::shell {
 namespace {
@@ -15,7 +15,7 @@ class Settings : public ::testing::Test {
 protected:
     platform::EmbeddedStringResource res;
     test::ScriptedUi ui;
-    StringTable strings{&res, &ui};
+    ui::StringTable strings{&res, &ui};
     test::FakeFormView view;
     test::MemorySettingsStore store;
     SettingsPage page{view, strings, &store, ui};
@@ -25,8 +25,8 @@ protected:
     void pickLanguage(int index) {
         view.addComboItem("cmbLanguage", "English");
         view.addComboItem("cmbLanguage", "Spanish");
-        view.setComboItemData("cmbLanguage", 0, kEnglish);
-        view.setComboItemData("cmbLanguage", 1, kSpanish);
+        view.setComboItemData("cmbLanguage", 0, ui::kEnglish);
+        view.setComboItemData("cmbLanguage", 1, ui::kSpanish);
         view.setComboSelectedIndex("cmbLanguage", index);
         page.cmbLanguage_Click();
     }
@@ -37,7 +37,7 @@ TEST_F(Settings, FirstRunIsEnglishWithEveryOptionButTempTicked) {
     for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), 2);
     page.LoadLanguage();
     page.LoadOptions();
-    EXPECT_EQ(strings.language(), kEnglish);
+    EXPECT_EQ(strings.language(), ui::kEnglish);
     const int expected[] = {1, 1, 1, 1, 0, 1};
     for (int n = 1; n <= 6; ++n) EXPECT_EQ(view.checkValue("chk" + std::to_string(n)), expected[n - 1]) << n;
     EXPECT_TRUE(store.writes.empty());
@@ -53,7 +53,7 @@ TEST_F(Settings, StoredValuesAreReadAndBadOnesLeaveTheDesignState) {
     stored("S6", " 0 ");
     page.LoadLanguage();
     page.LoadOptions();
-    EXPECT_EQ(strings.language(), kSpanish);
+    EXPECT_EQ(strings.language(), ui::kSpanish);
     EXPECT_EQ(view.checkValue("chk1"), 1);
     EXPECT_EQ(view.checkValue("chk2"), 0);
     EXPECT_EQ(view.checkValue("chk3"), 2);
@@ -71,7 +71,7 @@ TEST_F(Settings, StoredValuesAreReadAndBadOnesLeaveTheDesignState) {
 TEST_F(Settings, PickingALanguageStoresItAtOnceWithoutAMessage) {
     pickLanguage(1);
     EXPECT_EQ(value("LANGUAGE"), "1034");
-    EXPECT_EQ(strings.language(), kSpanish);
+    EXPECT_EQ(strings.language(), ui::kSpanish);
     EXPECT_TRUE(page.languageChanged());
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(store.writes, (std::vector<std::string>{"LANGUAGE"}));
@@ -90,14 +90,14 @@ TEST_F(Settings, SaveWithoutALanguagePickStoresTheOptionsSilently) {
 }
 
 TEST_F(Settings, SaveAfterAPickShowsTheRestartNoticeInTheNewLanguageEveryTime) {
-    strings.setLanguage(kEnglish);
+    strings.setLanguage(ui::kEnglish);
     pickLanguage(1);
     page.cmdSave_Click();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, "Tienes que volver a empezar el programa, para que el idioma sea cambiado.");
     EXPECT_EQ(ui.messages[0].title, "Quenvor");
-    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Information);
-    EXPECT_EQ(ui.messages[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(ui.messages[0].icon, ui::MsgIcon::Information);
+    EXPECT_EQ(ui.messages[0].buttons, ui::MsgButtons::Ok);
     EXPECT_EQ(value("S6"), "1");
     page.cmdSave_Click();
     EXPECT_EQ(ui.messages.size(), 2u);
@@ -117,7 +117,7 @@ TEST_F(Settings, AStoreThatCannotWriteIsReportedInsteadOfIgnored) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_NE(ui.messages[0].text.find("could not be saved"), std::string::npos);
     EXPECT_NE(ui.messages[0].text.find("No space left on device"), std::string::npos);
-    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(ui.messages[0].icon, ui::MsgIcon::Exclamation);
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST_F(Start, LoadRunsItsStepsInOrder) {
     const auto captions = position("caption cmdQuit=&Quit");
     const auto checks = position("check chk1=1");
     const auto texts =
-        position("caption lblShredder=" + StringTable::ExpandLineBreaks(form->strings().LoadLangString(103)));
+        position("caption lblShredder=" + ui::StringTable::ExpandLineBreaks(form->strings().LoadLangString(103)));
     const auto window = position("window Quenvor");
     const auto workers = position("workers");
     const auto language = position("combo cmbLanguage+English");
@@ -80,8 +80,8 @@ TEST_F(Start, FirstStartShowsPageOneInEnglish) {
     // The language list names itself and selects nothing, whatever language is in force.
     EXPECT_EQ(view.comboText("cmbLanguage"), "Language");
     EXPECT_EQ(view.comboSelectedIndex("cmbLanguage"), -1);
-    EXPECT_EQ(view.comboItemData("cmbLanguage", 0), kEnglish);
-    EXPECT_EQ(view.comboItemData("cmbLanguage", 1), kSpanish);
+    EXPECT_EQ(view.comboItemData("cmbLanguage", 0), ui::kEnglish);
+    EXPECT_EQ(view.comboItemData("cmbLanguage", 1), ui::kSpanish);
     EXPECT_EQ(view.listItems("cmbSecure").size(), 3u);
     EXPECT_EQ(view.comboText("cmbSecure"), "Secure (Recomended)");
     for (int n = 1; n <= 6; ++n) EXPECT_EQ(view.checkValue("chk" + std::to_string(n)), n == 5 ? 0 : 1);

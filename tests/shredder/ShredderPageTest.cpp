@@ -8,22 +8,22 @@
 #include "platform/PendingDeletionList.h"
 #include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxRandomSource.h"
-#include "shell/BusyState.h"
-#include "shell/StringTable.h"
-#include "shell/dialogs/cBrowseForFolder.h"
-#include "shell/dialogs/cCommonDialog.h"
 #include "shredder/cPattern.h"
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
 #include "support/FaultyFileService.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
+#include "ui/BusyState.h"
+#include "ui/StringTable.h"
+#include "ui/dialogs/cBrowseForFolder.h"
+#include "ui/dialogs/cCommonDialog.h"
 
 namespace quenvor::shredder {
 namespace {
 
-using shell::MsgAnswer;
 using test::TempDir;
+using ui::MsgAnswer;
 namespace fs = std::filesystem;
 
 class Page : public ::testing::Test {
@@ -35,17 +35,17 @@ protected:
     platform::LinuxRandomSource random;
     platform::EmbeddedStringResource res;
     test::ScriptedUi ui;
-    shell::StringTable strings{&res, &ui};
+    ui::StringTable strings{&res, &ui};
     test::FakeFormView view;
     test::FixedFolders folders;
-    shell::BusyState busy;
+    ui::BusyState busy;
     cPattern engine{files, &random};
-    shell::cCommonDialog fileDialog{ui};
-    shell::cBrowseForFolder browser{ui};
+    ui::cCommonDialog fileDialog{ui};
+    ui::cBrowseForFolder browser{ui};
     ShredderPage page{{view, ui, strings, busy, files, &folders, engine, fileDialog, browser}};
 
     Page() {
-        strings.setLanguage(shell::kEnglish);
+        strings.setLanguage(ui::kEnglish);
         for (const char* item : {"Secure (Recomended)", "High (Slower)", "Paranoid (Really slow)"})
             view.addComboItem("cmbSecure", item);
         view.setComboSelectedIndex("cmbSecure", 0);
@@ -54,7 +54,7 @@ protected:
         view.setVisible("cmdCancel", false);
     }
     void chooseFile(const fs::path& p) {
-        shell::FileDialogResult r;
+        ui::FileDialogResult r;
         r.accepted = true;
         r.files = {p.string()};
         r.filterIndex = 1;

@@ -2,14 +2,14 @@
 
 #include <stdexcept>
 
-#include "shell/FormDesign.h"
+#include "ui/FormDesign.h"
 
 namespace quenvor::test {
 
-using shell::ControlKind;
+using ui::ControlKind;
 
 FakeFormView::FakeFormView() {
-    for (const auto& design : shell::FormDesign::controls()) {
+    for (const auto& design : ui::FormDesign::controls()) {
         Control c;
         const bool hasCaption = design.kind == ControlKind::Label || design.kind == ControlKind::Button ||
                                 design.kind == ControlKind::CheckBox;
@@ -33,7 +33,7 @@ FakeFormView::Control& FakeFormView::at(const std::string& name) {
 std::vector<std::string> FakeFormView::keyboardOrder() {
     std::vector<std::string> out;
     for (const auto& n : tabOrder) {
-        const auto* design = shell::FormDesign::find(n);
+        const auto* design = ui::FormDesign::find(n);
         const bool focusable = design->kind == ControlKind::Button || design->kind == ControlKind::CheckBox ||
                                design->kind == ControlKind::ComboBox || design->kind == ControlKind::ListBox;
         const bool shown = at(n).visible && (design->parent.empty() || at(design->parent).visible);

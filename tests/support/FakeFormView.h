@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "shell/IFormView.h"
+#include "ui/IFormView.h"
 
 namespace quenvor::test {
 
-class FakeFormView : public shell::IFormView {
+class FakeFormView : public ui::IFormView {
 public:
     struct Control {
         std::optional<std::string> caption;

@@ -1,0 +1,166 @@
+#include "ui/FormDesign.h"
+
+#include <array>
+
+namespace quenvor::ui {
+namespace {
+
+ControlSpec make(std::string name, ControlKind kind, int l, int t, int w, int h, std::string caption = {}) {
+    ControlSpec c;
+    c.name = std::move(name);
+    c.kind = kind;
+    c.left = l;
+    c.top = t;
+    c.width = w;
+    c.height = h;
+    c.caption = std::move(caption);
+    return c;
+}
+
+// Tabs sit side by side; the current one is drawn taller.
+constexpr std::array<int, kTabCount> kTabLeft = {390, 2295, 4140, 5865};
+constexpr std::array<int, kTabCount> kTabWidth = {1905, 1770, 1650, 1665};
+constexpr std::array<const char*, kTabCount> kTabCaption = {"133", "134", "135", "136"};
+
+void addStrips(std::vector<ControlSpec>& v) {
+    for (int i = 0; i < kTabCount; ++i) {
+        const std::string strip = FormDesign::member("pTab1", i);
+        v.push_back(make(strip, ControlKind::PictureBox, 5, i == 2 ? 15 : 10, 10665, 810));
+        auto bitmap = make("imgTab" + std::to_string(i + 1), ControlKind::Image, 0, 0, 697 * kTwipsPerPixel, 810);
+        bitmap.parent = strip;
+        v.push_back(bitmap);
+        for (int j = 0; j < kTabCount; ++j) {
+            const bool current = j == i;
+            auto hot = make(FormDesign::member("imgP1Tab" + std::to_string(j + 1), i), ControlKind::Image, kTabLeft[j],
+                            current ? 465 : 510, kTabWidth[j], current ? 315 : 270);
+            hot.parent = strip;
+            v.push_back(hot);
+        }
+        for (int j = 0; j < kTabCount; ++j) {
+            const bool current = j == i;
+            auto lbl = make(FormDesign::member("lblP1Tab" + std::to_string(j + 1), i), ControlKind::Label, kTabLeft[j],
+                            current ? 525 : 555, kTabWidth[j], 195, kTabCaption[j]);
+            lbl.parent = strip;
+            lbl.bold = current;
+            lbl.centred = true;
+            v.push_back(lbl);
+        }
+    }
+}
+
+std::vector<ControlSpec> build() {
+    std::vector<ControlSpec> v;
+    addStrips(v);
+    using K = ControlKind;
+
+    auto title = make("lblTitle", K::Label, 2040, 1080, 4710, 255, "110");
+    title.bold = true;
+    v.push_back(title);
+    auto start = make("lblStart", K::Label, 2040, 1440, 4695, 1555);
+    start.darkGrey = true;
+    v.push_back(start);
+    auto recent = make("lblRecentFiles", K::Label, 2040, 3120, 0, 0, "137");
+    recent.bold = true;
+    recent.autoSize = true;
+    v.push_back(recent);
+    auto lst2 = make("LstB2", K::ListBox, 2040, 3360, 4695, 615);
+    lst2.face = FontFace::SansSerif;
+    v.push_back(lst2);
+    auto cookies = make("lblCookies", K::Label, 2040, 4200, 4575, 255, "123");
+    cookies.bold = true;
+    cookies.darkGrey = true;
+    v.push_back(cookies);
+    auto lst3 = make("LstB3", K::ListBox, 2040, 4440, 4695, 615);
+    lst3.face = FontFace::SansSerif;
+    v.push_back(lst3);
+    v.push_back(make("cmdNext", K::Button, 7080, 5025, 1695, 425, "138"));
+
+    auto shredder = make("lblShredder", K::Label, 2040, 1440, 5895, 2430);
+    shredder.darkGrey = true;
+    shredder.visible = false;
+    v.push_back(shredder);
+    auto delSel = make("lblDeleteSel", K::Label, 2025, 3700, 1785, 195, "124");
+    delSel.visible = false;
+    v.push_back(delSel);
+    auto secure = make("cmbSecure", K::ComboBox, 1992, 4020, 3330, 315);
+    secure.visible = false;
+    v.push_back(secure);
+    auto pb = make("pbCurrentPrgrs", K::ProgressBar, 1992, 4530, 3330, 300);
+    pb.visible = false;
+    v.push_back(pb);
+    // Beside the level list and the bar rather than over the bar, so the status line, the
+    // percentage and the bar never overlap; the status wraps onto a second line when long.
+    auto status = make("lblStatus", K::Label, 5430, 4005, 1560, 510);
+    status.visible = false;
+    v.push_back(status);
+    auto stat = make("lblStat", K::Label, 5430, 4575, 0, 0, "0%");
+    stat.autoSize = true;
+    stat.pointSizeX100 = 675;
+    stat.visible = false;
+    v.push_back(stat);
+    auto file = make("cmdFile", K::Button, 3390, 5025, 1695, 425, "126");
+    file.visible = false;
+    v.push_back(file);
+    auto folder = make("cmdFolder", K::Button, 5235, 5025, 1695, 425, "127");
+    folder.visible = false;
+    v.push_back(folder);
+    auto del = make("cmdDelete", K::Button, 7080, 5025, 1695, 425, "131");
+    del.face = FontFace::Arial;
+    del.enabled = false;
+    del.visible = false;
+    v.push_back(del);
+    auto cancel = make("cmdCancel", K::Button, 7080, 4470, 1695, 425, "132");
+    cancel.visible = false;
+    v.push_back(cancel);
+
+    auto settings = make("pSettings", K::PictureBox, 1950, 1500, 6761, 2565);
+    settings.visible = false;
+    settings.face = FontFace::SansSerif;
+    v.push_back(settings);
+    struct Chk {
+        const char* name;
+        int left, top, width;
+        const char* caption;
+    };
+    const Chk chks[] = {{"chk1", 120, 120, 2905, "116"},  {"chk2", 120, 480, 2905, "115"},
+                        {"chk3", 120, 840, 2905, "114"},  {"chk4", 3300, 480, 2905, "117"},
+                        {"chk5", 3300, 840, 2905, "118"}, {"chk6", 3300, 150, 3200, "119"}};
+    for (const auto& c : chks) {
+        auto chk = make(c.name, K::CheckBox, c.left, c.top, c.width, 255, c.caption);
+        chk.parent = "pSettings";
+        chk.face = FontFace::SansSerif;
+        v.push_back(chk);
+    }
+    auto lang = make("cmbLanguage", K::ComboBox, 750, 1965, 2715, 315);
+    lang.parent = "pSettings";
+    lang.face = FontFace::SansSerif;
+    v.push_back(lang);
+    auto save = make("cmdSave", K::Button, 7080, 5025, 1695, 425, "128");
+    save.visible = false;
+    v.push_back(save);
+
+    auto about = make("lblAbout", K::Label, 2040, 1470, 5655, 2715);
+    about.darkGrey = true;
+    about.visible = false;
+    v.push_back(about);
+    v.push_back(make("cmdHelp", K::Button, 7080, 3930, 1695, 425, "162"));
+    v.push_back(make("cmdQuit", K::Button, 7080, 4470, 1695, 425, "163"));
+    return v;
+}
+
+}  // namespace
+
+const std::vector<ControlSpec>& FormDesign::controls() {
+    static const std::vector<ControlSpec> table = build();
+    return table;
+}
+
+const ControlSpec* FormDesign::find(const std::string& name) {
+    for (const auto& c : controls())
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+std::string FormDesign::member(const std::string& array, int index) { return array + "_" + std::to_string(index); }
+
+}  // namespace quenvor::ui

@@ -1,0 +1,42 @@
+#pragma once
+// The main window's controls as designed: kind, container, position (twips), font, design
+// caption and start state. The window builds its widgets from this table and tests build
+// their model of it from the same table.
+#include <string>
+#include <vector>
+
+namespace quenvor::ui {
+
+enum class ControlKind { PictureBox, Image, Label, Button, CheckBox, ComboBox, ListBox, ProgressBar };
+enum class FontFace { Tahoma, SansSerif, Arial };
+
+struct ControlSpec {
+    std::string name;
+    ControlKind kind = ControlKind::Label;
+    std::string parent;                            // empty: the window itself
+    int left = 0, top = 0, width = 0, height = 0;  // twips, relative to the parent
+    std::string caption;                           // design caption, usually a string-table id
+    bool visible = true;
+    bool enabled = true;
+    FontFace face = FontFace::Tahoma;
+    int pointSizeX100 = 825;  // 8.25 pt
+    bool bold = false;
+    bool darkGrey = false;
+    bool autoSize = false;  // sized to its text
+    bool centred = false;
+};
+
+constexpr int kTwipsPerPixel = 15;
+constexpr int kClientWidthTwips = 9225;
+constexpr int kClientHeightTwips = 6360;
+constexpr int kTabCount = 4;
+
+class FormDesign {
+public:
+    static const std::vector<ControlSpec>& controls();
+    static const ControlSpec* find(const std::string& name);
+    // "pTab1_2", "lblP1Tab3_0"...: the name of an array member.
+    static std::string member(const std::string& array, int index);
+};
+
+}  // namespace quenvor::ui

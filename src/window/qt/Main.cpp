@@ -1,0 +1,46 @@
+#include "window/qt/Main.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
+
+#include "platform/NativePlatform.h"
+#include "window/qt/QtDocumentOpener.h"
+#include "window/qt/QtSettingsStore.h"
+#include "window/qt/QtUiServices.h"
+#include "window/qt/frmStart.h"
+
+namespace quenvor::window {
+
+void loadFonts() {
+    if (QFontDatabase::families().contains(QStringLiteral("Tahoma"))) return;
+    // Wine's Tahoma lives outside fontconfig's folders. Its bold face draws almost like the
+    // regular one at 11 pixels, so bold is left to Qt's emboldening of the regular face.
+    const QString regular = QStringLiteral("/usr/share/wine/fonts/tahoma.ttf");
+    if (QFile::exists(regular)) QFontDatabase::addApplicationFont(regular);
+}
+
+int Main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quenvor"));
+    loadFonts();
+    QFont base({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
+    base.setPixelSize(11);
+    QApplication::setFont(base);
+
+    platform::NativePlatform native;
+    auto services = native.services();
+    QtSettingsStore settings;
+    QtDocumentOpener opener;
+    services.settings = &settings;
+    services.opener = &opener;
+
+    QtUiServices ui;
+    frmStart form(ui, services);
+    ui.setParentWindow(&form);
+    form.logic().Form_Load();
+    form.show();
+    return QApplication::exec();
+}
+
+}  // namespace quenvor::window

@@ -1,0 +1,432 @@
+#include "window/qt/frmStart.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+
+#include "shredder/ShredderPage.h"
+#include "ui/FormDesign.h"
+#include "window/qt/HotLabel.h"
+#include "window/qt/Palette.h"
+#include "window/qt/TabStripPicture.h"
+
+namespace quenvor::window {
+namespace {
+
+using ui::ControlKind;
+using ui::ControlSpec;
+using ui::FormDesign;
+using ui::kTwipsPerPixel;
+
+int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+
+QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+std::string us(const QString& s) { return s.toUtf8().toStdString(); }
+
+// The texts carry CR LF line breaks; Qt draws the CR as a glyph of its own.
+QString displayText(const std::string& s) { return qs(s).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+QFont fontFor(const ControlSpec& c) {
+    QFont f;
+    switch (c.face) {
+        case ui::FontFace::Tahoma:
+        case ui::FontFace::SansSerif:
+            f.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
+            break;
+        case ui::FontFace::Arial:
+            f.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Tahoma")});
+            break;
+    }
+    // Point sizes are meant at 96 dots per inch: 8.25 pt is 11 pixels.
+    f.setPixelSize(c.pointSizeX100 * 96 / 7200 + ((c.pointSizeX100 * 96 % 7200) >= 3600 ? 1 : 0));
+    f.setBold(c.bold);
+    return f;
+}
+
+bool takesFocus(ControlKind k) {
+    return k == ControlKind::Button || k == ControlKind::CheckBox || k == ControlKind::ComboBox ||
+           k == ControlKind::ListBox;
+}
+
+}  // namespace
+
+frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services, QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("frmStart"));
+    setFixedSize(px(ui::kClientWidthTwips), px(ui::kClientHeightTwips));
+    setWindowTitle(QStringLiteral("154"));
+    buildControls();
+    m_logic = std::make_unique<shell::StartForm>(*this, ui, services);
+    m_logic->setOwnerHandle(static_cast<std::uintptr_t>(winId()));
+    connectHandlers();
+}
+
+frmStart::~frmStart() = default;
+
+void frmStart::buildControls() {
+    for (const auto& c : FormDesign::controls()) {
+        QWidget* parent = c.parent.empty() ? this : m_controls.at(c.parent);
+        QWidget* w = nullptr;
+        switch (c.kind) {
+            case ControlKind::PictureBox: {
+                auto* box = new QWidget(parent);
+                if (c.name == "pSettings") {
+                    box->setAutoFillBackground(true);
+                    QPalette pal = box->palette();
+                    pal.setColor(QPalette::Window, Qt::white);
+                    box->setPalette(pal);
+                } else {
+                    box->setAttribute(Qt::WA_TranslucentBackground);
+                }
+                w = box;
+                break;
+            }
+            case ControlKind::Image:
+                if (c.name.rfind("imgTab", 0) == 0) {
+                    w = new TabStripPicture(c.name.back() - '1', parent);
+                } else {
+                    w = new HotLabel(parent);
+                    w->setCursor(Qt::PointingHandCursor);
+                }
+                break;
+            case ControlKind::Label: {
+                auto* l = new HotLabel(parent);
+                l->setText(qs(c.caption));
+                l->setWordWrap(!c.autoSize);
+                l->setAlignment(c.centred ? Qt::AlignHCenter | Qt::AlignTop : Qt::AlignLeft | Qt::AlignTop);
+                if (c.name.rfind("lblP1Tab", 0) == 0) l->setCursor(Qt::PointingHandCursor);
+                w = l;
+                break;
+            }
+            case ControlKind::Button:
+                w = new QPushButton(qs(c.caption), parent);
+                break;
+            case ControlKind::CheckBox: {
+                auto* chk = new QCheckBox(qs(c.caption), parent);
+                chk->setTristate(true);
+                chk->setCheckState(c.name == "chk1" ? Qt::Unchecked : Qt::Checked);
+                w = chk;
+                break;
+            }
+            case ControlKind::ComboBox: {
+                auto* combo = new QComboBox(parent);
+                // The erase method may be typed; the language is only picked.
+                combo->setEditable(c.name == "cmbSecure");
+                combo->setInsertPolicy(QComboBox::NoInsert);
+                w = combo;
+                break;
+            }
+            case ControlKind::ListBox:
+                w = new QListWidget(parent);
+                break;
+            case ControlKind::ProgressBar: {
+                auto* bar = new QProgressBar(parent);
+                bar->setTextVisible(false);
+                bar->setRange(0, 100);
+                bar->setValue(0);
+                w = bar;
+                break;
+            }
+        }
+        w->setObjectName(qs(c.name));
+        w->setFont(fontFor(c));
+        if (c.darkGrey) {
+            QPalette pal = w->palette();
+            pal.setColor(QPalette::WindowText, Palette::darkGrey());
+            w->setPalette(pal);
+        }
+        w->move(px(c.left), px(c.top));
+        if (c.autoSize) {
+            w->adjustSize();
+        } else {
+            w->resize(px(c.width), px(c.height));
+        }
+        if (takesFocus(c.kind)) w->setFocusPolicy(Qt::StrongFocus);
+        w->setEnabled(c.enabled);
+        w->setVisible(c.visible);
+        m_controls[c.name] = w;
+        m_names.push_back(c.name);
+    }
+}
+
+void frmStart::connectHandlers() {
+    auto& pages = m_logic->pages();
+    for (int strip = 0; strip < ui::kTabCount; ++strip) {
+        for (int tab = 1; tab <= ui::kTabCount; ++tab) {
+            auto* hot = as<HotLabel>(FormDesign::member("imgP1Tab" + std::to_string(tab), strip));
+            auto* lbl = as<HotLabel>(FormDesign::member("lblP1Tab" + std::to_string(tab), strip));
+            connect(hot, &HotLabel::clicked, this, [&pages, tab] { pages.imgP1Tab_Click(tab); });
+            connect(lbl, &HotLabel::clicked, this, [&pages, tab] { pages.lblP1Tab_Click(tab); });
+            connect(hot, &HotLabel::hovered, this, [&pages, tab] { pages.P1Tab_MouseMove(tab); });
+            connect(lbl, &HotLabel::hovered, this, [&pages, tab] { pages.P1Tab_MouseMove(tab); });
+        }
+    }
+    connect(as<TabStripPicture>("imgTab4"), &TabStripPicture::clicked, this, [&pages] { pages.imgTab4_Click(); });
+    auto& form = *m_logic;
+    connect(as<QPushButton>("cmdHelp"), &QPushButton::clicked, this, [&form] { form.cmdHelp_Click(); });
+    connect(as<QPushButton>("cmdNext"), &QPushButton::clicked, this, [&form] { form.cmdNext_Click(); });
+    connect(as<QPushButton>("cmdQuit"), &QPushButton::clicked, this, [this, &form] {
+        form.cmdQuit_Click();
+        if (form.ending()) hide();
+    });
+    // The shredder page exists once the load step has run.
+    auto onShredder = [&form](void (shredder::ShredderPage::*handler)()) {
+        return [&form, handler] {
+            if (auto* page = form.shredderPage()) (page->*handler)();
+        };
+    };
+    connect(as<QPushButton>("cmdFile"), &QPushButton::clicked, this,
+            onShredder(&shredder::ShredderPage::cmdFile_Click));
+    connect(as<QPushButton>("cmdFolder"), &QPushButton::clicked, this,
+            onShredder(&shredder::ShredderPage::cmdFolder_Click));
+    connect(as<QPushButton>("cmdDelete"), &QPushButton::clicked, this,
+            onShredder(&shredder::ShredderPage::cmdDelete_Click));
+    connect(as<QPushButton>("cmdCancel"), &QPushButton::clicked, this,
+            onShredder(&shredder::ShredderPage::cmdCancel_Click));
+    auto& settings = m_logic->settings();
+    connect(as<QComboBox>("cmbLanguage"), &QComboBox::activated, this, [&settings] { settings.cmbLanguage_Click(); });
+    connect(as<QPushButton>("cmdSave"), &QPushButton::clicked, this, [&settings] { settings.cmdSave_Click(); });
+}
+
+QWidget* frmStart::control(const std::string& name) const {
+    auto it = m_controls.find(name);
+    if (it == m_controls.end()) throw std::out_of_range("no control named " + name);
+    return it->second;
+}
+
+template <class T>
+T* frmStart::as(const std::string& name) const {
+    auto* w = qobject_cast<T*>(control(name));
+    if (!w) throw std::invalid_argument(name + " is not that kind of control");
+    return w;
+}
+
+std::vector<std::string> frmStart::controlNames() { return m_names; }
+
+std::optional<std::string> frmStart::caption(const std::string& name) {
+    QWidget* w = control(name);
+    const auto* design = FormDesign::find(name);
+    if (!design) return std::nullopt;
+    switch (design->kind) {
+        case ControlKind::Label:
+            return us(qobject_cast<QLabel*>(w)->text());
+        case ControlKind::Button:
+        case ControlKind::CheckBox:
+            return us(qobject_cast<QAbstractButton*>(w)->text());
+        default:
+            return std::nullopt;
+    }
+}
+
+void frmStart::setCaption(const std::string& name, const std::string& text) {
+    QWidget* w = control(name);
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+        l->setText(displayText(text));
+        const auto* design = FormDesign::find(name);
+        if (design && design->autoSize) l->adjustSize();
+    } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        b->setText(displayText(text));
+    } else {
+        throw std::invalid_argument(name + " has no caption");
+    }
+}
+
+void frmStart::setWindowCaption(const std::string& text) { setWindowTitle(qs(text)); }
+
+void frmStart::closeWindow() { close(); }
+
+void frmStart::setVisible(const std::string& name, bool visible) { control(name)->setVisible(visible); }
+bool frmStart::isVisible(const std::string& name) { return !control(name)->isHidden(); }
+void frmStart::setEnabled(const std::string& name, bool enabled) { control(name)->setEnabled(enabled); }
+bool frmStart::isEnabled(const std::string& name) { return control(name)->isEnabled(); }
+
+void frmStart::setBold(const std::string& name, bool bold) {
+    QWidget* w = control(name);
+    QFont f = w->font();
+    f.setBold(bold);
+    w->setFont(f);
+}
+
+bool frmStart::isBold(const std::string& name) { return control(name)->font().bold(); }
+void frmStart::bringToFront(const std::string& name) { control(name)->raise(); }
+
+void frmStart::setTabStop(const std::string& name, bool on) {
+    const auto* design = FormDesign::find(name);
+    if (!design || !takesFocus(design->kind)) return;
+    control(name)->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+}
+
+void frmStart::applyTabOrder(const std::vector<std::string>& order) {
+    QWidget* previous = nullptr;
+    for (const auto& name : order) {
+        const auto* design = FormDesign::find(name);
+        if (!design || !takesFocus(design->kind)) continue;
+        QWidget* w = control(name);
+        if (previous) QWidget::setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+void frmStart::clearList(const std::string& name) { as<QListWidget>(name)->clear(); }
+void frmStart::addListItem(const std::string& name, const std::string& text) {
+    as<QListWidget>(name)->addItem(qs(text));
+}
+
+std::vector<std::string> frmStart::listItems(const std::string& name) {
+    std::vector<std::string> items;
+    auto* list = as<QListWidget>(name);
+    for (int i = 0; i < list->count(); ++i) items.push_back(us(list->item(i)->text()));
+    return items;
+}
+
+void frmStart::addComboItem(const std::string& name, const std::string& text) {
+    auto* combo = as<QComboBox>(name);
+    const bool noSelection = combo->currentIndex() < 0;
+    const QString shown = combo->isEditable() ? combo->currentText() : QString();
+    combo->addItem(qs(text));
+    // Adding the first item must not select it behind the user's back.
+    if (noSelection) {
+        combo->setCurrentIndex(-1);
+        if (combo->isEditable()) combo->setEditText(shown);
+    }
+}
+
+void frmStart::setComboText(const std::string& name, const std::string& text) {
+    auto* combo = as<QComboBox>(name);
+    if (combo->isEditable()) {
+        combo->setEditText(qs(text));
+    } else {
+        combo->setCurrentIndex(-1);
+        combo->setPlaceholderText(qs(text));
+    }
+}
+
+std::string frmStart::comboText(const std::string& name) {
+    auto* combo = as<QComboBox>(name);
+    if (!combo->isEditable() && combo->currentIndex() < 0) return us(combo->placeholderText());
+    return us(combo->currentText());
+}
+
+int frmStart::comboSelectedIndex(const std::string& name) {
+    auto* combo = as<QComboBox>(name);
+    const int index = combo->currentIndex();
+    // Text typed over the item is no selection.
+    if (combo->isEditable() && index >= 0 && combo->currentText() != combo->itemText(index)) return -1;
+    return index;
+}
+void frmStart::setComboSelectedIndex(const std::string& name, int index) {
+    as<QComboBox>(name)->setCurrentIndex(index);
+}
+
+void frmStart::setComboItemData(const std::string& name, int index, std::int32_t value) {
+    as<QComboBox>(name)->setItemData(index, value);
+}
+
+std::int32_t frmStart::comboItemData(const std::string& name, int index) {
+    return as<QComboBox>(name)->itemData(index).toInt();
+}
+
+int frmStart::checkValue(const std::string& name) {
+    switch (as<QCheckBox>(name)->checkState()) {
+        case Qt::Unchecked:
+            return 0;
+        case Qt::Checked:
+            return 1;
+        default:
+            return 2;
+    }
+}
+
+void frmStart::setCheckValue(const std::string& name, int value) {
+    auto* chk = as<QCheckBox>(name);
+    chk->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
+}
+
+// The bar counts in int; large maxima are scaled so any 64-bit count can be shown.
+void frmStart::setProgressMax(const std::string& name, std::int64_t max) {
+    m_progressMax[name] = max;
+    auto* bar = as<QProgressBar>(name);
+    bar->setRange(0, static_cast<int>(std::min<std::int64_t>(max, std::numeric_limits<int>::max())));
+}
+
+std::int64_t frmStart::progressMax(const std::string& name) {
+    auto it = m_progressMax.find(name);
+    return it == m_progressMax.end() ? as<QProgressBar>(name)->maximum() : it->second;
+}
+
+void frmStart::setProgressValue(const std::string& name, std::int64_t value) {
+    auto* bar = as<QProgressBar>(name);
+    const std::int64_t max = progressMax(name);
+    const std::int64_t shownMax = bar->maximum();
+    const std::int64_t shown = max > shownMax && max > 0 ? value * shownMax / max : value;
+    bar->setValue(static_cast<int>(std::clamp<std::int64_t>(shown, 0, shownMax)));
+    bar->setProperty("quenvorValue", QVariant::fromValue<qlonglong>(value));
+}
+
+std::int64_t frmStart::progressValue(const std::string& name) {
+    const QVariant v = as<QProgressBar>(name)->property("quenvorValue");
+    return v.isValid() ? v.toLongLong() : as<QProgressBar>(name)->value();
+}
+
+void frmStart::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRect all = rect();
+    p.fillRect(all, Palette::page());
+
+    // Side band with the program's mark.
+    const QRect band(0, 54, 124, all.height() - 54);
+    QLinearGradient g(band.topLeft(), band.bottomRight());
+    g.setColorAt(0, Palette::accent());
+    g.setColorAt(1, Palette::accentDark());
+    p.fillRect(band, g);
+
+    const QPointF c(62, 130);
+    QPainterPath shield;
+    shield.moveTo(c.x(), c.y() - 40);
+    shield.cubicTo(c.x() + 18, c.y() - 30, c.x() + 34, c.y() - 30, c.x() + 36, c.y() - 28);
+    shield.cubicTo(c.x() + 38, c.y() + 10, c.x() + 22, c.y() + 32, c.x(), c.y() + 44);
+    shield.cubicTo(c.x() - 22, c.y() + 32, c.x() - 38, c.y() + 10, c.x() - 36, c.y() - 28);
+    shield.cubicTo(c.x() - 34, c.y() - 30, c.x() - 18, c.y() - 30, c.x(), c.y() - 40);
+    p.setPen(QPen(QColor(255, 255, 255, 220), 3));
+    p.setBrush(QColor(255, 255, 255, 40));
+    p.drawPath(shield);
+    // Three strokes fading out: traces being wiped away.
+    for (int i = 0; i < 3; ++i) {
+        QColor line(255, 255, 255, 230 - i * 70);
+        p.setPen(QPen(line, 4, Qt::SolidLine, Qt::RoundCap));
+        const qreal y = c.y() - 14 + i * 14;
+        p.drawLine(QPointF(c.x() - 18 + i * 3, y), QPointF(c.x() + 18 - i * 3, y));
+    }
+    QFont f = font();
+    f.setPixelSize(18);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 190, 124, 26), Qt::AlignCenter, QStringLiteral("Quenvor"));
+
+    // A thin rule under the page title.
+    p.setPen(QPen(QColor(200, 210, 222), 1));
+    p.drawLine(QPointF(136, 90.5), QPointF(all.width() - 30, 90.5));
+}
+
+void frmStart::closeEvent(QCloseEvent* event) {
+    if (!m_logic->ending()) {
+        if (!m_logic->QueryUnload()) {
+            event->ignore();
+            return;
+        }
+        m_logic->Form_Unload();
+    }
+    event->accept();
+}
+
+}  // namespace quenvor::window
