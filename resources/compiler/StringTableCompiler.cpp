@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/TextEncoding.h"
+
 namespace {
 
 struct Fail {
@@ -17,42 +19,9 @@ struct Fail {
 };
 
 std::u16string toUtf16(const std::string& s, int line) {
-    std::u16string out;
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::uint32_t cp = 0;
-        std::size_t len = 0;
-        if (c < 0x80) {
-            cp = c;
-            len = 1;
-        } else if ((c & 0xE0) == 0xC0) {
-            cp = c & 0x1Fu;
-            len = 2;
-        } else if ((c & 0xF0) == 0xE0) {
-            cp = c & 0x0Fu;
-            len = 3;
-        } else if ((c & 0xF8) == 0xF0) {
-            cp = c & 0x07u;
-            len = 4;
-        } else {
-            throw Fail{"invalid UTF-8 on line " + std::to_string(line)};
-        }
-        if (i + len > s.size()) throw Fail{"truncated UTF-8 on line " + std::to_string(line)};
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) throw Fail{"invalid UTF-8 on line " + std::to_string(line)};
-            cp = (cp << 6) | (cc & 0x3Fu);
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i += len;
-    }
-    return out;
+    auto text = quenvor::platform::utf8ToUtf16Exact(s);
+    if (!text) throw Fail{"invalid UTF-8 on line " + std::to_string(line)};
+    return *text;
 }
 
 // The text of an entry line: everything between the first and the last double quote.

@@ -10,12 +10,11 @@
 #include "ui/Guarded.h"
 #include "ui/IFormView.h"
 #include "ui/IUiServices.h"
+#include "ui/ListedMessage.h"
 #include "ui/StringTable.h"
 
 namespace quenvor::cleaning {
 namespace {
-
-constexpr std::size_t kMaxListed = 10;
 
 int areaText(CleanArea a) {
     switch (a) {
@@ -55,8 +54,7 @@ void CleaningRun::cmdNext_Click() {
                           ui::MsgIcon::Exclamation) != ui::MsgAnswer::Yes)
         return;
     m_report.clear();
-    m_s.busy.begin(ui::BusyState::Run::Cleaning);
-    for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) ui::guarded([&] { m_s.view.setEnabled(b, false); });
+    m_s.busy.beginRun(ui::BusyState::Run::Cleaning, m_s.view);
     ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Hourglass); });
     ui::guarded([&] { m_s.ui.processPendingEvents(); });
 
@@ -101,31 +99,22 @@ void CleaningRun::cmdNext_Click() {
     } else {
         m_s.ui.messageBox(summary(), text(154), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
     }
-    m_s.busy.end(ui::BusyState::Run::Cleaning);
-    if (!m_s.busy.any())
-        for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) ui::guarded([&] { m_s.view.setEnabled(b, true); });
+    m_s.busy.endRun(ui::BusyState::Run::Cleaning, m_s.view);
 }
 
 std::string CleaningRun::summary() {
     auto text = [&](int id) { return m_s.strings.LoadLangString(id); };
-    std::string msg = text(170);
+    ui::ListedMessage msg(text(170), text(179));
     // A running browser is one line per profile, whatever it kept us from doing.
     std::set<std::string> running;
-    std::size_t listed = 0, more = 0;
     for (const auto& f : m_report.failures()) {
         if (f.browserRunning) {
-            if (running.insert(f.what).second) msg += "\r\n" + ui::replaceAll(text(171), "%1", f.what);
+            if (running.insert(f.what).second) msg.addAlways(ui::replaceAll(text(171), "%1", f.what));
             continue;
         }
-        if (listed < kMaxListed) {
-            msg += "\r\n" + text(areaText(f.area)) + ": " + f.what + (f.reason.empty() ? "" : ": " + f.reason);
-            ++listed;
-        } else {
-            ++more;
-        }
+        msg.add(text(areaText(f.area)) + ": " + f.what + (f.reason.empty() ? "" : ": " + f.reason));
     }
-    if (more) msg += "\r\n" + ui::replaceAll(text(179), "%1", std::to_string(more));
-    return msg;
+    return msg.text();
 }
 
 }  // namespace quenvor::cleaning

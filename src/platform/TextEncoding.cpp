@@ -41,8 +41,11 @@ std::string utf16ToUtf8(std::u16string_view in) {
     return out;
 }
 
-std::u16string utf8ToUtf16(std::string_view in) {
-    std::u16string out;
+namespace {
+
+// The one UTF-8 decoder: an invalid sequence (a bad lead or continuation byte, a cut-off
+// sequence, a surrogate or a code point past U+10FFFF) either becomes U+FFFD or fails the text.
+bool decodeUtf8(std::string_view in, std::u16string& out, bool replaceInvalid) {
     out.reserve(in.size());
     for (std::size_t i = 0; i < in.size();) {
         const auto c = static_cast<unsigned char>(in[i]);
@@ -55,6 +58,7 @@ std::u16string utf8ToUtf16(std::string_view in) {
             cp = (cp << 6) | (cc & 0x3Fu);
         }
         if (!valid || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            if (!replaceInvalid) return false;
             out.push_back(u'\uFFFD');
             ++i;
             continue;
@@ -68,6 +72,20 @@ std::u16string utf8ToUtf16(std::string_view in) {
         }
         i += len;
     }
+    return true;
+}
+
+}  // namespace
+
+std::u16string utf8ToUtf16(std::string_view in) {
+    std::u16string out;
+    decodeUtf8(in, out, true);
+    return out;
+}
+
+std::optional<std::u16string> utf8ToUtf16Exact(std::string_view in) {
+    std::u16string out;
+    if (!decodeUtf8(in, out, false)) return std::nullopt;
     return out;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -8,5 +9,7 @@ namespace quenvor::platform {
 std::string utf16ToUtf8(std::u16string_view in);
 // UTF-8 to UTF-16; an invalid sequence becomes U+FFFD.
 std::u16string utf8ToUtf16(std::string_view in);
+// UTF-8 to UTF-16, failing on the first invalid sequence (for input that must be exact).
+std::optional<std::u16string> utf8ToUtf16Exact(std::string_view in);
 
 }  // namespace quenvor::platform

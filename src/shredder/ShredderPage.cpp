@@ -15,6 +15,7 @@
 #include "ui/Guarded.h"
 #include "ui/IFormView.h"
 #include "ui/IUiServices.h"
+#include "ui/ListedMessage.h"
 #include "ui/StringTable.h"
 #include "ui/dialogs/cBrowseForFolder.h"
 #include "ui/dialogs/cCommonDialog.h"
@@ -26,11 +27,7 @@ using ui::MsgAnswer;
 using ui::MsgButtons;
 using ui::MsgIcon;
 
-namespace {
-
-constexpr std::size_t kMaxListed = 10;
-
-}  // namespace
+namespace {}  // namespace
 
 ShredderPage::ShredderPage(Services s) : m_s(s) { m_s.engine.setEvents(this); }
 
@@ -97,19 +94,16 @@ void ShredderPage::cmdDelete_Click() {
 }
 
 void ShredderPage::beginRun(bool folderMode) {
-    m_s.busy.begin(ui::BusyState::Run::Shred);
     if (folderMode) {
         m_s.view.setVisible("cmdCancel", true);
         m_s.view.setVisible("cmdQuit", false);
     }
-    for (const char* b : {"cmdDelete", "cmdFolder", "cmdFile", "cmdNext"}) m_s.view.setEnabled(b, false);
+    m_s.view.setEnabled("cmdDelete", false);
+    m_s.busy.beginRun(ui::BusyState::Run::Shred, m_s.view);
 }
 
 void ShredderPage::endRun(bool folderMode) {
-    m_s.busy.end(ui::BusyState::Run::Shred);
-    if (!m_s.busy.any()) {
-        for (const char* b : {"cmdFolder", "cmdFile", "cmdNext"}) m_s.view.setEnabled(b, true);
-    }
+    m_s.busy.endRun(ui::BusyState::Run::Shred, m_s.view);
     if (folderMode) {
         m_s.view.setVisible("cmdCancel", false);
         m_s.view.setVisible("cmdQuit", true);
@@ -307,18 +301,18 @@ void ShredderPage::shredSelectedFolder() {
 }
 
 void ShredderPage::report(const std::vector<NotShredded>& notShredded, int files) {
-    std::string msg =
+    ui::ListedMessage msg(
         ui::replaceAll(ui::replaceAll(text(165), "%1", std::to_string(notShredded.size())), "%2",
-                       std::to_string(std::max<std::size_t>(static_cast<std::size_t>(files), notShredded.size())));
+                       std::to_string(std::max<std::size_t>(static_cast<std::size_t>(files), notShredded.size()))),
+        text(189));
     bool leftInPlace = false;
-    for (std::size_t i = 0; i < notShredded.size(); ++i) {
-        leftInPlace = leftInPlace || notShredded[i].leftInPlace;
-        if (i < kMaxListed) msg += "\r\n" + notShredded[i].path + ": " + notShredded[i].reason;
+    for (const auto& n : notShredded) {
+        leftInPlace = leftInPlace || n.leftInPlace;
+        msg.add(n.path + ": " + n.reason);
     }
-    if (notShredded.size() > kMaxListed)
-        msg += "\r\n" + ui::replaceAll(text(189), "%1", std::to_string(notShredded.size() - kMaxListed));
-    if (leftInPlace) msg += "\r\n\r\n" + text(190);
-    m_s.ui.messageBox(msg, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
+    std::string shown = msg.text();
+    if (leftInPlace) shown += "\r\n\r\n" + text(190);
+    m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
 }
 
 bool ShredderPage::QueryClose(std::function<void()> whenStopped) {

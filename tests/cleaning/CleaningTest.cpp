@@ -19,6 +19,7 @@
 #include "platform/linux/LinuxKnownFolders.h"
 #include "platform/linux/LinuxProcessTable.h"
 #include "support/FakeFormView.h"
+#include "support/FakeHome.h"
 #include "support/FaultyFileService.h"
 #include "support/FirefoxFixture.h"
 #include "support/HeldLock.h"
@@ -35,20 +36,8 @@ using test::FirefoxFixture;
 using test::TempDir;
 namespace fs = std::filesystem;
 
-class Home : public ::testing::Test {
+class Home : public ::testing::Test, protected test::FakeHome {
 protected:
-    TempDir dir;
-    fs::path home = dir / "home";
-    fs::path tmp = dir / "tmp";
-    std::map<std::string, std::string> env{{"HOME", home.string()}, {"TMPDIR", tmp.string()}};
-    platform::LinuxKnownFolders folders{[this](const char* n) -> const char* {
-        auto it = env.find(n);
-        return it == env.end() ? nullptr : it->second.c_str();
-    }};
-    platform::RegistryStore registry{dir / "registry.reg", &folders};
-    platform::IniProfileReader ini;
-    platform::LinuxFileService files;
-    platform::LinuxProcessTable processes;
     CleanReport report;
     cCleanInternet clean{{registry, files, folders, nullptr, &processes}, report};
 

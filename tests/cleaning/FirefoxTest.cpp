@@ -13,6 +13,7 @@
 #include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxKnownFolders.h"
 #include "platform/linux/LinuxProcessTable.h"
+#include "support/FakeHome.h"
 #include "support/FirefoxFixture.h"
 #include "support/HeldLock.h"
 #include "support/TempDir.h"
@@ -25,19 +26,8 @@ using test::TempDir;
 namespace fs = std::filesystem;
 
 // A home folder with the XDG places below it.
-class FakeHome : public ::testing::Test {
+class FakeHome : public ::testing::Test, protected test::FakeHome {
 protected:
-    TempDir dir;
-    fs::path home = dir / "home";
-    platform::LinuxKnownFolders folders{[this](const char* n) -> const char* {
-        static std::string h;
-        if (std::string(n) == "HOME") return (h = home.string()).c_str();
-        return nullptr;
-    }};
-    platform::RegistryStore registry{dir / "registry.reg", &folders};
-    platform::IniProfileReader ini;
-    platform::LinuxFileService files;
-    platform::LinuxProcessTable processes;
     CleanReport report;
     FirefoxProfiles::Services services{registry, ini, files, folders};
 

@@ -20,6 +20,7 @@
 #include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxKnownFolders.h"
 #include "platform/linux/LinuxProcessTable.h"
+#include "support/FakeHome.h"
 #include "support/FirefoxFixture.h"
 #include "support/TempDir.h"
 
@@ -112,8 +113,8 @@ int runFirefox(const std::string& exe, const fs::path& home, const fs::path& pro
 TEST(RealFirefox, AProfileWrittenByFirefoxIsListedCleanedAndStillOpens) {
     const std::string exe = firefox();
     if (exe.empty()) GTEST_SKIP() << "Firefox is not installed";
-    TempDir dir;
-    const fs::path home = dir / "home";
+    test::FakeHome h;
+    const fs::path& home = h.home;
     const fs::path profile = home / "profiles/real";
     fs::create_directories(profile);
     LoopbackServer server;
@@ -127,18 +128,10 @@ TEST(RealFirefox, AProfileWrittenByFirefoxIsListedCleanedAndStillOpens) {
 
     TempDir::write(home / ".config/mozilla/firefox/profiles.ini",
                    "[Profile0]\nName=real\nIsRelative=0\nPath=" + profile.string() + "\n");
-    platform::LinuxKnownFolders folders([&](const char* n) -> const char* {
-        static std::string h;
-        return std::string(n) == "HOME" ? (h = home.string()).c_str() : nullptr;
-    });
-    platform::RegistryStore registry(dir / "registry.reg", &folders);
-    platform::IniProfileReader ini;
-    platform::LinuxFileService files;
-    platform::LinuxProcessTable processes;
-    FirefoxProfiles::Services s{registry, ini, files, folders};
+    FirefoxProfiles::Services s{h.registry, h.ini, h.files, h.folders};
 
     // The page and its cookie show in the lists, read from Firefox's own files.
-    FirefoxUrlCache cache(s, &processes, "ana");
+    FirefoxUrlCache cache(s, &h.processes, "ana");
     std::vector<std::string> names;
     platform::UrlCacheFind find = 0;
     for (auto e = cache.findFirst(find); e; e = cache.findNext(find)) names.push_back(e->sourceUrlName);
@@ -147,7 +140,7 @@ TEST(RealFirefox, AProfileWrittenByFirefoxIsListedCleanedAndStillOpens) {
     EXPECT_NE(std::find(names.begin(), names.end(), "Cookie:ana@127.0.0.1/"), names.end());
 
     CleanReport report;
-    cFireFox ff(s, &processes);
+    cFireFox ff(s, &h.processes);
     ff.setReport(&report);
     ff.ClearFirefoxHistory();
     ff.ClearFirefoxCookies();
