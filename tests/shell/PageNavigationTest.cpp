@@ -187,7 +187,7 @@ TEST(TabStrips, TheFirstStripHasItsDesignedGeometry) {
     };
     // Written out by hand from the design, not derived from the table under test.
     const Place designed[] = {
-        {"imgP1Tab1_0", 390, 465, 1905, 315}, {"imgP1Tab2_0", 2295, 510, 1770, 270},
+        {"imgP1Tab1_0", 390, 465, 1905, 315},  {"imgP1Tab2_0", 2295, 510, 1770, 270},
         {"imgP1Tab3_0", 4140, 510, 1650, 285}, {"imgP1Tab4_0", 5865, 525, 1665, 270},
         {"lblP1Tab1_0", 465, 510, 1755, 195},  {"lblP1Tab2_0", 2430, 555, 1560, 195},
         {"lblP1Tab3_0", 4240, 555, 1410, 195},

@@ -17,15 +17,19 @@ namespace {
 // The native format is the registry on Windows and an INI file named <app>.conf elsewhere.
 QSettings::Format format() { return QSettings::NativeFormat; }
 
-// QSettings keeps one parsed copy of each file per process and reports a format error only
-// when it parses; a copy under a name of its own is parsed afresh.
+// QSettings keeps one parsed copy of each file per process, and parses each group only when
+// it is first read; a copy under a name of its own, read whole, is parsed afresh.
 class FreshCopy {
 public:
     explicit FreshCopy(const QString& file) {
         if (!m_dir.isValid() || !QFile::copy(file, m_dir.filePath(QStringLiteral("copy.conf")))) return;
         m_settings.emplace(m_dir.filePath(QStringLiteral("copy.conf")), QSettings::IniFormat);
     }
-    bool damaged() const { return m_settings && m_settings->status() == QSettings::FormatError; }
+    bool damaged() const {
+        if (!m_settings) return false;
+        (void)m_settings->allKeys();
+        return m_settings->status() == QSettings::FormatError;
+    }
     QVariant value(const QString& key) const { return m_settings ? m_settings->value(key) : QVariant(); }
 
 private:
@@ -34,8 +38,8 @@ private:
 };
 
 QString setAsideName(const QString& file) {
-    const QString base = file + QStringLiteral(".damaged-") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString base =
+        file + QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString name = base;
     for (int n = 2; QFileInfo::exists(name); ++n) name = base + QLatin1Char('-') + QString::number(n);
     return name;
@@ -70,7 +74,8 @@ platform::Status QtSettingsStore::write(const std::string& app, const std::strin
     if (s.status() == QSettings::NoError) return {};
     // After a format error QSettings reports nothing more, not even a failed write: the file
     // itself says whether the value arrived.
-    if (const QVariant stored = FreshCopy(file).value(path); stored.isValid() && stored.toString() == qs(value)) return {};
+    if (const QVariant stored = FreshCopy(file).value(path); stored.isValid() && stored.toString() == qs(value))
+        return {};
     return platform::Error{EIO, "could not write " + us(file)};
 }
 

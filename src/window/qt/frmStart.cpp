@@ -29,7 +29,7 @@ using ui::kTwipsPerPixel;
 
 int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
 
-constexpr int kStripsHeight = 54;   // pixels: the band starts below the tab strips
+constexpr int kStripsHeight = 54;    // pixels: the band starts below the tab strips
 constexpr int kSideBandWidth = 124;  // pixels: clear of the page's controls
 
 QFont fontFor(const ControlSpec& c) {
