@@ -1,6 +1,7 @@
 #include "window/qt/frmStart.h"
 
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QListWidget>
 #include <QPainter>
 #include <QProgressBar>
@@ -49,12 +50,23 @@ QFont fontFor(const ControlSpec& c) {
     return f;
 }
 
+// Qt makes Tahoma and its synthesised bold of one size from one shared FreeType face, and
+// whichever of the two is measured first gets a line one pixel shorter. Measuring the bold
+// first keeps the running text at the 11-pixel lines it was laid out for, whichever control
+// happens to be sized first.
+void measureBoldFirst() {
+    ControlSpec bold;
+    bold.bold = true;
+    (void)QFontMetrics(fontFor(bold)).lineSpacing();
+}
+
 }  // namespace
 
 frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmStart"));
     setFixedSize(px(ui::kClientWidthTwips), px(ui::kClientHeightTwips));
     setWindowTitle(QStringLiteral("154"));
+    measureBoldFirst();
     // Made first, so every control lies above it.
     (new SideBand(this))->setGeometry(0, kStripsHeight, kSideBandWidth, height() - kStripsHeight);
     buildControls();

@@ -131,6 +131,16 @@ private slots:
         }
     }
 
+    void runningTextKeepsItsFullLines() {
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        auto* about = w<QLabel>(*f, "lblAbout");
+        if (QFontInfo(about->font()).family() != "Tahoma") QSKIP("Tahoma is not installed");
+        // Eleven pixels a line, as the page texts were laid out, and never less than the bold.
+        QCOMPARE(about->fontMetrics().lineSpacing(), 11);
+        QVERIFY(about->fontMetrics().lineSpacing() >= f->control("lblTitle")->fontMetrics().lineSpacing());
+    }
+
     void clickingTabsSwitchesPages() {
         test::ScriptedUi ui;
         auto f = open(ui);
