@@ -278,6 +278,20 @@ private slots:
                  QString("Your settings could not be saved:\r\nThe settings file or its folder cannot be written to."));
     }
 
+    void aFailedWriteIsReportedEvenForRoot() {
+        // A folder where the file should be: no rename can replace it, whoever asks.
+        QVERIFY(QFile::remove(settingsFile()) || !QFile::exists(settingsFile()));
+        QVERIFY(QDir().mkpath(settingsFile()));
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        f->logic().pages().ShowSettingsPage();
+        click(f->control("cmdSave"));
+        QVERIFY(QDir().rmdir(settingsFile()));
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(ui.messages[0].text),
+                 QString("Your settings could not be saved:\r\nThe settings file or its folder cannot be written to."));
+    }
+
     void theWheelOnlyTurnsAFocusedList() {
         test::ScriptedUi ui;
         auto f = open(ui);
