@@ -50,6 +50,10 @@ QFont fontFor(const ControlSpec& c) {
     return f;
 }
 
+Qt::CheckState checkState(int value) {
+    return value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked;
+}
+
 // Qt makes Tahoma and its synthesised bold of one size from one shared FreeType face, and
 // whichever of the two is measured first gets a line one pixel shorter. Measuring the bold
 // first keeps the running text at the 11-pixel lines it was laid out for, whichever control
@@ -117,7 +121,7 @@ void frmStart::buildControls() {
                 break;
             case ControlKind::CheckBox: {
                 auto* chk = new OptionBox(qs(c.caption), parent);
-                chk->setCheckState(c.check == 0 ? Qt::Unchecked : c.check == 1 ? Qt::Checked : Qt::PartiallyChecked);
+                chk->setCheckState(checkState(c.check));
                 w = chk;
                 break;
             }
@@ -353,7 +357,7 @@ int frmStart::checkValue(const std::string& name) {
 
 void frmStart::setCheckValue(const std::string& name, int value) {
     auto* chk = as<OptionBox>(name);
-    chk->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
+    chk->setCheckState(checkState(value));
 }
 
 // The bar counts in int; large maxima are scaled so any 64-bit count can be shown.
