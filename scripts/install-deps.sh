@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quenvor needs to build, run and test (Firefox is there for the
-# test that lets the real browser write a profile for the cleaner).
+# test that lets the real browser write a profile for the cleaner; the mkfs tools for the tests
+# that check the shredder on loop-mounted btrfs, XFS and ext4 images).
 # Idempotent and silent when everything is already present.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
   xvfb xauth fonts-wine fonts-dejavu-core xdg-utils
   firefox-esr
   coreutils findutils
+  btrfs-progs xfsprogs e2fsprogs mount
 )
 
 missing=()
