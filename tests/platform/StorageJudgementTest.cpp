@@ -4,11 +4,15 @@
 #include <linux/fiemap.h>
 #include <linux/fs.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <set>
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/linux/LinuxStorageProbe.h"
 #include "support/ScriptedUi.h"
+#include "support/TempDir.h"
 #include "ui/StringTable.h"
 
 namespace quenvor::platform {
@@ -173,6 +177,17 @@ TEST(StorageJudgement, ExtentsMoveOnlyWhenAnOldByteIsNoLongerWhereItWas) {
     EXPECT_TRUE(LinuxStorageProbe::extentsMoved(before, {}));
 }
 
+TEST(StorageJudgement, BlocksPastTheEndOfTheFileAreNotCompared) {
+    Facts f = fileOn(kXfs, "xfs");
+    f.size = 10000;
+    f.extents = {{{0, 1 << 20, 8192}, 0}, {{8192, 3 << 20, 8192}, 0}, {{16384, 5 << 20, 65536}, FIEMAP_EXTENT_LAST}};
+    const auto v = LinuxStorageProbe::judge(f);
+    ASSERT_TRUE(v.extentsChecked);
+    EXPECT_EQ(v.extents, (std::vector<ExtentRange>{{0, 1 << 20, 8192}, {8192, 3 << 20, 1808}}));
+    // The preallocation trimmed by the filesystem during the passes is no move.
+    EXPECT_FALSE(LinuxStorageProbe::extentsMoved(v.extents, {{0, 1 << 20, 8192}, {8192, 3 << 20, 4096}}));
+}
+
 TEST(StorageJudgement, TheMountsTableIsReadAsTheKernelWritesIt) {
     const auto m = LinuxStorageProbe::parseMountInfo(
         "22 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw,discard\n"
@@ -192,6 +207,40 @@ TEST(StorageJudgement, TheMountsTableIsReadAsTheKernelWritesIt) {
     EXPECT_EQ(m[1].superOptions, "rw,space_cache=v2,subvolid=5,subvol=/");
     EXPECT_EQ(m[2].fsType, "fuse.sshfs");
     EXPECT_EQ(m[3].superOptions, "rw,data=journal");  // the last line has no line feed
+}
+
+TEST(StorageDevice, APartitionIsJudgedByTheQueueOfItsDisk) {
+    test::TempDir tmp;
+    const auto file = tmp / "file";
+    test::TempDir::write(file, "x");
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    const std::string dev = std::to_string(::major(st.st_dev)) + ":" + std::to_string(::minor(st.st_dev));
+    test::TempDir::write(tmp / "mountinfo", "999999 1 " + dev + " / / rw - ext4 none rw\n");
+    const auto sys = tmp / "sys";
+    const auto disk = sys / "devices" / "disk";
+    test::TempDir::write(disk / "part1" / "partition", "1\n");
+    test::TempDir::write(disk / "queue" / "rotational", "0\n");
+    test::TempDir::write(disk / "queue" / "discard_max_bytes", "2147450880\n");
+    std::filesystem::create_directories(sys / "dev" / "block");
+    std::filesystem::create_directory_symlink("../../devices/disk/part1", sys / "dev" / "block" / dev);
+
+    LinuxStorageProbe probe(tmp / "mountinfo", sys);
+    auto k = probe.device(file);
+    EXPECT_TRUE(k.known);
+    EXPECT_TRUE(k.solidState);
+    EXPECT_TRUE(k.discard);
+
+    test::TempDir::write(disk / "queue" / "rotational", "1\n");
+    test::TempDir::write(disk / "queue" / "discard_max_bytes", "0\n");
+    k = probe.device(file);
+    EXPECT_TRUE(k.known);
+    EXPECT_FALSE(k.solidState);
+    EXPECT_FALSE(k.discard);
+
+    std::filesystem::remove_all(disk / "queue");  // a device without a queue says nothing
+    EXPECT_FALSE(probe.device(file).known);
+    EXPECT_FALSE(probe.device(tmp / "missing").known);
 }
 
 TEST(StorageJudgement, EveryReasonAndMessageHasItsOwnTextInBothLanguages) {

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <random>
 
 #include "platform/linux/LinuxStorageProbe.h"
@@ -320,6 +321,32 @@ TEST(StorageProbeOnTmpfs, MemoryOnlyStorageIsInPlaceThoughItHasNoBlockMap) {
     EXPECT_FALSE(before.unverified.empty());
     ASSERT_TRUE(f.overwrite());
     EXPECT_TRUE(probe.verify(f.handle(), before).inPlace());
+}
+
+TEST(StorageProbeOnOverlay, TheLowerLayerKeepsTheOriginalAndIsNamed) {
+    const std::string marker = newMarker();
+    std::string whyNot;
+    auto img = LoopImage::createOverlay(
+        [&](const std::filesystem::path& lower) {
+            OpenFile f(lower / "secret.txt");
+            f.writeAll('a', marker);
+        },
+        whyNot);
+    if (!img) {
+        if (LoopImage::mustRun()) FAIL() << whyNot;
+        GTEST_SKIP() << whyNot;
+    }
+    LinuxStorageProbe probe;
+    OpenFile f(*img / "secret.txt", O_RDWR);
+    ASSERT_GE(f.fd(), 0);
+    const StorageVerdict before = examined(probe, f);
+    EXPECT_EQ(before.filesystem, "overlay");
+    EXPECT_EQ(before.reason, RemainReason::Overlay);
+    ASSERT_TRUE(f.overwrite());
+    EXPECT_EQ(probe.verify(f.handle(), before).reason, RemainReason::Overlay);
+    std::ifstream lower(img->lowerDir() / "secret.txt", std::ios::binary);
+    const std::string original(std::istreambuf_iterator<char>(lower), {});
+    EXPECT_NE(original.find(marker), std::string::npos);
 }
 
 TEST(StorageProbe, OnlyFilesAndFoldersCanBeExamined) {

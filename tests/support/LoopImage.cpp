@@ -140,6 +140,28 @@ std::unique_ptr<LoopImage> LoopImage::createTmpfs(std::string& whyNot) {
     return img;
 }
 
+std::unique_ptr<LoopImage> LoopImage::createOverlay(const std::function<void(const std::filesystem::path&)>& fillLower,
+                                                    std::string& whyNot) {
+    if (::geteuid() != 0) {
+        whyNot = "mounting an overlay needs root";
+        return nullptr;
+    }
+    std::unique_ptr<LoopImage> img(new LoopImage);
+    img->m_dir = freshDir();
+    img->m_mountPoint = img->m_dir / "mnt";
+    for (const char* d : {"lower", "upper", "work"}) std::filesystem::create_directory(img->m_dir / d);
+    fillLower(img->lowerDir());
+    const std::string options = "lowerdir=" + img->lowerDir().string() +
+                                ",upperdir=" + (img->m_dir / "upper").string() +
+                                ",workdir=" + (img->m_dir / "work").string();
+    if (::mount("overlay", img->m_mountPoint.c_str(), "overlay", 0, options.c_str()) != 0) {
+        whyNot = std::string("cannot mount an overlay: ") + std::strerror(errno);
+        return nullptr;
+    }
+    img->m_mounted = true;
+    return img;
+}
+
 LoopImage::~LoopImage() {
     unmount();
     std::error_code ec;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -32,6 +33,9 @@ public:
     static std::unique_ptr<LoopImage> create(const Spec& spec, std::string& whyNot);
     // A tmpfs of its own (the probe's answer for memory-only storage).
     static std::unique_ptr<LoopImage> createTmpfs(std::string& whyNot);
+    // An overlay whose lower layer `fillLower` fills before it is mounted; lowerDir() names it.
+    static std::unique_ptr<LoopImage> createOverlay(const std::function<void(const std::filesystem::path&)>& fillLower,
+                                                    std::string& whyNot);
     // True when a test that cannot mount must fail instead of being skipped.
     static bool mustRun();
 
@@ -41,6 +45,7 @@ public:
 
     const std::filesystem::path& mountPoint() const { return m_mountPoint; }
     const std::filesystem::path& image() const { return m_image; }
+    std::filesystem::path lowerDir() const { return m_dir / "lower"; }
     std::filesystem::path operator/(const std::string& rel) const { return m_mountPoint / rel; }
 
     // Writes everything the filesystem holds in memory down to the image file.

@@ -340,7 +340,14 @@ StorageVerdict LinuxStorageProbe::judge(const Facts& facts) {
     }
     v.extentsChecked = true;
     v.extents.reserve(facts.extents.size());
-    for (const auto& e : facts.extents) v.extents.push_back(e.range);
+    // Blocks reserved past the end (speculative preallocation, fallocate KEEP_SIZE) hold no
+    // old contents, and the filesystem may let them go during the passes.
+    for (const auto& e : facts.extents) {
+        if (e.range.logical >= facts.size) continue;
+        ExtentRange r = e.range;
+        r.length = std::min(r.length, facts.size - r.logical);
+        v.extents.push_back(r);
+    }
     return v;
 }
 
@@ -377,6 +384,7 @@ Result<StorageVerdict> LinuxStorageProbe::examine(std::intptr_t nativeHandle) {
     Facts facts;
     facts.magic = static_cast<std::uint64_t>(sf.f_type);
     facts.directory = S_ISDIR(st.st_mode);
+    facts.size = static_cast<std::uint64_t>(st.st_size);
     if (auto m = mountOf(fd, st.st_dev, fsidOf(sf), facts.magic)) {
         facts.fsType = m->fsType;
         facts.superOptions = m->superOptions;

@@ -46,6 +46,7 @@ public:
         std::string fsType;        // from the mounts table; empty when it was not found
         std::string superOptions;  // likewise
         bool directory = false;
+        std::uint64_t size = UINT64_MAX;  // only bytes below it can hold old contents
         bool flagsKnown = false;
         std::uint32_t flags = 0;  // FS_*_FL
         bool extentsKnown = false;
