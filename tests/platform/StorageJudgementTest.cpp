@@ -11,6 +11,7 @@
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/linux/LinuxStorageProbe.h"
+#include "support/FakeStorageProbe.h"  // compiled here so it stays in step with the interface
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "ui/StringTable.h"

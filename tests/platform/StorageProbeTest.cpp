@@ -29,7 +29,8 @@ std::string newMarker() {
 
 class OpenFile {
 public:
-    explicit OpenFile(const std::filesystem::path& p, int flags = O_RDWR | O_CREAT)
+    // Write-only, as the shredder opens the files it overwrites.
+    explicit OpenFile(const std::filesystem::path& p, int flags = O_WRONLY | O_CREAT)
         : m_fd(::open(p.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, 0600)) {}
     ~OpenFile() {
         if (m_fd >= 0) ::close(m_fd);
@@ -152,7 +153,7 @@ TEST(StorageProbeOnXfs, AReflinkedCopyIsNamedAndItsTwinSurvivesTheOverwrite) {
     }
     ASSERT_EQ(
         LoopImage::run({"cp", "--reflink=always", (*img / "original.txt").string(), (*img / "copy.txt").string()}), 0);
-    OpenFile copy(*img / "copy.txt", O_RDWR);
+    OpenFile copy(*img / "copy.txt", O_WRONLY);
     const StorageVerdict before = examined(probe, copy);
     EXPECT_EQ(before.filesystem, "xfs");
     EXPECT_EQ(before.reason, RemainReason::SharedExtents);
@@ -337,7 +338,7 @@ TEST(StorageProbeOnOverlay, TheLowerLayerKeepsTheOriginalAndIsNamed) {
         GTEST_SKIP() << whyNot;
     }
     LinuxStorageProbe probe;
-    OpenFile f(*img / "secret.txt", O_RDWR);
+    OpenFile f(*img / "secret.txt", O_WRONLY);
     ASSERT_GE(f.fd(), 0);
     const StorageVerdict before = examined(probe, f);
     EXPECT_EQ(before.filesystem, "overlay");
@@ -358,6 +359,9 @@ TEST(StorageProbe, OnlyFilesAndFoldersCanBeExamined) {
     ::close(fds[1]);
     EXPECT_FALSE(probe.examine(-1).ok());
     EXPECT_FALSE(probe.examinePath("/nonexistent/quenvor").ok());
+    EXPECT_FALSE(probe.examinePath("/dev/null").ok());
+    EXPECT_TRUE(probe.examinePath("/").ok());
+    EXPECT_FALSE(probe.examinePath("/proc/self").ok());  // a link: not followed
 }
 
 }  // namespace

@@ -448,6 +448,12 @@ StorageVerdict LinuxStorageProbe::verify(std::intptr_t nativeHandle, const Stora
 }
 
 Result<StorageVerdict> LinuxStorageProbe::examinePath(const std::filesystem::path& p) {
+    // Opening a device can act on it (a tape rewinds): look before opening.
+    struct stat st {};
+    if (::fstatat(AT_FDCWD, p.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return Error{errno, errnoText(("cannot examine " + p.string()).c_str(), errno)};
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
+        return Error{EINVAL, "only a regular file or a folder can be examined: " + p.string()};
     const int fd = ::open(p.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return Error{errno, errnoText(("cannot open " + p.string()).c_str(), errno)};
     auto r = examine(fd);
