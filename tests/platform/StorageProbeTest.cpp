@@ -350,6 +350,30 @@ TEST(StorageProbeOnOverlay, TheLowerLayerKeepsTheOriginalAndIsNamed) {
     EXPECT_NE(original.find(marker), std::string::npos);
 }
 
+TEST(RawImageSearch, FindsEveryMarkerOnceAcrossChunksAndHoles) {
+    const auto dir = std::filesystem::temp_directory_path() / ("quenvor-scan-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto file = dir / "image";
+    const std::string marker = "MARK-MARK";
+    {
+        OpenFile f(file);
+        const auto put = [&](off_t at, std::string_view s) {
+            ASSERT_EQ(::pwrite(f.fd(), s.data(), s.size(), at), static_cast<ssize_t>(s.size()));
+        };
+        const auto chunk = static_cast<off_t>(LoopImage::kScanChunk);
+        put(0, std::string(2 * LoopImage::kScanChunk, 'x'));  // one run of data longer than a chunk
+        put(0, marker);
+        put(chunk - 4, marker);                                      // across the first chunk boundary
+        put(3 * chunk + 100, marker);                                // after a hole of two chunks
+        put(3 * chunk + 200, "MARK-MARK-MARK");                      // two that overlap each other
+        put(8 * chunk - static_cast<off_t>(marker.size()), marker);  // the very end
+    }
+    EXPECT_EQ(LoopImage::countInFile(file, marker), 6u);
+    EXPECT_EQ(LoopImage::countInFile(file, marker, 2), 2u);
+    EXPECT_EQ(LoopImage::countInFile(file, "absent"), 0u);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(StorageProbe, OnlyFilesAndFoldersCanBeExamined) {
     LinuxStorageProbe probe;
     int fds[2];

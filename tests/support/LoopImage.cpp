@@ -186,36 +186,47 @@ bool LoopImage::unmount() {
     return true;
 }
 
-bool LoopImage::rawContains(std::string_view marker) {
-    if (m_image.empty() || marker.empty() || !sync()) return false;
-    const int fd = ::open(m_image.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    // The loop device writes through the image file's page cache; flush it so that holes
-    // the filesystem never wrote are known as holes.
+bool LoopImage::rawContains(std::string_view marker) { return rawCount(marker, 1) > 0; }
+
+std::size_t LoopImage::rawCount(std::string_view marker, std::size_t stopAt) {
+    if (m_image.empty() || !sync()) return 0;
+    return countInFile(m_image, marker, stopAt);
+}
+
+std::size_t LoopImage::countInFile(const std::filesystem::path& file, std::string_view marker, std::size_t stopAt) {
+    if (marker.empty()) return 0;
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    // The loop device writes through the image file's page cache; flush it so that the runs
+    // of data and holes below are those the filesystem wrote.
     ::fdatasync(fd);
     struct stat st {};
     ::fstat(fd, &st);
     const off_t size = st.st_size;
-    std::vector<char> buf(1 << 20);
-    const std::size_t overlap = marker.size() - 1;
-    bool found = false;
+    std::vector<char> buf(kScanChunk);
+    const auto overlap = static_cast<off_t>(marker.size() - 1);
+    std::size_t found = 0;
+    off_t nextCounted = 0;  // a marker read twice, in the overlap of two chunks, counts once
     off_t pos = 0;
-    while (!found && pos < size) {
+    while (found < stopAt && pos < size) {
         const off_t data = ::lseek(fd, pos, SEEK_DATA);
         if (data < 0) break;  // only holes are left
         off_t hole = ::lseek(fd, data, SEEK_HOLE);
         if (hole < 0) hole = size;
-        // A marker may straddle the start of this run of data only if the run before it ended
-        // exactly here; reading a little before covers that.
-        off_t at = data >= static_cast<off_t>(overlap) ? data - static_cast<off_t>(overlap) : 0;
-        while (!found && at < hole) {
-            const std::size_t want =
-                static_cast<std::size_t>(std::min<off_t>(hole - at, static_cast<off_t>(buf.size())));
+        off_t at = data;
+        while (found < stopAt && at < hole) {
+            const auto want = static_cast<std::size_t>(std::min<off_t>(hole - at, static_cast<off_t>(buf.size())));
             const ssize_t n = ::pread(fd, buf.data(), want, at);
             if (n <= 0) break;
-            found = std::string_view(buf.data(), static_cast<std::size_t>(n)).find(marker) != std::string_view::npos;
-            if (static_cast<std::size_t>(n) <= overlap) break;
-            at += n - static_cast<off_t>(overlap);
+            const std::string_view chunk(buf.data(), static_cast<std::size_t>(n));
+            for (auto i = chunk.find(marker); i != std::string_view::npos && found < stopAt;
+                 i = chunk.find(marker, i + 1)) {
+                if (at + static_cast<off_t>(i) < nextCounted) continue;
+                ++found;
+                nextCounted = at + static_cast<off_t>(i) + 1;
+            }
+            if (n <= overlap || at + n >= hole) break;
+            at += n - overlap;
         }
         pos = hole;
     }

@@ -54,6 +54,13 @@ public:
     // Whether the raw image bytes contain `marker` anywhere: in a file, a free block, the
     // journal or metadata. Syncs first while mounted.
     bool rawContains(std::string_view marker);
+    // How many times `marker` occurs in the raw image (overlapping ones included), counting
+    // no further than `stopAt`.
+    std::size_t rawCount(std::string_view marker, std::size_t stopAt = SIZE_MAX);
+    // The same search in any file; holes are skipped.
+    static std::size_t countInFile(const std::filesystem::path& file, std::string_view marker,
+                                   std::size_t stopAt = SIZE_MAX);
+    static constexpr std::size_t kScanChunk = 1 << 20;
 
     // Runs a program without a shell; its exit code, or -1 when it could not be started.
     static int run(const std::vector<std::string>& argv, std::string* output = nullptr);
