@@ -1,11 +1,13 @@
 // The verdict from what the system reports, for filesystems no test machine can mount, and
 // the comparison of block maps that decides whether the passes landed on the old bytes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fiemap.h>
 #include <linux/fs.h>
-
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <set>
 
@@ -20,7 +22,6 @@ namespace quenvor::platform {
 namespace {
 
 using Facts = LinuxStorageProbe::Facts;
-using Raw = LinuxStorageProbe::RawExtent;
 
 constexpr std::uint64_t kBtrfs = 0x9123683E, kExt = 0xEF53, kXfs = 0x58465342, kFuse = 0x65735546, kNfs = 0x6969,
                         kOverlay = 0x794C7630, kEcryptfs = 0xF15F, kZfs = 0x2FC12FC1, kTmpfs = 0x01021994,
@@ -208,6 +209,32 @@ TEST(StorageJudgement, TheMountsTableIsReadAsTheKernelWritesIt) {
     EXPECT_EQ(m[1].superOptions, "rw,space_cache=v2,subvolid=5,subvol=/");
     EXPECT_EQ(m[2].fsType, "fuse.sshfs");
     EXPECT_EQ(m[3].superOptions, "rw,data=journal");  // the last line has no line feed
+}
+
+TEST(StorageProbeMounts, TheFilesOwnFilesystemIsFoundInTheMountsTable) {
+    test::TempDir tmp;
+    const auto file = tmp / "file";
+    test::TempDir::write(file, std::string(8192, 'x'));
+    struct statfs sf {};
+    ASSERT_EQ(::statfs(file.c_str(), &sf), 0);
+    if ((static_cast<std::uint64_t>(sf.f_type) & 0xFFFFFFFFu) != kExt)
+        GTEST_SKIP() << "the temporary folder is not on ext2/3/4";
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    const std::string dev = std::to_string(::major(st.st_dev)) + ":" + std::to_string(::minor(st.st_dev));
+    // Another filesystem first, with the options that would make the verdict wrong.
+    test::TempDir::write(tmp / "mountinfo",
+                         "999998 1 7:99 / /other rw - ext4 /dev/loop99 rw\n"
+                         "999999 1 " +
+                             dev + " / / rw - ext3 /dev/disk rw,data=journal\n");
+    LinuxStorageProbe probe(tmp / "mountinfo", tmp / "sys");
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    auto v = probe.examine(fd);
+    ::close(fd);
+    ASSERT_TRUE(v.ok());
+    EXPECT_EQ(v->filesystem, "ext3");
+    EXPECT_EQ(v->reason, RemainReason::Journal);
 }
 
 TEST(StorageDevice, APartitionIsJudgedByTheQueueOfItsDisk) {

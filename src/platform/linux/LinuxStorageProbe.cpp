@@ -261,15 +261,17 @@ std::vector<LinuxStorageProbe::MountEntry> LinuxStorageProbe::parseMountInfo(con
 std::optional<LinuxStorageProbe::MountFacts> LinuxStorageProbe::mountOf(int fd, std::uint64_t dev, std::uint64_t fsid,
                                                                         std::uint64_t magic) {
     const auto key = std::make_tuple(dev, fsid, magic);
+    constexpr auto kFresh = std::chrono::seconds(10);
+    const auto now = std::chrono::steady_clock::now();
     std::lock_guard lock(m_mutex);
-    if (auto it = m_mounts.find(key); it != m_mounts.end()) return it->second;
+    if (auto it = m_mounts.find(key); it != m_mounts.end() && now - it->second.readAt < kFresh) return it->second.facts;
     const auto mounts = parseMountInfo(readWhole(m_mountInfo));
     const MountEntry* m = findMount(mounts, dev, std::nullopt);
     // A btrfs subvolume that is not mounted on its own has a device number of its own.
     if (!m) m = findMount(mounts, dev, mountIdOf(fd, "", AT_EMPTY_PATH));
     std::optional<MountFacts> facts;
-    if (m) facts = MountFacts{m->fsType, m->source, m->superOptions, m->major, m->minor};
-    m_mounts.emplace(key, facts);
+    if (m) facts = MountFacts{m->fsType, m->superOptions};
+    m_mounts.insert_or_assign(key, CachedMount{facts, now});
     return facts;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -61,10 +62,7 @@ public:
 private:
     struct MountFacts {
         std::string fsType;
-        std::string source;
         std::string superOptions;
-        unsigned major = 0;
-        unsigned minor = 0;
     };
     std::optional<MountFacts> mountOf(int fd, std::uint64_t dev, std::uint64_t fsid, std::uint64_t magic);
 
@@ -72,8 +70,13 @@ private:
     std::filesystem::path m_sysRoot;
     std::mutex m_mutex;
     // Keyed by device, filesystem id and type: a loop device reused by a new filesystem
-    // must not inherit the options of the one before.
-    std::map<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>, std::optional<MountFacts>> m_mounts;
+    // must not inherit the options of the one before. Read again after a while, since the same
+    // disk can be unplugged and mounted again with other options under the same key.
+    struct CachedMount {
+        std::optional<MountFacts> facts;
+        std::chrono::steady_clock::time_point readAt;
+    };
+    std::map<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>, CachedMount> m_mounts;
 };
 
 }  // namespace quenvor::platform
