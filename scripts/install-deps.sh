@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quenvor needs to build, run and test (Firefox is there for the
-# test that lets the real browser write a profile for the cleaner; the mkfs tools for the tests
-# that check the shredder on loop-mounted btrfs, XFS and ext4 images).
+# test that lets the real browser write a profile for the cleaner).
 # Idempotent and silent when everything is already present.
 set -euo pipefail
 
@@ -10,10 +9,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3
+  btrfs-progs xfsprogs e2fsprogs mount  # loop-mounted images for the real-filesystem tests
   xvfb xauth fonts-wine fonts-dejavu-core xdg-utils
   firefox-esr
   coreutils findutils
-  btrfs-progs xfsprogs e2fsprogs mount
 )
 
 missing=()
