@@ -191,6 +191,21 @@ TEST(StorageProbeOnXfs, ACopyMadeDuringTheRunIsCaughtByTheCheckAfterThePasses) {
     EXPECT_TRUE(img->rawContains(marker));
 }
 
+TEST(StorageProbeOnXfs, APlainFileIsOverwrittenInPlaceAndNoOldByteRemains) {
+    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::xfsReflink());
+    LinuxStorageProbe probe;
+    const std::string marker = newMarker();
+    OpenFile f(*img / "secret.txt");
+    ASSERT_TRUE(f.writeAll('a', marker));
+    ASSERT_TRUE(img->rawContains(marker));
+    const StorageVerdict before = examined(probe, f);
+    EXPECT_TRUE(before.inPlace());
+    EXPECT_TRUE(before.extentsChecked);
+    ASSERT_TRUE(f.overwrite());
+    EXPECT_TRUE(probe.verify(f.handle(), before).inPlace());
+    EXPECT_FALSE(img->rawContains(marker));
+}
+
 TEST(StorageProbeOnExt4, DataJournalKeepsACopyAndIsNamed) {
     QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4DataJournal());
     LinuxStorageProbe probe;
@@ -251,6 +266,22 @@ TEST(StorageProbeOnExt4, EmptyAndSparseFilesAreNotMistakenForMovedOnes) {
     ASSERT_TRUE(s.inPlace());
     ASSERT_TRUE(sparse.overwrite((1 << 20) + 1));
     EXPECT_TRUE(probe.verify(sparse.handle(), s).inPlace());
+}
+
+TEST(StorageProbeOnExt4, ATinyFileKeptInsideItsInodeIsNamedForTheJournal) {
+    auto spec = LoopImage::ext4();
+    spec.name = "ext4 inline_data";
+    spec.mkfs.insert(spec.mkfs.end(), {"-O", "inline_data"});
+    QUENVOR_MOUNT_OR_SKIP(img, spec);
+    LinuxStorageProbe probe;
+    const std::string marker = newMarker();
+    OpenFile f(*img / "note.txt");
+    ASSERT_TRUE(f.writeAll('a', marker, marker.size()));
+    const StorageVerdict before = examined(probe, f);
+    EXPECT_EQ(before.reason, RemainReason::Journal);
+    ASSERT_TRUE(f.overwrite(marker.size()));
+    EXPECT_EQ(probe.verify(f.handle(), before).reason, RemainReason::Journal);
+    EXPECT_TRUE(img->rawContains(marker));  // the journal's copy of the inode
 }
 
 TEST(StorageProbeOnExt4, AFileWithItsOwnJournalFlagIsNamed) {
