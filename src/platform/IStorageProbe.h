@@ -44,9 +44,11 @@ struct ExtentRange {
 struct StorageVerdict {
     OverwriteOutcome outcome = OverwriteOutcome::InPlace;
     RemainReason reason = RemainReason::None;
-    std::string filesystem;            // as the system names it: "btrfs", "ext4", "fuse.sshfs"
-    bool extentsChecked = false;       // the block map could be read (and, after verify, compared)
-    std::string unverified;            // what could not be checked and why (English, for a log)
+    std::string filesystem;       // as the system names it: "btrfs", "ext4", "fuse.sshfs"
+    bool extentsChecked = false;  // the block map could be read (and, after verify, compared)
+    // What could not be checked and why (English, for a log); empty when nothing that matters
+    // was left unchecked. A file overwritten in place but not checked gets text 223.
+    std::string unverified;
     std::vector<ExtentRange> extents;  // where the data lay when the file was examined
 
     bool inPlace() const { return outcome == OverwriteOutcome::InPlace; }

@@ -149,12 +149,13 @@ TEST(StorageJudgement, WhatCannotBeCheckedIsSaidAndDecidesOnlyForUnknownFilesyst
     EXPECT_TRUE(v.inPlace());
     EXPECT_TRUE(v.extentsChecked);
 
-    // Memory-only storage: nothing to verify and nothing that outlives the power going off.
+    // Memory-only storage: nothing outlives the power going off, so nothing is left unchecked.
     Facts ram = fileOn(kTmpfs, "tmpfs");
     ram.extentsKnown = false;
     v = LinuxStorageProbe::judge(ram);
     EXPECT_TRUE(v.inPlace());
-    EXPECT_FALSE(v.unverified.empty());
+    EXPECT_FALSE(v.extentsChecked);
+    EXPECT_TRUE(v.unverified.empty());
 }
 
 TEST(StorageJudgement, ExtentsMoveOnlyWhenAnOldByteIsNoLongerWhereItWas) {
