@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quenvor needs to build, run and test (Firefox is there for the
-# test that lets the real browser write a profile for the cleaner).
+# test that lets the real browser write a profile for the cleaner), to check its desktop files
+# and build its package, and the clang tools CI and `make lint` use.
 # Idempotent and silent when everything is already present.
 set -euo pipefail
 
@@ -13,6 +14,8 @@ packages=(
   xvfb xauth fonts-wine fonts-dejavu-core xdg-utils
   firefox-esr
   coreutils findutils
+  desktop-file-utils appstream librsvg2-bin dpkg-dev
+  clang clang-tidy clang-tools clang-format
 )
 
 missing=()
