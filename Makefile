@@ -1,5 +1,6 @@
 # Quenvor: `make run` builds and starts the program, `make test` builds with the
 # sanitizers and runs every test. Both install missing Debian packages first.
+# `make test-windows` cross-builds the core for Windows and runs its tests under Wine.
 # `make package` builds the Debian package; `make format-check`, `make lint` and
 # `make test-clang` are the other steps CI runs (.ci/run).
 BUILD      ?= build
@@ -8,7 +9,7 @@ JOBS       ?= $(shell nproc)
 # CI turns warnings into errors.
 WERROR     ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps build run test test-clang package bench bench-build bench-full clean format format-check lint
+.PHONY: all deps build run test test-windows test-clang package bench bench-build bench-full clean format format-check lint
 
 all: build
 
@@ -34,6 +35,20 @@ test-clang: deps
 	@cmake --build $(CLANG_BUILD) -j $(JOBS)
 	cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The Qt-free core and its tests cross-built for 64-bit Windows (mingw-w64) and run under Wine,
+# headless, in a Wine prefix of the build folder. The Wine server is started before ctest and
+# stopped after it, whatever the outcome.
+WIN_BUILD ?= build-windows
+WIN_DEPS   = $(CURDIR)/$(WIN_BUILD)/deps
+WIN_WINE   = $(CURDIR)/cmake/wine-run.sh --prefix $(CURDIR)/$(WIN_BUILD)/core/wine
+test-windows:
+	@./scripts/install-windows-deps.sh $(WIN_DEPS) $(CURDIR)/cmake/mingw-w64-x86_64.cmake
+	@cmake -S . -B $(WIN_BUILD)/core -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	  -DQUENVOR_WINDOWS_DEPS=$(WIN_DEPS) -DCMAKE_BUILD_TYPE=Debug -DQUENVOR_WERROR=$(WERROR) >/dev/null
+	@$(WIN_WINE) --start
+	@cmake --build $(WIN_BUILD)/core -j $(JOBS) || { $(WIN_WINE) --stop; exit 1; }
+	@cd $(WIN_BUILD)/core && ctest --output-on-failure -j $(JOBS); rc=$$?; $(WIN_WINE) --stop; exit $$rc
+
 # A Debian package of the release build, its dependencies read by dpkg-shlibdeps:
 # $(BUILD)/quenvor_<version>_<arch>.deb.
 package: build
@@ -52,7 +67,7 @@ bench-full: bench-build
 	./$(BENCH_BUILD)/bench/quenvor_bench --full
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(CLANG_BUILD) $(LINT_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(CLANG_BUILD) $(LINT_BUILD) $(WIN_BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -10,6 +10,12 @@ if(NOT WIN32)
   target_compile_definitions(quenvor_flags INTERFACE
     $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
   target_link_options(quenvor_flags INTERFACE -Wl,-z,relro -Wl,-z,now -pie)
+else()
+  # mingw's canary check lives in libssp: without the flag at link time __stack_chk_fail is missing.
+  target_link_options(quenvor_flags INTERFACE -fstack-protector-strong)
+  # The wide-character API only, nothing of windows.h that clashes with the standard library.
+  target_compile_definitions(quenvor_flags INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+    _WIN32_WINNT=0x0601)
 endif()
 if(QUENVOR_SANITIZE)
   target_compile_options(quenvor_flags INTERFACE

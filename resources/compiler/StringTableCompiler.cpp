@@ -1,5 +1,7 @@
 // Build-time tool: turns resources/strings.txt into C++ source holding the string table
-// as blocks of 16 length-prefixed UTF-16LE records, one set of blocks per language.
+// as blocks of 16 length-prefixed UTF-16LE records, one set of blocks per language, or, for
+// an output named *.rc, into a resource script with one STRINGTABLE per language, which the
+// resource compiler turns into exactly those blocks.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -102,17 +104,61 @@ std::vector<unsigned char> encodeBlock(const std::map<int, std::u16string>& text
     return bytes;
 }
 
+// A text as a wide resource-script string. Only printable ASCII is written as itself, so the
+// script means the same whatever code page the resource compiler assumes; every other code
+// unit is a hex escape of exactly four digits, which in a wide string ends there, so a
+// following letter a-f is never read as part of it.
+std::string rcString(const std::u16string& text) {
+    std::string out = "L\"";
+    for (char16_t u : text) {
+        if (u == u'"') {
+            out += "\"\"";
+        } else if (u == u'\\') {
+            out += "\\\\";
+        } else if (u >= 0x20 && u < 0x7F) {
+            out += static_cast<char>(u);
+        } else {
+            char buf[16];
+            std::snprintf(buf, sizeof buf, "\\x%04x", static_cast<unsigned>(u));
+            out += buf;
+        }
+    }
+    return out + "\"";
+}
+
+std::string resourceScript(const Table& t) {
+    std::ostringstream out;
+    out << "// Generated from strings.txt by StringTableCompiler. Do not edit.\n";
+    for (const auto& [code, lang] : t.languages) {
+        out << "\n// " << code << "\nLANGUAGE " << (lang & 0x3FF) << ", " << (lang >> 10) << "\nSTRINGTABLE\nBEGIN\n";
+        if (t.texts.count(lang))
+            for (const auto& [id, text] : t.texts.at(lang)) out << "    " << id << ", " << rcString(text) << "\n";
+        out << "END\n";
+    }
+    return out.str();
+}
+
+bool endsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::cerr << "usage: StringTableCompiler <strings.txt> <output.cpp>\n";
+        std::cerr << "usage: StringTableCompiler <strings.txt> <output.cpp | output.rc>\n";
         return 2;
     }
     try {
         std::ifstream in(argv[1], std::ios::binary);
         if (!in) throw Fail{std::string("cannot read ") + argv[1]};
         const Table t = parse(in);
+        if (endsWith(argv[2], ".rc")) {
+            std::ofstream o(argv[2], std::ios::binary | std::ios::trunc);
+            o << resourceScript(t);
+            if (!o) throw Fail{std::string("cannot write ") + argv[2]};
+            return 0;
+        }
         int minBlock = 0x10000, maxBlock = 0;
         for (const auto& [lang, texts] : t.texts)
             for (const auto& [id, text] : texts) {

@@ -8,6 +8,7 @@
 #include "cleaning/CacheEntryKey.h"
 #include "cleaning/SqliteCleaner.h"
 #include "platform/IFileService.h"
+#include "platform/Utf8Path.h"
 
 namespace quenvor::cleaning {
 
@@ -45,7 +46,8 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
         }
         const auto cookies = p.folder / "cookies.sqlite";
         sqlite3* db = nullptr;
-        if (sqlite3_open_v2(cookies.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr) == SQLITE_OK) {
+        if (sqlite3_open_v2(platform::utf8Of(cookies).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW,
+                            nullptr) == SQLITE_OK) {
             sqlite3_stmt* st = nullptr;
             if (sqlite3_prepare_v2(db, "SELECT DISTINCT host, path FROM moz_cookies ORDER BY ltrim(host, '.'), path",
                                    -1, &st, nullptr) == SQLITE_OK) {

@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "platform/Utf8Path.h"
+
 namespace quenvor::cleaning {
 namespace {
 
@@ -49,7 +51,8 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
     std::error_code ec;
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(file, ec))) return {};
     Connection c;
-    if (sqlite3_open_v2(file.c_str(), &c.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(platform::utf8Of(file).c_str(), &c.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) !=
+        SQLITE_OK)
         return failure(c.db, file, "open");
     sqlite3_busy_timeout(c.db, 500);
     std::vector<std::string> schemas = {"main"};
@@ -58,7 +61,7 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
         sqlite3_stmt* st = nullptr;
         const std::string sql = "ATTACH DATABASE ? AS " + a.schema;
         if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return failure(c.db, file, "attach");
-        sqlite3_bind_text(st, 1, a.file.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 1, platform::utf8Of(a.file).c_str(), -1, SQLITE_TRANSIENT);
         const int rc = sqlite3_step(st);
         sqlite3_finalize(st);
         if (rc != SQLITE_DONE) return failure(c.db, a.file, "attach");

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <variant>
+
 #include "platform/IniProfileReader.h"
 #include "platform/RaisedError.h"
 #include "platform/RegistryStore.h"
@@ -121,10 +124,15 @@ TEST_F(Registry, AnInterruptedSaveLosesNothing) {
 }
 
 TEST_F(Registry, ShellFoldersComeFromTheDesktop) {
-    EXPECT_EQ(reg(kShellFoldersKey, "AppData").Value(), RegVariant(std::string("/home/user/.config")));
-    EXPECT_EQ(reg(kShellFoldersKey, "Local AppData").Value(), RegVariant(std::string("/home/user/.cache")));
-    EXPECT_EQ(reg(kShellFoldersKey, "Recent").Value(),
-              RegVariant(std::string("/home/user/.local/share/RecentDocuments")));
+    // Compared as paths: the folders are joined with the system's own separator.
+    const auto folder = [&](const char* value) {
+        const RegVariant v = reg(kShellFoldersKey, value).Value();
+        const auto* text = std::get_if<std::string>(&v);
+        return text ? std::filesystem::path(*text) : std::filesystem::path();
+    };
+    EXPECT_EQ(folder("AppData"), std::filesystem::path("/home/user/.config"));
+    EXPECT_EQ(folder("Local AppData"), std::filesystem::path("/home/user/.cache"));
+    EXPECT_EQ(folder("Recent"), std::filesystem::path("/home/user/.local/share/RecentDocuments"));
     EXPECT_EQ(reg(kShellFoldersKey, "History").Value(), RegVariant());
 }
 

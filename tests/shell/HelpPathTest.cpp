@@ -54,17 +54,19 @@ TEST(HelpPath, TheRunningSystemFindsThePageInTheBuildAndInTheInstalledLayout) {
     const auto installed = root / "usr/share/quenvor/help/quenvor.htm";
     const auto beside = root / "usr/bin/help/quenvor.htm";
 
-    EXPECT_EQ(BuildHelpPath(bin.string()), beside.string()) << "nothing there yet";
+    // Compared as paths: the page is named with the system's own separator.
+    const auto found = [&](const std::string& folder) { return std::filesystem::path(BuildHelpPath(folder)); };
+    EXPECT_EQ(found(bin.string()), beside) << "nothing there yet";
     test::TempDir::write(installed, "<html></html>");
-    EXPECT_EQ(BuildHelpPath(bin.string()), installed.string());
-    EXPECT_EQ(BuildHelpPath(bin.string() + "/"), installed.string());
+    EXPECT_EQ(found(bin.string()), installed);
+    EXPECT_EQ(found(bin.string() + "/"), installed);
     test::TempDir::write(beside, "<html></html>");
-    EXPECT_EQ(BuildHelpPath(bin.string()), beside.string());
+    EXPECT_EQ(found(bin.string()), beside);
 
     // A folder of the page's name is no page.
     std::filesystem::remove(beside);
     std::filesystem::create_directories(beside);
-    EXPECT_EQ(BuildHelpPath(bin.string()), installed.string());
+    EXPECT_EQ(found(bin.string()), installed);
 }
 
 }  // namespace

@@ -5,12 +5,14 @@
 
 #include <fstream>
 
+#include "platform/Utf8Path.h"
+
 namespace quenvor::test {
 
 void FirefoxFixture::sql(const std::filesystem::path& db, const std::string& statements) {
     std::filesystem::create_directories(db.parent_path());
     sqlite3* h = nullptr;
-    ASSERT_EQ(sqlite3_open(db.c_str(), &h), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(platform::utf8Of(db).c_str(), &h), SQLITE_OK);
     char* err = nullptr;
     const int rc = sqlite3_exec(h, statements.c_str(), nullptr, nullptr, &err);
     EXPECT_EQ(rc, SQLITE_OK) << (err ? err : "") << " in " << db;
@@ -21,7 +23,7 @@ void FirefoxFixture::sql(const std::filesystem::path& db, const std::string& sta
 std::string FirefoxFixture::queryOne(const std::filesystem::path& db, const std::string& select) {
     sqlite3* h = nullptr;
     std::string out;
-    if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    if (sqlite3_open_v2(platform::utf8Of(db).c_str(), &h, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(h, select.c_str(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
             const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));

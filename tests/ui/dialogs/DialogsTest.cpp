@@ -104,11 +104,17 @@ TEST(cBrowseForFolder, DefaultsFlagsAndCancel) {
     b.setEditBox(true);
     b.setUseNewUI(true);
     EXPECT_EQ(b.flags(), 0x5Du);
+#ifdef _WIN32
+    b.setInitialDir("C:/opt//quenvor/./bin");
+    const std::string full = "C:\\opt\\quenvor\\bin";
+#else
     b.setInitialDir("/opt//quenvor/./bin");
+    const std::string full = "/opt/quenvor/bin";
+#endif
     EXPECT_EQ(b.BrowseForFolder(), "");
     EXPECT_EQ(b.DisplayName(), "");
     EXPECT_EQ(ui.folderRequests.back().title, "Choose Folder");
-    EXPECT_EQ(b.InitialDir(), "/opt/quenvor/bin");  // stored as a full path
+    EXPECT_EQ(b.InitialDir(), full);  // stored as a full path
 
     ui.folderAnswers.push_back("/home/ana/Private");
     EXPECT_EQ(b.BrowseForFolder(), "/home/ana/Private");

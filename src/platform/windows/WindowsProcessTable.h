@@ -1,0 +1,20 @@
+#pragma once
+// What running programs hold, as far as Windows lets a user see it. There is no table of open
+// files to read: a file is in use when opening it with no sharing at all fails with
+// ERROR_SHARING_VIOLATION, which is also what stops its removal, so an open file is never
+// taken from under its program.
+#include "platform/IProcessTable.h"
+
+namespace quenvor::platform::windows {
+
+class WindowsProcessTable : public IProcessTable {
+public:
+    std::set<std::pair<std::uint64_t, std::uint64_t>> openFiles() override;  // always empty, see above
+    // Files carry no owner number here: every file of the user's own folders is the user's.
+    std::uint32_t currentUserId() override { return 0; }
+    std::string currentUserName() override;
+    // A browser holds its lock file open without sharing while it runs.
+    bool lockedByAnother(const std::filesystem::path& file) override;
+};
+
+}  // namespace quenvor::platform::windows

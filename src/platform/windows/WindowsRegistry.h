@@ -1,0 +1,24 @@
+#pragma once
+// The real registry through the advapi32 wide functions. Names and string values cross the
+// seam as UTF-8 (REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ data included, with their NULs), as
+// the store of the other systems keeps them; the return codes are the system's own.
+#include "platform/IRegistry.h"
+
+namespace quenvor::platform::windows {
+
+class WindowsRegistry : public IRegistry {
+public:
+    long openKey(RegKey parent, const std::string& subKey, RegKey& opened) override;
+    long createKey(RegKey parent, const std::string& subKey, RegKey& opened, bool* existed = nullptr) override;
+    long closeKey(RegKey key) override;
+    long queryValue(RegKey key, const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& data,
+                    std::uint32_t& size) override;
+    long setValue(RegKey key, const std::string& name, std::uint32_t type,
+                  const std::vector<std::uint8_t>& data) override;
+    long deleteKey(RegKey parent, const std::string& subKey) override;
+    long deleteValue(RegKey key, const std::string& name) override;
+    long enumKey(RegKey key, std::uint32_t index, std::string& name) override;
+    long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) override;
+};
+
+}  // namespace quenvor::platform::windows
