@@ -2,6 +2,8 @@
 // A hierarchical per-user store of keys and typed values with the semantics (and return
 // codes) of the Windows registry API.
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,13 @@ enum RegCode : long {
 // The shell's key of per-user folders ("AppData", "Local AppData", "Recent", "History").
 constexpr const char* kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
+// What a store that could not be read whole did with its file.
+struct StoreDamage {
+    std::filesystem::path file;    // the store
+    std::filesystem::path keptAs;  // its original text, set aside (the store itself when it could not be moved)
+    std::string detail;            // what could not be read, with its line
+};
+
 class IRegistry {
 public:
     virtual ~IRegistry() = default;
@@ -57,6 +66,9 @@ public:
     virtual long deleteValue(RegKey key, const std::string& name) = 0;
     virtual long enumKey(RegKey key, std::uint32_t index, std::string& name) = 0;
     virtual long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) = 0;
+    // Set when the store's file could not be read whole; what it held beyond the readable part
+    // was then neither answered nor cleaned.
+    virtual std::optional<StoreDamage> damage() { return std::nullopt; }
 };
 
 }  // namespace quenvor::platform

@@ -85,7 +85,7 @@ private slots:
 
     void captionsFitTheirControlsInBothLanguages() {
         for (const char* lang : {"1053", "1034"}) {
-            settings.write("QUENVOR", "SETTINGS", "LANGUAGE", lang);
+            QVERIFY(settings.write("QUENVOR", "SETTINGS", "LANGUAGE", lang).ok());
             test::ScriptedUi ui;
             auto f = open(ui);
             for (int page = 1; page <= 4; ++page) {
