@@ -26,6 +26,7 @@
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "ui/BusyState.h"
+#include "ui/Guarded.h"
 #include "ui/StringTable.h"
 
 namespace quenvor::cleaning {
@@ -282,6 +283,101 @@ TEST_F(Run, ARunDuringAShredLeavesTheShreddersButtonsDisabled) {
     run.cmdNext_Click();
     EXPECT_FALSE(view.isEnabled("cmdFile"));
     EXPECT_FALSE(view.isEnabled("cmdNext"));
+}
+
+// The store the system's traces are kept in holds a value nobody can read: the run still
+// empties everything else, cleans the readable part of the store, and ends by naming the store
+// and the copy kept of it instead of claiming that everything was deleted.
+TEST_F(Run, ADamagedStoreIsNamedAndTheCookiesStillGo) {
+    const auto file = dir / "damaged/registry.reg";
+    TempDir::write(file, std::string("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\") +
+                             kTypedUrlsKey + "]\r\n\"url1\"=\"http://secret.example/\"\r\n\"x\"=dword:zz\r\n");
+    platform::RegistryStore damaged{file, &folders};
+    CleaningRun hurt{{view, ui, strings, busy, {damaged, ini, files, folders}, &cache, nullptr, &processes}};
+    hurt.cmdNext_Click();
+
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
+    const auto& m = ui.messages.back();
+    EXPECT_EQ(m.icon, ui::MsgIcon::Exclamation);
+    EXPECT_EQ(m.text.rfind("Not everything could be cleaned:", 0), 0u) << m.text;
+    const auto kept = damaged.damage()->keptAs;
+    EXPECT_NE(m.text.find("(" + file.string() + ") was damaged (line 5: "), std::string::npos) << m.text;
+    EXPECT_NE(m.text.find("kept as " + kept.string() + ";"), std::string::npos) << m.text;
+    EXPECT_NE(TempDir::read(kept).find("dword:zz"), std::string::npos);
+    EXPECT_EQ(TempDir::read(file).find("secret.example"), std::string::npos);  // the readable part was cleaned
+    EXPECT_EQ(hurt.lastReport().failures().size(), 0u) << "only the store is named";
+}
+
+// A registry whose calls throw, or refuse, the way a failing disk or an unforeseen fault would.
+class FailingRegistry : public platform::IRegistry {
+public:
+    enum class Mode { ThrowStd, ThrowOther, Refuse } mode = Mode::ThrowStd;
+    explicit FailingRegistry(platform::IRegistry& real) : m_real(real) {}
+    long openKey(platform::RegKey p, const std::string& s, platform::RegKey& o) override {
+        return m_real.openKey(p, s, o);
+    }
+    long createKey(platform::RegKey p, const std::string& s, platform::RegKey& o, bool* e) override {
+        return m_real.createKey(p, s, o, e);
+    }
+    long closeKey(platform::RegKey k) override { return m_real.closeKey(k); }
+    long queryValue(platform::RegKey k, const std::string& n, std::uint32_t& t, std::vector<std::uint8_t>& d,
+                    std::uint32_t& size) override {
+        return m_real.queryValue(k, n, t, d, size);
+    }
+    long setValue(platform::RegKey k, const std::string& n, std::uint32_t t,
+                  const std::vector<std::uint8_t>& d) override {
+        return m_real.setValue(k, n, t, d);
+    }
+    long deleteKey(platform::RegKey, const std::string&) override {
+        if (mode == Mode::ThrowStd) throw std::runtime_error("the disk went away");
+        if (mode == Mode::ThrowOther) throw 42;
+        return platform::kErrorAccessDenied;
+    }
+    long deleteValue(platform::RegKey k, const std::string& n) override { return m_real.deleteValue(k, n); }
+    long enumKey(platform::RegKey k, std::uint32_t i, std::string& n) override { return m_real.enumKey(k, i, n); }
+    long enumValue(platform::RegKey k, std::uint32_t i, std::string& n, std::uint32_t& t) override {
+        return m_real.enumValue(k, i, n, t);
+    }
+
+private:
+    platform::IRegistry& m_real;
+};
+
+TEST_F(Run, AStepThatThrowsOrIsRefusedIsToldAsNotDone) {
+    FailingRegistry failing(registry);
+    const std::string typed = std::string("Typed addresses: ") + kTypedUrlsKey + ": ";
+    const std::string form = std::string("Form data: ") + kFormDataKey + ": ";
+    for (auto [mode, why] : {std::pair{FailingRegistry::Mode::ThrowStd, "the disk went away"},
+                             std::pair{FailingRegistry::Mode::ThrowOther, "an unexpected error stopped this step"},
+                             std::pair{FailingRegistry::Mode::Refuse, "the store refused the change"}}) {
+        failing.mode = mode;
+        fs::remove_all(profile);
+        FirefoxFixture::makeProfile(profile);
+        test::ScriptedUi answers;
+        CleaningRun withFailures{
+            {view, answers, strings, busy, {failing, ini, files, folders}, &cache, nullptr, &processes}};
+        withFailures.cmdNext_Click();
+        EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
+        const auto& m = answers.messages.back();
+        EXPECT_EQ(m.text.rfind("Not everything could be cleaned:", 0), 0u) << m.text;
+        EXPECT_NE(m.text.find(typed + why), std::string::npos) << m.text;
+        EXPECT_NE(m.text.find(form + why), std::string::npos) << m.text;
+        EXPECT_TRUE(view.isEnabled("cmdNext"));
+    }
+}
+
+TEST(ReportedStep, RecordsWhatWasNotDoneAndNeverThrows) {
+    std::vector<std::string> recorded;
+    auto record = [&](const std::string& why) { recorded.push_back(why); };
+    EXPECT_TRUE(ui::reportedStep([] {}, record));
+    EXPECT_TRUE(ui::reportedStep([] { return platform::Status(); }, record));
+    EXPECT_TRUE(recorded.empty());
+    EXPECT_FALSE(ui::reportedStep([] { return platform::Status(platform::Error{5, "refused"}); }, record));
+    EXPECT_FALSE(ui::reportedStep([] { throw std::runtime_error("thrown"); }, record));
+    EXPECT_FALSE(ui::reportedStep([] { throw 1; }, record));
+    EXPECT_EQ(recorded, (std::vector<std::string>{"refused", "thrown", ""}));
+    // A recorder that fails in turn does not stop the caller either.
+    EXPECT_FALSE(ui::reportedStep([] { throw 1; }, [](const std::string&) { throw 2; }));
 }
 
 TEST_F(Home, TheRunFollowsItsFixedOrder) {

@@ -2,6 +2,7 @@
 
 #include "platform/IniProfileReader.h"
 #include "platform/RaisedError.h"
+#include "platform/RegFileFormat.h"
 #include "platform/RegistryStore.h"
 #include "platform/cRegistry.h"
 #include "support/Fakes.h"
@@ -229,6 +230,108 @@ TEST_F(Registry, FileAssociationsAreWrittenTwice) {
     EXPECT_THROW(r.CreateAdditionalEXEAssociations("Nope", {"a", "b", "c"}), RaisedError);
     r.CreateAdditionalEXEAssociations("Quenvor.Doc", {"edit", "&Edit", "ed \"%1\""});
     EXPECT_EQ(read(hkcr, "Quenvor.Doc\\shell\\edit\\command"), "ed \"%1\"");
+}
+
+// Every line the reader cannot take comes back with its number (never an exception), and the
+// lines around it are still read.
+TEST(RegFileFormat, DamagedLinesAreReportedByNumberAndTheRestKept) {
+    const std::string text =
+        "Windows Registry Editor Version 5.00\r\n"    // 1
+        "\"orphan\"=\"no key yet\"\r\n"               // 2
+        "\r\n"                                        // 3
+        "[HKEY_CURRENT_USER\\Software\\T]\r\n"        // 4
+        "\"good\"=\"kept\"\r\n"                       // 5
+        "\"x\"=dword:zz\r\n"                          // 6
+        "\"partial\"=dword:1z\r\n"                    // 7
+        "\"long\"=dword:123456789\r\n"                // 8
+        "\"odd\"=hex:0\r\n"                           // 9
+        "\"kind\"=hex(q):00\r\n"                      // 10
+        "\"open\"=\"unterminated\r\n"                 // 11
+        "\"trail\"=\"a\"b\r\n"                        // 12
+        "noquote=\"v\"\r\n"                           // 13
+        "\"what\"=qword:1\r\n"                        // 14
+        "\"wide\"=hex(2):41\r\n"                      // 15
+        "[HKEY_CURRENT_USER\\Software\\Unclosed\r\n"  // 16
+        "\"lost\"=\"v\"\r\n"                          // 17
+        "[HKEY_CURRENT_USER\\Software\\U]\r\n"        // 18
+        "\"dw\"=dword:ffffffff\r\n";                  // 19
+    const auto parsed = RegFileFormat::read(text);
+    std::vector<std::size_t> lines;
+    for (const auto& e : parsed.errors) lines.push_back(e.line);
+    EXPECT_EQ(lines, (std::vector<std::size_t>{2, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}));
+    EXPECT_EQ(RegFileFormat::describe(parsed.errors), "line 2: a value outside any key (and 12 more)");
+    const auto& t = *parsed.roots->subkeys.at("HKEY_CURRENT_USER")->subkeys.at("Software")->subkeys.at("T");
+    ASSERT_EQ(t.values.size(), 1u);
+    EXPECT_EQ(t.values[0].name, "good");
+    const auto& u = *parsed.roots->subkeys.at("HKEY_CURRENT_USER")->subkeys.at("Software")->subkeys.at("U");
+    ASSERT_EQ(u.values.size(), 1u);
+    EXPECT_EQ(u.values[0].data, (std::vector<std::uint8_t>{0xff, 0xff, 0xff, 0xff}));
+}
+
+// What the editor exports and what earlier versions of the store wrote both read back as they
+// were, and what the store writes reads back as it was written.
+TEST(RegFileFormat, EditorExportsAndOurOwnFilesRoundTrip) {
+    const std::string exported =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "; a comment\r\n"
+        "[HKEY_CURRENT_USER\\Software\\E]\r\n"
+        "@=\"default\"\r\n"
+        "\"long\"=hex:01,02,\\\r\n"
+        "  03,04\r\n"
+        "\"exp\"=hex(2):25,00,48,00,00,00\r\n"
+        "\"q\"=hex(b):01,00,00,00,00,00,00,00\r\n"
+        "\"none\"=hex(0):\r\n";
+    const auto parsed = RegFileFormat::read(exported);
+    EXPECT_TRUE(parsed.errors.empty()) << RegFileFormat::describe(parsed.errors);
+    const auto& e = *parsed.roots->subkeys.at("HKEY_CURRENT_USER")->subkeys.at("Software")->subkeys.at("E");
+    ASSERT_EQ(e.values.size(), 5u);
+    EXPECT_EQ(e.values[1].data, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(e.values[2].data, (std::vector<std::uint8_t>{'%', 'H', 0}));
+    EXPECT_EQ(e.values[3].type, 11u);  // the type is hexadecimal
+    EXPECT_EQ(e.values[4].type, 0u);
+    EXPECT_TRUE(e.values[4].data.empty());
+
+    const std::string written = RegFileFormat::write(*parsed.roots);
+    EXPECT_NE(written.find("\"q\"=hex(b):01,00"), std::string::npos) << written;
+    const auto again = RegFileFormat::read(written);
+    EXPECT_TRUE(again.errors.empty());
+    EXPECT_EQ(RegFileFormat::write(*again.roots), written);
+}
+
+// A store that cannot be read whole is set aside, byte for byte, under a timestamped name; the
+// readable part is answered and saved, and damage() names both files.
+TEST_F(Registry, ADamagedStoreIsSetAsideNotSavedOver) {
+    const std::string damaged =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Keep]\r\n"
+        "\"v\"=\"kept\"\r\n\"x\"=dword:zz\r\n";
+    TempDir::write(file, damaged);
+    RegistryStore hurt(file, &folders);
+    RegKey k = 0;
+    ASSERT_EQ(hurt.openKey(kCurrentUser, "Software\\Keep", k), kErrorSuccess);
+    std::uint32_t type = 0, size = 64;
+    std::vector<std::uint8_t> d;
+    EXPECT_EQ(hurt.queryValue(k, "v", type, d, size), kErrorSuccess);
+    EXPECT_EQ(d, bytes("kept"));
+    EXPECT_EQ(hurt.queryValue(k, "x", type, d, size), kErrorFileNotFound);
+
+    const auto damage = hurt.damage();
+    ASSERT_TRUE(damage);
+    EXPECT_EQ(damage->file, file);
+    EXPECT_EQ(damage->detail, "line 5: a dword that is not 1 to 8 hexadecimal digits");
+    const std::string keptName = damage->keptAs.filename().string();
+    EXPECT_EQ(keptName.rfind("registry.reg.damaged-", 0), 0u) << keptName;
+    EXPECT_EQ(keptName.size(), std::string("registry.reg.damaged-YYYYMMDD-HHMMSS").size());
+    EXPECT_EQ(TempDir::read(damage->keptAs), damaged);
+
+    EXPECT_EQ(hurt.setValue(k, "w", kRegSz, bytes("new")), kErrorSuccess);
+    EXPECT_EQ(TempDir::read(damage->keptAs), damaged);
+    RegistryStore next(file, &folders);
+    EXPECT_FALSE(next.damage());
+    RegKey k2 = 0;
+    ASSERT_EQ(next.openKey(kCurrentUser, "Software\\Keep", k2), kErrorSuccess);
+    EXPECT_EQ(next.queryValue(k2, "v", type, d, size), kErrorSuccess);
+    EXPECT_EQ(next.queryValue(k2, "w", type, d, size), kErrorSuccess);
+    EXPECT_FALSE(store.damage());  // no file at all is no damage
 }
 
 TEST(IniProfileReader, ReadsLikeThePrivateProfileReader) {
