@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFontDatabase>
 
+#include "cleaning/FirefoxUrlCache.h"
 #include "platform/NativePlatform.h"
 #include "window/qt/QtDocumentOpener.h"
 #include "window/qt/QtSettingsStore.h"
@@ -34,6 +35,8 @@ int Main(int argc, char** argv) {
     QtDocumentOpener opener;
     services.settings = &settings;
     services.opener = &opener;
+    const auto urlCache = cleaning::FirefoxUrlCache::fromServices(services);
+    services.urlCache = urlCache.get();
 
     QtUiServices ui;
     frmStart form(ui, services);
