@@ -45,7 +45,8 @@ void StartForm::Form_Load() {
                 m_view, m_ui, m_strings, m_busy, *m_services.files, m_services.folders, *m_cShred, *m_cHookDlg, *m_c});
             m_shredder->setOwner(m_owner);
         }
-        // What an earlier run could not remove goes now, if it is still the same file.
+        // What an earlier run could not remove goes now, if it is still the same file; what
+        // still cannot go stays listed for the next start, which is all a failure here means.
         if (m_services.pending && m_services.files) (void)m_services.pending->retry(*m_services.files);
         if (m_services.registry && m_services.profiles && m_services.files && m_services.folders) {
             const cleaning::FirefoxProfiles::Services firefox{*m_services.registry, *m_services.profiles,
