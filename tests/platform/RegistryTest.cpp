@@ -334,6 +334,24 @@ TEST_F(Registry, ADamagedStoreIsSetAsideNotSavedOver) {
     EXPECT_FALSE(store.damage());  // no file at all is no damage
 }
 
+// Reading the value of a failure (or the error of a success) is a fault in the caller; a debug
+// build stops there instead of reading an empty optional.
+TEST(ResultDeathTest, ReadingTheAbsentSideStopsADebugBuild) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "assertions are compiled out of this build";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const Result<int> failed = Error{5, "refused"};
+    const Result<int> fine = 3;
+    EXPECT_DEATH((void)failed.value(), "value\\(\\) of an error");
+    EXPECT_DEATH((void)*failed, "value\\(\\) of an error");
+    EXPECT_DEATH((void)fine.error(), "error\\(\\) of a value");
+    EXPECT_DEATH((void)Status().error(), "error\\(\\) of a success");
+    EXPECT_EQ(failed.status().error().message, "refused");
+    EXPECT_TRUE(fine.status().ok());
+#endif
+}
+
 TEST(IniProfileReader, ReadsLikeThePrivateProfileReader) {
     TempDir dir;
     const auto ini = dir / "profiles.ini";
