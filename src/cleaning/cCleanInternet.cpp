@@ -148,6 +148,7 @@ void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule 
         const std::string& entry = list[i];
         if (entry.empty()) continue;
         auto st = m_s.files.status(entry);
+        if (!st && !gone(st.error())) m_report.fail(area, entry, st.error().message);
         if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) continue;
         if (rule == PurgeRule::IdleOwnFiles) {
             // Programs keep sockets, pipes, links and open files here: only idle files of our own go.
@@ -156,6 +157,10 @@ void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule 
         }
         if (auto r = m_s.files.remove(entry); !r && !gone(r.error())) m_report.fail(area, entry, r.error().message);
     }
+    // The temporary folder holds other users' folders, closed to us by design; anywhere else a
+    // folder that could not be entered still holds what the user asked to remove.
+    if (rule == PurgeRule::AnyFile)
+        for (const auto& n : walker.notEntered()) m_report.fail(area, n.path, n.reason);
 }
 
 }  // namespace quenvor::cleaning

@@ -10,6 +10,7 @@
 #include "cleaning/FirefoxUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
 #include "cleaning/cCleanInternet.h"
+#include "cleaning/cFireFox.h"
 #include "platform/EmbeddedStringResource.h"
 #include "platform/IniProfileReader.h"
 #include "platform/RaisedError.h"
@@ -364,6 +365,66 @@ TEST_F(Run, AStepThatThrowsOrIsRefusedIsToldAsNotDone) {
         EXPECT_NE(m.text.find(form + why), std::string::npos) << m.text;
         EXPECT_TRUE(view.isEnabled("cmdNext"));
     }
+}
+
+// A folder that cannot be read still holds what the user asked to remove: it is named, not
+// passed over as if it were empty. A folder that is not there is nothing to clean.
+class UnlistableFolders : public test::FaultyFileService {
+public:
+    using FaultyFileService::FaultyFileService;
+    std::set<std::string> failListFor;
+    platform::Result<std::vector<platform::DirectoryEntry>> list(const fs::path& dir) override {
+        if (failListFor.count(dir.string())) return platform::Error{EACCES, "Permission denied"};
+        return FaultyFileService::list(dir);
+    }
+};
+
+TEST_F(Home, FoldersThatCannotBeReadAreReported) {
+    UnlistableFolders unlistable(files);
+    const auto recent = home / ".local/share/RecentDocuments";
+    const auto cache = home / ".cache/mozilla/firefox/Profiles/o/cache2/entries";
+    TempDir::write(recent / "closed/doc.desktop", "x");
+    TempDir::write(cache / "entry", "x");
+    TempDir::write(home / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nPath=Profiles/o\n");
+    fs::create_directories(home / ".config/mozilla/firefox/Profiles/o");
+    unlistable.failListFor = {(recent / "closed").string(), cache.string()};
+    CleanReport seen;
+    cCleanInternet system{{registry, unlistable, folders, nullptr, &processes}, seen};
+    system.CleanRecentFilesMenu();
+    cFireFox firefox{{registry, ini, unlistable, folders}, &processes};
+    firefox.setReport(&seen);
+    firefox.ClearFirefoxCache();
+    ASSERT_EQ(seen.failures().size(), 2u);
+    EXPECT_EQ(seen.failures()[0].area, CleanArea::Recent);
+    EXPECT_EQ(seen.failures()[0].what, (recent / "closed").string());
+    EXPECT_EQ(seen.failures()[0].reason, "Permission denied");
+    EXPECT_EQ(seen.failures()[1].area, CleanArea::Cache);
+    EXPECT_EQ(seen.failures()[1].what, cache.string());
+
+    CleanReport none;
+    cCleanInternet nothing{{registry, files, folders, nullptr, &processes}, none};
+    fs::remove_all(recent);
+    nothing.CleanRecentFilesMenu();
+    EXPECT_TRUE(none.clean());
+}
+
+// A cache that cannot be walked is told as not cleaned, and the pointer still comes back.
+TEST_F(Run, ACacheThatCannotBeWalkedIsToldAsNotCleaned) {
+    struct Unwalkable : platform::IUrlCache {
+        std::optional<platform::UrlCacheEntry> findFirst(platform::UrlCacheFind&) override {
+            throw std::runtime_error("the cache index is unreadable");
+        }
+        std::optional<platform::UrlCacheEntry> findNext(platform::UrlCacheFind) override { return std::nullopt; }
+        void findClose(platform::UrlCacheFind) override {}
+        platform::Status deleteEntry(const std::string&) override { return {}; }
+    } unwalkable;
+    CleaningRun withIt{{view, ui, strings, busy, ff, &unwalkable, nullptr, &processes}};
+    withIt.cmdNext_Click();
+    EXPECT_NE(ui.messages.back().text.find("Temporary Internet files: the cache index is unreadable"),
+              std::string::npos)
+        << ui.messages.back().text;
+    EXPECT_EQ(ui.pointers.back(), ui::MousePointer::Default);
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
 }
 
 TEST(ReportedStep, RecordsWhatWasNotDoneAndNeverThrows) {
