@@ -118,7 +118,11 @@ void CleaningRun::reportDamagedStore() {
     const bool setAside = damage->keptAs != damage->file;
     std::string line = m_s.strings.LoadLangString(setAside ? 230 : 231);
     line = ui::replaceAll(line, "%1", damage->file.string());
-    line = ui::replaceAll(line, "%2", damage->detail);
+    // The line is enough to find the damage, and reads in the language in force.
+    const std::string where = damage->line
+                                  ? ui::replaceAll(m_s.strings.LoadLangString(233), "%1", std::to_string(damage->line))
+                                  : damage->detail;
+    line = ui::replaceAll(line, "%2", where);
     line = ui::replaceAll(line, "%3", damage->keptAs.string());
     m_report.failWhole(line);
 }

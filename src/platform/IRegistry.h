@@ -1,6 +1,7 @@
 #pragma once
 // A hierarchical per-user store of keys and typed values with the semantics (and return
 // codes) of the Windows registry API.
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -46,7 +47,8 @@ constexpr const char* kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentV
 struct StoreDamage {
     std::filesystem::path file;    // the store
     std::filesystem::path keptAs;  // its original text, set aside (the store itself when it could not be moved)
-    std::string detail;            // what could not be read, with its line
+    std::size_t line = 0;          // the first line that could not be read; 0 when the file could not be read at all
+    std::string detail;            // what was wrong, in the system's words
 };
 
 class IRegistry {

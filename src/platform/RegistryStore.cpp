@@ -59,11 +59,11 @@ void RegistryStore::load() {
     }
     auto parsed = RegFileFormat::read(text.str());
     m_roots = std::move(parsed.roots);
-    if (!parsed.errors.empty()) setAside(RegFileFormat::describe(parsed.errors));
+    if (!parsed.errors.empty()) setAside(RegFileFormat::describe(parsed.errors), parsed.errors.front().line);
 }
 
-void RegistryStore::setAside(std::string detail) {
-    StoreDamage damage{m_file, m_file, std::move(detail)};
+void RegistryStore::setAside(std::string detail, std::size_t line) {
+    StoreDamage damage{m_file, m_file, line, std::move(detail)};
     const std::string stamp = timestamp();
     std::error_code ec;
     auto target = m_file;

@@ -45,7 +45,7 @@ private:
     RegistryKey* resolve(RegKey parent, const std::string& subKey, bool create, bool* existed, std::string* fullPath);
     std::vector<RegistryValue> valuesOf(RegKey key);
     void load();
-    void setAside(std::string detail);
+    void setAside(std::string detail, std::size_t line = 0);
     long save();
 
     std::filesystem::path m_file;

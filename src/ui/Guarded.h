@@ -3,8 +3,9 @@
 //  - guarded(): a step whose failure loses nothing the user asked for (a view update, the mouse
 //    pointer). An exception it throws is dropped.
 //  - reportedStep(): a step the user asked for (a cleaning operation, a removal). When it
-//    throws, or returns a failed Status, `record` is called with the reason, so the report the
-//    run ends with says what was not done instead of claiming success.
+//    throws, or returns a failed Status or Result, `record` is called with the reason, so the
+//    report the run ends with says what was not done instead of claiming success.
+#include <concepts>
 #include <exception>
 #include <string>
 #include <type_traits>
@@ -29,13 +30,20 @@ template <class F, class Record>
 bool reportedStep(F&& step, Record&& record) {
     std::string reason;
     try {
-        if constexpr (std::is_same_v<std::invoke_result_t<F&>, platform::Status>) {
-            const platform::Status s = step();
-            if (s.ok()) return true;
-            reason = s.error().message;
-        } else {
+        using Outcome = std::invoke_result_t<F&>;
+        if constexpr (std::is_void_v<Outcome>) {
             step();
             return true;
+        } else {
+            static_assert(
+                requires(const Outcome& o) {
+                    { o.ok() } -> std::convertible_to<bool>;
+                    o.error().message;
+                },
+                "a reported step returns nothing, a Status or a Result");
+            const Outcome outcome = step();
+            if (outcome.ok()) return true;
+            reason = outcome.error().message;
         }
     } catch (const std::exception& e) {
         reason = e.what();

@@ -302,7 +302,7 @@ TEST_F(Run, ADamagedStoreIsNamedAndTheCookiesStillGo) {
     EXPECT_EQ(m.icon, ui::MsgIcon::Exclamation);
     EXPECT_EQ(m.text.rfind("Not everything could be cleaned:", 0), 0u) << m.text;
     const auto kept = damaged.damage()->keptAs;
-    EXPECT_NE(m.text.find("(" + file.string() + ") was damaged (line 5: "), std::string::npos) << m.text;
+    EXPECT_NE(m.text.find("(" + file.string() + ") was damaged (line 5). Its original"), std::string::npos) << m.text;
     EXPECT_NE(m.text.find("kept as " + kept.string() + ";"), std::string::npos) << m.text;
     EXPECT_NE(TempDir::read(kept).find("dword:zz"), std::string::npos);
     EXPECT_EQ(TempDir::read(file).find("secret.example"), std::string::npos);  // the readable part was cleaned
@@ -434,9 +434,11 @@ TEST(ReportedStep, RecordsWhatWasNotDoneAndNeverThrows) {
     EXPECT_TRUE(ui::reportedStep([] { return platform::Status(); }, record));
     EXPECT_TRUE(recorded.empty());
     EXPECT_FALSE(ui::reportedStep([] { return platform::Status(platform::Error{5, "refused"}); }, record));
+    EXPECT_TRUE(ui::reportedStep([] { return platform::Result<int>(1); }, record));
+    EXPECT_FALSE(ui::reportedStep([] { return platform::Result<int>(platform::Error{2, "missing"}); }, record));
     EXPECT_FALSE(ui::reportedStep([] { throw std::runtime_error("thrown"); }, record));
     EXPECT_FALSE(ui::reportedStep([] { throw 1; }, record));
-    EXPECT_EQ(recorded, (std::vector<std::string>{"refused", "thrown", ""}));
+    EXPECT_EQ(recorded, (std::vector<std::string>{"refused", "missing", "thrown", ""}));
     // A recorder that fails in turn does not stop the caller either.
     EXPECT_FALSE(ui::reportedStep([] { throw 1; }, [](const std::string&) { throw 2; }));
 }

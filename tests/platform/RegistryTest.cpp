@@ -318,6 +318,7 @@ TEST_F(Registry, ADamagedStoreIsSetAsideNotSavedOver) {
     ASSERT_TRUE(damage);
     EXPECT_EQ(damage->file, file);
     EXPECT_EQ(damage->detail, "line 5: a dword that is not 1 to 8 hexadecimal digits");
+    EXPECT_EQ(damage->line, 5u);
     const std::string keptName = damage->keptAs.filename().string();
     EXPECT_EQ(keptName.rfind("registry.reg.damaged-", 0), 0u) << keptName;
     EXPECT_EQ(keptName.size(), std::string("registry.reg.damaged-YYYYMMDD-HHMMSS").size());
