@@ -14,6 +14,7 @@ namespace quenvor::platform {
 namespace {
 
 constexpr std::string_view kHeader = "Windows Registry Editor";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 std::vector<std::uint8_t> sz(const std::string& s) {
     std::vector<std::uint8_t> d(s.begin(), s.end());
@@ -178,6 +179,7 @@ RegFileFormat::Parsed RegFileFormat::read(const std::string& text) {
     while (std::getline(in, line)) {
         ++number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (number == 1 && line.rfind(kUtf8Bom, 0) == 0) line.erase(0, kUtf8Bom.size());  // editors add one
         const std::size_t first = number;
         // A long hex value goes on over the next lines, each but the last ending in a backslash.
         while (continuesOnNextLine(line)) {

@@ -272,7 +272,7 @@ TEST(RegFileFormat, DamagedLinesAreReportedByNumberAndTheRestKept) {
 // were, and what the store writes reads back as it was written.
 TEST(RegFileFormat, EditorExportsAndOurOwnFilesRoundTrip) {
     const std::string exported =
-        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n"
         "; a comment\r\n"
         "[HKEY_CURRENT_USER\\Software\\E]\r\n"
         "@=\"default\"\r\n"
