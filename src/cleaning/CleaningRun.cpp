@@ -98,7 +98,8 @@ void CleaningRun::cmdNext_Click() {
     if (selected("chk6")) run(CleanArea::Recent, "", [&] { system().CleanRecentFilesMenu(); });
     if (selected("chk5")) run(CleanArea::Temp, "", [&] { system().EmptyTempFolder(); });
     if (selected("chk4")) run(CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
-    ui::guarded([&] { reportDamagedStore(); });
+    ui::reportedStep([&] { reportDamagedStore(); },
+                     [&](const std::string& why) { m_report.failWhole(why.empty() ? text(232) : why); });
 
     ui::guarded([&] { firefox().setReport(nullptr); });
     ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Default); });
