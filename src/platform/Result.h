@@ -56,9 +56,4 @@ private:
     std::optional<Error> m_error;
 };
 
-// For the places where an outcome is deliberately left unread; the call site says why.
-inline void ignoreOutcome(const Status&) {}
-template <class T>
-void ignoreOutcome(const Result<T>&) {}
-
 }  // namespace quenvor::platform
