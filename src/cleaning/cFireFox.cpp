@@ -21,13 +21,15 @@ void cFireFox::fail(CleanArea area, const std::string& what, const std::string& 
 }
 
 void cFireFox::forEachIdleProfile(CleanArea area, const std::function<void(const FirefoxProfile&)>& work) {
-    for (const auto& p : FirefoxProfiles(m_s).find()) {
+    FirefoxProfiles profiles(m_s);
+    for (const auto& p : profiles.find()) {
         if (FirefoxProfiles::running(p, m_processes)) {
             fail(area, p.name, "Firefox is running", true);
             continue;
         }
         work(p);
     }
+    for (const auto& [list, why] : profiles.unreadable()) fail(area, list.string(), why);
 }
 
 void cFireFox::removeFile(CleanArea area, const fs::path& p) {

@@ -373,9 +373,15 @@ class UnlistableFolders : public test::FaultyFileService {
 public:
     using FaultyFileService::FaultyFileService;
     std::set<std::string> failListFor;
+    std::set<std::string> claimRegular;  // a folder passed off as a file, whose reading then fails
     platform::Result<std::vector<platform::DirectoryEntry>> list(const fs::path& dir) override {
         if (failListFor.count(dir.string())) return platform::Error{EACCES, "Permission denied"};
         return FaultyFileService::list(dir);
+    }
+    platform::Result<platform::FileStatus> status(const fs::path& p) override {
+        auto st = FaultyFileService::status(p);
+        if (st && claimRegular.count(p.string())) st->type = platform::FileType::Regular;
+        return st;
     }
 };
 
@@ -400,6 +406,18 @@ TEST_F(Home, FoldersThatCannotBeReadAreReported) {
     EXPECT_EQ(seen.failures()[0].reason, "Permission denied");
     EXPECT_EQ(seen.failures()[1].area, CleanArea::Cache);
     EXPECT_EQ(seen.failures()[1].what, cache.string());
+
+    // A profile list that cannot be read hides its profiles: that is said, not taken as "no Firefox".
+    const auto list = home / ".mozilla/firefox/profiles.ini";
+    fs::create_directories(list);
+    unlistable.claimRegular = {list.string()};
+    CleanReport cookies;
+    firefox.setReport(&cookies);
+    firefox.ClearFirefoxCookies();
+    ASSERT_EQ(cookies.failures().size(), 1u);
+    EXPECT_EQ(cookies.failures()[0].what, list.string());
+    EXPECT_EQ(cookies.failures()[0].reason.rfind("cannot read " + list.string(), 0), 0u)
+        << cookies.failures()[0].reason;
 
     CleanReport none;
     cCleanInternet nothing{{registry, files, folders, nullptr, &processes}, none};

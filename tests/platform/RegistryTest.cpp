@@ -370,7 +370,10 @@ TEST(IniProfileReader, ReadsLikeThePrivateProfileReader) {
     EXPECT_EQ(r.read("Profile1", "Path", "", v, ini), 400u);  // no length limit
     EXPECT_EQ(r.read("Profile9", "Path", "", v, ini), 0u);
     EXPECT_EQ(r.read("Profile0", "Path", "", v, dir / "missing.ini"), 0u);
-    EXPECT_EQ(IniProfileReader::sections(ini), (std::vector<std::string>{"General", "Profile0", "profile1"}));
+    EXPECT_EQ(IniProfileReader::sections(ini).value(), (std::vector<std::string>{"General", "Profile0", "profile1"}));
+    // A list that cannot be read is an error, not a list without profiles.
+    EXPECT_EQ(IniProfileReader::sections(dir / "missing.ini").error().code, ENOENT);
+    EXPECT_FALSE(IniProfileReader::sections(dir.path()).ok());  // a read that fails part way
 }
 
 }  // namespace
