@@ -1,4 +1,10 @@
 #include <gtest/gtest.h>
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 #include "platform/IniProfileReader.h"
 #include "platform/RaisedError.h"
@@ -334,6 +340,44 @@ TEST_F(Registry, ADamagedStoreIsSetAsideNotSavedOver) {
     EXPECT_EQ(next.queryValue(k2, "w", type, d, size), kErrorSuccess);
     EXPECT_FALSE(store.damage());  // no file at all is no damage
 }
+
+#ifdef __linux__
+// Sets or clears the immutable flag of a folder: nothing in it can then be renamed, not even by
+// root. False where the filesystem or the user cannot set it.
+bool setImmutable(const std::filesystem::path& folder, bool on) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+}
+
+// When the damaged file cannot be moved aside, no change may be saved over it.
+TEST_F(Registry, ADamagedStoreThatCannotBeSetAsideRefusesChanges) {
+    const std::string damaged =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Keep]\r\n\"x\"=dword:zz\r\n";
+    TempDir::write(file, damaged);
+    if (!setImmutable(file.parent_path(), true))
+        GTEST_SKIP() << "this filesystem or user cannot make a folder immutable";
+    struct Thaw {
+        std::filesystem::path folder;
+        ~Thaw() { setImmutable(folder, false); }
+    } thaw{file.parent_path()};
+    RegistryStore hurt(file, &folders);
+    const auto damage = hurt.damage();
+    ASSERT_TRUE(damage);
+    EXPECT_EQ(damage->keptAs, file);
+    RegKey k = 0;
+    ASSERT_EQ(hurt.openKey(kCurrentUser, "Software\\Keep", k), kErrorSuccess);
+    EXPECT_EQ(hurt.setValue(k, "v", kRegSz, bytes("new")), kErrorAccessDenied);
+    RegKey created = 0;
+    EXPECT_EQ(hurt.createKey(kCurrentUser, "Software\\New", created), kErrorAccessDenied);
+    EXPECT_EQ(TempDir::read(file), damaged);
+}
+#endif
 
 // Reading the value of a failure (or the error of a success) is a fault in the caller; a debug
 // build stops there instead of reading an empty optional.
