@@ -1,10 +1,8 @@
 #include "shell/StartForm.h"
 
 #include "cleaning/CleaningRun.h"
-#include "cleaning/FirefoxUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
 #include "platform/IKnownFolders.h"
-#include "platform/IProcessTable.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/cTools.h"
 #include "shell/HelpPath.h"
@@ -47,18 +45,16 @@ void StartForm::Form_Load() {
                 m_view, m_ui, m_strings, m_busy, *m_services.files, m_services.folders, *m_cShred, *m_cHookDlg, *m_c});
             m_shredder->setOwner(m_owner);
         }
-        // What an earlier run could not remove goes now, if it is still the same file.
+        // What an earlier run could not remove goes now, if it is still the same file; what
+        // still cannot go stays listed for the next start, which is all a failure here means.
         if (m_services.pending && m_services.files) (void)m_services.pending->retry(*m_services.files);
         if (m_services.registry && m_services.profiles && m_services.files && m_services.folders) {
             const cleaning::FirefoxProfiles::Services firefox{*m_services.registry, *m_services.profiles,
                                                               *m_services.files, *m_services.folders};
-            const std::string user = m_services.processes ? m_services.processes->currentUserName() : std::string();
-            m_urlCache = std::make_unique<cleaning::FirefoxUrlCache>(firefox, m_services.processes, user);
             m_cleaning = std::make_unique<cleaning::CleaningRun>(
-                cleaning::CleaningRun::Services{m_view, m_ui, m_strings, m_busy, firefox, m_urlCache.get(),
+                cleaning::CleaningRun::Services{m_view, m_ui, m_strings, m_busy, firefox, m_services.urlCache,
                                                 m_services.urlHistory, m_services.processes});
         }
-        if (m_parts.createWorkers) m_parts.createWorkers();
     });
     ui::guarded([&] {
         m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(139));
@@ -80,13 +76,11 @@ void StartForm::Form_Load() {
 }
 
 void StartForm::ListVisitedSites() {
-    if (m_parts.listVisitedSites) return m_parts.listVisitedSites();
-    if (m_urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_urlCache).ListVisitedSites();
+    if (m_services.urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_services.urlCache).ListVisitedSites();
 }
 
 void StartForm::ListCookies() {
-    if (m_parts.listCookies) return m_parts.listCookies();
-    if (m_urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_urlCache).ListCookies();
+    if (m_services.urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_services.urlCache).ListCookies();
 }
 
 void StartForm::cmdNext_Click() {
@@ -96,7 +90,6 @@ void StartForm::cmdNext_Click() {
 void StartForm::Form_Unload() {
     m_shredder.reset();
     m_cShred.reset();
-    if (m_parts.releaseWorkers) m_parts.releaseWorkers();
 }
 
 bool StartForm::QueryUnload() {

@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
+#include <utility>
 
 #include "platform/EmbeddedStringResource.h"
+#include "platform/IUrlCache.h"
+#include "platform/linux/LinuxFileService.h"
+#include "platform/linux/LinuxRandomSource.h"
 #include "shell/HelpPath.h"
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
@@ -12,6 +17,29 @@
 
 namespace quenvor::shell {
 namespace {
+
+// One page and one cookie; the first enumeration may be made to throw, as a damaged cache could.
+class ListedCache : public platform::IUrlCache {
+public:
+    bool throwOnce = false;
+    std::optional<platform::UrlCacheEntry> findFirst(platform::UrlCacheFind& find) override {
+        if (std::exchange(throwOnce, false)) throw std::runtime_error("unreadable cache");
+        find = 1;
+        m_at = 0;
+        return m_entries[0];
+    }
+    std::optional<platform::UrlCacheEntry> findNext(platform::UrlCacheFind) override {
+        if (++m_at >= m_entries.size()) return std::nullopt;
+        return m_entries[m_at];
+    }
+    void findClose(platform::UrlCacheFind) override {}
+    platform::Status deleteEntry(const std::string&) override { return {}; }
+
+private:
+    std::vector<platform::UrlCacheEntry> m_entries{{"https://visited.example/", platform::kNormalCacheEntry},
+                                                   {"Cookie:ana@visited.example/", platform::kCookieCacheEntry}};
+    std::size_t m_at = 0;
+};
 
 class Start : public ::testing::Test {
 protected:
@@ -21,6 +49,9 @@ protected:
     test::FixedFolders folders;
     test::ScriptedUi ui;
     test::FakeFormView view;
+    ListedCache cache;
+    platform::LinuxFileService files;
+    platform::LinuxRandomSource random;
     std::unique_ptr<StartForm> form;
 
     void make() {
@@ -29,6 +60,9 @@ protected:
         s.settings = &store;
         s.opener = &opener;
         s.folders = &folders;
+        s.urlCache = &cache;
+        s.files = &files;
+        s.random = &random;
         form = std::make_unique<StartForm>(view, ui, s);
     }
     std::ptrdiff_t position(const std::string& entry) {
@@ -40,30 +74,26 @@ protected:
 
 TEST_F(Start, LoadRunsItsStepsInOrder) {
     make();
-    form->parts().createWorkers = [&] { view.log.push_back("workers"); };
-    form->parts().listVisitedSites = [&] { view.log.push_back("sites"); };
-    form->parts().listCookies = [&] { view.log.push_back("cookies"); };
     form->Form_Load();
     const auto captions = position("caption cmdQuit=&Quit");
     const auto checks = position("check chk1=1");
     const auto texts =
         position("caption lblShredder=" + ui::StringTable::ExpandLineBreaks(form->strings().LoadLangString(103)));
     const auto window = position("window Quenvor");
-    const auto workers = position("workers");
     const auto language = position("combo cmbLanguage+English");
     const auto secure = position("combo cmbSecure+Secure (Recomended)");
     const auto page = position("front pTab1_0");
-    const auto sites = position("sites");
-    const auto cookies = position("cookies");
+    const auto sites = position("list LstB2+https://visited.example/");
+    const auto cookies = position("list LstB3+Cookie:ana@visited.example/");
     EXPECT_LT(captions, checks);
     EXPECT_LT(checks, texts);
     EXPECT_LT(texts, window);
-    EXPECT_LT(window, workers);
-    EXPECT_LT(workers, language);
+    EXPECT_LT(window, language);
     EXPECT_LT(language, secure);
     EXPECT_LT(secure, page);
     EXPECT_LT(page, sites);
     EXPECT_LT(sites, cookies);
+    EXPECT_TRUE(form->shredderPage());
 }
 
 TEST_F(Start, FirstStartShowsPageOneInEnglish) {
@@ -107,13 +137,12 @@ TEST_F(Start, AnUnknownStoredLanguageStillGivesAUsableWindow) {
 
 TEST_F(Start, AFailingStepDoesNotStopTheOthers) {
     make();
-    form->parts().createWorkers = [] { throw std::runtime_error("no engine"); };
-    bool cookies = false;
-    form->parts().listCookies = [&] { cookies = true; };
+    cache.throwOnce = true;  // the visited sites cannot be listed
     form->Form_Load();
     EXPECT_EQ(view.listItems("cmbLanguage").size(), 2u);
     EXPECT_TRUE(view.isVisible("LstB2"));
-    EXPECT_TRUE(cookies);
+    EXPECT_TRUE(view.listItems("LstB2").empty());
+    EXPECT_EQ(view.listItems("LstB3"), (std::vector<std::string>{"Cookie:ana@visited.example/"}));
 }
 
 TEST_F(Start, HelpOpensThePageBesideTheProgram) {
@@ -131,15 +160,15 @@ TEST_F(Start, HelpOpensThePageBesideTheProgram) {
 
 TEST_F(Start, QuitEndsWithoutUnloadingClosingUnloads) {
     make();
-    int released = 0;
-    form->parts().releaseWorkers = [&] { ++released; };
-    form->Form_Unload();
-    EXPECT_EQ(released, 1);
-    EXPECT_FALSE(form->ending());
+    form->Form_Load();
+    ASSERT_TRUE(form->cShred());
     form->cmdQuit_Click();
     EXPECT_EQ(ui.endProgramCalls, 1);
     EXPECT_TRUE(form->ending());
-    EXPECT_EQ(released, 1);
+    EXPECT_TRUE(form->cShred());  // Quit leaves the unloading to the end of the program
+    form->Form_Unload();
+    EXPECT_FALSE(form->cShred());
+    EXPECT_FALSE(form->shredderPage());
 }
 
 TEST(HelpPath, OneSeparatorBetweenFolderAndPage) {

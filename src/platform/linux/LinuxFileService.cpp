@@ -226,7 +226,7 @@ std::vector<std::filesystem::path> LinuxFileService::parseMounts(const std::stri
             if (mountPoint[i] == '\\' && i + 3 < mountPoint.size()) {
                 const std::string oct = mountPoint.substr(i + 1, 3);
                 if (oct.size() == 3 && oct.find_first_not_of("01234567") == std::string::npos) {
-                    decoded += static_cast<char>(std::stoi(oct, nullptr, 8));
+                    decoded += static_cast<char>((oct[0] - '0') * 64 + (oct[1] - '0') * 8 + (oct[2] - '0'));
                     i += 3;
                     continue;
                 }
