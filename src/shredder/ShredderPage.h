@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "shredder/FolderShred.h"
 #include "shredder/IShredEvents.h"
 #include "shredder/ShredResult.h"
 
@@ -75,9 +76,10 @@ private:
 
     void shredSelectedFile();
     void shredSelectedFolder();
+    void prepareEngine();
     ShredResult shredOne(const std::string& path);
-    void shredEntry(const std::string& path, std::vector<NotShredded>& notShredded, int& files);
     std::string reasonFor(const ShredResult& r);
+    std::string reasonFor(const FolderShred::Left& l);
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();
