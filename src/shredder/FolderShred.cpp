@@ -1,7 +1,6 @@
 #include "shredder/FolderShred.h"
 
 #include <exception>
-#include <filesystem>
 #include <set>
 
 #include "platform/IFileService.h"
@@ -16,17 +15,30 @@ using platform::FileType;
 FolderShred::FolderShred(platform::IFileService& files, cPattern& engine, Hooks hooks)
     : m_files(files), m_engine(engine), m_hooks(std::move(hooks)) {}
 
-ShredResult FolderShred::shred(const std::string& path) {
+ShredResult FolderShred::shred(platform::IDirectory& folder, const std::string& name,
+                               const platform::FileStatus& listed) {
     if (m_hooks.beforeFile) m_hooks.beforeFile();
-    m_engine.setSourceFile(path);
-    ShredResult r = m_engine.DeleteFileByPattern();
+    m_engine.setAllowedNames(1);
+    ShredResult r = m_engine.shredIn(folder, name, &listed);
     if (m_hooks.afterFile) m_hooks.afterFile(r);
     return r;
 }
 
-void FolderShred::entry(const std::string& path, Outcome& out) {
-    if (path.empty()) return;
-    auto st = m_files.status(path);
+void FolderShred::unlinkName(platform::IDirectory& folder, const std::string& name, const std::string& path,
+                             const platform::FileStatus& listed, Reason done, Outcome& out) {
+    // Only the name that was looked at: one put in its place since is not ours to remove.
+    if (auto now = folder.statAt(name); !now || now->identity() != listed.identity() || now->type != listed.type) {
+        out.left.push_back({path, Reason::Changed, {}, {}});
+        return;
+    }
+    if (auto s = folder.unlinkAt(name, false); !s)
+        out.left.push_back({path, Reason::NotRemoved, {}, s.error().message});
+    else if (done != Reason::NotRemoved)
+        out.left.push_back({path, done, {}, {}, false});
+}
+
+void FolderShred::entry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out) {
+    auto st = folder.statAt(name);
     if (!st) {
         ++out.files;
         out.left.push_back({path, Reason::Unreadable, {}, st.error().message});
@@ -40,45 +52,35 @@ void FolderShred::entry(const std::string& path, Outcome& out) {
             break;
         default:
             // Links, sockets, pipes and devices hold nothing of the folder's: remove the name only.
-            if (auto s = m_files.remove(path); !s)
-                out.left.push_back({path, Reason::NotRemoved, {}, s.error().message});
+            unlinkName(folder, name, path, *st, Reason::NotRemoved, out);
             return;
     }
     ++out.files;
     // The folder was chosen whole: a read-only folder inside it must not keep its files.
-    const auto parent = std::filesystem::path(path).parent_path();
-    if (auto ps = m_files.status(parent); ps && ps->type == FileType::Directory && ps->readOnly)
-        (void)m_files.setWritable(parent);
+    if (auto fs = folder.status(); fs && fs->readOnly) (void)folder.setWritable();
     if (st->hardLinks > 1) {
         // Overwriting would destroy the contents of names outside the chosen folder.
-        if (auto s = m_files.remove(path); !s)
-            out.left.push_back({path, Reason::NotRemoved, {}, s.error().message});
-        else
-            out.left.push_back({path, Reason::OtherNames, {}, {}, false});
+        unlinkName(folder, name, path, *st, Reason::OtherNames, out);
         return;
     }
-    const ShredResult r = shred(path);
-    if (!r.ok() && r.status != ShredStatus::NotFound) {
-        const bool gone = r.status == ShredStatus::NotRegularFile;
-        out.left.push_back({r.status == ShredStatus::RemovalPending ? m_engine.SourceFile() : path,
-                            Reason::NotShredded,
-                            r,
-                            {},
-                            !gone});
-    }
+    const ShredResult r = shred(folder, name, *st);
+    if (r.ok() || r.status == ShredStatus::NotFound) return;
+    const bool gone = r.status == ShredStatus::NotRegularFile;
+    out.left.push_back(
+        {r.status == ShredStatus::RemovalPending ? m_engine.SourceFile() : path, Reason::NotShredded, r, {}, !gone});
 }
 
 FolderShred::Outcome FolderShred::run(const std::string& folder) {
     Outcome out;
     cRecurse walker(m_files);
-    const RecurseList list = walker.Recurse(folder, "*.*");
-    for (std::int64_t i = 1; i <= list.upperBound(); ++i) {
-        if (m_hooks.stopRequested && m_hooks.stopRequested()) {
-            out.aborted = true;
-            return out;
-        }
-        if (i > 3 && list[i - 1].empty() && list[i - 2].empty() && list[i - 3].empty()) break;
-        entry(list[i], out);
+    const bool finished = walker.visit(folder, [&](const cRecurse::Found& f) {
+        if (m_hooks.stopRequested && m_hooks.stopRequested()) return false;
+        if (!f.enteredFolder) entry(f.folder, f.entry.name, f.path, out);
+        return true;
+    });
+    if (!finished) {
+        out.aborted = true;
+        return out;
     }
 
     std::set<std::string> keep;
@@ -86,11 +88,12 @@ FolderShred::Outcome FolderShred::run(const std::string& folder) {
         if (l.leftInPlace) keep.insert(l.path);
     for (const auto& n : walker.notEntered()) {
         keep.insert(n.path);
-        out.left.push_back({n.path, n.mountPoint ? Reason::MountPoint : Reason::NotEntered, {}, n.reason});
+        const Reason why = n.mountPoint ? Reason::MountPoint : n.changed ? Reason::FolderChanged : Reason::NotEntered;
+        out.left.push_back({n.path, why, {}, why == Reason::NotEntered ? n.reason : std::string()});
     }
     try {
         for (const auto& f : FolderRemover(m_files).removeTree(folder, keep))
-            out.left.push_back({f.path, Reason::NotRemoved, {}, f.detail});
+            out.left.push_back({f.path, f.changed ? Reason::Changed : Reason::NotRemoved, {}, f.detail});
     } catch (const std::exception& e) {
         out.left.push_back({folder, Reason::NotRemoved, {}, e.what()});
     }

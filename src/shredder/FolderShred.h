@@ -11,8 +11,10 @@
 #include "shredder/ShredResult.h"
 
 namespace quenvor::platform {
+class IDirectory;
 class IFileService;
-}
+struct FileStatus;
+}  // namespace quenvor::platform
 
 namespace quenvor::shredder {
 
@@ -21,12 +23,14 @@ class cPattern;
 class FolderShred {
 public:
     enum class Reason {
-        Unreadable,   // its type could not be read
-        NotRemoved,   // a name that only had to be removed could not be
-        OtherNames,   // has names outside the folder: this name removed, the contents kept
-        NotShredded,  // the engine's result says why
-        MountPoint,   // another filesystem, not entered
-        NotEntered,   // a folder that could not be listed
+        Unreadable,     // its type could not be read
+        NotRemoved,     // a name that only had to be removed could not be
+        OtherNames,     // has names outside the folder: this name removed, the contents kept
+        NotShredded,    // the engine's result says why
+        MountPoint,     // another filesystem, not entered
+        NotEntered,     // a folder that could not be listed
+        Changed,        // the name led elsewhere when it was reached (replaced during the run): left alone
+        FolderChanged,  // a subfolder replaced by a link or another folder after it was listed: not entered
     };
     struct Left {
         std::string path;
@@ -54,8 +58,10 @@ public:
     Outcome run(const std::string& folder);
 
 private:
-    void entry(const std::string& path, Outcome& out);
-    ShredResult shred(const std::string& path);
+    void entry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out);
+    void unlinkName(platform::IDirectory& folder, const std::string& name, const std::string& path,
+                    const platform::FileStatus& listed, Reason done, Outcome& out);
+    ShredResult shred(platform::IDirectory& folder, const std::string& name, const platform::FileStatus& listed);
 
     platform::IFileService& m_files;
     cPattern& m_engine;

@@ -117,8 +117,9 @@ void ShredderPage::prepareEngine() {
     m_s.engine.setProcessEvents([this] { m_s.ui.processPendingEvents(); });
 }
 
-ShredResult ShredderPage::shredOne(const std::string& path) {
+ShredResult ShredderPage::shredOne(const std::string& path, std::uint64_t names) {
     prepareEngine();
+    m_s.engine.setAllowedNames(names);
     m_s.engine.setSourceFile(path);
     return m_s.engine.DeleteFileByPattern();
 }
@@ -135,6 +136,10 @@ std::string ShredderPage::reasonFor(const FolderShred::Left& l) {
             return text(168);
         case FolderShred::Reason::MountPoint:
             return text(184);
+        case FolderShred::Reason::Changed:
+            return text(200);
+        case FolderShred::Reason::FolderChanged:
+            return text(202);
         case FolderShred::Reason::NotShredded:
             break;
     }
@@ -163,6 +168,12 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
             break;
         case ShredStatus::RemovalFailed:
             reason = text(186);
+            break;
+        case ShredStatus::Changed:
+            reason = text(200);
+            break;
+        case ShredStatus::NameReplaced:
+            reason = text(201);
             break;
     }
     if (!r.detail.empty()) reason += " (" + r.detail + ")";
@@ -199,7 +210,7 @@ void ShredderPage::shredSelectedFile() {
     }
 
     beginRun(false);
-    const ShredResult r = shredOne(path);
+    const ShredResult r = shredOne(path, st->hardLinks);
     m_sSelectedFile.clear();
     if (r.ok()) {
         m_s.view.setCaption("lblStatus", text(146));

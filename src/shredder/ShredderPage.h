@@ -77,7 +77,7 @@ private:
     void shredSelectedFile();
     void shredSelectedFolder();
     void prepareEngine();
-    ShredResult shredOne(const std::string& path);
+    ShredResult shredOne(const std::string& path, std::uint64_t names);
     std::string reasonFor(const ShredResult& r);
     std::string reasonFor(const FolderShred::Left& l);
     void beginRun(bool folderMode);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/linux/LinuxFileService.h"
+#include "support/FaultyFileService.h"
 #include "support/TempDir.h"
 
 namespace quenvor::shredder {
@@ -40,6 +41,27 @@ TEST(FolderRemover, KeepsWhatItIsToldAndTheFoldersHoldingIt) {
     EXPECT_TRUE(fs::exists(root / "keep/me.txt"));
     EXPECT_FALSE(fs::exists(root / "keep/other.txt"));
     EXPECT_FALSE(fs::exists(root / "gone"));
+}
+
+TEST(FolderRemover, AFolderSwappedForALinkMidwayIsLeftAloneAndReported) {
+    TempDir dir, outside;
+    TempDir::write(outside / "dir/inner.txt", "untouched");
+    const auto root = dir / "victim";
+    TempDir::write(root / "sub/x.txt", "x");
+    platform::LinuxFileService real;
+    test::FaultyFileService files{real};
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "openDir" && path == (root / "sub").string() && !fs::is_symlink(root / "sub")) {
+            fs::rename(root / "sub", dir / "moved");
+            fs::create_directory_symlink(outside / "dir", root / "sub");
+        }
+    };
+    const auto failures = FolderRemover(files).removeTree(root, {});
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].path, (root / "sub").string());
+    EXPECT_TRUE(failures[0].changed);
+    EXPECT_EQ(TempDir::read(outside / "dir/inner.txt"), "untouched");
+    EXPECT_TRUE(fs::is_symlink(root / "sub"));
 }
 
 TEST(FolderRemover, AMissingFolderIsNothingToRemove) {

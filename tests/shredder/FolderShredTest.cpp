@@ -1,8 +1,13 @@
 #include "shredder/FolderShred.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "platform/PendingDeletionList.h"
 #include "platform/linux/LinuxFileService.h"
@@ -105,6 +110,192 @@ TEST_F(FolderPolicy, AFailedRemovalIsNamedNotHidden) {
     EXPECT_EQ(l->reason, FolderShred::Reason::NotRemoved);
     EXPECT_NE(l->detail.find("not permitted"), std::string::npos);
     EXPECT_FALSE(fs::exists(victim / "sub/x.txt"));
+}
+
+}  // namespace
+}  // namespace quenvor::shredder
+
+namespace quenvor::shredder {
+namespace {
+
+// Races replayed through the file seam: the folder is changed between two exact steps of the
+// shred, the way a sync client or another user with write access could change it.
+class FolderRace : public FolderPolicy {
+protected:
+    void fillOutside() {
+        for (int i = 0; i < 5; ++i) TempDir::write(outside / "dir" / ("keep" + std::to_string(i)), "outside file");
+        TempDir::write(outside / "precious.bin", std::string(4096, 'P'));
+    }
+    void expectOutsideIntact() {
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(TempDir::read(outside / "dir" / ("keep" + std::to_string(i))), "outside file") << i;
+        EXPECT_EQ(TempDir::read(outside / "precious.bin"), std::string(4096, 'P'));
+    }
+};
+
+TEST_F(FolderRace, ASubfolderSwappedForALinkAfterTheListingIsNeverEntered) {
+    fillOutside();
+    TempDir::write(victim / "a.txt", "secret");
+    for (int i = 0; i < 5; ++i) TempDir::write(victim / "sub" / ("f" + std::to_string(i)), "secret");
+    bool swapped = false;
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "openDir" && path == (victim / "sub").string() && !swapped) {
+            swapped = true;
+            fs::rename(victim / "sub", dir / "sub-moved");
+            fs::create_directory_symlink(outside / "dir", victim / "sub");
+        }
+    };
+    const auto o = run();
+    ASSERT_TRUE(swapped);
+    expectOutsideIntact();
+    const auto* l = leftFor(o, victim / "sub");
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(l->reason, FolderShred::Reason::FolderChanged);
+    EXPECT_FALSE(o.done());
+    EXPECT_EQ(prepared, 1);  // only a.txt went through the engine
+}
+
+TEST_F(FolderRace, ASubfolderSwappedForAnotherFolderIsNotEnteredEither) {
+    fillOutside();
+    for (int i = 0; i < 3; ++i) TempDir::write(victim / "sub" / ("f" + std::to_string(i)), "secret");
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "openDir" && path == (victim / "sub").string() && fs::exists(outside / "dir")) {
+            fs::rename(victim / "sub", dir / "sub-moved");
+            fs::rename(outside / "dir", victim / "sub");  // a real folder, from outside the choice
+        }
+    };
+    const auto o = run();
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(TempDir::read(victim / "sub" / ("keep" + std::to_string(i))), "outside file");
+    const auto* l = leftFor(o, victim / "sub");
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(l->reason, FolderShred::Reason::FolderChanged);
+    EXPECT_TRUE(l->leftInPlace);
+}
+
+TEST_F(FolderRace, AFileSwappedForAHardLinkDuringItsFirstPassKeepsTheOutsideFileWhole) {
+    fillOutside();
+    TempDir::write(victim / "big.bin", std::string(300000, 'B'));
+    int writes = 0;
+    files.beforeCall = [&](const std::string& call, const std::string&) {
+        if (call == "write" && ++writes == 3) {
+            fs::rename(victim / "big.bin", dir / "big-moved.bin");
+            fs::create_hard_link(outside / "precious.bin", victim / "big.bin");
+        }
+    };
+    const auto o = run();
+    expectOutsideIntact();
+    // What was opened was overwritten and emptied all the same, wherever its name went.
+    EXPECT_EQ(fs::file_size(dir / "big-moved.bin"), 0u);
+    const auto* l = leftFor(o, victim / "big.bin");
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(l->result.status, ShredStatus::NameReplaced);
+    EXPECT_TRUE(l->leftInPlace);
+    EXPECT_TRUE(fs::exists(victim / "big.bin"));  // the outside file's name is not ours to remove
+    EXPECT_FALSE(o.done());
+}
+
+TEST_F(FolderRace, AFileSwappedBetweenItsListingAndItsOpeningIsNotWritten) {
+    fillOutside();
+    TempDir::write(victim / "doc.txt", "secret");
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "openFile" && path == (victim / "doc.txt").string() && !fs::exists(dir / "doc-moved")) {
+            fs::rename(victim / "doc.txt", dir / "doc-moved");
+            fs::create_hard_link(outside / "precious.bin", victim / "doc.txt");
+        }
+    };
+    const auto o = run();
+    expectOutsideIntact();
+    const auto* l = leftFor(o, victim / "doc.txt");
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(l->result.status, ShredStatus::Changed);
+    EXPECT_EQ(files.writes, 0);
+}
+
+TEST_F(FolderRace, ALinkOrPipeSwappedForAFileIsNotRemoved) {
+    fillOutside();
+    fs::create_directories(victim);
+    fs::create_symlink(outside / "precious.bin", victim / "link");
+    int looks = 0;
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        // Between the look that finds a link and the removal of that name.
+        if (call == "statAt" && path == (victim / "link").string() && ++looks == 2) {
+            fs::remove(victim / "link");
+            fs::create_hard_link(outside / "precious.bin", victim / "link");
+        }
+    };
+    const auto o = run();
+    expectOutsideIntact();
+    const auto* l = leftFor(o, victim / "link");
+    ASSERT_NE(l, nullptr);
+    EXPECT_EQ(l->reason, FolderShred::Reason::Changed);
+}
+
+// The same races on the real filesystem, with a second thread exchanging the entries
+// (renameat2 RENAME_EXCHANGE) as fast as it can while the shred runs.
+class RealRace : public ::testing::Test {
+protected:
+    TempDir dir, outside;
+    platform::LinuxFileService files;
+    platform::LinuxRandomSource random;
+    cPattern engine{files, &random};
+    fs::path victim = dir / "victim";
+
+    FolderShred::Outcome shredWhileExchanging(const fs::path& a, const fs::path& b) {
+        if (::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) != 0 ||
+            ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) != 0)
+            return {};
+        exchanging = true;
+        std::atomic<bool> stop{false};
+        std::thread helper([&] {
+            while (!stop) {
+                ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE);
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        });
+        FolderShred::Hooks hooks;
+        hooks.beforeFile = [&] { engine.setSecurePass(2); };
+        auto o = FolderShred(files, engine, std::move(hooks)).run(victim.string());
+        stop = true;
+        helper.join();
+        return o;
+    }
+    bool exchanging = false;
+};
+
+TEST_F(RealRace, ASubfolderExchangedWithALinkNeverLetsTheOutsideInside) {
+    for (int i = 0; i < 200; ++i) {
+        TempDir::write(victim / "sub" / ("f" + std::to_string(i)), std::string(4096, 'S'));
+        TempDir::write(outside / "dir" / ("keep" + std::to_string(i)), "outside file");
+    }
+    fs::create_directory_symlink(outside / "dir", dir / "swap");
+    const auto o = shredWhileExchanging(victim / "sub", dir / "swap");
+    if (!exchanging) GTEST_SKIP() << "this filesystem cannot exchange entries";
+    for (int i = 0; i < 200; ++i)
+        ASSERT_EQ(TempDir::read(outside / "dir" / ("keep" + std::to_string(i))), "outside file") << i;
+    (void)o;
+}
+
+TEST_F(RealRace, AFileExchangedWithAHardLinkNeverHarmsTheOutsideFile) {
+    TempDir::write(victim / "big.bin", std::string(16 << 20, 'B'));
+    TempDir::write(outside / "precious.bin", std::string(1 << 20, 'P'));
+    fs::create_hard_link(outside / "precious.bin", dir / "twin.bin");
+    const int original = ::open((victim / "big.bin").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(original, 0);
+    const auto o = shredWhileExchanging(victim / "big.bin", dir / "twin.bin");
+    if (!exchanging) {
+        ::close(original);
+        GTEST_SKIP() << "this filesystem cannot exchange entries";
+    }
+    EXPECT_EQ(TempDir::read(outside / "precious.bin"), std::string(1 << 20, 'P'));
+    struct stat st {};
+    ::fstat(original, &st);
+    ::close(original);
+    // Whoever won each exchange, success is claimed only when what the user chose was
+    // overwritten, emptied and its name removed (it may have been moved out of reach instead).
+    if (o.done()) {
+        EXPECT_EQ(st.st_size, 0);
+        EXPECT_EQ(st.st_nlink, 0u);
+    }
 }
 
 }  // namespace

@@ -331,9 +331,22 @@ public:
     std::uint64_t size = (5ull << 30) + 3;
     std::uint64_t written = 0, highest = 0;
     bool removed = false;
+    std::string name = "disk-image.iso";
+
+    platform::FileStatus file() const {
+        platform::FileStatus s;
+        s.type = platform::FileType::Regular;
+        s.size = size;
+        s.hardLinks = 1;
+        s.device = 1;
+        s.inode = 42;
+        return s;
+    }
     struct File : platform::IWritableFile {
         HugeFile& owner;
         explicit File(HugeFile& o) : owner(o) {}
+        platform::Result<platform::FileStatus> status() override { return owner.file(); }
+        std::intptr_t nativeHandle() const override { return -1; }
         platform::Result<std::uint64_t> length() override { return owner.size; }
         platform::Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
             owner.written += data.size();
@@ -344,21 +357,46 @@ public:
         platform::Status truncate(std::uint64_t) override { return {}; }
         platform::Status close() override { return {}; }
     };
-    platform::Result<platform::FileStatus> status(const std::filesystem::path&) override {
-        platform::FileStatus s;
-        s.type = removed ? platform::FileType::NotFound : platform::FileType::Regular;
-        s.size = size;
-        s.hardLinks = 1;
-        return s;
-    }
-    platform::Result<std::unique_ptr<platform::IWritableFile>> openInPlace(const std::filesystem::path&) override {
-        return std::unique_ptr<platform::IWritableFile>(std::make_unique<File>(*this));
-    }
-    platform::Status rename(const std::filesystem::path&, const std::filesystem::path&) override { return {}; }
-    platform::Status flushDirectory(const std::filesystem::path&) override { return {}; }
-    platform::Status remove(const std::filesystem::path&) override {
-        removed = true;
-        return {};
+    struct Folder : platform::IDirectory {
+        HugeFile& owner;
+        std::filesystem::path where{"/virtual"};
+        explicit Folder(HugeFile& o) : owner(o) {}
+        const std::filesystem::path& path() const override { return where; }
+        platform::Result<platform::FileStatus> status() override {
+            platform::FileStatus s;
+            s.type = platform::FileType::Directory;
+            s.device = 1;
+            s.inode = 2;
+            return s;
+        }
+        platform::Result<std::vector<platform::DirectoryEntry>> list() override {
+            return std::vector<platform::DirectoryEntry>{};
+        }
+        platform::Result<platform::FileStatus> statAt(const std::string& n) override {
+            if (owner.removed || n != owner.name) return platform::FileStatus{};
+            return owner.file();
+        }
+        platform::Result<std::unique_ptr<platform::IWritableFile>> openFile(const std::string&) override {
+            return std::unique_ptr<platform::IWritableFile>(std::make_unique<File>(owner));
+        }
+        platform::Result<std::unique_ptr<platform::IDirectory>> openDir(const std::string&) override {
+            return platform::Error{20, "not a folder"};
+        }
+        platform::Status renameAt(const std::string&, const std::string& to) override {
+            owner.name = to;
+            return {};
+        }
+        platform::Status unlinkAt(const std::string&, bool) override {
+            owner.removed = true;
+            return {};
+        }
+        platform::Status setWritableAt(const std::string&) override { return {}; }
+        platform::Status setWritable() override { return {}; }
+        platform::Status flush() override { return {}; }
+        std::intptr_t nativeHandle() const override { return -1; }
+    };
+    platform::Result<std::unique_ptr<platform::IDirectory>> openDirectory(const std::filesystem::path&) override {
+        return std::unique_ptr<platform::IDirectory>(std::make_unique<Folder>(*this));
     }
 };
 
@@ -403,6 +441,30 @@ TEST(EngineLimits, AFileWithoutWritePermissionAsAnOrdinaryUser) {
     EXPECT_EQ(TempDir::read(p), std::string(4000, 'R'));
     EXPECT_EQ(runAsNobody(true), static_cast<int>(ShredStatus::Shredded));
     EXPECT_FALSE(std::filesystem::exists(p));
+}
+
+}  // namespace
+}  // namespace quenvor::shredder
+
+namespace quenvor::shredder {
+namespace {
+
+TEST_F(Engine, AFileThatGainsANameBeforeItIsOpenedIsNotWritten) {
+    const auto p = make("mine.txt", 3000);
+    TempDir outside;
+    TempDir::write(outside / "theirs.txt", "outside");
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "openFile" && path == p.string() && !std::filesystem::exists(outside / "twin.txt"))
+            std::filesystem::create_hard_link(p, outside / "twin.txt");
+    };
+    EXPECT_EQ(shred(p, 2).status, ShredStatus::Changed);
+    EXPECT_EQ(files.writes, 0);
+    EXPECT_EQ(TempDir::read(outside / "twin.txt"), std::string(3000, 'S'));
+
+    // Agreed to beforehand (the file mode asks): then the shared contents go too.
+    engine.setAllowedNames(2);
+    EXPECT_TRUE(shred(p, 1).ok());
+    EXPECT_EQ(TempDir::read(outside / "twin.txt"), "");
 }
 
 }  // namespace
