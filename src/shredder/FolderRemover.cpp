@@ -104,13 +104,28 @@ bool FolderRemover::removeOne(platform::IDirectory& dir, const std::string& name
         return false;
     }
     const bool folder = seen.type == FileType::Directory;
-    auto s = dir.unlinkAt(name, folder);
+    std::string current = name;
+    if (folder) {
+        // A folder's name is as telling as its files' names: it goes the same way theirs did.
+        current = NameWiper::wipe(dir, name, seen);
+        if (!NameWiper::refersTo(dir, current, seen)) {
+            failures.push_back({path, {}, true});
+            return false;
+        }
+    }
+    auto s = dir.unlinkAt(current, folder);
     if (!s && (s.error().code == EACCES || s.error().code == EPERM)) {
         // A read-only folder keeps its entries: make it writable and try once more.
         (void)dir.setWritable();
-        s = dir.unlinkAt(name, folder);
+        s = dir.unlinkAt(current, folder);
     }
-    if (!s) failures.push_back({path, s.error().message});
+    if (!s) {
+        // What stays keeps the name the user knows it by, where that can be given back.
+        const bool restored = current == name || dir.renameAt(current, name).ok();
+        failures.push_back({restored ? path : path.substr(0, path.size() - name.size()) + current, s.error().message});
+    } else if (folder) {
+        (void)dir.flush();
+    }
     return s.ok();
 }
 

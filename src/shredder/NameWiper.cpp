@@ -41,7 +41,6 @@ std::string NameWiper::wipe(platform::IDirectory& folder, const std::string& nam
                 break;
             }
         }
-        break;
     }
     return current;
 }

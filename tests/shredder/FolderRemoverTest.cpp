@@ -64,6 +64,24 @@ TEST(FolderRemover, AFolderSwappedForALinkMidwayIsLeftAloneAndReported) {
     EXPECT_TRUE(fs::is_symlink(root / "sub"));
 }
 
+TEST(FolderRemover, EachFolderIsRenamedBeforeItGoes) {
+    TempDir dir;
+    const auto root = dir / "victim";
+    TempDir::write(root / "holiday-photos/x.txt", "x");
+    platform::LinuxFileService real;
+    test::FaultyFileService files{real};
+    EXPECT_TRUE(FolderRemover(files).removeTree(root, {}).empty());
+    EXPECT_FALSE(fs::exists(root));
+    std::vector<std::string> renamedFrom;
+    for (const auto& [from, to] : files.renames) renamedFrom.push_back(fs::path(from).filename().string());
+    EXPECT_NE(std::find(renamedFrom.begin(), renamedFrom.end(), "holiday-photos"), renamedFrom.end());
+    EXPECT_NE(std::find(renamedFrom.begin(), renamedFrom.end(), "victim"), renamedFrom.end());
+    for (const auto& r : files.removed) {
+        const auto n = fs::path(r).filename().string();
+        EXPECT_TRUE(n == "x.txt" || n.size() == 1) << r;  // folders go by a one-letter name
+    }
+}
+
 TEST(FolderRemover, AMissingFolderIsNothingToRemove) {
     platform::LinuxFileService files;
     EXPECT_EQ(FolderRemover(files).removeTree("/nonexistent/quenvor/folder", {}).size(), 0u);

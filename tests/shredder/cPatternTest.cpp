@@ -238,17 +238,45 @@ TEST_F(Engine, ReadOnlyFileIsMadeWritableOnlyWhenAsked) {
     EXPECT_FALSE(std::filesystem::exists(p));
 }
 
-TEST_F(Engine, TheNameIsReplacedAndTheFolderFlushedBeforeRemoval) {
-    const auto p = make("my-secret-plans.odt", 5000);
+TEST_F(Engine, TheNameIsWornDownAndTheFolderFlushedAfterEachStepBeforeRemoval) {
+    const std::string name = "my-secret-plans.odt";
+    const auto p = make(name, 5000);
     EXPECT_TRUE(shred(p, 1).ok());
-    ASSERT_EQ(files.renames.size(), 1u);
-    const std::filesystem::path to = files.renames[0].second;
-    EXPECT_EQ(to.parent_path(), dir.path());
-    EXPECT_EQ(to.filename().string().size(), std::string("my-secret-plans.odt").size());
-    EXPECT_NE(to.filename(), "my-secret-plans.odt");
-    EXPECT_EQ(files.removed, (std::vector<std::string>{to.string()}));
-    EXPECT_FALSE(files.flushedDirs.empty());
+    // Same length first, then one shorter each time, down to a single character.
+    ASSERT_EQ(files.renames.size(), name.size());
+    std::string from = p.string();
+    for (std::size_t i = 0; i < files.renames.size(); ++i) {
+        const std::filesystem::path to = files.renames[i].second;
+        EXPECT_EQ(files.renames[i].first, from);
+        EXPECT_EQ(to.parent_path(), dir.path());
+        EXPECT_EQ(to.filename().string().size(), name.size() - i);
+        EXPECT_EQ(
+            to.filename().string().find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"),
+            std::string::npos);
+        from = to.string();
+    }
+    EXPECT_EQ(files.removed, (std::vector<std::string>{from}));
+    EXPECT_GE(files.flushedDirs.size(), name.size() + 1);  // after each rename and the removal
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_F(Engine, ANameThatStopsLeadingToTheFileIsNoLongerRenamedOrRemoved) {
+    const auto p = make("notes.txt", 2000);
+    TempDir outside;
+    TempDir::write(outside / "theirs.txt", "outside");
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        // Someone moves the file away just after its second new name and puts theirs there.
+        if (call == "statAt" && files.renames.size() == 2 && path == files.renames[1].second &&
+            !std::filesystem::exists(dir / "away")) {
+            std::filesystem::rename(path, dir / "away");
+            std::filesystem::create_hard_link(outside / "theirs.txt", path);
+        }
+    };
+    EXPECT_EQ(shred(p, 1).status, ShredStatus::NameReplaced);
+    EXPECT_EQ(files.renames.size(), 2u);
+    EXPECT_TRUE(files.removed.empty());
+    EXPECT_EQ(TempDir::read(outside / "theirs.txt"), "outside");
+    EXPECT_EQ(std::filesystem::file_size(dir / "away"), 0u);
 }
 
 TEST_F(Engine, ARemovalThatFailsIsListedForTheNextStartAndReported) {
