@@ -12,6 +12,19 @@ namespace quenvor::shredder {
 
 using platform::FileType;
 
+namespace {
+
+FolderShred::Left left(std::string path, FolderShred::Reason reason, std::string detail = {}, bool inPlace = true) {
+    FolderShred::Left l;
+    l.path = std::move(path);
+    l.reason = reason;
+    l.detail = std::move(detail);
+    l.leftInPlace = inPlace;
+    return l;
+}
+
+}  // namespace
+
 FolderShred::FolderShred(platform::IFileService& files, cPattern& engine, Hooks hooks)
     : m_files(files), m_engine(engine), m_hooks(std::move(hooks)) {}
 
@@ -28,20 +41,20 @@ void FolderShred::unlinkName(platform::IDirectory& folder, const std::string& na
                              const platform::FileStatus& listed, Reason done, Outcome& out) {
     // Only the name that was looked at: one put in its place since is not ours to remove.
     if (auto now = folder.statAt(name); !now || now->identity() != listed.identity() || now->type != listed.type) {
-        out.left.push_back({path, Reason::Changed, {}, {}});
+        out.left.push_back(left(path, Reason::Changed));
         return;
     }
     if (auto s = folder.unlinkAt(name, false); !s)
-        out.left.push_back({path, Reason::NotRemoved, {}, s.error().message});
+        out.left.push_back(left(path, Reason::NotRemoved, s.error().message));
     else if (done != Reason::NotRemoved)
-        out.left.push_back({path, done, {}, {}, false});
+        out.left.push_back(left(path, done, {}, false));
 }
 
 void FolderShred::entry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out) {
     auto st = folder.statAt(name);
     if (!st) {
         ++out.files;
-        out.left.push_back({path, Reason::Unreadable, {}, st.error().message});
+        out.left.push_back(left(path, Reason::Unreadable, st.error().message));
         return;
     }
     switch (st->type) {
@@ -66,8 +79,10 @@ void FolderShred::entry(platform::IDirectory& folder, const std::string& name, c
     const ShredResult r = shred(folder, name, *st);
     if (r.ok() || r.status == ShredStatus::NotFound) return;
     const bool gone = r.status == ShredStatus::NotRegularFile;
-    out.left.push_back(
-        {r.status == ShredStatus::RemovalPending ? m_engine.SourceFile() : path, Reason::NotShredded, r, {}, !gone});
+    auto l =
+        left(r.status == ShredStatus::RemovalPending ? m_engine.SourceFile() : path, Reason::NotShredded, {}, !gone);
+    l.result = r;
+    out.left.push_back(std::move(l));
 }
 
 FolderShred::Outcome FolderShred::run(const std::string& folder) {
@@ -89,13 +104,13 @@ FolderShred::Outcome FolderShred::run(const std::string& folder) {
     for (const auto& n : walker.notEntered()) {
         keep.insert(n.path);
         const Reason why = n.mountPoint ? Reason::MountPoint : n.changed ? Reason::FolderChanged : Reason::NotEntered;
-        out.left.push_back({n.path, why, {}, why == Reason::NotEntered ? n.reason : std::string()});
+        out.left.push_back(left(n.path, why, why == Reason::NotEntered ? n.reason : std::string()));
     }
     try {
         for (const auto& f : FolderRemover(m_files).removeTree(folder, keep))
-            out.left.push_back({f.path, f.changed ? Reason::Changed : Reason::NotRemoved, {}, f.detail});
+            out.left.push_back(left(f.path, f.changed ? Reason::Changed : Reason::NotRemoved, f.detail));
     } catch (const std::exception& e) {
-        out.left.push_back({folder, Reason::NotRemoved, {}, e.what()});
+        out.left.push_back(left(folder, Reason::NotRemoved, e.what()));
     }
     return out;
 }

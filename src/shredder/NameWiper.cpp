@@ -37,11 +37,11 @@ std::string NameWiper::wipe(platform::IDirectory& folder, const std::string& nam
             if (candidate == current) continue;
             if (folder.renameAt(current, candidate)) {
                 current = candidate;
-                (void)folder.flush();
                 break;
             }
         }
     }
+    (void)folder.flush();
     return current;
 }
 

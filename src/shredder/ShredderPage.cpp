@@ -117,10 +117,15 @@ void ShredderPage::prepareEngine() {
     m_s.engine.setProcessEvents([this] { m_s.ui.processPendingEvents(); });
 }
 
-ShredResult ShredderPage::shredOne(const std::string& path, std::uint64_t names) {
+ShredResult ShredderPage::shredOne(const std::string& path, const platform::FileStatus& confirmed) {
     prepareEngine();
-    m_s.engine.setAllowedNames(names);
+    m_s.engine.setAllowedNames(confirmed.hardLinks);
     m_s.engine.setSourceFile(path);
+    // Only the file the user confirmed: one put under its name while the question was open is
+    // left alone.
+    const std::filesystem::path p(path);
+    if (auto folder = m_s.files.openDirectory(p.parent_path()); folder && !p.filename().empty())
+        return m_s.engine.shredIn(**folder, p.filename().string(), &confirmed);
     return m_s.engine.DeleteFileByPattern();
 }
 
@@ -210,7 +215,7 @@ void ShredderPage::shredSelectedFile() {
     }
 
     beginRun(false);
-    const ShredResult r = shredOne(path, st->hardLinks);
+    const ShredResult r = shredOne(path, *st);
     m_sSelectedFile.clear();
     if (r.ok()) {
         m_s.view.setCaption("lblStatus", text(146));

@@ -13,6 +13,7 @@
 namespace quenvor::platform {
 class IFileService;
 class IKnownFolders;
+struct FileStatus;
 }  // namespace quenvor::platform
 
 namespace quenvor::ui {
@@ -77,7 +78,7 @@ private:
     void shredSelectedFile();
     void shredSelectedFolder();
     void prepareEngine();
-    ShredResult shredOne(const std::string& path, std::uint64_t names);
+    ShredResult shredOne(const std::string& path, const platform::FileStatus& confirmed);
     std::string reasonFor(const ShredResult& r);
     std::string reasonFor(const FolderShred::Left& l);
     void beginRun(bool folderMode);

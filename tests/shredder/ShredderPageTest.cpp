@@ -360,6 +360,23 @@ TEST_F(Page, FileModeOverwritesOnlyWhatItOpenedAndSaysWhenTheNameMoved) {
     EXPECT_EQ(lastMessage().find("permanently deleted"), std::string::npos);
 }
 
+TEST_F(Page, FileModeShredsOnlyTheFileThatWasConfirmed) {
+    const auto f = dir / "letter.txt";
+    TempDir::write(f, "mine");
+    TempDir::write(outside / "theirs.txt", "outside contents");
+    chooseFile(f);
+    // After the question, before the engine looks: the name is given to a file from outside.
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call != "statAt" || path != f.string() || fs::exists(dir / "moved.txt")) return;
+        fs::rename(f, dir / "moved.txt");
+        fs::create_hard_link(outside / "theirs.txt", f);
+    };
+    page.cmdDelete_Click();
+    EXPECT_EQ(TempDir::read(outside / "theirs.txt"), "outside contents");
+    EXPECT_EQ(TempDir::read(dir / "moved.txt"), "mine");
+    EXPECT_NE(lastMessage().find("was replaced by another file or a link"), std::string::npos) << lastMessage();
+}
+
 TEST_F(FolderPage, ARemovalLeftForTheNextStartIsNotCalledDone) {
     makeTree(2);
     files.failRemoveFor.insert((victim / "f2.txt").string());
