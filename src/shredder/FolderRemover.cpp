@@ -72,6 +72,10 @@ bool FolderRemover::removeBelow(platform::IDirectory& dir, const std::string& pa
             continue;
         }
         if (st->type == FileType::NotFound) continue;
+        if (st->type == FileType::Regular && m_unlisted) {
+            if (!m_unlisted(dir, e.name, p, *st)) empty = false;
+            continue;
+        }
         if (st->type != FileType::Directory) {
             if (!removeOne(dir, e.name, p, *st, failures)) empty = false;
             continue;

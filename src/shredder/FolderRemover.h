@@ -6,6 +6,7 @@
 // looked at: an entry replaced meanwhile is left alone and reported.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,7 +27,13 @@ public:
         bool changed = false;  // replaced by something else while the removal ran: left alone
     };
 
-    explicit FolderRemover(platform::IFileService& files) : m_files(files) {}
+    // Given a regular file the removal finds that is not to be kept (one that appeared or moved
+    // in after the walk); true when it is gone afterwards. Without it such a file is unlinked.
+    using UnlistedFile = std::function<bool(platform::IDirectory& folder, const std::string& name,
+                                            const std::string& path, const platform::FileStatus& seen)>;
+
+    explicit FolderRemover(platform::IFileService& files, UnlistedFile unlisted = {})
+        : m_files(files), m_unlisted(std::move(unlisted)) {}
     // Failures to remove what was not to be kept.
     std::vector<Failure> removeTree(const std::filesystem::path& root, const std::set<std::string>& keep);
 
@@ -37,6 +44,7 @@ private:
                    const platform::FileStatus& seen, std::vector<Failure>& failures);
 
     platform::IFileService& m_files;
+    UnlistedFile m_unlisted;
 };
 
 }  // namespace quenvor::shredder

@@ -107,7 +107,15 @@ FolderShred::Outcome FolderShred::run(const std::string& folder) {
         out.left.push_back(left(n.path, why, why == Reason::NotEntered ? n.reason : std::string()));
     }
     try {
-        for (const auto& f : FolderRemover(m_files).removeTree(folder, keep))
+        // A file that came into the folder after the walk passed by is shredded now, like the
+        // rest, never removed with its contents still on the disk.
+        FolderRemover remover(m_files, [&](platform::IDirectory& d, const std::string& name, const std::string& path,
+                                           const platform::FileStatus&) {
+            entry(d, name, path, out);
+            auto now = d.statAt(name);
+            return now && now->type == FileType::NotFound;
+        });
+        for (const auto& f : remover.removeTree(folder, keep))
             out.left.push_back(left(f.path, f.changed ? Reason::Changed : Reason::NotRemoved, f.detail));
     } catch (const std::exception& e) {
         out.left.push_back(left(folder, Reason::NotRemoved, e.what()));

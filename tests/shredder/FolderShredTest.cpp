@@ -211,6 +211,31 @@ TEST_F(FolderRace, AFileSwappedBetweenItsListingAndItsOpeningIsNotWritten) {
     EXPECT_EQ(files.writes, 0);
 }
 
+TEST_F(FolderRace, AFileWrittenIntoAFolderAlreadyWalkedIsShreddedNotJustRemoved) {
+    TempDir::write(victim / "sub/one.txt", "secret");
+    TempDir::write(victim / "zz/two.txt", "secret");
+    int late = -1;
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "write" && path == (victim / "zz/two.txt").string() && late < 0) {
+            TempDir::write(victim / "sub/late.txt", "written while the shred ran");
+            late = ::open((victim / "sub/late.txt").c_str(), O_RDONLY | O_CLOEXEC);
+        }
+    };
+    const auto o = run();
+    ASSERT_GE(late, 0);
+    struct stat st {};
+    ::fstat(late, &st);
+    std::string rest(64, '\0');
+    const auto n = ::pread(late, rest.data(), rest.size(), 0);
+    ::close(late);
+    EXPECT_EQ(n, 0);  // overwritten and emptied before its name went
+    EXPECT_EQ(st.st_nlink, 0u);
+    EXPECT_EQ(prepared, 3);
+    EXPECT_EQ(o.files, 3);
+    EXPECT_TRUE(o.done());
+    EXPECT_FALSE(fs::exists(victim));
+}
+
 TEST_F(FolderRace, ALinkOrPipeSwappedForAFileIsNotRemoved) {
     fillOutside();
     fs::create_directories(victim);
