@@ -31,6 +31,9 @@ struct FileStatus {
     std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
     bool readOnly = false;        // no write permission for its owner
     std::uint32_t ownerId = 0;
+    // Which mount it was reached through, where the system tells (0 where it does not): a bind
+    // mount shares its device number with the filesystem it shows, never its mount.
+    std::uint64_t mountId = 0;
     FileIdentity identity() const { return {device, inode}; }
 };
 

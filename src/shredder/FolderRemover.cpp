@@ -40,12 +40,13 @@ std::vector<FolderRemover::Failure> FolderRemover::removeTree(const std::filesys
         failures.push_back({path, entered ? std::string() : entered.error().message, entered.ok()});
         return failures;
     }
-    if (removeBelow(**dir, path, st->device, keep, failures)) removeOne(**parent, name, path, *st, failures);
+    if (removeBelow(**dir, path, {st->device, entered->mountId}, keep, failures))
+        removeOne(**parent, name, path, *st, failures);
     return failures;
 }
 
 // True when `dir` is empty afterwards.
-bool FolderRemover::removeBelow(platform::IDirectory& dir, const std::string& path, std::uint64_t device,
+bool FolderRemover::removeBelow(platform::IDirectory& dir, const std::string& path, Mount mount,
                                 const std::set<std::string>& keep, std::vector<Failure>& failures) {
     auto listing = dir.list();
     if (!listing) {
@@ -80,7 +81,7 @@ bool FolderRemover::removeBelow(platform::IDirectory& dir, const std::string& pa
             if (!removeOne(dir, e.name, p, *st, failures)) empty = false;
             continue;
         }
-        if (st->device != device) {  // a mount point: not ours to empty
+        if (st->device != mount.device) {  // a mount point: not ours to empty
             empty = false;
             continue;
         }
@@ -96,7 +97,11 @@ bool FolderRemover::removeBelow(platform::IDirectory& dir, const std::string& pa
             empty = false;
             continue;
         }
-        if (!removeBelow(**sub, p, device, keep, failures) || !removeOne(dir, e.name, p, *st, failures)) empty = false;
+        if (mount.id != 0 && entered->mountId != 0 && entered->mountId != mount.id) {  // a bind mount
+            empty = false;
+            continue;
+        }
+        if (!removeBelow(**sub, p, mount, keep, failures) || !removeOne(dir, e.name, p, *st, failures)) empty = false;
     }
     return empty;
 }

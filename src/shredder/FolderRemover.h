@@ -38,8 +38,12 @@ public:
     std::vector<Failure> removeTree(const std::filesystem::path& root, const std::set<std::string>& keep);
 
 private:
-    bool removeBelow(platform::IDirectory& dir, const std::string& path, std::uint64_t device,
-                     const std::set<std::string>& keep, std::vector<Failure>& failures);
+    struct Mount {
+        std::uint64_t device = 0;
+        std::uint64_t id = 0;  // 0: not known
+    };
+    bool removeBelow(platform::IDirectory& dir, const std::string& path, Mount mount, const std::set<std::string>& keep,
+                     std::vector<Failure>& failures);
     bool removeOne(platform::IDirectory& dir, const std::string& name, const std::string& path,
                    const platform::FileStatus& seen, std::vector<Failure>& failures);
 

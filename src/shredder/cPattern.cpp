@@ -114,7 +114,8 @@ ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& n
     auto here = folder.status();
     if (!here) return {ShredStatus::OpenFailed, here.error().message};
     if (opened->type != platform::FileType::Regular || opened->identity() != st->identity() ||
-        opened->hardLinks > std::max<std::uint64_t>(m_allowedNames, 1) || opened->device != here->device)
+        opened->hardLinks > std::max<std::uint64_t>(m_allowedNames, 1) || opened->device != here->device ||
+        (opened->mountId != 0 && here->mountId != 0 && opened->mountId != here->mountId))
         return {ShredStatus::Changed, {}};
 
     const BlockPlan plan = planFor(opened->size);

@@ -49,13 +49,12 @@ bool cRecurse::visit(const std::string& StartDir, const Visitor& visitor) {
         if (!st || st->type != FileType::Directory) continue;
         std::string path = root.string();
         while (path.size() > 1 && path.back() == '/') path.pop_back();
-        if (!walk(**folder, path, st->device, visitor)) return false;
+        if (!walk(**folder, path, {st->device, st->mountId}, visitor)) return false;
     }
     return true;
 }
 
-bool cRecurse::walk(platform::IDirectory& folder, const std::string& path, std::uint64_t device,
-                    const Visitor& visitor) {
+bool cRecurse::walk(platform::IDirectory& folder, const std::string& path, Mount mount, const Visitor& visitor) {
     auto listing = folder.list();
     if (!listing) {
         m_notEntered.push_back({path, listing.error().message});
@@ -84,7 +83,7 @@ bool cRecurse::walk(platform::IDirectory& folder, const std::string& path, std::
             if (listed->type != FileType::NotFound) m_notEntered.push_back({sub, "changed", false, true});
             continue;
         }
-        if (listed->device != device) {
+        if (listed->device != mount.device) {
             m_notEntered.push_back({sub, "mount point", true});
             continue;
         }
@@ -106,8 +105,13 @@ bool cRecurse::walk(platform::IDirectory& folder, const std::string& path, std::
             m_notEntered.push_back({sub, "changed", false, true});
             continue;
         }
+        // A bind mount of this same filesystem: the device matches, the mount does not.
+        if (mount.id != 0 && entered->mountId != 0 && entered->mountId != mount.id) {
+            m_notEntered.push_back({sub, "mount point", true});
+            continue;
+        }
         if (!visitor({**opened, e, sub, true})) return false;
-        if (!walk(**opened, sub, device, visitor)) return false;
+        if (!walk(**opened, sub, mount, visitor)) return false;
     }
     return true;
 }

@@ -55,7 +55,11 @@ public:
     const std::vector<NotEntered>& notEntered() const { return m_notEntered; }
 
 private:
-    bool walk(platform::IDirectory& folder, const std::string& path, std::uint64_t device, const Visitor& visitor);
+    struct Mount {
+        std::uint64_t device = 0;
+        std::uint64_t id = 0;  // 0: not known
+    };
+    bool walk(platform::IDirectory& folder, const std::string& path, Mount mount, const Visitor& visitor);
 
     platform::IFileService& m_files;
     std::function<void()> m_processEvents;

@@ -1,12 +1,15 @@
 #include "shredder/FolderShred.h"
 
 #include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "platform/PendingDeletionList.h"
@@ -89,6 +92,40 @@ TEST_F(FolderPolicy, WhatCouldNotBeShreddedStaysWithTheFoldersHoldingIt) {
     EXPECT_EQ(TempDir::read(victim / "a/b/locked.db"), "data");
     EXPECT_FALSE(fs::exists(victim / "a/other.txt"));
     EXPECT_FALSE(fs::exists(victim / "c"));
+}
+
+// Mounts inside the folder, undone whatever the test's outcome.
+struct BindMounts {
+    std::vector<fs::path> points;
+    bool add(const fs::path& from, const fs::path& onto) {
+        if (::mount(from.c_str(), onto.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
+        points.push_back(onto);
+        return true;
+    }
+    ~BindMounts() {
+        for (auto it = points.rbegin(); it != points.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
+    }
+};
+
+TEST_F(FolderPolicy, ABindMountOfTheSameFilesystemIsNeverEntered) {
+    TempDir::write(outside / "dir/keep.txt", "outside file");
+    TempDir::write(outside / "single.txt", "outside single file");
+    TempDir::write(victim / "a.txt", "secret");
+    TempDir::write(victim / "over.txt", "hidden under the mount");
+    fs::create_directories(victim / "bindpoint");
+    BindMounts mounts;
+    if (!mounts.add(outside / "dir", victim / "bindpoint") || !mounts.add(outside / "single.txt", victim / "over.txt"))
+        GTEST_SKIP() << "cannot bind-mount here (needs root): " << std::strerror(errno);
+    const auto o = run();
+    EXPECT_EQ(TempDir::read(outside / "dir/keep.txt"), "outside file");
+    EXPECT_EQ(TempDir::read(outside / "single.txt"), "outside single file");
+    const auto* point = leftFor(o, victim / "bindpoint");
+    ASSERT_NE(point, nullptr);
+    EXPECT_EQ(point->reason, FolderShred::Reason::MountPoint);
+    const auto* over = leftFor(o, victim / "over.txt");
+    ASSERT_NE(over, nullptr);
+    EXPECT_EQ(over->result.status, ShredStatus::Changed);
+    EXPECT_FALSE(fs::exists(victim / "a.txt"));
 }
 
 TEST_F(FolderPolicy, AStopLeavesTheFolderAndTheRestAlone) {

@@ -67,7 +67,11 @@ FileStatus statusOf(const struct stat& st) {
 Result<FileStatus> statusOfFd(int fd, const std::filesystem::path& p) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return sysError("cannot examine", p);
-    return statusOf(st);
+    FileStatus s = statusOf(st);
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_MNT_ID, &sx) == 0 && (sx.stx_mask & STATX_MNT_ID))
+        s.mountId = sx.stx_mnt_id;
+    return s;
 }
 
 // Opens `name` inside the folder `dirFd` (AT_FDCWD: a path) for writing in place, refusing
