@@ -14,6 +14,7 @@ enum class ShredStatus {
     RemovalFailed,   // overwritten, but still there and could not even be listed
     Changed,         // the name no longer led to the file chosen (or it gained names): nothing written
     NameReplaced,    // overwritten and emptied, but its name now leads to another file, left alone
+    KeptGrowing,     // another program kept appending to it: overwritten as it was, left in place
 };
 
 struct ShredResult {

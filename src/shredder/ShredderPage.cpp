@@ -180,6 +180,9 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
         case ShredStatus::NameReplaced:
             reason = text(201);
             break;
+        case ShredStatus::KeptGrowing:
+            reason = text(203);
+            break;
     }
     if (!r.detail.empty()) reason += " (" + r.detail + ")";
     return reason;

@@ -14,6 +14,9 @@ namespace quenvor::shredder {
 namespace {
 
 constexpr std::int64_t kPumpIntervalNs = 200'000'000;
+// Rounds spent catching up with a file another program keeps appending to.
+constexpr int kGrowthRounds = 3;
+constexpr std::size_t kGrowthBlock = 524288;
 
 std::int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -122,6 +125,8 @@ ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& n
     if (m_beforeFirstPass) m_beforeFirstPass(**file);
     ShredResult written = overwrite(**file, plan);
     if (!written.ok()) return written;
+    written = overwriteGrowth(**file, opened->size);
+    if (!written.ok()) return written;
     if (m_afterLastPass) m_afterLastPass(**file);
     // Cut it to nothing so no block of it stays allocated to a name, whatever happens to the
     // name from here on.
@@ -165,6 +170,32 @@ ShredResult cPattern::overwrite(platform::IWritableFile& file, const BlockPlan& 
         if (auto s = file.flushToDevice(); !s) return {ShredStatus::WriteFailed, s.error().message};
         if (m_events) m_events->eSCompPTick(pass);
         pump(true);
+    }
+    return {};
+}
+
+// Another program may append to the file while the passes run: what it added is overwritten
+// as many times before the name goes, or the file is reported and left in place.
+ShredResult cPattern::overwriteGrowth(platform::IWritableFile& file, std::uint64_t covered) {
+    std::vector<std::byte> block;
+    for (int round = 0; round <= kGrowthRounds; ++round) {
+        auto now = file.status();
+        if (!now) return {ShredStatus::WriteFailed, now.error().message};
+        if (now->size <= covered) return {};
+        if (round == kGrowthRounds) return {ShredStatus::KeptGrowing, {}};
+        const std::uint64_t end = now->size;
+        for (std::int32_t pass = 1; pass <= m_securePass; ++pass) {
+            for (std::uint64_t at = covered; at < end;) {
+                const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kGrowthBlock, end - at));
+                block.resize(n);
+                fill(block.data(), n);
+                if (auto s = file.writeAt(at, block); !s) return {ShredStatus::WriteFailed, s.error().message};
+                at += n;
+                pump(false);
+            }
+            if (auto s = file.flushToDevice(); !s) return {ShredStatus::WriteFailed, s.error().message};
+        }
+        covered = end;
     }
     return {};
 }

@@ -69,6 +69,7 @@ public:
 
 private:
     ShredResult overwrite(platform::IWritableFile& file, const BlockPlan& plan);
+    ShredResult overwriteGrowth(platform::IWritableFile& file, std::uint64_t covered);
     ShredResult removeShredded(platform::IDirectory& folder, const std::string& name,
                                const platform::FileStatus& shredded);
     void fill(std::byte* data, std::size_t size);

@@ -497,3 +497,47 @@ TEST_F(Engine, AFileThatGainsANameBeforeItIsOpenedIsNotWritten) {
 
 }  // namespace
 }  // namespace quenvor::shredder
+
+namespace quenvor::shredder {
+namespace {
+
+void appendTo(const std::filesystem::path& p, std::size_t bytes) {
+    const int fd = ::open(p.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const std::string more(bytes, 'A');
+    ASSERT_EQ(::write(fd, more.data(), more.size()), static_cast<ssize_t>(more.size()));
+    ::close(fd);
+}
+
+TEST_F(Engine, WhatAnotherProgramAppendsDuringThePassesIsOverwrittenToo) {
+    const auto p = make("growing.log", 4000);
+    const int reader = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    int flushes = 0;
+    std::string beforeCut;
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (path != p.string()) return;
+        if (call == "flushFile" && ++flushes == 2) appendTo(p, 100000);  // during the last pass
+        if (call == "truncate") {
+            beforeCut.assign(200000, '\0');
+            beforeCut.resize(static_cast<std::size_t>(::pread(reader, beforeCut.data(), beforeCut.size(), 0)));
+        }
+    };
+    EXPECT_TRUE(shred(p, 2).ok());
+    ::close(reader);
+    EXPECT_EQ(beforeCut.size(), 104000u);
+    EXPECT_EQ(beforeCut.find('A'), std::string::npos);
+    EXPECT_EQ(beforeCut.find('S'), std::string::npos);
+}
+
+TEST_F(Engine, AFileThatNeverStopsGrowingIsReportedAndLeftInPlace) {
+    const auto p = make("endless.log", 4000);
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (path == p.string() && call == "flushFile") appendTo(p, 5000);
+    };
+    EXPECT_EQ(shred(p, 1).status, ShredStatus::KeptGrowing);
+    EXPECT_TRUE(std::filesystem::exists(p));
+    EXPECT_TRUE(files.removed.empty());
+}
+
+}  // namespace
+}  // namespace quenvor::shredder
