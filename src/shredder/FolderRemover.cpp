@@ -41,7 +41,7 @@ std::vector<FolderRemover::Failure> FolderRemover::removeTree(const std::filesys
         return failures;
     }
     if (removeBelow(**dir, path, {st->device, entered->mountId}, keep, failures))
-        removeOne(**parent, name, path, *st, failures);
+        removeOne(**parent, name, path, *st, failures, false);
     return failures;
 }
 
@@ -107,7 +107,7 @@ bool FolderRemover::removeBelow(platform::IDirectory& dir, const std::string& pa
 }
 
 bool FolderRemover::removeOne(platform::IDirectory& dir, const std::string& name, const std::string& path,
-                              const platform::FileStatus& seen, std::vector<Failure>& failures) {
+                              const platform::FileStatus& seen, std::vector<Failure>& failures, bool insideChoice) {
     if (!NameWiper::refersTo(dir, name, seen)) {
         failures.push_back({path, {}, true});
         return false;
@@ -123,8 +123,9 @@ bool FolderRemover::removeOne(platform::IDirectory& dir, const std::string& name
         }
     }
     auto s = dir.unlinkAt(current, folder);
-    if (!s && (s.error().code == EACCES || s.error().code == EPERM)) {
-        // A read-only folder keeps its entries: make it writable and try once more.
+    if (!s && insideChoice && (s.error().code == EACCES || s.error().code == EPERM)) {
+        // A read-only folder keeps its entries: make it writable and try once more. The folder
+        // holding the chosen one is not the user's choice: it is never changed.
         (void)dir.setWritable();
         s = dir.unlinkAt(current, folder);
     }

@@ -45,7 +45,7 @@ private:
     bool removeBelow(platform::IDirectory& dir, const std::string& path, Mount mount, const std::set<std::string>& keep,
                      std::vector<Failure>& failures);
     bool removeOne(platform::IDirectory& dir, const std::string& name, const std::string& path,
-                   const platform::FileStatus& seen, std::vector<Failure>& failures);
+                   const platform::FileStatus& seen, std::vector<Failure>& failures, bool insideChoice = true);
 
     platform::IFileService& m_files;
     UnlistedFile m_unlisted;
