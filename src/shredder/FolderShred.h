@@ -2,8 +2,10 @@
 // What a folder shred does with each thing it finds below the chosen folder: regular files are
 // shredded, names that hold nothing of the folder's (links, pipes, devices) are only removed, a
 // file whose contents other names share is only unlinked, other filesystems are not entered,
-// and what could not be shredded stays in place with the folders that hold it. The words for
-// each case belong to the page.
+// and what could not be shredded stays in place with the folders that hold it. Anything that
+// changed under the run (an entry replaced by a link or by another file, a file put into a
+// folder already walked) is left alone and named, or shredded like the rest, never removed
+// unshredded. The words for each case belong to the page.
 #include <functional>
 #include <string>
 #include <vector>
