@@ -1,6 +1,9 @@
 #pragma once
 // The real file service with failures injected on demand (the tests run as root, which
-// ignores file modes, so permission trouble has to be simulated here) and a record of calls.
+// ignores file modes, so permission trouble has to be simulated here), a record of calls, and
+// a hook run before each call on an open folder or file, where a test can change the folder
+// between two steps of the code under test exactly when it wants to.
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +25,11 @@ public:
     std::vector<std::pair<std::string, std::string>> renames;
     std::vector<std::string> madeWritable, flushedDirs, removed;
     int writes = 0, flushes = 0, opens = 0;
+    // Called with the call's name ("statAt", "openFile", "openDir", "list", "renameAt",
+    // "unlinkAt", "write", "flushFile", "truncate" ...) and the full path it is about.
+    std::function<void(const std::string& call, const std::string& path)> beforeCall;
+
+    platform::Result<std::unique_ptr<platform::IDirectory>> openDirectory(const std::filesystem::path& p) override;
 
     platform::Result<platform::FileStatus> status(const std::filesystem::path& p) override {
         auto s = m_real.status(p);
