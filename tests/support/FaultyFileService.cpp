@@ -1,5 +1,7 @@
 #include "support/FaultyFileService.h"
 
+#include <cerrno>
+
 namespace quenvor::test {
 namespace {
 
@@ -47,6 +49,7 @@ public:
     }
     platform::Result<std::vector<platform::DirectoryEntry>> list() override {
         hook("list", path().string());
+        if (m_owner.failListFor.count(path().string())) return platform::Error{EACCES, "Permission denied"};
         return m_real->list();
     }
     platform::Result<platform::FileStatus> statAt(const std::string& name) override {

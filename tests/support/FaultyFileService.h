@@ -3,6 +3,7 @@
 // ignores file modes, so permission trouble has to be simulated here), a record of calls, and
 // a hook run before each call on an open folder or file, where a test can change the folder
 // between two steps of the code under test exactly when it wants to.
+#include <cerrno>
 #include <functional>
 #include <set>
 #include <string>
@@ -17,6 +18,7 @@ public:
     explicit FaultyFileService(platform::IFileService& real) : m_real(real) {}
 
     std::set<std::string> failOpenFor;       // paths whose open fails (EACCES)
+    std::set<std::string> failListFor;       // folders whose listing fails (EACCES)
     bool readOnlyUntilMadeWritable = false;  // every open fails until setWritable ran on it
     int failWriteAtCall = -1;                // 1-based count of writeAt calls
     int failFlushAtCall = -1;
@@ -64,6 +66,7 @@ public:
         return m_real.flushDirectory(dir);
     }
     platform::Result<std::vector<platform::DirectoryEntry>> list(const std::filesystem::path& dir) override {
+        if (failListFor.count(dir.string())) return platform::Error{EACCES, "Permission denied"};
         return m_real.list(dir);
     }
     std::string shortForm(const std::filesystem::path& p) override { return m_real.shortForm(p); }
