@@ -20,5 +20,7 @@ endif()
 if(QUENVOR_SANITIZE)
   target_compile_options(quenvor_flags INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  # Bounds and precondition checks in the standard library (operator[], front(), optional's *).
+  target_compile_definitions(quenvor_flags INTERFACE _GLIBCXX_ASSERTIONS)
   target_link_options(quenvor_flags INTERFACE -fsanitize=address,undefined)
 endif()

@@ -20,12 +20,19 @@ public:
     void fail(CleanArea area, std::string what, std::string reason, bool browserRunning = false) {
         m_failures.push_back({area, std::move(what), std::move(reason), browserRunning});
     }
+    // A failure worded whole by the run (a damaged store): a line of its own, before the others.
+    void failWhole(std::string message) { m_whole.push_back(std::move(message)); }
     const std::vector<CleanFailure>& failures() const { return m_failures; }
-    bool clean() const { return m_failures.empty(); }
-    void clear() { m_failures.clear(); }
+    const std::vector<std::string>& wholeFailures() const { return m_whole; }
+    bool clean() const { return m_failures.empty() && m_whole.empty(); }
+    void clear() {
+        m_failures.clear();
+        m_whole.clear();
+    }
 
 private:
     std::vector<CleanFailure> m_failures;
+    std::vector<std::string> m_whole;
 };
 
 }  // namespace quenvor::cleaning

@@ -6,6 +6,7 @@
 #include "cleaning/UrlCacheLists.h"
 #include "cleaning/cCleanInternet.h"
 #include "cleaning/cFireFox.h"
+#include "platform/IRegistry.h"
 #include "ui/BusyState.h"
 #include "ui/Guarded.h"
 #include "ui/IFormView.h"
@@ -68,10 +69,16 @@ void CleaningRun::cmdNext_Click() {
         return *windows;
     };
     ui::guarded([&] { firefox().setReport(&m_report); });
+    // An operation that throws is told as not done, in its area.
+    auto run = [&](CleanArea area, std::string what, auto&& step) {
+        ui::reportedStep(step,
+                         [&](const std::string& why) { m_report.fail(area, what, why.empty() ? text(232) : why); });
+    };
 
     if (selected("chk2")) {
-        if (m_s.urlCache) ui::guarded([&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
-        ui::guarded([&] { firefox().ClearFirefoxCache(); });
+        if (m_s.urlCache)
+            run(CleanArea::Cache, "", [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
+        run(CleanArea::Cache, "Firefox", [&] { firefox().ClearFirefoxCache(); });
         ui::guarded([&] {
             for (const char* list : {"LstB2", "LstB3"}) {
                 m_s.view.clearList(list);
@@ -80,17 +87,19 @@ void CleaningRun::cmdNext_Click() {
         });
     }
     if (selected("chk3")) {
-        ui::guarded([&] { system().CleanTypedUrls(); });
-        ui::guarded([&] { system().CleanFormData(); });
-        ui::guarded([&] { firefox().ClearFirefoxFormHistory(); });
+        run(CleanArea::TypedUrls, kTypedUrlsKey, [&] { system().CleanTypedUrls(); });
+        run(CleanArea::FormData, kFormDataKey, [&] { system().CleanFormData(); });
+        run(CleanArea::FormData, "Firefox", [&] { firefox().ClearFirefoxFormHistory(); });
     }
     if (selected("chk1")) {
-        ui::guarded([&] { system().ClearInternetHistory(); });
-        ui::guarded([&] { firefox().ClearFirefoxHistory(); });
+        run(CleanArea::History, "", [&] { system().ClearInternetHistory(); });
+        run(CleanArea::History, "Firefox", [&] { firefox().ClearFirefoxHistory(); });
     }
-    if (selected("chk6")) ui::guarded([&] { system().CleanRecentFilesMenu(); });
-    if (selected("chk5")) ui::guarded([&] { system().EmptyTempFolder(); });
-    if (selected("chk4")) ui::guarded([&] { firefox().ClearFirefoxCookies(); });
+    if (selected("chk6")) run(CleanArea::Recent, "", [&] { system().CleanRecentFilesMenu(); });
+    if (selected("chk5")) run(CleanArea::Temp, "", [&] { system().EmptyTempFolder(); });
+    if (selected("chk4")) run(CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
+    ui::reportedStep([&] { reportDamagedStore(); },
+                     [&](const std::string& why) { m_report.failWhole(why.empty() ? text(232) : why); });
 
     ui::guarded([&] { firefox().setReport(nullptr); });
     ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Default); });
@@ -102,17 +111,36 @@ void CleaningRun::cmdNext_Click() {
     m_s.busy.endRun(ui::BusyState::Run::Cleaning, m_s.view);
 }
 
+// The store the system's traces are kept in could not be read whole: the run cleaned the part
+// it could read, so the rest is named rather than claimed as deleted.
+void CleaningRun::reportDamagedStore() {
+    const auto damage = m_s.firefox.registry.damage();
+    if (!damage) return;
+    const bool setAside = damage->keptAs != damage->file;
+    std::string line = m_s.strings.LoadLangString(setAside ? 230 : 231);
+    line = ui::replaceAll(line, "%1", damage->file.string());
+    // The line is enough to find the damage, and reads in the language in force.
+    const std::string where = damage->line
+                                  ? ui::replaceAll(m_s.strings.LoadLangString(233), "%1", std::to_string(damage->line))
+                                  : damage->detail;
+    line = ui::replaceAll(line, "%2", where);
+    line = ui::replaceAll(line, "%3", damage->keptAs.string());
+    m_report.failWhole(line);
+}
+
 std::string CleaningRun::summary() {
     auto text = [&](int id) { return m_s.strings.LoadLangString(id); };
     ui::ListedMessage msg(text(170), text(179));
     // A running browser is one line per profile, whatever it kept us from doing.
+    for (const auto& line : m_report.wholeFailures()) msg.addAlways(line);
     std::set<std::string> running;
     for (const auto& f : m_report.failures()) {
         if (f.browserRunning) {
             if (running.insert(f.what).second) msg.addAlways(ui::replaceAll(text(171), "%1", f.what));
             continue;
         }
-        msg.add(text(areaText(f.area)) + ": " + f.what + (f.reason.empty() ? "" : ": " + f.reason));
+        msg.add(text(areaText(f.area)) + (f.what.empty() ? "" : ": " + f.what) +
+                (f.reason.empty() ? "" : ": " + f.reason));
     }
     return msg.text();
 }

@@ -47,6 +47,7 @@ public:
 private:
     bool selected(const char* box);
     cFireFox& firefox();
+    void reportDamagedStore();
 
     Services m_s;
     std::unique_ptr<cFireFox> m_firefox;  // kept for the window's life, made on first use

@@ -46,6 +46,7 @@ std::vector<FirefoxProfile> FirefoxProfiles::find() {
     };
     std::vector<FirefoxProfile> found;
     std::vector<fs::path> seenRoots;
+    m_unreadable.clear();
     for (const auto& root : roots) {
         const fs::path ini = root.firefox / "profiles.ini";
         auto st = m_s.files.status(ini);
@@ -53,7 +54,12 @@ std::vector<FirefoxProfile> FirefoxProfiles::find() {
         const fs::path canonical = root.firefox.lexically_normal();
         if (std::find(seenRoots.begin(), seenRoots.end(), canonical) != seenRoots.end()) continue;
         seenRoots.push_back(canonical);
-        for (const auto& section : platform::IniProfileReader::sections(ini)) {
+        const auto sections = platform::IniProfileReader::sections(ini);
+        if (!sections) {
+            m_unreadable.emplace_back(ini, sections.error().message);
+            continue;
+        }
+        for (const auto& section : *sections) {
             if (section.size() < 8 || section.compare(0, 7, "Profile") != 0) continue;
             std::string path, isRelative, name;
             if (m_s.profiles.read(section, "Path", "", path, ini) == 0) continue;

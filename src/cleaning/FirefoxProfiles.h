@@ -4,6 +4,7 @@
 // lists, its folder and its disk-cache folder.
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quenvor::platform {
@@ -33,6 +34,9 @@ public:
     explicit FirefoxProfiles(Services s) : m_s(s) {}
 
     std::vector<FirefoxProfile> find();
+    // The profile lists the last find() saw but could not read, with the system's words: the
+    // profiles they name were not found, so a run must not claim to have cleaned them.
+    const std::vector<std::pair<std::filesystem::path, std::string>>& unreadable() const { return m_unreadable; }
     // "Path" as profiles.ini stores it, joined the way Firefox does: relative to the
     // Firefox folder unless IsRelative is 0; either separator accepted.
     static std::filesystem::path join(const std::filesystem::path& base, const std::string& path, bool relative);
@@ -41,6 +45,7 @@ public:
 
 private:
     Services m_s;
+    std::vector<std::pair<std::filesystem::path, std::string>> m_unreadable;
 };
 
 }  // namespace quenvor::cleaning

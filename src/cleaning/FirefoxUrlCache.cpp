@@ -8,6 +8,8 @@
 #include "cleaning/CacheEntryKey.h"
 #include "cleaning/SqliteCleaner.h"
 #include "platform/IFileService.h"
+#include "platform/IProcessTable.h"
+#include "platform/PlatformServices.h"
 #include "platform/Utf8Path.h"
 
 namespace quenvor::cleaning {
@@ -26,6 +28,13 @@ std::string sqlText(const std::string& s) {
 
 FirefoxUrlCache::FirefoxUrlCache(FirefoxProfiles::Services s, platform::IProcessTable* processes, std::string userName)
     : m_s(s), m_processes(processes), m_user(std::move(userName)) {}
+
+std::unique_ptr<FirefoxUrlCache> FirefoxUrlCache::fromServices(const platform::PlatformServices& s) {
+    if (!s.registry || !s.profiles || !s.files || !s.folders) return nullptr;
+    const std::string user = s.processes ? s.processes->currentUserName() : std::string();
+    return std::make_unique<FirefoxUrlCache>(FirefoxProfiles::Services{*s.registry, *s.profiles, *s.files, *s.folders},
+                                             s.processes, user);
+}
 
 std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
     std::vector<Item> items;

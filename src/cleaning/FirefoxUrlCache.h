@@ -4,6 +4,7 @@
 // cookie type named "Cookie:<user>@<host><path>". The entries of a profile whose Firefox is
 // running are listed but not deleted: deleting one fails with EBUSY and the profile's name.
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,13 +13,16 @@
 
 namespace quenvor::platform {
 class IProcessTable;
-}
+struct PlatformServices;
+}  // namespace quenvor::platform
 
 namespace quenvor::cleaning {
 
 class FirefoxUrlCache : public platform::IUrlCache {
 public:
     FirefoxUrlCache(FirefoxProfiles::Services s, platform::IProcessTable* processes, std::string userName);
+    // The cache of the services' user, or nothing when a service it reads through is missing.
+    static std::unique_ptr<FirefoxUrlCache> fromServices(const platform::PlatformServices& services);
 
     std::optional<platform::UrlCacheEntry> findFirst(platform::UrlCacheFind& find) override;
     std::optional<platform::UrlCacheEntry> findNext(platform::UrlCacheFind find) override;

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <exception>
 
 #include "cleaning/Cache.h"
 #include "cleaning/CleanReport.h"
@@ -74,7 +75,10 @@ void UrlCacheLists::ListCookies() {
 
 void UrlCacheLists::ClearUrlCache(CleanReport* report) {
     ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Hourglass); });
-    ui::guarded([&] {
+    // A cache that cannot be walked leaves its entries behind: the caller hears of it, once the
+    // pointer is back.
+    std::exception_ptr failed;
+    try {
         Cache cache(m_cache);
         bool more = cache.GetFirstCacheEntry();
         while (more) {
@@ -91,8 +95,11 @@ void UrlCacheLists::ClearUrlCache(CleanReport* report) {
             more = cache.GetNextCacheEntry();
         }
         cache.CloseCacheEnum();
-    });
+    } catch (...) {
+        failed = std::current_exception();
+    }
     ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Default); });
+    if (failed) std::rethrow_exception(failed);
 }
 
 }  // namespace quenvor::cleaning

@@ -17,9 +17,10 @@ public:
     UrlCacheLists(ui::IFormView& view, ui::IUiServices& ui, platform::IUrlCache& cache)
         : m_view(view), m_ui(ui), m_cache(cache) {}
 
-    void ListVisitedSites();                  // LstB2: entries of the normal type
-    void ListCookies();                       // LstB3: entries named "Cookie..."
-    void ClearUrlCache(CleanReport* report);  // removes the entries of the normal type
+    void ListVisitedSites();  // LstB2: entries of the normal type
+    void ListCookies();       // LstB3: entries named "Cookie..."
+    // Removes the entries of the normal type; raises what stopped the walk of the cache.
+    void ClearUrlCache(CleanReport* report);
 
 private:
     ui::IFormView& m_view;

@@ -30,6 +30,17 @@ constexpr const char* kEmptyXbel =
 
 bool gone(const platform::Error& e) { return e.code == ENOENT || e.code == ENOTDIR; }
 
+std::string registryReason(long rc) {
+    switch (rc) {
+        case platform::kErrorAccessDenied:
+            return "the store refused the change";
+        case platform::kErrorInvalidHandle:
+            return "the key could not be opened";
+        default:
+            return "registry error " + std::to_string(rc);
+    }
+}
+
 }  // namespace
 
 std::string cCleanInternet::ReadStringValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
@@ -48,11 +59,14 @@ std::string cCleanInternet::ReadStringValue(std::uintptr_t root, const std::stri
     return text;
 }
 
-void cCleanInternet::DeleteRegValue(std::uintptr_t root, const std::string& subKey, const std::string& name) {
+void cCleanInternet::DeleteRegValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
+                                    CleanArea area) {
     RegKey key = 0;
     if (m_s.registry.openKey(root, subKey, key) != platform::kErrorSuccess) return;
-    (void)m_s.registry.deleteValue(key, name);
+    const long rc = m_s.registry.deleteValue(key, name);
     m_s.registry.closeKey(key);
+    if (rc != platform::kErrorSuccess && rc != platform::kErrorFileNotFound)
+        m_report.fail(area, subKey + name, registryReason(rc));
 }
 
 bool cCleanInternet::CreateRegKey(std::uintptr_t root, const std::string& subKey) {
@@ -65,25 +79,26 @@ bool cCleanInternet::CreateRegKey(std::uintptr_t root, const std::string& subKey
     return existed;
 }
 
-void cCleanInternet::DeleteRegKey(std::uintptr_t root, const std::string& subKey) {
-    (void)m_s.registry.deleteKey(root, subKey);
+// A key that is not there is already clean; any other refusal leaves its values in place.
+void cCleanInternet::DeleteRegKey(std::uintptr_t root, const std::string& subKey, CleanArea area) {
+    const long rc = m_s.registry.deleteKey(root, subKey);
+    if (rc != platform::kErrorSuccess && rc != platform::kErrorFileNotFound)
+        m_report.fail(area, subKey, registryReason(rc));
 }
 
+// The key is made again empty; when that fails the raised error tells the run.
 void cCleanInternet::CleanTypedUrls() {
-    DeleteRegKey(platform::kCurrentUser, kTypedUrlsKey);
-    try {
-        (void)CreateRegKey(platform::kCurrentUser, kTypedUrlsKey);
-    } catch (const platform::RaisedError& e) {
-        m_report.fail(CleanArea::TypedUrls, kTypedUrlsKey, e.description());
-        throw;
-    }
+    DeleteRegKey(platform::kCurrentUser, kTypedUrlsKey, CleanArea::TypedUrls);
+    (void)CreateRegKey(platform::kCurrentUser, kTypedUrlsKey);  // whether it existed does not matter here
 }
 
-void cCleanInternet::CleanFormData() { DeleteRegKey(platform::kCurrentUser, kFormDataKey); }
+void cCleanInternet::CleanFormData() { DeleteRegKey(platform::kCurrentUser, kFormDataKey, CleanArea::FormData); }
 
 void cCleanInternet::ClearInternetHistory() {
     // A system without a history service has nothing to clear there.
-    if (m_s.history) (void)m_s.history->clearHistory();
+    if (m_s.history) {
+        if (auto s = m_s.history->clearHistory(); !s) m_report.fail(CleanArea::History, "", s.error().message);
+    }
     const std::string folder =
         ReadStringValue(platform::kCurrentUser, platform::kShellFoldersKey, "History", std::string());
     purge(folder, CleanArea::History, PurgeRule::AnyFile);
@@ -93,8 +108,9 @@ void cCleanInternet::CleanRecentFilesMenu() {
     const std::string folder =
         ReadStringValue(platform::kCurrentUser, platform::kShellFoldersKey, "Recent", std::string());
     purge(folder, CleanArea::Recent, PurgeRule::AnyFile);
-    for (char c = 'a'; c <= 'z'; ++c) DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, std::string(1, c));
-    DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, "MRUList");
+    for (char c = 'a'; c <= 'z'; ++c)
+        DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, std::string(1, c), CleanArea::Recent);
+    DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, "MRUList", CleanArea::Recent);
     emptyDesktopRecentList();
 }
 
@@ -132,6 +148,7 @@ void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule 
         const std::string& entry = list[i];
         if (entry.empty()) continue;
         auto st = m_s.files.status(entry);
+        if (!st && !gone(st.error())) m_report.fail(area, entry, st.error().message);
         if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) continue;
         if (rule == PurgeRule::IdleOwnFiles) {
             // Programs keep sockets, pipes, links and open files here: only idle files of our own go.
@@ -140,6 +157,10 @@ void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule 
         }
         if (auto r = m_s.files.remove(entry); !r && !gone(r.error())) m_report.fail(area, entry, r.error().message);
     }
+    // The temporary folder holds other users' folders, closed to us by design; anywhere else a
+    // folder that could not be entered still holds what the user asked to remove.
+    if (rule == PurgeRule::AnyFile)
+        for (const auto& n : walker.notEntered()) m_report.fail(area, n.path, n.reason);
 }
 
 }  // namespace quenvor::cleaning

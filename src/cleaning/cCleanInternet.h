@@ -43,9 +43,9 @@ public:
 private:
     std::string ReadStringValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
                                 const std::string& fallback);
-    void DeleteRegValue(std::uintptr_t root, const std::string& subKey, const std::string& name);
+    void DeleteRegValue(std::uintptr_t root, const std::string& subKey, const std::string& name, CleanArea area);
     bool CreateRegKey(std::uintptr_t root, const std::string& subKey);
-    void DeleteRegKey(std::uintptr_t root, const std::string& subKey);
+    void DeleteRegKey(std::uintptr_t root, const std::string& subKey, CleanArea area);
     enum class PurgeRule { AnyFile, IdleOwnFiles };
     void purge(const std::string& folder, CleanArea area, PurgeRule rule);
     void emptyDesktopRecentList();

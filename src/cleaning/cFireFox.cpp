@@ -10,29 +10,42 @@ namespace quenvor::cleaning {
 using platform::FileType;
 namespace fs = std::filesystem;
 
+namespace {
+
+bool gone(const platform::Error& e) { return e.code == ENOENT || e.code == ENOTDIR; }
+
+}  // namespace
+
 void cFireFox::fail(CleanArea area, const std::string& what, const std::string& why, bool running) {
     if (m_report) m_report->fail(area, what, why, running);
 }
 
 void cFireFox::forEachIdleProfile(CleanArea area, const std::function<void(const FirefoxProfile&)>& work) {
-    for (const auto& p : FirefoxProfiles(m_s).find()) {
+    FirefoxProfiles profiles(m_s);
+    for (const auto& p : profiles.find()) {
         if (FirefoxProfiles::running(p, m_processes)) {
             fail(area, p.name, "Firefox is running", true);
             continue;
         }
         work(p);
     }
+    for (const auto& [list, why] : profiles.unreadable()) fail(area, list.string(), why);
 }
 
 void cFireFox::removeFile(CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
+    if (!st && !gone(st.error())) fail(area, p.string(), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    if (auto r = m_s.files.remove(p); !r && r.error().code != ENOENT) fail(area, p.string(), r.error().message);
+    if (auto r = m_s.files.remove(p); !r && !gone(r.error())) fail(area, p.string(), r.error().message);
 }
 
 void cFireFox::removeFilesIn(CleanArea area, const fs::path& dir) {
     auto listing = m_s.files.list(dir);
-    if (!listing) return;  // no such folder: nothing cached there
+    if (!listing) {
+        // No such folder is nothing cached there; one that cannot be read still holds its files.
+        if (!gone(listing.error())) fail(area, dir.string(), listing.error().message);
+        return;
+    }
     for (const auto& e : *listing)
         if (e.type != FileType::Directory) removeFile(area, dir / e.name);
 }

@@ -1,7 +1,10 @@
 #pragma once
 // A hierarchical per-user store of keys and typed values with the semantics (and return
 // codes) of the Windows registry API.
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +43,14 @@ enum RegCode : long {
 // The shell's key of per-user folders ("AppData", "Local AppData", "Recent", "History").
 constexpr const char* kShellFoldersKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
+// What a store that could not be read whole did with its file.
+struct StoreDamage {
+    std::filesystem::path file;    // the store
+    std::filesystem::path keptAs;  // its original text, set aside (the store itself when it could not be moved)
+    std::size_t line = 0;          // the first line that could not be read; 0 when the file could not be read at all
+    std::string detail;            // what was wrong, in the system's words
+};
+
 class IRegistry {
 public:
     virtual ~IRegistry() = default;
@@ -57,6 +68,9 @@ public:
     virtual long deleteValue(RegKey key, const std::string& name) = 0;
     virtual long enumKey(RegKey key, std::uint32_t index, std::string& name) = 0;
     virtual long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) = 0;
+    // Set when the store's file could not be read whole; what it held beyond the readable part
+    // was then neither answered nor cleaned.
+    virtual std::optional<StoreDamage> damage() { return std::nullopt; }
 };
 
 }  // namespace quenvor::platform

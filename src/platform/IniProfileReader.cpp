@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 
 namespace quenvor::platform {
@@ -48,9 +50,11 @@ std::size_t IniProfileReader::read(const std::string& section, const std::string
     return value.size();
 }
 
-std::vector<std::string> IniProfileReader::sections(const std::filesystem::path& file) {
+Result<std::vector<std::string>> IniProfileReader::sections(const std::filesystem::path& file) {
     std::vector<std::string> out;
+    errno = 0;
     std::ifstream in(file, std::ios::binary);
+    if (!in) return Error{errno, "cannot open " + file.string() + ": " + std::strerror(errno)};
     std::string line;
     while (std::getline(in, line)) {
         const std::string t = trim(line);
@@ -59,6 +63,9 @@ std::vector<std::string> IniProfileReader::sections(const std::filesystem::path&
             if (end != std::string::npos) out.push_back(trim(t.substr(1, end - 1)));
         }
     }
+    // A read that stops early would pass the remaining profiles over as if there were none.
+    if (in.bad())
+        return Error{errno ? errno : EIO, "cannot read " + file.string() + ": " + std::strerror(errno ? errno : EIO)};
     return out;
 }
 

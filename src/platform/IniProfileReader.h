@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "platform/IProfileReader.h"
+#include "platform/Result.h"
 
 namespace quenvor::platform {
 
@@ -12,8 +13,8 @@ class IniProfileReader : public IProfileReader {
 public:
     std::size_t read(const std::string& section, const std::string& key, const std::string& fallback,
                      std::string& value, const std::filesystem::path& file) override;
-    // Every section name of the file, in order.
-    static std::vector<std::string> sections(const std::filesystem::path& file);
+    // Every section name of the file, in order; an error when the file cannot be read.
+    static Result<std::vector<std::string>> sections(const std::filesystem::path& file);
 };
 
 }  // namespace quenvor::platform

@@ -3,6 +3,8 @@
 // backend below src/platform; CMake picks it).
 #include <memory>
 
+#include "platform/IFileService.h"
+#include "platform/IRandomSource.h"
 #include "platform/PlatformServices.h"
 
 namespace quenvor::platform {
@@ -17,6 +19,11 @@ public:
     // Services the backend provides; the settings store and the opener may be replaced by
     // the window layer's own.
     PlatformServices services();
+
+    // One service of this backend on its own, for callers (tests among them) that supply the
+    // others. `pending` receives the removals left for the next start; null: they fail.
+    static std::unique_ptr<IFileService> makeFileService(PendingDeletionList* pending = nullptr);
+    static std::unique_ptr<IRandomSource> makeRandomSource();
 
 private:
     struct Impl;

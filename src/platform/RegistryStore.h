@@ -1,7 +1,11 @@
 #pragma once
-// A per-user registry of our own where the system has none: keys and typed values kept in one
-// file in the registry editor's export format, read on first use and written atomically after
-// every change. The shell's folder key is answered from the desktop's own folders.
+// A per-user registry of our own where the system has none: a tree of keys and typed values
+// kept in one file (RegFileFormat), read on first use and written atomically after every
+// change. The shell's folder key is answered from the desktop's own folders.
+//
+// A file that cannot be read whole is never saved over: it is renamed aside with a timestamp
+// (registry.reg.damaged-YYYYMMDD-HHMMSS), the readable part becomes the store, and damage()
+// says so. When it cannot be moved aside, every change is refused instead.
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -10,7 +14,8 @@
 #include <vector>
 
 #include "platform/IRegistry.h"
-#include "platform/Result.h"
+#include "platform/RegistryKey.h"
+#include "platform/ShellFolderValues.h"
 
 namespace quenvor::platform {
 
@@ -32,33 +37,26 @@ public:
     long deleteValue(RegKey key, const std::string& name) override;
     long enumKey(RegKey key, std::uint32_t index, std::string& name) override;
     long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) override;
+    std::optional<StoreDamage> damage() override;
 
-    // The text of the store as it would be saved; parse() reads it back.
-    std::string serialize();
-    Status parse(const std::string& text);
     const std::filesystem::path& file() const { return m_file; }
 
-    struct Key;
-
 private:
-    struct Value {
-        std::string name;
-        std::uint32_t type = 0;
-        std::vector<std::uint8_t> data;
-    };
-    Key* resolve(RegKey parent, const std::string& subKey, bool create, bool* existed, std::string* fullPath);
-    std::vector<Value> valuesOf(RegKey key);
+    RegistryKey* resolve(RegKey parent, const std::string& subKey, bool create, bool* existed, std::string* fullPath);
+    std::vector<RegistryValue> valuesOf(RegKey key);
     void load();
+    void setAside(std::string detail, std::size_t line = 0);
     long save();
 
     std::filesystem::path m_file;
-    IKnownFolders* m_folders;
-    std::unique_ptr<Key> m_roots;
-    std::unique_ptr<Key> m_virtualKeyStorage;
-    Key& m_virtualKey;                     // what an unstored shell-folder key reads as: no subkeys, no stored values
+    ShellFolderValues m_shellFolders;
+    std::unique_ptr<RegistryKey> m_roots;
+    RegistryKey m_virtualKey;              // what an unstored shell-folder key reads as: no subkeys, no stored values
     std::map<RegKey, std::string> m_open;  // handle -> full path ("HKEY_CURRENT_USER\\...")
     RegKey m_nextHandle = 1;
     bool m_loaded = false;
+    bool m_readOnly = false;  // the damaged file is still in place: a save would drop its unreadable part
+    std::optional<StoreDamage> m_damage;
 };
 
 }  // namespace quenvor::platform

@@ -99,13 +99,14 @@ std::string cRegistry::expand(const std::string& text) const {
 
 RegVariant cRegistry::Value() {
     KeyGuard k{m_registry};
+    // A key that does not open leaves the handle 0, which the query answers as a missing value.
     (void)m_registry.openKey(hive(), m_sectionKey, k.key);
     std::uint32_t type = 0, size = 0;
     std::vector<std::uint8_t> data;
     const long rc = m_registry.queryValue(k.key, m_valueKey, type, data, size);
     if (rc != kErrorSuccess && rc != kErrorMoreData) return m_default;
     m_valueType = static_cast<std::int32_t>(type);
-    if (size > 0) (void)m_registry.queryValue(k.key, m_valueKey, type, data, size);
+    if (size > 0) (void)m_registry.queryValue(k.key, m_valueKey, type, data, size);  // room just measured
     data.resize(size);
     switch (type) {
         case kRegSz:

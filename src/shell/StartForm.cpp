@@ -1,10 +1,10 @@
 #include "shell/StartForm.h"
 
+#include <utility>
+
 #include "cleaning/CleaningRun.h"
-#include "cleaning/FirefoxUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
 #include "platform/IKnownFolders.h"
-#include "platform/IProcessTable.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/cTools.h"
 #include "shell/HelpPath.h"
@@ -13,6 +13,7 @@
 #include "ui/Guarded.h"
 #include "ui/IFormView.h"
 #include "ui/IUiServices.h"
+#include "ui/ListedMessage.h"
 #include "ui/dialogs/cBrowseForFolder.h"
 #include "ui/dialogs/cCommonDialog.h"
 
@@ -47,18 +48,17 @@ void StartForm::Form_Load() {
                 m_view, m_ui, m_strings, m_busy, *m_services.files, m_services.folders, *m_cShred, *m_cHookDlg, *m_c});
             m_shredder->setOwner(m_owner);
         }
-        // What an earlier run could not remove goes now, if it is still the same file.
-        if (m_services.pending && m_services.files) (void)m_services.pending->retry(*m_services.files);
+        // What an earlier run could not remove goes now, if it is still the same file; what
+        // still cannot go stays listed for the next start. The user is told at the end of the
+        // load, once: a file believed destroyed that is still there must not go unnoticed.
+        if (m_services.pending && m_services.files) m_pendingNotice = retryPending();
         if (m_services.registry && m_services.profiles && m_services.files && m_services.folders) {
             const cleaning::FirefoxProfiles::Services firefox{*m_services.registry, *m_services.profiles,
                                                               *m_services.files, *m_services.folders};
-            const std::string user = m_services.processes ? m_services.processes->currentUserName() : std::string();
-            m_urlCache = std::make_unique<cleaning::FirefoxUrlCache>(firefox, m_services.processes, user);
             m_cleaning = std::make_unique<cleaning::CleaningRun>(
-                cleaning::CleaningRun::Services{m_view, m_ui, m_strings, m_busy, firefox, m_urlCache.get(),
+                cleaning::CleaningRun::Services{m_view, m_ui, m_strings, m_busy, firefox, m_services.urlCache,
                                                 m_services.urlHistory, m_services.processes});
         }
-        if (m_parts.createWorkers) m_parts.createWorkers();
     });
     ui::guarded([&] {
         m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(139));
@@ -77,16 +77,38 @@ void StartForm::Form_Load() {
     ui::guarded([&] { m_pages.ShowTracksPage(); });
     ui::guarded([&] { ListVisitedSites(); });
     ui::guarded([&] { ListCookies(); });
+    ui::guarded([&] {
+        if (!m_pendingNotice.empty())
+            m_ui.messageBox(std::exchange(m_pendingNotice, {}), m_strings.LoadLangString(154), ui::MsgButtons::Ok,
+                            ui::MsgIcon::Exclamation);
+    });
+}
+
+std::string StartForm::retryPending() {
+    auto& pending = *m_services.pending;
+    const auto report = pending.retry(*m_services.files);
+    if (!report)
+        return m_strings.LoadLangString(302) + "\r\n" + pending.file().string() + "\r\n" + report.error().message;
+    std::string notice;
+    if (!report->kept.empty()) {
+        ui::ListedMessage msg(m_strings.LoadLangString(300), m_strings.LoadLangString(189));
+        for (const auto& k : report->kept) msg.add(k.path.string() + ": " + k.reason);
+        notice = msg.text();
+    }
+    if (report->unreadableLines > 0) {
+        if (!notice.empty()) notice += "\r\n\r\n";
+        notice += ui::replaceAll(m_strings.LoadLangString(301), "%1", std::to_string(report->unreadableLines)) +
+                  "\r\n" + pending.file().string();
+    }
+    return notice;
 }
 
 void StartForm::ListVisitedSites() {
-    if (m_parts.listVisitedSites) return m_parts.listVisitedSites();
-    if (m_urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_urlCache).ListVisitedSites();
+    if (m_services.urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_services.urlCache).ListVisitedSites();
 }
 
 void StartForm::ListCookies() {
-    if (m_parts.listCookies) return m_parts.listCookies();
-    if (m_urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_urlCache).ListCookies();
+    if (m_services.urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_services.urlCache).ListCookies();
 }
 
 void StartForm::cmdNext_Click() {
@@ -96,7 +118,6 @@ void StartForm::cmdNext_Click() {
 void StartForm::Form_Unload() {
     m_shredder.reset();
     m_cShred.reset();
-    if (m_parts.releaseWorkers) m_parts.releaseWorkers();
 }
 
 bool StartForm::QueryUnload() {

@@ -2,8 +2,8 @@
 // The main window's behaviour apart from its widgets: the load and unload steps, Help and
 // Quit, and the page and settings logic it owns.
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/PlatformServices.h"
 #include "shell/PageNavigation.h"
@@ -13,7 +13,6 @@
 
 namespace quenvor::cleaning {
 class CleaningRun;
-class FirefoxUrlCache;
 }  // namespace quenvor::cleaning
 
 namespace quenvor::shredder {
@@ -29,14 +28,6 @@ class IUiServices;
 }  // namespace quenvor::ui
 
 namespace quenvor::shell {
-
-// Work that other parts of the program plug into the window's life.
-struct FormParts {
-    std::function<void()> createWorkers;     // folder browser, file dialog, shredding engine
-    std::function<void()> listVisitedSites;  // fills LstB2
-    std::function<void()> listCookies;       // fills LstB3
-    std::function<void()> releaseWorkers;    // the shredding engine, when the window closes
-};
 
 class StartForm {
 public:
@@ -58,35 +49,36 @@ public:
     ui::StringTable& strings() { return m_strings; }
     PageNavigation& pages() { return m_pages; }
     SettingsPage& settings() { return m_settings; }
-    FormParts& parts() { return m_parts; }
     ui::BusyState& busy() { return m_busy; }
     // Null until the load step has created them.
     shredder::ShredderPage* shredderPage() { return m_shredder.get(); }
     shredder::cPattern* cShred() { return m_cShred.get(); }
     cleaning::CleaningRun* cleaningRun() { return m_cleaning.get(); }
 
-    // The page-one lists and the "Erase my tracks" button.
+    // The page-one lists (from the services' URL cache) and the "Erase my tracks" button.
     void ListVisitedSites();
     void ListCookies();
     void cmdNext_Click();
 
 private:
+    // Retries the removals left by earlier runs; what the user must hear about them, or "".
+    std::string retryPending();
+
     ui::IFormView& m_view;
     ui::IUiServices& m_ui;
     platform::PlatformServices m_services;
     ui::StringTable m_strings;
     PageNavigation m_pages;
     SettingsPage m_settings;
-    FormParts m_parts;
     ui::BusyState m_busy;
     std::unique_ptr<ui::cBrowseForFolder> m_c;
     std::unique_ptr<ui::cCommonDialog> m_cHookDlg;
     std::unique_ptr<shredder::cPattern> m_cShred;
     std::unique_ptr<shredder::ShredderPage> m_shredder;
-    std::unique_ptr<cleaning::FirefoxUrlCache> m_urlCache;
     std::unique_ptr<cleaning::CleaningRun> m_cleaning;
     std::uintptr_t m_owner = 0;
     bool m_ending = false;
+    std::string m_pendingNotice;
 };
 
 }  // namespace quenvor::shell

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "shredder/FolderShred.h"
 #include "shredder/IShredEvents.h"
 #include "shredder/ShredResult.h"
 
 namespace quenvor::platform {
 class IFileService;
 class IKnownFolders;
+struct FileStatus;
 }  // namespace quenvor::platform
 
 namespace quenvor::ui {
@@ -47,7 +49,7 @@ public:
     void cmdFile_Click();
     void cmdFolder_Click();
     void cmdDelete_Click();
-    void cmdCancel_Click() { m_bAbort = true; }
+    void cmdCancel_Click();
 
     // The passes of the level chosen in the list: 4, 8, 16, or 0 with no item selected.
     std::int32_t passCount();
@@ -73,11 +75,17 @@ private:
         bool leftInPlace = true;
     };
 
+    // Which warning the choice needs before it may be shredded (a text id), or 0: the program
+    // itself, a folder that holds it, the home folder, the system's root or a mount root.
+    int protectedKind(const std::string& path, bool folder);
+    bool confirmProtected(const std::string& path, bool folder);
+    std::string runStatus(std::string line);
     void shredSelectedFile();
     void shredSelectedFolder();
-    ShredResult shredOne(const std::string& path);
-    void shredEntry(const std::string& path, std::vector<NotShredded>& notShredded, int& files);
+    void prepareEngine();
+    ShredResult shredOne(const std::string& path, const platform::FileStatus& confirmed);
     std::string reasonFor(const ShredResult& r);
+    std::string reasonFor(const FolderShred::Left& l);
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();

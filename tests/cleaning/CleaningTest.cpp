@@ -10,6 +10,7 @@
 #include "cleaning/FirefoxUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
 #include "cleaning/cCleanInternet.h"
+#include "cleaning/cFireFox.h"
 #include "platform/EmbeddedStringResource.h"
 #include "platform/IniProfileReader.h"
 #include "platform/RaisedError.h"
@@ -26,6 +27,7 @@
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "ui/BusyState.h"
+#include "ui/Guarded.h"
 #include "ui/StringTable.h"
 
 namespace quenvor::cleaning {
@@ -282,6 +284,176 @@ TEST_F(Run, ARunDuringAShredLeavesTheShreddersButtonsDisabled) {
     run.cmdNext_Click();
     EXPECT_FALSE(view.isEnabled("cmdFile"));
     EXPECT_FALSE(view.isEnabled("cmdNext"));
+}
+
+// The store the system's traces are kept in holds a value nobody can read: the run still
+// empties everything else, cleans the readable part of the store, and ends by naming the store
+// and the copy kept of it instead of claiming that everything was deleted.
+TEST_F(Run, ADamagedStoreIsNamedAndTheCookiesStillGo) {
+    const auto file = dir / "damaged/registry.reg";
+    TempDir::write(file, std::string("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\") +
+                             kTypedUrlsKey + "]\r\n\"url1\"=\"http://secret.example/\"\r\n\"x\"=dword:zz\r\n");
+    platform::RegistryStore damaged{file, &folders};
+    CleaningRun hurt{{view, ui, strings, busy, {damaged, ini, files, folders}, &cache, nullptr, &processes}};
+    hurt.cmdNext_Click();
+
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
+    const auto& m = ui.messages.back();
+    EXPECT_EQ(m.icon, ui::MsgIcon::Exclamation);
+    EXPECT_EQ(m.text.rfind("Not everything could be cleaned:", 0), 0u) << m.text;
+    const auto kept = damaged.damage()->keptAs;
+    EXPECT_NE(m.text.find("(" + file.string() + ") was damaged (line 5). Its original"), std::string::npos) << m.text;
+    EXPECT_NE(m.text.find("kept as " + kept.string() + ";"), std::string::npos) << m.text;
+    EXPECT_NE(TempDir::read(kept).find("dword:zz"), std::string::npos);
+    EXPECT_EQ(TempDir::read(file).find("secret.example"), std::string::npos);  // the readable part was cleaned
+    EXPECT_EQ(hurt.lastReport().failures().size(), 0u) << "only the store is named";
+}
+
+// A registry whose calls throw, or refuse, the way a failing disk or an unforeseen fault would.
+class FailingRegistry : public platform::IRegistry {
+public:
+    enum class Mode { ThrowStd, ThrowOther, Refuse } mode = Mode::ThrowStd;
+    explicit FailingRegistry(platform::IRegistry& real) : m_real(real) {}
+    long openKey(platform::RegKey p, const std::string& s, platform::RegKey& o) override {
+        return m_real.openKey(p, s, o);
+    }
+    long createKey(platform::RegKey p, const std::string& s, platform::RegKey& o, bool* e) override {
+        return m_real.createKey(p, s, o, e);
+    }
+    long closeKey(platform::RegKey k) override { return m_real.closeKey(k); }
+    long queryValue(platform::RegKey k, const std::string& n, std::uint32_t& t, std::vector<std::uint8_t>& d,
+                    std::uint32_t& size) override {
+        return m_real.queryValue(k, n, t, d, size);
+    }
+    long setValue(platform::RegKey k, const std::string& n, std::uint32_t t,
+                  const std::vector<std::uint8_t>& d) override {
+        return m_real.setValue(k, n, t, d);
+    }
+    long deleteKey(platform::RegKey, const std::string&) override {
+        if (mode == Mode::ThrowStd) throw std::runtime_error("the disk went away");
+        if (mode == Mode::ThrowOther) throw 42;
+        return platform::kErrorAccessDenied;
+    }
+    long deleteValue(platform::RegKey k, const std::string& n) override { return m_real.deleteValue(k, n); }
+    long enumKey(platform::RegKey k, std::uint32_t i, std::string& n) override { return m_real.enumKey(k, i, n); }
+    long enumValue(platform::RegKey k, std::uint32_t i, std::string& n, std::uint32_t& t) override {
+        return m_real.enumValue(k, i, n, t);
+    }
+
+private:
+    platform::IRegistry& m_real;
+};
+
+TEST_F(Run, AStepThatThrowsOrIsRefusedIsToldAsNotDone) {
+    FailingRegistry failing(registry);
+    const std::string typed = std::string("Typed addresses: ") + kTypedUrlsKey + ": ";
+    const std::string form = std::string("Form data: ") + kFormDataKey + ": ";
+    for (auto [mode, why] : {std::pair{FailingRegistry::Mode::ThrowStd, "the disk went away"},
+                             std::pair{FailingRegistry::Mode::ThrowOther, "an unexpected error stopped this step"},
+                             std::pair{FailingRegistry::Mode::Refuse, "the store refused the change"}}) {
+        failing.mode = mode;
+        fs::remove_all(profile);
+        FirefoxFixture::makeProfile(profile);
+        test::ScriptedUi answers;
+        CleaningRun withFailures{
+            {view, answers, strings, busy, {failing, ini, files, folders}, &cache, nullptr, &processes}};
+        withFailures.cmdNext_Click();
+        EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
+        const auto& m = answers.messages.back();
+        EXPECT_EQ(m.text.rfind("Not everything could be cleaned:", 0), 0u) << m.text;
+        EXPECT_NE(m.text.find(typed + why), std::string::npos) << m.text;
+        EXPECT_NE(m.text.find(form + why), std::string::npos) << m.text;
+        EXPECT_TRUE(view.isEnabled("cmdNext"));
+    }
+}
+
+// A folder that cannot be read still holds what the user asked to remove: it is named, not
+// passed over as if it were empty. A folder that is not there is nothing to clean.
+class UnlistableFolders : public test::FaultyFileService {
+public:
+    using FaultyFileService::FaultyFileService;
+    std::set<std::string> claimRegular;  // a folder passed off as a file, whose reading then fails
+    platform::Result<platform::FileStatus> status(const fs::path& p) override {
+        auto st = FaultyFileService::status(p);
+        if (st && claimRegular.count(p.string())) st->type = platform::FileType::Regular;
+        return st;
+    }
+};
+
+TEST_F(Home, FoldersThatCannotBeReadAreReported) {
+    UnlistableFolders unlistable(files);
+    const auto recent = home / ".local/share/RecentDocuments";
+    const auto cache = home / ".cache/mozilla/firefox/Profiles/o/cache2/entries";
+    TempDir::write(recent / "closed/doc.desktop", "x");
+    TempDir::write(cache / "entry", "x");
+    TempDir::write(home / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nPath=Profiles/o\n");
+    fs::create_directories(home / ".config/mozilla/firefox/Profiles/o");
+    unlistable.failListFor = {(recent / "closed").string(), cache.string()};
+    CleanReport seen;
+    cCleanInternet system{{registry, unlistable, folders, nullptr, &processes}, seen};
+    system.CleanRecentFilesMenu();
+    cFireFox firefox{{registry, ini, unlistable, folders}, &processes};
+    firefox.setReport(&seen);
+    firefox.ClearFirefoxCache();
+    ASSERT_EQ(seen.failures().size(), 2u);
+    EXPECT_EQ(seen.failures()[0].area, CleanArea::Recent);
+    EXPECT_EQ(seen.failures()[0].what, (recent / "closed").string());
+    EXPECT_EQ(seen.failures()[0].reason, "Permission denied");
+    EXPECT_EQ(seen.failures()[1].area, CleanArea::Cache);
+    EXPECT_EQ(seen.failures()[1].what, cache.string());
+
+    // A profile list that cannot be read hides its profiles: that is said, not taken as "no Firefox".
+    const auto list = home / ".mozilla/firefox/profiles.ini";
+    fs::create_directories(list);
+    unlistable.claimRegular = {list.string()};
+    CleanReport cookies;
+    firefox.setReport(&cookies);
+    firefox.ClearFirefoxCookies();
+    ASSERT_EQ(cookies.failures().size(), 1u);
+    EXPECT_EQ(cookies.failures()[0].what, list.string());
+    EXPECT_EQ(cookies.failures()[0].reason.rfind("cannot read " + list.string(), 0), 0u)
+        << cookies.failures()[0].reason;
+
+    CleanReport none;
+    cCleanInternet nothing{{registry, files, folders, nullptr, &processes}, none};
+    fs::remove_all(recent);
+    nothing.CleanRecentFilesMenu();
+    EXPECT_TRUE(none.clean());
+}
+
+// A cache that cannot be walked is told as not cleaned, and the pointer still comes back.
+TEST_F(Run, ACacheThatCannotBeWalkedIsToldAsNotCleaned) {
+    struct Unwalkable : platform::IUrlCache {
+        std::optional<platform::UrlCacheEntry> findFirst(platform::UrlCacheFind&) override {
+            throw std::runtime_error("the cache index is unreadable");
+        }
+        std::optional<platform::UrlCacheEntry> findNext(platform::UrlCacheFind) override { return std::nullopt; }
+        void findClose(platform::UrlCacheFind) override {}
+        platform::Status deleteEntry(const std::string&) override { return {}; }
+    } unwalkable;
+    CleaningRun withIt{{view, ui, strings, busy, ff, &unwalkable, nullptr, &processes}};
+    withIt.cmdNext_Click();
+    EXPECT_NE(ui.messages.back().text.find("Temporary Internet files: the cache index is unreadable"),
+              std::string::npos)
+        << ui.messages.back().text;
+    EXPECT_EQ(ui.pointers.back(), ui::MousePointer::Default);
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
+}
+
+TEST(ReportedStep, RecordsWhatWasNotDoneAndNeverThrows) {
+    std::vector<std::string> recorded;
+    auto record = [&](const std::string& why) { recorded.push_back(why); };
+    EXPECT_TRUE(ui::reportedStep([] {}, record));
+    EXPECT_TRUE(ui::reportedStep([] { return platform::Status(); }, record));
+    EXPECT_TRUE(recorded.empty());
+    EXPECT_FALSE(ui::reportedStep([] { return platform::Status(platform::Error{5, "refused"}); }, record));
+    EXPECT_TRUE(ui::reportedStep([] { return platform::Result<int>(1); }, record));
+    EXPECT_FALSE(ui::reportedStep([] { return platform::Result<int>(platform::Error{2, "missing"}); }, record));
+    EXPECT_FALSE(ui::reportedStep([] { throw std::runtime_error("thrown"); }, record));
+    EXPECT_FALSE(ui::reportedStep([] { throw 1; }, record));
+    EXPECT_EQ(recorded, (std::vector<std::string>{"refused", "missing", "thrown", ""}));
+    // A recorder that fails in turn does not stop the caller either.
+    EXPECT_FALSE(ui::reportedStep([] { throw 1; }, [](const std::string&) { throw 2; }));
 }
 
 TEST_F(Home, TheRunFollowsItsFixedOrder) {

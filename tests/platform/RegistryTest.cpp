@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
+#ifdef __linux__
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <variant>
 
 #include "platform/IniProfileReader.h"
 #include "platform/RaisedError.h"
+#include "platform/RegFileFormat.h"
 #include "platform/RegistryStore.h"
 #include "platform/cRegistry.h"
 #include "support/Fakes.h"
@@ -239,6 +246,165 @@ TEST_F(Registry, FileAssociationsAreWrittenTwice) {
     EXPECT_EQ(read(hkcr, "Quenvor.Doc\\shell\\edit\\command"), "ed \"%1\"");
 }
 
+// Every line the reader cannot take comes back with its number (never an exception), and the
+// lines around it are still read.
+TEST(RegFileFormat, DamagedLinesAreReportedByNumberAndTheRestKept) {
+    const std::string text =
+        "Windows Registry Editor Version 5.00\r\n"    // 1
+        "\"orphan\"=\"no key yet\"\r\n"               // 2
+        "\r\n"                                        // 3
+        "[HKEY_CURRENT_USER\\Software\\T]\r\n"        // 4
+        "\"good\"=\"kept\"\r\n"                       // 5
+        "\"x\"=dword:zz\r\n"                          // 6
+        "\"partial\"=dword:1z\r\n"                    // 7
+        "\"long\"=dword:123456789\r\n"                // 8
+        "\"odd\"=hex:0\r\n"                           // 9
+        "\"kind\"=hex(q):00\r\n"                      // 10
+        "\"open\"=\"unterminated\r\n"                 // 11
+        "\"trail\"=\"a\"b\r\n"                        // 12
+        "noquote=\"v\"\r\n"                           // 13
+        "\"what\"=qword:1\r\n"                        // 14
+        "\"wide\"=hex(2):41\r\n"                      // 15
+        "[HKEY_CURRENT_USER\\Software\\Unclosed\r\n"  // 16
+        "\"lost\"=\"v\"\r\n"                          // 17
+        "[HKEY_CURRENT_USER\\Software\\U]\r\n"        // 18
+        "\"dw\"=dword:ffffffff\r\n";                  // 19
+    const auto parsed = RegFileFormat::read(text);
+    std::vector<std::size_t> lines;
+    for (const auto& e : parsed.errors) lines.push_back(e.line);
+    EXPECT_EQ(lines, (std::vector<std::size_t>{2, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}));
+    EXPECT_EQ(RegFileFormat::describe(parsed.errors), "line 2: a value outside any key (and 12 more)");
+    const auto& t = *parsed.roots->subkeys.at("HKEY_CURRENT_USER")->subkeys.at("Software")->subkeys.at("T");
+    ASSERT_EQ(t.values.size(), 1u);
+    EXPECT_EQ(t.values[0].name, "good");
+    const auto& u = *parsed.roots->subkeys.at("HKEY_CURRENT_USER")->subkeys.at("Software")->subkeys.at("U");
+    ASSERT_EQ(u.values.size(), 1u);
+    EXPECT_EQ(u.values[0].data, (std::vector<std::uint8_t>{0xff, 0xff, 0xff, 0xff}));
+}
+
+// What the editor exports and what earlier versions of the store wrote both read back as they
+// were, and what the store writes reads back as it was written.
+TEST(RegFileFormat, EditorExportsAndOurOwnFilesRoundTrip) {
+    const std::string exported =
+        "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n\r\n"
+        "; a comment\r\n"
+        "[HKEY_CURRENT_USER\\Software\\E]\r\n"
+        "@=\"default\"\r\n"
+        "\"long\"=hex:01,02,\\\r\n"
+        "  03,04\r\n"
+        "\"exp\"=hex(2):25,00,48,00,00,00\r\n"
+        "\"q\"=hex(b):01,00,00,00,00,00,00,00\r\n"
+        "\"none\"=hex(0):\r\n";
+    const auto parsed = RegFileFormat::read(exported);
+    EXPECT_TRUE(parsed.errors.empty()) << RegFileFormat::describe(parsed.errors);
+    const auto& e = *parsed.roots->subkeys.at("HKEY_CURRENT_USER")->subkeys.at("Software")->subkeys.at("E");
+    ASSERT_EQ(e.values.size(), 5u);
+    EXPECT_EQ(e.values[1].data, (std::vector<std::uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(e.values[2].data, (std::vector<std::uint8_t>{'%', 'H', 0}));
+    EXPECT_EQ(e.values[3].type, 11u);  // the type is hexadecimal
+    EXPECT_EQ(e.values[4].type, 0u);
+    EXPECT_TRUE(e.values[4].data.empty());
+
+    const std::string written = RegFileFormat::write(*parsed.roots);
+    EXPECT_NE(written.find("\"q\"=hex(b):01,00"), std::string::npos) << written;
+    const auto again = RegFileFormat::read(written);
+    EXPECT_TRUE(again.errors.empty());
+    EXPECT_EQ(RegFileFormat::write(*again.roots), written);
+}
+
+// A store that cannot be read whole is set aside, byte for byte, under a timestamped name; the
+// readable part is answered and saved, and damage() names both files.
+TEST_F(Registry, ADamagedStoreIsSetAsideNotSavedOver) {
+    const std::string damaged =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Keep]\r\n"
+        "\"v\"=\"kept\"\r\n\"x\"=dword:zz\r\n";
+    TempDir::write(file, damaged);
+    RegistryStore hurt(file, &folders);
+    RegKey k = 0;
+    ASSERT_EQ(hurt.openKey(kCurrentUser, "Software\\Keep", k), kErrorSuccess);
+    std::uint32_t type = 0, size = 64;
+    std::vector<std::uint8_t> d;
+    EXPECT_EQ(hurt.queryValue(k, "v", type, d, size), kErrorSuccess);
+    EXPECT_EQ(d, bytes("kept"));
+    EXPECT_EQ(hurt.queryValue(k, "x", type, d, size), kErrorFileNotFound);
+
+    const auto damage = hurt.damage();
+    ASSERT_TRUE(damage);
+    EXPECT_EQ(damage->file, file);
+    EXPECT_EQ(damage->detail, "line 5: a dword that is not 1 to 8 hexadecimal digits");
+    EXPECT_EQ(damage->line, 5u);
+    const std::string keptName = damage->keptAs.filename().string();
+    EXPECT_EQ(keptName.rfind("registry.reg.damaged-", 0), 0u) << keptName;
+    EXPECT_EQ(keptName.size(), std::string("registry.reg.damaged-YYYYMMDD-HHMMSS").size());
+    EXPECT_EQ(TempDir::read(damage->keptAs), damaged);
+
+    EXPECT_EQ(hurt.setValue(k, "w", kRegSz, bytes("new")), kErrorSuccess);
+    EXPECT_EQ(TempDir::read(damage->keptAs), damaged);
+    RegistryStore next(file, &folders);
+    EXPECT_FALSE(next.damage());
+    RegKey k2 = 0;
+    ASSERT_EQ(next.openKey(kCurrentUser, "Software\\Keep", k2), kErrorSuccess);
+    EXPECT_EQ(next.queryValue(k2, "v", type, d, size), kErrorSuccess);
+    EXPECT_EQ(next.queryValue(k2, "w", type, d, size), kErrorSuccess);
+    EXPECT_FALSE(store.damage());  // no file at all is no damage
+}
+
+#ifdef __linux__
+// Sets or clears the immutable flag of a folder: nothing in it can then be renamed, not even by
+// root. False where the filesystem or the user cannot set it.
+bool setImmutable(const std::filesystem::path& folder, bool on) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+}
+
+// When the damaged file cannot be moved aside, no change may be saved over it.
+TEST_F(Registry, ADamagedStoreThatCannotBeSetAsideRefusesChanges) {
+    const std::string damaged =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Keep]\r\n\"x\"=dword:zz\r\n";
+    TempDir::write(file, damaged);
+    if (!setImmutable(file.parent_path(), true))
+        GTEST_SKIP() << "this filesystem or user cannot make a folder immutable";
+    struct Thaw {
+        std::filesystem::path folder;
+        ~Thaw() { setImmutable(folder, false); }
+    } thaw{file.parent_path()};
+    RegistryStore hurt(file, &folders);
+    const auto damage = hurt.damage();
+    ASSERT_TRUE(damage);
+    EXPECT_EQ(damage->keptAs, file);
+    RegKey k = 0;
+    ASSERT_EQ(hurt.openKey(kCurrentUser, "Software\\Keep", k), kErrorSuccess);
+    EXPECT_EQ(hurt.setValue(k, "v", kRegSz, bytes("new")), kErrorAccessDenied);
+    RegKey created = 0;
+    EXPECT_EQ(hurt.createKey(kCurrentUser, "Software\\New", created), kErrorAccessDenied);
+    EXPECT_EQ(TempDir::read(file), damaged);
+}
+#endif
+
+// Reading the value of a failure (or the error of a success) is a fault in the caller; a debug
+// build stops there instead of reading an empty optional.
+TEST(ResultDeathTest, ReadingTheAbsentSideStopsADebugBuild) {
+#ifdef NDEBUG
+    GTEST_SKIP() << "assertions are compiled out of this build";
+#else
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const Result<int> failed = Error{5, "refused"};
+    const Result<int> fine = 3;
+    EXPECT_DEATH((void)failed.value(), "value\\(\\) of an error");
+    EXPECT_DEATH((void)*failed, "value\\(\\) of an error");
+    EXPECT_DEATH((void)fine.error(), "error\\(\\) of a value");
+    EXPECT_DEATH((void)Status().error(), "error\\(\\) of a success");
+    EXPECT_EQ(failed.status().error().message, "refused");
+    EXPECT_TRUE(fine.status().ok());
+#endif
+}
+
 TEST(IniProfileReader, ReadsLikeThePrivateProfileReader) {
     TempDir dir;
     const auto ini = dir / "profiles.ini";
@@ -256,7 +422,10 @@ TEST(IniProfileReader, ReadsLikeThePrivateProfileReader) {
     EXPECT_EQ(r.read("Profile1", "Path", "", v, ini), 400u);  // no length limit
     EXPECT_EQ(r.read("Profile9", "Path", "", v, ini), 0u);
     EXPECT_EQ(r.read("Profile0", "Path", "", v, dir / "missing.ini"), 0u);
-    EXPECT_EQ(IniProfileReader::sections(ini), (std::vector<std::string>{"General", "Profile0", "profile1"}));
+    EXPECT_EQ(IniProfileReader::sections(ini).value(), (std::vector<std::string>{"General", "Profile0", "profile1"}));
+    // A list that cannot be read is an error, not a list without profiles.
+    EXPECT_EQ(IniProfileReader::sections(dir / "missing.ini").error().code, ENOENT);
+    EXPECT_FALSE(IniProfileReader::sections(dir.path()).ok());  // a read that fails part way
 }
 
 }  // namespace

@@ -4,15 +4,45 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <stdexcept>
+#include <utility>
 
 #include "platform/EmbeddedStringResource.h"
+#include "platform/IUrlCache.h"
+#include "platform/NativePlatform.h"
+#include "platform/PendingDeletionList.h"
 #include "shell/HelpPath.h"
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
+#include "support/FaultyFileService.h"
 #include "support/ScriptedUi.h"
+#include "support/TempDir.h"
 
 namespace quenvor::shell {
 namespace {
+
+// One page and one cookie; the first enumeration may be made to throw, as a damaged cache could.
+class ListedCache : public platform::IUrlCache {
+public:
+    bool throwOnce = false;
+    std::optional<platform::UrlCacheEntry> findFirst(platform::UrlCacheFind& find) override {
+        if (std::exchange(throwOnce, false)) throw std::runtime_error("unreadable cache");
+        find = 1;
+        m_at = 0;
+        return m_entries[0];
+    }
+    std::optional<platform::UrlCacheEntry> findNext(platform::UrlCacheFind) override {
+        if (++m_at >= m_entries.size()) return std::nullopt;
+        return m_entries[m_at];
+    }
+    void findClose(platform::UrlCacheFind) override {}
+    platform::Status deleteEntry(const std::string&) override { return {}; }
+
+private:
+    std::vector<platform::UrlCacheEntry> m_entries{{"https://visited.example/", platform::kNormalCacheEntry},
+                                                   {"Cookie:ana@visited.example/", platform::kCookieCacheEntry}};
+    std::size_t m_at = 0;
+};
 
 class Start : public ::testing::Test {
 protected:
@@ -22,14 +52,21 @@ protected:
     test::FixedFolders folders;
     test::ScriptedUi ui;
     test::FakeFormView view;
+    ListedCache cache;
+    std::unique_ptr<platform::IFileService> files = platform::NativePlatform::makeFileService();
+    std::unique_ptr<platform::IRandomSource> random = platform::NativePlatform::makeRandomSource();
     std::unique_ptr<StartForm> form;
 
-    void make() {
+    void make(platform::IFileService* fileService = nullptr, platform::PendingDeletionList* pending = nullptr) {
         platform::PlatformServices s;
         s.strings = &res;
         s.settings = &store;
         s.opener = &opener;
         s.folders = &folders;
+        s.urlCache = &cache;
+        s.files = fileService ? fileService : files.get();
+        s.pending = pending;
+        s.random = random.get();
         form = std::make_unique<StartForm>(view, ui, s);
     }
     std::ptrdiff_t position(const std::string& entry) {
@@ -41,30 +78,26 @@ protected:
 
 TEST_F(Start, LoadRunsItsStepsInOrder) {
     make();
-    form->parts().createWorkers = [&] { view.log.push_back("workers"); };
-    form->parts().listVisitedSites = [&] { view.log.push_back("sites"); };
-    form->parts().listCookies = [&] { view.log.push_back("cookies"); };
     form->Form_Load();
     const auto captions = position("caption cmdQuit=&Quit");
     const auto checks = position("check chk1=1");
     const auto texts =
         position("caption lblShredder=" + ui::StringTable::ExpandLineBreaks(form->strings().LoadLangString(103)));
     const auto window = position("window Quenvor");
-    const auto workers = position("workers");
     const auto language = position("combo cmbLanguage+English");
     const auto secure = position("combo cmbSecure+Secure (Recomended)");
     const auto page = position("front pTab1_0");
-    const auto sites = position("sites");
-    const auto cookies = position("cookies");
+    const auto sites = position("list LstB2+https://visited.example/");
+    const auto cookies = position("list LstB3+Cookie:ana@visited.example/");
     EXPECT_LT(captions, checks);
     EXPECT_LT(checks, texts);
     EXPECT_LT(texts, window);
-    EXPECT_LT(window, workers);
-    EXPECT_LT(workers, language);
+    EXPECT_LT(window, language);
     EXPECT_LT(language, secure);
     EXPECT_LT(secure, page);
     EXPECT_LT(page, sites);
     EXPECT_LT(sites, cookies);
+    EXPECT_TRUE(form->shredderPage());
 }
 
 TEST_F(Start, FirstStartShowsPageOneInEnglish) {
@@ -108,13 +141,12 @@ TEST_F(Start, AnUnknownStoredLanguageStillGivesAUsableWindow) {
 
 TEST_F(Start, AFailingStepDoesNotStopTheOthers) {
     make();
-    form->parts().createWorkers = [] { throw std::runtime_error("no engine"); };
-    bool cookies = false;
-    form->parts().listCookies = [&] { cookies = true; };
+    cache.throwOnce = true;  // the visited sites cannot be listed
     form->Form_Load();
     EXPECT_EQ(view.listItems("cmbLanguage").size(), 2u);
     EXPECT_TRUE(view.isVisible("LstB2"));
-    EXPECT_TRUE(cookies);
+    EXPECT_TRUE(view.listItems("LstB2").empty());
+    EXPECT_EQ(view.listItems("LstB3"), (std::vector<std::string>{"Cookie:ana@visited.example/"}));
 }
 
 TEST_F(Start, HelpOpensThePageBesideTheProgram) {
@@ -133,15 +165,56 @@ TEST_F(Start, HelpOpensThePageBesideTheProgram) {
 
 TEST_F(Start, QuitEndsWithoutUnloadingClosingUnloads) {
     make();
-    int released = 0;
-    form->parts().releaseWorkers = [&] { ++released; };
-    form->Form_Unload();
-    EXPECT_EQ(released, 1);
-    EXPECT_FALSE(form->ending());
+    form->Form_Load();
+    ASSERT_TRUE(form->cShred());
     form->cmdQuit_Click();
     EXPECT_EQ(ui.endProgramCalls, 1);
     EXPECT_TRUE(form->ending());
-    EXPECT_EQ(released, 1);
+    EXPECT_TRUE(form->cShred());  // Quit leaves the unloading to the end of the program
+    form->Form_Unload();
+    EXPECT_FALSE(form->cShred());
+    EXPECT_FALSE(form->shredderPage());
+}
+
+// A file the user believes destroyed must not sit there unnoticed: one message, at the end of
+// the load, naming each queued file still there with the reason, and any unreadable list lines.
+TEST_F(Start, QueuedRemovalsThatStillFailAreNamedOnceAtLoad) {
+    test::TempDir dir;
+    platform::PendingDeletionList pending(dir / "pending-deletions");
+    const auto real = platform::NativePlatform::makeFileService(&pending);
+    test::FaultyFileService faulty(*real);
+    const auto stuck = dir / "stuck.txt", gone = dir / "gone.txt";
+    test::TempDir::write(stuck, "x");
+    test::TempDir::write(gone, "y");
+    // Queued in our own list, as a system that keeps no such list of its own does.
+    ASSERT_TRUE(pending.add(stuck, *real->status(stuck)).ok());
+    ASSERT_TRUE(pending.add(gone, *real->status(gone)).ok());
+    test::TempDir::write(pending.file(), test::TempDir::read(pending.file()) + "garbled\n");
+    faulty.failRemoveFor.insert(stuck.string());
+
+    make(&faulty, &pending);
+    form->Form_Load();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const std::string& said = ui.messages[0].text;
+    EXPECT_EQ(said.find("These files were overwritten earlier but could not be removed"), 0u) << said;
+    EXPECT_NE(said.find(stuck.string() + ": cannot remove"), std::string::npos) << said;
+    EXPECT_EQ(said.find(gone.string()), std::string::npos) << said;
+    EXPECT_NE(said.find("1 lines of the list of files to remove at start could not be read"), std::string::npos);
+    EXPECT_NE(said.find(pending.file().string()), std::string::npos);
+    EXPECT_EQ(ui.messages[0].icon, ui::MsgIcon::Exclamation);
+    EXPECT_FALSE(std::filesystem::exists(gone));
+    EXPECT_TRUE(std::filesystem::exists(stuck));
+    // Shown after the window is filled, not in the middle of it.
+    EXPECT_FALSE(view.listItems("LstB3").empty());
+
+    // Once removable, it goes at the next start; only the unreadable line is still worth a word.
+    faulty.failRemoveFor.clear();
+    ui.messages.clear();
+    make(&faulty, &pending);
+    form->Form_Load();
+    EXPECT_FALSE(std::filesystem::exists(stuck));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text.find("1 lines of the list"), 0u);
 }
 
 TEST(HelpPath, OneSeparatorBetweenFolderAndPage) {

@@ -41,4 +41,10 @@ PlatformServices NativePlatform::services() {
     return s;
 }
 
+std::unique_ptr<IFileService> NativePlatform::makeFileService(PendingDeletionList* pending) {
+    return std::make_unique<LinuxFileService>(pending);
+}
+
+std::unique_ptr<IRandomSource> NativePlatform::makeRandomSource() { return std::make_unique<LinuxRandomSource>(); }
+
 }  // namespace quenvor::platform

@@ -2,6 +2,7 @@
 
 #include "platform/IniProfileReader.h"
 #include "platform/PendingDeletionList.h"
+#include "platform/windows/WindowsFileService.h"
 #include "platform/windows/WindowsKnownFolders.h"
 #include "platform/windows/WindowsProcessTable.h"
 #include "platform/windows/WindowsRandomSource.h"
@@ -18,6 +19,7 @@ struct NativePlatform::Impl {
     windows::WindowsRandomSource random;
     windows::WindowsStringResource strings{folders.programFolder()};
     PendingDeletionList pending{folders.stateHome() / "Quenvor" / "pending-deletions"};
+    windows::WindowsFileService files{&pending};
     windows::WindowsProcessTable processes;
     windows::WindowsRegistry registry;
     windows::WindowsSettingsStore settings;
@@ -31,6 +33,7 @@ NativePlatform::~NativePlatform() = default;
 
 PlatformServices NativePlatform::services() {
     PlatformServices s;
+    s.files = &m_impl->files;
     s.folders = &m_impl->folders;
     s.random = &m_impl->random;
     s.strings = &m_impl->strings;
@@ -42,6 +45,14 @@ PlatformServices NativePlatform::services() {
     s.urlHistory = &m_impl->urlHistory;
     s.profiles = &m_impl->profiles;
     return s;
+}
+
+std::unique_ptr<IFileService> NativePlatform::makeFileService(PendingDeletionList* pending) {
+    return std::make_unique<windows::WindowsFileService>(pending);
+}
+
+std::unique_ptr<IRandomSource> NativePlatform::makeRandomSource() {
+    return std::make_unique<windows::WindowsRandomSource>();
 }
 
 }  // namespace quenvor::platform

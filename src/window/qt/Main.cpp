@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QIcon>
 
+#include "cleaning/FirefoxUrlCache.h"
 #include "platform/NativePlatform.h"
 #include "window/qt/QtDocumentOpener.h"
 #include "window/qt/QtSettingsStore.h"
@@ -43,6 +44,8 @@ int Main(int argc, char** argv) {
     QtDocumentOpener opener;
     services.settings = &settings;
     services.opener = &opener;
+    const auto urlCache = cleaning::FirefoxUrlCache::fromServices(services);
+    services.urlCache = urlCache.get();
 
     QtUiServices ui;
     frmStart form(ui, services);

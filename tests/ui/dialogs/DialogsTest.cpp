@@ -95,6 +95,15 @@ TEST(cCommonDialog, ParseMultiFileNameSplitsFolderAndNames) {
     EXPECT_EQ(count, 2);
 }
 
+// Full paths as each system writes them.
+#ifdef _WIN32
+const std::string kPrivate = "C:\\Users\\ana\\Private";
+const std::string kRoot = "C:\\";
+#else
+const std::string kPrivate = "/home/ana/Private";
+const std::string kRoot = "/";
+#endif
+
 TEST(cBrowseForFolder, DefaultsFlagsAndCancel) {
     test::ScriptedUi ui;
     cBrowseForFolder b(ui);
@@ -116,9 +125,24 @@ TEST(cBrowseForFolder, DefaultsFlagsAndCancel) {
     EXPECT_EQ(ui.folderRequests.back().title, "Choose Folder");
     EXPECT_EQ(b.InitialDir(), full);  // stored as a full path
 
-    ui.folderAnswers.push_back("/home/ana/Private");
-    EXPECT_EQ(b.BrowseForFolder(), "/home/ana/Private");
+    ui.folderAnswers.push_back(kPrivate);
+    EXPECT_EQ(b.BrowseForFolder(), kPrivate);
     EXPECT_EQ(b.DisplayName(), "Private");
+}
+
+// Anything but a full path would be taken relative to the working folder, often the program's own.
+TEST(cBrowseForFolder, OnlyAFullPathIsAChoice) {
+    test::ScriptedUi ui;
+    cBrowseForFolder b(ui);
+    b.setInitialDir("/opt/quenvor");
+    for (const char* answer : {"", "   ", "Private", "./Private", "."}) {
+        ui.folderAnswers.push_back(answer);
+        EXPECT_EQ(b.BrowseForFolder(), "") << '"' << answer << '"';
+        EXPECT_EQ(b.DisplayName(), "");
+    }
+    ui.folderAnswers.push_back(kRoot);
+    EXPECT_EQ(b.BrowseForFolder(), kRoot);
+    EXPECT_EQ(b.DisplayName(), kRoot);
 }
 
 TEST(cBrowseForFolder, StatusAndFolderNeedAnOpenDialog) {
