@@ -7,6 +7,7 @@
 #include "cleaning/cCleanInternet.h"
 #include "cleaning/cFireFox.h"
 #include "platform/IRegistry.h"
+#include "platform/Utf8Path.h"
 #include "ui/BusyState.h"
 #include "ui/Guarded.h"
 #include "ui/IFormView.h"
@@ -118,13 +119,13 @@ void CleaningRun::reportDamagedStore() {
     if (!damage) return;
     const bool setAside = damage->keptAs != damage->file;
     std::string line = m_s.strings.LoadLangString(setAside ? 230 : 231);
-    line = ui::replaceAll(line, "%1", damage->file.string());
+    line = ui::replaceAll(line, "%1", platform::utf8Of(damage->file));
     // The line is enough to find the damage, and reads in the language in force.
     const std::string where = damage->line
                                   ? ui::replaceAll(m_s.strings.LoadLangString(233), "%1", std::to_string(damage->line))
                                   : damage->detail;
     line = ui::replaceAll(line, "%2", where);
-    line = ui::replaceAll(line, "%3", damage->keptAs.string());
+    line = ui::replaceAll(line, "%3", platform::utf8Of(damage->keptAs));
     m_report.failWhole(line);
 }
 

@@ -7,6 +7,7 @@
 #include "platform/IProcessTable.h"
 #include "platform/IRegistry.h"
 #include "platform/IniProfileReader.h"
+#include "platform/Utf8Path.h"
 #include "platform/cRegistry.h"
 
 namespace quenvor::cleaning {
@@ -15,9 +16,9 @@ namespace fs = std::filesystem;
 std::filesystem::path FirefoxProfiles::join(const fs::path& base, const std::string& path, bool relative) {
     std::string p = path;
     std::replace(p.begin(), p.end(), '\\', '/');
-    if (!relative) return fs::path(p).lexically_normal();
+    if (!relative) return platform::pathFromUtf8(p).lexically_normal();
     while (!p.empty() && p.front() == '/') p.erase(p.begin());
-    return (base / p).lexically_normal();
+    return (base / platform::pathFromUtf8(p)).lexically_normal();
 }
 
 bool FirefoxProfiles::running(const FirefoxProfile& p, platform::IProcessTable* processes) {
@@ -37,8 +38,8 @@ std::vector<FirefoxProfile> FirefoxProfiles::find() {
         fs::path firefox, cache;
     };
     const std::vector<Root> roots = {
-        {fs::path(shellFolder("AppData")) / "mozilla/firefox",
-         fs::path(shellFolder("Local AppData")) / "mozilla/firefox"},
+        {platform::pathFromUtf8(shellFolder("AppData")) / "mozilla/firefox",
+         platform::pathFromUtf8(shellFolder("Local AppData")) / "mozilla/firefox"},
         {home / ".mozilla/firefox", m_s.folders.cacheHome() / "mozilla/firefox"},
         {home / "snap/firefox/common/.mozilla/firefox", home / "snap/firefox/common/.cache/mozilla/firefox"},
         {home / ".var/app/org.mozilla.firefox/.mozilla/firefox",

@@ -22,7 +22,7 @@ platform::Error failure(sqlite3* db, const std::filesystem::path& file, const st
     std::string why = db ? sqlite3_errmsg(db) : "cannot open";
     if ((code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED) why = "locked by another program (" + why + ")";
     if ((code & 0xFF) == SQLITE_CORRUPT || (code & 0xFF) == SQLITE_NOTADB) why = "damaged (" + why + ")";
-    return platform::Error{code, file.filename().string() + ": " + step + ": " + why};
+    return platform::Error{code, platform::utf8Of(file.filename()) + ": " + step + ": " + why};
 }
 
 bool exec(sqlite3* db, const std::string& sql) {

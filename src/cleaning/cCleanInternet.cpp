@@ -11,6 +11,7 @@
 #include "platform/IRegistry.h"
 #include "platform/IUrlHistory.h"
 #include "platform/RaisedError.h"
+#include "platform/Utf8Path.h"
 #include "shredder/cRecurse.h"
 
 namespace quenvor::cleaning {
@@ -120,17 +121,17 @@ void cCleanInternet::emptyDesktopRecentList() {
     auto st = m_s.files.status(xbel);
     if (st && st->type == FileType::Regular) {
         if (auto s = platform::AtomicFile::write(xbel, kEmptyXbel); !s)
-            m_report.fail(CleanArea::Recent, xbel.string(), s.error().message);
+            m_report.fail(CleanArea::Recent, platform::utf8Of(xbel), s.error().message);
     }
     const auto old = m_s.folders.homeFolder() / ".recently-used";
     if (auto s = m_s.files.status(old); s && s->type == FileType::Regular) {
         if (auto r = m_s.files.remove(old); !r && !gone(r.error()))
-            m_report.fail(CleanArea::Recent, old.string(), r.error().message);
+            m_report.fail(CleanArea::Recent, platform::utf8Of(old), r.error().message);
     }
 }
 
 void cCleanInternet::EmptyTempFolder() {
-    purge(m_s.folders.temporaryFolder().string(), CleanArea::Temp, PurgeRule::IdleOwnFiles);
+    purge(platform::utf8Of(m_s.folders.temporaryFolder()), CleanArea::Temp, PurgeRule::IdleOwnFiles);
 }
 
 void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule rule) {
@@ -147,7 +148,8 @@ void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule 
     for (std::int64_t i = 1; i <= list.size(); ++i) {
         const std::string& entry = list[i];
         if (entry.empty()) continue;
-        auto st = m_s.files.status(entry);
+        const auto path = platform::pathFromUtf8(entry);
+        auto st = m_s.files.status(path);
         if (!st && !gone(st.error())) m_report.fail(area, entry, st.error().message);
         if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) continue;
         if (rule == PurgeRule::IdleOwnFiles) {
@@ -155,7 +157,7 @@ void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule 
             if (st->type != FileType::Regular || st->ownerId != me) continue;
             if (inUse.count({st->device, st->inode})) continue;
         }
-        if (auto r = m_s.files.remove(entry); !r && !gone(r.error())) m_report.fail(area, entry, r.error().message);
+        if (auto r = m_s.files.remove(path); !r && !gone(r.error())) m_report.fail(area, entry, r.error().message);
     }
     // The temporary folder holds other users' folders, closed to us by design; anywhere else a
     // folder that could not be entered still holds what the user asked to remove.

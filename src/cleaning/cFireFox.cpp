@@ -4,6 +4,7 @@
 
 #include "cleaning/SqliteCleaner.h"
 #include "platform/IFileService.h"
+#include "platform/Utf8Path.h"
 
 namespace quenvor::cleaning {
 
@@ -29,21 +30,21 @@ void cFireFox::forEachIdleProfile(CleanArea area, const std::function<void(const
         }
         work(p);
     }
-    for (const auto& [list, why] : profiles.unreadable()) fail(area, list.string(), why);
+    for (const auto& [list, why] : profiles.unreadable()) fail(area, platform::utf8Of(list), why);
 }
 
 void cFireFox::removeFile(CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
-    if (!st && !gone(st.error())) fail(area, p.string(), st.error().message);
+    if (!st && !gone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    if (auto r = m_s.files.remove(p); !r && !gone(r.error())) fail(area, p.string(), r.error().message);
+    if (auto r = m_s.files.remove(p); !r && !gone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
 }
 
 void cFireFox::removeFilesIn(CleanArea area, const fs::path& dir) {
     auto listing = m_s.files.list(dir);
     if (!listing) {
         // No such folder is nothing cached there; one that cannot be read still holds its files.
-        if (!gone(listing.error())) fail(area, dir.string(), listing.error().message);
+        if (!gone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
         return;
     }
     for (const auto& e : *listing)
@@ -77,7 +78,7 @@ void cFireFox::ClearFirefoxHistory() {
         };
         if (auto s = SqliteCleaner::run(p.folder / "places.sqlite", history, {{"fav", p.folder / "favicons.sqlite"}});
             !s)
-            fail(CleanArea::History, (p.folder / "places.sqlite").string(), s.error().message);
+            fail(CleanArea::History, platform::utf8Of(p.folder / "places.sqlite"), s.error().message);
     });
 }
 
@@ -93,7 +94,7 @@ void cFireFox::ClearFirefoxCookies() {
         removeFile(CleanArea::Cookies, p.folder / "cookies.txt");
         if (auto s = SqliteCleaner::run(p.folder / "cookies.sqlite", {{"DELETE FROM moz_cookies", {"moz_cookies"}}});
             !s)
-            fail(CleanArea::Cookies, (p.folder / "cookies.sqlite").string(), s.error().message);
+            fail(CleanArea::Cookies, platform::utf8Of(p.folder / "cookies.sqlite"), s.error().message);
     });
 }
 
@@ -106,7 +107,7 @@ void cFireFox::ClearFirefoxFormHistory() {
             {"DELETE FROM moz_formhistory", {"moz_formhistory"}},
         };
         if (auto s = SqliteCleaner::run(p.folder / "formhistory.sqlite", forms); !s)
-            fail(CleanArea::FormData, (p.folder / "formhistory.sqlite").string(), s.error().message);
+            fail(CleanArea::FormData, platform::utf8Of(p.folder / "formhistory.sqlite"), s.error().message);
     });
 }
 

@@ -1,4 +1,5 @@
 #include "platform/AtomicFile.h"
+#include "platform/Utf8Path.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -16,7 +17,7 @@ namespace quenvor::platform {
 namespace {
 
 Error fail(const std::string& what, const std::filesystem::path& p, int err) {
-    return Error{err, what + " " + p.string() + ": " + std::strerror(err)};
+    return Error{err, what + " " + utf8Of(p) + ": " + std::strerror(err)};
 }
 
 }  // namespace
@@ -27,7 +28,8 @@ Status AtomicFile::write(const std::filesystem::path& file, std::string_view con
     if (!dir.empty()) std::filesystem::create_directories(dir, ec);
     if (ec) return fail("cannot create folder", dir, ec.value());
     std::random_device rd;
-    const auto tmp = std::filesystem::path(file.string() + ".tmp-" + std::to_string(rd()));
+    auto tmp = file;
+    tmp += ".tmp-" + std::to_string(rd());
 #ifdef _WIN32
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);

@@ -1,4 +1,5 @@
 #include "platform/IniProfileReader.h"
+#include "platform/Utf8Path.h"
 
 #include <algorithm>
 #include <cctype>
@@ -54,7 +55,7 @@ Result<std::vector<std::string>> IniProfileReader::sections(const std::filesyste
     std::vector<std::string> out;
     errno = 0;
     std::ifstream in(file, std::ios::binary);
-    if (!in) return Error{errno, "cannot open " + file.string() + ": " + std::strerror(errno)};
+    if (!in) return Error{errno, "cannot open " + utf8Of(file) + ": " + std::strerror(errno)};
     std::string line;
     while (std::getline(in, line)) {
         const std::string t = trim(line);
@@ -65,7 +66,7 @@ Result<std::vector<std::string>> IniProfileReader::sections(const std::filesyste
     }
     // A read that stops early would pass the remaining profiles over as if there were none.
     if (in.bad())
-        return Error{errno ? errno : EIO, "cannot read " + file.string() + ": " + std::strerror(errno ? errno : EIO)};
+        return Error{errno ? errno : EIO, "cannot read " + utf8Of(file) + ": " + std::strerror(errno ? errno : EIO)};
     return out;
 }
 

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "platform/AtomicFile.h"
+#include "platform/Utf8Path.h"
 
 namespace quenvor::platform {
 namespace {
@@ -42,7 +43,7 @@ Result<PendingDeletionList::Listing> PendingDeletionList::read() const {
     if (!in) {
         std::error_code ec;
         if (!std::filesystem::exists(m_file, ec) && !ec) return out;  // no list yet
-        return Error{EIO, "cannot read " + m_file.string()};
+        return Error{EIO, "cannot read " + utf8Of(m_file)};
     }
     std::string line;
     while (std::getline(in, line)) {
@@ -56,10 +57,10 @@ Result<PendingDeletionList::Listing> PendingDeletionList::read() const {
             out.unreadableLines.push_back(line);
             continue;
         }
-        e.path = decoded;
+        e.path = pathFromUtf8(decoded);
         out.entries.push_back(e);
     }
-    if (in.bad()) return Error{EIO, "cannot read " + m_file.string()};
+    if (in.bad()) return Error{EIO, "cannot read " + utf8Of(m_file)};
     return out;
 }
 
@@ -73,8 +74,7 @@ Status PendingDeletionList::save(const std::vector<Entry>& list, const std::vect
     std::ostringstream out;
     for (const auto& line : unreadable) out << line << '\n';
     for (const auto& e : list)
-        out << e.device << ' ' << e.inode << ' ' << e.size << ' ' << e.modifiedNs << ' ' << hex(e.path.string())
-            << '\n';
+        out << e.device << ' ' << e.inode << ' ' << e.size << ' ' << e.modifiedNs << ' ' << hex(utf8Of(e.path)) << '\n';
     return AtomicFile::write(m_file, out.str());
 }
 

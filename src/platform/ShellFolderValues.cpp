@@ -4,6 +4,7 @@
 
 #include "platform/IKnownFolders.h"
 #include "platform/IRegistry.h"
+#include "platform/Utf8Path.h"
 
 namespace quenvor::platform {
 namespace {
@@ -30,7 +31,7 @@ std::vector<RegistryValue> ShellFolderValues::answer(std::vector<RegistryValue> 
     if (!m_folders) return values;
     auto overlay = [&](const std::string& name, const std::filesystem::path& p) {
         drop(values, name);
-        const std::string text = p.string();
+        const std::string text = utf8Of(p);
         std::vector<std::uint8_t> data(text.begin(), text.end());
         data.push_back(0);
         values.push_back({name, kRegSz, std::move(data)});

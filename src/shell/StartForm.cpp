@@ -6,6 +6,7 @@
 #include "cleaning/UrlCacheLists.h"
 #include "platform/IKnownFolders.h"
 #include "platform/PendingDeletionList.h"
+#include "platform/Utf8Path.h"
 #include "platform/cTools.h"
 #include "shell/HelpPath.h"
 #include "shredder/ShredderPage.h"
@@ -88,17 +89,18 @@ std::string StartForm::retryPending() {
     auto& pending = *m_services.pending;
     const auto report = pending.retry(*m_services.files);
     if (!report)
-        return m_strings.LoadLangString(302) + "\r\n" + pending.file().string() + "\r\n" + report.error().message;
+        return m_strings.LoadLangString(302) + "\r\n" + platform::utf8Of(pending.file()) + "\r\n" +
+               report.error().message;
     std::string notice;
     if (!report->kept.empty()) {
         ui::ListedMessage msg(m_strings.LoadLangString(300), m_strings.LoadLangString(189));
-        for (const auto& k : report->kept) msg.add(k.path.string() + ": " + k.reason);
+        for (const auto& k : report->kept) msg.add(platform::utf8Of(k.path) + ": " + k.reason);
         notice = msg.text();
     }
     if (report->unreadableLines > 0) {
         if (!notice.empty()) notice += "\r\n\r\n";
         notice += ui::replaceAll(m_strings.LoadLangString(301), "%1", std::to_string(report->unreadableLines)) +
-                  "\r\n" + pending.file().string();
+                  "\r\n" + platform::utf8Of(pending.file());
     }
     return notice;
 }
@@ -128,7 +130,7 @@ bool StartForm::QueryUnload() {
 void StartForm::cmdHelp_Click() {
     ui::guarded([&] {
         if (!m_services.folders) return;
-        const std::string path = BuildHelpPath(m_services.folders->programFolder().string());
+        const std::string path = BuildHelpPath(platform::utf8Of(m_services.folders->programFolder()));
         platform::cTools(m_services.opener).OpenSiteInBrowser(path, m_owner);
     });
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "platform/IFileService.h"
+#include "platform/Utf8Path.h"
 #include "shredder/NameWiper.h"
 
 namespace quenvor::shredder {
@@ -12,12 +13,12 @@ using platform::FileType;
 std::vector<FolderRemover::Failure> FolderRemover::removeTree(const std::filesystem::path& root,
                                                               const std::set<std::string>& keep) {
     std::vector<Failure> failures;
-    std::string path = root.string();
+    std::string path = platform::utf8Of(root);
     while (path.size() > 1 && path.back() == '/') path.pop_back();
-    const std::filesystem::path normal(path);
+    const std::filesystem::path normal = platform::pathFromUtf8(path);
     if (keep.count(path) || normal.filename().empty() || normal.filename() == "." || normal.filename() == "..")
         return failures;
-    const std::string name = normal.filename().string();
+    const std::string name = platform::utf8Of(normal.filename());
     auto parent = m_files.openDirectory(normal.parent_path());
     if (!parent) {
         if (parent.error().code != ENOENT && parent.error().code != ENOTDIR)

@@ -8,6 +8,7 @@
 
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
+#include "platform/Utf8Path.h"
 #include "shredder/FolderShred.h"
 #include "shredder/cPattern.h"
 #include "ui/BusyState.h"
@@ -69,7 +70,7 @@ void ShredderPage::cmdFolder_Click() {
         m_sSelectedFile.clear();
         auto& b = m_s.folderBrowser;
         b.setHwndOwner(m_owner);
-        b.setInitialDir(m_s.folders ? m_s.folders->programFolder().string() : std::string());
+        b.setInitialDir(m_s.folders ? platform::utf8Of(m_s.folders->programFolder()) : std::string());
         b.setFileSystemOnly(true);
         b.setStatusText(true);
         b.setEditBox(true);
@@ -107,7 +108,7 @@ int ShredderPage::protectedKind(const std::string& path, bool folder) {
         if (!st || st->type == FileType::NotFound) return std::nullopt;
         return st->identity();
     };
-    auto chosen = m_s.files.status(path);
+    auto chosen = m_s.files.status(platform::pathFromUtf8(path));
     if (!chosen || chosen->type == FileType::NotFound) return 0;
     const auto id = chosen->identity();
     if (!folder) {
@@ -124,7 +125,7 @@ int ShredderPage::protectedKind(const std::string& path, bool folder) {
         if (const auto home = m_s.folders->homeFolder(); !home.empty() && idOf(home) == id) return 307;
     }
     // ".." of the folder itself, as the system resolves it, so a link on the way does not matter.
-    if (auto above = m_s.files.status(std::filesystem::path(path) / ".."); above) {
+    if (auto above = m_s.files.status(platform::pathFromUtf8(path) / ".."); above) {
         const bool otherMount = chosen->mountId != 0 && above->mountId != 0 && chosen->mountId != above->mountId;
         if (above->device != chosen->device || otherMount) return 309;
     }
@@ -203,9 +204,9 @@ ShredResult ShredderPage::shredOne(const std::string& path, const platform::File
     m_s.engine.setSourceFile(path);
     // Only the file the user confirmed: one put under its name while the question was open is
     // left alone.
-    const std::filesystem::path p(path);
+    const std::filesystem::path p = platform::pathFromUtf8(path);
     if (auto folder = m_s.files.openDirectory(p.parent_path()); folder && !p.filename().empty())
-        return m_s.engine.shredIn(**folder, p.filename().string(), &confirmed);
+        return m_s.engine.shredIn(**folder, platform::utf8Of(p.filename()), &confirmed);
     return m_s.engine.DeleteFileByPattern();
 }
 
@@ -270,7 +271,7 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
 
 void ShredderPage::shredSelectedFile() {
     const std::string path = m_sSelectedFile;
-    auto st = m_s.files.status(path);
+    auto st = m_s.files.status(platform::pathFromUtf8(path));
     const auto refuse = [&](int id) {
         m_sSelectedFile.clear();
         m_s.view.setEnabled("cmdDelete", false);

@@ -8,6 +8,7 @@
 
 #include "platform/IFileService.h"
 #include "platform/IRandomSource.h"
+#include "platform/Utf8Path.h"
 #include "shredder/NameWiper.h"
 
 namespace quenvor::shredder {
@@ -75,11 +76,11 @@ void cPattern::pump(bool force) {
     m_processEvents();
 }
 
-bool cPattern::FileExists(const std::string& sDir) { return !m_files.shortForm(sDir).empty(); }
+bool cPattern::FileExists(const std::string& sDir) { return !m_files.shortForm(platform::pathFromUtf8(sDir)).empty(); }
 
 ShredResult cPattern::DeleteFileByPattern() {
     namespace fs = std::filesystem;
-    const fs::path p(m_sourceFile);
+    const fs::path p = platform::pathFromUtf8(m_sourceFile);
     if (p.filename().empty()) return {ShredStatus::NotRegularFile, {}};
     auto folder = m_files.openDirectory(p.parent_path());
     if (!folder) {
@@ -87,12 +88,12 @@ ShredResult cPattern::DeleteFileByPattern() {
         if (st && st->type == platform::FileType::NotFound) return {ShredStatus::NotFound, {}};
         return {ShredStatus::OpenFailed, folder.error().message};
     }
-    return shredIn(**folder, p.filename().string());
+    return shredIn(**folder, platform::utf8Of(p.filename()));
 }
 
 ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& name,
                               const platform::FileStatus* listed) {
-    m_sourceFile = (folder.path() / name).string();
+    m_sourceFile = platform::utf8Of(folder.path() / platform::pathFromUtf8(name));
     auto st = folder.statAt(name);
     if (!st) return {ShredStatus::OpenFailed, st.error().message};
     if (st->type == platform::FileType::NotFound) return {ShredStatus::NotFound, {}};
@@ -204,7 +205,7 @@ ShredResult cPattern::removeShredded(platform::IDirectory& folder, const std::st
                                      const platform::FileStatus& shredded) {
     if (!NameWiper::refersTo(folder, name, shredded)) return {ShredStatus::NameReplaced, {}};
     const std::string current = NameWiper::wipe(folder, name, shredded);
-    m_sourceFile = (folder.path() / current).string();
+    m_sourceFile = platform::utf8Of(folder.path() / platform::pathFromUtf8(current));
     if (!NameWiper::refersTo(folder, current, shredded)) return {ShredStatus::NameReplaced, {}};
     if (auto s = folder.unlinkAt(current, false); s) {
         (void)folder.flush();

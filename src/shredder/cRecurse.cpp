@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/IFileService.h"
+#include "platform/Utf8Path.h"
 #include "shredder/Wildcard.h"
 
 namespace quenvor::shredder {
@@ -39,7 +40,7 @@ bool cRecurse::visit(const std::string& StartDir, const Visitor& visitor) {
     if (StartDir == kAllFixedDisks) {
         roots = m_files.fixedDiskRoots();
     } else {
-        roots.emplace_back(StartDir);
+        roots.push_back(platform::pathFromUtf8(StartDir));
     }
     for (const auto& root : roots) {
         if (StartDir == kAllFixedDisks && m_processEvents) m_processEvents();
@@ -47,7 +48,7 @@ bool cRecurse::visit(const std::string& StartDir, const Visitor& visitor) {
         if (!folder) continue;
         auto st = (*folder)->status();
         if (!st || st->type != FileType::Directory) continue;
-        std::string path = root.string();
+        std::string path = platform::utf8Of(root);
         while (path.size() > 1 && path.back() == '/') path.pop_back();
         if (!walk(**folder, path, {st->device, st->mountId}, visitor)) return false;
     }

@@ -20,16 +20,19 @@ std::filesystem::path known(REFKNOWNFOLDERID id) {
 
 }  // namespace
 
-std::filesystem::path WindowsKnownFolders::programFolder() {
+std::filesystem::path WindowsKnownFolders::programFile() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) return {};
-        if (n < buffer.size()) return std::filesystem::path(buffer.substr(0, n)).parent_path();
+        // A name that filled the buffer may have been cut short: try again with more room.
+        if (n < buffer.size()) return std::filesystem::path(buffer.substr(0, n));
         if (buffer.size() >= 32768) return {};
         buffer.resize(buffer.size() * 2);
     }
 }
+
+std::filesystem::path WindowsKnownFolders::programFolder() { return programFile().parent_path(); }
 
 std::filesystem::path WindowsKnownFolders::temporaryFolder() {
     wchar_t buffer[MAX_PATH + 1];

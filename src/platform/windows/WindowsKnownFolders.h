@@ -9,6 +9,7 @@ namespace quenvor::platform::windows {
 class WindowsKnownFolders : public IKnownFolders {
 public:
     std::filesystem::path programFolder() override;
+    std::filesystem::path programFile() override;
     std::filesystem::path temporaryFolder() override;
     std::filesystem::path homeFolder() override;  // the profile folder, %USERPROFILE%
     std::filesystem::path configHome() override;  // roaming application data, %APPDATA%

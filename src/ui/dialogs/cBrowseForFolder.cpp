@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/RaisedError.h"
+#include "platform/Utf8Path.h"
 #include "ui/IUiServices.h"
 
 namespace quenvor::ui {
@@ -20,10 +21,10 @@ std::uint32_t cBrowseForFolder::flags() const {
 
 std::string cBrowseForFolder::fullPath(const std::string& path) {
     std::error_code ec;
-    auto full = std::filesystem::absolute(path, ec);
+    auto full = std::filesystem::absolute(platform::pathFromUtf8(path), ec);
     if (ec)
         throw platform::RaisedError(-2147192504L + ec.value(), platform::errorSource("cBrowseForFolder"), ec.message());
-    return full.lexically_normal().string();
+    return platform::utf8Of(full.lexically_normal());
 }
 
 std::string cBrowseForFolder::BrowseForFolder() {
@@ -43,8 +44,8 @@ std::string cBrowseForFolder::BrowseForFolder() {
     m_shown = false;
     // Only a full path is a choice: anything else ("", blanks, a bare name) would be resolved
     // against the working folder, which the user never saw, so it counts as a cancel.
-    if (!std::filesystem::path(chosen).is_absolute()) chosen.clear();
-    m_displayName = chosen.empty() ? std::string() : std::filesystem::path(chosen).filename().string();
+    if (!platform::pathFromUtf8(chosen).is_absolute()) chosen.clear();
+    m_displayName = chosen.empty() ? std::string() : platform::utf8Of(platform::pathFromUtf8(chosen).filename());
     if (m_displayName.empty() && !chosen.empty()) m_displayName = chosen;  // a root such as "/"
     return chosen;
 }

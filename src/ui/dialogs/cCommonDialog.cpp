@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "platform/Utf8Path.h"
 #include "ui/IUiServices.h"
 
 namespace quenvor::ui {
@@ -45,13 +46,13 @@ void cCommonDialog::ShowOpen() {
     }
     if (result.files.size() == 1) {
         m_filename = result.files.front();
-        m_fileTitle = std::filesystem::path(m_filename).filename().string();
+        m_fileTitle = platform::utf8Of(platform::pathFromUtf8(m_filename).filename());
     } else {
         // A folder, then the names, separated by NUL characters and ended by two.
-        m_filename = std::filesystem::path(result.files.front()).parent_path().string();
+        m_filename = platform::utf8Of(platform::pathFromUtf8(result.files.front()).parent_path());
         for (const auto& f : result.files) {
             m_filename += '\0';
-            m_filename += std::filesystem::path(f).filename().string();
+            m_filename += platform::utf8Of(platform::pathFromUtf8(f).filename());
         }
         m_filename += std::string(2, '\0');
         m_fileTitle.clear();

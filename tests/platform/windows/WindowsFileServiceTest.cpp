@@ -8,11 +8,16 @@
 #include <algorithm>
 #include <vector>
 
+#include "cleaning/CleanReport.h"
+#include "cleaning/cCleanInternet.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/Utf8Path.h"
 #include "platform/windows/FileHandles.h"
 #include "platform/windows/WindowsFileService.h"
+#include "platform/windows/WindowsKnownFolders.h"
+#include "platform/windows/WindowsProcessTable.h"
 #include "platform/windows/WindowsRandomSource.h"
+#include "platform/windows/WindowsRegistry.h"
 #include "shredder/cPattern.h"
 #include "support/TempDir.h"
 
@@ -187,6 +192,36 @@ TEST_F(RealFiles, RemovalAtTheNextStartIsRecordedBySystemOrList) {
     const bool byList = listed.ok() && !listed->empty() && listed->front().path == p;
     EXPECT_TRUE(bySystem || byList);
     EXPECT_TRUE(fs::exists(p));  // nothing goes before the next start
+}
+
+// The system's folders, but a temporary folder of the test's own: the real one is shared.
+class OwnTemp : public WindowsKnownFolders {
+public:
+    explicit OwnTemp(fs::path t) : m_temp(std::move(t)) {}
+    fs::path temporaryFolder() override { return m_temp; }
+
+private:
+    fs::path m_temp;
+};
+
+TEST_F(RealFiles, TheTempPurgeTakesIdleFilesOfEveryScriptAndLeavesOneInUse) {
+    for (const auto& n : kNames) test::TempDir::write(dir.path() / pathFromUtf8("sub") / pathFromUtf8(n), "x");
+    const auto busy = dir.path() / pathFromUtf8("занят.tmp");
+    test::TempDir::write(busy, "in use");
+    HANDLE held = CreateFileW(busy.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    WindowsRegistry registry;
+    OwnTemp folders(dir.path());
+    WindowsProcessTable processes;
+    cleaning::CleanReport report;
+    cleaning::cCleanInternet clean({registry, files, folders, nullptr, &processes}, report);
+    clean.EmptyTempFolder();
+    CloseHandle(held);
+
+    for (const auto& n : kNames) EXPECT_FALSE(fs::exists(dir.path() / pathFromUtf8("sub") / pathFromUtf8(n))) << n;
+    EXPECT_TRUE(fs::is_directory(dir.path() / pathFromUtf8("sub")));  // folders stay
+    EXPECT_TRUE(fs::exists(busy));
 }
 
 TEST_F(RealFiles, FixedDisksAreDriveRoots) {
