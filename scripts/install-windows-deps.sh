@@ -6,13 +6,14 @@
 #   - SQLite, the amalgamation made from Debian's source package of the very version the Linux
 #     build links, fetched through an apt source list private to the deps folder (the system's
 #     lists are left as they are). Only sqlite3.c/sqlite3.h are kept; none of it is committed.
+# (gcc and tcl make the amalgamation on this machine.)
 # Usage: install-windows-deps.sh <deps-folder> <toolchain-file>. Idempotent: what is there stays.
 set -euo pipefail
 
 deps=$(mkdir -p "$1" && cd "$1" && pwd)
 toolchain=$2
 
-packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 googletest dpkg-dev tcl
+packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 googletest dpkg-dev tcl gcc
   libsqlite3-dev cmake make)
 missing=()
 for p in "${packages[@]}"; do
