@@ -1,12 +1,14 @@
 # Quenvor: `make run` builds and starts the program, `make test` builds with the
 # sanitizers and runs every test. Both install missing Debian packages first.
+# `make package` builds the Debian package; `make format-check`, `make lint` and
+# `make test-clang` are the other steps CI runs (.ci/run).
 BUILD      ?= build
 TEST_BUILD ?= build-test
 JOBS       ?= $(shell nproc)
 # CI turns warnings into errors.
 WERROR     ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps build run test bench bench-full clean format
+.PHONY: all deps build run test test-clang package bench bench-build bench-full clean format format-check lint
 
 all: build
 
@@ -25,6 +27,18 @@ test: deps
 	@cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The Qt-free core and its tests built by clang, which warns where GCC does not.
+CLANG_BUILD ?= build-clang
+test-clang: deps
+	@cmake -S . -B $(CLANG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DQUENVOR_BUILD_WINDOW=OFF -DQUENVOR_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(CLANG_BUILD) -j $(JOBS)
+	cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# A Debian package of the release build, its dependencies read by dpkg-shlibdeps:
+# $(BUILD)/quenvor_<version>_<arch>.deb.
+package: build
+	@cmake --build $(BUILD) --target package
+
 BENCH_BUILD ?= build-bench
 bench-build: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUENVOR_BUILD_TESTS=OFF -DQUENVOR_BUILD_WINDOW=OFF -DQUENVOR_BUILD_BENCH=ON >/dev/null
@@ -38,7 +52,20 @@ bench-full: bench-build
 	./$(BENCH_BUILD)/bench/quenvor_bench --full
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(CLANG_BUILD) $(LINT_BUILD)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check: deps
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+# clang-tidy (.clang-tidy) over src/ with the flags of a configured build; configuring is enough,
+# as nothing in src/ includes a generated header. TIDY_CHECKS adds checks for one run. The
+# colours run-clang-tidy always asks for are taken out, for logs.
+LINT_BUILD  ?= build-lint
+TIDY_CHECKS ?=
+lint: deps
+	@cmake -S . -B $(LINT_BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	@bash -o pipefail -c "run-clang-tidy -p $(LINT_BUILD) -quiet -j $(JOBS) -header-filter='^$(CURDIR)/src/' \
+	  $(if $(TIDY_CHECKS),-checks='$(TIDY_CHECKS)') '^$(CURDIR)/src/' 2>&1 | sed -r 's/\x1b\[[0-9;]*m//g; /^[0-9]+ warnings generated\.$$/d'"

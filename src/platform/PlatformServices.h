@@ -16,6 +16,7 @@ class IProfileReader;
 class ISettingsStore;
 class PendingDeletionList;
 class IProcessTable;
+class IStorageProbe;
 
 struct PlatformServices {
     IFileService* files = nullptr;
@@ -30,6 +31,7 @@ struct PlatformServices {
     ISettingsStore* settings = nullptr;
     PendingDeletionList* pending = nullptr;  // removals left for the next start
     IProcessTable* processes = nullptr;
+    IStorageProbe* storageProbe = nullptr;  // what overwriting in place achieves where a file lies
 };
 
 }  // namespace quenvor::platform

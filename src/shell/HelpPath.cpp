@@ -1,9 +1,15 @@
 #include "shell/HelpPath.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace quenvor::shell {
 
-std::string BuildHelpPath(const std::string& programFolder, char separator, char alternate) {
-    std::string path = programFolder + separator;
+namespace {
+
+// The folder with exactly one separator at its end.
+std::string FolderWithSeparator(const std::string& folder, char separator, char alternate) {
+    std::string path = folder + separator;
     if (alternate != 0)
         for (char& c : path)
             if (c == alternate) c = separator;
@@ -16,15 +22,44 @@ std::string BuildHelpPath(const std::string& programFolder, char separator, char
         if (path[i] == separator && !out.empty() && out.back() == separator && !(networkShare && i == 1)) continue;
         out += path[i];
     }
-    return out + "help" + separator + "quenvor.htm";
+    return out;
+}
+
+}  // namespace
+
+std::string BuildHelpPath(const std::string& programFolder, char separator, char alternate) {
+    return FolderWithSeparator(programFolder, separator, alternate) + "help" + separator + "quenvor.htm";
+}
+
+std::string BuildInstalledHelpPath(const std::string& programFolder, char separator, char alternate) {
+    std::string folder = FolderWithSeparator(programFolder, separator, alternate);
+    folder.pop_back();
+    const auto cut = folder.rfind(separator);
+    // "/" and "C:\" have no parent; a relative folder's parent is not known here.
+    if (cut == std::string::npos) return {};
+    const std::string s(1, separator);
+    return folder.substr(0, cut + 1) + "share" + s + "quenvor" + s + "help" + s + "quenvor.htm";
+}
+
+std::string FindHelpPath(const std::string& programFolder, char separator, char alternate,
+                         const std::function<bool(const std::string&)>& isFile) {
+    std::string beside = BuildHelpPath(programFolder, separator, alternate);
+    if (isFile(beside)) return beside;
+    std::string installed = BuildInstalledHelpPath(programFolder, separator, alternate);
+    if (!installed.empty() && isFile(installed)) return installed;
+    return beside;
 }
 
 std::string BuildHelpPath(const std::string& programFolder) {
+    const auto isFile = [](const std::string& path) {
+        std::error_code ec;
+        return std::filesystem::is_regular_file(path, ec);
+    };
 #ifdef _WIN32
-    return BuildHelpPath(programFolder, '\\', '/');
+    return FindHelpPath(programFolder, '\\', '/', isFile);
 #else
     // A backslash is an ordinary character in a POSIX file name, not a separator.
-    return BuildHelpPath(programFolder, '/', 0);
+    return FindHelpPath(programFolder, '/', 0, isFile);
 #endif
 }
 

@@ -1,6 +1,8 @@
 #include "shell/SettingsPage.h"
 
 #include <array>
+#include <cerrno>
+#include <optional>
 
 #include "platform/ISettingsStore.h"
 #include "ui/IFormView.h"
@@ -13,6 +15,27 @@ namespace {
 
 constexpr std::array<const char*, 6> kDefaults = {"1", "1", "1", "1", "0", "1"};
 constexpr int kSaveFailedText = 180;
+constexpr int kReadOnlyText = 192;
+constexpr int kDiskFullText = 193;
+constexpr int kSetAsideText = 194;
+
+// The store words its errors in English; only a reason the string table can give in the
+// user's language goes into the message.
+std::optional<int> reasonText(int code) {
+    switch (code) {
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return kReadOnlyText;
+        case ENOSPC:
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+            return kDiskFullText;
+        default:
+            return std::nullopt;
+    }
+}
 
 }  // namespace
 
@@ -35,15 +58,25 @@ void SettingsPage::LoadOptions() {
     }
 }
 
-bool SettingsPage::write(const std::string& key, const std::string& value) {
-    const auto status = m_store ? m_store->write(kSettingsApp, kSettingsSection, key, value)
-                                : platform::Status(platform::Error{0, "no settings store"});
-    if (status.ok()) return true;
-    // Telling the user matters more than the silence of a normal save: otherwise the next
-    // start would quietly bring back the old choice.
-    m_ui.messageBox(m_strings.LoadLangString(kSaveFailedText) + "\r\n" + status.error().message,
-                    m_strings.LoadLangString(154), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
-    return false;
+platform::Status SettingsPage::write(const std::string& key, const std::string& value) {
+    if (!m_store) return platform::Error{0, "no settings store"};
+    return m_store->write(kSettingsApp, kSettingsSection, key, value);
+}
+
+// Telling the user matters more than the silence of a normal save: otherwise the next start
+// would quietly bring back the old choice.
+void SettingsPage::reportFailure(const platform::Error& error) {
+    std::string text = m_strings.LoadLangString(kSaveFailedText);
+    if (const auto reason = reasonText(error.code)) text += "\r\n" + m_strings.LoadLangString(*reason);
+    m_ui.messageBox(text, m_strings.LoadLangString(154), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
+}
+
+void SettingsPage::reportSetAside() {
+    if (!m_store) return;
+    const std::string copy = m_store->takeSetAsideCopy();
+    if (copy.empty()) return;
+    m_ui.messageBox(m_strings.LoadLangString(kSetAsideText) + "\r\n" + copy, m_strings.LoadLangString(154),
+                    ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
 }
 
 void SettingsPage::cmbLanguage_Click() {
@@ -51,7 +84,9 @@ void SettingsPage::cmbLanguage_Click() {
     const int index = m_view.comboSelectedIndex("cmbLanguage");
     if (index < 0) return;
     m_strings.setLanguage(m_view.comboItemData("cmbLanguage", index));
-    write("LANGUAGE", std::to_string(m_strings.language()));
+    const auto status = write("LANGUAGE", std::to_string(m_strings.language()));
+    reportSetAside();
+    if (!status.ok()) reportFailure(status.error());
 }
 
 void SettingsPage::cmdSave_Click() {
@@ -59,10 +94,16 @@ void SettingsPage::cmdSave_Click() {
         m_ui.messageBox(m_strings.LoadLangString(142), m_strings.LoadLangString(154), ui::MsgButtons::Ok,
                         ui::MsgIcon::Information);
     }
+    // Every option is tried, so one that cannot be stored does not cost the others; the
+    // user hears of a failure once.
+    std::optional<platform::Error> failure;
     for (int n = 1; n <= 6; ++n) {
         const int value = m_view.checkValue("chk" + std::to_string(n));
-        if (!write("S" + std::to_string(n), std::to_string(value))) return;
+        const auto status = write("S" + std::to_string(n), std::to_string(value));
+        if (!status.ok() && !failure) failure = status.error();
     }
+    reportSetAside();
+    if (failure) reportFailure(*failure);
 }
 
 }  // namespace quenvor::shell

@@ -2,6 +2,8 @@
 // The remembered language and cleaning options, and the Settings page's two handlers.
 #include <string>
 
+#include "platform/Result.h"
+
 namespace quenvor::platform {
 class ISettingsStore;
 }
@@ -32,7 +34,9 @@ public:
     bool languageChanged() const { return m_bLanguageChanged; }
 
 private:
-    bool write(const std::string& key, const std::string& value);
+    platform::Status write(const std::string& key, const std::string& value);
+    void reportFailure(const platform::Error& error);
+    void reportSetAside();
 
     ui::IFormView& m_view;
     ui::StringTable& m_strings;

@@ -14,12 +14,26 @@ ControlSpec make(std::string name, ControlKind kind, int l, int t, int w, int h,
     c.width = w;
     c.height = h;
     c.caption = std::move(caption);
+    c.takesFocus = kind == ControlKind::Button || kind == ControlKind::CheckBox || kind == ControlKind::ComboBox ||
+                   kind == ControlKind::ListBox;
     return c;
 }
 
-// Tabs sit side by side; the current one is drawn taller.
-constexpr std::array<int, kTabCount> kTabLeft = {390, 2295, 4140, 5865};
-constexpr std::array<int, kTabCount> kTabWidth = {1905, 1770, 1650, 1665};
+// The tabs as drawn when not current; the current tab's hot area and caption stand higher
+// by kRaise, its hot area growing upwards so its foot stays on the strip's base line.
+struct TabPlace {
+    int hotLeft, hotTop, hotWidth, hotHeight;
+    int labelLeft, labelWidth;  // a width of 0: sized to its text
+};
+constexpr std::array<TabPlace, kTabCount> kTabs = {{
+    {390, 510, 1905, 270, 465, 1755},
+    {2295, 510, 1770, 270, 2430, 1560},
+    {4140, 510, 1650, 285, 4240, 1410},
+    {5865, 525, 1665, 270, 6555, 0},
+}};
+constexpr int kRaise = 45;
+constexpr int kLabelTop = 555;
+constexpr int kLabelHeight = 195;
 constexpr std::array<const char*, kTabCount> kTabCaption = {"133", "134", "135", "136"};
 
 void addStrips(std::vector<ControlSpec>& v) {
@@ -30,19 +44,23 @@ void addStrips(std::vector<ControlSpec>& v) {
         bitmap.parent = strip;
         v.push_back(bitmap);
         for (int j = 0; j < kTabCount; ++j) {
-            const bool current = j == i;
-            auto hot = make(FormDesign::member("imgP1Tab" + std::to_string(j + 1), i), ControlKind::Image, kTabLeft[j],
-                            current ? 465 : 510, kTabWidth[j], current ? 315 : 270);
+            const int raise = j == i ? kRaise : 0;
+            const auto& t = kTabs[static_cast<std::size_t>(j)];
+            auto hot = make(FormDesign::member("imgP1Tab" + std::to_string(j + 1), i), ControlKind::Image, t.hotLeft,
+                            t.hotTop - raise, t.hotWidth, t.hotHeight + raise);
             hot.parent = strip;
             v.push_back(hot);
         }
         for (int j = 0; j < kTabCount; ++j) {
             const bool current = j == i;
-            auto lbl = make(FormDesign::member("lblP1Tab" + std::to_string(j + 1), i), ControlKind::Label, kTabLeft[j],
-                            current ? 525 : 555, kTabWidth[j], 195, kTabCaption[j]);
+            const auto& t = kTabs[static_cast<std::size_t>(j)];
+            auto lbl = make(FormDesign::member("lblP1Tab" + std::to_string(j + 1), i), ControlKind::Label, t.labelLeft,
+                            kLabelTop - (current ? kRaise : 0), t.labelWidth, t.labelWidth ? kLabelHeight : 0,
+                            kTabCaption[static_cast<std::size_t>(j)]);
             lbl.parent = strip;
             lbl.bold = current;
             lbl.centred = true;
+            lbl.autoSize = t.labelWidth == 0;
             v.push_back(lbl);
         }
     }
@@ -84,6 +102,8 @@ std::vector<ControlSpec> build() {
     v.push_back(delSel);
     auto secure = make("cmbSecure", K::ComboBox, 1992, 4020, 3330, 315);
     secure.visible = false;
+    // The erase method may be typed; the language is only picked.
+    secure.editable = true;
     v.push_back(secure);
     auto pb = make("pbCurrentPrgrs", K::ProgressBar, 1992, 4530, 3330, 300);
     pb.visible = false;
@@ -129,6 +149,7 @@ std::vector<ControlSpec> build() {
         auto chk = make(c.name, K::CheckBox, c.left, c.top, c.width, 255, c.caption);
         chk.parent = "pSettings";
         chk.face = FontFace::SansSerif;
+        chk.check = chk.name == "chk1" ? 0 : 1;
         v.push_back(chk);
     }
     auto lang = make("cmbLanguage", K::ComboBox, 750, 1965, 2715, 315);

@@ -24,6 +24,9 @@ struct ControlSpec {
     bool darkGrey = false;
     bool autoSize = false;  // sized to its text
     bool centred = false;
+    bool takesFocus = false;  // reachable by the keyboard and by a click: buttons, boxes, lists
+    bool editable = false;    // a combo box whose text may be typed
+    int check = 0;            // a check box's start value: 0 clear, 1 ticked, 2 greyed
 };
 
 constexpr int kTwipsPerPixel = 15;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "platform/EmbeddedStringResource.h"
 #include "support/FakeFormView.h"
 #include "ui/FormDesign.h"
@@ -176,6 +178,66 @@ TEST_F(Pages, TitleFollowsALanguageChangedAfterStart) {
     strings.setLanguage(ui::kSpanish);
     nav.ShowShredderPage();
     EXPECT_EQ(view.at("lblTitle").caption, "Triturador de archivos");
+}
+
+TEST(TabStrips, TheFirstStripHasItsDesignedGeometry) {
+    struct Place {
+        const char* name;
+        int left, top, width, height;
+    };
+    // Written out by hand from the design, not derived from the table under test.
+    const Place designed[] = {
+        {"imgP1Tab1_0", 390, 465, 1905, 315},  {"imgP1Tab2_0", 2295, 510, 1770, 270},
+        {"imgP1Tab3_0", 4140, 510, 1650, 285}, {"imgP1Tab4_0", 5865, 525, 1665, 270},
+        {"lblP1Tab1_0", 465, 510, 1755, 195},  {"lblP1Tab2_0", 2430, 555, 1560, 195},
+        {"lblP1Tab3_0", 4240, 555, 1410, 195},
+    };
+    for (const auto& d : designed) {
+        const auto* c = ui::FormDesign::find(d.name);
+        ASSERT_TRUE(c) << d.name;
+        EXPECT_EQ(c->parent, "pTab1_0") << d.name;
+        EXPECT_EQ((std::array{c->left, c->top, c->width, c->height}), (std::array{d.left, d.top, d.width, d.height}))
+            << d.name;
+        EXPECT_FALSE(c->autoSize) << d.name;
+    }
+    const auto* about = ui::FormDesign::find("lblP1Tab4_0");
+    EXPECT_EQ(about->left, 6555);
+    EXPECT_EQ(about->top, 555);
+    EXPECT_TRUE(about->autoSize);
+    EXPECT_TRUE(ui::FormDesign::find("lblP1Tab1_0")->bold);
+    EXPECT_FALSE(ui::FormDesign::find("lblP1Tab2_0")->bold);
+}
+
+TEST(TabStrips, EveryStripRaisesItsOwnTabAndKeepsTheOthersInPlace) {
+    using ui::FormDesign;
+    for (int strip = 1; strip < ui::kTabCount; ++strip) {
+        for (int tab = 1; tab <= ui::kTabCount; ++tab) {
+            const bool own = tab == strip + 1;
+            for (const char* array : {"imgP1Tab", "lblP1Tab"}) {
+                const std::string prefix = std::string(array) + std::to_string(tab);
+                const auto* here = FormDesign::find(FormDesign::member(prefix, strip));
+                const auto* first = FormDesign::find(FormDesign::member(prefix, 0));
+                ASSERT_TRUE(here && first) << prefix << " " << strip;
+                EXPECT_EQ(here->parent, FormDesign::member("pTab1", strip));
+                EXPECT_EQ(here->left, first->left) << prefix << " " << strip;
+                EXPECT_EQ(here->width, first->width) << prefix << " " << strip;
+                if (tab == 1) {
+                    // The first tab stands 45 twips lower where it is not current.
+                    EXPECT_EQ(here->top, first->top + 45) << prefix << " " << strip;
+                } else if (own) {
+                    EXPECT_EQ(here->top, first->top - 45) << prefix << " " << strip;
+                } else {
+                    EXPECT_EQ(here->top, first->top) << prefix << " " << strip;
+                }
+                // Hot areas grow upwards: every tab's foot stays where it is.
+                if (array[0] == 'i') {
+                    EXPECT_EQ(here->top + here->height, first->top + first->height);
+                } else {
+                    EXPECT_EQ(here->bold, own);
+                }
+            }
+        }
+    }
 }
 
 TEST(TabOrder, AssigningAPlaceShiftsTheControlsBetween) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <utility>
+
 #include "platform/EmbeddedStringResource.h"
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
@@ -10,6 +13,22 @@
 
 namespace quenvor::shell {
 namespace {
+
+// A store whose chosen keys fail, and which may have set a damaged file aside.
+class TroubledStore : public test::MemorySettingsStore {
+public:
+    std::map<std::string, platform::Error> failing;
+    std::string setAside;
+    std::vector<std::string> attempts;
+
+    platform::Status write(const std::string& app, const std::string& section, const std::string& key,
+                           const std::string& value) override {
+        attempts.push_back(key);
+        if (auto it = failing.find(key); it != failing.end()) return it->second;
+        return MemorySettingsStore::write(app, section, key, value);
+    }
+    std::string takeSetAsideCopy() override { return std::exchange(setAside, {}); }
+};
 
 class Settings : public ::testing::Test {
 protected:
@@ -115,9 +134,56 @@ TEST_F(Settings, AStoreThatCannotWriteIsReportedInsteadOfIgnored) {
     store.failWrites = true;
     page.cmdSave_Click();
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_NE(ui.messages[0].text.find("could not be saved"), std::string::npos);
-    EXPECT_NE(ui.messages[0].text.find("No space left on device"), std::string::npos);
+    EXPECT_EQ(ui.messages[0].text, "Your settings could not be saved:\r\nThe disk is full.");
     EXPECT_EQ(ui.messages[0].icon, ui::MsgIcon::Exclamation);
+}
+
+class TroubledSettings : public Settings {
+protected:
+    TroubledStore troubled;
+    SettingsPage page2{view, strings, &troubled, ui};
+};
+
+TEST_F(TroubledSettings, OneFailingOptionCostsNoOtherAndIsToldOnceInTheUsersLanguage) {
+    strings.setLanguage(ui::kSpanish);
+    troubled.failing["S1"] = platform::Error{5, "Input/output error"};
+    troubled.failing["S4"] = platform::Error{13, "Permission denied"};
+    page2.cmdSave_Click();
+    EXPECT_EQ(troubled.attempts, (std::vector<std::string>{"S1", "S2", "S3", "S4", "S5", "S6"}));
+    EXPECT_EQ(troubled.writes, (std::vector<std::string>{"S2", "S3", "S5", "S6"}));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    // An error the table has no words for leaves the store's English out.
+    EXPECT_EQ(ui.messages[0].text, "No se pudo guardar tu configuración:");
+
+    troubled.failing.erase("S1");
+    page2.cmdSave_Click();
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].text,
+              "No se pudo guardar tu configuración:\r\nNo se puede escribir en el archivo de configuración o en su "
+              "carpeta.");
+}
+
+TEST_F(TroubledSettings, AWriteThatWorkedIsNoFailureAndADamagedFileSetAsideIsToldOnce) {
+    troubled.setAside = "/home/user/.config/QUENVOR/QUENVOR.conf.damaged-20260101-120000";
+    page2.cmdSave_Click();
+    EXPECT_EQ(troubled.writes.size(), 6u);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text,
+              "Your settings file could not be read. It was written anew with the settings in use, and the unreadable "
+              "file was kept as:\r\n/home/user/.config/QUENVOR/QUENVOR.conf.damaged-20260101-120000");
+    EXPECT_EQ(ui.messages[0].icon, ui::MsgIcon::Exclamation);
+    page2.cmdSave_Click();
+    EXPECT_EQ(ui.messages.size(), 1u);
+
+    // The language pick is a write like any other.
+    troubled.setAside = "/elsewhere.damaged";
+    view.addComboItem("cmbLanguage", "English");
+    view.setComboItemData("cmbLanguage", 0, ui::kEnglish);
+    view.setComboSelectedIndex("cmbLanguage", 0);
+    page2.cmbLanguage_Click();
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_NE(ui.messages[1].text.find("/elsewhere.damaged"), std::string::npos);
+    EXPECT_EQ(troubled.values["QUENVOR/SETTINGS/LANGUAGE"], "1053");
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ FakeFormView::FakeFormView() {
         c.visible = design.visible;
         c.enabled = design.enabled;
         c.bold = design.bold;
-        c.check = design.kind == ControlKind::CheckBox && design.name != "chk1" ? 1 : 0;
+        c.check = design.check;
         m_controls[design.name] = c;
         m_names.push_back(design.name);
         tabOrder.push_back(design.name);
@@ -34,10 +34,8 @@ std::vector<std::string> FakeFormView::keyboardOrder() {
     std::vector<std::string> out;
     for (const auto& n : tabOrder) {
         const auto* design = ui::FormDesign::find(n);
-        const bool focusable = design->kind == ControlKind::Button || design->kind == ControlKind::CheckBox ||
-                               design->kind == ControlKind::ComboBox || design->kind == ControlKind::ListBox;
         const bool shown = at(n).visible && (design->parent.empty() || at(design->parent).visible);
-        if (focusable && shown && at(n).tabStop) out.push_back(n);
+        if (design->takesFocus && shown && at(n).tabStop) out.push_back(n);
     }
     return out;
 }

@@ -8,6 +8,7 @@
 #include "platform/linux/LinuxKnownFolders.h"
 #include "platform/linux/LinuxProcessTable.h"
 #include "platform/linux/LinuxRandomSource.h"
+#include "platform/linux/LinuxStorageProbe.h"
 
 namespace quenvor::platform {
 
@@ -18,6 +19,7 @@ struct NativePlatform::Impl {
     PendingDeletionList pending{folders.stateHome() / "quenvor" / "pending-deletions"};
     LinuxFileService files{&pending};
     LinuxProcessTable processes;
+    LinuxStorageProbe storageProbe;
     IniProfileReader profiles;
     RegistryStore registry{folders.dataHome() / "quenvor" / "registry.reg", &folders};
 };
@@ -35,6 +37,7 @@ PlatformServices NativePlatform::services() {
     s.processes = &m_impl->processes;
     s.profiles = &m_impl->profiles;
     s.registry = &m_impl->registry;
+    s.storageProbe = &m_impl->storageProbe;
     return s;
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFontDatabase>
+#include <QIcon>
 
 #include "cleaning/FirefoxUrlCache.h"
 #include "platform/NativePlatform.h"
@@ -10,6 +11,9 @@
 #include "window/qt/QtSettingsStore.h"
 #include "window/qt/QtUiServices.h"
 #include "window/qt/frmStart.h"
+
+// A static library's resources register only when asked, and the asking cannot be in a namespace.
+static void initIcons() { Q_INIT_RESOURCE(icons); }
 
 namespace quenvor::window {
 
@@ -24,6 +28,11 @@ void loadFonts() {
 int Main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quenvor"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quenvor.Quenvor"));
+    initIcons();
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) icon.addFile(QStringLiteral(":/icons/%1.png").arg(size));
+    QApplication::setWindowIcon(icon);
     loadFonts();
     QFont base({QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")});
     base.setPixelSize(11);

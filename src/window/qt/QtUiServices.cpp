@@ -4,12 +4,10 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "window/qt/QtText.h"
+
 namespace quenvor::window {
 namespace {
-
-QString qs(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())).replace(QStringLiteral("\r\n"), "\n");
-}
 
 // "*.*" means every file on Windows; on POSIX it would skip names without a dot.
 QString patternList(const std::string& patterns) {
@@ -26,8 +24,8 @@ QString patternList(const std::string& patterns) {
 ui::MsgAnswer QtUiServices::messageBox(const std::string& text, const std::string& title, ui::MsgButtons buttons,
                                        ui::MsgIcon icon) {
     QMessageBox box(m_parent);
-    box.setWindowTitle(qs(title));
-    box.setText(qs(text));
+    box.setWindowTitle(displayText(title));
+    box.setText(displayText(text));
     box.setTextFormat(Qt::PlainText);
     switch (icon) {
         case ui::MsgIcon::None:
@@ -80,8 +78,8 @@ ui::MsgAnswer QtUiServices::messageBox(const std::string& text, const std::strin
 ui::FileDialogResult QtUiServices::openFileDialog(const ui::FileDialogRequest& request) {
     QStringList filters;
     for (const auto& [description, patterns] : request.filters)
-        filters << QStringLiteral("%1 (%2)").arg(qs(description), patternList(patterns));
-    QFileDialog dialog(m_parent, qs(request.title), qs(request.initialDir));
+        filters << QStringLiteral("%1 (%2)").arg(displayText(description), patternList(patterns));
+    QFileDialog dialog(m_parent, displayText(request.title), qs(request.initialDir));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.multiSelect     ? QFileDialog::ExistingFiles
                        : request.fileMustExist ? QFileDialog::ExistingFile
@@ -98,15 +96,15 @@ ui::FileDialogResult QtUiServices::openFileDialog(const ui::FileDialogRequest& r
     const QString selected = dialog.selectedNameFilter();
     if (files.isEmpty()) return result;
     result.accepted = true;
-    for (const auto& f : files) result.files.push_back(f.toUtf8().toStdString());
+    for (const auto& f : files) result.files.push_back(us(f));
     result.filterIndex = static_cast<int>(filters.indexOf(selected)) + 1;
     return result;
 }
 
 std::string QtUiServices::browseForFolder(const ui::FolderDialogRequest& request) {
-    const QString dir = QFileDialog::getExistingDirectory(m_parent, qs(request.title), qs(request.initialDir),
+    const QString dir = QFileDialog::getExistingDirectory(m_parent, displayText(request.title), qs(request.initialDir),
                                                           QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-    return dir.toUtf8().toStdString();
+    return us(dir);
 }
 
 void QtUiServices::setMousePointer(ui::MousePointer pointer) {

@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <algorithm>
 
 #include "ui/FormDesign.h"
 #include "window/qt/Palette.h"
@@ -34,16 +35,27 @@ void TabStripPicture::paintEvent(QPaintEvent*) {
         return path;
     };
 
+    const auto hotArea = [this](int tab) {
+        return FormDesign::find(FormDesign::member("imgP1Tab" + std::to_string(tab + 1), m_current));
+    };
+    // The other tabs share one top line, whatever the heights of their hot areas, and the
+    // current one stands above them; each hot area lies inside its painted tab.
+    int restTop = 810;
+    for (int j = 0; j < ui::kTabCount; ++j)
+        if (const auto* hot = hotArea(j); hot && j != m_current) restTop = std::min(restTop, hot->top);
+    const qreal rest = restTop / double(kTwipsPerPixel);
+    constexpr qreal kLift = 7;
+
     // Draw the other tabs first so the current one overlaps its neighbours.
     for (int pass = 0; pass < 2; ++pass) {
         for (int j = 0; j < ui::kTabCount; ++j) {
             const bool current = j == m_current;
             if (current != (pass == 1)) continue;
-            const auto* hot = FormDesign::find(FormDesign::member("imgP1Tab" + std::to_string(j + 1), m_current));
+            const auto* hot = hotArea(j);
             if (!hot) continue;
             const qreal x = hot->left / double(kTwipsPerPixel);
             const qreal w = hot->width / double(kTwipsPerPixel);
-            const qreal top = hot->top / double(kTwipsPerPixel) - (current ? 4 : 0);
+            const qreal top = current ? rest - kLift : rest;
             QRectF r(x - 4, top, w + 8, baseY - top + (current ? 4 : 0));
             QLinearGradient g(r.topLeft(), r.bottomLeft());
             if (current) {

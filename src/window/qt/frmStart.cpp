@@ -1,12 +1,9 @@
 #include "window/qt/frmStart.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QLineEdit>
+#include <QFontMetrics>
 #include <QListWidget>
 #include <QPainter>
-#include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
@@ -15,8 +12,12 @@
 
 #include "shredder/ShredderPage.h"
 #include "ui/FormDesign.h"
+#include "window/qt/ChoiceList.h"
 #include "window/qt/HotLabel.h"
+#include "window/qt/OptionBox.h"
 #include "window/qt/Palette.h"
+#include "window/qt/QtText.h"
+#include "window/qt/SideBand.h"
 #include "window/qt/TabStripPicture.h"
 
 namespace quenvor::window {
@@ -29,11 +30,8 @@ using ui::kTwipsPerPixel;
 
 int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
 
-QString qs(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-std::string us(const QString& s) { return s.toUtf8().toStdString(); }
-
-// The texts carry CR LF line breaks; Qt draws the CR as a glyph of its own.
-QString displayText(const std::string& s) { return qs(s).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+constexpr int kStripsHeight = 54;    // pixels: the band starts below the tab strips
+constexpr int kSideBandWidth = 124;  // pixels: clear of the page's controls
 
 QFont fontFor(const ControlSpec& c) {
     QFont f;
@@ -52,9 +50,18 @@ QFont fontFor(const ControlSpec& c) {
     return f;
 }
 
-bool takesFocus(ControlKind k) {
-    return k == ControlKind::Button || k == ControlKind::CheckBox || k == ControlKind::ComboBox ||
-           k == ControlKind::ListBox;
+Qt::CheckState checkState(int value) {
+    return value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked;
+}
+
+// Qt makes Tahoma and its synthesised bold of one size from one shared FreeType face, and
+// whichever of the two is measured first gets a line one pixel shorter. Measuring the bold
+// first keeps the running text at the 11-pixel lines it was laid out for, whichever control
+// happens to be sized first.
+void measureBoldFirst() {
+    ControlSpec bold;
+    bold.bold = true;
+    (void)QFontMetrics(fontFor(bold)).lineSpacing();
 }
 
 }  // namespace
@@ -63,6 +70,9 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services, QWi
     setObjectName(QStringLiteral("frmStart"));
     setFixedSize(px(ui::kClientWidthTwips), px(ui::kClientHeightTwips));
     setWindowTitle(QStringLiteral("154"));
+    measureBoldFirst();
+    // Made first, so every control lies above it.
+    (new SideBand(this))->setGeometry(0, kStripsHeight, kSideBandWidth, height() - kStripsHeight);
     buildControls();
     m_logic = std::make_unique<shell::StartForm>(*this, ui, services);
     m_logic->setOwnerHandle(static_cast<std::uintptr_t>(winId()));
@@ -110,17 +120,14 @@ void frmStart::buildControls() {
                 w = new QPushButton(qs(c.caption), parent);
                 break;
             case ControlKind::CheckBox: {
-                auto* chk = new QCheckBox(qs(c.caption), parent);
-                chk->setTristate(true);
-                chk->setCheckState(c.name == "chk1" ? Qt::Unchecked : Qt::Checked);
+                auto* chk = new OptionBox(qs(c.caption), parent);
+                chk->setCheckState(checkState(c.check));
                 w = chk;
                 break;
             }
             case ControlKind::ComboBox: {
-                auto* combo = new QComboBox(parent);
-                // The erase method may be typed; the language is only picked.
-                combo->setEditable(c.name == "cmbSecure");
-                combo->setInsertPolicy(QComboBox::NoInsert);
+                auto* combo = new ChoiceList(parent);
+                combo->setEditable(c.editable);
                 w = combo;
                 break;
             }
@@ -149,7 +156,7 @@ void frmStart::buildControls() {
         } else {
             w->resize(px(c.width), px(c.height));
         }
-        if (takesFocus(c.kind)) w->setFocusPolicy(Qt::StrongFocus);
+        if (c.takesFocus) w->setFocusPolicy(Qt::StrongFocus);
         w->setEnabled(c.enabled);
         w->setVisible(c.visible);
         m_controls[c.name] = w;
@@ -192,7 +199,7 @@ void frmStart::connectHandlers() {
     connect(as<QPushButton>("cmdCancel"), &QPushButton::clicked, this,
             onShredder(&shredder::ShredderPage::cmdCancel_Click));
     auto& settings = m_logic->settings();
-    connect(as<QComboBox>("cmbLanguage"), &QComboBox::activated, this, [&settings] { settings.cmbLanguage_Click(); });
+    connect(as<ChoiceList>("cmbLanguage"), &QComboBox::activated, this, [&settings] { settings.cmbLanguage_Click(); });
     connect(as<QPushButton>("cmdSave"), &QPushButton::clicked, this, [&settings] { settings.cmdSave_Click(); });
 }
 
@@ -253,6 +260,9 @@ void frmStart::setBold(const std::string& name, bool bold) {
     QFont f = w->font();
     f.setBold(bold);
     w->setFont(f);
+    // A caption sized to its text grows with a bold face.
+    const auto* design = FormDesign::find(name);
+    if (design && design->autoSize) w->adjustSize();
 }
 
 bool frmStart::isBold(const std::string& name) { return control(name)->font().bold(); }
@@ -260,7 +270,7 @@ void frmStart::bringToFront(const std::string& name) { control(name)->raise(); }
 
 void frmStart::setTabStop(const std::string& name, bool on) {
     const auto* design = FormDesign::find(name);
-    if (!design || !takesFocus(design->kind)) return;
+    if (!design || !design->takesFocus) return;
     control(name)->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
 }
 
@@ -268,7 +278,7 @@ void frmStart::applyTabOrder(const std::vector<std::string>& order) {
     QWidget* previous = nullptr;
     for (const auto& name : order) {
         const auto* design = FormDesign::find(name);
-        if (!design || !takesFocus(design->kind)) continue;
+        if (!design || !design->takesFocus) continue;
         QWidget* w = control(name);
         if (previous) QWidget::setTabOrder(previous, w);
         previous = w;
@@ -288,7 +298,7 @@ std::vector<std::string> frmStart::listItems(const std::string& name) {
 }
 
 void frmStart::addComboItem(const std::string& name, const std::string& text) {
-    auto* combo = as<QComboBox>(name);
+    auto* combo = as<ChoiceList>(name);
     const bool noSelection = combo->currentIndex() < 0;
     const QString shown = combo->isEditable() ? combo->currentText() : QString();
     combo->addItem(qs(text));
@@ -300,7 +310,7 @@ void frmStart::addComboItem(const std::string& name, const std::string& text) {
 }
 
 void frmStart::setComboText(const std::string& name, const std::string& text) {
-    auto* combo = as<QComboBox>(name);
+    auto* combo = as<ChoiceList>(name);
     if (combo->isEditable()) {
         combo->setEditText(qs(text));
     } else {
@@ -310,32 +320,32 @@ void frmStart::setComboText(const std::string& name, const std::string& text) {
 }
 
 std::string frmStart::comboText(const std::string& name) {
-    auto* combo = as<QComboBox>(name);
+    auto* combo = as<ChoiceList>(name);
     if (!combo->isEditable() && combo->currentIndex() < 0) return us(combo->placeholderText());
     return us(combo->currentText());
 }
 
 int frmStart::comboSelectedIndex(const std::string& name) {
-    auto* combo = as<QComboBox>(name);
+    auto* combo = as<ChoiceList>(name);
     const int index = combo->currentIndex();
     // Text typed over the item is no selection.
     if (combo->isEditable() && index >= 0 && combo->currentText() != combo->itemText(index)) return -1;
     return index;
 }
 void frmStart::setComboSelectedIndex(const std::string& name, int index) {
-    as<QComboBox>(name)->setCurrentIndex(index);
+    as<ChoiceList>(name)->setCurrentIndex(index);
 }
 
 void frmStart::setComboItemData(const std::string& name, int index, std::int32_t value) {
-    as<QComboBox>(name)->setItemData(index, value);
+    as<ChoiceList>(name)->setItemData(index, value);
 }
 
 std::int32_t frmStart::comboItemData(const std::string& name, int index) {
-    return as<QComboBox>(name)->itemData(index).toInt();
+    return as<ChoiceList>(name)->itemData(index).toInt();
 }
 
 int frmStart::checkValue(const std::string& name) {
-    switch (as<QCheckBox>(name)->checkState()) {
+    switch (as<OptionBox>(name)->checkState()) {
         case Qt::Unchecked:
             return 0;
         case Qt::Checked:
@@ -346,8 +356,8 @@ int frmStart::checkValue(const std::string& name) {
 }
 
 void frmStart::setCheckValue(const std::string& name, int value) {
-    auto* chk = as<QCheckBox>(name);
-    chk->setCheckState(value == 0 ? Qt::Unchecked : value == 1 ? Qt::Checked : Qt::PartiallyChecked);
+    auto* chk = as<OptionBox>(name);
+    chk->setCheckState(checkState(value));
 }
 
 // The bar counts in int; large maxima are scaled so any 64-bit count can be shown.
@@ -378,44 +388,10 @@ std::int64_t frmStart::progressValue(const std::string& name) {
 
 void frmStart::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QRect all = rect();
-    p.fillRect(all, Palette::page());
-
-    // Side band with the program's mark.
-    const QRect band(0, 54, 124, all.height() - 54);
-    QLinearGradient g(band.topLeft(), band.bottomRight());
-    g.setColorAt(0, Palette::accent());
-    g.setColorAt(1, Palette::accentDark());
-    p.fillRect(band, g);
-
-    const QPointF c(62, 130);
-    QPainterPath shield;
-    shield.moveTo(c.x(), c.y() - 40);
-    shield.cubicTo(c.x() + 18, c.y() - 30, c.x() + 34, c.y() - 30, c.x() + 36, c.y() - 28);
-    shield.cubicTo(c.x() + 38, c.y() + 10, c.x() + 22, c.y() + 32, c.x(), c.y() + 44);
-    shield.cubicTo(c.x() - 22, c.y() + 32, c.x() - 38, c.y() + 10, c.x() - 36, c.y() - 28);
-    shield.cubicTo(c.x() - 34, c.y() - 30, c.x() - 18, c.y() - 30, c.x(), c.y() - 40);
-    p.setPen(QPen(QColor(255, 255, 255, 220), 3));
-    p.setBrush(QColor(255, 255, 255, 40));
-    p.drawPath(shield);
-    // Three strokes fading out: traces being wiped away.
-    for (int i = 0; i < 3; ++i) {
-        QColor line(255, 255, 255, 230 - i * 70);
-        p.setPen(QPen(line, 4, Qt::SolidLine, Qt::RoundCap));
-        const qreal y = c.y() - 14 + i * 14;
-        p.drawLine(QPointF(c.x() - 18 + i * 3, y), QPointF(c.x() + 18 - i * 3, y));
-    }
-    QFont f = font();
-    f.setPixelSize(18);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(Qt::white);
-    p.drawText(QRect(0, 190, 124, 26), Qt::AlignCenter, QStringLiteral("Quenvor"));
-
+    p.fillRect(rect(), Palette::page());
     // A thin rule under the page title.
     p.setPen(QPen(QColor(200, 210, 222), 1));
-    p.drawLine(QPointF(136, 90.5), QPointF(all.width() - 30, 90.5));
+    p.drawLine(QPointF(136, 90.5), QPointF(width() - 30, 90.5));
 }
 
 void frmStart::closeEvent(QCloseEvent* event) {

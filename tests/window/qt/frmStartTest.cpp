@@ -1,13 +1,17 @@
 // The real window, driven headless as a user would: clicks, hovers, the language list.
+#include <unistd.h>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/linux/LinuxFileService.h"
@@ -48,11 +52,29 @@ class frmStartTest : public QObject {
         return form;
     }
     QString settingsFile() const { return home.path() + "/.config/QUENVOR/QUENVOR.conf"; }
+    void store(const char* key, const char* value) { QVERIFY(settings.write("QUENVOR", "SETTINGS", key, value).ok()); }
+    QString stored(const char* key) { return QString::fromStdString(settings.read("QUENVOR", "SETTINGS", key, "?")); }
+    void wheel(QWidget* target, int steps) {
+        const QPointF at = QRectF(target->rect()).center();
+        QWheelEvent event(at, target->mapToGlobal(at), {}, {0, -120 * steps}, Qt::NoButton, {}, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(target, &event);
+    }
+    // The darkest grey in the text area of a drop-down list, as painted.
+    static int darkestText(QWidget* list) {
+        const QImage image = list->grab().toImage();
+        int darkest = 255;
+        for (int y = 3; y < image.height() - 3; ++y)
+            for (int x = 4; x < image.width() / 2; ++x) darkest = std::min(darkest, qGray(image.pixel(x, y)));
+        return darkest;
+    }
     template <class T>
     T* w(window::frmStart& f, const char* name) {
         return qobject_cast<T*>(f.control(name));
     }
     void click(QWidget* target) { QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center()); }
+    // On its box: a check box takes clicks on its box and text only.
+    void tick(QWidget* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
 
 private slots:
     void initTestCase() {
@@ -66,6 +88,8 @@ private slots:
         QSettings s(QSettings::NativeFormat, QSettings::UserScope, "QUENVOR", "QUENVOR");
         s.clear();
         s.sync();
+        QDir conf(QFileInfo(settingsFile()).path());
+        for (const QString& copy : conf.entryList({"QUENVOR.conf.damaged-*"}, QDir::Files)) conf.remove(copy);
     }
 
     void everyControlIsNamedAndPlaced() {
@@ -85,7 +109,7 @@ private slots:
 
     void captionsFitTheirControlsInBothLanguages() {
         for (const char* lang : {"1053", "1034"}) {
-            QVERIFY(settings.write("QUENVOR", "SETTINGS", "LANGUAGE", lang).ok());
+            store("LANGUAGE", lang);
             test::ScriptedUi ui;
             auto f = open(ui);
             for (int page = 1; page <= 4; ++page) {
@@ -105,6 +129,16 @@ private slots:
                 }
             }
         }
+    }
+
+    void runningTextKeepsItsFullLines() {
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        auto* about = w<QLabel>(*f, "lblAbout");
+        if (QFontInfo(about->font()).family() != "Tahoma") QSKIP("Tahoma is not installed");
+        // Eleven pixels a line, as the page texts were laid out, and never less than the bold.
+        QCOMPARE(about->fontMetrics().lineSpacing(), 11);
+        QVERIFY(about->fontMetrics().lineSpacing() >= f->control("lblTitle")->fontMetrics().lineSpacing());
     }
 
     void clickingTabsSwitchesPages() {
@@ -157,6 +191,168 @@ private slots:
         QVERIFY(ui.messages[0].text.rfind("Tienes que volver", 0) == 0);
         QCOMPARE(QString::fromStdString(settings.read("QUENVOR", "SETTINGS", "S4", "?")), QString("0"));
         QCOMPARE(QString::fromStdString(settings.read("QUENVOR", "SETTINGS", "S5", "?")), QString("0"));
+    }
+
+    void optionBoxesToggleBetweenClearAndTickedAndGreyOnlyFromAStoredValue() {
+        store("S2", "2");
+        store("S3", "2");
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        f->logic().pages().ShowSettingsPage();
+        auto* ticked = w<QCheckBox>(*f, "chk4");
+        QCOMPARE(ticked->checkState(), Qt::Checked);
+        for (Qt::CheckState next : {Qt::Unchecked, Qt::Checked, Qt::Unchecked, Qt::Checked}) {
+            tick(ticked);
+            QCOMPARE(ticked->checkState(), next);
+        }
+        ticked->setFocus();
+        QTest::keyClick(ticked, Qt::Key_Space);
+        QCOMPARE(ticked->checkState(), Qt::Unchecked);
+        QTest::keyClick(ticked, Qt::Key_Space);
+        QCOMPARE(ticked->checkState(), Qt::Checked);
+
+        auto* greyed = w<QCheckBox>(*f, "chk2");
+        QCOMPARE(greyed->checkState(), Qt::PartiallyChecked);
+        tick(greyed);
+        QCOMPARE(greyed->checkState(), Qt::Checked);
+        tick(greyed);
+        QCOMPARE(greyed->checkState(), Qt::Unchecked);
+
+        // A greyed box left alone is stored greyed.
+        click(f->control("cmdSave"));
+        QVERIFY(ui.messages.empty());
+        QCOMPARE(stored("S2"), QString("0"));
+        QCOMPARE(stored("S3"), QString("2"));
+        QCOMPARE(f->checkValue("chk3"), 2);
+    }
+
+    void aDamagedSettingsFileIsKeptAsideAndSaveStoresEveryOption() {
+        const QByteArray damaged = "\"\n[SETTINGS]\nLANGUAGE=1034\nS1=0\nS5=1\n";
+        {
+            QFile conf(settingsFile());
+            QVERIFY(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            conf.write(damaged);
+        }
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        QCOMPARE(f->windowTitle(), QString("Quenvor"));
+        f->logic().pages().ShowSettingsPage();
+        w<QCheckBox>(*f, "chk6")->setCheckState(Qt::Unchecked);
+        click(f->control("cmdSave"));
+        // One notice, no false failure.
+        QCOMPARE(ui.messages.size(), size_t(1));
+        const QString text = QString::fromStdString(ui.messages[0].text);
+        QVERIFY2(text.startsWith("Your settings file could not be read.") && !text.contains("could not be saved"),
+                 qPrintable(text));
+        const QString copy = text.section("\r\n", 1);
+        QVERIFY2(copy.startsWith(settingsFile() + ".damaged-"), qPrintable(copy));
+        QFile kept(copy);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), damaged);
+
+        // Every option arrived, in a file that reads cleanly.
+        QSettings fresh(settingsFile(), QSettings::IniFormat);
+        QCOMPARE(fresh.status(), QSettings::NoError);
+        const char* expected[] = {"1", "1", "1", "1", "0", "0"};
+        for (int n = 1; n <= 6; ++n) QCOMPARE(stored(qPrintable(QString("S%1").arg(n))), QString(expected[n - 1]));
+
+        click(f->control("cmdSave"));
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QCOMPARE(QDir(QFileInfo(settingsFile()).path()).entryList({"QUENVOR.conf.damaged-*"}).size(), 1);
+    }
+
+    void aSettingsFileThatCannotBeWrittenIsReportedOnce() {
+        if (geteuid() == 0) QSKIP("permissions do not stop root");
+        store("S1", "1");
+        const QString folder = QFileInfo(settingsFile()).path();
+        QFile::setPermissions(settingsFile(), QFile::ReadOwner);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner);
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        f->logic().pages().ShowSettingsPage();
+        click(f->control("cmdSave"));
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(settingsFile(), QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(ui.messages[0].text),
+                 QString("Your settings could not be saved:\r\nThe settings file or its folder cannot be written to."));
+    }
+
+    void aFailedWriteIsReportedEvenForRoot() {
+        // A folder where the file should be: no rename can replace it, whoever asks.
+        QVERIFY(QFile::remove(settingsFile()) || !QFile::exists(settingsFile()));
+        QVERIFY(QDir().mkpath(settingsFile()));
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        f->logic().pages().ShowSettingsPage();
+        click(f->control("cmdSave"));
+        QVERIFY(QDir().rmdir(settingsFile()));
+        QCOMPARE(ui.messages.size(), size_t(1));
+        QCOMPARE(QString::fromStdString(ui.messages[0].text),
+                 QString("Your settings could not be saved:\r\nThe settings file or its folder cannot be written to."));
+    }
+
+    void theWheelOnlyTurnsAFocusedList() {
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        f->logic().pages().ShowSettingsPage();
+        auto* language = w<QComboBox>(*f, "cmbLanguage");
+        wheel(language, 1);
+        QCOMPARE(language->currentIndex(), -1);
+        QCOMPARE(stored("LANGUAGE"), QString("?"));
+
+        f->logic().pages().ShowShredderPage();
+        auto* level = w<QComboBox>(*f, "cmbSecure");
+        wheel(level, 1);
+        QCOMPARE(level->currentIndex(), 0);
+
+        // Focused, the list takes the wheel as usual.
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.get()));
+        level->setFocus();
+        QTRY_VERIFY(level->hasFocus());
+        wheel(level, 1);
+        QCOMPARE(level->currentIndex(), 1);
+    }
+
+    void theLanguageListShowsItsWordLikeAnItem() {
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        f->logic().pages().ShowSettingsPage();
+        auto* language = w<QComboBox>(*f, "cmbLanguage");
+        QCOMPARE(language->currentIndex(), -1);
+        QCOMPARE(f->comboText("cmbLanguage"), std::string("Language"));
+        const int word = darkestText(language);
+        language->setCurrentIndex(0);
+        const int item = darkestText(language);
+        QVERIFY2(std::abs(word - item) <= 8, qPrintable(QString("word %1, item %2").arg(word).arg(item)));
+    }
+
+    void tabCaptionsLieOverTheirTabsInBothLanguages() {
+        for (const char* lang : {"1053", "1034"}) {
+            store("LANGUAGE", lang);
+            test::ScriptedUi ui;
+            auto f = open(ui);
+            for (int hovered = 1; hovered <= ui::kTabCount; ++hovered) {
+                f->logic().pages().P1Tab_MouseMove(hovered);
+                for (int strip = 0; strip < ui::kTabCount; ++strip) {
+                    for (int tab = 1; tab <= ui::kTabCount; ++tab) {
+                        const auto n = std::to_string(tab);
+                        auto* label = w<QLabel>(*f, ui::FormDesign::member("lblP1Tab" + n, strip).c_str());
+                        QWidget* hot = f->control(ui::FormDesign::member("imgP1Tab" + n, strip));
+                        const int need = label->fontMetrics().horizontalAdvance(label->text());
+                        QVERIFY2(need <= label->width() && hot->geometry().contains(label->geometry()),
+                                 qPrintable(QString("%1 (%2) needs %3, has %4 at %5 in %6..%7")
+                                                .arg(label->objectName(), lang)
+                                                .arg(need)
+                                                .arg(label->width())
+                                                .arg(label->x())
+                                                .arg(hot->x())
+                                                .arg(hot->geometry().right())));
+                    }
+                }
+            }
+        }
     }
 
     void helpAndQuit() {

@@ -1,0 +1,82 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/IStorageProbe.h"
+
+namespace quenvor::platform {
+
+// Answers from fstatfs, FS_IOC_GETFLAGS and FS_IOC_FIEMAP on the open file, plus the
+// options of its filesystem from the mounts table (read once per filesystem).
+class LinuxStorageProbe : public IStorageProbe {
+public:
+    // The paths are seams for tests; the defaults are the running system's.
+    explicit LinuxStorageProbe(std::filesystem::path mountInfo = "/proc/self/mountinfo",
+                               std::filesystem::path sysRoot = "/sys");
+
+    Result<StorageVerdict> examine(std::intptr_t nativeHandle) override;
+    StorageVerdict verify(std::intptr_t nativeHandle, const StorageVerdict& before) override;
+    Result<StorageVerdict> examinePath(const std::filesystem::path& p) override;
+    DeviceKind device(const std::filesystem::path& p) override;
+
+    struct MountEntry {
+        int mountId = 0;
+        unsigned major = 0;
+        unsigned minor = 0;
+        std::string mountPoint;
+        std::string fsType;  // "ext4", "fuse.sshfs"
+        std::string source;  // "/dev/sda2", "server:/export"
+        std::string superOptions;
+    };
+    // Lines in the format of /proc/self/mountinfo; malformed lines are skipped.
+    static std::vector<MountEntry> parseMountInfo(const std::string& text);
+
+    struct RawExtent {
+        ExtentRange range;
+        std::uint32_t flags = 0;  // FIEMAP_EXTENT_*
+    };
+    // Everything the verdict depends on, gathered from the system.
+    struct Facts {
+        std::uint64_t magic = 0;   // f_type of fstatfs
+        std::string fsType;        // from the mounts table; empty when it was not found
+        std::string superOptions;  // likewise
+        bool directory = false;
+        std::uint64_t size = UINT64_MAX;  // only bytes below it can hold old contents
+        bool flagsKnown = false;
+        std::uint32_t flags = 0;  // FS_*_FL
+        bool extentsKnown = false;
+        std::vector<RawExtent> extents;
+        std::string extentError;  // why the block map could not be read
+    };
+    static StorageVerdict judge(const Facts& facts);
+    // True when some byte that lay at a place in `before` no longer lies there in `after`:
+    // the passes went elsewhere and the old place was not overwritten.
+    static bool extentsMoved(const std::vector<ExtentRange>& before, const std::vector<ExtentRange>& after);
+
+private:
+    struct MountFacts {
+        std::string fsType;
+        std::string superOptions;
+    };
+    std::optional<MountFacts> mountOf(int fd, std::uint64_t dev, std::uint64_t fsid, std::uint64_t magic);
+
+    std::filesystem::path m_mountInfo;
+    std::filesystem::path m_sysRoot;
+    std::mutex m_mutex;
+    // Keyed by device, filesystem id and type: a loop device reused by a new filesystem
+    // must not inherit the options of the one before. Read again after a while, since the same
+    // disk can be unplugged and mounted again with other options under the same key.
+    struct CachedMount {
+        std::optional<MountFacts> facts;
+        std::chrono::steady_clock::time_point readAt;
+    };
+    std::map<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>, CachedMount> m_mounts;
+};
+
+}  // namespace quenvor::platform

@@ -1,0 +1,42 @@
+#pragma once
+// A storage probe that answers what the test scripts, and records what it was asked.
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "platform/IStorageProbe.h"
+
+namespace quenvor::test {
+
+class FakeStorageProbe : public platform::IStorageProbe {
+public:
+    platform::StorageVerdict verdict;                                  // examine's answer
+    std::optional<platform::StorageVerdict> afterPasses;               // verify's; unset: `before`
+    std::map<std::filesystem::path, platform::StorageVerdict> byPath;  // examinePath's; else `verdict`
+    platform::DeviceKind drive;
+    std::vector<std::intptr_t> examined;
+    std::vector<std::intptr_t> verified;
+
+    static platform::StorageVerdict mayRemain(platform::RemainReason r) {
+        platform::StorageVerdict v;
+        v.outcome = platform::OverwriteOutcome::MayRemain;
+        v.reason = r;
+        return v;
+    }
+
+    platform::Result<platform::StorageVerdict> examine(std::intptr_t nativeHandle) override {
+        examined.push_back(nativeHandle);
+        return verdict;
+    }
+    platform::StorageVerdict verify(std::intptr_t nativeHandle, const platform::StorageVerdict& before) override {
+        verified.push_back(nativeHandle);
+        return afterPasses ? *afterPasses : before;
+    }
+    platform::Result<platform::StorageVerdict> examinePath(const std::filesystem::path& p) override {
+        auto it = byPath.find(p);
+        return it != byPath.end() ? it->second : verdict;
+    }
+    platform::DeviceKind device(const std::filesystem::path&) override { return drive; }
+};
+
+}  // namespace quenvor::test
