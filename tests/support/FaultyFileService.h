@@ -58,6 +58,7 @@ public:
     platform::Result<std::vector<platform::DirectoryEntry>> list(const std::filesystem::path& dir) override {
         return m_real.list(dir);
     }
+    platform::Result<std::string> readLink(const std::filesystem::path& link) override { return m_real.readLink(link); }
     std::string shortForm(const std::filesystem::path& p) override { return m_real.shortForm(p); }
     std::vector<std::filesystem::path> fixedDiskRoots() override { return m_real.fixedDiskRoots(); }
 
