@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quenvor needs to build, run and test (Firefox and Chromium are
-# there for the tests that let the real browsers write profiles for the cleaner), to check its desktop files
-# and build its package, and the clang tools CI and `make lint` use.
+# there for the tests that let the real browsers write profiles for the cleaner), to check its
+# desktop files and build its package, and the clang tools CI and `make lint` use.
 # Idempotent and silent when everything is already present.
 set -euo pipefail
 
