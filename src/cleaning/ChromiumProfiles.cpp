@@ -129,13 +129,15 @@ std::vector<ChromiumProfile> ChromiumProfiles::find() {
     std::vector<ChromiumProfile> found;
     std::vector<fs::path> seen;
     for (const auto& r : roots) {
-        const fs::path root = r.root.lexically_normal();
+        // Profile-sync tools link the whole folder elsewhere, and image-based systems link the
+        // home: the folder is taken where it really is, so no link is left on the way to its
+        // stores. Nothing inside it is followed.
+        std::error_code ec;
+        if (!fs::is_directory(r.root, ec)) continue;
+        const fs::path root = fs::canonical(r.root, ec);
+        if (ec) continue;
         if (std::find(seen.begin(), seen.end(), root) != seen.end()) continue;
         seen.push_back(root);
-        // Profile-sync tools link the whole folder elsewhere: a link to a folder is followed here,
-        // but nothing inside is.
-        std::error_code ec;
-        if (!fs::is_directory(root, ec)) continue;
         auto listing = m_s.files.list(root);
         if (!listing) continue;
         std::vector<std::pair<std::string, std::string>> names = listedProfiles(readSmallFile(root / "Local State"));

@@ -107,6 +107,21 @@ std::string ChromiumUrlCache::address(const std::string& key) {
     return a;
 }
 
+// A separator no profile or browser name holds, so a Firefox profile's name never reads as one.
+constexpr char kBusySeparator = '\x1f';
+
+std::string ChromiumUrlCache::busyName(const std::string& browser, const std::string& profile) {
+    return browser + kBusySeparator + profile;
+}
+
+bool ChromiumUrlCache::splitBusyName(const std::string& name, std::string& browser, std::string& profile) {
+    const auto at = name.find(kBusySeparator);
+    if (at == std::string::npos || at == 0) return false;
+    browser = name.substr(0, at);
+    profile = name.substr(at + 1);
+    return true;
+}
+
 std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::snapshot() {
     std::vector<Item> items;
     std::set<fs::path> seenDirs, seenStores;
@@ -157,7 +172,7 @@ std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::snapshot() {
             sqlite3_close_v2(db);
         }
         for (auto i = first; i < items.size(); ++i) {
-            items[i].profile = p.name;
+            items[i].profile = busyName(p.browser, p.name);
             items[i].running = running;
         }
     }

@@ -3,7 +3,7 @@
 // each entry of a profile's disk cache is an entry of the normal type named by its address,
 // each cookie host and path an entry of the cookie type named "Cookie:<user>@<host><path>".
 // The entries of a running browser's profiles are listed but not deleted: deleting one fails
-// with EBUSY and the profile's name.
+// with EBUSY and a name that holds the browser's and the profile's (see splitBusyName).
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -38,6 +38,10 @@ public:
     static std::optional<std::string> parseEntryKey(std::string_view head, std::uint64_t fileSize);
     // The address in a key, without the partition tags before it ("1/0/_dk_<site> <site> ").
     static std::string address(const std::string& key);
+    // The name a refused deletion gives, and the browser and profile back from it; false for a
+    // name that is not one (a Firefox profile's).
+    static std::string busyName(const std::string& browser, const std::string& profile);
+    static bool splitBusyName(const std::string& name, std::string& browser, std::string& profile);
 
 private:
     struct Item {
@@ -45,7 +49,7 @@ private:
         std::filesystem::path file;      // a cache entry's first file
         std::filesystem::path database;  // or the cookie store holding the cookie
         std::string host, path;
-        std::string profile;
+        std::string profile;  // its busyName()
         bool running = false;
     };
     std::vector<Item> snapshot();

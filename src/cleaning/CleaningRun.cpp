@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "cleaning/ChromiumUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
 #include "cleaning/cChromium.h"
 #include "cleaning/cCleanInternet.h"
@@ -142,18 +143,15 @@ std::string CleaningRun::summary() {
     ui::ListedMessage msg(text(170), text(179));
     // A running browser is one line per profile, whatever it kept us from doing.
     for (const auto& line : m_report.wholeFailures()) msg.addAlways(line);
-    // The cache list names a running profile without its browser; the browser's own step names both.
-    std::map<std::string, std::string> browserOf;
-    for (const auto& f : m_report.failures())
-        if (f.browserRunning && !f.browser.empty()) browserOf[f.what] = f.browser;
-    std::set<std::string> running;
+    std::set<std::pair<std::string, std::string>> running;
     for (const auto& f : m_report.failures()) {
         if (f.browserRunning) {
-            if (!running.insert(f.what).second) continue;
-            const auto b = browserOf.find(f.what);
-            msg.addAlways(b == browserOf.end()
-                              ? ui::replaceAll(text(171), "%1", f.what)
-                              : ui::replaceAll(ui::replaceAll(text(240), "%2", f.what), "%1", b->second));
+            // The cache list names a Chromium-family profile with its browser inside the name.
+            std::string browser = f.browser, profile = f.what;
+            if (browser.empty()) ChromiumUrlCache::splitBusyName(f.what, browser, profile);
+            if (!running.insert({browser, profile}).second) continue;
+            msg.addAlways(browser.empty() ? ui::replaceAll(text(171), "%1", profile)
+                                          : ui::replaceAll(ui::replaceAll(text(240), "%2", profile), "%1", browser));
             continue;
         }
         msg.add(text(areaText(f.area)) + (f.what.empty() ? "" : ": " + f.what) +

@@ -110,6 +110,10 @@ TEST_F(Chromium, EveryProfileOfEveryInstallIsFoundAndNothingElse) {
     const auto brave = home / ".var/app/com.brave.Browser/config/BraveSoftware/Brave-Browser/Default";
     TempDir::write(snap / "Preferences", "{}");
     TempDir::write(brave / "Preferences", "{}");
+    // A browser folder linked elsewhere, as profile-sync tools do, is where its profiles are.
+    const auto vivaldi = dir / "synced/vivaldi";
+    TempDir::write(vivaldi / "Default/Preferences", "{}");
+    fs::create_symlink(vivaldi, home / ".config/vivaldi");
     const auto chrome = dir / "chrome-home/google-chrome/Profile 1";
     TempDir::write(chrome / "Preferences", "{}");
     env["CHROME_CONFIG_HOME"] = (dir / "chrome-home").string();
@@ -117,18 +121,20 @@ TEST_F(Chromium, EveryProfileOfEveryInstallIsFoundAndNothingElse) {
     std::vector<std::string> seen;
     for (const auto& p : ChromiumProfiles(services).find())
         seen.push_back(p.browser + "|" + p.name + "|" + p.folder.string() + "|" + p.cacheFolder.string());
-    EXPECT_EQ(seen,
-              (std::vector<std::string>{
-                  "Google Chrome|Profile 1|" + chrome.string() + "|" +
-                      (cacheRoot.parent_path() / "google-chrome/Profile 1").string(),
-                  "Chromium|Ana|" + profile.string() + "|" + (cacheRoot / "Default").string(),
-                  "Chromium|Work|" + (root / "Work").string() + "|" + (cacheRoot / "Work").string(),
-                  "Chromium|Profile 2|" + (root / "Profile 2").string() + "|" + (cacheRoot / "Profile 2").string(),
-                  "Chromium|Default|" + snap.string() + "|" +
-                      (home / "snap/chromium/common/.cache/chromium/Default").string(),
-                  "Brave|Default|" + brave.string() + "|" +
-                      (home / ".var/app/com.brave.Browser/cache/BraveSoftware/Brave-Browser/Default").string(),
-              }));
+    EXPECT_EQ(
+        seen,
+        (std::vector<std::string>{
+            "Google Chrome|Profile 1|" + chrome.string() + "|" +
+                (cacheRoot.parent_path() / "google-chrome/Profile 1").string(),
+            "Chromium|Ana|" + profile.string() + "|" + (cacheRoot / "Default").string(),
+            "Chromium|Work|" + (root / "Work").string() + "|" + (cacheRoot / "Work").string(),
+            "Chromium|Profile 2|" + (root / "Profile 2").string() + "|" + (cacheRoot / "Profile 2").string(),
+            "Vivaldi|Default|" + (vivaldi / "Default").string() + "|" + (home / ".cache/vivaldi/Default").string(),
+            "Chromium|Default|" + snap.string() + "|" +
+                (home / "snap/chromium/common/.cache/chromium/Default").string(),
+            "Brave|Default|" + brave.string() + "|" +
+                (home / ".var/app/com.brave.Browser/cache/BraveSoftware/Brave-Browser/Default").string(),
+        }));
 }
 
 TEST_F(Chromium, HistoryGoesWithEveryTraceAndBookmarksPasswordsAndCardsStay) {
@@ -334,7 +340,10 @@ TEST_F(ChromiumLists, ARunningBrowsersEntriesAreListedNotDeletedAndNamedWithThei
     EXPECT_TRUE(fs::exists(entry.string() + "_0"));
 
     // Through the run, the page-one cache step and the browser's own step name one profile once,
-    // with its browser.
+    // with its browser; another browser's profile of the same name has a line of its own.
+    const fs::path chrome = home / ".config/google-chrome";
+    ChromiumFixture::makeProfile(chrome / "Default");
+    fs::create_symlink(host() + "-" + std::to_string(::getpid()), chrome / "SingletonLock");
     platform::EmbeddedStringResource res;
     ui::StringTable strings{&res, &ui};
     strings.setLanguage(ui::kEnglish);
@@ -348,7 +357,11 @@ TEST_F(ChromiumLists, ARunningBrowsersEntriesAreListedNotDeletedAndNamedWithThei
         text.find("Chromium is running with the profile Default: it was left alone. Close Chromium and try again."),
         std::string::npos)
         << text;
+    EXPECT_NE(text.find("Google Chrome is running with the profile Default: it was left alone. Close Google Chrome"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(text.find("Firefox"), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
     EXPECT_TRUE(fs::exists(profile / "GPUCache/data_0"));
 }
 
