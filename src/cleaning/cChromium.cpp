@@ -208,17 +208,26 @@ void cChromium::ClearFormData() {
 }
 
 void cChromium::ClearCache() {
+    // Two folders of one browser (its own and $CHROME_CONFIG_HOME's) share a cache folder: one
+    // that a running browser uses stays whole.
+    std::set<fs::path> busyCaches;
+    for (const auto& p : ChromiumProfiles(m_s).find())
+        if (ChromiumRunning::running(p.root, m_s.files, m_processes)) busyCaches.insert(p.cacheRoot);
     std::set<fs::path> roots;
     forEachIdleProfile(CleanArea::Cache, [&](const ChromiumProfile& p) {
+        const bool shared = busyCaches.count(p.cacheRoot) > 0;
         for (const char* f : {"Cache", "Code Cache", "GPUCache", "DawnWebGPUCache", "DawnGraphiteCache"}) {
             removeFilesBelow(CleanArea::Cache, p.folder / f);
-            if (p.cacheFolder != p.folder) removeFilesBelow(CleanArea::Cache, p.cacheFolder / f);
+            if (!shared && p.cacheFolder != p.folder) removeFilesBelow(CleanArea::Cache, p.cacheFolder / f);
         }
         if (!roots.insert(p.root).second) return;
-        for (const char* f : {"GrShaderCache", "ShaderCache", "GraphiteDawnCache"})
+        for (const char* f : {"GrShaderCache", "ShaderCache", "GraphiteDawnCache", "GPUPersistentCache"})
             removeFilesBelow(CleanArea::Cache, p.root / f);
         // Everything below the cache root is cache, whichever profile it once belonged to.
-        if (p.cacheRoot != p.root) removeFilesBelow(CleanArea::Cache, p.cacheRoot);
+        if (shared)
+            fail(CleanArea::Cache, p.cacheRoot.string(), p.browser + " is running");
+        else if (p.cacheRoot != p.root)
+            removeFilesBelow(CleanArea::Cache, p.cacheRoot);
     });
 }
 

@@ -272,6 +272,25 @@ TEST_F(Chromium, ARunningBrowserIsLeftAloneAndAStaleLockIsNot) {
     EXPECT_EQ(still(), "0");
 }
 
+// Chrome's own folder and $CHROME_CONFIG_HOME's share one cache folder: while the browser runs
+// with either, that cache stays whole, and the idle folder's own files still go.
+TEST_F(Chromium, ACacheFolderSharedWithARunningBrowserStays) {
+    const auto running = dir / "chrome-home/google-chrome";
+    TempDir::write(running / "Default/Preferences", "{}");
+    fs::create_symlink(host() + "-" + std::to_string(::getpid()), running / "SingletonLock");
+    env["CHROME_CONFIG_HOME"] = (dir / "chrome-home").string();
+    const auto idle = home / ".config/google-chrome/Default";
+    TempDir::write(idle / "Preferences", "{}");
+    TempDir::write(idle / "GPUCache/data_0", "gpu");
+    TempDir::write(home / ".cache/google-chrome/Default/Cache/Cache_Data/abc_0", "in use");
+    cleaner().ClearCache();
+    EXPECT_FALSE(fs::exists(idle / "GPUCache/data_0"));
+    EXPECT_TRUE(fs::exists(home / ".cache/google-chrome/Default/Cache/Cache_Data/abc_0"));
+    ASSERT_EQ(report.failures().size(), 2u) << failures();
+    EXPECT_TRUE(report.failures()[0].browserRunning);
+    EXPECT_EQ(report.failures()[1].what, (home / ".cache/google-chrome").string());
+}
+
 TEST(ChromiumCacheKey, OnlyWhatTheHeaderPromisesIsRead) {
     const std::string key = "1/0/_dk_https://a.example https://a.example https://cdn.example/x.js?q=1";
     const std::string entry = ChromiumFixture::cacheEntry(key);
