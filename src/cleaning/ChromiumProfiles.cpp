@@ -90,7 +90,9 @@ std::vector<std::pair<std::string, std::string>> ChromiumProfiles::listedProfile
     const JsonValue* profile = doc->member("profile");
     const JsonValue* cache = profile ? profile->member("info_cache") : nullptr;
     if (!cache) return out;
-    for (const auto& [folder, info] : cache->members()) {
+    for (const auto& member : cache->members()) {
+        const std::string& folder = member.first;
+        const JsonValue& info = member.second;
         if (!singleFolderName(folder)) continue;
         if (std::any_of(out.begin(), out.end(), [&](const auto& p) { return p.first == folder; })) continue;
         const JsonValue* shown = info.member("name");

@@ -158,13 +158,10 @@ std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::snapshot() {
                         const auto* pa = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
                         const std::string host = h ? h : "", path = pa && *pa ? pa : "/";
                         const std::string shown = !host.empty() && host.front() == '.' ? host.substr(1) : host;
-                        items.push_back({{"Cookie:" + m_user + "@" + shown + path, platform::kCookieCacheEntry},
-                                         {},
-                                         store,
-                                         host,
-                                         pa ? pa : "",
-                                         {},
-                                         false});
+                        std::string name = "Cookie:";
+                        name.append(m_user).append("@").append(shown).append(path);
+                        items.push_back(
+                            {{std::move(name), platform::kCookieCacheEntry}, {}, store, host, pa ? pa : "", {}, false});
                     }
                 }
                 sqlite3_finalize(st);

@@ -74,7 +74,7 @@ void CleaningRun::cmdNext_Click() {
     cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes);
     chromium.setReport(&m_report);
     // An operation that throws is told as not done, in its area.
-    auto run = [&](CleanArea area, std::string what, auto&& step) {
+    auto run = [&](CleanArea area, const std::string& what, auto&& step) {
         ui::reportedStep(step,
                          [&](const std::string& why) { m_report.fail(area, what, why.empty() ? text(232) : why); });
     };

@@ -198,8 +198,8 @@ std::optional<JsonValue> JsonValue::parse(std::string_view text) { return JsonPa
 
 const JsonValue* JsonValue::member(const std::string& name) const {
     // A name given twice means what it was given last, as in the browsers' own readers.
-    for (auto it = m_members.rbegin(); it != m_members.rend(); ++it)
-        if (it->first == name) return &it->second;
+    for (std::size_t i = m_members.size(); i-- > 0;)
+        if (m_members[i].first == name) return &m_members[i].second;
     return nullptr;
 }
 

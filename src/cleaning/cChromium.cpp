@@ -168,6 +168,7 @@ void cChromium::removeFilesBelow(CleanArea area, const fs::path& dir, int depth)
 void cChromium::cleanStore(CleanArea area, const fs::path& db, const std::vector<std::string>& tables,
                            const std::vector<std::string>& extraSql, const std::vector<std::string>& extraNeeds) {
     std::vector<SqliteCleaner::Statement> statements;
+    statements.reserve(tables.size() + extraSql.size());
     for (const auto& t : tables) statements.push_back({"DELETE FROM " + t, {t}});
     for (const auto& sql : extraSql) statements.push_back({sql, extraNeeds});
     if (auto s = SqliteCleaner::run(db, statements); !s) {
@@ -215,7 +216,7 @@ void cChromium::ClearCache() {
         if (ChromiumRunning::running(p.root, m_s.files, m_processes)) busyCaches.insert(p.cacheRoot);
     std::set<fs::path> roots;
     forEachIdleProfile(CleanArea::Cache, [&](const ChromiumProfile& p) {
-        const bool shared = busyCaches.count(p.cacheRoot) > 0;
+        const bool shared = busyCaches.contains(p.cacheRoot);
         for (const char* f : {"Cache", "Code Cache", "GPUCache", "DawnWebGPUCache", "DawnGraphiteCache"}) {
             removeFilesBelow(CleanArea::Cache, p.folder / f);
             if (!shared && p.cacheFolder != p.folder) removeFilesBelow(CleanArea::Cache, p.cacheFolder / f);
