@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -263,6 +264,16 @@ TEST_F(Chromium, ARunningBrowserIsLeftAloneAndAStaleLockIsNot) {
         lock(stale);
         EXPECT_FALSE(ChromiumRunning::running(root, files, &processes)) << stale;
     }
+    // A sandboxed browser's id means nothing here; its open stores tell it runs.
+    fs::remove(root / "SingletonLock");
+    lock(host() + "-" + std::to_string(endedProcess()));
+    {
+        const int fd = ::open((profile / "History").c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        EXPECT_TRUE(ChromiumRunning::running(root, files, &processes));
+        ::close(fd);
+    }
+    EXPECT_FALSE(ChromiumRunning::running(root, files, &processes));
     fs::remove(root / "SingletonLock");
     TempDir::write(root / "SingletonLock", host() + "-" + std::to_string(::getpid()));  // a file, not a link
     EXPECT_FALSE(ChromiumRunning::running(root, files, &processes));
