@@ -199,6 +199,8 @@ void cChromium::ClearCookies() {
     forEachIdleProfile(CleanArea::Cookies, [&](const ChromiumProfile& p) {
         cleanStore(CleanArea::Cookies, p.folder / "Network" / "Cookies", {"cookies"});
         cleanStore(CleanArea::Cookies, p.folder / "Cookies", {"cookies"});
+        // What the user's extensions set is theirs too.
+        cleanStore(CleanArea::Cookies, p.folder / "Extension Cookies", {"cookies"});
     });
 }
 

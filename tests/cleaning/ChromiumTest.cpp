@@ -205,11 +205,12 @@ TEST_F(Chromium, CookiesAndFormDataGoInEveryStoreTheBrowserUsed) {
     FirefoxFixture::sql(profile / "Cookies", R"(
         CREATE TABLE cookies (host_key TEXT NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL, path TEXT NOT NULL);
         INSERT INTO cookies VALUES ('old.example', 'o', 'old-build-secret', '/');)");
+    fs::copy_file(profile / "Cookies", profile / "Extension Cookies");
     auto c = cleaner();
     c.ClearCookies();
     c.ClearFormData();
     EXPECT_TRUE(report.clean()) << failures();
-    for (const char* db : {"Network/Cookies", "Cookies"}) {
+    for (const char* db : {"Network/Cookies", "Cookies", "Extension Cookies"}) {
         EXPECT_EQ(FirefoxFixture::queryOne(profile / db, "SELECT count(*) FROM cookies"), "0") << db;
         EXPECT_EQ(FirefoxFixture::queryOne(profile / db, "PRAGMA integrity_check"), "ok") << db;
     }
