@@ -73,7 +73,7 @@ bool FolderRemover::removeBelow(platform::IDirectory& dir, const std::string& pa
             continue;
         }
         if (st->type == FileType::NotFound) continue;
-        if (st->type == FileType::Regular && m_unlisted) {
+        if (st->type != FileType::Directory && m_unlisted) {
             if (!m_unlisted(dir, e.name, p, *st)) empty = false;
             continue;
         }

@@ -10,6 +10,7 @@
 #include "platform/linux/LinuxRandomSource.h"
 #include "shredder/cPattern.h"
 #include "support/FakeFormView.h"
+#include "support/FakeStorageProbe.h"
 #include "support/Fakes.h"
 #include "support/FaultyFileService.h"
 #include "support/ScriptedUi.h"
@@ -42,7 +43,8 @@ protected:
     cPattern engine{files, &random};
     ui::cCommonDialog fileDialog{ui};
     ui::cBrowseForFolder browser{ui};
-    ShredderPage page{{view, ui, strings, busy, files, &folders, engine, fileDialog, browser}};
+    test::FakeStorageProbe probe;  // answers "overwritten in place" unless a test says otherwise
+    ShredderPage page{{view, ui, strings, busy, files, &folders, engine, fileDialog, browser, &probe}};
 
     Page() {
         strings.setLanguage(ui::kEnglish);
