@@ -20,7 +20,9 @@
 
 #include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxRandomSource.h"
+#include "platform/linux/LinuxStorageProbe.h"
 #include "shredder/FolderRemover.h"
+#include "shredder/OverwriteCheck.h"
 #include "shredder/cPattern.h"
 #include "shredder/cRecurse.h"
 
@@ -159,6 +161,10 @@ public:
 private:
     void shredOne(const fs::path& p, int passes) {
         shredder::cPattern engine(m_files, &m_random);
+        // The checks the page installs: each file is examined before its passes and its block
+        // map compared after them.
+        shredder::OverwriteCheck check(&m_probe);
+        check.attachTo(engine);
         engine.setSourceFile(p.string());
         engine.setSecurePass(passes);
         const auto r = engine.DeleteFileByPattern();
@@ -173,6 +179,7 @@ private:
     fs::path m_dir;
     platform::LinuxFileService m_files;
     platform::LinuxRandomSource m_random;
+    platform::LinuxStorageProbe m_probe;
     std::vector<Ratio> m_ratios;
     std::vector<std::pair<std::string, double>> m_peaks;
 };
