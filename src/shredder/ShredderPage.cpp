@@ -451,7 +451,7 @@ std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& war
         const int values[] = {o.files, o.folders, o.others, filesLeft, o.leftOf(Kind::Folder), o.leftOf(Kind::Other)};
         for (int i = 0; i < 6; ++i)
             counts = ui::replaceAll(counts, "%" + std::to_string(i + 1), std::to_string(values[i]));
-        shown += "\r\n\r\n" + counts;
+        shown += uncheckedList(o) + "\r\n\r\n" + counts;
         if (fileInPlace) shown += "\r\n\r\n" + text(190);
         warn = true;
         return shown;
@@ -465,12 +465,14 @@ std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& war
         shown = text(161);
         warn = false;
     }
-    if (!o.unchecked.empty()) {
-        ui::ListedMessage msg(text(platform::storage_text::kNotChecked) + ":", text(189));
-        for (const auto& p : o.unchecked) msg.add(p);
-        shown += "\r\n\r\n" + msg.text();
-    }
-    return shown;
+    return shown + uncheckedList(o);
+}
+
+std::string ShredderPage::uncheckedList(const FolderShred::Outcome& o) {
+    if (o.unchecked.empty()) return {};
+    ui::ListedMessage msg(text(platform::storage_text::kNotChecked) + ":", text(189));
+    for (const auto& p : o.unchecked) msg.add(p);
+    return "\r\n\r\n" + msg.text();
 }
 
 bool ShredderPage::QueryClose(std::function<void()> whenStopped) {

@@ -91,6 +91,7 @@ private:
     std::string storageNote(const std::string& path);
     std::string fileMessage(const std::string& path, const ShredResult& r, bool& warn);
     std::string folderMessage(const FolderShred::Outcome& o, bool& warn);
+    std::string uncheckedList(const FolderShred::Outcome& o);
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();

@@ -574,6 +574,16 @@ TEST_F(StoragePage, FilesWhoseBlockMapCouldNotBeComparedAreNamed) {
               "filesystem wrote the passes:\r\n" +
                   (victim / "f1.txt").string())
         << lastMessage();
+
+    // Beside a failure too.
+    makeTree(2);
+    files.failOpenFor.insert((victim / "f2.txt").string());
+    probe.queued = {unchecked()};
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(said(lastMessage(), "Quenvor could not check where the filesystem wrote the passes:\r\n" +
+                                        (victim / "f1.txt").string()))
+        << lastMessage();
 }
 
 TEST(PageWithoutProbe, EveryFileCountsAsOverwrittenInPlace) {
