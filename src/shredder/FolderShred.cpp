@@ -114,7 +114,7 @@ void FolderShred::entry(platform::IDirectory& folder, const std::string& name, c
             return;
     }
     const Identity id{st->device, st->inode};
-    if (!m_namesRemoved.count(id)) ++out.files;  // a file's names count once
+    if (!m_namesRemoved.contains(id)) ++out.files;  // a file's names count once
     // The folder was chosen whole: a read-only folder inside it must not keep its files.
     if (auto fs = folder.status(); fs && fs->readOnly) (void)folder.setWritable();
     if (st->hardLinks > 1) {
