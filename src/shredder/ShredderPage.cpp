@@ -175,7 +175,7 @@ void ShredderPage::cmdCancel_Click() {
     m_s.view.setCaption("lblStatus", text(313));
 }
 
-std::string ShredderPage::runStatus(std::string line) { return m_bAbort ? line + " " + text(314) : line; }
+std::string ShredderPage::runStatus(const std::string& line) { return m_bAbort ? line + " " + text(314) : line; }
 
 void ShredderPage::beginRun(bool folderMode) {
     if (folderMode) {

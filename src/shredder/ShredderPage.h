@@ -78,7 +78,7 @@ private:
     // itself, a folder that holds it, the home folder, the system's root or a mount root.
     int protectedKind(const std::string& path, bool folder);
     bool confirmProtected(const std::string& path, bool folder);
-    std::string runStatus(std::string line);
+    std::string runStatus(const std::string& line);
     void shredSelectedFile();
     void shredSelectedFolder();
     void prepareEngine();
