@@ -361,7 +361,7 @@ std::vector<std::filesystem::path> LinuxFileService::parseMounts(const std::stri
         std::istringstream fields(line);
         std::string device, mountPoint, type;
         if (!(fields >> device >> mountPoint >> type)) continue;
-        if (!kDiskFilesystems.count(type)) continue;
+        if (!kDiskFilesystems.contains(type)) continue;
         // The table escapes blanks in mount points as octal sequences.
         std::string decoded;
         for (std::size_t i = 0; i < mountPoint.size(); ++i) {
