@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 
 #include "cleaning/CacheEntryKey.h"
 #include "cleaning/SqliteCleaner.h"
@@ -23,6 +24,13 @@ std::string sqlText(const std::string& s) {
     return out + "'";
 }
 
+constexpr std::int64_t kClockTickNs = 100'000'000;
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 FirefoxUrlCache::FirefoxUrlCache(FirefoxProfiles::Services s, platform::IProcessTable* processes, std::string userName)
@@ -35,9 +43,45 @@ std::unique_ptr<FirefoxUrlCache> FirefoxUrlCache::fromServices(const platform::P
                                              s.processes, user);
 }
 
+// What a listing was read from: the profiles, their entry folders and cookie stores. A folder's
+// time changes whenever an entry is added or removed, a store's whenever it is written.
+std::vector<std::int64_t> FirefoxUrlCache::stamp(const std::vector<FirefoxProfile>& profiles) {
+    std::vector<std::int64_t> out;
+    auto add = [&](const std::filesystem::path& p) {
+        auto st = m_s.files.status(p);
+        if (!st) {
+            out.insert(out.end(), {-1, -1, -1});
+            return;
+        }
+        out.insert(out.end(),
+                   {st->modifiedNs, static_cast<std::int64_t>(st->size), static_cast<std::int64_t>(st->inode)});
+    };
+    for (const auto& p : profiles) {
+        add(p.folder);
+        add(p.cacheFolder / "cache2" / "entries");
+        add(p.folder / "cookies.sqlite");
+        add(p.folder / "cookies.sqlite-wal");
+    }
+    return out;
+}
+
 std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
+    const auto profiles = FirefoxProfiles(m_s).find();
+    auto now = stamp(profiles);
+    std::vector<std::filesystem::path> folders;
+    for (const auto& p : profiles) folders.push_back(p.folder);
+    // Both lists of the page walk the cache one after the other: the second reads nothing again.
+    // A time stamp is only as fine as the system's clock tick, so a listing read within that
+    // tick of a change is read again rather than trusted.
+    auto settled = [&] {
+        for (std::size_t i = 0; i < m_stamp.size(); i += 3)
+            if (m_stamp[i] >= m_readAt - kClockTickNs) return false;
+        return true;
+    };
+    if (m_fresh && now == m_stamp && folders == m_folders && settled()) return m_known;
+    const std::int64_t readAt = nowNs();
     std::vector<Item> items;
-    for (const auto& p : FirefoxProfiles(m_s).find()) {
+    for (const auto& p : profiles) {
         const bool running = FirefoxProfiles::running(p, m_processes);
         const auto first = items.size();
         const auto entries = p.cacheFolder / "cache2" / "entries";
@@ -47,14 +91,18 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
                 if (e.type != FileType::Regular) continue;
                 const auto key = CacheEntryKey::read(entries / e.name);
                 if (!key) continue;
-                const std::string address = CacheEntryKey::address(*key);
+                std::string address = CacheEntryKey::address(*key);
                 if (address.empty()) continue;
-                items.push_back({{address, platform::kNormalCacheEntry}, entries / e.name, {}, {}, {}, {}, false});
+                items.push_back(
+                    {{std::move(address), platform::kNormalCacheEntry}, entries / e.name, {}, {}, {}, {}, false});
             }
         }
         const auto cookies = p.folder / "cookies.sqlite";
         sqlite3* db = nullptr;
-        if (sqlite3_open_v2(cookies.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr) == SQLITE_OK) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(std::filesystem::symlink_status(cookies, ec)) &&
+            sqlite3_open_v2(SqliteCleaner::openable(cookies).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW,
+                            nullptr) == SQLITE_OK) {
             sqlite3_stmt* st = nullptr;
             if (sqlite3_prepare_v2(db, "SELECT DISTINCT host, path FROM moz_cookies ORDER BY ltrim(host, '.'), path",
                                    -1, &st, nullptr) == SQLITE_OK) {
@@ -80,13 +128,25 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
             items[i].running = running;
         }
     }
+    remember(items, std::move(now), std::move(folders));
+    m_readAt = readAt;
     return items;
+}
+
+void FirefoxUrlCache::remember(const std::vector<Item>& items, std::vector<std::int64_t> stamp,
+                               std::vector<std::filesystem::path> folders) {
+    m_known = items;
+    m_stamp = std::move(stamp);
+    m_folders = std::move(folders);
+    m_fresh = true;
+    m_byName.clear();
+    m_byName.reserve(m_known.size());
+    for (std::size_t i = 0; i < m_known.size(); ++i) m_byName[m_known[i].entry.sourceUrlName].push_back(i);
 }
 
 std::optional<platform::UrlCacheEntry> FirefoxUrlCache::findFirst(platform::UrlCacheFind& find) {
     find = 0;
     auto items = snapshot();
-    m_known = items;
     if (items.empty()) return std::nullopt;
     find = m_next++;
     auto first = items.front().entry;
@@ -105,21 +165,24 @@ std::optional<platform::UrlCacheEntry> FirefoxUrlCache::findNext(platform::UrlCa
 void FirefoxUrlCache::findClose(platform::UrlCacheFind find) { m_finds.erase(find); }
 
 platform::Status FirefoxUrlCache::deleteEntry(const std::string& name) {
-    if (m_known.empty()) m_known = snapshot();
-    bool found = false;
-    for (const auto& item : m_known) {
-        if (item.entry.sourceUrlName != name) continue;
-        found = true;
+    if (m_known.empty()) (void)snapshot();
+    // What is deleted changes the cache: the next walk reads it again.
+    m_fresh = false;
+    const auto at = m_byName.find(name);
+    if (at == m_byName.end()) return platform::Error{ENOENT, "no cache entry named " + name};
+    for (const std::size_t i : at->second) {
+        const auto& item = m_known[i];
         if (item.running) return platform::Error{EBUSY, item.profile};
         if (!item.file.empty()) {
-            if (auto s = m_s.files.remove(item.file); !s) return s;
+            // One resource embedded by two sites is kept under two keys with the same address:
+            // each is removed by its own file, and one already gone is no failure.
+            if (auto s = m_s.files.remove(item.file); !s && s.error().code != ENOENT) return s;
         } else {
             const std::string sql =
                 "DELETE FROM moz_cookies WHERE host = " + sqlText(item.host) + " AND path = " + sqlText(item.path);
             if (auto s = SqliteCleaner::run(item.database, {{sql, {"moz_cookies"}}}); !s) return s;
         }
     }
-    if (!found) return platform::Error{2, "no cache entry named " + name};
     return {};
 }
 

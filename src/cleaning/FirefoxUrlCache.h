@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cleaning/FirefoxProfiles.h"
@@ -39,12 +40,20 @@ private:
         bool running = false;
     };
     std::vector<Item> snapshot();
+    std::vector<std::int64_t> stamp(const std::vector<FirefoxProfile>& profiles);
+    void remember(const std::vector<Item>& items, std::vector<std::int64_t> stamp,
+                  std::vector<std::filesystem::path> folders);
 
     FirefoxProfiles::Services m_s;
     platform::IProcessTable* m_processes;
     std::string m_user;
     std::map<platform::UrlCacheFind, std::pair<std::vector<Item>, std::size_t>> m_finds;
     std::vector<Item> m_known;  // what the last enumeration saw, for deletion by name
+    std::unordered_map<std::string, std::vector<std::size_t>> m_byName;  // into m_known
+    std::vector<std::int64_t> m_stamp;                                   // what m_known was read from
+    std::vector<std::filesystem::path> m_folders;
+    bool m_fresh = false;       // nothing deleted since m_known was read
+    std::int64_t m_readAt = 0;  // when m_known was read, nanoseconds since the epoch
     platform::UrlCacheFind m_next = 1;
 };
 

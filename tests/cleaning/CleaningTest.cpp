@@ -38,6 +38,13 @@ using test::FirefoxFixture;
 using test::TempDir;
 namespace fs = std::filesystem;
 
+// Makes every file below `folder` two hours old, past the age at which temporary files may go.
+void ageAll(const fs::path& folder) {
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.is_regular_file() && !e.is_symlink()) fs::last_write_time(e.path(), old);
+}
+
 class Home : public ::testing::Test, protected test::FakeHome {
 protected:
     CleanReport report;
@@ -115,6 +122,7 @@ TEST_F(Home, TheTempFolderLosesOnlyTheUsersIdleFiles) {
     fs::create_symlink(dir / "outside.txt", tmp / "link");
     ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
     ASSERT_EQ(::chown((tmp / "someone-elses").c_str(), 65534, 65534), 0);
+    ageAll(tmp);
     const int held = ::open((tmp / "in-use.db").c_str(), O_RDONLY);
     clean.EmptyTempFolder();
     ::close(held);
@@ -471,6 +479,7 @@ TEST_F(Home, TheRunFollowsItsFixedOrder) {
     TempDir::write(home / ".cache/mozilla/firefox/Profiles/o/Cache/entry", "x");
     TempDir::write(home / ".local/share/RecentDocuments/doc.desktop", "x");
     TempDir::write(tmp / "idle.tmp", "x");
+    ageAll(tmp);
     test::FakeFormView view;
     test::ScriptedUi ui;
     platform::EmbeddedStringResource res;
