@@ -141,10 +141,12 @@ TEST_F(Home, TheTempFolderLosesOnlyTheUsersIdleFiles) {
 // in use, a ticket cache, an agent's socket folder. They stay, as does anything younger than an
 // hour; only the old and unclaimed goes, and a temporary folder set to the home is refused whole.
 TEST_F(Home, TheTempFolderKeepsWhatLiveProgramsNeed) {
-    const std::vector<std::string> kept = {"krb5cc_1000", ".X99-lock", "xauth-1000-_99", ".Xauthority-abc",
+    const std::vector<std::string> kept = {"krb5cc_1000",           ".X99-lock",
+                                           "xauth-1000-_99",        ".Xauthority-abc",
                                            "ssh-XXXXabc/agent.123", "systemd-private-9f-colord.service-x/tmp/f",
-                                           "tmux-1000/default", "pulse-PKdhtXMmr18n/pid", "dbus-abcdef",
-                                           ".ICE-unix/4242", ".X11-unix/X0"};
+                                           "tmux-1000/default",     "pulse-PKdhtXMmr18n/pid",
+                                           "dbus-abcdef",           ".ICE-unix/4242",
+                                           ".X11-unix/X0"};
     for (const auto& k : kept) TempDir::write(tmp / k, "x");
     TempDir::write(tmp / "old.tmp", "x");
     TempDir::write(tmp / "sub/X0-lock-alike", "x");
@@ -272,8 +274,10 @@ TEST_F(Lists, EnumerationRules) {
 // Firefox partitions its cache: one image embedded by two sites is kept under two keys with the
 // same address. Removing the first removes neither twice nor reports the second as a failure.
 TEST_F(Lists, OneAddressUnderTwoKeysIsRemovedWithoutAFalseFailure) {
-    FirefoxFixture::writeCacheEntry(cacheFolder, "04", "O^partitionKey=%28https%2Ca.example%29,a,:https://cdn.example/i.png");
-    FirefoxFixture::writeCacheEntry(cacheFolder, "05", "O^partitionKey=%28https%2Cb.example%29,a,:https://cdn.example/i.png");
+    FirefoxFixture::writeCacheEntry(cacheFolder, "04",
+                                    "O^partitionKey=%28https%2Ca.example%29,a,:https://cdn.example/i.png");
+    FirefoxFixture::writeCacheEntry(cacheFolder, "05",
+                                    "O^partitionKey=%28https%2Cb.example%29,a,:https://cdn.example/i.png");
     UrlCacheLists lists(view, ui, cache);
     lists.ListVisitedSites();
     lists.ClearUrlCache(&report);
