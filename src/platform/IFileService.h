@@ -14,6 +14,14 @@ namespace quenvor::platform {
 
 enum class FileType { NotFound, Regular, Directory, Symlink, Socket, Fifo, Device, Other };
 
+// What tells two files apart on this system, whatever their names: a name that still shows
+// the identity seen earlier still refers to the same file.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 struct FileStatus {
     FileType type = FileType::NotFound;
     std::uint64_t size = 0;
@@ -23,6 +31,10 @@ struct FileStatus {
     std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
     bool readOnly = false;        // no write permission for its owner
     std::uint32_t ownerId = 0;
+    // Which mount it was reached through, where the system tells (0 where it does not): a bind
+    // mount shares its device number with the filesystem it shows, never its mount.
+    std::uint64_t mountId = 0;
+    FileIdentity identity() const { return {device, inode}; }
 };
 
 struct DirectoryEntry {
@@ -31,9 +43,14 @@ struct DirectoryEntry {
 };
 
 // A file opened for writing in place: its contents are replaced, never truncated or recreated.
+// It stays the same file whatever happens to its name while it is open.
 class IWritableFile {
 public:
     virtual ~IWritableFile() = default;
+    // What the open file itself is (not what its name refers to now).
+    virtual Result<FileStatus> status() = 0;
+    // The system's handle of the open file (a descriptor on POSIX), for probes that need it.
+    virtual std::intptr_t nativeHandle() const = 0;
     virtual Result<std::uint64_t> length() = 0;
     virtual Status writeAt(std::uint64_t offset, std::span<const std::byte> data) = 0;
     virtual Status flushToDevice() = 0;  // data reaches the device before this returns
@@ -41,9 +58,35 @@ public:
     virtual Status close() = 0;
 };
 
+// An open folder. Names are looked up inside it and never through a path again, so a folder
+// renamed, or replaced by a link, after it was opened cannot send them anywhere else. Names are
+// single components; nothing here follows a symbolic link or creates a file.
+class IDirectory {
+public:
+    virtual ~IDirectory() = default;
+    // Where it was when opened, for messages; the folder may have moved since.
+    virtual const std::filesystem::path& path() const = 0;
+    virtual Result<FileStatus> status() = 0;  // the open folder itself
+    virtual Result<std::vector<DirectoryEntry>> list() = 0;
+    virtual Result<FileStatus> statAt(const std::string& name) = 0;  // type NotFound when missing
+    // A regular file for writing in place; a link, folder, device or pipe is refused unopened.
+    virtual Result<std::unique_ptr<IWritableFile>> openFile(const std::string& name) = 0;
+    // A subfolder; a link to a folder is refused.
+    virtual Result<std::unique_ptr<IDirectory>> openDir(const std::string& name) = 0;
+    // Never replaces an existing entry.
+    virtual Status renameAt(const std::string& from, const std::string& to) = 0;
+    virtual Status unlinkAt(const std::string& name, bool folder) = 0;
+    virtual Status setWritableAt(const std::string& name) = 0;  // refuses a link
+    virtual Status setWritable() = 0;                           // the open folder itself
+    virtual Status flush() = 0;                                 // its entries reach the device
+    virtual std::intptr_t nativeHandle() const = 0;
+};
+
 class IFileService {
 public:
     virtual ~IFileService() = default;
+    // The last component is not followed: a link there is refused.
+    virtual Result<std::unique_ptr<IDirectory>> openDirectory(const std::filesystem::path& p) = 0;
     virtual Result<FileStatus> status(const std::filesystem::path& p) = 0;  // never follows a link
     virtual Result<std::unique_ptr<IWritableFile>> openInPlace(const std::filesystem::path& p) = 0;
     // A file, link or other non-folder is unlinked (a link as a link); an empty folder is removed.

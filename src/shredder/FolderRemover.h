@@ -1,15 +1,21 @@
 #pragma once
 // Removes a folder and everything left in it, read-only entries included, without following
 // a symbolic link (a link is removed as a link), without entering another mounted filesystem,
-// and leaving in place the paths it is told to keep, with the folders that hold them.
+// and leaving in place the paths it is told to keep, with the folders that hold them. It goes
+// from open folder to open folder, and removes a name only while it still refers to what was
+// looked at: an entry replaced meanwhile is left alone and reported.
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace quenvor::platform {
+class IDirectory;
 class IFileService;
-}
+struct FileStatus;
+}  // namespace quenvor::platform
 
 namespace quenvor::shredder {
 
@@ -18,18 +24,31 @@ public:
     struct Failure {
         std::string path;
         std::string detail;
+        bool changed = false;  // replaced by something else while the removal ran: left alone
     };
 
-    explicit FolderRemover(platform::IFileService& files) : m_files(files) {}
+    // Given a regular file the removal finds that is not to be kept (one that appeared or moved
+    // in after the walk); true when it is gone afterwards. Without it such a file is unlinked.
+    using UnlistedFile = std::function<bool(platform::IDirectory& folder, const std::string& name,
+                                            const std::string& path, const platform::FileStatus& seen)>;
+
+    explicit FolderRemover(platform::IFileService& files, UnlistedFile unlisted = {})
+        : m_files(files), m_unlisted(std::move(unlisted)) {}
     // Failures to remove what was not to be kept.
     std::vector<Failure> removeTree(const std::filesystem::path& root, const std::set<std::string>& keep);
 
 private:
-    bool removeBelow(const std::filesystem::path& dir, std::uint64_t device, const std::set<std::string>& keep,
+    struct Mount {
+        std::uint64_t device = 0;
+        std::uint64_t id = 0;  // 0: not known
+    };
+    bool removeBelow(platform::IDirectory& dir, const std::string& path, Mount mount, const std::set<std::string>& keep,
                      std::vector<Failure>& failures);
-    bool removeOne(const std::filesystem::path& p, std::vector<Failure>& failures);
+    bool removeOne(platform::IDirectory& dir, const std::string& name, const std::string& path,
+                   const platform::FileStatus& seen, std::vector<Failure>& failures, bool insideChoice = true);
 
     platform::IFileService& m_files;
+    UnlistedFile m_unlisted;
 };
 
 }  // namespace quenvor::shredder

@@ -12,6 +12,9 @@ enum class ShredStatus {
     WriteFailed,     // possibly partly overwritten, left in place
     RemovalPending,  // overwritten, but still there; listed for removal at the next start
     RemovalFailed,   // overwritten, but still there and could not even be listed
+    Changed,         // the name no longer led to the file chosen (or it gained names): nothing written
+    NameReplaced,    // overwritten and emptied, but its name now leads to another file, left alone
+    KeptGrowing,     // another program kept appending to it: overwritten as it was, left in place
 };
 
 struct ShredResult {

@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
-#include <set>
 #include <utility>
 
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
-#include "shredder/FolderRemover.h"
+#include "shredder/FolderShred.h"
 #include "shredder/cPattern.h"
-#include "shredder/cRecurse.h"
 #include "ui/BusyState.h"
 #include "ui/Guarded.h"
 #include "ui/IFormView.h"
@@ -26,8 +24,6 @@ using platform::FileType;
 using ui::MsgAnswer;
 using ui::MsgButtons;
 using ui::MsgIcon;
-
-namespace {}  // namespace
 
 ShredderPage::ShredderPage(Services s) : m_s(s) { m_s.engine.setEvents(this); }
 
@@ -115,12 +111,44 @@ void ShredderPage::hideProgress() {
     m_s.view.setVisible("lblStat", false);
 }
 
-ShredResult ShredderPage::shredOne(const std::string& path) {
+void ShredderPage::prepareEngine() {
     m_s.engine.setAttibs(true);
     m_s.engine.setSecurePass(passCount());
-    m_s.engine.setSourceFile(path);
     m_s.engine.setProcessEvents([this] { m_s.ui.processPendingEvents(); });
+}
+
+ShredResult ShredderPage::shredOne(const std::string& path, const platform::FileStatus& confirmed) {
+    prepareEngine();
+    m_s.engine.setAllowedNames(confirmed.hardLinks);
+    m_s.engine.setSourceFile(path);
+    // Only the file the user confirmed: one put under its name while the question was open is
+    // left alone.
+    const std::filesystem::path p(path);
+    if (auto folder = m_s.files.openDirectory(p.parent_path()); folder && !p.filename().empty())
+        return m_s.engine.shredIn(**folder, p.filename().string(), &confirmed);
     return m_s.engine.DeleteFileByPattern();
+}
+
+std::string ShredderPage::reasonFor(const FolderShred::Left& l) {
+    const auto withDetail = [&](int id) { return l.detail.empty() ? text(id) : text(id) + " (" + l.detail + ")"; };
+    switch (l.reason) {
+        case FolderShred::Reason::Unreadable:
+        case FolderShred::Reason::NotEntered:
+            return withDetail(185);
+        case FolderShred::Reason::NotRemoved:
+            return withDetail(186);
+        case FolderShred::Reason::OtherNames:
+            return text(168);
+        case FolderShred::Reason::MountPoint:
+            return text(184);
+        case FolderShred::Reason::Changed:
+            return text(200);
+        case FolderShred::Reason::FolderChanged:
+            return text(202);
+        case FolderShred::Reason::NotShredded:
+            break;
+    }
+    return reasonFor(l.result);
 }
 
 std::string ShredderPage::reasonFor(const ShredResult& r) {
@@ -145,6 +173,15 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
             break;
         case ShredStatus::RemovalFailed:
             reason = text(186);
+            break;
+        case ShredStatus::Changed:
+            reason = text(200);
+            break;
+        case ShredStatus::NameReplaced:
+            reason = text(201);
+            break;
+        case ShredStatus::KeptGrowing:
+            reason = text(203);
             break;
     }
     if (!r.detail.empty()) reason += " (" + r.detail + ")";
@@ -181,7 +218,7 @@ void ShredderPage::shredSelectedFile() {
     }
 
     beginRun(false);
-    const ShredResult r = shredOne(path);
+    const ShredResult r = shredOne(path, *st);
     m_sSelectedFile.clear();
     if (r.ok()) {
         m_s.view.setCaption("lblStatus", text(146));
@@ -197,48 +234,6 @@ void ShredderPage::shredSelectedFile() {
                           MsgIcon::Exclamation);
     }
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
-}
-
-void ShredderPage::shredEntry(const std::string& path, std::vector<NotShredded>& notShredded, int& files) {
-    if (path.empty()) return;
-    auto st = m_s.files.status(path);
-    if (!st) {
-        ++files;
-        notShredded.push_back({path, text(185) + " (" + st.error().message + ")"});
-        return;
-    }
-    switch (st->type) {
-        case FileType::NotFound:
-        case FileType::Directory:
-            return;
-        case FileType::Regular:
-            break;
-        default:
-            // Links, sockets, pipes and devices hold nothing of the folder's: remove the name only.
-            if (auto s = m_s.files.remove(path); !s)
-                notShredded.push_back({path, text(186) + " (" + s.error().message + ")"});
-            return;
-    }
-    ++files;
-    // The folder was chosen whole: a read-only folder inside it must not keep its files.
-    const auto parent = std::filesystem::path(path).parent_path();
-    if (auto ps = m_s.files.status(parent); ps && ps->type == FileType::Directory && ps->readOnly)
-        (void)m_s.files.setWritable(parent);
-    if (st->hardLinks > 1) {
-        // Overwriting would destroy the contents of names outside the chosen folder.
-        if (auto s = m_s.files.remove(path); !s)
-            notShredded.push_back({path, text(186) + " (" + s.error().message + ")"});
-        else
-            notShredded.push_back({path, text(168), false});
-        return;
-    }
-    const ShredResult r = shredOne(path);
-    if (!r.ok() && r.status != ShredStatus::NotFound) {
-        hideProgress();
-        const bool gone = r.status == ShredStatus::NotRegularFile;
-        notShredded.push_back(
-            {r.status == ShredStatus::RemovalPending ? m_s.engine.SourceFile() : path, reasonFor(r), !gone});
-    }
 }
 
 void ShredderPage::shredSelectedFolder() {
@@ -258,34 +253,23 @@ void ShredderPage::shredSelectedFolder() {
     }
 
     beginRun(true);
-    cRecurse walker(m_s.files);
-    const RecurseList list = walker.Recurse(folder, "*.*");
+    FolderShred::Hooks hooks;
+    hooks.beforeFile = [this] { prepareEngine(); };
+    hooks.afterFile = [this](const ShredResult& r) {
+        if (!r.ok() && r.status != ShredStatus::NotFound) hideProgress();
+    };
+    hooks.stopRequested = [this] { return m_bAbort; };
+    const FolderShred::Outcome outcome = FolderShred(m_s.files, m_s.engine, std::move(hooks)).run(folder);
     std::vector<NotShredded> notShredded;
-    int files = 0;
-    for (std::int64_t i = 1; i <= list.upperBound(); ++i) {
-        if (m_bAbort) {
-            m_bAbort = false;
-            endRun(true);
-            m_s.view.setCaption("lblStatus", text(149));
-            if (!notShredded.empty()) report(notShredded, files);
-            if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
-            return;
-        }
-        if (i > 3 && list[i - 1].empty() && list[i - 2].empty() && list[i - 3].empty()) break;
-        shredEntry(list[i], notShredded, files);
+    for (const auto& l : outcome.left) notShredded.push_back({l.path, reasonFor(l), l.leftInPlace});
+    if (outcome.aborted) {
+        m_bAbort = false;
+        endRun(true);
+        m_s.view.setCaption("lblStatus", text(149));
+        if (!notShredded.empty()) report(notShredded, outcome.files);
+        if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
+        return;
     }
-
-    std::set<std::string> keep;
-    for (const auto& n : notShredded)
-        if (n.leftInPlace) keep.insert(n.path);
-    for (const auto& n : walker.notEntered()) {
-        keep.insert(n.path);
-        notShredded.push_back({n.path, n.mountPoint ? text(184) : text(185) + " (" + n.reason + ")"});
-    }
-    ui::guarded([&] {
-        for (const auto& f : FolderRemover(m_s.files).removeTree(folder, keep))
-            notShredded.push_back({f.path, text(186) + " (" + f.detail + ")"});
-    });
 
     m_sSelectedFolder.clear();
     m_s.view.setEnabled("cmdDelete", false);
@@ -294,7 +278,7 @@ void ShredderPage::shredSelectedFolder() {
     if (notShredded.empty()) {
         m_s.ui.messageBox(text(161), text(154), MsgButtons::Ok, MsgIcon::Information);
     } else {
-        report(notShredded, files);
+        report(notShredded, outcome.files);
     }
     endRun(true);
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "shredder/FolderShred.h"
 #include "shredder/IShredEvents.h"
 #include "shredder/ShredResult.h"
 
 namespace quenvor::platform {
 class IFileService;
 class IKnownFolders;
+struct FileStatus;
 }  // namespace quenvor::platform
 
 namespace quenvor::ui {
@@ -75,9 +77,10 @@ private:
 
     void shredSelectedFile();
     void shredSelectedFolder();
-    ShredResult shredOne(const std::string& path);
-    void shredEntry(const std::string& path, std::vector<NotShredded>& notShredded, int& files);
+    void prepareEngine();
+    ShredResult shredOne(const std::string& path, const platform::FileStatus& confirmed);
     std::string reasonFor(const ShredResult& r);
+    std::string reasonFor(const FolderShred::Left& l);
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();

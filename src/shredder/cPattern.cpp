@@ -1,5 +1,6 @@
 #include "shredder/cPattern.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <random>
@@ -7,11 +8,15 @@
 
 #include "platform/IFileService.h"
 #include "platform/IRandomSource.h"
+#include "shredder/NameWiper.h"
 
 namespace quenvor::shredder {
 namespace {
 
 constexpr std::int64_t kPumpIntervalNs = 200'000'000;
+// Rounds spent catching up with a file another program keeps appending to.
+constexpr int kGrowthRounds = 3;
+constexpr std::size_t kGrowthBlock = 524288;
 
 std::int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -73,13 +78,28 @@ void cPattern::pump(bool force) {
 bool cPattern::FileExists(const std::string& sDir) { return !m_files.shortForm(sDir).empty(); }
 
 ShredResult cPattern::DeleteFileByPattern() {
-    auto st = m_files.status(m_sourceFile);
+    namespace fs = std::filesystem;
+    const fs::path p(m_sourceFile);
+    if (p.filename().empty()) return {ShredStatus::NotRegularFile, {}};
+    auto folder = m_files.openDirectory(p.parent_path());
+    if (!folder) {
+        auto st = m_files.status(p);
+        if (st && st->type == platform::FileType::NotFound) return {ShredStatus::NotFound, {}};
+        return {ShredStatus::OpenFailed, folder.error().message};
+    }
+    return shredIn(**folder, p.filename().string());
+}
+
+ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& name,
+                              const platform::FileStatus* listed) {
+    m_sourceFile = (folder.path() / name).string();
+    auto st = folder.statAt(name);
     if (!st) return {ShredStatus::OpenFailed, st.error().message};
     if (st->type == platform::FileType::NotFound) return {ShredStatus::NotFound, {}};
     if (st->type != platform::FileType::Regular) return {ShredStatus::NotRegularFile, {}};
+    if (listed && st->identity() != listed->identity()) return {ShredStatus::Changed, {}};
 
-    if (m_attibs && st->readOnly) (void)m_files.setWritable(m_sourceFile);  // the open below tells
-    const BlockPlan plan = planFor(st->size);
+    if (m_attibs && st->readOnly) (void)folder.setWritableAt(name);  // the open below tells
 
     if (m_securePass == 0) m_securePass = 1;
     // A pass count below zero would remove the file without overwriting it.
@@ -88,14 +108,39 @@ ShredResult cPattern::DeleteFileByPattern() {
         return {ShredStatus::NoPasses, {}};
     }
 
-    ShredResult written = overwrite(plan);
+    auto file = folder.openFile(name);
+    if (!file) return {ShredStatus::OpenFailed, file.error().message};
+    // What was opened is what the passes will hit: it must be the file looked at above, with no
+    // names the user did not agree to, on the folder's own filesystem.
+    auto opened = (*file)->status();
+    if (!opened) return {ShredStatus::OpenFailed, opened.error().message};
+    auto here = folder.status();
+    if (!here) return {ShredStatus::OpenFailed, here.error().message};
+    if (opened->type != platform::FileType::Regular || opened->identity() != st->identity() ||
+        opened->hardLinks > std::max<std::uint64_t>(m_allowedNames, 1) || opened->device != here->device ||
+        (opened->mountId != 0 && here->mountId != 0 && opened->mountId != here->mountId))
+        return {ShredStatus::Changed, {}};
+
+    const BlockPlan plan = planFor(opened->size);
+    if (m_beforeFirstPass) m_beforeFirstPass(**file);
+    ShredResult written = overwrite(**file, plan);
     if (!written.ok()) return written;
-    ShredResult removed = removeShredded();
+    written = overwriteGrowth(**file, opened->size);
+    if (!written.ok()) return written;
+    if (m_afterLastPass) m_afterLastPass(**file);
+    // Cut it to nothing so no block of it stays allocated to a name, whatever happens to the
+    // name from here on.
+    (void)(*file)->truncate(0);
+    (void)(*file)->flushToDevice();
+    // The file stays open until its name is gone, so its inode cannot be reused by another
+    // file meanwhile and the identity checks below stay meaningful.
+    ShredResult removed = removeShredded(folder, name, *opened);
+    (void)(*file)->close();
     if (m_events) m_events->eSCompComplete();
     return removed;
 }
 
-ShredResult cPattern::overwrite(const BlockPlan& plan) {
+ShredResult cPattern::overwrite(platform::IWritableFile& file, const BlockPlan& plan) {
     const auto B = static_cast<std::size_t>(plan.blockSize);
     std::array<std::vector<std::byte>, 8> patterns;
     for (auto& p : patterns) {
@@ -112,62 +157,61 @@ ShredResult cPattern::overwrite(const BlockPlan& plan) {
 
     int k = 0;  // carried across passes
     for (std::int32_t pass = 1; pass <= m_securePass; ++pass) {
-        auto file = m_files.openInPlace(m_sourceFile);
-        if (!file) return {ShredStatus::OpenFailed, file.error().message};
         for (std::uint64_t j = 0; j < plan.blocks; ++j) {
             k = m_assembly ? anyPattern(order) : nextCyclic(k);
             const auto& p = patterns[static_cast<std::size_t>(k - 1)];
-            if (auto s = (*file)->writeAt(j * plan.blockSize, p); !s)
-                return {ShredStatus::WriteFailed, s.error().message};
+            if (auto s = file.writeAt(j * plan.blockSize, p); !s) return {ShredStatus::WriteFailed, s.error().message};
             pump(false);
         }
         if (!rest.empty()) {
-            if (auto s = (*file)->writeAt(plan.blocks * plan.blockSize, rest); !s)
+            if (auto s = file.writeAt(plan.blocks * plan.blockSize, rest); !s)
                 return {ShredStatus::WriteFailed, s.error().message};
         }
-        if (auto s = (*file)->flushToDevice(); !s) return {ShredStatus::WriteFailed, s.error().message};
-        if (auto s = (*file)->close(); !s) return {ShredStatus::WriteFailed, s.error().message};
+        if (auto s = file.flushToDevice(); !s) return {ShredStatus::WriteFailed, s.error().message};
         if (m_events) m_events->eSCompPTick(pass);
         pump(true);
     }
     return {};
 }
 
-ShredResult cPattern::removeShredded() {
-    namespace fs = std::filesystem;
-    const fs::path original(m_sourceFile);
-    const fs::path dir = original.parent_path();
-    fs::path current = original;
-
-    // Give it a random name of the same length first, so the old name does not linger in the
-    // folder's entries; then cut it to nothing so no block of it stays allocated.
-    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    const std::size_t nameLength = original.filename().string().size();
-    std::mt19937 gen(clockSeed());
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof(kChars) - 2);
-    for (int attempt = 0; attempt < 8 && nameLength > 0; ++attempt) {
-        std::string name(nameLength, 'x');
-        for (auto& c : name) c = kChars[pick(gen)];
-        const fs::path candidate = dir / name;
-        if (candidate == original) continue;
-        if (m_files.rename(original, candidate)) {
-            current = candidate;
-            (void)m_files.flushDirectory(dir.empty() ? fs::path(".") : dir);
-            break;
+// Another program may append to the file while the passes run: what it added is overwritten
+// as many times before the name goes, or the file is reported and left in place.
+ShredResult cPattern::overwriteGrowth(platform::IWritableFile& file, std::uint64_t covered) {
+    std::vector<std::byte> block;
+    for (int round = 0; round <= kGrowthRounds; ++round) {
+        auto now = file.status();
+        if (!now) return {ShredStatus::WriteFailed, now.error().message};
+        if (now->size <= covered) return {};
+        if (round == kGrowthRounds) return {ShredStatus::KeptGrowing, {}};
+        const std::uint64_t end = now->size;
+        for (std::int32_t pass = 1; pass <= m_securePass; ++pass) {
+            for (std::uint64_t at = covered; at < end;) {
+                const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kGrowthBlock, end - at));
+                block.resize(n);
+                fill(block.data(), n);
+                if (auto s = file.writeAt(at, block); !s) return {ShredStatus::WriteFailed, s.error().message};
+                at += n;
+                pump(false);
+            }
+            if (auto s = file.flushToDevice(); !s) return {ShredStatus::WriteFailed, s.error().message};
         }
+        covered = end;
     }
-    if (auto file = m_files.openInPlace(current)) {
-        (void)(*file)->truncate(0);
-        (void)(*file)->flushToDevice();
-        (void)(*file)->close();
-    }
-    if (auto s = m_files.remove(current); s) {
-        (void)m_files.flushDirectory(dir.empty() ? fs::path(".") : dir);
+    return {};
+}
+
+ShredResult cPattern::removeShredded(platform::IDirectory& folder, const std::string& name,
+                                     const platform::FileStatus& shredded) {
+    if (!NameWiper::refersTo(folder, name, shredded)) return {ShredStatus::NameReplaced, {}};
+    const std::string current = NameWiper::wipe(folder, name, shredded);
+    m_sourceFile = (folder.path() / current).string();
+    if (!NameWiper::refersTo(folder, current, shredded)) return {ShredStatus::NameReplaced, {}};
+    if (auto s = folder.unlinkAt(current, false); s) {
+        (void)folder.flush();
         return {};
     } else {
         const std::string why = s.error().message;
-        m_sourceFile = current.string();
-        if (m_files.removeAtNextStart(current)) return {ShredStatus::RemovalPending, why};
+        if (m_files.removeAtNextStart(folder.path() / current)) return {ShredStatus::RemovalPending, why};
         return {ShredStatus::RemovalFailed, why};
     }
 }

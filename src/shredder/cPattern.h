@@ -1,6 +1,8 @@
 #pragma once
 // The shredding engine: overwrites one file in place with random patterns, pass after
 // pass, each pass flushed to the device, and removes it only when every pass succeeded.
+// The file is opened once, inside an open folder, and every pass, flush and the final cut go
+// to that open file; its name is renamed and removed only while it still refers to it.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -9,8 +11,11 @@
 #include "shredder/ShredResult.h"
 
 namespace quenvor::platform {
+class IDirectory;
 class IFileService;
 class IRandomSource;
+class IWritableFile;
+struct FileStatus;
 }  // namespace quenvor::platform
 
 namespace quenvor::shredder {
@@ -39,7 +44,23 @@ public:
     // window stays responsive (Abort can be clicked).
     void setProcessEvents(std::function<void()> processEvents) { m_processEvents = std::move(processEvents); }
 
+    // How many names the file may have: 1 unless the user agreed to destroy the contents its
+    // other names share. A file found with more is left untouched.
+    void setAllowedNames(std::uint64_t names) { m_allowedNames = names; }
+
+    // Looks at the open file before the first pass and after the last one (the same open file
+    // the passes write); what it says is the caller's to keep.
+    using OpenFileCheck = std::function<void(platform::IWritableFile&)>;
+    void setOpenFileChecks(OpenFileCheck beforeFirstPass, OpenFileCheck afterLastPass) {
+        m_beforeFirstPass = std::move(beforeFirstPass);
+        m_afterLastPass = std::move(afterLastPass);
+    }
+
     ShredResult DeleteFileByPattern();
+    // Shreds `name` inside an open folder. With `listed`, the file must still be the one a walk
+    // saw there (same device and inode), or it is left alone.
+    ShredResult shredIn(platform::IDirectory& folder, const std::string& name,
+                        const platform::FileStatus* listed = nullptr);
     bool FileExists(const std::string& sDir);
 
     static BlockPlan planFor(std::uint64_t length);
@@ -47,8 +68,10 @@ public:
     static int nextCyclic(int k) { return k >= 8 ? 1 : k + 1; }
 
 private:
-    ShredResult overwrite(const BlockPlan& plan);
-    ShredResult removeShredded();
+    ShredResult overwrite(platform::IWritableFile& file, const BlockPlan& plan);
+    ShredResult overwriteGrowth(platform::IWritableFile& file, std::uint64_t covered);
+    ShredResult removeShredded(platform::IDirectory& folder, const std::string& name,
+                               const platform::FileStatus& shredded);
     void fill(std::byte* data, std::size_t size);
     void pump(bool force);
 
@@ -60,6 +83,8 @@ private:
     std::int32_t m_securePass = 0;
     bool m_assembly = false;
     bool m_attibs = false;
+    std::uint64_t m_allowedNames = 1;
+    OpenFileCheck m_beforeFirstPass, m_afterLastPass;
     std::int64_t m_lastPumpNs = 0;
 };
 

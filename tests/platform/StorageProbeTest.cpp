@@ -269,10 +269,10 @@ TEST(StorageProbeOnExt4, EmptyAndSparseFilesAreNotMistakenForMovedOnes) {
 }
 
 TEST(StorageProbeOnExt4, ATinyFileKeptInsideItsInodeIsNamedForTheJournal) {
-    auto spec = LoopImage::ext4();
-    spec.name = "ext4 inline_data";
-    spec.mkfs.insert(spec.mkfs.end(), {"-O", "inline_data"});
-    QUENVOR_MOUNT_OR_SKIP(img, spec);
+    auto recipe = LoopImage::ext4();
+    recipe.name = "ext4 inline_data";
+    recipe.mkfs.insert(recipe.mkfs.end(), {"-O", "inline_data"});
+    QUENVOR_MOUNT_OR_SKIP(img, recipe);
     LinuxStorageProbe probe;
     const std::string marker = newMarker();
     OpenFile f(*img / "note.txt");

@@ -238,17 +238,45 @@ TEST_F(Engine, ReadOnlyFileIsMadeWritableOnlyWhenAsked) {
     EXPECT_FALSE(std::filesystem::exists(p));
 }
 
-TEST_F(Engine, TheNameIsReplacedAndTheFolderFlushedBeforeRemoval) {
-    const auto p = make("my-secret-plans.odt", 5000);
+TEST_F(Engine, TheNameIsWornDownAndTheFolderFlushedBeforeRemoval) {
+    const std::string name = "my-secret-plans.odt";
+    const auto p = make(name, 5000);
     EXPECT_TRUE(shred(p, 1).ok());
-    ASSERT_EQ(files.renames.size(), 1u);
-    const std::filesystem::path to = files.renames[0].second;
-    EXPECT_EQ(to.parent_path(), dir.path());
-    EXPECT_EQ(to.filename().string().size(), std::string("my-secret-plans.odt").size());
-    EXPECT_NE(to.filename(), "my-secret-plans.odt");
-    EXPECT_EQ(files.removed, (std::vector<std::string>{to.string()}));
-    EXPECT_FALSE(files.flushedDirs.empty());
+    // Same length first, then one shorter each time, down to a single character.
+    ASSERT_EQ(files.renames.size(), name.size());
+    std::string from = p.string();
+    for (std::size_t i = 0; i < files.renames.size(); ++i) {
+        const std::filesystem::path to = files.renames[i].second;
+        EXPECT_EQ(files.renames[i].first, from);
+        EXPECT_EQ(to.parent_path(), dir.path());
+        EXPECT_EQ(to.filename().string().size(), name.size() - i);
+        EXPECT_EQ(
+            to.filename().string().find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"),
+            std::string::npos);
+        from = to.string();
+    }
+    EXPECT_EQ(files.removed, (std::vector<std::string>{from}));
+    EXPECT_EQ(files.flushedDirs.size(), 2u);  // after the renames, and after the removal
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST_F(Engine, ANameThatStopsLeadingToTheFileIsNoLongerRenamedOrRemoved) {
+    const auto p = make("notes.txt", 2000);
+    TempDir outside;
+    TempDir::write(outside / "theirs.txt", "outside");
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        // Someone moves the file away just after its second new name and puts theirs there.
+        if (call == "statAt" && files.renames.size() == 2 && path == files.renames[1].second &&
+            !std::filesystem::exists(dir / "away")) {
+            std::filesystem::rename(path, dir / "away");
+            std::filesystem::create_hard_link(outside / "theirs.txt", path);
+        }
+    };
+    EXPECT_EQ(shred(p, 1).status, ShredStatus::NameReplaced);
+    EXPECT_EQ(files.renames.size(), 2u);
+    EXPECT_TRUE(files.removed.empty());
+    EXPECT_EQ(TempDir::read(outside / "theirs.txt"), "outside");
+    EXPECT_EQ(std::filesystem::file_size(dir / "away"), 0u);
 }
 
 TEST_F(Engine, ARemovalThatFailsIsListedForTheNextStartAndReported) {
@@ -331,9 +359,22 @@ public:
     std::uint64_t size = (5ull << 30) + 3;
     std::uint64_t written = 0, highest = 0;
     bool removed = false;
+    std::string name = "disk-image.iso";
+
+    platform::FileStatus file() const {
+        platform::FileStatus s;
+        s.type = platform::FileType::Regular;
+        s.size = size;
+        s.hardLinks = 1;
+        s.device = 1;
+        s.inode = 42;
+        return s;
+    }
     struct File : platform::IWritableFile {
         HugeFile& owner;
         explicit File(HugeFile& o) : owner(o) {}
+        platform::Result<platform::FileStatus> status() override { return owner.file(); }
+        std::intptr_t nativeHandle() const override { return -1; }
         platform::Result<std::uint64_t> length() override { return owner.size; }
         platform::Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
             owner.written += data.size();
@@ -344,21 +385,46 @@ public:
         platform::Status truncate(std::uint64_t) override { return {}; }
         platform::Status close() override { return {}; }
     };
-    platform::Result<platform::FileStatus> status(const std::filesystem::path&) override {
-        platform::FileStatus s;
-        s.type = removed ? platform::FileType::NotFound : platform::FileType::Regular;
-        s.size = size;
-        s.hardLinks = 1;
-        return s;
-    }
-    platform::Result<std::unique_ptr<platform::IWritableFile>> openInPlace(const std::filesystem::path&) override {
-        return std::unique_ptr<platform::IWritableFile>(std::make_unique<File>(*this));
-    }
-    platform::Status rename(const std::filesystem::path&, const std::filesystem::path&) override { return {}; }
-    platform::Status flushDirectory(const std::filesystem::path&) override { return {}; }
-    platform::Status remove(const std::filesystem::path&) override {
-        removed = true;
-        return {};
+    struct Folder : platform::IDirectory {
+        HugeFile& owner;
+        std::filesystem::path where{"/virtual"};
+        explicit Folder(HugeFile& o) : owner(o) {}
+        const std::filesystem::path& path() const override { return where; }
+        platform::Result<platform::FileStatus> status() override {
+            platform::FileStatus s;
+            s.type = platform::FileType::Directory;
+            s.device = 1;
+            s.inode = 2;
+            return s;
+        }
+        platform::Result<std::vector<platform::DirectoryEntry>> list() override {
+            return std::vector<platform::DirectoryEntry>{};
+        }
+        platform::Result<platform::FileStatus> statAt(const std::string& n) override {
+            if (owner.removed || n != owner.name) return platform::FileStatus{};
+            return owner.file();
+        }
+        platform::Result<std::unique_ptr<platform::IWritableFile>> openFile(const std::string&) override {
+            return std::unique_ptr<platform::IWritableFile>(std::make_unique<File>(owner));
+        }
+        platform::Result<std::unique_ptr<platform::IDirectory>> openDir(const std::string&) override {
+            return platform::Error{20, "not a folder"};
+        }
+        platform::Status renameAt(const std::string&, const std::string& to) override {
+            owner.name = to;
+            return {};
+        }
+        platform::Status unlinkAt(const std::string&, bool) override {
+            owner.removed = true;
+            return {};
+        }
+        platform::Status setWritableAt(const std::string&) override { return {}; }
+        platform::Status setWritable() override { return {}; }
+        platform::Status flush() override { return {}; }
+        std::intptr_t nativeHandle() const override { return -1; }
+    };
+    platform::Result<std::unique_ptr<platform::IDirectory>> openDirectory(const std::filesystem::path&) override {
+        return std::unique_ptr<platform::IDirectory>(std::make_unique<Folder>(*this));
     }
 };
 
@@ -403,6 +469,74 @@ TEST(EngineLimits, AFileWithoutWritePermissionAsAnOrdinaryUser) {
     EXPECT_EQ(TempDir::read(p), std::string(4000, 'R'));
     EXPECT_EQ(runAsNobody(true), static_cast<int>(ShredStatus::Shredded));
     EXPECT_FALSE(std::filesystem::exists(p));
+}
+
+}  // namespace
+}  // namespace quenvor::shredder
+
+namespace quenvor::shredder {
+namespace {
+
+TEST_F(Engine, AFileThatGainsANameBeforeItIsOpenedIsNotWritten) {
+    const auto p = make("mine.txt", 3000);
+    TempDir outside;
+    TempDir::write(outside / "theirs.txt", "outside");
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "openFile" && path == p.string() && !std::filesystem::exists(outside / "twin.txt"))
+            std::filesystem::create_hard_link(p, outside / "twin.txt");
+    };
+    EXPECT_EQ(shred(p, 2).status, ShredStatus::Changed);
+    EXPECT_EQ(files.writes, 0);
+    EXPECT_EQ(TempDir::read(outside / "twin.txt"), std::string(3000, 'S'));
+
+    // Agreed to beforehand (the file mode asks): then the shared contents go too.
+    engine.setAllowedNames(2);
+    EXPECT_TRUE(shred(p, 1).ok());
+    EXPECT_EQ(TempDir::read(outside / "twin.txt"), "");
+}
+
+}  // namespace
+}  // namespace quenvor::shredder
+
+namespace quenvor::shredder {
+namespace {
+
+void appendTo(const std::filesystem::path& p, std::size_t bytes) {
+    const int fd = ::open(p.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    const std::string more(bytes, 'A');
+    ASSERT_EQ(::write(fd, more.data(), more.size()), static_cast<ssize_t>(more.size()));
+    ::close(fd);
+}
+
+TEST_F(Engine, WhatAnotherProgramAppendsDuringThePassesIsOverwrittenToo) {
+    const auto p = make("growing.log", 4000);
+    const int reader = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    int flushes = 0;
+    std::string beforeCut;
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (path != p.string()) return;
+        if (call == "flushFile" && ++flushes == 2) appendTo(p, 100000);  // during the last pass
+        if (call == "truncate") {
+            beforeCut.assign(200000, '\0');
+            beforeCut.resize(static_cast<std::size_t>(::pread(reader, beforeCut.data(), beforeCut.size(), 0)));
+        }
+    };
+    EXPECT_TRUE(shred(p, 2).ok());
+    ::close(reader);
+    EXPECT_EQ(beforeCut.size(), 104000u);
+    EXPECT_EQ(beforeCut.find('A'), std::string::npos);
+    EXPECT_EQ(beforeCut.find('S'), std::string::npos);
+}
+
+TEST_F(Engine, AFileThatNeverStopsGrowingIsReportedAndLeftInPlace) {
+    const auto p = make("endless.log", 4000);
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (path == p.string() && call == "flushFile") appendTo(p, 5000);
+    };
+    EXPECT_EQ(shred(p, 1).status, ShredStatus::KeptGrowing);
+    EXPECT_TRUE(std::filesystem::exists(p));
+    EXPECT_TRUE(files.removed.empty());
 }
 
 }  // namespace

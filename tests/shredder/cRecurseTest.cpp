@@ -94,20 +94,49 @@ class HugeFolder : public platform::LinuxFileService {
 public:
     std::size_t count = 0;
     std::uint64_t otherDevice = 0;
-    platform::Result<platform::FileStatus> status(const std::filesystem::path& p) override {
-        platform::FileStatus s;
-        s.type = platform::FileType::Directory;
-        s.device = p.filename() == "mnt" ? otherDevice : 1;
-        return s;
-    }
-    platform::Result<std::vector<platform::DirectoryEntry>> list(const std::filesystem::path& p) override {
-        std::vector<platform::DirectoryEntry> out;
-        if (p == "/huge") {
-            out.reserve(count + 1);
-            for (std::size_t i = 0; i < count; ++i) out.push_back({std::to_string(i), platform::FileType::Regular});
-            out.push_back({"mnt", platform::FileType::Directory});
+
+    struct Folder : platform::IDirectory {
+        HugeFolder& owner;
+        std::filesystem::path where;
+        Folder(HugeFolder& o, std::filesystem::path p) : owner(o), where(std::move(p)) {}
+        const std::filesystem::path& path() const override { return where; }
+        platform::Result<platform::FileStatus> status() override { return statusOf(where); }
+        platform::Result<std::vector<platform::DirectoryEntry>> list() override {
+            std::vector<platform::DirectoryEntry> out;
+            if (where == "/huge") {
+                out.reserve(owner.count + 1);
+                for (std::size_t i = 0; i < owner.count; ++i)
+                    out.push_back({std::to_string(i), platform::FileType::Regular});
+                out.push_back({"mnt", platform::FileType::Directory});
+            }
+            return out;
         }
-        return out;
+        platform::Result<platform::FileStatus> statAt(const std::string& name) override {
+            return statusOf(where / name);
+        }
+        platform::Result<std::unique_ptr<platform::IWritableFile>> openFile(const std::string&) override {
+            return platform::Error{21, "not here"};
+        }
+        platform::Result<std::unique_ptr<platform::IDirectory>> openDir(const std::string& name) override {
+            return std::unique_ptr<platform::IDirectory>(std::make_unique<Folder>(owner, where / name));
+        }
+        platform::Status renameAt(const std::string&, const std::string&) override { return {}; }
+        platform::Status unlinkAt(const std::string&, bool) override { return {}; }
+        platform::Status setWritableAt(const std::string&) override { return {}; }
+        platform::Status setWritable() override { return {}; }
+        platform::Status flush() override { return {}; }
+        std::intptr_t nativeHandle() const override { return -1; }
+
+        platform::FileStatus statusOf(const std::filesystem::path& p) const {
+            platform::FileStatus s;
+            s.type = platform::FileType::Directory;
+            s.device = p.filename() == "mnt" ? owner.otherDevice : 1;
+            s.inode = p.filename() == "mnt" ? 3 : 2;
+            return s;
+        }
+    };
+    platform::Result<std::unique_ptr<platform::IDirectory>> openDirectory(const std::filesystem::path& p) override {
+        return std::unique_ptr<platform::IDirectory>(std::make_unique<Folder>(*this, p));
     }
 };
 

@@ -1,6 +1,10 @@
 #pragma once
 // The real file service with failures injected on demand (the tests run as root, which
-// ignores file modes, so permission trouble has to be simulated here) and a record of calls.
+// ignores file modes, so permission trouble has to be simulated here), a record of calls, and
+// a hook run before each call on an open folder or file, where a test can change the folder
+// between two steps of the code under test exactly when it wants to.
+#include <cerrno>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +18,7 @@ public:
     explicit FaultyFileService(platform::IFileService& real) : m_real(real) {}
 
     std::set<std::string> failOpenFor;       // paths whose open fails (EACCES)
+    std::set<std::string> failListFor;       // folders whose listing fails (EACCES)
     bool readOnlyUntilMadeWritable = false;  // every open fails until setWritable ran on it
     int failWriteAtCall = -1;                // 1-based count of writeAt calls
     int failFlushAtCall = -1;
@@ -22,6 +27,11 @@ public:
     std::vector<std::pair<std::string, std::string>> renames;
     std::vector<std::string> madeWritable, flushedDirs, removed;
     int writes = 0, flushes = 0, opens = 0;
+    // Called with the call's name ("statAt", "openFile", "openDir", "list", "renameAt",
+    // "unlinkAt", "write", "flushFile", "truncate" ...) and the full path it is about.
+    std::function<void(const std::string& call, const std::string& path)> beforeCall;
+
+    platform::Result<std::unique_ptr<platform::IDirectory>> openDirectory(const std::filesystem::path& p) override;
 
     platform::Result<platform::FileStatus> status(const std::filesystem::path& p) override {
         auto s = m_real.status(p);
@@ -56,6 +66,7 @@ public:
         return m_real.flushDirectory(dir);
     }
     platform::Result<std::vector<platform::DirectoryEntry>> list(const std::filesystem::path& dir) override {
+        if (failListFor.count(dir.string())) return platform::Error{EACCES, "Permission denied"};
         return m_real.list(dir);
     }
     std::string shortForm(const std::filesystem::path& p) override { return m_real.shortForm(p); }

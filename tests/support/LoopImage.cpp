@@ -33,13 +33,13 @@ bool onPath(const std::string& tool) {
 
 }  // namespace
 
-LoopImage::Spec LoopImage::btrfs() { return {"btrfs", {"mkfs.btrfs", "-q", "-f"}, "", 256}; }
+LoopImage::Recipe LoopImage::btrfs() { return {"btrfs", {"mkfs.btrfs", "-q", "-f"}, "", 256}; }
 // Since xfsprogs 5.19 nothing under 300 MiB is accepted.
-LoopImage::Spec LoopImage::xfsReflink() {
+LoopImage::Recipe LoopImage::xfsReflink() {
     return {"xfs reflink=1", {"mkfs.xfs", "-q", "-f", "-m", "reflink=1"}, "", 300};
 }
-LoopImage::Spec LoopImage::ext4() { return {"ext4", {"mkfs.ext4", "-q", "-F"}, "", 128}; }
-LoopImage::Spec LoopImage::ext4DataJournal() {
+LoopImage::Recipe LoopImage::ext4() { return {"ext4", {"mkfs.ext4", "-q", "-F"}, "", 128}; }
+LoopImage::Recipe LoopImage::ext4DataJournal() {
     return {"ext4 data=journal", {"mkfs.ext4", "-q", "-F"}, "data=journal", 128};
 }
 
@@ -85,13 +85,13 @@ int LoopImage::run(const std::vector<std::string>& argv, std::string* output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::unique_ptr<LoopImage> LoopImage::create(const Spec& spec, std::string& whyNot) {
+std::unique_ptr<LoopImage> LoopImage::create(const Recipe& recipe, std::string& whyNot) {
     if (::geteuid() != 0) {
-        whyNot = "loop-mounting the " + spec.name + " image needs root";
+        whyNot = "loop-mounting the " + recipe.name + " image needs root";
         return nullptr;
     }
-    if (!onPath(spec.mkfs.front())) {
-        whyNot = spec.mkfs.front() + " is missing (run scripts/install-deps.sh)";
+    if (!onPath(recipe.mkfs.front())) {
+        whyNot = recipe.mkfs.front() + " is missing (run scripts/install-deps.sh)";
         return nullptr;
     }
     std::unique_ptr<LoopImage> img(new LoopImage);
@@ -100,23 +100,23 @@ std::unique_ptr<LoopImage> LoopImage::create(const Spec& spec, std::string& whyN
     img->m_mountPoint = img->m_dir / "mnt";
     {
         const int fd = ::open(img->m_image.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
-        if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(spec.sizeMiB) << 20) != 0) {
+        if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(recipe.sizeMiB) << 20) != 0) {
             whyNot = "cannot make the image file " + img->m_image.string() + ": " + std::strerror(errno);
             if (fd >= 0) ::close(fd);
             return nullptr;
         }
         ::close(fd);
     }
-    std::vector<std::string> mkfs = spec.mkfs;
+    std::vector<std::string> mkfs = recipe.mkfs;
     mkfs.push_back(img->m_image.string());
     std::string out;
     if (run(mkfs, &out) != 0) {
-        whyNot = spec.mkfs.front() + " failed: " + out;
+        whyNot = recipe.mkfs.front() + " failed: " + out;
         return nullptr;
     }
-    const std::string options = spec.mountOptions.empty() ? "loop" : "loop," + spec.mountOptions;
+    const std::string options = recipe.mountOptions.empty() ? "loop" : "loop," + recipe.mountOptions;
     if (run({"mount", "-o", options, img->m_image.string(), img->m_mountPoint.string()}, &out) != 0) {
-        whyNot = "cannot loop-mount the " + spec.name +
+        whyNot = "cannot loop-mount the " + recipe.name +
                  " image (no loop devices, or the kernel lacks the filesystem): " + out;
         return nullptr;
     }

@@ -18,19 +18,19 @@ namespace quenvor::test {
 
 class LoopImage {
 public:
-    struct Spec {
+    struct Recipe {
         std::string name;               // for messages: "btrfs", "ext4 data=journal"
         std::vector<std::string> mkfs;  // the command; the image path is appended
         std::string mountOptions;       // added after "loop"
         std::uint64_t sizeMiB = 128;
     };
-    static Spec btrfs();
-    static Spec xfsReflink();
-    static Spec ext4();
-    static Spec ext4DataJournal();
+    static Recipe btrfs();
+    static Recipe xfsReflink();
+    static Recipe ext4();
+    static Recipe ext4DataJournal();
 
     // Null with the reason in `whyNot` when the image cannot be made or mounted here.
-    static std::unique_ptr<LoopImage> create(const Spec& spec, std::string& whyNot);
+    static std::unique_ptr<LoopImage> create(const Recipe& recipe, std::string& whyNot);
     // A tmpfs of its own (the probe's answer for memory-only storage).
     static std::unique_ptr<LoopImage> createTmpfs(std::string& whyNot);
     // An overlay whose lower layer `fillLower` fills before it is mounted; lowerDir() names it.
@@ -75,10 +75,10 @@ private:
 
 }  // namespace quenvor::test
 
-// Declares `var`, a mounted image of `spec`, or skips (fails under CI) with the reason.
-#define QUENVOR_MOUNT_OR_SKIP(var, spec)                                                                         \
+// Declares `var`, a mounted image of `recipe`, or skips (fails under CI) with the reason.
+#define QUENVOR_MOUNT_OR_SKIP(var, recipe)                                                                       \
     std::string var##WhyNot;                                                                                     \
-    auto var = ::quenvor::test::LoopImage::create((spec), var##WhyNot);                                          \
+    auto var = ::quenvor::test::LoopImage::create((recipe), var##WhyNot);                                        \
     if (!var) {                                                                                                  \
         if (::quenvor::test::LoopImage::mustRun()) FAIL() << "real-filesystem test cannot run: " << var##WhyNot; \
         std::cerr << "\n*** SKIPPED real-filesystem test: " << var##WhyNot << " ***\n\n";                        \

@@ -51,12 +51,168 @@ FileType typeOfDirent(unsigned char t) {
     }
 }
 
+FileStatus statusOf(const struct stat& st) {
+    FileStatus s;
+    s.type = typeOf(st.st_mode);
+    s.size = static_cast<std::uint64_t>(st.st_size);
+    s.device = static_cast<std::uint64_t>(st.st_dev);
+    s.inode = static_cast<std::uint64_t>(st.st_ino);
+    s.hardLinks = static_cast<std::uint64_t>(st.st_nlink);
+    s.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    s.readOnly = (st.st_mode & S_IWUSR) == 0;
+    s.ownerId = st.st_uid;
+    return s;
+}
+
+Result<FileStatus> statusOfFd(int fd, const std::filesystem::path& p) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return sysError("cannot examine", p);
+    FileStatus s = statusOf(st);
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_MNT_ID, &sx) == 0 && (sx.stx_mask & STATX_MNT_ID))
+        s.mountId = sx.stx_mnt_id;
+    return s;
+}
+
+// Opens `name` inside the folder `dirFd` (AT_FDCWD: a path) for writing in place, refusing
+// anything but a regular file before a byte could be written to it.
+Result<int> openRegularAt(int dirFd, const char* name, const std::filesystem::path& shown) {
+    // No O_CREAT and no O_TRUNC: the existing blocks are the ones overwritten. O_NONBLOCK keeps a
+    // pipe swapped in from blocking the open.
+    const int fd = ::openat(dirFd, name, O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return sysError("cannot open", shown);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int err = errno ? errno : EINVAL;
+        ::close(fd);
+        return sysError("not a regular file:", shown, S_ISREG(st.st_mode) ? err : EINVAL);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+Result<std::vector<DirectoryEntry>> listFd(int fd, const std::filesystem::path& dir) {
+    // readdir consumes its descriptor: list through a duplicate, from the start.
+    const int own = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (own < 0) return sysError("cannot list", dir);
+    DIR* d = ::fdopendir(own);
+    if (!d) {
+        const int err = errno;
+        ::close(own);
+        return sysError("cannot list", dir, err);
+    }
+    std::vector<DirectoryEntry> entries;
+    errno = 0;
+    while (const dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        FileType t = typeOfDirent(e->d_type);
+        if (t == FileType::NotFound) {
+            struct stat st {};
+            t = ::fstatat(own, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? typeOf(st.st_mode) : FileType::Other;
+        }
+        entries.push_back({e->d_name, t});
+        errno = 0;
+    }
+    const int err = errno;
+    ::closedir(d);
+    if (err != 0) return sysError("cannot list", dir, err);
+    return entries;
+}
+
+Status renameNoReplace(int fromDir, const char* from, int toDir, const char* to, const std::filesystem::path& shown) {
+    if (::renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return {};
+    if (errno != EINVAL && errno != ENOSYS) return sysError("cannot rename", shown);
+    // Filesystems without the no-replace flag: check first, accepting the small race.
+    struct stat st {};
+    if (::fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return sysError("cannot rename", shown, EEXIST);
+    if (::renameat(fromDir, from, toDir, to) != 0) return sysError("cannot rename", shown);
+    return {};
+}
+
+class LinuxDirectory : public IDirectory {
+public:
+    LinuxDirectory(int fd, std::filesystem::path p) : m_fd(fd), m_path(std::move(p)) {}
+    ~LinuxDirectory() override { ::close(m_fd); }
+    LinuxDirectory(const LinuxDirectory&) = delete;
+    LinuxDirectory& operator=(const LinuxDirectory&) = delete;
+
+    const std::filesystem::path& path() const override { return m_path; }
+    Result<FileStatus> status() override { return statusOfFd(m_fd, m_path); }
+    Result<std::vector<DirectoryEntry>> list() override { return listFd(m_fd, m_path); }
+    Result<FileStatus> statAt(const std::string& name) override {
+        if (!single(name)) return badName(name);
+        struct stat st {};
+        if (::fstatat(m_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) return FileStatus{};
+            return sysError("cannot examine", m_path / name);
+        }
+        return statusOf(st);
+    }
+    Result<std::unique_ptr<IWritableFile>> openFile(const std::string& name) override;
+    Result<std::unique_ptr<IDirectory>> openDir(const std::string& name) override {
+        if (!single(name)) return badName(name);
+        const int fd = ::openat(m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return sysError("cannot open folder", m_path / name);
+        return std::unique_ptr<IDirectory>(std::make_unique<LinuxDirectory>(fd, m_path / name));
+    }
+    Status renameAt(const std::string& from, const std::string& to) override {
+        if (!single(from)) return badName(from);
+        if (!single(to)) return badName(to);
+        return renameNoReplace(m_fd, from.c_str(), m_fd, to.c_str(), m_path / from);
+    }
+    Status unlinkAt(const std::string& name, bool folder) override {
+        if (!single(name)) return badName(name);
+        if (::unlinkat(m_fd, name.c_str(), folder ? AT_REMOVEDIR : 0) != 0)
+            return sysError("cannot remove", m_path / name);
+        return {};
+    }
+    Status setWritableAt(const std::string& name) override {
+        if (!single(name)) return badName(name);
+        struct stat st {};
+        if (::fstatat(m_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return sysError("cannot examine", m_path / name);
+        if (S_ISLNK(st.st_mode)) return Error{ELOOP, "will not change a link's target: " + (m_path / name).string()};
+        if (st.st_mode & S_IWUSR) return {};
+        // With AT_SYMLINK_NOFOLLOW a link swapped in meanwhile is refused, not followed.
+        if (::fchmodat(m_fd, name.c_str(), (st.st_mode & 07777) | S_IWUSR, AT_SYMLINK_NOFOLLOW) != 0)
+            return sysError("cannot make writable", m_path / name);
+        return {};
+    }
+    Status setWritable() override {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) return sysError("cannot examine", m_path);
+        if (st.st_mode & S_IWUSR) return {};
+        if (::fchmod(m_fd, (st.st_mode & 07777) | S_IWUSR) != 0) return sysError("cannot make writable", m_path);
+        return {};
+    }
+    Status flush() override {
+        if (::fsync(m_fd) != 0) return sysError("cannot flush folder", m_path);
+        return {};
+    }
+    std::intptr_t nativeHandle() const override { return m_fd; }
+
+private:
+    static bool single(const std::string& name) {
+        return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+    }
+    Error badName(const std::string& name) const {
+        return Error{EINVAL, "not a name inside " + m_path.string() + ": " + name};
+    }
+
+    int m_fd;
+    std::filesystem::path m_path;
+};
+
 class LinuxWritableFile : public IWritableFile {
 public:
     LinuxWritableFile(int fd, std::filesystem::path p) : m_fd(fd), m_path(std::move(p)) {}
     ~LinuxWritableFile() override {
         if (m_fd >= 0) ::close(m_fd);
     }
+    LinuxWritableFile(const LinuxWritableFile&) = delete;
+    LinuxWritableFile& operator=(const LinuxWritableFile&) = delete;
+    Result<FileStatus> status() override { return statusOfFd(m_fd, m_path); }
+    std::intptr_t nativeHandle() const override { return m_fd; }
     Result<std::uint64_t> length() override {
         struct stat st {};
         if (::fstat(m_fd, &st) != 0) return sysError("cannot read the length of", m_path);
@@ -95,7 +251,21 @@ private:
     std::filesystem::path m_path;
 };
 
+Result<std::unique_ptr<IWritableFile>> LinuxDirectory::openFile(const std::string& name) {
+    if (!single(name)) return badName(name);
+    auto fd = openRegularAt(m_fd, name.c_str(), m_path / name);
+    if (!fd) return fd.error();
+    return std::unique_ptr<IWritableFile>(std::make_unique<LinuxWritableFile>(*fd, m_path / name));
+}
+
 }  // namespace
+
+Result<std::unique_ptr<IDirectory>> LinuxFileService::openDirectory(const std::filesystem::path& p) {
+    const std::filesystem::path at = p.empty() ? std::filesystem::path(".") : p;
+    const int fd = ::open(at.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return sysError("cannot open folder", at);
+    return std::unique_ptr<IDirectory>(std::make_unique<LinuxDirectory>(fd, p));
+}
 
 Result<FileStatus> LinuxFileService::status(const std::filesystem::path& p) {
     struct stat st {};
@@ -103,31 +273,13 @@ Result<FileStatus> LinuxFileService::status(const std::filesystem::path& p) {
         if (errno == ENOENT || errno == ENOTDIR) return FileStatus{};
         return sysError("cannot examine", p);
     }
-    FileStatus s;
-    s.type = typeOf(st.st_mode);
-    s.size = static_cast<std::uint64_t>(st.st_size);
-    s.device = static_cast<std::uint64_t>(st.st_dev);
-    s.inode = static_cast<std::uint64_t>(st.st_ino);
-    s.hardLinks = static_cast<std::uint64_t>(st.st_nlink);
-    s.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.readOnly = (st.st_mode & S_IWUSR) == 0;
-    s.ownerId = st.st_uid;
-    return s;
+    return statusOf(st);
 }
 
 Result<std::unique_ptr<IWritableFile>> LinuxFileService::openInPlace(const std::filesystem::path& p) {
-    // No O_CREAT and no O_TRUNC: the existing blocks are the ones overwritten.
-    const int fd = ::open(p.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return sysError("cannot open", p);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        const int err = errno ? errno : EINVAL;
-        ::close(fd);
-        return sysError("not a regular file:", p, S_ISREG(st.st_mode) ? err : EINVAL);
-    }
-    // Back to blocking writes now that we know it is a plain file.
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return std::unique_ptr<IWritableFile>(std::make_unique<LinuxWritableFile>(fd, p));
+    auto fd = openRegularAt(AT_FDCWD, p.c_str(), p);
+    if (!fd) return fd.error();
+    return std::unique_ptr<IWritableFile>(std::make_unique<LinuxWritableFile>(*fd, p));
 }
 
 Status LinuxFileService::remove(const std::filesystem::path& p) {
@@ -147,13 +299,7 @@ Status LinuxFileService::removeAtNextStart(const std::filesystem::path& p) {
 }
 
 Status LinuxFileService::rename(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
-    if (errno != EINVAL && errno != ENOSYS) return sysError("cannot rename", from);
-    // Filesystems without the no-replace flag: check first, accepting the small race.
-    struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0) return sysError("cannot rename", from, EEXIST);
-    if (::rename(from.c_str(), to.c_str()) != 0) return sysError("cannot rename", from);
-    return {};
+    return renameNoReplace(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), from);
 }
 
 Status LinuxFileService::setWritable(const std::filesystem::path& p) {
@@ -178,27 +324,8 @@ Status LinuxFileService::flushDirectory(const std::filesystem::path& dir) {
 Result<std::vector<DirectoryEntry>> LinuxFileService::list(const std::filesystem::path& dir) {
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return sysError("cannot list", dir);
-    DIR* d = ::fdopendir(fd);
-    if (!d) {
-        const int err = errno;
-        ::close(fd);
-        return sysError("cannot list", dir, err);
-    }
-    std::vector<DirectoryEntry> entries;
-    errno = 0;
-    while (const dirent* e = ::readdir(d)) {
-        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-        FileType t = typeOfDirent(e->d_type);
-        if (t == FileType::NotFound) {
-            struct stat st {};
-            t = ::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? typeOf(st.st_mode) : FileType::Other;
-        }
-        entries.push_back({e->d_name, t});
-        errno = 0;
-    }
-    const int err = errno;
-    ::closedir(d);
-    if (err != 0) return sysError("cannot list", dir, err);
+    auto entries = listFd(fd, dir);
+    ::close(fd);
     return entries;
 }
 

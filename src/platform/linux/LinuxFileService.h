@@ -13,6 +13,7 @@ public:
     // `pending` receives what cannot be removed now; null: such removals fail.
     explicit LinuxFileService(PendingDeletionList* pending = nullptr) : m_pending(pending) {}
 
+    Result<std::unique_ptr<IDirectory>> openDirectory(const std::filesystem::path& p) override;
     Result<FileStatus> status(const std::filesystem::path& p) override;
     Result<std::unique_ptr<IWritableFile>> openInPlace(const std::filesystem::path& p) override;
     Status remove(const std::filesystem::path& p) override;

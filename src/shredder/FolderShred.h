@@ -1,0 +1,73 @@
+#pragma once
+// What a folder shred does with each thing it finds below the chosen folder: regular files are
+// shredded, names that hold nothing of the folder's (links, pipes, devices) are only removed, a
+// file whose contents other names share is only unlinked, other filesystems are not entered,
+// and what could not be shredded stays in place with the folders that hold it. Anything that
+// changed under the run (an entry replaced by a link or by another file, a file put into a
+// folder already walked) is left alone and named, or shredded like the rest, never removed
+// unshredded. The words for each case belong to the page.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shredder/ShredResult.h"
+
+namespace quenvor::platform {
+class IDirectory;
+class IFileService;
+struct FileStatus;
+}  // namespace quenvor::platform
+
+namespace quenvor::shredder {
+
+class cPattern;
+
+class FolderShred {
+public:
+    enum class Reason {
+        Unreadable,     // its type could not be read
+        NotRemoved,     // a name that only had to be removed could not be
+        OtherNames,     // has names outside the folder: this name removed, the contents kept
+        NotShredded,    // the engine's result says why
+        MountPoint,     // another filesystem, not entered
+        NotEntered,     // a folder that could not be listed
+        Changed,        // the name led elsewhere when it was reached (replaced during the run): left alone
+        FolderChanged,  // a subfolder replaced by a link or another folder after it was listed: not entered
+    };
+    struct Left {
+        std::string path;
+        Reason reason = Reason::NotShredded;
+        ShredResult result;  // for NotShredded
+        std::string detail;  // the system's words, when there are any
+        bool leftInPlace = true;
+    };
+    struct Outcome {
+        std::vector<Left> left;
+        int files = 0;  // regular files met, shredded or not
+        bool aborted = false;
+        bool done() const { return !aborted && left.empty(); }
+    };
+    struct Hooks {
+        std::function<void()> beforeFile;                   // the engine's settings for the next file
+        std::function<void(const ShredResult&)> afterFile;  // after each file the engine was given
+        std::function<bool()> stopRequested;                // asked before every entry
+    };
+
+    FolderShred(platform::IFileService& files, cPattern& engine, Hooks hooks);
+
+    // Shreds everything below `folder` and removes it; an abort leaves the folder and what is
+    // left in it alone.
+    Outcome run(const std::string& folder);
+
+private:
+    void entry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out);
+    void unlinkName(platform::IDirectory& folder, const std::string& name, const std::string& path,
+                    const platform::FileStatus& listed, Reason done, Outcome& out);
+    ShredResult shred(platform::IDirectory& folder, const std::string& name, const platform::FileStatus& listed);
+
+    platform::IFileService& m_files;
+    cPattern& m_engine;
+    Hooks m_hooks;
+};
+
+}  // namespace quenvor::shredder
