@@ -30,7 +30,7 @@ fs::path resolved(const fs::path& p) {
 }  // namespace
 
 // What keeps a listed folder from being cleaned as a profile, or nothing. A profile list can name
-// any folder: only a real folder that Firefox has used is touched, and a link only when it stays
+// any folder: only a real folder holding Firefox's files is touched, and a link only when it stays
 // in the user's own home (profile-sync tools link profiles that way).
 std::optional<std::string> FirefoxProfiles::refusal(FirefoxProfile& p, bool& absent) {
     absent = false;

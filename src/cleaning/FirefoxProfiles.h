@@ -39,7 +39,7 @@ public:
     // profiles they name were not found, so a run must not claim to have cleaned them.
     const std::vector<std::pair<std::filesystem::path, std::string>>& unreadable() const { return m_unreadable; }
     // The folders a profile list names that are not taken as profiles (a link leading out of
-    // the home, "/", a folder Firefox never used), with why: they are reported, never cleaned.
+    // the home, "/", a folder holding none of Firefox's files), with why: reported, never cleaned.
     const std::vector<std::pair<std::filesystem::path, std::string>>& skipped() const { return m_skipped; }
     // "Path" as profiles.ini stores it, joined the way Firefox does: relative to the
     // Firefox folder unless IsRelative is 0; either separator accepted.

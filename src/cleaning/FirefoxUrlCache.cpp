@@ -93,8 +93,10 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
                 if (!key) continue;
                 std::string address = CacheEntryKey::address(*key);
                 if (address.empty()) continue;
-                items.push_back(
-                    {{std::move(address), platform::kNormalCacheEntry}, entries / e.name, {}, {}, {}, {}, false});
+                Item item;
+                item.entry = {std::move(address), platform::kNormalCacheEntry};
+                item.file = entries / e.name;
+                items.push_back(std::move(item));
             }
         }
         const auto cookies = p.folder / "cookies.sqlite";
@@ -111,13 +113,12 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
                     const auto* pa = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
                     const std::string host = h ? h : "", path = pa ? pa : "/";
                     const std::string shown = !host.empty() && host.front() == '.' ? host.substr(1) : host;
-                    items.push_back({{"Cookie:" + m_user + "@" + shown + path, platform::kCookieCacheEntry},
-                                     {},
-                                     cookies,
-                                     host,
-                                     path,
-                                     {},
-                                     false});
+                    Item item;
+                    item.entry = {"Cookie:" + m_user + "@" + shown + path, platform::kCookieCacheEntry};
+                    item.database = cookies;
+                    item.host = host;
+                    item.path = path;
+                    items.push_back(std::move(item));
                 }
             }
             sqlite3_finalize(st);

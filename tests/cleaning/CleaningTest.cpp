@@ -292,11 +292,16 @@ TEST_F(Lists, AWalkAfterAChangeSeesTheChange) {
     lists.ListVisitedSites();
     FirefoxFixture::writeCacheEntry(cacheFolder, "06", "a,:https://new.example/");
     FirefoxFixture::sql(profile / "cookies.sqlite",
-                        "INSERT INTO moz_cookies (name, value, host, path) VALUES ('n', 'v', 'new.example', '/')");
+                        "INSERT INTO moz_cookies (name, value, host, path) VALUES ('n', 'v', 'new.example', '/'),"
+                        " ('l', 'v', '.a-much-longer-host-name.example', '/with/a/long/path/to/it')");
     lists.ListVisitedSites();
     lists.ListCookies();
     EXPECT_EQ(view.listItems("LstB2").back(), "https://new.example/");
-    EXPECT_EQ(view.listItems("LstB3").front(), "Cookie:ana@new.example/");
+    // Each line is its own name in full, whatever length the line before it had.
+    EXPECT_EQ(view.listItems("LstB3"),
+              (std::vector<std::string>{"Cookie:ana@a-much-longer-host-name.example/with/a/long/path/to/it",
+                                        "Cookie:ana@new.example/", "Cookie:ana@news.example/world",
+                                        "Cookie:ana@secret-clinic.example/"}));
     lists.ClearUrlCache(&report);
     lists.ListVisitedSites();
     EXPECT_TRUE(view.listItems("LstB2").empty());

@@ -221,8 +221,8 @@ TEST_F(FakeHome, AHomeReachedThroughALinkIsStillCleaned) {
     fs::create_directories(real);
     fs::create_symlink(real, dir / "linked-home");
     env["HOME"] = (dir / "linked-home").string();
-    const fs::path ini = dir / "linked-home/.config/mozilla/firefox/profiles.ini";
-    TempDir::write(ini, "[Profile0]\nName=a\nPath=Profiles/a\n\n[Profile1]\nName=b\nPath=Profiles/b\n");
+    const fs::path list = dir / "linked-home/.config/mozilla/firefox/profiles.ini";
+    TempDir::write(list, "[Profile0]\nName=a\nPath=Profiles/a\n\n[Profile1]\nName=b\nPath=Profiles/b\n");
     const auto a = dir / "linked-home/.config/mozilla/firefox/Profiles/a";
     const auto b = dir / "linked-home/.config/mozilla/firefox/Profiles/b";
     FirefoxFixture::makeProfile(a);
