@@ -8,6 +8,8 @@ class IKnownFolders {
 public:
     virtual ~IKnownFolders() = default;
     virtual std::filesystem::path programFolder() = 0;  // the running executable's folder
+    // The running executable itself, or empty where it cannot be told.
+    virtual std::filesystem::path programFile() { return {}; }
     virtual std::filesystem::path temporaryFolder() = 0;
     virtual std::filesystem::path homeFolder() = 0;
     virtual std::filesystem::path configHome() = 0;

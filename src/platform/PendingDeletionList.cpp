@@ -1,5 +1,6 @@
 #include "platform/PendingDeletionList.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -35,26 +36,42 @@ bool unhex(const std::string& h, std::string& out) {
 
 }  // namespace
 
-Result<std::vector<PendingDeletionList::Entry>> PendingDeletionList::entries() const {
-    std::vector<Entry> out;
+Result<PendingDeletionList::Listing> PendingDeletionList::read() const {
+    Listing out;
     std::ifstream in(m_file, std::ios::binary);
-    if (!in) return out;  // no list yet
+    if (!in) {
+        std::error_code ec;
+        if (!std::filesystem::exists(m_file, ec) && !ec) return out;  // no list yet
+        return Error{EIO, "cannot read " + m_file.string()};
+    }
     std::string line;
     while (std::getline(in, line)) {
+        if (line.empty()) continue;
         std::istringstream fields(line);
         Entry e;
         std::string path;
-        if (!(fields >> e.device >> e.inode >> e.size >> e.modifiedNs >> path)) continue;
         std::string decoded;
-        if (!unhex(path, decoded) || decoded.empty()) continue;
+        if (!(fields >> e.device >> e.inode >> e.size >> e.modifiedNs >> path) || !unhex(path, decoded) ||
+            decoded.empty()) {
+            out.unreadableLines.push_back(line);
+            continue;
+        }
         e.path = decoded;
-        out.push_back(e);
+        out.entries.push_back(e);
     }
+    if (in.bad()) return Error{EIO, "cannot read " + m_file.string()};
     return out;
 }
 
-Status PendingDeletionList::save(const std::vector<Entry>& list) const {
+Result<std::vector<PendingDeletionList::Entry>> PendingDeletionList::entries() const {
+    auto listing = read();
+    if (!listing) return listing.error();
+    return std::move(listing->entries);
+}
+
+Status PendingDeletionList::save(const std::vector<Entry>& list, const std::vector<std::string>& unreadable) const {
     std::ostringstream out;
+    for (const auto& line : unreadable) out << line << '\n';
     for (const auto& e : list)
         out << e.device << ' ' << e.inode << ' ' << e.size << ' ' << e.modifiedNs << ' ' << hex(e.path.string())
             << '\n';
@@ -62,20 +79,23 @@ Status PendingDeletionList::save(const std::vector<Entry>& list) const {
 }
 
 Status PendingDeletionList::add(const std::filesystem::path& p, const FileStatus& st) {
-    auto list = entries();
-    if (!list) return list.status();
-    for (const auto& e : *list)
+    auto listing = read();
+    if (!listing) return listing.error();
+    auto& list = listing->entries;
+    for (const auto& e : list)
         if (e.path == p && e.inode == st.inode && e.device == st.device) return {};
-    list->push_back({p, st.device, st.inode, st.size, st.modifiedNs});
-    return save(*list);
+    list.push_back({p, st.device, st.inode, st.size, st.modifiedNs});
+    return save(list, listing->unreadableLines);
 }
 
 Result<PendingDeletionList::RetryReport> PendingDeletionList::retry(IFileService& files) {
-    auto list = entries();
-    if (!list) return list.error();
+    auto listing = read();
+    if (!listing) return listing.error();
+    const auto& list = listing->entries;
     RetryReport report;
+    report.unreadableLines = static_cast<int>(listing->unreadableLines.size());
     std::vector<Entry> keep;
-    for (const auto& e : *list) {
+    for (const auto& e : list) {
         auto st = files.status(e.path);
         const bool same = st && st->type == FileType::Regular && st->device == e.device && st->inode == e.inode &&
                           st->size == e.size && st->modifiedNs == e.modifiedNs;
@@ -83,15 +103,16 @@ Result<PendingDeletionList::RetryReport> PendingDeletionList::retry(IFileService
             ++report.dropped;
             continue;
         }
-        if (files.remove(e.path)) {
+        if (auto removed = files.remove(e.path)) {
             ++report.removed;
         } else {
             ++report.stillThere;
+            report.kept.push_back({e.path, removed.error().message});
             keep.push_back(e);
         }
     }
-    if (keep.size() != list->size()) {
-        if (auto s = save(keep); !s) return s.error();
+    if (keep.size() != list.size()) {
+        if (auto s = save(keep, listing->unreadableLines); !s) return s.error();
     }
     return report;
 }

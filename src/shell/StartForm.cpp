@@ -1,5 +1,7 @@
 #include "shell/StartForm.h"
 
+#include <utility>
+
 #include "cleaning/CleaningRun.h"
 #include "cleaning/UrlCacheLists.h"
 #include "platform/IKnownFolders.h"
@@ -11,6 +13,7 @@
 #include "ui/Guarded.h"
 #include "ui/IFormView.h"
 #include "ui/IUiServices.h"
+#include "ui/ListedMessage.h"
 #include "ui/dialogs/cBrowseForFolder.h"
 #include "ui/dialogs/cCommonDialog.h"
 
@@ -46,8 +49,9 @@ void StartForm::Form_Load() {
             m_shredder->setOwner(m_owner);
         }
         // What an earlier run could not remove goes now, if it is still the same file; what
-        // still cannot go stays listed for the next start, which is all a failure here means.
-        if (m_services.pending && m_services.files) (void)m_services.pending->retry(*m_services.files);
+        // still cannot go stays listed for the next start. The user is told at the end of the
+        // load, once: a file believed destroyed that is still there must not go unnoticed.
+        if (m_services.pending && m_services.files) m_pendingNotice = retryPending();
         if (m_services.registry && m_services.profiles && m_services.files && m_services.folders) {
             const cleaning::FirefoxProfiles::Services firefox{*m_services.registry, *m_services.profiles,
                                                               *m_services.files, *m_services.folders};
@@ -73,6 +77,30 @@ void StartForm::Form_Load() {
     ui::guarded([&] { m_pages.ShowTracksPage(); });
     ui::guarded([&] { ListVisitedSites(); });
     ui::guarded([&] { ListCookies(); });
+    ui::guarded([&] {
+        if (!m_pendingNotice.empty())
+            m_ui.messageBox(std::exchange(m_pendingNotice, {}), m_strings.LoadLangString(154), ui::MsgButtons::Ok,
+                            ui::MsgIcon::Exclamation);
+    });
+}
+
+std::string StartForm::retryPending() {
+    auto& pending = *m_services.pending;
+    const auto report = pending.retry(*m_services.files);
+    if (!report)
+        return m_strings.LoadLangString(302) + "\r\n" + pending.file().string() + "\r\n" + report.error().message;
+    std::string notice;
+    if (!report->kept.empty()) {
+        ui::ListedMessage msg(m_strings.LoadLangString(300), m_strings.LoadLangString(189));
+        for (const auto& k : report->kept) msg.add(k.path.string() + ": " + k.reason);
+        notice = msg.text();
+    }
+    if (report->unreadableLines > 0) {
+        if (!notice.empty()) notice += "\r\n\r\n";
+        notice += ui::replaceAll(m_strings.LoadLangString(301), "%1", std::to_string(report->unreadableLines)) +
+                  "\r\n" + pending.file().string();
+    }
+    return notice;
 }
 
 void StartForm::ListVisitedSites() {

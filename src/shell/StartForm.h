@@ -3,6 +3,7 @@
 // Quit, and the page and settings logic it owns.
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/PlatformServices.h"
 #include "shell/PageNavigation.h"
@@ -60,6 +61,9 @@ public:
     void cmdNext_Click();
 
 private:
+    // Retries the removals left by earlier runs; what the user must hear about them, or "".
+    std::string retryPending();
+
     ui::IFormView& m_view;
     ui::IUiServices& m_ui;
     platform::PlatformServices m_services;
@@ -74,6 +78,7 @@ private:
     std::unique_ptr<cleaning::CleaningRun> m_cleaning;
     std::uintptr_t m_owner = 0;
     bool m_ending = false;
+    std::string m_pendingNotice;
 };
 
 }  // namespace quenvor::shell

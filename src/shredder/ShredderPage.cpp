@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "platform/IFileService.h"
@@ -80,14 +81,93 @@ void ShredderPage::cmdFolder_Click() {
     });
 }
 
+namespace {
+
+// The first line of the file-mode message, by what became of the file: one that was
+// overwritten must not be called "not shredded", nor one left partly overwritten unchanged.
+int fileHeading(const ShredResult& r) {
+    switch (r.status) {
+        case ShredStatus::RemovalPending:
+        case ShredStatus::RemovalFailed:
+        case ShredStatus::NameReplaced:
+            return 303;
+        case ShredStatus::WriteFailed:
+        case ShredStatus::KeptGrowing:
+            return 304;
+        default:
+            return 164;
+    }
+}
+
+}  // namespace
+
+int ShredderPage::protectedKind(const std::string& path, bool folder) {
+    const auto idOf = [&](const std::filesystem::path& p) -> std::optional<platform::FileIdentity> {
+        auto st = m_s.files.status(p);
+        if (!st || st->type == FileType::NotFound) return std::nullopt;
+        return st->identity();
+    };
+    auto chosen = m_s.files.status(path);
+    if (!chosen || chosen->type == FileType::NotFound) return 0;
+    const auto id = chosen->identity();
+    if (!folder) {
+        const auto program = m_s.folders ? m_s.folders->programFile() : std::filesystem::path();
+        return !program.empty() && idOf(program) == id ? 310 : 0;
+    }
+    if (chosen->type != FileType::Directory) return 0;
+    if (idOf("/") == id) return 308;
+    if (m_s.folders) {
+        std::filesystem::path p = m_s.folders->programFolder();
+        if (!p.empty() && idOf(p) == id) return 305;
+        for (; !p.empty() && p != p.parent_path(); p = p.parent_path())
+            if (idOf(p.parent_path()) == id) return 306;
+        if (const auto home = m_s.folders->homeFolder(); !home.empty() && idOf(home) == id) return 307;
+    }
+    // ".." of the folder itself, as the system resolves it, so a link on the way does not matter.
+    if (auto above = m_s.files.status(std::filesystem::path(path) / ".."); above) {
+        const bool otherMount = chosen->mountId != 0 && above->mountId != 0 && chosen->mountId != above->mountId;
+        if (above->device != chosen->device || otherMount) return 309;
+    }
+    return 0;
+}
+
+bool ShredderPage::confirmProtected(const std::string& path, bool folder) {
+    const int kind = protectedKind(path, folder);
+    if (kind == 0) return true;
+    const std::string ask = text(kind) + "\r\n" + path + "\r\n\r\n" + text(folder ? 311 : 312);
+    return m_s.ui.messageBox(ask, text(folder ? 148 : 145), MsgButtons::YesNo, MsgIcon::Exclamation) == MsgAnswer::Yes;
+}
+
 void ShredderPage::cmdDelete_Click() {
     m_s.view.setCaption("lblStatus", "");
     if (!m_sSelectedFile.empty()) {
+        if (!confirmProtected(m_sSelectedFile, false)) {
+            m_s.view.setEnabled("cmdDelete", false);
+            m_sSelectedFile.clear();
+            return;
+        }
         shredSelectedFile();
     } else if (!m_sSelectedFolder.empty()) {
+        if (!confirmProtected(m_sSelectedFolder, true)) {
+            m_s.view.setEnabled("cmdDelete", false);
+            m_sSelectedFolder.clear();
+            return;
+        }
+        // An Abort of the previous run leaves the button disabled.
+        m_s.view.setEnabled("cmdCancel", true);
         shredSelectedFolder();
     }
 }
+
+void ShredderPage::cmdCancel_Click() {
+    m_bAbort = true;
+    if (!m_s.busy.running(ui::BusyState::Run::Shred)) return;
+    // The current file may take minutes: say at once that the click was heard, and what it does.
+    m_s.view.setEnabled("cmdCancel", false);
+    m_s.view.setCaption("lblStatus", text(313));
+}
+
+std::string ShredderPage::runStatus(std::string line) { return m_bAbort ? line + " " + text(314) : line; }
 
 void ShredderPage::beginRun(bool folderMode) {
     if (folderMode) {
@@ -230,7 +310,7 @@ void ShredderPage::shredSelectedFile() {
     if (r.ok()) {
         m_s.ui.messageBox(text(160), text(154), MsgButtons::Ok, MsgIcon::Information);
     } else {
-        m_s.ui.messageBox(text(164) + "\r\n" + path + "\r\n" + reasonFor(r), text(154), MsgButtons::Ok,
+        m_s.ui.messageBox(text(fileHeading(r)) + "\r\n" + path + "\r\n" + reasonFor(r), text(154), MsgButtons::Ok,
                           MsgIcon::Exclamation);
     }
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
@@ -275,12 +355,13 @@ void ShredderPage::shredSelectedFolder() {
     m_s.view.setEnabled("cmdDelete", false);
     m_s.view.setCaption("lblStatus", "");
     hideProgress();
+    // Abort must not stay on show behind the final message, as if the run could still be stopped.
+    endRun(true);
     if (notShredded.empty()) {
         m_s.ui.messageBox(text(161), text(154), MsgButtons::Ok, MsgIcon::Information);
     } else {
         report(notShredded, outcome.files);
     }
-    endRun(true);
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
 
@@ -302,7 +383,7 @@ void ShredderPage::report(const std::vector<NotShredded>& notShredded, int files
 bool ShredderPage::QueryClose(std::function<void()> whenStopped) {
     if (!m_s.busy.running(ui::BusyState::Run::Shred)) return true;
     if (m_s.ui.messageBox(text(183), text(154), MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::Yes) {
-        m_bAbort = true;
+        cmdCancel_Click();
         m_whenStopped = std::move(whenStopped);
     }
     return false;
@@ -330,15 +411,15 @@ void ShredderPage::eSCompPTick(std::int32_t lCnt) {
         const auto rounded = static_cast<long long>(std::nearbyint(percent));
         m_s.view.setProgressValue("pbCurrentPrgrs", lCnt);
         m_s.view.setCaption("lblStat", std::to_string(rounded) + "%");
-        m_s.view.setCaption("lblStatus", text(108) + " " + std::to_string(lCnt) + " " + text(109) + " " +
-                                             std::to_string(m_s.view.progressMax("pbCurrentPrgrs")));
+        m_s.view.setCaption("lblStatus", runStatus(text(108) + " " + std::to_string(lCnt) + " " + text(109) + " " +
+                                                   std::to_string(m_s.view.progressMax("pbCurrentPrgrs"))));
     });
 }
 
 void ShredderPage::eSCompComplete() {
     ui::guarded([&] {
         hideProgress();
-        m_s.view.setCaption("lblStatus", text(107));
+        m_s.view.setCaption("lblStatus", runStatus(text(107)));
     });
 }
 

@@ -49,7 +49,7 @@ public:
     void cmdFile_Click();
     void cmdFolder_Click();
     void cmdDelete_Click();
-    void cmdCancel_Click() { m_bAbort = true; }
+    void cmdCancel_Click();
 
     // The passes of the level chosen in the list: 4, 8, 16, or 0 with no item selected.
     std::int32_t passCount();
@@ -75,6 +75,11 @@ private:
         bool leftInPlace = true;
     };
 
+    // Which warning the choice needs before it may be shredded (a text id), or 0: the program
+    // itself, a folder that holds it, the home folder, the system's root or a mount root.
+    int protectedKind(const std::string& path, bool folder);
+    bool confirmProtected(const std::string& path, bool folder);
+    std::string runStatus(std::string line);
     void shredSelectedFile();
     void shredSelectedFolder();
     void prepareEngine();

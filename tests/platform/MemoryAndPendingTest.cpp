@@ -9,6 +9,7 @@
 #include "platform/PendingDeletionList.h"
 #include "platform/cMemory.h"
 #include "platform/linux/LinuxFileService.h"
+#include "support/FaultyFileService.h"
 #include "support/TempDir.h"
 
 namespace quenvor::platform {
@@ -85,6 +86,41 @@ TEST(PendingDeletionList, RemovesOnlyTheSameFileAtTheNextStart) {
     EXPECT_FALSE(std::filesystem::exists(same));
     EXPECT_EQ(TempDir::read(replaced), "new and longer");
     EXPECT_TRUE(list.entries()->empty());
+}
+
+TEST(PendingDeletionList, NamesWhatStillCannotGoAndKeepsLinesItCannotRead) {
+    TempDir dir;
+    const auto file = dir / "pending-deletions";
+    PendingDeletionList list(file);
+    LinuxFileService real(&list);
+    test::FaultyFileService files(real);
+    const auto stuck = dir / "stuck.txt";
+    TempDir::write(stuck, "x");
+    ASSERT_TRUE(files.removeAtNextStart(stuck).ok());
+    // What a hand edit or a disk error leaves: the paths they stood for are unknown, not gone.
+    const std::string damaged = "12 34 zz\nnot an entry at all\n";
+    TempDir::write(file, TempDir::read(file) + damaged);
+    ASSERT_EQ(list.read()->unreadableLines.size(), 2u);
+
+    files.failRemoveFor.insert(stuck.string());
+    auto report = list.retry(files);
+    ASSERT_TRUE(report.ok());
+    EXPECT_EQ(report->stillThere, 1);
+    ASSERT_EQ(report->kept.size(), 1u);
+    EXPECT_EQ(report->kept[0].path, stuck);
+    EXPECT_NE(report->kept[0].reason.find("Operation not permitted"), std::string::npos);
+    EXPECT_EQ(report->unreadableLines, 2);
+
+    // Rewriting the list, to add or to forget an entry, keeps the lines it could not read.
+    const auto other = dir / "other.txt";
+    TempDir::write(other, "y");
+    ASSERT_TRUE(files.removeAtNextStart(other).ok());
+    EXPECT_NE(TempDir::read(file).find(damaged), std::string::npos);
+    files.failRemoveFor.clear();
+    report = list.retry(files);
+    EXPECT_EQ(report->removed, 2);
+    EXPECT_TRUE(report->kept.empty());
+    EXPECT_EQ(TempDir::read(file), damaged);
 }
 
 TEST(AtomicFile, ReplacesWholeAndLeavesNoTemporaryBehind) {

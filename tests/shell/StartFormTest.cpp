@@ -8,12 +8,15 @@
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/IUrlCache.h"
+#include "platform/PendingDeletionList.h"
 #include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxRandomSource.h"
 #include "shell/HelpPath.h"
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
+#include "support/FaultyFileService.h"
 #include "support/ScriptedUi.h"
+#include "support/TempDir.h"
 
 namespace quenvor::shell {
 namespace {
@@ -54,14 +57,15 @@ protected:
     platform::LinuxRandomSource random;
     std::unique_ptr<StartForm> form;
 
-    void make() {
+    void make(platform::IFileService* fileService = nullptr, platform::PendingDeletionList* pending = nullptr) {
         platform::PlatformServices s;
         s.strings = &res;
         s.settings = &store;
         s.opener = &opener;
         s.folders = &folders;
         s.urlCache = &cache;
-        s.files = &files;
+        s.files = fileService ? fileService : &files;
+        s.pending = pending;
         s.random = &random;
         form = std::make_unique<StartForm>(view, ui, s);
     }
@@ -169,6 +173,46 @@ TEST_F(Start, QuitEndsWithoutUnloadingClosingUnloads) {
     form->Form_Unload();
     EXPECT_FALSE(form->cShred());
     EXPECT_FALSE(form->shredderPage());
+}
+
+// A file the user believes destroyed must not sit there unnoticed: one message, at the end of
+// the load, naming each queued file still there with the reason, and any unreadable list lines.
+TEST_F(Start, QueuedRemovalsThatStillFailAreNamedOnceAtLoad) {
+    test::TempDir dir;
+    platform::PendingDeletionList pending(dir / "pending-deletions");
+    platform::LinuxFileService real(&pending);
+    test::FaultyFileService faulty(real);
+    const auto stuck = dir / "stuck.txt", gone = dir / "gone.txt";
+    test::TempDir::write(stuck, "x");
+    test::TempDir::write(gone, "y");
+    ASSERT_TRUE(faulty.removeAtNextStart(stuck).ok());
+    ASSERT_TRUE(faulty.removeAtNextStart(gone).ok());
+    test::TempDir::write(pending.file(), test::TempDir::read(pending.file()) + "garbled\n");
+    faulty.failRemoveFor.insert(stuck.string());
+
+    make(&faulty, &pending);
+    form->Form_Load();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const std::string& said = ui.messages[0].text;
+    EXPECT_EQ(said.find("These files were overwritten earlier but could not be removed"), 0u) << said;
+    EXPECT_NE(said.find(stuck.string() + ": cannot remove"), std::string::npos) << said;
+    EXPECT_EQ(said.find(gone.string()), std::string::npos) << said;
+    EXPECT_NE(said.find("1 lines of the list of files to remove at start could not be read"), std::string::npos);
+    EXPECT_NE(said.find(pending.file().string()), std::string::npos);
+    EXPECT_EQ(ui.messages[0].icon, ui::MsgIcon::Exclamation);
+    EXPECT_FALSE(std::filesystem::exists(gone));
+    EXPECT_TRUE(std::filesystem::exists(stuck));
+    // Shown after the window is filled, not in the middle of it.
+    EXPECT_FALSE(view.listItems("LstB3").empty());
+
+    // Once removable, it goes at the next start; only the unreadable line is still worth a word.
+    faulty.failRemoveFor.clear();
+    ui.messages.clear();
+    make(&faulty, &pending);
+    form->Form_Load();
+    EXPECT_FALSE(std::filesystem::exists(stuck));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text.find("1 lines of the list"), 0u);
 }
 
 TEST(HelpPath, OneSeparatorBetweenFolderAndPage) {

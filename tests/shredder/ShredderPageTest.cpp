@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/EmbeddedStringResource.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/linux/LinuxFileService.h"
@@ -410,6 +412,140 @@ TEST_F(FolderPage, ClosingDuringARunStopsAfterTheCurrentFile) {
     EXPECT_FALSE(fs::exists(victim / "f1.txt"));
     EXPECT_TRUE(fs::exists(victim / "f2.txt"));
     EXPECT_TRUE(page.QueryClose({}));  // idle again
+}
+
+// "Not shredded" would tell the user the contents survive, when only the name does.
+TEST_F(Page, FileModeSaysWhatBecameOfAFileItCouldNotRemove) {
+    const std::string original(5000, 'K');
+    const auto queued = dir / "queued.txt", unlisted = dir / "unlisted.txt";
+    TempDir::write(queued, original);
+    files.failRemoveFor.insert(queued.string());
+    chooseFile(queued);
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage().find("The file was overwritten, but it was not removed:\r\n" + queued.string()), 0u)
+        << lastMessage();
+    EXPECT_EQ(lastMessage().find("not shredded"), std::string::npos);
+    EXPECT_NE(TempDir::read(queued), original);
+
+    TempDir::write(unlisted, original);
+    files.failRemoveFor.insert(unlisted.string());
+    files.failRemoveAtNextStart = true;
+    chooseFile(unlisted);
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage().find("The file was overwritten, but it was not removed:"), 0u) << lastMessage();
+    EXPECT_NE(lastMessage().find("could not be removed"), std::string::npos);
+}
+
+TEST_F(FolderPage, TheProgramsFoldersTheHomeAndRootsNeedTheirOwnAnswer) {
+    folders.program = dir / "apps/quenvor";
+    folders.home = dir / "home";
+    fs::create_directories(folders.home);
+    TempDir::write(folders.program / "help/quenvor.htm", "help");
+    std::vector<std::pair<fs::path, std::string>> cases{
+        {folders.program, "This is the folder that holds Quenvor itself:"},
+        {dir / "apps", "This folder holds Quenvor itself:"},
+        {dir.path(), "This folder holds Quenvor itself:"},
+        {folders.home, "This is your home folder:"},
+        {"/", "This is the root of the whole system:"},
+    };
+    if (fs::exists("/proc/self")) cases.emplace_back("/proc", "This is the root of a filesystem");
+    for (const auto& [folder, says] : cases) {
+        ui.messages.clear();
+        ui.answers = {MsgAnswer::No};
+        chooseFolder(folder);
+        page.cmdDelete_Click();
+        ASSERT_EQ(ui.messages.size(), 1u) << folder;
+        EXPECT_EQ(ui.messages[0].text.find(says), 0u) << ui.messages[0].text;
+        EXPECT_NE(ui.messages[0].text.find("\r\n" + folder.string() + "\r\n"), std::string::npos);
+        EXPECT_EQ(ui.messages[0].buttons, ui::MsgButtons::YesNo);
+        EXPECT_EQ(page.selectedFolder(), "");
+        EXPECT_FALSE(view.isEnabled("cmdDelete"));
+    }
+    EXPECT_EQ(TempDir::read(folders.program / "help/quenvor.htm"), "help");
+
+    // Yes to it leads on to the usual question, never straight into the run.
+    ui.messages.clear();
+    ui.answers = {MsgAnswer::Yes, MsgAnswer::No};
+    chooseFolder(folders.home);
+    page.cmdDelete_Click();
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].title, "Confirm folder delete");
+    EXPECT_TRUE(fs::exists(folders.home));
+
+    makeTree(1);
+    ui.messages.clear();
+    ui.answers = {MsgAnswer::No};
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].title, "Confirm folder delete");
+}
+
+TEST_F(Page, TheProgramFileNeedsItsOwnAnswerUnderAnyOfItsNames) {
+    folders.exe = dir / "quenvor";
+    TempDir::write(folders.exe, "program");
+    fs::create_hard_link(folders.exe, dir / "another-name");
+    for (const auto& chosen : {folders.exe, dir / "another-name"}) {
+        ui.messages.clear();
+        ui.answers = {MsgAnswer::No};
+        chooseFile(chosen);
+        page.cmdDelete_Click();
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].text.find("This is Quenvor's own program file:\r\n" + chosen.string()), 0u)
+            << ui.messages[0].text;
+        EXPECT_EQ(page.selectedFile(), "");
+        EXPECT_FALSE(view.isEnabled("cmdDelete"));
+    }
+    EXPECT_EQ(TempDir::read(folders.exe), "program");
+}
+
+TEST_F(FolderPage, AbortIsShownAtOnceAndKeptInViewUntilTheFileIsDone) {
+    makeTree(3);
+    std::string statusAtClick;
+    bool abortEnabledAfterClick = true;
+    ui.onProcessEvents = [&] {
+        if (ui.pendingEventCalls != 1) return;
+        page.cmdCancel_Click();
+        statusAtClick = view.at("lblStatus").caption.value_or("");
+        abortEnabledAfterClick = view.isEnabled("cmdCancel");
+    };
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_EQ(statusAtClick, "Stopping after the current file..");
+    EXPECT_FALSE(abortEnabledAfterClick);  // heard; a second click would change nothing
+    const auto statuses = captionsOf("lblStatus");
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), "Overwriting 2 of 4 (stopping after this file)"),
+              statuses.end());
+    EXPECT_EQ(view.at("lblStatus").caption, "Aborted by the user..");
+    EXPECT_FALSE(fs::exists(victim / "f1.txt"));
+    EXPECT_TRUE(fs::exists(victim / "f2.txt"));
+
+    // The next run has a working Abort again and plain progress lines.
+    bool abortUsable = false;
+    ui.onProcessEvents = [&] { abortUsable = view.isVisible("cmdCancel") && view.isEnabled("cmdCancel"); };
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(abortUsable);
+    EXPECT_FALSE(fs::exists(victim));
+}
+
+TEST_F(FolderPage, TheFinalMessageHasQuitBehindItNotAbort) {
+    std::vector<std::pair<bool, bool>> onScreen;  // Abort shown, Quit shown, per message
+    ui.onMessage = [&] { onScreen.emplace_back(view.isVisible("cmdCancel"), view.isVisible("cmdQuit")); };
+    makeTree(2);
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    ASSERT_EQ(onScreen.size(), 2u);  // the question, then the result
+    EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
+    EXPECT_EQ(onScreen[1], std::make_pair(false, true));
+
+    makeTree(2);
+    files.failOpenFor.insert((victim / "f1.txt").string());
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    ASSERT_EQ(onScreen.size(), 4u);
+    EXPECT_NE(lastMessage().find("f1.txt"), std::string::npos);
+    EXPECT_EQ(onScreen[3], std::make_pair(false, true));
 }
 
 }  // namespace

@@ -45,7 +45,9 @@ class FixedFolders : public platform::IKnownFolders {
 public:
     std::filesystem::path program = "/opt/quenvor";
     std::filesystem::path home = "/home/user";
+    std::filesystem::path exe;
     std::filesystem::path programFolder() override { return program; }
+    std::filesystem::path programFile() override { return exe; }
     std::filesystem::path temporaryFolder() override { return "/tmp"; }
     std::filesystem::path homeFolder() override { return home; }
     std::filesystem::path configHome() override { return home / ".config"; }

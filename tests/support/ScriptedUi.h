@@ -25,11 +25,13 @@ public:
     std::vector<ui::MousePointer> pointers;
     int pendingEventCalls = 0;
     std::function<void()> onProcessEvents;  // what the user does while a run yields
+    std::function<void()> onMessage;        // what is on screen while a box is open
     int endProgramCalls = 0;
 
     ui::MsgAnswer messageBox(const std::string& text, const std::string& title, ui::MsgButtons buttons,
                              ui::MsgIcon icon) override {
         messages.push_back({text, title, buttons, icon});
+        if (onMessage) onMessage();
         if (!answers.empty()) {
             auto a = answers.front();
             answers.pop_front();

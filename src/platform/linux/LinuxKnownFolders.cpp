@@ -21,6 +21,13 @@ std::filesystem::path LinuxKnownFolders::programFolder() {
     return exe.parent_path();
 }
 
+std::filesystem::path LinuxKnownFolders::programFile() {
+    if (!m_exe.empty()) return m_exe;
+    std::error_code ec;
+    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : exe;
+}
+
 std::filesystem::path LinuxKnownFolders::temporaryFolder() {
     const char* t = m_getenv("TMPDIR");
     if (t && *t) return t;

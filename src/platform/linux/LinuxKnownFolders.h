@@ -14,6 +14,7 @@ public:
     explicit LinuxKnownFolders(Getenv getenv, std::filesystem::path exe = {});
 
     std::filesystem::path programFolder() override;
+    std::filesystem::path programFile() override;
     std::filesystem::path temporaryFolder() override;
     std::filesystem::path homeFolder() override;
     std::filesystem::path configHome() override;

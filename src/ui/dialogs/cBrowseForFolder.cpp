@@ -41,6 +41,9 @@ std::string cBrowseForFolder::BrowseForFolder() {
         throw;
     }
     m_shown = false;
+    // Only a full path is a choice: anything else ("", blanks, a bare name) would be resolved
+    // against the working folder, which the user never saw, so it counts as a cancel.
+    if (!std::filesystem::path(chosen).is_absolute()) chosen.clear();
     m_displayName = chosen.empty() ? std::string() : std::filesystem::path(chosen).filename().string();
     if (m_displayName.empty() && !chosen.empty()) m_displayName = chosen;  // a root such as "/"
     return chosen;

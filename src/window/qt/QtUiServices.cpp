@@ -1,8 +1,14 @@
 #include "window/qt/QtUiServices.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QSaveFile>
+#include <QSettings>
 
 #include "window/qt/QtText.h"
 
@@ -18,6 +24,49 @@ QString patternList(const std::string& patterns) {
         if (part == QLatin1String("*.*")) part = QStringLiteral("*");
     return parts.join(' ');
 }
+
+// Qt's own file dialogs keep the folders they visited, their history and their layout in the
+// user's "QtProject" settings file; a privacy tool must not leave such a record. The file is
+// put back as it was once the dialog is gone: removed when it did not exist before, its earlier
+// contents restored otherwise (another Qt program's settings are not ours to lose).
+class DialogTraceGuard {
+public:
+    DialogTraceGuard()
+        : m_file(QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName()),
+          m_folderExisted(QFileInfo(m_file).dir().exists()) {
+        QFile f(m_file);
+        m_existed = f.exists();
+        if (m_existed && f.open(QIODevice::ReadOnly)) m_before = f.readAll();
+    }
+    DialogTraceGuard(const DialogTraceGuard&) = delete;
+    DialogTraceGuard& operator=(const DialogTraceGuard&) = delete;
+    ~DialogTraceGuard() {
+        if (!m_existed) {
+            QFile::remove(m_file);
+            // Only an empty folder goes, and only one that the dialog itself made.
+            if (!m_folderExisted) QDir().rmdir(QFileInfo(m_file).path());
+            return;
+        }
+        QFile now(m_file);
+        if (now.open(QIODevice::ReadOnly) && now.readAll() == m_before) return;
+        now.close();
+        QSaveFile restore(m_file);
+        if (restore.open(QIODevice::WriteOnly)) {
+            restore.write(m_before);
+            (void)restore.commit();
+        }
+    }
+
+private:
+    QString m_file;
+    bool m_folderExisted = false;
+    bool m_existed = false;
+    QByteArray m_before;
+};
+
+// The widget dialogs, whose state is known: a desktop's own dialog keeps lists of recent
+// places of its own that the guard above cannot reach.
+constexpr QFileDialog::Option kOwnDialog = QFileDialog::DontUseNativeDialog;
 
 }  // namespace
 
@@ -79,7 +128,10 @@ ui::FileDialogResult QtUiServices::openFileDialog(const ui::FileDialogRequest& r
     QStringList filters;
     for (const auto& [description, patterns] : request.filters)
         filters << QStringLiteral("%1 (%2)").arg(displayText(description), patternList(patterns));
+    const DialogTraceGuard trace;
     QFileDialog dialog(m_parent, displayText(request.title), qs(request.initialDir));
+    dialog.setOption(kOwnDialog);
+    dialog.setHistory({});
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(request.multiSelect     ? QFileDialog::ExistingFiles
                        : request.fileMustExist ? QFileDialog::ExistingFile
@@ -102,9 +154,20 @@ ui::FileDialogResult QtUiServices::openFileDialog(const ui::FileDialogRequest& r
 }
 
 std::string QtUiServices::browseForFolder(const ui::FolderDialogRequest& request) {
-    const QString dir = QFileDialog::getExistingDirectory(m_parent, displayText(request.title), qs(request.initialDir),
-                                                          QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-    return us(dir);
+    const DialogTraceGuard trace;
+    QFileDialog dialog(m_parent, displayText(request.title), qs(request.initialDir));
+    dialog.setOptions(kOwnDialog | QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setHistory({});
+    // Accepting with an empty name box would choose the folder the dialog opened in, which the
+    // user never picked: that is a cancel.
+    bool named = false;
+    const auto* nameBox = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QObject::connect(&dialog, &QFileDialog::fileSelected, &dialog,
+                     [&](const QString&) { named = !nameBox || !nameBox->text().trimmed().isEmpty(); });
+    if (dialog.exec() != QDialog::Accepted || !named) return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? std::string() : us(chosen.front());
 }
 
 void QtUiServices::setMousePointer(ui::MousePointer pointer) {

@@ -115,6 +115,21 @@ TEST(cBrowseForFolder, DefaultsFlagsAndCancel) {
     EXPECT_EQ(b.DisplayName(), "Private");
 }
 
+// Anything but a full path would be taken relative to the working folder, often the program's own.
+TEST(cBrowseForFolder, OnlyAFullPathIsAChoice) {
+    test::ScriptedUi ui;
+    cBrowseForFolder b(ui);
+    b.setInitialDir("/opt/quenvor");
+    for (const char* answer : {"", "   ", "Private", "./Private", "."}) {
+        ui.folderAnswers.push_back(answer);
+        EXPECT_EQ(b.BrowseForFolder(), "") << '"' << answer << '"';
+        EXPECT_EQ(b.DisplayName(), "");
+    }
+    ui.folderAnswers.push_back("/");
+    EXPECT_EQ(b.BrowseForFolder(), "/");
+    EXPECT_EQ(b.DisplayName(), "/");
+}
+
 TEST(cBrowseForFolder, StatusAndFolderNeedAnOpenDialog) {
     test::ScriptedUi ui;
     cBrowseForFolder b(ui);

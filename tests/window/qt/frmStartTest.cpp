@@ -5,12 +5,15 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "platform/EmbeddedStringResource.h"
@@ -22,6 +25,7 @@
 #include "ui/FormDesign.h"
 #include "window/qt/Main.h"
 #include "window/qt/QtSettingsStore.h"
+#include "window/qt/QtUiServices.h"
 #include "window/qt/frmStart.h"
 
 using namespace quenvor;
@@ -73,6 +77,26 @@ class frmStartTest : public QObject {
         return qobject_cast<T*>(f.control(name));
     }
     void click(QWidget* target) { QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center()); }
+    // Does `act` to the next file dialog once it is open, as a user at it would.
+    void atDialog(std::function<void(QFileDialog&)> act) {
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, act] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible()) return;
+            poll->stop();
+            poll->deleteLater();
+            act(*dialog);
+        });
+        poll->start(10);
+    }
+    static void typeName(QFileDialog& dialog, const QString& name) {
+        auto* box = dialog.findChild<QLineEdit*>("fileNameEdit");
+        QVERIFY(box);
+        box->setText(name);
+    }
+    // What the dialog's Choose or Open button does.
+    static void choose(QFileDialog& dialog) { QMetaObject::invokeMethod(&dialog, "accept"); }
+    static QString dialogSettings() { return QSettings(QSettings::UserScope, "QtProject").fileName(); }
     // On its box: a check box takes clicks on its box and text only.
     void tick(QWidget* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
 
@@ -427,6 +451,95 @@ private slots:
         QVERIFY(!f->logic().cShred());  // unloaded
         QVERIFY(QFile::exists(victim + "/f1.txt"));
         QVERIFY(!QFile::exists(victim + "/f0.txt"));
+    }
+
+    void theFolderDialogTakesOnlyANamedFolderAndLeavesNoTrace() {
+        QTemporaryDir work;
+        QVERIFY(QDir().mkpath(work.path() + "/chosen"));
+        QFile::remove(dialogSettings());
+        window::QtUiServices services;
+        const ui::FolderDialogRequest request{"Pick a folder", work.path().toStdString()};
+        atDialog([](QFileDialog& d) { choose(d); });  // the name box left empty
+        QCOMPARE(QString::fromStdString(services.browseForFolder(request)), QString());
+        QVERIFY(!QFile::exists(dialogSettings()));
+        atDialog([](QFileDialog& d) {
+            typeName(d, "chosen");
+            choose(d);
+        });
+        QCOMPARE(QString::fromStdString(services.browseForFolder(request)), work.path() + "/chosen");
+        QVERIFY2(!QFile::exists(dialogSettings()), qPrintable(dialogSettings()));
+    }
+
+    void theFileDialogPutsBackSettingsItFound() {
+        QTemporaryDir work;
+        QFile file(work.path() + "/a.txt");
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QByteArray before = "[General]\nanother=program\n";
+        QVERIFY(QDir().mkpath(QFileInfo(dialogSettings()).path()));
+        {
+            QFile conf(dialogSettings());
+            QVERIFY(conf.open(QIODevice::WriteOnly));
+            conf.write(before);
+        }
+        window::QtUiServices services;
+        ui::FileDialogRequest request;
+        request.title = "Pick a file";
+        request.initialDir = work.path().toStdString();
+        request.filters = {{"All Files", "*.*"}};
+        atDialog([](QFileDialog& d) {
+            typeName(d, "a.txt");
+            choose(d);
+        });
+        const auto result = services.openFileDialog(request);
+        QVERIFY(result.accepted);
+        QCOMPARE(QString::fromStdString(result.files.at(0)), work.path() + "/a.txt");
+        QFile conf(dialogSettings());
+        QVERIFY(conf.open(QIODevice::ReadOnly));
+        QCOMPARE(conf.readAll(), before);
+        conf.close();
+        QFile::remove(dialogSettings());
+    }
+
+    void abortSaysAtOnceThatTheRunStopsAndIsGoneBeforeTheLastMessage() {
+        QTemporaryDir work;
+        const QString victim = work.path() + "/victim";
+        QVERIFY(QDir().mkpath(victim));
+        for (int i = 0; i < 3; ++i) {
+            QFile f(victim + QString("/f%1.txt").arg(i));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(3000, 'x'));
+        }
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        click(f->control("lblP1Tab2_0"));
+        ui.folderAnswers.push_back(victim.toStdString());
+        click(f->control("cmdFolder"));
+        QString saidAtClick;
+        bool abortEnabledAfterClick = true;
+        ui.onProcessEvents = [&] {
+            if (ui.pendingEventCalls != 1) return;
+            click(f->control("cmdCancel"));
+            saidAtClick = w<QLabel>(*f, "lblStatus")->text();
+            abortEnabledAfterClick = f->control("cmdCancel")->isEnabled();
+        };
+        click(f->control("cmdDelete"));
+        QCOMPARE(saidAtClick, QString("Stopping after the current file.."));
+        QVERIFY(!abortEnabledAfterClick);
+        QCOMPARE(w<QLabel>(*f, "lblStatus")->text(), QString("Aborted by the user.."));
+
+        bool abortBehind = true, quitBehind = false;
+        ui.onProcessEvents = {};
+        ui.onMessage = [&] {
+            abortBehind = f->control("cmdCancel")->isVisible();
+            quitBehind = f->control("cmdQuit")->isVisible();
+        };
+        ui.folderAnswers.push_back(victim.toStdString());
+        click(f->control("cmdFolder"));
+        click(f->control("cmdDelete"));
+        QCOMPARE(QString::fromStdString(ui.messages.back().text), QString("The folder was permanently deleted."));
+        QVERIFY(!abortBehind);
+        QVERIFY(quitBehind);
     }
 
     void closingFromTheTitleBarUnloads() {
