@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <iterator>
 
 #include "cleaning/CacheEntryKey.h"
 #include "cleaning/SqliteCleaner.h"
@@ -43,62 +45,45 @@ std::unique_ptr<FirefoxUrlCache> FirefoxUrlCache::fromServices(const platform::P
                                              s.processes, user);
 }
 
-// What a listing was read from: the profiles, their entry folders and cookie stores. A folder's
-// time changes whenever an entry is added or removed, a store's whenever it is written.
-std::vector<std::int64_t> FirefoxUrlCache::stamp(const std::vector<FirefoxProfile>& profiles) {
-    std::vector<std::int64_t> out;
-    auto add = [&](const std::filesystem::path& p) {
-        auto st = m_s.files.status(p);
-        if (!st) {
-            out.insert(out.end(), {-1, -1, -1});
-            return;
+// The entries of one cache folder, read once: both lists of the page walk the cache one after
+// the other, and the second reads no entry again. The folder's time changes whenever an entry
+// is added or removed; a time is only as fine as the system's clock tick, so a listing read
+// within a tick of its folder's last change is read again rather than trusted.
+std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::entriesIn(const std::filesystem::path& entries) {
+    std::array<std::int64_t, 3> now{-1, -1, -1};
+    if (auto st = m_s.files.status(entries))
+        now = {st->modifiedNs, static_cast<std::int64_t>(st->size), static_cast<std::int64_t>(st->inode)};
+    if (auto it = m_listings.find(entries);
+        it != m_listings.end() && it->second.stamp == now && now[0] < it->second.readAt - kClockTickNs)
+        return it->second.items;
+    const std::int64_t readAt = nowNs();
+    std::vector<Item> items;
+    if (auto listing = m_s.files.list(entries)) {
+        std::sort(listing->begin(), listing->end(), [](auto& a, auto& b) { return a.name < b.name; });
+        for (const auto& e : *listing) {
+            if (e.type != FileType::Regular) continue;
+            const auto key = CacheEntryKey::read(entries / e.name);
+            if (!key) continue;
+            std::string address = CacheEntryKey::address(*key);
+            if (address.empty()) continue;
+            Item item;
+            item.entry = {std::move(address), platform::kNormalCacheEntry};
+            item.file = entries / e.name;
+            items.push_back(std::move(item));
         }
-        out.insert(out.end(),
-                   {st->modifiedNs, static_cast<std::int64_t>(st->size), static_cast<std::int64_t>(st->inode)});
-    };
-    for (const auto& p : profiles) {
-        add(p.folder);
-        add(p.cacheFolder / "cache2" / "entries");
-        add(p.folder / "cookies.sqlite");
-        add(p.folder / "cookies.sqlite-wal");
     }
-    return out;
+    m_listings[entries] = {now, readAt, items};
+    return items;
 }
 
 std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
-    const auto profiles = FirefoxProfiles(m_s).find();
-    auto now = stamp(profiles);
-    std::vector<std::filesystem::path> folders;
-    for (const auto& p : profiles) folders.push_back(p.folder);
-    // Both lists of the page walk the cache one after the other: the second reads nothing again.
-    // A time stamp is only as fine as the system's clock tick, so a listing read within that
-    // tick of a change is read again rather than trusted.
-    auto settled = [&] {
-        for (std::size_t i = 0; i < m_stamp.size(); i += 3)
-            if (m_stamp[i] >= m_readAt - kClockTickNs) return false;
-        return true;
-    };
-    if (m_fresh && now == m_stamp && folders == m_folders && settled()) return m_known;
-    const std::int64_t readAt = nowNs();
     std::vector<Item> items;
-    for (const auto& p : profiles) {
+    for (const auto& p : FirefoxProfiles(m_s).find()) {
         const bool running = FirefoxProfiles::running(p, m_processes);
         const auto first = items.size();
-        const auto entries = p.cacheFolder / "cache2" / "entries";
-        if (auto listing = m_s.files.list(entries)) {
-            std::sort(listing->begin(), listing->end(), [](auto& a, auto& b) { return a.name < b.name; });
-            for (const auto& e : *listing) {
-                if (e.type != FileType::Regular) continue;
-                const auto key = CacheEntryKey::read(entries / e.name);
-                if (!key) continue;
-                std::string address = CacheEntryKey::address(*key);
-                if (address.empty()) continue;
-                Item item;
-                item.entry = {std::move(address), platform::kNormalCacheEntry};
-                item.file = entries / e.name;
-                items.push_back(std::move(item));
-            }
-        }
+        auto entries = entriesIn(p.cacheFolder / "cache2" / "entries");
+        items.insert(items.end(), std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()));
+        // The cookies are few and a running Firefox writes them at any time: read on every walk.
         const auto cookies = p.folder / "cookies.sqlite";
         sqlite3* db = nullptr;
         std::error_code ec;
@@ -129,20 +114,11 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
             items[i].running = running;
         }
     }
-    remember(items, std::move(now), std::move(folders));
-    m_readAt = readAt;
-    return items;
-}
-
-void FirefoxUrlCache::remember(const std::vector<Item>& items, std::vector<std::int64_t> stamp,
-                               std::vector<std::filesystem::path> folders) {
     m_known = items;
-    m_stamp = std::move(stamp);
-    m_folders = std::move(folders);
-    m_fresh = true;
     m_byName.clear();
     m_byName.reserve(m_known.size());
     for (std::size_t i = 0; i < m_known.size(); ++i) m_byName[m_known[i].entry.sourceUrlName].push_back(i);
+    return items;
 }
 
 std::optional<platform::UrlCacheEntry> FirefoxUrlCache::findFirst(platform::UrlCacheFind& find) {
@@ -168,7 +144,7 @@ void FirefoxUrlCache::findClose(platform::UrlCacheFind find) { m_finds.erase(fin
 platform::Status FirefoxUrlCache::deleteEntry(const std::string& name) {
     if (m_known.empty()) (void)snapshot();
     // What is deleted changes the cache: the next walk reads it again.
-    m_fresh = false;
+    m_listings.clear();
     const auto at = m_byName.find(name);
     if (at == m_byName.end()) return platform::Error{ENOENT, "no cache entry named " + name};
     for (const std::size_t i : at->second) {

@@ -3,6 +3,7 @@
 // disk cache is an entry of the normal type named by its address, each cookie an entry of the
 // cookie type named "Cookie:<user>@<host><path>". The entries of a profile whose Firefox is
 // running are listed but not deleted: deleting one fails with EBUSY and the profile's name.
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
@@ -40,9 +41,7 @@ private:
         bool running = false;
     };
     std::vector<Item> snapshot();
-    std::vector<std::int64_t> stamp(const std::vector<FirefoxProfile>& profiles);
-    void remember(const std::vector<Item>& items, std::vector<std::int64_t> stamp,
-                  std::vector<std::filesystem::path> folders);
+    std::vector<Item> entriesIn(const std::filesystem::path& entries);
 
     FirefoxProfiles::Services m_s;
     platform::IProcessTable* m_processes;
@@ -50,10 +49,12 @@ private:
     std::map<platform::UrlCacheFind, std::pair<std::vector<Item>, std::size_t>> m_finds;
     std::vector<Item> m_known;  // what the last enumeration saw, for deletion by name
     std::unordered_map<std::string, std::vector<std::size_t>> m_byName;  // into m_known
-    std::vector<std::int64_t> m_stamp;                                   // what m_known was read from
-    std::vector<std::filesystem::path> m_folders;
-    bool m_fresh = false;       // nothing deleted since m_known was read
-    std::int64_t m_readAt = 0;  // when m_known was read, nanoseconds since the epoch
+    struct Listing {
+        std::array<std::int64_t, 3> stamp;  // the folder's time, size and inode when read
+        std::int64_t readAt;                // nanoseconds since the epoch
+        std::vector<Item> items;
+    };
+    std::map<std::filesystem::path, Listing> m_listings;  // by cache folder, until something is deleted
     platform::UrlCacheFind m_next = 1;
 };
 
