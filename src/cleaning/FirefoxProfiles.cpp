@@ -29,9 +29,18 @@ fs::path resolved(const fs::path& p) {
 
 }  // namespace
 
+// Where a linked profile or cache folder may lead: the user's own home, or the user's own
+// runtime folder, where profile-sync tools keep profiles in memory.
+bool FirefoxProfiles::mayLeadTo(const fs::path& target) {
+    const fs::path home = resolved(m_s.folders.homeFolder());
+    if (inside(target, home)) return true;
+    const auto owner = m_s.files.status(home);
+    return owner && inside(target, fs::path("/run/user") / std::to_string(owner->ownerId));
+}
+
 // What keeps a listed folder from being cleaned as a profile, or nothing. A profile list can name
-// any folder: only a real folder holding Firefox's files is touched, and a link only when it stays
-// in the user's own home (profile-sync tools link profiles that way).
+// any folder: only a real folder holding Firefox's files is touched, and a link only where
+// mayLeadTo allows.
 std::optional<std::string> FirefoxProfiles::refusal(FirefoxProfile& p, bool& absent) {
     absent = false;
     const fs::path home = m_s.folders.homeFolder();
@@ -42,13 +51,20 @@ std::optional<std::string> FirefoxProfiles::refusal(FirefoxProfile& p, bool& abs
     }
     if (st->type == platform::FileType::Symlink) {
         const fs::path target = resolved(p.folder);
-        if (!inside(target, resolved(home))) return "a link to a folder outside the home";
+        if (!mayLeadTo(target)) return "a link to a folder outside the home";
         auto t = m_s.files.status(target);
         if (!t || t->type != platform::FileType::Directory) return "a link to something that is not a folder";
         if (p.cacheFolder == p.folder) p.cacheFolder = target;
         p.folder = target;
     } else if (st->type != platform::FileType::Directory) {
         return "not a folder";
+    }
+    if (p.cacheFolder != p.folder) {
+        if (auto c = m_s.files.status(p.cacheFolder); c && c->type == platform::FileType::Symlink) {
+            const fs::path target = resolved(p.cacheFolder);
+            if (!mayLeadTo(target)) return "its cache folder is a link to a folder outside the home";
+            p.cacheFolder = target;
+        }
     }
     const fs::path real = resolved(p.folder);
     if (real == real.root_path() || real == resolved(home)) return "not a profile folder";

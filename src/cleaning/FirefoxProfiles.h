@@ -49,6 +49,7 @@ public:
 
 private:
     std::optional<std::string> refusal(FirefoxProfile& p, bool& absent);
+    bool mayLeadTo(const std::filesystem::path& target);
 
     Services m_s;
     std::vector<std::pair<std::filesystem::path, std::string>> m_unreadable;

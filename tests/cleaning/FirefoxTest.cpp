@@ -170,8 +170,9 @@ TEST_F(FakeHome, ALockedOrDamagedStoreIsReportedAndLeftAsItWas) {
 }
 
 // A profile list can name any folder. Only real profile folders are touched: a link that leads
-// out of the home, the root, the home itself, a folder Firefox never wrote and a relative path
-// climbing out of the Firefox folder are each reported and left exactly as they were.
+// out of the home (for the profile or its cache), the root, the home itself, a folder with none
+// of Firefox's files and a relative path climbing out of the Firefox folder are each reported
+// and left exactly as they were.
 TEST_F(FakeHome, AHostileProfileListReachesNothingOutsideItsProfiles) {
     const fs::path outside = dir / "outside";
     TempDir::write(outside / "prefs.js", "");
@@ -180,6 +181,10 @@ TEST_F(FakeHome, AHostileProfileListReachesNothingOutsideItsProfiles) {
     TempDir::write(outside / "cookies.txt", "x");
     fs::create_directories(home / "links");
     fs::create_symlink(outside, home / "links/out");
+    // A relative profile whose cache folder was replaced by a link out of the home.
+    TempDir::write(firefoxRoot() / "Profiles/c/prefs.js", "");
+    fs::create_directories(cacheRoot() / "Profiles");
+    fs::create_symlink(outside, cacheRoot() / "Profiles/c");
     TempDir::write(home / "notes/keep.txt", "x");
     TempDir::write(home / "cookies.txt", "x");
     const fs::path inside = home / "synced/profile";  // a profile-sync tool's link within the home
@@ -189,7 +194,7 @@ TEST_F(FakeHome, AHostileProfileListReachesNothingOutsideItsProfiles) {
                 "\n\n[Profile1]\nName=root\nIsRelative=0\nPath=/\n\n[Profile2]\nName=home\nIsRelative=0\nPath=" +
                 home.string() + "\n\n[Profile3]\nName=notes\nIsRelative=0\nPath=" + (home / "notes").string() +
                 "\n\n[Profile4]\nName=climb\nPath=../../../../notes\n\n[Profile5]\nName=synced\nIsRelative=0\nPath=" +
-                (home / "links/synced").string() + "\n");
+                (home / "links/synced").string() + "\n\n[Profile6]\nName=cachelink\nPath=Profiles/c\n");
 
     const auto found = FirefoxProfiles(services).find();
     ASSERT_EQ(found.size(), 1u);
@@ -211,7 +216,8 @@ TEST_F(FakeHome, AHostileProfileListReachesNothingOutsideItsProfiles) {
         if (f.area == CleanArea::Cookies) refused.insert(f.what);
     EXPECT_EQ(refused,
               (std::set<std::string>{(home / "links/out").string(), "/", home.string(), (home / "notes").string(),
-                                     (firefoxRoot() / "../../../../notes").lexically_normal().string()}));
+                                     (firefoxRoot() / "../../../../notes").lexically_normal().string(),
+                                     (firefoxRoot() / "Profiles/c").string()}));
 }
 
 // SQLite's own no-follow flag refuses a link anywhere in the name: a home reached through a
