@@ -5,6 +5,8 @@
 #include <chrono>
 #include <set>
 
+#include "cleaning/LibreOfficeRecent.h"
+#include "cleaning/ThumbnailCache.h"
 #include "platform/AtomicFile.h"
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
@@ -133,6 +135,8 @@ void cCleanInternet::CleanRecentFilesMenu() {
         DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, std::string(1, c), CleanArea::Recent);
     DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, "MRUList", CleanArea::Recent);
     emptyDesktopRecentList();
+    ThumbnailCache(m_s.files, m_s.folders, m_report).clear();
+    LibreOfficeRecent(m_s.files, m_s.folders, m_report).clear();
 }
 
 void cCleanInternet::emptyDesktopRecentList() {
