@@ -1,8 +1,12 @@
 #include "cleaning/CacheEntryKey.h"
 
+#ifdef _WIN32
+#include <fstream>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -11,7 +15,7 @@
 namespace quenvor::cleaning {
 namespace {
 
-constexpr std::uint64_t kChunkSize = 256 * 1024;
+constexpr std::uint64_t kChunkSize = 256ULL * 1024;
 constexpr std::uint32_t kMaxKey = 64 * 1024;
 constexpr std::uint64_t kTailRead = 4096;
 
@@ -56,6 +60,21 @@ std::optional<std::string> CacheEntryKey::parse(std::string_view bytes) {
 }
 
 std::optional<std::string> CacheEntryKey::read(const std::filesystem::path& entry) {
+#ifdef _WIN32
+    // No descriptor-relative opens here: a link is refused by its status, then read as a stream.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(entry, ec))) return std::nullopt;
+    std::ifstream in(entry, std::ios::binary);
+    if (!in) return std::nullopt;
+    const auto size = static_cast<std::uint64_t>(std::filesystem::file_size(entry, ec));
+    if (ec || size < 4) return std::nullopt;
+    auto readAt = [&](std::uint64_t at, void* to, std::size_t n) {
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(at));
+        in.read(static_cast<char*>(to), static_cast<std::streamsize>(n));
+        return static_cast<std::size_t>(in.gcount()) == n;
+    };
+#else
     const int fd = ::open(entry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     struct Closer {
@@ -69,6 +88,7 @@ std::optional<std::string> CacheEntryKey::read(const std::filesystem::path& entr
     auto readAt = [&](std::uint64_t at, void* to, std::size_t n) {
         return ::pread(fd, to, n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
     };
+#endif
     // The metadata sits at the end of the entry and is small: one read of the tail usually
     // holds the offset, the header and the key.
     const std::uint64_t tailSize = std::min<std::uint64_t>(size, kTailRead);

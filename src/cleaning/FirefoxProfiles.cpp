@@ -77,7 +77,7 @@ std::optional<std::string> FirefoxProfiles::refusal(FirefoxProfile& p, bool& abs
     static const std::set<std::string> marks = {"prefs.js",    "times.json",  "places.sqlite",      "cookies.sqlite",
                                                 "history.dat", "cookies.txt", "formhistory.sqlite", "formhistory.dat"};
     for (const auto& e : *listing)
-        if (e.type == platform::FileType::Regular && marks.count(e.name)) return std::nullopt;
+        if (e.type == platform::FileType::Regular && marks.contains(e.name)) return std::nullopt;
     return "not a profile folder";
 }
 

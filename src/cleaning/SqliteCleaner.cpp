@@ -63,8 +63,9 @@ std::vector<std::string> primaryKey(sqlite3* db, const std::string& schema, cons
     sqlite3_finalize(st);
     std::sort(cols.begin(), cols.end());
     std::vector<std::string> out;
-    for (auto& c : cols) out.push_back(std::move(c.second));
-    if (out.empty()) out.push_back("rowid");
+    out.reserve(cols.size() + 1);
+    for (auto& c : cols) out.emplace_back(std::move(c.second));
+    if (out.empty()) out.emplace_back("rowid");
     return out;
 }
 
@@ -134,16 +135,18 @@ bool followReferences(sqlite3* db, const std::vector<std::string>& schemas, cons
         for (const auto& r : refs) {
             const std::string parent = (r.schema == "main" ? "" : r.schema + ".") + r.parent;
             const std::string child = (r.schema == "main" ? "" : r.schema + ".") + r.child;
-            if (!changed.count(parent) || r.from.size() != r.to.size()) continue;
+            if (!changed.contains(parent) || r.from.size() != r.to.size()) continue;
             const std::string table = r.schema + "." + ident(r.child);
             std::string notNull;
-            for (const auto& f : r.from) notNull += (notNull.empty() ? "" : " AND ") + ident(f) + " IS NOT NULL";
-            const std::string dangling = notNull + " AND " + columns(r.from) + " NOT IN (SELECT " + columns(r.to) +
-                                         " FROM " + r.schema + "." + ident(r.parent) + ")";
+            for (const auto& f : r.from)
+                notNull.append(notNull.empty() ? "" : " AND ").append(ident(f)).append(" IS NOT NULL");
+            std::string dangling = notNull;
+            dangling.append(" AND ").append(columns(r.from)).append(" NOT IN (SELECT ").append(columns(r.to));
+            dangling.append(" FROM ").append(r.schema).append(".").append(ident(r.parent)).append(")");
             std::string sql;
             if (r.onDelete == "SET NULL") {
                 std::string set;
-                for (const auto& f : r.from) set += (set.empty() ? "" : ", ") + ident(f) + " = NULL";
+                for (const auto& f : r.from) set.append(set.empty() ? "" : ", ").append(ident(f)).append(" = NULL");
                 sql = "UPDATE " + table + " SET " + set + " WHERE " + dangling;
             } else {
                 sql = "DELETE FROM " + table + " WHERE " + dangling;
@@ -212,7 +215,7 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
     if (!exec(c.db, "BEGIN IMMEDIATE")) return failure(c.db, file, "lock");
     for (const auto& s : statements) {
         bool ready = true;
-        for (const auto& t : s.needsTables) ready = ready && present.count(t);
+        for (const auto& t : s.needsTables) ready = ready && present.contains(t);
         if (!ready) continue;
         if (!exec(c.db, s.sql)) {
             auto err = failure(c.db, file, "delete");

@@ -78,7 +78,8 @@ std::string cCleanInternet::ReadStringValue(std::uintptr_t root, const std::stri
     if (rc == platform::kErrorMoreData) rc = m_s.registry.queryValue(key, name, type, data, size);
     m_s.registry.closeKey(key);
     if (rc != platform::kErrorSuccess) return fallback;
-    std::string text(data.begin(), data.begin() + std::min<std::size_t>(size, data.size()));
+    std::string text(data.begin(),
+                     data.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(size, data.size())));
     if (auto nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
     return text;
 }
@@ -210,7 +211,7 @@ void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule 
         if (rule == PurgeRule::IdleOwnFiles) {
             // Programs keep sockets, pipes, links and open files here: only idle files of our own go.
             if (st->type != FileType::Regular || st->ownerId != me) continue;
-            if (inUse.count({st->device, st->inode})) continue;
+            if (inUse.contains({st->device, st->inode})) continue;
             if (st->modifiedNs > now - kTempSafetyAgeNs) continue;
             // Nothing above the folder itself, and nothing in or below a name live programs keep.
             const auto rel = fs::path(entry).lexically_normal().lexically_relative(top);

@@ -145,7 +145,7 @@ std::vector<RegistryValue> RegistryStore::valuesOf(RegKey key) {
 long RegistryStore::openKey(RegKey parent, const std::string& subKey, RegKey& opened) {
     std::string path;
     if (!resolve(parent, subKey, false, nullptr, &path)) {
-        if (!rootNames().count(parent) && !m_open.count(parent)) return kErrorInvalidHandle;
+        if (!rootNames().contains(parent) && !m_open.contains(parent)) return kErrorInvalidHandle;
         return kErrorFileNotFound;
     }
     opened = m_nextHandle++;
@@ -170,7 +170,7 @@ long RegistryStore::closeKey(RegKey key) { return m_open.erase(key) ? kErrorSucc
 
 long RegistryStore::queryValue(RegKey key, const std::string& name, std::uint32_t& type,
                                std::vector<std::uint8_t>& data, std::uint32_t& size) {
-    if (!m_open.count(key)) return kErrorInvalidHandle;
+    if (!m_open.contains(key)) return kErrorInvalidHandle;
     for (const auto& v : valuesOf(key)) {
         if (!sameName(v.name, name)) continue;
         type = v.type;
@@ -188,7 +188,7 @@ long RegistryStore::queryValue(RegKey key, const std::string& name, std::uint32_
 
 long RegistryStore::setValue(RegKey key, const std::string& name, std::uint32_t type,
                              const std::vector<std::uint8_t>& data) {
-    if (!m_open.count(key)) return kErrorInvalidHandle;
+    if (!m_open.contains(key)) return kErrorInvalidHandle;
     RegistryKey* k = resolve(key, "", true, nullptr, nullptr);
     if (!k) return kErrorInvalidHandle;
     auto it = std::find_if(k->values.begin(), k->values.end(),
@@ -218,7 +218,7 @@ long RegistryStore::deleteKey(RegKey parent, const std::string& subKey) {
 }
 
 long RegistryStore::deleteValue(RegKey key, const std::string& name) {
-    if (!m_open.count(key)) return kErrorInvalidHandle;
+    if (!m_open.contains(key)) return kErrorInvalidHandle;
     RegistryKey* k = resolve(key, "", false, nullptr, nullptr);
     if (!k) return kErrorFileNotFound;
     auto it = std::find_if(k->values.begin(), k->values.end(),
@@ -229,7 +229,7 @@ long RegistryStore::deleteValue(RegKey key, const std::string& name) {
 }
 
 long RegistryStore::enumKey(RegKey key, std::uint32_t index, std::string& name) {
-    if (!m_open.count(key)) return kErrorInvalidHandle;
+    if (!m_open.contains(key)) return kErrorInvalidHandle;
     RegistryKey* k = resolve(key, "", false, nullptr, nullptr);
     if (!k || index >= k->subkeys.size()) return kErrorNoMoreItems;
     auto it = k->subkeys.begin();
@@ -239,7 +239,7 @@ long RegistryStore::enumKey(RegKey key, std::uint32_t index, std::string& name) 
 }
 
 long RegistryStore::enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) {
-    if (!m_open.count(key)) return kErrorInvalidHandle;
+    if (!m_open.contains(key)) return kErrorInvalidHandle;
     const auto values = valuesOf(key);
     if (index >= values.size()) return kErrorNoMoreItems;
     name = values[index].name;
