@@ -435,6 +435,10 @@ LRESULT frmStart::handleArt(Control& c, UINT msg, WPARAM w, LPARAM l) {
         case WM_ENABLE:
             InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
+        case WM_GETFONT:  // what the caption is drawn in, for whoever measures it
+            return reinterpret_cast<LRESULT>(font(*c.spec, c.bold));
+        case WM_SETFONT:
+            return 0;
         case WM_SETCURSOR:
             if (!m_busy && (tabItem || name == "imgTab4")) {
                 if (tabItem) SetCursor(LoadCursorW(nullptr, IDC_HAND));
