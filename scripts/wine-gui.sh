@@ -19,6 +19,9 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 prepare() {
   if [ ! -f "$WINEPREFIX/.quenvor-ready" ]; then
     wineboot -i </dev/null >/dev/null 2>&1
+    # Wine draws the title bars itself: a virtual display has no window manager.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
     wineserver -w
     touch "$WINEPREFIX/.quenvor-ready"
   fi

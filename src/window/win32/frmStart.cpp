@@ -236,7 +236,30 @@ void frmStart::place(Control& c) {
         h = scale(160);  // the dropped list; the field keeps its own height
     }
     SetWindowPos(c.hwnd, nullptr, scale(px(s.left)), scale(px(s.top)), w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (s.name == "pSettings") clearButtons(c);
     InvalidateRect(c.hwnd, nullptr, TRUE);
+}
+
+// The dialog keys put the settings box above the window's buttons in z-order, and its foot
+// reaches under Help: the box leaves out whatever of a button it covers, as the design draws it.
+void frmStart::clearButtons(Control& box) {
+    RECT boxRect{scale(px(box.spec->left)), scale(px(box.spec->top)), 0, 0};
+    boxRect.right = boxRect.left + scale(px(box.spec->width));
+    boxRect.bottom = boxRect.top + scale(px(box.spec->height));
+    HRGN shape = CreateRectRgn(0, 0, boxRect.right - boxRect.left, boxRect.bottom - boxRect.top);
+    for (const auto& spec : FormDesign::controls()) {
+        if (spec.kind != ControlKind::Button || !spec.parent.empty()) continue;
+        RECT button{scale(px(spec.left)), scale(px(spec.top)), 0, 0};
+        button.right = button.left + scale(px(spec.width));
+        button.bottom = button.top + scale(px(spec.height));
+        RECT overlap;
+        if (!IntersectRect(&overlap, &boxRect, &button)) continue;
+        OffsetRect(&overlap, -boxRect.left, -boxRect.top);
+        HRGN hole = CreateRectRgnIndirect(&overlap);
+        CombineRgn(shape, shape, hole, RGN_DIFF);
+        DeleteObject(hole);
+    }
+    SetWindowRgn(box.hwnd, shape, TRUE);  // the window owns the region from here on
 }
 
 HWND frmStart::control(const std::string& name) const {

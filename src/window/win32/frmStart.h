@@ -78,6 +78,7 @@ private:
     LRESULT handleArt(Control&, UINT, WPARAM, LPARAM);
     void buildControls();
     void place(Control& c);
+    void clearButtons(Control& box);
     void paintArt(Control& c, HDC dc);
     void paintParent(HWND child, HDC dc);
     void command(Control& c, int code);
