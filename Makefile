@@ -10,7 +10,7 @@ JOBS       ?= $(shell nproc)
 # CI turns warnings into errors.
 WERROR     ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps build run test test-windows run-windows test-clang package bench bench-build bench-full clean format format-check lint
+.PHONY: all deps build run test test-windows run-windows package-windows test-clang package bench bench-build bench-full clean format format-check lint
 
 all: build
 
@@ -59,6 +59,16 @@ run-windows:
 	@$(WIN_WINE) --start
 	@cmake --build $(WIN_BUILD)/core -j $(JOBS) --target quenvor; rc=$$?; $(WIN_WINE) --stop; exit $$rc
 	./scripts/wine-gui.sh --prefix $(CURDIR)/$(WIN_BUILD)/run $(WIN_BUILD)/core/src/app/quenvor.exe
+
+# The Windows downloads: $(WIN_BUILD)/core/quenvor-<version>-windows-x64.zip (quenvor.exe with
+# help\quenvor.htm beside it) and quenvor-<version>-setup.exe, a per-user installer (makensis).
+package-windows:
+	@./scripts/install-windows-deps.sh $(WIN_DEPS) $(CURDIR)/cmake/mingw-w64-x86_64.cmake
+	@cmake -S . -B $(WIN_BUILD)/core -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	  -DQUENVOR_WINDOWS_DEPS=$(WIN_DEPS) -DCMAKE_BUILD_TYPE=Debug -DQUENVOR_WERROR=$(WERROR) >/dev/null
+	@$(WIN_WINE) --start
+	@cmake --build $(WIN_BUILD)/core -j $(JOBS) --target quenvor; rc=$$?; $(WIN_WINE) --stop; exit $$rc
+	@./scripts/package-windows.sh $(WIN_BUILD)/core $$(sed -n 's/^project(Quenvor VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 # A Debian package of the release build, its dependencies read by dpkg-shlibdeps:
 # $(BUILD)/quenvor_<version>_<arch>.deb.

@@ -13,6 +13,7 @@ deps=$(mkdir -p "$1" && cd "$1" && pwd)
 toolchain=$2
 
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 googletest dpkg-dev tcl xvfb xdotool imagemagick
+  nsis zip
   libsqlite3-dev cmake make)
 missing=()
 for p in "${packages[@]}"; do
