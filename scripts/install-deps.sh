@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quenvor needs to build, run and test (Firefox is there for the
-# test that lets the real browser write a profile for the cleaner), to check its desktop files
-# and build its package, and the clang tools CI and `make lint` use.
+# Installs the Debian packages Quenvor needs to build, run and test (Firefox and Chromium are
+# there for the tests that let the real browsers write profiles for the cleaner), to check its
+# desktop files and build its package, and the clang tools CI and `make lint` use.
 # Idempotent and silent when everything is already present.
 set -euo pipefail
 
@@ -12,7 +12,7 @@ packages=(
   libsqlite3-dev sqlite3
   btrfs-progs xfsprogs e2fsprogs mount  # loop-mounted images for the real-filesystem tests
   xvfb xauth fonts-wine fonts-dejavu-core xdg-utils
-  firefox-esr
+  firefox-esr chromium
   coreutils findutils
   desktop-file-utils appstream librsvg2-bin dpkg-dev
   clang clang-tidy clang-tools clang-format

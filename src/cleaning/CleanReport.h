@@ -13,12 +13,14 @@ struct CleanFailure {
     std::string what;    // the file, key or profile concerned
     std::string reason;  // the system's words
     bool browserRunning = false;
+    std::string browser;  // the running browser, when it is not Firefox
 };
 
 class CleanReport {
 public:
-    void fail(CleanArea area, std::string what, std::string reason, bool browserRunning = false) {
-        m_failures.push_back({area, std::move(what), std::move(reason), browserRunning});
+    void fail(CleanArea area, std::string what, std::string reason, bool browserRunning = false,
+              std::string browser = {}) {
+        m_failures.push_back({area, std::move(what), std::move(reason), browserRunning, std::move(browser)});
     }
     // A failure worded whole by the run (a damaged store): a line of its own, before the others.
     void failWhole(std::string message) { m_whole.push_back(std::move(message)); }

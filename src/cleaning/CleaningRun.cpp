@@ -3,7 +3,9 @@
 #include <map>
 #include <set>
 
+#include "cleaning/ChromiumUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
+#include "cleaning/cChromium.h"
 #include "cleaning/cCleanInternet.h"
 #include "cleaning/cFireFox.h"
 #include "platform/IRegistry.h"
@@ -70,8 +72,10 @@ void CleaningRun::cmdNext_Click() {
         return *windows;
     };
     ui::guarded([&] { firefox().setReport(&m_report); });
+    cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes);
+    chromium.setReport(&m_report);
     // An operation that throws is told as not done, in its area.
-    auto run = [&](CleanArea area, std::string what, auto&& step) {
+    auto run = [&](CleanArea area, const std::string& what, auto&& step) {
         ui::reportedStep(step,
                          [&](const std::string& why) { m_report.fail(area, what, why.empty() ? text(232) : why); });
     };
@@ -80,6 +84,7 @@ void CleaningRun::cmdNext_Click() {
         if (m_s.urlCache)
             run(CleanArea::Cache, "", [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
         run(CleanArea::Cache, "Firefox", [&] { firefox().ClearFirefoxCache(); });
+        run(CleanArea::Cache, "Chromium", [&] { chromium.ClearCache(); });
         ui::guarded([&] {
             for (const char* list : {"LstB2", "LstB3"}) {
                 m_s.view.clearList(list);
@@ -91,14 +96,19 @@ void CleaningRun::cmdNext_Click() {
         run(CleanArea::TypedUrls, kTypedUrlsKey, [&] { system().CleanTypedUrls(); });
         run(CleanArea::FormData, kFormDataKey, [&] { system().CleanFormData(); });
         run(CleanArea::FormData, "Firefox", [&] { firefox().ClearFirefoxFormHistory(); });
+        run(CleanArea::FormData, "Chromium", [&] { chromium.ClearFormData(); });
     }
     if (selected("chk1")) {
         run(CleanArea::History, "", [&] { system().ClearInternetHistory(); });
         run(CleanArea::History, "Firefox", [&] { firefox().ClearFirefoxHistory(); });
+        run(CleanArea::History, "Chromium", [&] { chromium.ClearHistory(); });
     }
     if (selected("chk6")) run(CleanArea::Recent, "", [&] { system().CleanRecentFilesMenu(); });
     if (selected("chk5")) run(CleanArea::Temp, "", [&] { system().EmptyTempFolder(); });
-    if (selected("chk4")) run(CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
+    if (selected("chk4")) {
+        run(CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
+        run(CleanArea::Cookies, "Chromium", [&] { chromium.ClearCookies(); });
+    }
     ui::reportedStep([&] { reportDamagedStore(); },
                      [&](const std::string& why) { m_report.failWhole(why.empty() ? text(232) : why); });
 
@@ -134,10 +144,15 @@ std::string CleaningRun::summary() {
     ui::ListedMessage msg(text(170), text(179));
     // A running browser is one line per profile, whatever it kept us from doing.
     for (const auto& line : m_report.wholeFailures()) msg.addAlways(line);
-    std::set<std::string> running;
+    std::set<std::pair<std::string, std::string>> running;
     for (const auto& f : m_report.failures()) {
         if (f.browserRunning) {
-            if (running.insert(f.what).second) msg.addAlways(ui::replaceAll(text(171), "%1", f.what));
+            // The cache list names a Chromium-family profile with its browser inside the name.
+            std::string browser = f.browser, profile = f.what;
+            if (browser.empty()) ChromiumUrlCache::splitBusyName(f.what, browser, profile);
+            if (!running.insert({browser, profile}).second) continue;
+            msg.addAlways(browser.empty() ? ui::replaceAll(text(171), "%1", profile)
+                                          : ui::replaceAll(ui::replaceAll(text(240), "%2", profile), "%1", browser));
             continue;
         }
         msg.add(text(areaText(f.area)) + (f.what.empty() ? "" : ": " + f.what) +

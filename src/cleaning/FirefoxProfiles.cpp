@@ -44,6 +44,12 @@ std::vector<FirefoxProfile> FirefoxProfiles::find() {
         {home / "snap/firefox/common/.mozilla/firefox", home / "snap/firefox/common/.cache/mozilla/firefox"},
         {home / ".var/app/org.mozilla.firefox/.mozilla/firefox",
          home / ".var/app/org.mozilla.firefox/.cache/mozilla/firefox"},
+        // Firefox's kin keep the same layout in folders of their own.
+        {home / ".librewolf", m_s.folders.cacheHome() / "librewolf"},
+        {home / ".var/app/io.gitlab.librewolf-community/.librewolf",
+         home / ".var/app/io.gitlab.librewolf-community/cache/librewolf"},
+        {home / ".waterfox", m_s.folders.cacheHome() / "waterfox"},
+        {home / ".var/app/net.waterfox.waterfox/.waterfox", home / ".var/app/net.waterfox.waterfox/cache/waterfox"},
     };
     std::vector<FirefoxProfile> found;
     std::vector<fs::path> seenRoots;

@@ -1,7 +1,7 @@
 #pragma once
 // Every Firefox profile of the user: the folders that hold a "profiles.ini" (the XDG place
-// named by the "AppData" folder, the classic ~/.mozilla, snap and flatpak), every profile each
-// lists, its folder and its disk-cache folder.
+// named by the "AppData" folder, the classic ~/.mozilla, snap and flatpak, and LibreWolf's and
+// Waterfox's folders), every profile each lists, its folder and its disk-cache folder.
 #include <filesystem>
 #include <string>
 #include <utility>

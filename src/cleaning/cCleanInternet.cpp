@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <set>
 
+#include "cleaning/LibreOfficeRecent.h"
+#include "cleaning/ThumbnailCache.h"
 #include "platform/AtomicFile.h"
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
@@ -113,6 +115,8 @@ void cCleanInternet::CleanRecentFilesMenu() {
         DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, std::string(1, c), CleanArea::Recent);
     DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, "MRUList", CleanArea::Recent);
     emptyDesktopRecentList();
+    ThumbnailCache(m_s.files, m_s.folders, m_report).clear();
+    LibreOfficeRecent(m_s.files, m_s.folders, m_report).clear();
 }
 
 void cCleanInternet::emptyDesktopRecentList() {

@@ -96,6 +96,8 @@ public:
     virtual Status setWritable(const std::filesystem::path& p) = 0;
     virtual Status flushDirectory(const std::filesystem::path& dir) = 0;
     virtual Result<std::vector<DirectoryEntry>> list(const std::filesystem::path& dir) = 0;
+    // What a symbolic link points to, as written in the link (never resolved).
+    virtual Result<std::string> readLink(const std::filesystem::path& link) = 0;
     // The "short form" of an existing path (the path itself where the system has no 8.3
     // names); empty when the path does not exist.
     virtual std::string shortForm(const std::filesystem::path& p) = 0;

@@ -16,6 +16,8 @@ public:
     virtual std::filesystem::path cacheHome() = 0;
     virtual std::filesystem::path dataHome() = 0;
     virtual std::filesystem::path stateHome() = 0;
+    // Where Chrome and its kin keep their settings instead of configHome(); empty when unset.
+    virtual std::filesystem::path chromeConfigHome() = 0;
 };
 
 }  // namespace quenvor::platform

@@ -18,6 +18,10 @@ public:
     // True when another process holds a lock on the file (a running program's lock file).
     // A lock file left behind by a program that has ended does not count.
     virtual bool lockedByAnother(const std::filesystem::path& file) = 0;
+    // This machine's name, as programs write it into their lock links.
+    virtual std::string hostName() = 0;
+    // True while a process with this id exists (another user's included).
+    virtual bool processAlive(std::int64_t pid) = 0;
 };
 
 }  // namespace quenvor::platform

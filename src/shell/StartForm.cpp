@@ -45,8 +45,9 @@ void StartForm::Form_Load() {
         m_cHookDlg = std::make_unique<ui::cCommonDialog>(m_ui);
         if (m_services.files) {
             m_cShred = std::make_unique<shredder::cPattern>(*m_services.files, m_services.random);
-            m_shredder = std::make_unique<shredder::ShredderPage>(shredder::ShredderPage::Services{
-                m_view, m_ui, m_strings, m_busy, *m_services.files, m_services.folders, *m_cShred, *m_cHookDlg, *m_c});
+            m_shredder = std::make_unique<shredder::ShredderPage>(
+                shredder::ShredderPage::Services{m_view, m_ui, m_strings, m_busy, *m_services.files, m_services.folders,
+                                                 *m_cShred, *m_cHookDlg, *m_c, m_services.storageProbe});
             m_shredder->setOwner(m_owner);
         }
         // What an earlier run could not remove goes now, if it is still the same file; what

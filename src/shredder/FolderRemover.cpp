@@ -16,7 +16,7 @@ std::vector<FolderRemover::Failure> FolderRemover::removeTree(const std::filesys
     std::string path = platform::utf8Of(root);
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     const std::filesystem::path normal = platform::pathFromUtf8(path);
-    if (keep.count(path) || normal.filename().empty() || normal.filename() == "." || normal.filename() == "..")
+    if (keep.contains(path) || normal.filename().empty() || normal.filename() == "." || normal.filename() == "..")
         return failures;
     const std::string name = platform::utf8Of(normal.filename());
     auto parent = m_files.openDirectory(normal.parent_path());
@@ -63,7 +63,7 @@ bool FolderRemover::removeBelow(platform::IDirectory& dir, const std::string& pa
     bool empty = true;
     for (const auto& e : *listing) {
         const std::string p = base + e.name;
-        if (keep.count(p)) {
+        if (keep.contains(p)) {
             empty = false;
             continue;
         }
@@ -74,7 +74,7 @@ bool FolderRemover::removeBelow(platform::IDirectory& dir, const std::string& pa
             continue;
         }
         if (st->type == FileType::NotFound) continue;
-        if (st->type == FileType::Regular && m_unlisted) {
+        if (st->type != FileType::Directory && m_unlisted) {
             if (!m_unlisted(dir, e.name, p, *st)) empty = false;
             continue;
         }

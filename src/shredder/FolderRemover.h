@@ -27,8 +27,9 @@ public:
         bool changed = false;  // replaced by something else while the removal ran: left alone
     };
 
-    // Given a regular file the removal finds that is not to be kept (one that appeared or moved
-    // in after the walk); true when it is gone afterwards. Without it such a file is unlinked.
+    // Given every entry but a folder that the removal finds and is not to keep (one that appeared
+    // or moved in after the walk); true when it is gone afterwards. Without it such an entry is
+    // unlinked.
     using UnlistedFile = std::function<bool(platform::IDirectory& folder, const std::string& name,
                                             const std::string& path, const platform::FileStatus& seen)>;
 

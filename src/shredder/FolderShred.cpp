@@ -1,12 +1,12 @@
 #include "shredder/FolderShred.h"
 
-#include <exception>
 #include <set>
 
 #include "platform/IFileService.h"
 #include "shredder/FolderRemover.h"
 #include "shredder/cPattern.h"
 #include "shredder/cRecurse.h"
+#include "ui/Guarded.h"
 
 namespace quenvor::shredder {
 
@@ -14,16 +14,38 @@ using platform::FileType;
 
 namespace {
 
-FolderShred::Left left(std::string path, FolderShred::Reason reason, std::string detail = {}, bool inPlace = true) {
+FolderShred::Left left(std::string path, FolderShred::Reason reason, std::string detail = {}, bool inPlace = true,
+                       FolderShred::Kind kind = FolderShred::Kind::File) {
     FolderShred::Left l;
     l.path = std::move(path);
     l.reason = reason;
     l.detail = std::move(detail);
     l.leftInPlace = inPlace;
+    l.kind = kind;
     return l;
 }
 
+// The passes ran to their end: whatever happened to the name, the contents are overwritten.
+bool overwritten(const ShredResult& r) {
+    switch (r.status) {
+        case ShredStatus::Shredded:
+        case ShredStatus::RemovalPending:
+        case ShredStatus::RemovalFailed:
+        case ShredStatus::NameReplaced:
+            return true;
+        default:
+            return false;
+    }
+}
+
 }  // namespace
+
+int FolderShred::Outcome::leftOf(Kind k) const {
+    int n = 0;
+    for (const auto& l : left)
+        if (l.kind == k) ++n;
+    return n;
+}
 
 FolderShred::FolderShred(platform::IFileService& files, cPattern& engine, Hooks hooks)
     : m_files(files), m_engine(engine), m_hooks(std::move(hooks)) {}
@@ -37,20 +59,41 @@ ShredResult FolderShred::shred(platform::IDirectory& folder, const std::string& 
     return r;
 }
 
-void FolderShred::unlinkName(platform::IDirectory& folder, const std::string& name, const std::string& path,
-                             const platform::FileStatus& listed, Reason done, Outcome& out) {
+bool FolderShred::unlinkName(platform::IDirectory& folder, const std::string& name, const std::string& path,
+                             const platform::FileStatus& listed, Reason done, Outcome& out, Kind kind) {
     // Only the name that was looked at: one put in its place since is not ours to remove.
     if (auto now = folder.statAt(name); !now || now->identity() != listed.identity() || now->type != listed.type) {
-        out.left.push_back(left(path, Reason::Changed));
-        return;
+        out.left.push_back(left(path, Reason::Changed, {}, true, kind));
+        return false;
     }
-    if (auto s = folder.unlinkAt(name, false); !s)
-        out.left.push_back(left(path, Reason::NotRemoved, s.error().message));
-    else if (done != Reason::NotRemoved)
-        out.left.push_back(left(path, done, {}, false));
+    if (auto s = folder.unlinkAt(name, false); !s) {
+        out.left.push_back(left(path, Reason::NotRemoved, s.error().message, true, kind));
+        return false;
+    }
+    if (done != Reason::NotRemoved) out.left.push_back(left(path, done, {}, false, kind));
+    return true;
 }
 
-void FolderShred::entry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out) {
+void FolderShred::shredded(const std::string& path, const ShredResult& r, const platform::FileStatus& listed,
+                           Outcome& out) {
+    if (overwritten(r)) m_namesRemoved.erase({listed.device, listed.inode});
+    if (r.ok()) {
+        if (r.storage.mayRemain())
+            out.remained.push_back({path, r.storage.reason});
+        else if (r.storage.unchecked)
+            out.unchecked.push_back(path);
+        return;
+    }
+    if (r.status == ShredStatus::NotFound) return;
+    const bool gone = r.status == ShredStatus::NotRegularFile;
+    auto l =
+        left(r.status == ShredStatus::RemovalPending ? m_engine.SourceFile() : path, Reason::NotShredded, {}, !gone);
+    l.result = r;
+    out.left.push_back(std::move(l));
+}
+
+void FolderShred::entry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out,
+                        bool late) {
     auto st = folder.statAt(name);
     if (!st) {
         ++out.files;
@@ -64,35 +107,55 @@ void FolderShred::entry(platform::IDirectory& folder, const std::string& name, c
         case FileType::Regular:
             break;
         default:
-            // Links, sockets, pipes and devices hold nothing of the folder's: remove the name only.
-            unlinkName(folder, name, path, *st, Reason::NotRemoved, out);
+            // Links, sockets, pipes and devices hold nothing of the folder's: remove the name
+            // only. One that came in after the walk is removed too, but named.
+            ++out.others;
+            unlinkName(folder, name, path, *st, late ? Reason::AppearedLate : Reason::NotRemoved, out, Kind::Other);
             return;
     }
-    ++out.files;
+    const Identity id{st->device, st->inode};
+    if (!m_namesRemoved.contains(id)) ++out.files;  // a file's names count once
     // The folder was chosen whole: a read-only folder inside it must not keep its files.
     if (auto fs = folder.status(); fs && fs->readOnly) (void)folder.setWritable();
     if (st->hardLinks > 1) {
-        // Overwriting would destroy the contents of names outside the chosen folder.
-        unlinkName(folder, name, path, *st, Reason::OtherNames, out);
+        // Overwriting would destroy the contents of names not yet known to lie inside the
+        // choice. The name goes; if the last of the names turns up inside too, the contents
+        // are shredded through it and this name was no loss worth reporting.
+        Outcome scratch;
+        if (unlinkName(folder, name, path, *st, Reason::NotRemoved, scratch, Kind::File))
+            m_namesRemoved[id].push_back(path);
+        for (auto& l : scratch.left) out.left.push_back(std::move(l));
         return;
     }
-    const ShredResult r = shred(folder, name, *st);
-    if (r.ok() || r.status == ShredStatus::NotFound) return;
-    const bool gone = r.status == ShredStatus::NotRegularFile;
-    auto l =
-        left(r.status == ShredStatus::RemovalPending ? m_engine.SourceFile() : path, Reason::NotShredded, {}, !gone);
-    l.result = r;
-    out.left.push_back(std::move(l));
+    shredded(path, shred(folder, name, *st), *st, out);
+}
+
+void FolderShred::guardedEntry(platform::IDirectory& folder, const std::string& name, const std::string& path,
+                               Outcome& out, bool late) {
+    // An entry whose handling throws stays where it is and is named; the run goes on.
+    ui::reportedStep([&] { entry(folder, name, path, out, late); },
+                     [&](const std::string& why) { out.left.push_back(left(path, Reason::Unexpected, why)); });
 }
 
 FolderShred::Outcome FolderShred::run(const std::string& folder) {
     Outcome out;
+    m_namesRemoved.clear();
     cRecurse walker(m_files);
-    const bool finished = walker.visit(folder, [&](const cRecurse::Found& f) {
-        if (m_hooks.stopRequested && m_hooks.stopRequested()) return false;
-        if (!f.enteredFolder) entry(f.folder, f.entry.name, f.path, out);
-        return true;
-    });
+    bool finished = false;
+    const bool walked = ui::reportedStep(
+        [&] {
+            finished = walker.visit(folder, [&](const cRecurse::Found& f) {
+                if (m_hooks.stopRequested && m_hooks.stopRequested()) return false;
+                if (f.enteredFolder)
+                    ++out.folders;
+                else
+                    guardedEntry(f.folder, f.entry.name, f.path, out);
+                return true;
+            });
+        },
+        [&](const std::string& why) { out.left.push_back(left(folder, Reason::Unexpected, why, true, Kind::Folder)); });
+    // A walk that broke off leaves the rest unvisited: nothing is removed after it.
+    if (!walked) return out;
     if (!finished) {
         out.aborted = true;
         return out;
@@ -104,22 +167,33 @@ FolderShred::Outcome FolderShred::run(const std::string& folder) {
     for (const auto& n : walker.notEntered()) {
         keep.insert(n.path);
         const Reason why = n.mountPoint ? Reason::MountPoint : n.changed ? Reason::FolderChanged : Reason::NotEntered;
-        out.left.push_back(left(n.path, why, why == Reason::NotEntered ? n.reason : std::string()));
+        const Kind kind = n.mountPoint ? Kind::Other : Kind::Folder;
+        if (kind == Kind::Other)
+            ++out.others;
+        else
+            ++out.folders;
+        out.left.push_back(left(n.path, why, why == Reason::NotEntered ? n.reason : std::string(), true, kind));
     }
-    try {
-        // A file that came into the folder after the walk passed by is shredded now, like the
-        // rest, never removed with its contents still on the disk.
-        FolderRemover remover(m_files, [&](platform::IDirectory& d, const std::string& name, const std::string& path,
-                                           const platform::FileStatus&) {
-            entry(d, name, path, out);
-            auto now = d.statAt(name);
-            return now && now->type == FileType::NotFound;
-        });
-        for (const auto& f : remover.removeTree(folder, keep))
-            out.left.push_back(left(f.path, f.changed ? Reason::Changed : Reason::NotRemoved, f.detail));
-    } catch (const std::exception& e) {
-        out.left.push_back(left(folder, Reason::NotRemoved, e.what()));
-    }
+    ui::reportedStep(
+        [&] {
+            // What came into the folder after the walk passed by is handled now, like the rest:
+            // a file is shredded, never removed with its contents still on the disk.
+            FolderRemover remover(m_files, [&](platform::IDirectory& d, const std::string& name,
+                                               const std::string& path, const platform::FileStatus&) {
+                guardedEntry(d, name, path, out, true);
+                auto now = d.statAt(name);
+                return now && now->type == FileType::NotFound;
+            });
+            // Files and other entries went through the callback: what the removal itself
+            // reports is a folder.
+            for (const auto& f : remover.removeTree(folder, keep))
+                out.left.push_back(
+                    left(f.path, f.changed ? Reason::Changed : Reason::NotRemoved, f.detail, true, Kind::Folder));
+        },
+        [&](const std::string& why) { out.left.push_back(left(folder, Reason::Unexpected, why, true, Kind::Folder)); });
+    for (const auto& [id, names] : m_namesRemoved)
+        for (const auto& n : names) out.left.push_back(left(n, Reason::OtherNames, {}, false));
+    m_namesRemoved.clear();
     return out;
 }
 

@@ -6,10 +6,14 @@
 // changed under the run (an entry replaced by a link or by another file, a file put into a
 // folder already walked) is left alone and named, or shredded like the rest, never removed
 // unshredded. The words for each case belong to the page.
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/IStorageProbe.h"
 #include "shredder/ShredResult.h"
 
 namespace quenvor::platform {
@@ -33,19 +37,34 @@ public:
         NotEntered,     // a folder that could not be listed
         Changed,        // the name led elsewhere when it was reached (replaced during the run): left alone
         FolderChanged,  // a subfolder replaced by a link or another folder after it was listed: not entered
+        AppearedLate,   // a link, pipe or device that came in after the walk: removed (it holds no data)
+        Unexpected,     // an unexpected error stopped this step; `detail` has its words, if any
     };
+    // What a left entry is, for the counts.
+    enum class Kind { File, Folder, Other };
     struct Left {
         std::string path;
         Reason reason = Reason::NotShredded;
         ShredResult result;  // for NotShredded
         std::string detail;  // the system's words, when there are any
         bool leftInPlace = true;
+        Kind kind = Kind::File;
+    };
+    // A file overwritten and removed whose old contents may still be on the disk.
+    struct Remained {
+        std::string path;
+        platform::RemainReason reason = platform::RemainReason::None;
     };
     struct Outcome {
         std::vector<Left> left;
-        int files = 0;  // regular files met, shredded or not
+        std::vector<Remained> remained;
+        std::vector<std::string> unchecked;  // shredded in place as far as known, but not checked
+        int files = 0;                       // regular files met, shredded or not
+        int folders = 0;                     // folders met below the chosen one, entered or not
+        int others = 0;                      // links, pipes, devices and other filesystems met
         bool aborted = false;
         bool done() const { return !aborted && left.empty(); }
+        int leftOf(Kind k) const;
     };
     struct Hooks {
         std::function<void()> beforeFile;                   // the engine's settings for the next file
@@ -60,14 +79,22 @@ public:
     Outcome run(const std::string& folder);
 
 private:
-    void entry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out);
-    void unlinkName(platform::IDirectory& folder, const std::string& name, const std::string& path,
-                    const platform::FileStatus& listed, Reason done, Outcome& out);
+    void entry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out,
+               bool late = false);
+    void guardedEntry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out,
+                      bool late = false);
+    void shredded(const std::string& path, const ShredResult& r, const platform::FileStatus& listed, Outcome& out);
+    bool unlinkName(platform::IDirectory& folder, const std::string& name, const std::string& path,
+                    const platform::FileStatus& listed, Reason done, Outcome& out, Kind kind);
     ShredResult shred(platform::IDirectory& folder, const std::string& name, const platform::FileStatus& listed);
 
     platform::IFileService& m_files;
     cPattern& m_engine;
     Hooks m_hooks;
+    // Files with several names, all of which may lie inside the choice: the names removed so
+    // far, by device and inode. They are reported only if the contents end up kept.
+    using Identity = std::pair<std::uint64_t, std::uint64_t>;
+    std::map<Identity, std::vector<std::string>> m_namesRemoved;
 };
 
 }  // namespace quenvor::shredder

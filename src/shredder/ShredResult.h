@@ -1,5 +1,8 @@
 #pragma once
 #include <string>
+#include <utility>
+
+#include "platform/IStorageProbe.h"
 
 namespace quenvor::shredder {
 
@@ -15,12 +18,27 @@ enum class ShredStatus {
     Changed,         // the name no longer led to the file chosen (or it gained names): nothing written
     NameReplaced,    // overwritten and emptied, but its name now leads to another file, left alone
     KeptGrowing,     // another program kept appending to it: overwritten as it was, left in place
+    Unexpected,      // an unexpected error stopped the shred part way: it may be partly overwritten
+};
+
+// What the passes could achieve where the file lies, as far as anyone could tell.
+struct StorageNote {
+    platform::OverwriteOutcome outcome = platform::OverwriteOutcome::InPlace;
+    platform::RemainReason reason = platform::RemainReason::None;
+    bool unchecked = false;  // in place as far as known, but the block map could not be compared
+    bool mayRemain() const { return outcome == platform::OverwriteOutcome::MayRemain; }
 };
 
 struct ShredResult {
+    ShredResult() = default;
+    ShredResult(ShredStatus s, std::string d = {}) : status(s), detail(std::move(d)) {}  // NOLINT: implicit by design
+
     ShredStatus status = ShredStatus::Shredded;
     std::string detail;  // the system's words for what failed
+    StorageNote storage;
     bool ok() const { return status == ShredStatus::Shredded; }
+    // Removed, but old copies of its contents may still be on the disk.
+    bool removedButMayRemain() const { return ok() && storage.mayRemain(); }
 };
 
 }  // namespace quenvor::shredder

@@ -8,6 +8,7 @@
 
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
+#include "platform/IStorageProbe.h"
 #include "platform/Utf8Path.h"
 #include "shredder/FolderShred.h"
 #include "shredder/cPattern.h"
@@ -27,9 +28,15 @@ using ui::MsgAnswer;
 using ui::MsgButtons;
 using ui::MsgIcon;
 
-ShredderPage::ShredderPage(Services s) : m_s(s) { m_s.engine.setEvents(this); }
+ShredderPage::ShredderPage(Services s) : m_s(s), m_check(s.probe) {
+    m_s.engine.setEvents(this);
+    m_check.attachTo(m_s.engine);
+}
 
-ShredderPage::~ShredderPage() { m_s.engine.setEvents(nullptr); }
+ShredderPage::~ShredderPage() {
+    m_s.engine.setEvents(nullptr);
+    m_s.engine.setOpenFileChecks({}, {});
+}
 
 std::string ShredderPage::text(int id) { return m_s.strings.LoadLangString(id); }
 
@@ -94,6 +101,7 @@ int fileHeading(const ShredResult& r) {
             return 303;
         case ShredStatus::WriteFailed:
         case ShredStatus::KeptGrowing:
+        case ShredStatus::Unexpected:  // it may have stopped part way through the passes
             return 304;
         default:
             return 164;
@@ -168,7 +176,7 @@ void ShredderPage::cmdCancel_Click() {
     m_s.view.setCaption("lblStatus", text(313));
 }
 
-std::string ShredderPage::runStatus(std::string line) { return m_bAbort ? line + " " + text(314) : line; }
+std::string ShredderPage::runStatus(const std::string& line) { return m_bAbort ? line + " " + text(314) : line; }
 
 void ShredderPage::beginRun(bool folderMode) {
     if (folderMode) {
@@ -205,9 +213,39 @@ ShredResult ShredderPage::shredOne(const std::string& path, const platform::File
     // Only the file the user confirmed: one put under its name while the question was open is
     // left alone.
     const std::filesystem::path p = platform::pathFromUtf8(path);
-    if (auto folder = m_s.files.openDirectory(p.parent_path()); folder && !p.filename().empty())
-        return m_s.engine.shredIn(**folder, platform::utf8Of(p.filename()), &confirmed);
-    return m_s.engine.DeleteFileByPattern();
+    ShredResult r;
+    // Whatever stops the shred part way is a failure the user is told about, never a success.
+    ui::reportedStep(
+        [&] {
+            if (auto folder = m_s.files.openDirectory(p.parent_path()); folder && !p.filename().empty())
+                r = m_s.engine.shredIn(**folder, platform::utf8Of(p.filename()), &confirmed);
+            else
+                r = m_s.engine.DeleteFileByPattern();
+        },
+        [&](const std::string& why) {
+            r = {ShredStatus::Unexpected, why};
+        });
+    return r;
+}
+
+std::string ShredderPage::unexpected(const std::string& detail) {
+    return detail.empty() ? text(232) : text(232) + " (" + detail + ")";
+}
+
+std::string ShredderPage::remainText(platform::RemainReason r) {
+    const int id = platform::remainReasonTextId(r);
+    return text(id != 0 ? id : platform::remainReasonTextId(platform::RemainReason::Unverifiable));
+}
+
+std::string ShredderPage::storageNote(const std::string& path) {
+    if (!m_s.probe) return {};
+    std::string note;
+    ui::guarded([&] {
+        auto v = m_s.probe->examinePath(platform::pathFromUtf8(path));
+        if (v && !v->inPlace())
+            note = "\r\n\r\n" + ui::replaceAll(text(platform::storage_text::kConfirmNote), "%1", remainText(v->reason));
+    });
+    return note;
 }
 
 std::string ShredderPage::reasonFor(const FolderShred::Left& l) {
@@ -226,6 +264,10 @@ std::string ShredderPage::reasonFor(const FolderShred::Left& l) {
             return text(200);
         case FolderShred::Reason::FolderChanged:
             return text(202);
+        case FolderShred::Reason::AppearedLate:
+            return text(282);
+        case FolderShred::Reason::Unexpected:
+            return unexpected(l.detail);
         case FolderShred::Reason::NotShredded:
             break;
     }
@@ -264,6 +306,8 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
         case ShredStatus::KeptGrowing:
             reason = text(203);
             break;
+        case ShredStatus::Unexpected:
+            return unexpected(r.detail);
     }
     if (!r.detail.empty()) reason += " (" + r.detail + ")";
     return reason;
@@ -288,8 +332,8 @@ void ShredderPage::shredSelectedFile() {
             m_s.view.setEnabled("cmdFile", true);
         }
     };
-    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(144)), text(145), MsgButtons::YesNo,
-                          MsgIcon::Exclamation) != MsgAnswer::Yes)
+    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(144)) + storageNote(path), text(145),
+                          MsgButtons::YesNo, MsgIcon::Exclamation) != MsgAnswer::Yes)
         return declined();
     if (st->hardLinks > 1) {
         const std::string ask =
@@ -301,25 +345,32 @@ void ShredderPage::shredSelectedFile() {
     beginRun(false);
     const ShredResult r = shredOne(path, *st);
     m_sSelectedFile.clear();
-    if (r.ok()) {
+    if (r.ok() && !r.storage.mayRemain()) {
         m_s.view.setCaption("lblStatus", text(146));
     } else {
         hideProgress();
         m_s.view.setCaption("lblStatus", "");
     }
     endRun(false);
-    if (r.ok()) {
-        m_s.ui.messageBox(text(160), text(154), MsgButtons::Ok, MsgIcon::Information);
-    } else {
-        m_s.ui.messageBox(text(fileHeading(r)) + "\r\n" + path + "\r\n" + reasonFor(r), text(154), MsgButtons::Ok,
-                          MsgIcon::Exclamation);
-    }
+    bool warn = false;
+    const std::string shown = fileMessage(path, r, warn);
+    m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, warn ? MsgIcon::Exclamation : MsgIcon::Information);
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
 
+std::string ShredderPage::fileMessage(const std::string& path, const ShredResult& r, bool& warn) {
+    warn = true;
+    if (!r.ok()) return text(fileHeading(r)) + "\r\n" + path + "\r\n" + reasonFor(r);
+    if (r.storage.mayRemain())
+        return text(platform::storage_text::kFileMayRemain) + "\r\n" + path + "\r\n" + remainText(r.storage.reason);
+    warn = false;
+    if (r.storage.unchecked) return text(160) + "\r\n\r\n" + text(platform::storage_text::kNotChecked) + ".";
+    return text(160);
+}
+
 void ShredderPage::shredSelectedFolder() {
-    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(147)), text(148), MsgButtons::YesNo,
-                          MsgIcon::Exclamation) != MsgAnswer::Yes) {
+    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(147)) + storageNote(m_sSelectedFolder), text(148),
+                          MsgButtons::YesNo, MsgIcon::Exclamation) != MsgAnswer::Yes) {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
         return;
@@ -340,14 +391,24 @@ void ShredderPage::shredSelectedFolder() {
         if (!r.ok() && r.status != ShredStatus::NotFound) hideProgress();
     };
     hooks.stopRequested = [this] { return m_bAbort; };
-    const FolderShred::Outcome outcome = FolderShred(m_s.files, m_s.engine, std::move(hooks)).run(folder);
-    std::vector<NotShredded> notShredded;
-    for (const auto& l : outcome.left) notShredded.push_back({l.path, reasonFor(l), l.leftInPlace});
+    FolderShred::Outcome outcome;
+    ui::reportedStep([&] { outcome = FolderShred(m_s.files, m_s.engine, std::move(hooks)).run(folder); },
+                     [&](const std::string& why) {
+                         FolderShred::Left l;
+                         l.path = folder;
+                         l.reason = FolderShred::Reason::Unexpected;
+                         l.detail = why;
+                         l.kind = FolderShred::Kind::Folder;
+                         outcome.left.push_back(std::move(l));
+                     });
+    bool warn = false;
+    const std::string shown = folderMessage(outcome, warn);
     if (outcome.aborted) {
         m_bAbort = false;
         endRun(true);
         m_s.view.setCaption("lblStatus", text(149));
-        if (!notShredded.empty()) report(notShredded, outcome.files);
+        if (!outcome.left.empty() || !outcome.remained.empty())
+            m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
         if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
         return;
     }
@@ -358,27 +419,61 @@ void ShredderPage::shredSelectedFolder() {
     hideProgress();
     // Abort must not stay on show behind the final message, as if the run could still be stopped.
     endRun(true);
-    if (notShredded.empty()) {
-        m_s.ui.messageBox(text(161), text(154), MsgButtons::Ok, MsgIcon::Information);
-    } else {
-        report(notShredded, outcome.files);
-    }
+    m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, warn ? MsgIcon::Exclamation : MsgIcon::Information);
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
 
-void ShredderPage::report(const std::vector<NotShredded>& notShredded, int files) {
-    ui::ListedMessage msg(
-        ui::replaceAll(ui::replaceAll(text(165), "%1", std::to_string(notShredded.size())), "%2",
-                       std::to_string(std::max<std::size_t>(static_cast<std::size_t>(files), notShredded.size()))),
-        text(189));
-    bool leftInPlace = false;
-    for (const auto& n : notShredded) {
-        leftInPlace = leftInPlace || n.leftInPlace;
-        msg.add(n.path + ": " + n.reason);
+std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& warn) {
+    using Kind = FolderShred::Kind;
+    const auto count = [](std::string t, int n) { return ui::replaceAll(std::move(t), "%1", std::to_string(n)); };
+    std::string shown;
+    if (!o.left.empty()) {
+        const int filesLeft = o.leftOf(Kind::File);
+        // Only files are counted as files: a folder or a mount point left is no file unshredded.
+        ui::ListedMessage msg(filesLeft > 0 ? ui::replaceAll(count(text(165), filesLeft), "%2", std::to_string(o.files))
+                                            : count(text(280), o.files),
+                              text(189));
+        bool fileInPlace = false;
+        for (const auto& l : o.left) {
+            fileInPlace = fileInPlace || (l.leftInPlace && l.kind == Kind::File);
+            msg.add(l.path + ": " + reasonFor(l));
+        }
+        shown = msg.text();
+        if (!o.remained.empty()) {
+            const int n = static_cast<int>(o.remained.size());
+            ui::ListedMessage rest(count(text(n == 1 ? platform::storage_text::kCountMayRemainOne
+                                                     : platform::storage_text::kCountMayRemain),
+                                         n),
+                                   text(189));
+            for (const auto& r : o.remained) rest.add(r.path + ": " + remainText(r.reason));
+            shown += "\r\n\r\n" + rest.text();
+        }
+        std::string counts = text(281);
+        const int values[] = {o.files, o.folders, o.others, filesLeft, o.leftOf(Kind::Folder), o.leftOf(Kind::Other)};
+        for (int i = 0; i < 6; ++i)
+            counts = ui::replaceAll(counts, "%" + std::to_string(i + 1), std::to_string(values[i]));
+        shown += uncheckedList(o) + "\r\n\r\n" + counts;
+        if (fileInPlace) shown += "\r\n\r\n" + text(190);
+        warn = true;
+        return shown;
     }
-    std::string shown = msg.text();
-    if (leftInPlace) shown += "\r\n\r\n" + text(190);
-    m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
+    if (!o.remained.empty()) {
+        ui::ListedMessage msg(text(platform::storage_text::kFolderMayRemain), text(189));
+        for (const auto& r : o.remained) msg.add(r.path + ": " + remainText(r.reason));
+        shown = msg.text();
+        warn = true;
+    } else {
+        shown = text(161);
+        warn = false;
+    }
+    return shown + uncheckedList(o);
+}
+
+std::string ShredderPage::uncheckedList(const FolderShred::Outcome& o) {
+    if (o.unchecked.empty()) return {};
+    ui::ListedMessage msg(text(platform::storage_text::kNotChecked) + ":", text(189));
+    for (const auto& p : o.unchecked) msg.add(p);
+    return "\r\n\r\n" + msg.text();
 }
 
 bool ShredderPage::QueryClose(std::function<void()> whenStopped) {

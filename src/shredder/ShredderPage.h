@@ -8,11 +8,13 @@
 
 #include "shredder/FolderShred.h"
 #include "shredder/IShredEvents.h"
+#include "shredder/OverwriteCheck.h"
 #include "shredder/ShredResult.h"
 
 namespace quenvor::platform {
 class IFileService;
 class IKnownFolders;
+class IStorageProbe;
 struct FileStatus;
 }  // namespace quenvor::platform
 
@@ -41,6 +43,9 @@ public:
         cPattern& engine;
         quenvor::ui::cCommonDialog& fileDialog;
         quenvor::ui::cBrowseForFolder& folderBrowser;
+        // Where overwriting in place may not reach the old bytes; null: every file counts as
+        // overwritten in place.
+        platform::IStorageProbe* probe;
     };
 
     explicit ShredderPage(Services s);
@@ -69,30 +74,32 @@ public:
     void eSCompComplete() override;
 
 private:
-    struct NotShredded {
-        std::string path;
-        std::string reason;
-        bool leftInPlace = true;
-    };
-
     // Which warning the choice needs before it may be shredded (a text id), or 0: the program
     // itself, a folder that holds it, the home folder, the system's root or a mount root.
     int protectedKind(const std::string& path, bool folder);
     bool confirmProtected(const std::string& path, bool folder);
-    std::string runStatus(std::string line);
+    std::string runStatus(const std::string& line);
     void shredSelectedFile();
     void shredSelectedFolder();
     void prepareEngine();
     ShredResult shredOne(const std::string& path, const platform::FileStatus& confirmed);
     std::string reasonFor(const ShredResult& r);
     std::string reasonFor(const FolderShred::Left& l);
+    std::string remainText(platform::RemainReason r);
+    std::string unexpected(const std::string& detail);
+    // The sentence a confirmation gets when old contents may remain where `path` lies.
+    std::string storageNote(const std::string& path);
+    std::string fileMessage(const std::string& path, const ShredResult& r, bool& warn);
+    std::string folderMessage(const FolderShred::Outcome& o, bool& warn);
+    std::string uncheckedList(const FolderShred::Outcome& o);
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();
-    void report(const std::vector<NotShredded>& notShredded, int files);
+
     std::string text(int id);
 
     Services m_s;
+    OverwriteCheck m_check;
     std::string m_sSelectedFile;
     std::string m_sSelectedFolder;
     bool m_bAbort = false;

@@ -123,12 +123,13 @@ ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& n
         return {ShredStatus::Changed, {}};
 
     const BlockPlan plan = planFor(opened->size);
-    if (m_beforeFirstPass) m_beforeFirstPass(**file);
+    StorageNote storage;
+    if (m_beforeFirstPass) m_beforeFirstPass(**file, storage);
     ShredResult written = overwrite(**file, plan);
     if (!written.ok()) return written;
     written = overwriteGrowth(**file, opened->size);
     if (!written.ok()) return written;
-    if (m_afterLastPass) m_afterLastPass(**file);
+    if (m_afterLastPass) m_afterLastPass(**file, storage);
     // Cut it to nothing so no block of it stays allocated to a name, whatever happens to the
     // name from here on.
     (void)(*file)->truncate(0);
@@ -136,6 +137,7 @@ ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& n
     // The file stays open until its name is gone, so its inode cannot be reused by another
     // file meanwhile and the identity checks below stay meaningful.
     ShredResult removed = removeShredded(folder, name, *opened);
+    removed.storage = storage;
     (void)(*file)->close();
     if (m_events) m_events->eSCompComplete();
     return removed;

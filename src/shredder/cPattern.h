@@ -48,9 +48,9 @@ public:
     // other names share. A file found with more is left untouched.
     void setAllowedNames(std::uint64_t names) { m_allowedNames = names; }
 
-    // Looks at the open file before the first pass and after the last one (the same open file
-    // the passes write); what it says is the caller's to keep.
-    using OpenFileCheck = std::function<void(platform::IWritableFile&)>;
+    // Looks at the open file before the first pass and after the last flush, before the cut (the
+    // same open file the passes write); what it notes goes into the result of a file shredded.
+    using OpenFileCheck = std::function<void(platform::IWritableFile&, StorageNote&)>;
     void setOpenFileChecks(OpenFileCheck beforeFirstPass, OpenFileCheck afterLastPass) {
         m_beforeFirstPass = std::move(beforeFirstPass);
         m_afterLastPass = std::move(afterLastPass);

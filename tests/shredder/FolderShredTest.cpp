@@ -292,6 +292,114 @@ TEST_F(FolderRace, ALinkOrPipeSwappedForAFileIsNotRemoved) {
     EXPECT_EQ(l->reason, FolderShred::Reason::Changed);
 }
 
+TEST_F(FolderRace, ALinkOrPipeThatCameInAfterTheWalkIsRemovedButNamed) {
+    TempDir::write(victim / "sub/one.txt", "secret");
+    TempDir::write(victim / "zz/two.txt", "secret");
+    bool added = false;
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "write" && path == (victim / "zz/two.txt").string() && !added) {
+            added = true;
+            fs::create_symlink(outside / "anything", victim / "sub/late-link");
+            ::mkfifo((victim / "sub/late-pipe").c_str(), 0600);
+        }
+    };
+    const auto o = run();
+    ASSERT_TRUE(added);
+    EXPECT_FALSE(fs::exists(victim));
+    for (const char* name : {"late-link", "late-pipe"}) {
+        const auto* l = leftFor(o, victim / "sub" / name);
+        ASSERT_NE(l, nullptr) << name;
+        EXPECT_EQ(l->reason, FolderShred::Reason::AppearedLate);
+        EXPECT_FALSE(l->leftInPlace);
+        EXPECT_EQ(l->kind, FolderShred::Kind::Other);
+    }
+    EXPECT_EQ(o.others, 2);
+}
+
+// Names of one file, counted by device and inode.
+TEST_F(FolderPolicy, AFileWhoseNamesAllLieInsideTheChoiceIsShreddedAndNoNameIsReported) {
+    TempDir::write(victim / "a/first.txt", "shared secret");
+    fs::create_directories(victim / "b");
+    fs::create_hard_link(victim / "a/first.txt", victim / "b/second.txt");
+    fs::create_hard_link(victim / "a/first.txt", victim / "b/third.txt");
+    const int held = ::open((victim / "a/first.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    const auto o = run();
+    struct stat st {};
+    ::fstat(held, &st);
+    ::close(held);
+    EXPECT_EQ(st.st_size, 0);  // overwritten and cut: the passes ran on it
+    EXPECT_EQ(st.st_nlink, 0u);
+    EXPECT_TRUE(o.done()) << (o.left.empty() ? "" : o.left[0].path);
+    EXPECT_EQ(o.files, 1);
+    EXPECT_EQ(prepared, 1);
+    EXPECT_FALSE(fs::exists(victim));
+}
+
+TEST_F(FolderPolicy, OnlyTheNamesOfAFileWithANameOutsideAreReported) {
+    TempDir::write(victim / "a/first.txt", "shared secret");
+    fs::create_hard_link(victim / "a/first.txt", victim / "second.txt");
+    fs::create_hard_link(victim / "a/first.txt", outside / "kept.txt");
+    const auto o = run();
+    EXPECT_EQ(TempDir::read(outside / "kept.txt"), "shared secret");
+    EXPECT_EQ(prepared, 0);
+    ASSERT_EQ(o.left.size(), 2u);
+    for (const auto& l : o.left) {
+        EXPECT_EQ(l.reason, FolderShred::Reason::OtherNames) << l.path;
+        EXPECT_FALSE(l.leftInPlace);
+    }
+    EXPECT_EQ(o.files, 1);
+    EXPECT_EQ(o.leftOf(FolderShred::Kind::File), 2);
+}
+
+TEST_F(FolderPolicy, FilesFoldersAndOtherEntriesAreCountedApart) {
+    TempDir::write(victim / "one.txt", "x");
+    TempDir::write(victim / "sub/two.txt", "x");
+    fs::create_directories(victim / "sub/empty");
+    fs::create_symlink(outside.path(), victim / "link");
+    ::mkfifo((victim / "sub/pipe").c_str(), 0600);
+    const auto o = run();
+    EXPECT_TRUE(o.done());
+    EXPECT_EQ(o.files, 2);
+    EXPECT_EQ(o.folders, 2);
+    EXPECT_EQ(o.others, 2);
+}
+
+// Paths past PATH_MAX: each step of the walk and of the removal is one short name relative to
+// an open folder, so no depth is out of reach.
+TEST_F(FolderPolicy, ATreeDeeperThanAPathCanNameIsShreddedToTheBottom) {
+    fs::create_directories(victim);
+    const std::string part(200, 'd');
+    int fd = ::open(victim.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    std::size_t depth = victim.string().size();
+    int written = 0;
+    for (int level = 0; level < 30; ++level) {
+        if (level % 7 == 0 || level == 29) {
+            const int f = ::openat(fd, "file.txt", O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+            ASSERT_GE(f, 0);
+            ASSERT_EQ(::write(f, "secret", 6), 6);
+            ::close(f);
+            ++written;
+        }
+        ASSERT_EQ(::mkdirat(fd, part.c_str(), 0700), 0) << std::strerror(errno);
+        const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ASSERT_GE(next, 0);
+        ::close(fd);
+        fd = next;
+        depth += part.size() + 1;
+    }
+    ::close(fd);
+    ASSERT_GT(depth, 4096u + 1000u);
+    ASSERT_EQ(written, 6);
+    const auto o = run();
+    EXPECT_EQ(o.files, 6);
+    EXPECT_EQ(prepared, 6);
+    EXPECT_EQ(o.folders, 30);
+    EXPECT_TRUE(o.done()) << (o.left.empty() ? "" : o.left[0].path.substr(0, 80) + "...: " + o.left[0].detail);
+    EXPECT_FALSE(fs::exists(victim));
+}
+
 // The same races on the real filesystem, with a second thread exchanging the entries
 // (renameat2 RENAME_EXCHANGE) as fast as it can while the shred runs.
 class RealRace : public ::testing::Test {

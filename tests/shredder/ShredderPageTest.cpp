@@ -12,6 +12,7 @@
 #include "platform/linux/LinuxRandomSource.h"
 #include "shredder/cPattern.h"
 #include "support/FakeFormView.h"
+#include "support/FakeStorageProbe.h"
 #include "support/Fakes.h"
 #include "support/FaultyFileService.h"
 #include "support/ScriptedUi.h"
@@ -44,7 +45,8 @@ protected:
     cPattern engine{files, &random};
     ui::cCommonDialog fileDialog{ui};
     ui::cBrowseForFolder browser{ui};
-    ShredderPage page{{view, ui, strings, busy, files, &folders, engine, fileDialog, browser}};
+    test::FakeStorageProbe probe;  // answers "overwritten in place" unless a test says otherwise
+    ShredderPage page{{view, ui, strings, busy, files, &folders, engine, fileDialog, browser, &probe}};
 
     Page() {
         strings.setLanguage(ui::kEnglish);
@@ -74,6 +76,7 @@ protected:
         return out;
     }
     const std::string& lastMessage() { return ui.messages.back().text; }
+    static bool said(const std::string& m, const std::string& part) { return m.find(part) != std::string::npos; }
 };
 
 TEST_F(Page, FileModeYesShredsAndSaysSo) {
@@ -412,6 +415,281 @@ TEST_F(FolderPage, ClosingDuringARunStopsAfterTheCurrentFile) {
     EXPECT_FALSE(fs::exists(victim / "f1.txt"));
     EXPECT_TRUE(fs::exists(victim / "f2.txt"));
     EXPECT_TRUE(page.QueryClose({}));  // idle again
+}
+
+TEST_F(FolderPage, AFolderLeftIsNotCountedAsAFileNotShredded) {
+    makeTree(1);
+    TempDir::write(victim / "sub/two.txt", "secret");
+    fs::create_symlink(outside.path(), victim / "link");
+    files.failRemoveFor.insert((victim / "sub").string());
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_FALSE(fs::exists(victim / "sub/two.txt"));
+    const auto& m = lastMessage();
+    EXPECT_EQ(m.rfind("All 2 files were shredded, but not everything could be removed:\r\n" +
+                          (victim / "sub").string() + ": could not be removed",
+                      0),
+              0u)
+        << m;
+    EXPECT_TRUE(said(m,
+                     "Found: 2 files, 1 folders and 1 other entries (links, pipes, devices, other filesystems). "
+                     "Left: 0 files, 1 folders and 0 other entries."))
+        << m;
+    EXPECT_FALSE(said(m, "Files that were not shredded stay in place")) << m;
+    EXPECT_FALSE(said(m, "permanently deleted")) << m;
+}
+
+// What the probe says of each file decides between "permanently deleted" and "may remain".
+class StoragePage : public FolderPage {
+protected:
+    using Reason = platform::RemainReason;
+    static platform::StorageVerdict unchecked() {
+        platform::StorageVerdict v;
+        v.unverified = "no block map";
+        return v;
+    }
+};
+
+TEST_F(StoragePage, AFileOnCopyOnWriteStorageIsRemovedButNeverCalledPermanentlyDeleted) {
+    const auto f = dir / "cow.txt";
+    TempDir::write(f, "secret");
+    probe.verdict = test::FakeStorageProbe::mayRemain(Reason::CopyOnWrite);
+    chooseFile(f);
+    page.cmdDelete_Click();
+    EXPECT_FALSE(fs::exists(f));  // the user chose it: still overwritten and removed
+    EXPECT_EQ(lastMessage(), "The file was removed, but its old contents may remain on the disk:\r\n" + f.string() +
+                                 "\r\nthis filesystem writes changes to new places (copy-on-write)");
+    EXPECT_NE(view.at("lblStatus").caption, "The file has been removed..");
+    // Both looks went to the one open file the passes wrote.
+    ASSERT_EQ(probe.examined.size(), 1u);
+    ASSERT_EQ(probe.verified.size(), 1u);
+    EXPECT_EQ(probe.examined[0], probe.verified[0]);
+    EXPECT_GE(probe.examined[0], 0);
+    EXPECT_FALSE(busy.any());
+}
+
+TEST_F(StoragePage, WhatTheCheckAfterThePassesFindsOutweighsTheFirstLook) {
+    const auto f = dir / "moved.txt";
+    for (auto [after, expected] : {std::pair{test::FakeStorageProbe::mayRemain(Reason::Moved),
+                                             std::string("the filesystem wrote the new data to other places")},
+                                   std::pair{unchecked(), std::string("The file was permanently deleted.\r\n\r\n"
+                                                                      "Quenvor could not check where the filesystem "
+                                                                      "wrote the passes.")}}) {
+        TempDir::write(f, "secret");
+        probe.afterPasses = after;
+        chooseFile(f);
+        page.cmdDelete_Click();
+        EXPECT_FALSE(fs::exists(f));
+        EXPECT_TRUE(said(lastMessage(), expected)) << lastMessage();
+    }
+    // A probe that cannot look at all is no promise either.
+    TempDir::write(f, "secret");
+    probe.afterPasses.reset();
+    probe.examineFails = platform::Error{EIO, "fstatfs failed"};
+    chooseFile(f);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(said(lastMessage(), "may remain on the disk")) << lastMessage();
+    EXPECT_TRUE(said(lastMessage(), "could not find out where this filesystem keeps the data")) << lastMessage();
+}
+
+TEST_F(StoragePage, AFileThatFailsIsNotShreddedWhateverTheStorage) {
+    const auto f = dir / "locked.txt";
+    TempDir::write(f, "data");
+    files.failOpenFor.insert(f.string());
+    probe.verdict = test::FakeStorageProbe::mayRemain(Reason::CopyOnWrite);
+    chooseFile(f);
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage().rfind("The file was not shredded and is still in place:", 0), 0u) << lastMessage();
+    EXPECT_FALSE(said(lastMessage(), "may remain"));
+}
+
+TEST_F(StoragePage, TheConfirmationsSayWhenOldContentsMayRemainThere) {
+    const auto f = dir / "on-btrfs.txt";
+    TempDir::write(f, "x");
+    probe.byPath[f] = test::FakeStorageProbe::mayRemain(Reason::Journal);
+    chooseFile(f);
+    ui.answers.push_back(MsgAnswer::No);
+    page.cmdDelete_Click();
+    EXPECT_EQ(ui.messages.back().text,
+              "Are you sure you want to remove this file?\nYou can NEVER get it back.\r\n\r\n"
+              "Old contents may remain on the disk even after shredding here: the filesystem keeps a copy in its "
+              "journal.");
+    EXPECT_TRUE(fs::exists(f));
+
+    makeTree(1);
+    probe.byPath[victim] = test::FakeStorageProbe::mayRemain(Reason::NetworkOrUserSpace);
+    chooseFolder(victim);
+    ui.answers.push_back(MsgAnswer::No);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(said(ui.messages.back().text,
+                     "Old contents may remain on the disk even after shredding here: it lives "
+                     "on a network or user-space filesystem"))
+        << ui.messages.back().text;
+
+    // Where the files lie in place, the question is the plain one.
+    probe.byPath.clear();
+    chooseFolder(victim);
+    ui.answers.push_back(MsgAnswer::No);
+    page.cmdDelete_Click();
+    EXPECT_FALSE(said(ui.messages.back().text, "may remain")) << ui.messages.back().text;
+}
+
+TEST_F(StoragePage, InAFolderTheFilesThatMayRemainAreCountedAndNamedApart) {
+    makeTree(3);
+    // f1, f2, f3 in the walk's order; f2 shares its blocks with a snapshot.
+    probe.queued = {platform::StorageVerdict{}, test::FakeStorageProbe::mayRemain(Reason::SharedExtents),
+                    platform::StorageVerdict{}};
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_FALSE(fs::exists(victim));
+    const auto& m = lastMessage();
+    EXPECT_FALSE(said(m, "permanently deleted")) << m;
+    EXPECT_EQ(m.rfind("The folder was removed, but the old contents of some of its files may remain on the disk:", 0),
+              0u)
+        << m;
+    EXPECT_EQ(std::count(m.begin(), m.end(), ':'), 2) << m;  // one file named
+    EXPECT_TRUE(said(m, ": another file or a snapshot shares its contents")) << m;
+
+    // Beside a failure: the failure counts as not shredded, the other as removed but remaining.
+    makeTree(3);
+    TempDir::write(victim / "bad.txt", "x");
+    files.failOpenFor.insert((victim / "bad.txt").string());
+    probe.queued.clear();
+    probe.verdict = test::FakeStorageProbe::mayRemain(Reason::CopyOnWrite);
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    const auto& n = lastMessage();
+    EXPECT_EQ(n.rfind("1 of 4 files were not shredded:", 0), 0u) << n;
+    EXPECT_TRUE(said(n, "3 files were removed, but their old contents may remain on the disk:")) << n;
+    EXPECT_FALSE(said(n, "permanently deleted")) << n;
+}
+
+TEST_F(StoragePage, FilesWhoseBlockMapCouldNotBeComparedAreNamed) {
+    makeTree(2);
+    probe.queued = {unchecked(), platform::StorageVerdict{}};
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage(),
+              "The folder was permanently deleted.\r\n\r\nQuenvor could not check where the "
+              "filesystem wrote the passes:\r\n" +
+                  (victim / "f1.txt").string())
+        << lastMessage();
+
+    // Beside a failure too.
+    makeTree(2);
+    files.failOpenFor.insert((victim / "f2.txt").string());
+    probe.queued = {unchecked()};
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(said(lastMessage(), "Quenvor could not check where the filesystem wrote the passes:\r\n" +
+                                        (victim / "f1.txt").string()))
+        << lastMessage();
+}
+
+TEST(PageWithoutProbe, EveryFileCountsAsOverwrittenInPlace) {
+    TempDir dir;
+    platform::LinuxFileService files;
+    platform::LinuxRandomSource random;
+    platform::EmbeddedStringResource res;
+    test::ScriptedUi ui;
+    ui::StringTable strings{&res, &ui};
+    strings.setLanguage(ui::kEnglish);
+    test::FakeFormView view;
+    ui::BusyState busy;
+    cPattern engine{files, &random};
+    ui::cCommonDialog fileDialog{ui};
+    ui::cBrowseForFolder browser{ui};
+    ShredderPage page{{view, ui, strings, busy, files, nullptr, engine, fileDialog, browser, nullptr}};
+    view.addComboItem("cmbSecure", "Secure");
+    view.setComboSelectedIndex("cmbSecure", 0);
+    TempDir::write(dir / "a.txt", "x");
+    ui::FileDialogResult r;
+    r.accepted = true;
+    r.files = {(dir / "a.txt").string()};
+    ui.fileAnswers.push_back(r);
+    page.cmdFile_Click();
+    page.cmdDelete_Click();
+    EXPECT_EQ(ui.messages.back().text, "The file was permanently deleted.");
+}
+
+// A step that throws ends in a message that says what was not done, and the page is usable again.
+class ThrowingPage : public FolderPage {
+protected:
+    void expectIdle() {
+        EXPECT_FALSE(busy.any());
+        EXPECT_FALSE(view.isVisible("cmdCancel"));
+        EXPECT_TRUE(view.isEnabled("cmdFile"));
+    }
+};
+
+TEST_F(ThrowingPage, AThrowInFileModeIsAFailureWithItsReason) {
+    const auto f = dir / "a.txt";
+    TempDir::write(f, "secret");
+    files.beforeCall = [&](const std::string& call, const std::string&) {
+        if (call == "write") throw std::runtime_error("disk vanished");
+    };
+    chooseFile(f);
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage(), "The file was not fully shredded and is still in place:\r\n" + f.string() +
+                                 "\r\nan unexpected error stopped this step (disk vanished)");
+    expectIdle();
+    // An exception with no words gets the general one.
+    files.beforeCall = [&](const std::string& call, const std::string&) {
+        if (call == "write") throw 42;
+    };
+    chooseFile(f);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(lastMessage().ends_with("\r\nan unexpected error stopped this step")) << lastMessage();
+    expectIdle();
+}
+
+TEST_F(ThrowingPage, AFileWhoseShredThrowsIsNamedAndTheRunGoesOn) {
+    makeTree(3);
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "openFile" && path == (victim / "f2.txt").string()) throw std::runtime_error("boom");
+    };
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_FALSE(fs::exists(victim / "f1.txt"));
+    EXPECT_FALSE(fs::exists(victim / "f3.txt"));
+    EXPECT_TRUE(fs::exists(victim / "f2.txt"));
+    const auto& m = lastMessage();
+    EXPECT_EQ(m.rfind("1 of 3 files were not shredded:", 0), 0u) << m;
+    EXPECT_TRUE(said(m, (victim / "f2.txt").string() + ": an unexpected error stopped this step (boom)")) << m;
+    expectIdle();
+}
+
+TEST_F(ThrowingPage, AWalkThatThrowsEndsTheRunWithTheRestInPlace) {
+    makeTree(1);
+    TempDir::write(victim / "sub/deep.txt", "secret");
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "list" && path == (victim / "sub").string()) throw std::runtime_error("listing broke");
+    };
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(fs::exists(victim / "sub/deep.txt"));
+    const auto& m = lastMessage();
+    EXPECT_FALSE(said(m, "permanently deleted")) << m;
+    EXPECT_TRUE(said(m, victim.string() + ": an unexpected error stopped this step (listing broke)")) << m;
+    expectIdle();
+}
+
+TEST_F(ThrowingPage, ARemovalThatThrowsNeverEndsInPermanentlyDeleted) {
+    makeTree(2);
+    bool walked = false;
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call == "truncate") walked = true;
+        // The removal renames each folder before it goes.
+        if (walked && call == "renameAt" && path == (victim / "sub").string()) throw std::runtime_error("gone wrong");
+    };
+    fs::create_directories(victim / "sub");
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    const auto& m = lastMessage();
+    EXPECT_FALSE(said(m, "permanently deleted")) << m;
+    EXPECT_TRUE(said(m, ": an unexpected error stopped this step (gone wrong)")) << m;
+    EXPECT_TRUE(said(m, "All 2 files were shredded")) << m;
+    expectIdle();
 }
 
 // "Not shredded" would tell the user the contents survive, when only the name does.

@@ -1,5 +1,6 @@
 #pragma once
 // A storage probe that answers what the test scripts, and records what it was asked.
+#include <deque>
 #include <map>
 #include <optional>
 #include <vector>
@@ -11,6 +12,8 @@ namespace quenvor::test {
 class FakeStorageProbe : public platform::IStorageProbe {
 public:
     platform::StorageVerdict verdict;                                  // examine's answer
+    std::deque<platform::StorageVerdict> queued;                       // examine's next answers, before `verdict`
+    std::optional<platform::Error> examineFails;                       // examine's answer instead, when set
     std::optional<platform::StorageVerdict> afterPasses;               // verify's; unset: `before`
     std::map<std::filesystem::path, platform::StorageVerdict> byPath;  // examinePath's; else `verdict`
     platform::DeviceKind drive;
@@ -26,6 +29,12 @@ public:
 
     platform::Result<platform::StorageVerdict> examine(std::intptr_t nativeHandle) override {
         examined.push_back(nativeHandle);
+        if (examineFails) return *examineFails;
+        if (!queued.empty()) {
+            auto v = queued.front();
+            queued.pop_front();
+            return v;
+        }
         return verdict;
     }
     platform::StorageVerdict verify(std::intptr_t nativeHandle, const platform::StorageVerdict& before) override {

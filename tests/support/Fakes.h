@@ -54,6 +54,7 @@ public:
     std::filesystem::path cacheHome() override { return home / ".cache"; }
     std::filesystem::path dataHome() override { return home / ".local/share"; }
     std::filesystem::path stateHome() override { return home / ".local/state"; }
+    std::filesystem::path chromeConfigHome() override { return {}; }
 };
 
 }  // namespace quenvor::test

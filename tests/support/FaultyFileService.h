@@ -69,6 +69,7 @@ public:
         if (failListFor.count(dir.string())) return platform::Error{EACCES, "Permission denied"};
         return m_real.list(dir);
     }
+    platform::Result<std::string> readLink(const std::filesystem::path& link) override { return m_real.readLink(link); }
     std::string shortForm(const std::filesystem::path& p) override { return m_real.shortForm(p); }
     std::vector<std::filesystem::path> fixedDiskRoots() override { return m_real.fixedDiskRoots(); }
 

@@ -329,6 +329,21 @@ Result<std::vector<DirectoryEntry>> LinuxFileService::list(const std::filesystem
     return entries;
 }
 
+Result<std::string> LinuxFileService::readLink(const std::filesystem::path& link) {
+    std::string target(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink(link.c_str(), target.data(), target.size());
+        if (n < 0) return sysError("cannot read the link", link);
+        if (static_cast<std::size_t>(n) < target.size()) {
+            target.resize(static_cast<std::size_t>(n));
+            return target;
+        }
+        // Cut to the buffer: read it again with room to spare.
+        if (target.size() >= 65536) return Error{ENAMETOOLONG, "link too long: " + link.string()};
+        target.resize(target.size() * 4);
+    }
+}
+
 std::string LinuxFileService::shortForm(const std::filesystem::path& p) {
     if (p.empty()) return {};
     struct stat st {};
@@ -346,7 +361,7 @@ std::vector<std::filesystem::path> LinuxFileService::parseMounts(const std::stri
         std::istringstream fields(line);
         std::string device, mountPoint, type;
         if (!(fields >> device >> mountPoint >> type)) continue;
-        if (!kDiskFilesystems.count(type)) continue;
+        if (!kDiskFilesystems.contains(type)) continue;
         // The table escapes blanks in mount points as octal sequences.
         std::string decoded;
         for (std::size_t i = 0; i < mountPoint.size(); ++i) {

@@ -22,6 +22,7 @@ public:
     Status setWritable(const std::filesystem::path& p) override;
     Status flushDirectory(const std::filesystem::path& dir) override;
     Result<std::vector<DirectoryEntry>> list(const std::filesystem::path& dir) override;
+    Result<std::string> readLink(const std::filesystem::path& link) override;
     std::string shortForm(const std::filesystem::path& p) override;
     std::vector<std::filesystem::path> fixedDiskRoots() override;
 

@@ -52,5 +52,10 @@ std::filesystem::path LinuxKnownFolders::configHome() { return xdg("XDG_CONFIG_H
 std::filesystem::path LinuxKnownFolders::cacheHome() { return xdg("XDG_CACHE_HOME", ".cache"); }
 std::filesystem::path LinuxKnownFolders::dataHome() { return xdg("XDG_DATA_HOME", ".local/share"); }
 std::filesystem::path LinuxKnownFolders::stateHome() { return xdg("XDG_STATE_HOME", ".local/state"); }
+std::filesystem::path LinuxKnownFolders::chromeConfigHome() {
+    const char* v = m_getenv("CHROME_CONFIG_HOME");
+    if (v && *v == '/') return v;
+    return {};
+}
 
 }  // namespace quenvor::platform

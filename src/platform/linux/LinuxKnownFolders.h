@@ -21,6 +21,7 @@ public:
     std::filesystem::path cacheHome() override;
     std::filesystem::path dataHome() override;
     std::filesystem::path stateHome() override;
+    std::filesystem::path chromeConfigHome() override;
 
 private:
     std::filesystem::path xdg(const char* var, const char* fallbackBelowHome);

@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 namespace quenvor::platform {
@@ -58,6 +61,18 @@ bool LinuxProcessTable::lockedByAnother(const std::filesystem::path& file) {
     const bool locked = ::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
     ::close(fd);
     return locked;
+}
+
+std::string LinuxProcessTable::hostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
+bool LinuxProcessTable::processAlive(std::int64_t pid) {
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max()) return false;
+    // Another user's process answers "not permitted", and is alive all the same.
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 }  // namespace quenvor::platform

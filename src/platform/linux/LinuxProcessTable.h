@@ -10,6 +10,8 @@ public:
     std::uint32_t currentUserId() override;
     std::string currentUserName() override;
     bool lockedByAnother(const std::filesystem::path& file) override;
+    std::string hostName() override;
+    bool processAlive(std::int64_t pid) override;
 };
 
 }  // namespace quenvor::platform

@@ -1,6 +1,12 @@
 #include "platform/windows/WindowsFileService.h"
 
 #include <windows.h>
+// After windows.h, which it expects first.
+#include <winioctl.h>
+
+#include <cstddef>
+#include <cstring>
+#include <vector>
 
 #include "platform/PendingDeletionList.h"
 #include "platform/Utf8Path.h"
@@ -12,6 +18,15 @@ namespace quenvor::platform::windows {
 namespace {
 
 constexpr DWORD kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+
+// The head of a reparse point's data as the file system returns it (only the kernel's headers
+// declare it). Symbolic links carry one more word of flags before their names.
+struct ReparseHeader {
+    ULONG tag;
+    USHORT dataLength;
+    USHORT reserved;
+    USHORT substituteOffset, substituteLength, printOffset, printLength;
+};
 
 }  // namespace
 
@@ -105,6 +120,32 @@ Result<std::vector<DirectoryEntry>> WindowsFileService::list(const std::filesyst
     // A listing cut short is not the whole folder.
     if (code != ERROR_NO_MORE_FILES) return win32Error("cannot list " + display(dir), code);
     return entries;
+}
+
+Result<std::string> WindowsFileService::readLink(const std::filesystem::path& link) {
+    auto h = openPath(link, FILE_READ_ATTRIBUTES, kShareAll);
+    if (!h) return h.error();
+    std::vector<std::byte> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    DWORD got = 0;
+    if (!DeviceIoControl(h->get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer.data(),
+                         static_cast<DWORD>(buffer.size()), &got, nullptr))
+        return lastError("cannot read the link " + display(link));
+    if (got < sizeof(ReparseHeader)) return win32Error("not a link: " + display(link), ERROR_NOT_A_REPARSE_POINT);
+    ReparseHeader head{};
+    std::memcpy(&head, buffer.data(), sizeof head);
+    std::size_t names = sizeof head;
+    if (head.tag == IO_REPARSE_TAG_SYMLINK)
+        names += sizeof(ULONG);
+    else if (head.tag != IO_REPARSE_TAG_MOUNT_POINT)
+        return win32Error("not a link: " + display(link), ERROR_NOT_A_REPARSE_POINT);
+    // The print name is the target as the user wrote it; the substitute one is the system's form.
+    const bool print = head.printLength != 0;
+    const std::size_t offset = names + (print ? head.printOffset : head.substituteOffset);
+    const std::size_t length = print ? head.printLength : head.substituteLength;
+    if (offset + length > got) return win32Error("a damaged link: " + display(link), ERROR_INVALID_REPARSE_DATA);
+    std::wstring target(length / sizeof(wchar_t), L'\0');
+    std::memcpy(target.data(), buffer.data() + offset, target.size() * sizeof(wchar_t));
+    return narrow(target);
 }
 
 std::string WindowsFileService::shortForm(const std::filesystem::path& p) {

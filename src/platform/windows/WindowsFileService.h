@@ -27,6 +27,8 @@ public:
     Status setWritable(const std::filesystem::path& p) override;
     Status flushDirectory(const std::filesystem::path& dir) override;
     Result<std::vector<DirectoryEntry>> list(const std::filesystem::path& dir) override;
+    // A symbolic link's or junction's target as the link holds it (its print name).
+    Result<std::string> readLink(const std::filesystem::path& link) override;
     std::string shortForm(const std::filesystem::path& p) override;
     std::vector<std::filesystem::path> fixedDiskRoots() override;
 

@@ -16,6 +16,8 @@ public:
     std::filesystem::path cacheHome() override;   // local application data, %LOCALAPPDATA%
     std::filesystem::path dataHome() override;    // roaming application data
     std::filesystem::path stateHome() override;   // local application data
+    // Windows has no such setting: Chromium's browsers keep to local application data.
+    std::filesystem::path chromeConfigHome() override { return {}; }
 };
 
 }  // namespace quenvor::platform::windows

@@ -15,6 +15,23 @@ std::string WindowsProcessTable::currentUserName() {
     return narrow(std::wstring_view(buffer, n - 1));
 }
 
+std::string WindowsProcessTable::hostName() {
+    wchar_t buffer[256];
+    DWORD n = 256;
+    if (!GetComputerNameExW(ComputerNameDnsHostname, buffer, &n)) return {};
+    return narrow(std::wstring_view(buffer, n));
+}
+
+bool WindowsProcessTable::processAlive(std::int64_t pid) {
+    if (pid <= 0 || pid > 0xFFFFFFFFLL) return false;
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!h) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(h, &code) && code == STILL_ACTIVE;
+    CloseHandle(h);
+    return running;
+}
+
 bool WindowsProcessTable::lockedByAnother(const std::filesystem::path& file) {
     HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);

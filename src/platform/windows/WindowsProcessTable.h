@@ -13,6 +13,9 @@ public:
     // Files carry no owner number here: every file of the user's own folders is the user's.
     std::uint32_t currentUserId() override { return 0; }
     std::string currentUserName() override;
+    std::string hostName() override;
+    // A process we may not query is still running: only a missing one is not.
+    bool processAlive(std::int64_t pid) override;
     // A browser holds its lock file open without sharing while it runs.
     bool lockedByAnother(const std::filesystem::path& file) override;
 };

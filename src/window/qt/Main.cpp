@@ -5,6 +5,8 @@
 #include <QFontDatabase>
 #include <QIcon>
 
+#include "cleaning/ChromiumUrlCache.h"
+#include "cleaning/CompositeUrlCache.h"
 #include "cleaning/FirefoxUrlCache.h"
 #include "platform/NativePlatform.h"
 #include "window/qt/QtDocumentOpener.h"
@@ -44,8 +46,10 @@ int Main(int argc, char** argv) {
     QtDocumentOpener opener;
     services.settings = &settings;
     services.opener = &opener;
-    const auto urlCache = cleaning::FirefoxUrlCache::fromServices(services);
-    services.urlCache = urlCache.get();
+    const auto firefoxCache = cleaning::FirefoxUrlCache::fromServices(services);
+    const auto chromiumCache = cleaning::ChromiumUrlCache::fromServices(services);
+    cleaning::CompositeUrlCache urlCache({firefoxCache.get(), chromiumCache.get()});
+    services.urlCache = &urlCache;
 
     QtUiServices ui;
     frmStart form(ui, services);

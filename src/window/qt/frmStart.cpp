@@ -293,6 +293,7 @@ void frmStart::addListItem(const std::string& name, const std::string& text) {
 std::vector<std::string> frmStart::listItems(const std::string& name) {
     std::vector<std::string> items;
     auto* list = as<QListWidget>(name);
+    items.reserve(static_cast<std::size_t>(list->count()));
     for (int i = 0; i < list->count(); ++i) items.push_back(us(list->item(i)->text()));
     return items;
 }

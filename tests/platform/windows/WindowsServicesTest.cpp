@@ -125,6 +125,9 @@ TEST(RealProcessTable, AFileHeldWithoutSharingIsLockedUntilClosed) {
     EXPECT_FALSE(processes.lockedByAnother(lock));
     EXPECT_FALSE(processes.lockedByAnother(dir / "no such file"));
     EXPECT_FALSE(processes.currentUserName().empty());
+    EXPECT_FALSE(processes.hostName().empty());
+    EXPECT_TRUE(processes.processAlive(GetCurrentProcessId()));
+    EXPECT_FALSE(processes.processAlive(0));
 }
 
 TEST(RealStringResource, TheProgramsResourceHoldsExactlyTheEmbeddedBlocks) {

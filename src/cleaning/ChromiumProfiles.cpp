@@ -1,0 +1,172 @@
+#include "cleaning/ChromiumProfiles.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
+#include "cleaning/JsonValue.h"
+#include "platform/IFileService.h"
+#include "platform/IKnownFolders.h"
+
+namespace quenvor::cleaning {
+namespace fs = std::filesystem;
+using platform::FileType;
+
+namespace {
+
+struct Browser {
+    const char* name;
+    const char* folder;  // below the settings and the cache folder
+};
+
+// Each channel keeps a folder of its own.
+constexpr Browser kBrowsers[] = {
+    {"Google Chrome", "google-chrome"},
+    {"Google Chrome Beta", "google-chrome-beta"},
+    {"Google Chrome Dev", "google-chrome-unstable"},
+    {"Chromium", "chromium"},
+    {"Microsoft Edge", "microsoft-edge"},
+    {"Microsoft Edge Beta", "microsoft-edge-beta"},
+    {"Microsoft Edge Dev", "microsoft-edge-dev"},
+    {"Brave", "BraveSoftware/Brave-Browser"},
+    {"Brave Beta", "BraveSoftware/Brave-Browser-Beta"},
+    {"Brave Nightly", "BraveSoftware/Brave-Browser-Nightly"},
+    {"Vivaldi", "vivaldi"},
+    {"Vivaldi Snapshot", "vivaldi-snapshot"},
+    {"Opera", "opera"},
+    {"Opera Beta", "opera-beta"},
+    {"Opera Developer", "opera-developer"},
+};
+
+struct Sandboxed {
+    const char* app;     // snap name or flatpak id
+    const char* folder;  // one of kBrowsers' folders
+};
+
+constexpr Sandboxed kFlatpaks[] = {
+    {"org.chromium.Chromium", "chromium"},    {"io.github.ungoogled_software.ungoogled_chromium", "chromium"},
+    {"com.google.Chrome", "google-chrome"},   {"com.google.ChromeDev", "google-chrome-unstable"},
+    {"com.microsoft.Edge", "microsoft-edge"}, {"com.brave.Browser", "BraveSoftware/Brave-Browser"},
+    {"com.vivaldi.Vivaldi", "vivaldi"},       {"com.opera.Opera", "opera"},
+};
+
+constexpr Sandboxed kSnaps[] = {
+    {"brave", "BraveSoftware/Brave-Browser"},
+    {"opera", "opera"},
+    {"vivaldi", "vivaldi"},
+};
+
+const char* browserOf(const std::string& folder) {
+    for (const auto& b : kBrowsers)
+        if (folder == b.folder) return b.name;
+    return "Chromium";
+}
+
+// Local State is a few kilobytes; a file far larger is not one.
+constexpr std::streamsize kMaxLocalState = 32 << 20;
+
+std::string readSmallFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    if (!in) return {};
+    std::string text;
+    text.resize(static_cast<std::size_t>(kMaxLocalState) + 1);
+    in.read(text.data(), kMaxLocalState + 1);
+    const auto n = in.gcount();
+    if (n > kMaxLocalState) return {};
+    text.resize(static_cast<std::size_t>(n));
+    return text;
+}
+
+bool singleFolderName(const std::string& n) {
+    return !n.empty() && n != "." && n != ".." && n.find('/') == std::string::npos && n.find('\0') == std::string::npos;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> ChromiumProfiles::listedProfiles(const std::string& localState) {
+    std::vector<std::pair<std::string, std::string>> out;
+    const auto doc = JsonValue::parse(localState);
+    if (!doc) return out;
+    const JsonValue* profile = doc->member("profile");
+    const JsonValue* cache = profile ? profile->member("info_cache") : nullptr;
+    if (!cache) return out;
+    for (const auto& member : cache->members()) {
+        const std::string& folder = member.first;
+        const JsonValue& info = member.second;
+        if (!singleFolderName(folder)) continue;
+        if (std::any_of(out.begin(), out.end(), [&](const auto& p) { return p.first == folder; })) continue;
+        const JsonValue* shown = info.member("name");
+        out.emplace_back(folder, shown && shown->kind() == JsonValue::Kind::String && !shown->text().empty()
+                                     ? shown->text()
+                                     : folder);
+    }
+    return out;
+}
+
+std::vector<ChromiumProfile> ChromiumProfiles::find() {
+    struct Root {
+        std::string browser;
+        fs::path root, cache;
+    };
+    const fs::path home = m_s.folders.homeFolder();
+    std::vector<Root> roots;
+    for (const auto& b : kBrowsers) {
+        if (const auto chrome = m_s.folders.chromeConfigHome(); !chrome.empty())
+            roots.push_back({b.name, chrome / b.folder, m_s.folders.cacheHome() / b.folder});
+        roots.push_back({b.name, m_s.folders.configHome() / b.folder, m_s.folders.cacheHome() / b.folder});
+        roots.push_back({b.name, home / ".config" / b.folder, home / ".cache" / b.folder});
+    }
+    // The Chromium snap keeps its profile outside its .config.
+    roots.push_back(
+        {"Chromium", home / "snap/chromium/common/chromium", home / "snap/chromium/common/.cache/chromium"});
+    for (const auto& s : kSnaps) {
+        const fs::path snap = home / "snap" / s.app / "current";
+        roots.push_back({browserOf(s.folder), snap / ".config" / s.folder, snap / ".cache" / s.folder});
+    }
+    for (const auto& f : kFlatpaks) {
+        const fs::path app = home / ".var/app" / f.app;
+        roots.push_back({browserOf(f.folder), app / "config" / f.folder, app / "cache" / f.folder});
+    }
+
+    std::vector<ChromiumProfile> found;
+    std::vector<fs::path> seen;
+    for (const auto& r : roots) {
+        // Profile-sync tools link the whole folder elsewhere, and image-based systems link the
+        // home: the folder is taken where it really is, so no link is left on the way to its
+        // stores. Nothing inside it is followed.
+        std::error_code ec;
+        if (!fs::is_directory(r.root, ec)) continue;
+        const fs::path root = fs::canonical(r.root, ec);
+        if (ec) continue;
+        if (std::find(seen.begin(), seen.end(), root) != seen.end()) continue;
+        seen.push_back(root);
+        auto listing = m_s.files.list(root);
+        if (!listing) continue;
+        std::vector<std::pair<std::string, std::string>> names = listedProfiles(readSmallFile(root / "Local State"));
+        std::sort(listing->begin(), listing->end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+        for (const auto& e : *listing) {
+            const bool numbered =
+                e.name.rfind("Profile ", 0) == 0 && e.name.size() > 8 &&
+                std::all_of(e.name.begin() + 8, e.name.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (e.name != "Default" && !numbered) continue;
+            if (std::none_of(names.begin(), names.end(), [&](const auto& n) { return n.first == e.name; }))
+                names.emplace_back(e.name, e.name);
+        }
+        for (const auto& [folder, shown] : names) {
+            // Only a real folder that holds a profile's files counts: a name in Local State cannot
+            // lead the run anywhere else.
+            auto st = m_s.files.status(root / folder);
+            if (!st || st->type != FileType::Directory) continue;
+            bool looksLikeProfile = false;
+            for (const char* marker : {"Preferences", "History", "Cookies", "Network", "Web Data"})
+                if (auto m = m_s.files.status(root / folder / marker); m && m->type != FileType::NotFound)
+                    looksLikeProfile = true;
+            if (!looksLikeProfile) continue;
+            found.push_back({r.browser, shown, root, root / folder, r.cache.lexically_normal() / folder,
+                             r.cache.lexically_normal()});
+        }
+    }
+    return found;
+}
+
+}  // namespace quenvor::cleaning

@@ -1,0 +1,37 @@
+#pragma once
+// Several browsers' caches walked as one: the entries of each in turn. An entry is deleted from
+// the caches that listed it under that name.
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/IUrlCache.h"
+
+namespace quenvor::cleaning {
+
+class CompositeUrlCache : public platform::IUrlCache {
+public:
+    explicit CompositeUrlCache(std::vector<platform::IUrlCache*> parts);
+
+    std::optional<platform::UrlCacheEntry> findFirst(platform::UrlCacheFind& find) override;
+    std::optional<platform::UrlCacheEntry> findNext(platform::UrlCacheFind find) override;
+    void findClose(platform::UrlCacheFind find) override;
+    platform::Status deleteEntry(const std::string& sourceUrlName) override;
+
+private:
+    struct Walk {
+        std::size_t part = 0;
+        platform::UrlCacheFind inner = 0;
+    };
+    // The first entry of parts[from] or a later one, moving the walk along.
+    std::optional<platform::UrlCacheEntry> startFrom(Walk& w, std::size_t from);
+    void remember(std::size_t part, const std::optional<platform::UrlCacheEntry>& e);
+
+    std::vector<platform::IUrlCache*> m_parts;
+    std::map<platform::UrlCacheFind, Walk> m_walks;
+    std::map<std::string, std::set<std::size_t>> m_owners;  // name -> parts that listed it
+    platform::UrlCacheFind m_next = 1;
+};
+
+}  // namespace quenvor::cleaning

@@ -1,0 +1,241 @@
+#include "cleaning/cChromium.h"
+
+#include <cerrno>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "cleaning/ChromiumRunning.h"
+#include "cleaning/JsonValue.h"
+#include "cleaning/SqliteCleaner.h"
+#include "platform/IFileService.h"
+#include "platform/Utf8Path.h"
+
+namespace quenvor::cleaning {
+
+using platform::FileType;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool gone(const platform::Error& e) { return e.code == ENOENT || e.code == ENOTDIR; }
+
+std::string sqlText(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
+}
+
+// Caches nest a few folders deep; a deeper tree is not one the browser made.
+constexpr int kMaxCacheDepth = 16;
+
+void collectUrls(const JsonValue& node, std::set<std::string>& urls, int depth) {
+    if (depth > 256) return;
+    if (const JsonValue* url = node.member("url"); url && url->kind() == JsonValue::Kind::String)
+        urls.insert(url->text());
+    for (const auto& [name, child] : node.members()) collectUrls(child, urls, depth + 1);
+    for (const auto& item : node.items()) collectUrls(item, urls, depth + 1);
+}
+
+const std::vector<std::string> kHistoryTables = {"urls",
+                                                 "visits",
+                                                 "visit_source",
+                                                 "visited_links",
+                                                 "keyword_search_terms",
+                                                 "segments",
+                                                 "segment_usage",
+                                                 "downloads",
+                                                 "downloads_url_chains",
+                                                 "downloads_slices",
+                                                 "downloads_reroute_info",
+                                                 "content_annotations",
+                                                 "context_annotations",
+                                                 "clusters",
+                                                 "clusters_and_visits",
+                                                 "cluster_keywords",
+                                                 "cluster_visit_duplicates",
+                                                 "journeys",
+                                                 "journey_history_entries",
+                                                 "journey_continuation_queries"};
+
+const std::vector<std::string> kPredictorTables = {"network_action_predictor",
+                                                   "resource_prefetch_predictor_url",
+                                                   "resource_prefetch_predictor_url_redirect",
+                                                   "resource_prefetch_predictor_host",
+                                                   "resource_prefetch_predictor_host_redirect",
+                                                   "resource_prefetch_predictor_origin"};
+
+// Addresses, names, e-mail addresses and phone numbers typed into forms; cards, bank accounts
+// and search engines live in other tables of the same store and stay.
+const std::vector<std::string> kAutofillTables = {"autofill",
+                                                  "autofill_profiles",
+                                                  "autofill_profile_names",
+                                                  "autofill_profile_emails",
+                                                  "autofill_profile_phones",
+                                                  "autofill_profile_addresses",
+                                                  "autofill_profile_birthdates",
+                                                  "autofill_profiles_trash",
+                                                  "local_addresses",
+                                                  "local_addresses_type_tokens",
+                                                  "address_type_tokens",
+                                                  "contact_info",
+                                                  "contact_info_type_tokens",
+                                                  "addresses",
+                                                  "autocomplete",
+                                                  "autofill_ai_attributes",
+                                                  "autofill_ai_entities",
+                                                  "autofill_ai_entities_metadata"};
+
+}  // namespace
+
+std::optional<std::vector<std::string>> cChromium::bookmarkedUrls(const fs::path& file) {
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(file, ec))) return std::vector<std::string>{};
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto doc = JsonValue::parse(text);
+    if (!doc) return std::nullopt;
+    std::set<std::string> urls;
+    collectUrls(*doc, urls, 0);
+    return std::vector<std::string>(urls.begin(), urls.end());
+}
+
+// A bookmark keeps its page's icon; every other page's icon goes.
+void cChromium::cleanIcons(const ChromiumProfile& p) {
+    const fs::path favicons = p.folder / "Favicons";
+    const auto kept = bookmarkedUrls(p.folder / "Bookmarks");
+    if (!kept) {
+        // Without the bookmarks every icon might be one of theirs.
+        fail(CleanArea::History, platform::utf8Of(favicons),
+             "the bookmarks could not be read, so page icons were kept");
+        return;
+    }
+    std::string keep;
+    for (const auto& u : *kept) keep += (keep.empty() ? "" : ",") + sqlText(u);
+    cleanStore(
+        CleanArea::History, favicons, {},
+        {keep.empty() ? "DELETE FROM icon_mapping" : "DELETE FROM icon_mapping WHERE page_url NOT IN (" + keep + ")",
+         "DELETE FROM favicon_bitmaps WHERE icon_id NOT IN (SELECT icon_id FROM icon_mapping)",
+         "DELETE FROM favicons WHERE id NOT IN (SELECT icon_id FROM icon_mapping)"},
+        {"icon_mapping", "favicon_bitmaps", "favicons"});
+}
+
+void cChromium::fail(CleanArea area, const std::string& what, const std::string& why) {
+    if (m_report) m_report->fail(area, what, why);
+}
+
+void cChromium::forEachIdleProfile(CleanArea area, const std::function<void(const ChromiumProfile&)>& work) {
+    std::map<fs::path, bool> running;
+    for (const auto& p : ChromiumProfiles(m_s).find()) {
+        auto it = running.find(p.root);
+        if (it == running.end())
+            it = running.emplace(p.root, ChromiumRunning::running(p.root, m_s.files, m_processes)).first;
+        if (it->second) {
+            if (m_report) m_report->fail(area, p.name, p.browser + " is running", true, p.browser);
+            continue;
+        }
+        work(p);
+    }
+}
+
+void cChromium::removeFile(CleanArea area, const fs::path& p) {
+    auto st = m_s.files.status(p);
+    if (!st && !gone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
+    if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
+    if (auto r = m_s.files.remove(p); !r && !gone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+}
+
+void cChromium::removeFilesBelow(CleanArea area, const fs::path& dir, int depth) {
+    if (depth > kMaxCacheDepth) {
+        fail(area, platform::utf8Of(dir), "nested too deep");
+        return;
+    }
+    auto listing = m_s.files.list(dir);
+    if (!listing) {
+        if (!gone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
+        return;
+    }
+    // Folders stay, so the browser finds its cache layout as it left it; links are removed as
+    // links, never followed.
+    for (const auto& e : *listing) {
+        if (e.type == FileType::Directory)
+            removeFilesBelow(area, dir / e.name, depth + 1);
+        else
+            removeFile(area, dir / e.name);
+    }
+}
+
+void cChromium::cleanStore(CleanArea area, const fs::path& db, const std::vector<std::string>& tables,
+                           const std::vector<std::string>& extraSql, const std::vector<std::string>& extraNeeds) {
+    std::vector<SqliteCleaner::Statement> statements;
+    statements.reserve(tables.size() + extraSql.size());
+    for (const auto& t : tables) statements.push_back({"DELETE FROM " + t, {t}});
+    for (const auto& sql : extraSql) statements.push_back({sql, extraNeeds});
+    if (auto s = SqliteCleaner::run(db, statements); !s) {
+        fail(area, platform::utf8Of(db), s.error().message);
+        return;
+    }
+    auto journal = db;
+    journal += "-journal";
+    removeFile(area, journal);
+}
+
+void cChromium::ClearHistory() {
+    forEachIdleProfile(CleanArea::History, [&](const ChromiumProfile& p) {
+        const auto area = CleanArea::History;
+        cleanStore(area, p.folder / "History", kHistoryTables);
+        cleanStore(area, p.folder / "Top Sites", {"top_sites", "thumbnails"});
+        cleanStore(area, p.folder / "Shortcuts", {"omni_box_shortcuts"});
+        cleanStore(area, p.folder / "Network Action Predictor", kPredictorTables);
+
+        cleanIcons(p);
+        removeFile(area, p.folder / "Visited Links");
+        removeFilesBelow(area, p.folder / "Sessions");
+        removeFilesBelow(area, p.folder / "Sessions_Encrypted");
+        for (const char* f : {"Current Session", "Last Session", "Current Tabs", "Last Tabs"})
+            removeFile(area, p.folder / f);
+    });
+}
+
+void cChromium::ClearCookies() {
+    forEachIdleProfile(CleanArea::Cookies, [&](const ChromiumProfile& p) {
+        cleanStore(CleanArea::Cookies, p.folder / "Network" / "Cookies", {"cookies"});
+        cleanStore(CleanArea::Cookies, p.folder / "Cookies", {"cookies"});
+        // What the user's extensions set is theirs too.
+        cleanStore(CleanArea::Cookies, p.folder / "Extension Cookies", {"cookies"});
+    });
+}
+
+void cChromium::ClearFormData() {
+    forEachIdleProfile(CleanArea::FormData, [&](const ChromiumProfile& p) {
+        cleanStore(CleanArea::FormData, p.folder / "Web Data", kAutofillTables);
+    });
+}
+
+void cChromium::ClearCache() {
+    // Two folders of one browser (its own and $CHROME_CONFIG_HOME's) share a cache folder: one
+    // that a running browser uses stays whole.
+    std::set<fs::path> busyCaches;
+    for (const auto& p : ChromiumProfiles(m_s).find())
+        if (ChromiumRunning::running(p.root, m_s.files, m_processes)) busyCaches.insert(p.cacheRoot);
+    std::set<fs::path> roots;
+    forEachIdleProfile(CleanArea::Cache, [&](const ChromiumProfile& p) {
+        const bool shared = busyCaches.contains(p.cacheRoot);
+        for (const char* f : {"Cache", "Code Cache", "GPUCache", "DawnWebGPUCache", "DawnGraphiteCache"}) {
+            removeFilesBelow(CleanArea::Cache, p.folder / f);
+            if (!shared && p.cacheFolder != p.folder) removeFilesBelow(CleanArea::Cache, p.cacheFolder / f);
+        }
+        if (!roots.insert(p.root).second) return;
+        for (const char* f : {"GrShaderCache", "ShaderCache", "GraphiteDawnCache", "GPUPersistentCache"})
+            removeFilesBelow(CleanArea::Cache, p.root / f);
+        // Everything below the cache root is cache, whichever profile it once belonged to.
+        if (shared)
+            fail(CleanArea::Cache, platform::utf8Of(p.cacheRoot), p.browser + " is running");
+        else if (p.cacheRoot != p.root)
+            removeFilesBelow(CleanArea::Cache, p.cacheRoot);
+    });
+}
+
+}  // namespace quenvor::cleaning

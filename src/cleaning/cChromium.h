@@ -1,0 +1,51 @@
+#pragma once
+// Removes the history (keeping bookmarks), cookies, form data and caches of every profile of the
+// Chromium-family browsers, leaving alone every profile of a browser that is running. Saved
+// passwords ("Login Data") and payment cards are not form data and stay.
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cleaning/ChromiumProfiles.h"
+#include "cleaning/CleanReport.h"
+
+namespace quenvor::platform {
+class IProcessTable;
+}
+
+namespace quenvor::cleaning {
+
+class cChromium {
+public:
+    cChromium(ChromiumProfiles::Services s, platform::IProcessTable* processes) : m_s(s), m_processes(processes) {}
+
+    void setReport(CleanReport* report) { m_report = report; }
+
+    void ClearHistory();
+    void ClearCache();
+    void ClearCookies();
+    void ClearFormData();
+
+    // The addresses the profile's "Bookmarks" file keeps; their icons stay with them.
+    // No file is no bookmark; a file that cannot be read is nothing.
+    static std::optional<std::vector<std::string>> bookmarkedUrls(const std::filesystem::path& bookmarksFile);
+
+private:
+    void forEachIdleProfile(CleanArea area, const std::function<void(const ChromiumProfile&)>& work);
+    void removeFile(CleanArea area, const std::filesystem::path& p);
+    void removeFilesBelow(CleanArea area, const std::filesystem::path& dir, int depth = 0);
+    // Cleans one store and, once that is done, its rollback journal, which still holds the
+    // removed pages; a journal the store could not be cleaned with may be needed to repair it.
+    void cleanStore(CleanArea area, const std::filesystem::path& db, const std::vector<std::string>& tables,
+                    const std::vector<std::string>& extraSql = {}, const std::vector<std::string>& extraNeeds = {});
+    void cleanIcons(const ChromiumProfile& p);
+    void fail(CleanArea area, const std::string& what, const std::string& why);
+
+    ChromiumProfiles::Services m_s;
+    platform::IProcessTable* m_processes;
+    CleanReport* m_report = nullptr;
+};
+
+}  // namespace quenvor::cleaning

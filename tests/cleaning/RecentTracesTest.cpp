@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "cleaning/FirefoxProfiles.h"
+#include "cleaning/LibreOfficeRecent.h"
+#include "cleaning/ThumbnailCache.h"
+#include "cleaning/cCleanInternet.h"
+#include "support/FakeHome.h"
+#include "support/TempDir.h"
+
+namespace quenvor::cleaning {
+namespace {
+
+using test::TempDir;
+namespace fs = std::filesystem;
+
+class Traces : public ::testing::Test, protected test::FakeHome {
+protected:
+    CleanReport report;
+    fs::path xcu = home / ".config/libreoffice/4/user/registrymodifications.xcu";
+};
+
+const std::string kHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">\n";
+const std::string kKeep =
+    "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"FirstRun\" oor:op=\"fuse\">"
+    "<value>false</value></prop></item>\n"
+    "<item oor:path='/org.openoffice.Office.HistoriesElsewhere'><prop oor:name=\"x\"><value>1</value></prop></item>\n";
+const std::string kHistory =
+    "<item "
+    "oor:path=\"/org.openoffice.Office.Histories/Histories/org.openoffice.Office.Histories:HistoryInfo['PickList']"
+    "/ItemList/org.openoffice.Office.Histories:HistoryItem['file:///home/ana/diagnosis.odt']\">"
+    "<prop oor:name=\"Title\" oor:op=\"fuse\"><value>diagnosis</value></prop></item>\n"
+    "<item "
+    "oor:path=\"/org.openoffice.Office.Histories/Histories/org.openoffice.Office.Histories:HistoryInfo['PickList']"
+    "/OrderList/org.openoffice.Office.Histories:OrderItem['0']\"><prop oor:name=\"HistoryItemRef\" oor:op=\"fuse\">"
+    "<value>file:///home/ana/diagnosis.odt</value></prop></item>\n";
+
+TEST(LibreOffice, OnlyTheHistoryEntriesLeaveAndEverythingElseStaysByteForByte) {
+    std::size_t removed = 0;
+    const std::string file = kHead + kHistory + kKeep + kHistory + "</oor:items>\n";
+    EXPECT_EQ(LibreOfficeRecent::withoutHistory(file, &removed), kHead + kKeep + "</oor:items>\n");
+    EXPECT_EQ(removed, 4u);
+    const std::string clean = kHead + kKeep + "</oor:items>";
+    EXPECT_EQ(LibreOfficeRecent::withoutHistory(clean, &removed), clean);
+    EXPECT_EQ(removed, 0u);
+    // A file cut short, or not laid out as LibreOffice writes it, is never rewritten.
+    for (const std::string& odd :
+         {std::string(), kHead + kHistory, kHead + kHistory + "</oor:items>\ntrailing",
+          std::string("<item oor:path=\"/x\">"),
+          kHead + "<item oor:path=\"/org.openoffice.Office.Histories/a\"><value>x</value>\n</oor:items>",
+          kHead + "<item oor:path=\"/a\"><item oor:path=\"/b\"></item></item></oor:items>",
+          kHead + "<item><value>no path</value></item></oor:items>",
+          kHead + "<item oor:path=\"/org.openoffice.Office.Histories</oor:items>"})
+        EXPECT_FALSE(LibreOfficeRecent::withoutHistory(odd)) << odd;
+    // Other tags that begin alike are not items.
+    const std::string items = kHead + "<items-note/>\n</oor:items>\n";
+    EXPECT_EQ(LibreOfficeRecent::withoutHistory(items), items);
+}
+
+TEST_F(Traces, LibreOfficesListIsEmptiedAndAForeignFileIsReportedNotRewritten) {
+    TempDir::write(xcu, kHead + kHistory + kKeep + "</oor:items>\n");
+    LibreOfficeRecent(files, folders, report).clear();
+    EXPECT_TRUE(report.clean());
+    EXPECT_EQ(TempDir::read(xcu), kHead + kKeep + "</oor:items>\n");
+
+    const auto flatpak =
+        home / ".var/app/org.libreoffice.LibreOffice/config/libreoffice/4/user/registrymodifications.xcu";
+    TempDir::write(flatpak, kHead + kHistory);  // cut short
+    const auto snapTarget = dir / "elsewhere.xcu";
+    TempDir::write(snapTarget, kHead + kHistory + "</oor:items>\n");
+    const auto snap = home / "snap/libreoffice/current/.config/libreoffice/4/user/registrymodifications.xcu";
+    fs::create_directories(snap.parent_path());
+    fs::create_symlink(snapTarget, snap);
+    LibreOfficeRecent(files, folders, report).clear();
+    ASSERT_EQ(report.failures().size(), 2u);
+    EXPECT_EQ(report.failures()[0].what, flatpak.string());
+    EXPECT_EQ(report.failures()[1].what, snap.string());
+    EXPECT_EQ(TempDir::read(flatpak), kHead + kHistory);
+    EXPECT_TRUE(fs::is_symlink(snap));
+    EXPECT_EQ(TempDir::read(snapTarget), kHead + kHistory + "</oor:items>\n");
+}
+
+TEST_F(Traces, RecentFilesEmptyTheThumbnailCacheOnly) {
+    const auto thumbs = home / ".cache/thumbnails";
+    for (const char* f :
+         {"normal/a.png", "large/b.png", "x-large/c.png", "xx-large/d.png", "fail/gnome-thumbnail-factory/e.png"})
+        TempDir::write(thumbs / f, "picture");
+    TempDir::write(home / ".thumbnails/normal/old.png", "picture");
+    TempDir::write(home / ".cache/other-program/keep", "x");
+    TempDir::write(dir / "photo.jpg", "the user's own picture");
+    fs::create_symlink(dir / "photo.jpg", thumbs / "normal/link.png");
+    TempDir::write(xcu, kHead + kHistory + "</oor:items>\n");
+
+    cCleanInternet clean{{registry, files, folders, nullptr, &processes}, report};
+    clean.CleanRecentFilesMenu();
+    EXPECT_TRUE(report.clean()) << report.failures().front().what;
+    for (const char* d : {"normal", "large", "x-large", "xx-large", "fail/gnome-thumbnail-factory"}) {
+        EXPECT_TRUE(fs::is_directory(thumbs / d)) << d;
+        EXPECT_TRUE(fs::is_empty(thumbs / d)) << d;
+    }
+    EXPECT_TRUE(fs::is_empty(home / ".thumbnails/normal"));
+    EXPECT_TRUE(fs::exists(home / ".cache/other-program/keep"));
+    EXPECT_EQ(TempDir::read(dir / "photo.jpg"), "the user's own picture");
+    EXPECT_EQ(TempDir::read(xcu), kHead + "</oor:items>\n");
+}
+
+TEST_F(Traces, FirefoxsKinAreFoundByTheSameProfileFinder) {
+    TempDir::write(home / ".librewolf/profiles.ini", "[Profile0]\nName=wolf\nPath=abc.default-default\n");
+    TempDir::write(home / ".var/app/net.waterfox.waterfox/.waterfox/profiles.ini",
+                   "[Profile0]\nName=water\nPath=w.default\n");
+    const auto found = FirefoxProfiles({registry, ini, files, folders}).find();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].folder, home / ".librewolf/abc.default-default");
+    EXPECT_EQ(found[0].cacheFolder, home / ".cache/librewolf/abc.default-default");
+    EXPECT_EQ(found[1].folder, home / ".var/app/net.waterfox.waterfox/.waterfox/w.default");
+    EXPECT_EQ(found[1].cacheFolder, home / ".var/app/net.waterfox.waterfox/cache/waterfox/w.default");
+}
+
+}  // namespace
+}  // namespace quenvor::cleaning

@@ -1,0 +1,241 @@
+// The shredder through its engine and its page on loop-mounted images: whatever the message
+// says of a file is checked against the raw image bytes. Where the message says "permanently
+// deleted", no old byte may be left; where old bytes stay, the message must say they may.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/EmbeddedStringResource.h"
+#include "platform/IFileService.h"
+#include "platform/linux/LinuxFileService.h"
+#include "platform/linux/LinuxRandomSource.h"
+#include "platform/linux/LinuxStorageProbe.h"
+#include "shredder/OverwriteCheck.h"
+#include "shredder/ShredderPage.h"
+#include "shredder/cPattern.h"
+#include "support/FakeFormView.h"
+#include "support/LoopImage.h"
+#include "support/ScriptedUi.h"
+#include "ui/BusyState.h"
+#include "ui/StringTable.h"
+#include "ui/dialogs/cBrowseForFolder.h"
+#include "ui/dialogs/cCommonDialog.h"
+
+namespace quenvor::shredder {
+namespace {
+
+using test::LoopImage;
+namespace fs = std::filesystem;
+
+constexpr std::size_t kFileSize = 64 * 1024;  // above btrfs's inline limit, several blocks
+
+std::string newMarker() {
+    std::random_device rd;
+    return "QUENVOR-SHRED-CONTENTS-" + std::to_string(rd()) + "-" + std::to_string(rd()) + "|";
+}
+
+// A file full of `marker`, flushed so its blocks are on the image before the shred.
+void writeMarked(const fs::path& p, const std::string& marker) {
+    std::string data;
+    while (data.size() + marker.size() <= kFileSize) data += marker;
+    data.resize(kFileSize, '.');
+    const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0) << p;
+    ASSERT_EQ(::pwrite(fd, data.data(), data.size(), 0), static_cast<ssize_t>(data.size()));
+    ASSERT_EQ(::fsync(fd), 0);
+    ::close(fd);
+}
+
+std::string readAll(const fs::path& p) {
+    std::string out(kFileSize * 2, '\0');
+    const int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    const auto n = ::pread(fd, out.data(), out.size(), 0);
+    ::close(fd);
+    out.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+    return out;
+}
+
+bool setNoCopyOnWrite(const fs::path& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags |= FS_NOCOW_FL;
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
+}
+
+class RealFs : public ::testing::Test {
+protected:
+    platform::LinuxFileService files;
+    platform::LinuxRandomSource random;
+    platform::LinuxStorageProbe probe;
+    platform::EmbeddedStringResource res;
+    test::ScriptedUi ui;
+    ui::StringTable strings{&res, &ui};
+    test::FakeFormView view;
+    ui::BusyState busy;
+    cPattern engine{files, &random};
+    ui::cCommonDialog fileDialog{ui};
+    ui::cBrowseForFolder browser{ui};
+    ShredderPage page{{view, ui, strings, busy, files, nullptr, engine, fileDialog, browser, &probe}};
+
+    RealFs() {
+        strings.setLanguage(ui::kEnglish);
+        view.addComboItem("cmbSecure", "Secure (Recomended)");
+        view.setComboSelectedIndex("cmbSecure", 0);
+        for (const char* c : {"cmdFile", "cmdFolder", "cmdDelete", "lblStatus"}) view.setVisible(c, true);
+    }
+    // The whole page run, confirmation answered Yes; the final message.
+    std::string shredFile(const fs::path& p) {
+        ui::FileDialogResult r;
+        r.accepted = true;
+        r.files = {p.string()};
+        r.filterIndex = 1;
+        ui.fileAnswers.push_back(r);
+        page.cmdFile_Click();
+        page.cmdDelete_Click();
+        return ui.messages.back().text;
+    }
+    std::string shredFolder(const fs::path& p) {
+        ui.folderAnswers.push_back(p.string());
+        page.cmdFolder_Click();
+        page.cmdDelete_Click();
+        return ui.messages.back().text;
+    }
+    const std::string& confirmation() { return ui.messages.front().text; }
+    // The engine alone, with the checks the page installs.
+    ShredResult shredWithEngine(const fs::path& p) {
+        cPattern alone(files, &random);
+        OverwriteCheck check(&probe);
+        check.attachTo(alone);
+        alone.setSecurePass(4);
+        alone.setSourceFile(p.string());
+        return alone.DeleteFileByPattern();
+    }
+    static bool said(const std::string& m, const std::string& part) { return m.find(part) != std::string::npos; }
+};
+
+TEST_F(RealFs, OnBtrfsAFileIsNamedAsMayRemainAndItsOldBytesAreIndeedThere) {
+    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::btrfs());
+    const std::string marker = newMarker(), other = newMarker();
+    writeMarked(*img / "diary.txt", marker);
+    writeMarked(*img / "notes.txt", other);
+
+    const std::string m = shredFile(*img / "diary.txt");
+    EXPECT_FALSE(fs::exists(*img / "diary.txt"));
+    EXPECT_EQ(m, "The file was removed, but its old contents may remain on the disk:\r\n" +
+                     (*img / "diary.txt").string() +
+                     "\r\nthis filesystem writes changes to new places (copy-on-write)");
+    EXPECT_TRUE(said(confirmation(),
+                     "Old contents may remain on the disk even after shredding here: this filesystem "
+                     "writes changes to new places (copy-on-write)."))
+        << confirmation();
+    EXPECT_TRUE(img->rawContains(marker));  // what the message warned of
+
+    const ShredResult r = shredWithEngine(*img / "notes.txt");
+    EXPECT_TRUE(r.removedButMayRemain());
+    EXPECT_EQ(r.storage.reason, platform::RemainReason::CopyOnWrite);
+    EXPECT_TRUE(img->rawContains(other));
+}
+
+TEST_F(RealFs, OnBtrfsInANoCopyOnWriteFolderFilesArePermanentlyDeleted) {
+    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::btrfs());
+    const auto dir = *img / "nocow";
+    fs::create_directory(dir);
+    ASSERT_TRUE(setNoCopyOnWrite(dir));  // inherited by the files made in it from now on
+    const std::string one = newMarker(), two = newMarker(), three = newMarker();
+    writeMarked(dir / "single.txt", one);
+    fs::create_directory(dir / "folder");
+    writeMarked(dir / "folder/a.txt", two);
+    writeMarked(dir / "folder/b.txt", three);
+    ASSERT_TRUE(img->rawContains(one));
+
+    EXPECT_EQ(shredFile(dir / "single.txt"), "The file was permanently deleted.");
+    EXPECT_FALSE(said(confirmation(), "may remain")) << confirmation();
+    EXPECT_EQ(shredFolder(dir / "folder"), "The folder was permanently deleted.");
+    EXPECT_FALSE(fs::exists(dir / "folder"));
+    EXPECT_FALSE(img->rawContains(one));
+    EXPECT_FALSE(img->rawContains(two));
+    EXPECT_FALSE(img->rawContains(three));
+}
+
+TEST_F(RealFs, OnPlainExt4NoOldByteRemainsAndTheMessagesSaySo) {
+    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4());
+    const std::string one = newMarker(), two = newMarker(), three = newMarker();
+    writeMarked(*img / "single.txt", one);
+    writeMarked(*img / "folder/a.txt", (fs::create_directories(*img / "folder/sub"), two));
+    writeMarked(*img / "folder/sub/b.txt", three);
+
+    EXPECT_EQ(shredFile(*img / "single.txt"), "The file was permanently deleted.");
+    EXPECT_EQ(shredFolder(*img / "folder"), "The folder was permanently deleted.");
+    EXPECT_FALSE(said(confirmation(), "may remain")) << confirmation();
+    EXPECT_FALSE(img->rawContains(one));
+    EXPECT_FALSE(img->rawContains(two));
+    EXPECT_FALSE(img->rawContains(three));
+
+    const std::string four = newMarker();
+    writeMarked(*img / "engine.txt", four);
+    const ShredResult r = shredWithEngine(*img / "engine.txt");
+    EXPECT_TRUE(r.ok());
+    EXPECT_FALSE(r.storage.mayRemain());
+    EXPECT_FALSE(img->rawContains(four));
+}
+
+TEST_F(RealFs, OnXfsAReflinkedTwinSurvivesUntouchedAndTheSharedFileIsNamed) {
+    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::xfsReflink());
+    const std::string marker = newMarker();
+    writeMarked(*img / "original.txt", marker);
+    const std::string contents = readAll(*img / "original.txt");
+    fs::create_directory(*img / "folder");
+    ASSERT_EQ(LoopImage::run(
+                  {"cp", "--reflink=always", (*img / "original.txt").string(), (*img / "folder/copy.txt").string()}),
+              0);
+    ASSERT_EQ(LoopImage::run(
+                  {"cp", "--reflink=always", (*img / "original.txt").string(), (*img / "single-copy.txt").string()}),
+              0);
+
+    const std::string m = shredFile(*img / "single-copy.txt");
+    EXPECT_EQ(m, "The file was removed, but its old contents may remain on the disk:\r\n" +
+                     (*img / "single-copy.txt").string() + "\r\nanother file or a snapshot shares its contents");
+    const std::string f = shredFolder(*img / "folder");
+    EXPECT_EQ(f, "The folder was removed, but the old contents of some of its files may remain on the disk:\r\n" +
+                     (*img / "folder/copy.txt").string() + ": another file or a snapshot shares its contents");
+    EXPECT_FALSE(fs::exists(*img / "folder"));
+    EXPECT_EQ(readAll(*img / "original.txt"), contents);  // the twin is whole
+    EXPECT_TRUE(img->rawContains(marker));
+
+    // Now that the twin shares nothing, it is overwritten in place like any other file.
+    EXPECT_EQ(shredFile(*img / "original.txt"), "The file was permanently deleted.");
+    EXPECT_FALSE(img->rawContains(marker));
+}
+
+TEST_F(RealFs, OnExt4WithADataJournalTheJournalCopyIsReported) {
+    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4DataJournal());
+    const std::string marker = newMarker(), other = newMarker();
+    fs::create_directory(*img / "folder");
+    writeMarked(*img / "folder/a.txt", marker);
+    writeMarked(*img / "single.txt", other);
+
+    const std::string f = shredFolder(*img / "folder");
+    EXPECT_TRUE(said(confirmation(),
+                     "Old contents may remain on the disk even after shredding here: the filesystem "
+                     "keeps a copy in its journal."))
+        << confirmation();
+    EXPECT_EQ(f, "The folder was removed, but the old contents of some of its files may remain on the disk:\r\n" +
+                     (*img / "folder/a.txt").string() + ": the filesystem keeps a copy in its journal");
+    EXPECT_TRUE(said(shredFile(*img / "single.txt"), "\r\nthe filesystem keeps a copy in its journal"));
+    // The journal holds what was written through it.
+    EXPECT_TRUE(img->rawContains(marker));
+    EXPECT_TRUE(img->rawContains(other));
+}
+
+}  // namespace
+}  // namespace quenvor::shredder

@@ -1,0 +1,61 @@
+#pragma once
+// A web server on the loopback address for the real-browser tests: every request gets a small
+// page that sets a cookie and may be cached for a day.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+namespace quenvor::test {
+
+class LoopbackServer {
+public:
+    LoopbackServer() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        ::listen(m_fd, 16);
+        socklen_t len = sizeof a;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~LoopbackServer() {
+        m_stop = true;
+        ::shutdown(m_fd, SHUT_RDWR);
+        ::close(m_fd);
+        m_thread.join();
+    }
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+private:
+    void serve() {
+        while (!m_stop) {
+            const int c = ::accept(m_fd, nullptr, nullptr);
+            if (c < 0) break;
+            char buf[4096];
+            (void)!::recv(c, buf, sizeof buf, 0);
+            const std::string body = "<html><head><title>Private page</title></head><body>loopback</body></html>";
+            const std::string reply =
+                "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=86400\r\n"
+                "Set-Cookie: sid=loopback-secret; Max-Age=86400; Path=/\r\nContent-Length: " +
+                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+            (void)!::send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
+            ::close(c);
+        }
+    }
+    int m_fd = -1, m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+}  // namespace quenvor::test
