@@ -10,7 +10,7 @@ JOBS       ?= $(shell nproc)
 # CI turns warnings into errors.
 WERROR     ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps build run test test-windows run-windows package-windows test-clang package bench bench-build bench-full clean format format-check lint
+.PHONY: all deps build run test test-windows run-windows package-windows test-clang package bench bench-build bench-full bench-cleaning clean format format-check lint
 
 all: build
 
@@ -78,7 +78,7 @@ package: build
 BENCH_BUILD ?= build-bench
 bench-build: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUENVOR_BUILD_TESTS=OFF -DQUENVOR_BUILD_WINDOW=OFF -DQUENVOR_BUILD_BENCH=ON >/dev/null
-	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quenvor_bench
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quenvor_bench quenvor_bench_cleaning
 
 # Our engine and walk against coreutils shred and find, in one run (about 5 minutes).
 bench: bench-build
@@ -86,6 +86,11 @@ bench: bench-build
 
 bench-full: bench-build
 	./$(BENCH_BUILD)/bench/quenvor_bench --full
+
+# The page's lists and a cleaning run on a large made-up Firefox profile, against rm -rf and
+# one DELETE per table (about a minute).
+bench-cleaning: bench-build
+	./$(BENCH_BUILD)/bench/quenvor_bench_cleaning
 
 clean:
 	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(CLANG_BUILD) $(LINT_BUILD) $(WIN_BUILD)

@@ -1,13 +1,19 @@
 #include "cleaning/CacheEntryKey.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdint>
-#include <fstream>
+#include <cstring>
 
 namespace quenvor::cleaning {
 namespace {
 
 constexpr std::uint64_t kChunkSize = 256 * 1024;
 constexpr std::uint32_t kMaxKey = 64 * 1024;
+constexpr std::uint64_t kTailRead = 4096;
 
 std::uint32_t be32(const unsigned char* p) {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
@@ -50,24 +56,39 @@ std::optional<std::string> CacheEntryKey::parse(std::string_view bytes) {
 }
 
 std::optional<std::string> CacheEntryKey::read(const std::filesystem::path& entry) {
-    std::ifstream in(entry, std::ios::binary);
-    if (!in) return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const auto size = static_cast<std::uint64_t>(in.tellg());
+    const int fd = ::open(entry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size < 4) return std::nullopt;
-    unsigned char tail[4];
-    in.seekg(static_cast<std::streamoff>(size - 4));
-    if (!in.read(reinterpret_cast<char*>(tail), 4)) return std::nullopt;
-    const auto at = headerAt(size, be32(tail));
+    auto readAt = [&](std::uint64_t at, void* to, std::size_t n) {
+        return ::pread(fd, to, n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
+    };
+    // The metadata sits at the end of the entry and is small: one read of the tail usually
+    // holds the offset, the header and the key.
+    const std::uint64_t tailSize = std::min<std::uint64_t>(size, kTailRead);
+    const std::uint64_t tailAt = size - tailSize;
+    std::string tail(tailSize, '\0');
+    if (!readAt(tailAt, tail.data(), tailSize)) return std::nullopt;
+    const auto* t = reinterpret_cast<const unsigned char*>(tail.data());
+    const auto at = headerAt(size, be32(t + tailSize - 4));
     if (!at) return std::nullopt;
     unsigned char header[28];
-    in.seekg(static_cast<std::streamoff>(*at));
-    if (!in.read(reinterpret_cast<char*>(header), sizeof header)) return std::nullopt;
+    if (*at >= tailAt) {
+        std::memcpy(header, t + (*at - tailAt), sizeof header);
+    } else if (!readAt(*at, header, sizeof header)) {
+        return std::nullopt;
+    }
     const auto span = keySpan(*at, header, size);
     if (!span) return std::nullopt;
+    if (span->at >= tailAt) return tail.substr(span->at - tailAt, span->size);
     std::string key(span->size, '\0');
-    in.seekg(static_cast<std::streamoff>(span->at));
-    if (!in.read(key.data(), span->size)) return std::nullopt;
+    if (!readAt(span->at, key.data(), span->size)) return std::nullopt;
     return key;
 }
 

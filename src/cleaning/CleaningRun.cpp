@@ -80,17 +80,12 @@ void CleaningRun::cmdNext_Click() {
                          [&](const std::string& why) { m_report.fail(area, what, why.empty() ? text(232) : why); });
     };
 
-    if (selected("chk2")) {
+    const bool cache = selected("chk2");
+    if (cache) {
         if (m_s.urlCache)
             run(CleanArea::Cache, "", [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
         run(CleanArea::Cache, "Firefox", [&] { firefox().ClearFirefoxCache(); });
         run(CleanArea::Cache, "Chromium", [&] { chromium.ClearCache(); });
-        ui::guarded([&] {
-            for (const char* list : {"LstB2", "LstB3"}) {
-                m_s.view.clearList(list);
-                m_s.view.addListItem(list, text(158));
-            }
-        });
     }
     if (selected("chk3")) {
         run(CleanArea::TypedUrls, kTypedUrlsKey, [&] { system().CleanTypedUrls(); });
@@ -109,6 +104,9 @@ void CleaningRun::cmdNext_Click() {
         run(CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
         run(CleanArea::Cookies, "Chromium", [&] { chromium.ClearCookies(); });
     }
+    // The page's lists show what is left once every step has run (a running browser keeps its
+    // entries, cookies stay unless they were chosen); "all deleted" only for a list left empty.
+    if (cache) ui::guarded([&] { showWhatRemains(); });
     ui::reportedStep([&] { reportDamagedStore(); },
                      [&](const std::string& why) { m_report.failWhole(why.empty() ? text(232) : why); });
 
@@ -120,6 +118,17 @@ void CleaningRun::cmdNext_Click() {
         m_s.ui.messageBox(summary(), text(154), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
     }
     m_s.busy.endRun(ui::BusyState::Run::Cleaning, m_s.view);
+}
+
+void CleaningRun::showWhatRemains() {
+    for (const char* list : {"LstB2", "LstB3"}) m_s.view.clearList(list);
+    if (m_s.urlCache) {
+        UrlCacheLists lists(m_s.view, m_s.ui, *m_s.urlCache);
+        ui::guarded([&] { lists.ListVisitedSites(); });
+        ui::guarded([&] { lists.ListCookies(); });
+    }
+    for (const char* list : {"LstB2", "LstB3"})
+        if (m_s.view.listItems(list).empty()) m_s.view.addListItem(list, m_s.strings.LoadLangString(158));
 }
 
 // The store the system's traces are kept in could not be read whole: the run cleaned the part

@@ -48,6 +48,7 @@ private:
     bool selected(const char* box);
     cFireFox& firefox();
     void reportDamagedStore();
+    void showWhatRemains();
 
     Services m_s;
     std::unique_ptr<cFireFox> m_firefox;  // kept for the window's life, made on first use

@@ -3,6 +3,7 @@
 // named by the "AppData" folder, the classic ~/.mozilla, snap and flatpak, and LibreWolf's and
 // Waterfox's folders), every profile each lists, its folder and its disk-cache folder.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,9 @@ public:
     // The profile lists the last find() saw but could not read, with the system's words: the
     // profiles they name were not found, so a run must not claim to have cleaned them.
     const std::vector<std::pair<std::filesystem::path, std::string>>& unreadable() const { return m_unreadable; }
+    // The folders a profile list names that are not taken as profiles (a link leading out of
+    // the home, "/", a folder holding none of Firefox's files), with why: reported, never cleaned.
+    const std::vector<std::pair<std::filesystem::path, std::string>>& skipped() const { return m_skipped; }
     // "Path" as profiles.ini stores it, joined the way Firefox does: relative to the
     // Firefox folder unless IsRelative is 0; either separator accepted.
     static std::filesystem::path join(const std::filesystem::path& base, const std::string& path, bool relative);
@@ -44,8 +48,12 @@ public:
     static bool running(const FirefoxProfile& p, platform::IProcessTable* processes);
 
 private:
+    std::optional<std::string> refusal(FirefoxProfile& p, bool& absent);
+    bool mayLeadTo(const std::filesystem::path& target);
+
     Services m_s;
     std::vector<std::pair<std::filesystem::path, std::string>> m_unreadable;
+    std::vector<std::pair<std::filesystem::path, std::string>> m_skipped;
 };
 
 }  // namespace quenvor::cleaning

@@ -3,9 +3,11 @@
 // disk cache is an entry of the normal type named by its address, each cookie an entry of the
 // cookie type named "Cookie:<user>@<host><path>". The entries of a profile whose Firefox is
 // running are listed but not deleted: deleting one fails with EBUSY and the profile's name.
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cleaning/FirefoxProfiles.h"
@@ -39,12 +41,20 @@ private:
         bool running = false;
     };
     std::vector<Item> snapshot();
+    std::vector<Item> entriesIn(const std::filesystem::path& entries);
 
     FirefoxProfiles::Services m_s;
     platform::IProcessTable* m_processes;
     std::string m_user;
     std::map<platform::UrlCacheFind, std::pair<std::vector<Item>, std::size_t>> m_finds;
     std::vector<Item> m_known;  // what the last enumeration saw, for deletion by name
+    std::unordered_map<std::string, std::vector<std::size_t>> m_byName;  // into m_known
+    struct Listing {
+        std::array<std::int64_t, 3> stamp;  // the folder's time, size and inode when read
+        std::int64_t readAt;                // nanoseconds since the epoch
+        std::vector<Item> items;
+    };
+    std::map<std::filesystem::path, Listing> m_listings;  // by cache folder, until something is deleted
     platform::UrlCacheFind m_next = 1;
 };
 

@@ -1,5 +1,6 @@
 #include "cleaning/UrlCacheLists.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -21,6 +22,8 @@ struct RecordHeader {
     std::uint32_t type;
     std::uint32_t nameOffset;
 };
+
+constexpr std::size_t kBlockSize = 4096;
 
 std::size_t recordSize(const platform::UrlCacheEntry& e) { return sizeof(RecordHeader) + e.sourceUrlName.size() + 1; }
 
@@ -62,7 +65,9 @@ void UrlCacheLists::ListCookies() {
         auto entry = m_cache.findFirst(find);
         platform::MemoryBlock block;
         while (entry) {
-            block.Allocate(recordSize(*entry));
+            // A pinned block costs several system calls to map and give back: one is kept while
+            // the records fit in it, so a long list is not paid for per line.
+            if (block.Size() < recordSize(*entry)) block.Allocate(std::max(recordSize(*entry), kBlockSize));
             if (block.Handle()) {
                 fill(block, *entry);
                 addIfCookie(m_view, block);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <set>
 
 #include "cleaning/LibreOfficeRecent.h"
@@ -19,6 +20,7 @@
 namespace quenvor::cleaning {
 
 using platform::FileType;
+namespace fs = std::filesystem;
 using platform::RegKey;
 
 namespace {
@@ -32,6 +34,25 @@ constexpr const char* kEmptyXbel =
     "</xbel>\n";
 
 bool gone(const platform::Error& e) { return e.code == ENOENT || e.code == ENOTDIR; }
+
+// A file this young may belong to a program that is starting or that opens it only now and then.
+constexpr std::int64_t kTempSafetyAgeNs = std::int64_t{3600} * 1'000'000'000;
+
+// Names that running programs keep in the temporary folder without holding them open: display
+// locks and sockets, authority files, ticket caches, agents' and services' private folders.
+bool keptByLivePrograms(const std::string& name) {
+    static const char* const prefixes[] = {"krb5cc_", "xauth",  ".Xauthority", "ssh-",      "systemd-private-",
+                                           "tmux-",   "pulse-", "dbus-",       ".ICE-unix", ".X11-unix"};
+    for (const char* p : prefixes)
+        if (name.rfind(p, 0) == 0) return true;
+    // .X0-lock, .X99-lock
+    return name.size() > 7 && name.rfind(".X", 0) == 0 && name.compare(name.size() - 5, 5, "-lock") == 0;
+}
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
 
 std::string registryReason(long rc) {
     switch (rc) {
@@ -121,12 +142,32 @@ void cCleanInternet::CleanRecentFilesMenu() {
 
 void cCleanInternet::emptyDesktopRecentList() {
     // Desktop programs read and rewrite this list: leave it valid and empty, never missing.
-    const auto xbel = m_s.folders.dataHome() / "recently-used.xbel";
+    auto xbel = m_s.folders.dataHome() / "recently-used.xbel";
     auto st = m_s.files.status(xbel);
+    if (st && st->type == FileType::Symlink) {
+        // The desktop writes the list through the link: the file it leads to is emptied, but
+        // only inside the user's own home.
+        std::error_code ec;
+        const auto target = fs::weakly_canonical(xbel, ec);
+        const auto home = fs::weakly_canonical(m_s.folders.homeFolder(), ec);
+        const auto rel = target.lexically_relative(home);
+        if (ec || rel.empty() || *rel.begin() == "..") {
+            m_report.fail(CleanArea::Recent, platform::utf8Of(xbel), "a link to a file outside the home folder");
+            return emptyOldRecentList();
+        }
+        xbel = target;
+        st = m_s.files.status(xbel);
+        if (st && st->type != FileType::Regular && st->type != FileType::NotFound)
+            m_report.fail(CleanArea::Recent, platform::utf8Of(xbel), "not a plain file");
+    }
     if (st && st->type == FileType::Regular) {
         if (auto s = platform::AtomicFile::write(xbel, kEmptyXbel); !s)
             m_report.fail(CleanArea::Recent, platform::utf8Of(xbel), s.error().message);
     }
+    emptyOldRecentList();
+}
+
+void cCleanInternet::emptyOldRecentList() {
     const auto old = m_s.folders.homeFolder() / ".recently-used";
     if (auto s = m_s.files.status(old); s && s->type == FileType::Regular) {
         if (auto r = m_s.files.remove(old); !r && !gone(r.error()))
@@ -140,6 +181,16 @@ void cCleanInternet::EmptyTempFolder() {
 
 void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule rule) {
     if (folder.empty()) return;
+    const fs::path top = fs::path(folder).lexically_normal();
+    if (rule == PurgeRule::IdleOwnFiles) {
+        // A temporary folder set to the root or the home would make the user's own files fair game.
+        const fs::path home = m_s.folders.homeFolder().lexically_normal();
+        if (top == top.root_path() || top == home || top / "" == home / "") {
+            m_report.fail(area, folder, "not a temporary folder");
+            return;
+        }
+    }
+    const std::int64_t now = nowNs();
     shredder::cRecurse walker(m_s.files);
     const auto list = walker.Recurse(folder, "*.*");
     std::set<std::pair<std::uint64_t, std::uint64_t>> inUse;
@@ -160,6 +211,13 @@ void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule 
             // Programs keep sockets, pipes, links and open files here: only idle files of our own go.
             if (st->type != FileType::Regular || st->ownerId != me) continue;
             if (inUse.count({st->device, st->inode})) continue;
+            if (st->modifiedNs > now - kTempSafetyAgeNs) continue;
+            // Nothing above the folder itself, and nothing in or below a name live programs keep.
+            const auto rel = fs::path(entry).lexically_normal().lexically_relative(top);
+            if (rel.empty() || *rel.begin() == ".." || rel.is_absolute()) continue;
+            bool kept = false;
+            for (const auto& part : rel) kept = kept || keptByLivePrograms(platform::utf8Of(part));
+            if (kept) continue;
         }
         if (auto r = m_s.files.remove(path); !r && !gone(r.error())) m_report.fail(area, entry, r.error().message);
     }

@@ -1,7 +1,7 @@
 #pragma once
 // Removes the traces the system and the desktop keep for the user: typed addresses, saved form
 // data, the history service and folder, the recent-documents folder and list, and the user's
-// own idle files in the temporary folder.
+// own idle files in the temporary folder that are an hour old and no live program keeps.
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -49,6 +49,7 @@ private:
     enum class PurgeRule { AnyFile, IdleOwnFiles };
     void purge(const std::string& folder, CleanArea area, PurgeRule rule);
     void emptyDesktopRecentList();
+    void emptyOldRecentList();
 
     Services m_s;
     CleanReport& m_report;

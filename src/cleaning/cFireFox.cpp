@@ -31,6 +31,7 @@ void cFireFox::forEachIdleProfile(CleanArea area, const std::function<void(const
         work(p);
     }
     for (const auto& [list, why] : profiles.unreadable()) fail(area, platform::utf8Of(list), why);
+    for (const auto& [folder, why] : profiles.skipped()) fail(area, platform::utf8Of(folder), why);
 }
 
 void cFireFox::removeFile(CleanArea area, const fs::path& p) {
@@ -47,13 +48,43 @@ void cFireFox::removeFilesIn(CleanArea area, const fs::path& dir) {
         if (!gone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
         return;
     }
-    for (const auto& e : *listing)
-        if (e.type != FileType::Directory) removeFile(area, dir / e.name);
+    // The listing already tells a folder from the rest: each other entry costs one unlink.
+    for (const auto& e : *listing) {
+        if (e.type == FileType::Directory) continue;
+        if (auto r = m_s.files.remove(dir / e.name); !r && !gone(r.error()))
+            fail(area, platform::utf8Of(dir / e.name), r.error().message);
+    }
+}
+
+// Everything below `dir`, links removed as links and never followed; `dir` itself stays.
+void cFireFox::removeTreeIn(CleanArea area, const fs::path& dir) {
+    auto listing = m_s.files.list(dir);
+    if (!listing) {
+        if (!gone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
+        return;
+    }
+    for (const auto& e : *listing) {
+        const auto p = dir / e.name;
+        if (e.type == FileType::Directory) removeTreeIn(area, p);
+        if (auto r = m_s.files.remove(p); !r && !gone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+    }
 }
 
 void cFireFox::ClearFirefoxHistory() {
     forEachIdleProfile(CleanArea::History, [&](const FirefoxProfile& p) {
         removeFile(CleanArea::History, p.folder / "history.dat");
+        // The saved session holds the open tabs with their back and forward pages, typed
+        // searches and session cookies: history in every sense a user means.
+        removeFile(CleanArea::History, p.folder / "sessionstore.jsonlz4");
+        const auto backups = p.folder / "sessionstore-backups";
+        for (const char* f : {"recovery.jsonlz4", "recovery.baklz4", "previous.jsonlz4"})
+            removeFile(CleanArea::History, backups / f);
+        if (auto listing = m_s.files.list(backups)) {
+            for (const auto& e : *listing)
+                if (e.name.rfind("upgrade.jsonlz4-", 0) == 0) removeFile(CleanArea::History, backups / e.name);
+        } else if (!gone(listing.error())) {
+            fail(CleanArea::History, platform::utf8Of(backups), listing.error().message);
+        }
         const std::vector<SqliteCleaner::Statement> history = {
             {"DELETE FROM moz_historyvisits", {"moz_historyvisits"}},
             {"DELETE FROM moz_historyvisits_extra", {"moz_historyvisits_extra"}},
@@ -86,6 +117,8 @@ void cFireFox::ClearFirefoxCache() {
     forEachIdleProfile(CleanArea::Cache, [&](const FirefoxProfile& p) {
         removeFilesIn(CleanArea::Cache, p.cacheFolder / "Cache");
         removeFilesIn(CleanArea::Cache, p.cacheFolder / "cache2" / "entries");
+        removeFilesIn(CleanArea::Cache, p.cacheFolder / "cache2" / "doomed");
+        removeFilesIn(CleanArea::Cache, p.cacheFolder / "thumbnails");
     });
 }
 
@@ -95,6 +128,20 @@ void cFireFox::ClearFirefoxCookies() {
         if (auto s = SqliteCleaner::run(p.folder / "cookies.sqlite", {{"DELETE FROM moz_cookies", {"moz_cookies"}}});
             !s)
             fail(CleanArea::Cookies, platform::utf8Of(p.folder / "cookies.sqlite"), s.error().message);
+        // Site data goes with the cookies, as Firefox's own "Cookies and site data" does: each
+        // site's folder (local storage, IndexedDB, caches of service workers) and its record in
+        // the storage index. The browser's own origins under storage/permanent stay.
+        removeTreeIn(CleanArea::Cookies, p.folder / "storage" / "default");
+        const std::vector<SqliteCleaner::Statement> index = {
+            {"DELETE FROM origin WHERE repository_id IN (SELECT id FROM repository WHERE name = 'default')",
+             {"origin", "repository"}},
+        };
+        if (auto s = SqliteCleaner::run(p.folder / "storage.sqlite", index); !s)
+            fail(CleanArea::Cookies, platform::utf8Of(p.folder / "storage.sqlite"), s.error().message);
+        for (const char* store : {"webappsstore.sqlite", "storage/ls-archive.sqlite"}) {
+            if (auto s = SqliteCleaner::run(p.folder / store, {{"DELETE FROM webappsstore2", {"webappsstore2"}}}); !s)
+                fail(CleanArea::Cookies, platform::utf8Of(p.folder / store), s.error().message);
+        }
     });
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Removes Firefox's history (keeping bookmarks), cookies, form history and disk cache from
-// every profile of the user, leaving alone any profile whose Firefox is running.
+// Removes Firefox's history (keeping bookmarks) and saved session, cookies with site data, form
+// history and disk cache from every profile of the user, leaving alone any profile whose Firefox is running.
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -30,6 +30,7 @@ private:
     void forEachIdleProfile(CleanArea area, const std::function<void(const FirefoxProfile&)>& work);
     void removeFile(CleanArea area, const std::filesystem::path& p);
     void removeFilesIn(CleanArea area, const std::filesystem::path& dir);
+    void removeTreeIn(CleanArea area, const std::filesystem::path& dir);
     void fail(CleanArea area, const std::string& what, const std::string& why, bool running = false);
 
     FirefoxProfiles::Services m_s;

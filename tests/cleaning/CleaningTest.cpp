@@ -38,6 +38,13 @@ using test::FirefoxFixture;
 using test::TempDir;
 namespace fs = std::filesystem;
 
+// Makes every file below `folder` two hours old, past the age at which temporary files may go.
+void ageAll(const fs::path& folder) {
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+        if (e.is_regular_file() && !e.is_symlink()) fs::last_write_time(e.path(), old);
+}
+
 class Home : public ::testing::Test, protected test::FakeHome {
 protected:
     CleanReport report;
@@ -115,6 +122,7 @@ TEST_F(Home, TheTempFolderLosesOnlyTheUsersIdleFiles) {
     fs::create_symlink(dir / "outside.txt", tmp / "link");
     ASSERT_EQ(::mkfifo((tmp / "fifo").c_str(), 0600), 0);
     ASSERT_EQ(::chown((tmp / "someone-elses").c_str(), 65534, 65534), 0);
+    ageAll(tmp);
     const int held = ::open((tmp / "in-use.db").c_str(), O_RDONLY);
     clean.EmptyTempFolder();
     ::close(held);
@@ -127,6 +135,62 @@ TEST_F(Home, TheTempFolderLosesOnlyTheUsersIdleFiles) {
     EXPECT_TRUE(fs::exists(fs::symlink_status(tmp / "fifo")));
     EXPECT_TRUE(fs::exists(dir / "outside.txt"));
     EXPECT_TRUE(report.clean());  // skipping a file in use is no failure
+}
+
+// Files a running program needs without holding them open: the X authority file of a display
+// in use, a ticket cache, an agent's socket folder. They stay, as does anything younger than an
+// hour; only the old and unclaimed goes, and a temporary folder set to the home is refused whole.
+TEST_F(Home, TheTempFolderKeepsWhatLiveProgramsNeed) {
+    const std::vector<std::string> kept = {"krb5cc_1000",           ".X99-lock",
+                                           "xauth-1000-_99",        ".Xauthority-abc",
+                                           "ssh-XXXXabc/agent.123", "systemd-private-9f-colord.service-x/tmp/f",
+                                           "tmux-1000/default",     "pulse-PKdhtXMmr18n/pid",
+                                           "dbus-abcdef",           ".ICE-unix/4242",
+                                           ".X11-unix/X0"};
+    for (const auto& k : kept) TempDir::write(tmp / k, "x");
+    TempDir::write(tmp / "old.tmp", "x");
+    TempDir::write(tmp / "sub/X0-lock-alike", "x");
+    ageAll(tmp);
+    TempDir::write(tmp / "just-written.tmp", "x");  // a program may be about to open it
+    clean.EmptyTempFolder();
+    for (const auto& k : kept) EXPECT_TRUE(fs::exists(tmp / k)) << k;
+    EXPECT_TRUE(fs::exists(tmp / "just-written.tmp"));
+    EXPECT_FALSE(fs::exists(tmp / "old.tmp"));
+    EXPECT_FALSE(fs::exists(tmp / "sub/X0-lock-alike"));
+    EXPECT_TRUE(report.clean());
+
+    TempDir::write(home / "thesis.odt", "years of work");
+    ageAll(home);
+    env["TMPDIR"] = home.string() + "/";
+    clean.EmptyTempFolder();
+    EXPECT_TRUE(fs::exists(home / "thesis.odt"));
+    ASSERT_EQ(report.failures().size(), 1u);
+    EXPECT_EQ(report.failures()[0].area, CleanArea::Temp);
+}
+
+// The desktop writes its list of recent documents through a link when the list is one: the file
+// it leads to is emptied when it lies in the home, and a link leading out of it is reported.
+TEST_F(Home, ALinkedRecentListIsEmptiedWhereItLeads) {
+    const auto xbel = home / ".local/share/recently-used.xbel";
+    const auto synced = home / "dotfiles/recently-used.xbel";
+    const std::string list = "<?xml version=\"1.0\"?><xbel><bookmark href=\"file:///home/secret.pdf\"/></xbel>";
+    TempDir::write(synced, list);
+    fs::create_directories(xbel.parent_path());
+    fs::create_symlink(synced, xbel);
+    clean.CleanRecentFilesMenu();
+    EXPECT_TRUE(fs::is_symlink(xbel));
+    EXPECT_EQ(TempDir::read(synced).find("secret.pdf"), std::string::npos);
+    EXPECT_NE(TempDir::read(synced).find("</xbel>"), std::string::npos);
+    EXPECT_TRUE(report.clean());
+
+    const auto outside = dir / "shared/recently-used.xbel";
+    TempDir::write(outside, list);
+    fs::remove(xbel);
+    fs::create_symlink(outside, xbel);
+    clean.CleanRecentFilesMenu();
+    EXPECT_EQ(TempDir::read(outside), list);
+    ASSERT_EQ(report.failures().size(), 1u);
+    EXPECT_EQ(report.failures()[0].what, xbel.string());
 }
 
 TEST_F(Home, ALongShellFolderPathIsReadWhole) {
@@ -207,6 +271,42 @@ TEST_F(Lists, EnumerationRules) {
     EXPECT_FALSE(c.GetNextCacheEntry());
 }
 
+// Firefox partitions its cache: one image embedded by two sites is kept under two keys with the
+// same address. Removing the first removes neither twice nor reports the second as a failure.
+TEST_F(Lists, OneAddressUnderTwoKeysIsRemovedWithoutAFalseFailure) {
+    FirefoxFixture::writeCacheEntry(cacheFolder, "04",
+                                    "O^partitionKey=%28https%2Ca.example%29,a,:https://cdn.example/i.png");
+    FirefoxFixture::writeCacheEntry(cacheFolder, "05",
+                                    "O^partitionKey=%28https%2Cb.example%29,a,:https://cdn.example/i.png");
+    UrlCacheLists lists(view, ui, cache);
+    lists.ListVisitedSites();
+    lists.ClearUrlCache(&report);
+    EXPECT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
+    for (const char* f : {"01", "02", "04", "05"}) EXPECT_FALSE(fs::exists(cacheFolder / "cache2/entries" / f)) << f;
+    EXPECT_TRUE(cache.deleteEntry("https://cdn.example/i.png").ok());  // already gone is gone
+}
+
+// Both lists share one reading of the cache, but a change made after it is never hidden.
+TEST_F(Lists, AWalkAfterAChangeSeesTheChange) {
+    UrlCacheLists lists(view, ui, cache);
+    lists.ListVisitedSites();
+    FirefoxFixture::writeCacheEntry(cacheFolder, "06", "a,:https://new.example/");
+    FirefoxFixture::sql(profile / "cookies.sqlite",
+                        "INSERT INTO moz_cookies (name, value, host, path) VALUES ('n', 'v', 'new.example', '/'),"
+                        " ('l', 'v', '.a-much-longer-host-name.example', '/with/a/long/path/to/it')");
+    lists.ListVisitedSites();
+    lists.ListCookies();
+    EXPECT_EQ(view.listItems("LstB2").back(), "https://new.example/");
+    // Each line is its own name in full, whatever length the line before it had.
+    EXPECT_EQ(view.listItems("LstB3"),
+              (std::vector<std::string>{"Cookie:ana@a-much-longer-host-name.example/with/a/long/path/to/it",
+                                        "Cookie:ana@new.example/", "Cookie:ana@news.example/world",
+                                        "Cookie:ana@secret-clinic.example/"}));
+    lists.ClearUrlCache(&report);
+    lists.ListVisitedSites();
+    EXPECT_TRUE(view.listItems("LstB2").empty());
+}
+
 class Run : public Lists {
 protected:
     platform::EmbeddedStringResource res;
@@ -248,6 +348,27 @@ TEST_F(Run, TheDefaultOptionsCleanEverythingAndSaySo) {
     EXPECT_EQ(ui.pointers.front(), ui::MousePointer::Hourglass);
     EXPECT_EQ(ui.pointers.back(), ui::MousePointer::Default);
     for (const char* b : {"cmdNext", "cmdFile", "cmdFolder"}) EXPECT_TRUE(view.isEnabled(b)) << b;
+}
+
+// "All files were deleted.." only stands in a list that is really empty after the run: what a
+// running Firefox kept, or cookies that were not chosen, are still listed.
+TEST_F(Run, TheListsShowWhatTheRunLeft) {
+    view.setCheckValue("chk4", 0);
+    run.cmdNext_Click();
+    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"All files were deleted.."}));
+    EXPECT_EQ(view.listItems("LstB3"),
+              (std::vector<std::string>{"Cookie:ana@news.example/world", "Cookie:ana@secret-clinic.example/"}));
+
+    FirefoxFixture::writeCacheEntry(cacheFolder, "07", "a,:https://still-open.example/");
+    TempDir::write(profile / ".parentlock", "");
+    view.setCheckValue("chk4", 1);
+    {
+        test::HeldLock firefox(profile / ".parentlock");
+        ASSERT_TRUE(firefox.held());
+        run.cmdNext_Click();
+    }
+    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"https://still-open.example/"}));
+    EXPECT_EQ(view.listItems("LstB3").size(), 2u);
 }
 
 TEST_F(Run, NothingSelectedOrGreyedDeletesNothing) {
@@ -466,6 +587,7 @@ TEST_F(Home, TheRunFollowsItsFixedOrder) {
     TempDir::write(home / ".cache/mozilla/firefox/Profiles/o/Cache/entry", "x");
     TempDir::write(home / ".local/share/RecentDocuments/doc.desktop", "x");
     TempDir::write(tmp / "idle.tmp", "x");
+    ageAll(tmp);
     test::FakeFormView view;
     test::ScriptedUi ui;
     platform::EmbeddedStringResource res;

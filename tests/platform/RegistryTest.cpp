@@ -7,6 +7,7 @@
 #endif
 
 #include <filesystem>
+#include <random>
 #include <variant>
 
 #include "platform/IniProfileReader.h"
@@ -347,6 +348,59 @@ TEST_F(Registry, ADamagedStoreIsSetAsideNotSavedOver) {
     EXPECT_EQ(next.queryValue(k2, "v", type, d, size), kErrorSuccess);
     EXPECT_EQ(next.queryValue(k2, "w", type, d, size), kErrorSuccess);
     EXPECT_FALSE(store.damage());  // no file at all is no damage
+}
+
+// One line nobody can read must cost nothing else: a value cut short, digits that are not
+// hexadecimal, an unreadable hex type, a dword too long, or plain noise. The keys around it are
+// answered, the next save keeps them, and the damaged line survives byte for byte in the copy.
+TEST_F(Registry, OneBadLineLosesNoOtherKey) {
+    std::mt19937 gen(7);
+    std::string noise;
+    for (int i = 0; i < 200; ++i) {
+        char c = static_cast<char>(gen());
+        noise += c == '\n' ? ' ' : c;
+    }
+    const std::vector<std::string> badLines = {"\"z\"=dword:", "\"z\"=dword:zzzz", "\"z\"=hex(zz):00",
+                                               "\"z\"=dword:0000000001", noise};
+    for (const auto& bad : badLines) {
+        const std::string text =
+            "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Before]\r\n\"a\"=\"one\"\r\n" +
+            bad + "\r\n\"b\"=dword:00000002\r\n[HKEY_CURRENT_USER\\Software\\After]\r\n\"c\"=\"three\"\r\n";
+        TempDir::write(file, text);
+        std::optional<StoreDamage> damage;
+        {
+            RegistryStore hurt(file, &folders);
+            damage = hurt.damage();
+            ASSERT_TRUE(damage) << bad;
+            EXPECT_EQ(damage->line, 5u) << bad;
+            RegKey k = 0;
+            ASSERT_EQ(hurt.createKey(kCurrentUser, "Software\\Touched", k), kErrorSuccess);
+            EXPECT_EQ(hurt.setValue(k, "t", kRegSz, bytes("new")), kErrorSuccess);
+        }
+        EXPECT_EQ(TempDir::read(damage->keptAs), text) << bad;
+        RegistryStore next(file, &folders);
+        EXPECT_FALSE(next.damage()) << bad;
+        for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{{"Software\\Before", "a"},
+                                                                                         {"Software\\Before", "b"},
+                                                                                         {"Software\\After", "c"},
+                                                                                         {"Software\\Touched", "t"}}) {
+            RegKey k = 0;
+            ASSERT_EQ(next.openKey(kCurrentUser, key, k), kErrorSuccess) << bad << " " << key;
+            std::uint32_t type = 0, size = 64;
+            std::vector<std::uint8_t> d;
+            EXPECT_EQ(next.queryValue(k, value, type, d, size), kErrorSuccess) << bad << " " << value;
+            next.closeKey(k);
+        }
+        std::filesystem::remove(damage->keptAs);
+    }
+    // A file of noise throughout is set aside whole; the store starts empty and says so.
+    std::string all;
+    for (int i = 0; i < 4096; ++i) all += static_cast<char>(gen());
+    TempDir::write(file, all);
+    RegistryStore hurt(file, &folders);
+    const auto damage = hurt.damage();
+    ASSERT_TRUE(damage);
+    EXPECT_EQ(TempDir::read(damage->keptAs), all);
 }
 
 #ifdef __linux__
