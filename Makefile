@@ -1,6 +1,7 @@
 # Quenvor: `make run` builds and starts the program, `make test` builds with the
 # sanitizers and runs every test. Both install missing Debian packages first.
-# `make test-windows` cross-builds the core for Windows and runs its tests under Wine.
+# `make test-windows` cross-builds the core and quenvor.exe for Windows and runs their tests under
+# Wine; `make run-windows` starts quenvor.exe under Wine.
 # `make package` builds the Debian package; `make format-check`, `make lint` and
 # `make test-clang` are the other steps CI runs (.ci/run).
 BUILD      ?= build
@@ -9,7 +10,7 @@ JOBS       ?= $(shell nproc)
 # CI turns warnings into errors.
 WERROR     ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps build run test test-windows test-clang package bench bench-build bench-full bench-cleaning clean format format-check lint
+.PHONY: all deps build run test test-windows run-windows package-windows test-clang package bench bench-build bench-full bench-cleaning clean format format-check lint
 
 all: build
 
@@ -48,6 +49,26 @@ test-windows:
 	@$(WIN_WINE) --start
 	@cmake --build $(WIN_BUILD)/core -j $(JOBS) || { $(WIN_WINE) --stop; exit 1; }
 	@cd $(WIN_BUILD)/core && ctest --output-on-failure -j $(JOBS); rc=$$?; $(WIN_WINE) --stop; exit $$rc
+
+# quenvor.exe under Wine, on the desktop's display (or a virtual one, headless), in a Wine
+# prefix of its own so the tests' prefix stays as the tests left it.
+run-windows:
+	@./scripts/install-windows-deps.sh $(WIN_DEPS) $(CURDIR)/cmake/mingw-w64-x86_64.cmake
+	@cmake -S . -B $(WIN_BUILD)/core -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	  -DQUENVOR_WINDOWS_DEPS=$(WIN_DEPS) -DCMAKE_BUILD_TYPE=Debug -DQUENVOR_WERROR=$(WERROR) >/dev/null
+	@$(WIN_WINE) --start
+	@cmake --build $(WIN_BUILD)/core -j $(JOBS) --target quenvor; rc=$$?; $(WIN_WINE) --stop; exit $$rc
+	./scripts/wine-gui.sh --prefix $(CURDIR)/$(WIN_BUILD)/run $(WIN_BUILD)/core/src/app/quenvor.exe
+
+# The Windows downloads: $(WIN_BUILD)/core/quenvor-<version>-windows-x64.zip (quenvor.exe with
+# help\quenvor.htm beside it) and quenvor-<version>-setup.exe, a per-user installer (makensis).
+package-windows:
+	@./scripts/install-windows-deps.sh $(WIN_DEPS) $(CURDIR)/cmake/mingw-w64-x86_64.cmake
+	@cmake -S . -B $(WIN_BUILD)/core -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	  -DQUENVOR_WINDOWS_DEPS=$(WIN_DEPS) -DCMAKE_BUILD_TYPE=Debug -DQUENVOR_WERROR=$(WERROR) >/dev/null
+	@$(WIN_WINE) --start
+	@cmake --build $(WIN_BUILD)/core -j $(JOBS) --target quenvor; rc=$$?; $(WIN_WINE) --stop; exit $$rc
+	@./scripts/package-windows.sh $(WIN_BUILD)/core $$(sed -n 's/^project(Quenvor VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 # A Debian package of the release build, its dependencies read by dpkg-shlibdeps:
 # $(BUILD)/quenvor_<version>_<arch>.deb.

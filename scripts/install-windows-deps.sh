@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What the Windows build needs beyond scripts/install-deps.sh: the mingw-w64 cross compiler,
-# Wine to run the tests, and two libraries Debian ships no Windows build of, made here for
-# Windows from Debian's own sources:
+# Wine to run the tests (Xvfb, xdotool and ImageMagick for the window's, nsis and zip for the
+# downloads), and two libraries Debian ships no Windows build of, made here for Windows from
+# Debian's own sources:
 #   - GoogleTest, from the source Debian installs in /usr/src/googletest;
 #   - SQLite, the amalgamation made from Debian's source package of the very version the Linux
 #     build links, fetched through an apt source list private to the deps folder (the system's
@@ -14,6 +15,7 @@ deps=$(mkdir -p "$1" && cd "$1" && pwd)
 toolchain=$2
 
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 googletest dpkg-dev tcl gcc
+  xvfb xdotool imagemagick nsis zip
   libsqlite3-dev cmake make)
 missing=()
 for p in "${packages[@]}"; do

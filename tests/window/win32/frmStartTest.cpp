@@ -1,0 +1,291 @@
+// The Win32 window against the form design and against the page logic's own model of it: the
+// same logic drives a FakeFormView and the real controls, and both must agree after each step.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "platform/EmbeddedStringResource.h"
+#include "platform/NativePlatform.h"
+#include "support/FakeFormView.h"
+#include "support/Fakes.h"
+#include "support/ScriptedUi.h"
+#include "ui/FormDesign.h"
+#include "window/win32/Win32UiServices.h"
+#include "window/win32/frmStart.h"
+
+using namespace quenvor;
+using window::win32::frmStart;
+
+namespace {
+
+class Win32WindowTest : public ::testing::Test {
+protected:
+    platform::EmbeddedStringResource strings;
+    test::MemorySettingsStore settings;
+    test::RecordingOpener opener;
+    test::FixedFolders folders;
+    std::unique_ptr<platform::IFileService> files = platform::NativePlatform::makeFileService();
+    std::unique_ptr<platform::IRandomSource> random = platform::NativePlatform::makeRandomSource();
+    test::ScriptedUi ui, modelUi;
+
+    platform::PlatformServices services() {
+        platform::PlatformServices s;
+        s.strings = &strings;
+        s.settings = &settings;
+        s.opener = &opener;
+        s.folders = &folders;
+        s.files = files.get();
+        s.random = random.get();
+        return s;
+    }
+    std::unique_ptr<frmStart> open() {
+        auto form = std::make_unique<frmStart>(ui, services());
+        form->logic().Form_Load();
+        ShowWindow(form->hwnd(), SW_SHOWNOACTIVATE);
+        pump();
+        return form;
+    }
+    static void pump() {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    // The control's rectangle in its parent's client coordinates.
+    static RECT placeOf(HWND hwnd) {
+        RECT r;
+        GetWindowRect(hwnd, &r);
+        MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    static void click(HWND hwnd) {
+        RECT r;
+        GetClientRect(hwnd, &r);
+        const LPARAM at = MAKELPARAM(r.right / 2, r.bottom / 2);
+        SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(hwnd, WM_LBUTTONUP, 0, at);
+    }
+    static void press(HWND button) {
+        SendMessageW(button, BM_CLICK, 0, 0);
+        pump();
+    }
+    void expectSameAs(frmStart& form, test::FakeFormView& model, const std::string& step) {
+        for (const auto& name : model.controlNames()) {
+            SCOPED_TRACE(step + ": " + name);
+            EXPECT_EQ(form.isVisible(name), model.isVisible(name));
+            EXPECT_EQ(form.isEnabled(name), model.isEnabled(name));
+            EXPECT_EQ(form.isBold(name), model.isBold(name));
+            EXPECT_EQ(form.caption(name), model.caption(name));
+            if (ui::FormDesign::find(name)->kind == ui::ControlKind::CheckBox) {
+                EXPECT_EQ(form.checkValue(name), model.checkValue(name));
+            }
+        }
+    }
+};
+
+TEST_F(Win32WindowTest, EveryControlStandsWhereTheDesignPutsIt) {
+    auto form = open();
+    const int dpi = form->dpi();
+    RECT client;
+    GetClientRect(form->hwnd(), &client);
+    EXPECT_EQ(client.right, MulDiv(615, dpi, 96));
+    EXPECT_EQ(client.bottom, MulDiv(424, dpi, 96));
+    const auto names = form->controlNames();
+    ASSERT_EQ(names.size(), ui::FormDesign::controls().size());
+    for (const auto& design : ui::FormDesign::controls()) {
+        SCOPED_TRACE(design.name);
+        HWND hwnd = form->control(design.name);
+        EXPECT_EQ(form->nameOf(hwnd), design.name);
+        HWND parent = design.parent.empty() ? form->hwnd() : form->control(design.parent);
+        EXPECT_EQ(GetParent(hwnd), parent);
+        const RECT r = placeOf(hwnd);
+        EXPECT_EQ(r.left, MulDiv((design.left + 7) / 15, dpi, 96));
+        EXPECT_EQ(r.top, MulDiv((design.top + 7) / 15, dpi, 96));
+        if (design.autoSize) continue;
+        EXPECT_EQ(r.right - r.left, MulDiv((design.width + 7) / 15, dpi, 96));
+        // A closed list is as high as its field, whatever the design says.
+        if (design.kind != ui::ControlKind::ComboBox) {
+            EXPECT_EQ(r.bottom - r.top, MulDiv((design.height + 7) / 15, dpi, 96));
+        }
+    }
+    EXPECT_EQ(form->caption("cmdHelp"), "&Help");
+    EXPECT_FALSE(form->isEnabled("cmdDelete"));
+    wchar_t title[64];
+    GetWindowTextW(form->hwnd(), title, 64);
+    EXPECT_STREQ(title, L"Quenvor");
+}
+
+// Tabs clicked on their hot areas and captions, as a user would, with the logic's model beside.
+TEST_F(Win32WindowTest, EachPageShowsWhatTheLogicSays) {
+    auto form = open();
+    test::FakeFormView model;
+    shell::StartForm logic(model, modelUi, services());
+    logic.Form_Load();
+    expectSameAs(*form, model, "after load");
+    const std::vector<std::pair<const char*, int>> steps = {
+        {"imgP1Tab2_0", 2}, {"lblP1Tab3_1", 3}, {"imgP1Tab4_2", 4}, {"lblP1Tab1_3", 1}};
+    for (const auto& [name, tab] : steps) {
+        click(form->control(name));
+        pump();
+        if (name[0] == 'i')
+            logic.pages().imgP1Tab_Click(tab);
+        else
+            logic.pages().lblP1Tab_Click(tab);
+        expectSameAs(*form, model, name);
+    }
+    // The strip of the page shown lies on top, so its tabs take the clicks.
+    click(form->control("imgP1Tab3_0"));
+    pump();
+    EXPECT_TRUE(form->isVisible("pSettings"));
+    POINT inTab{MulDiv(280, form->dpi(), 96), MulDiv(40, form->dpi(), 96)};
+    HWND hit = ChildWindowFromPointEx(form->hwnd(), inTab, CWP_SKIPINVISIBLE);
+    EXPECT_EQ(form->nameOf(hit), "pTab1_2");
+    // The settings box, above Help in the keyboard's z-order, leaves the button uncovered.
+    const RECT help = placeOf(form->control("cmdHelp"));
+    const RECT box = placeOf(form->control("pSettings"));
+    ASSERT_LT(help.top, box.bottom);
+    HRGN shape = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(form->control("pSettings"), shape), ERROR);
+    EXPECT_FALSE(PtInRegion(shape, help.left + 10 - box.left, help.top + 2 - box.top));
+    EXPECT_TRUE(PtInRegion(shape, 10, 10));
+    DeleteObject(shape);
+}
+
+TEST_F(Win32WindowTest, HoverBoldsTheTabUnderThePointer) {
+    auto form = open();
+    SendMessageW(form->control("lblP1Tab3_0"), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    EXPECT_TRUE(form->isBold("lblP1Tab3_0"));
+    EXPECT_TRUE(form->isBold("lblP1Tab1_0"));
+    EXPECT_FALSE(form->isBold("lblP1Tab2_0"));
+    SendMessageW(form->control("imgP1Tab2_0"), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    EXPECT_FALSE(form->isBold("lblP1Tab3_0"));
+    EXPECT_TRUE(form->isBold("lblP1Tab2_0"));
+}
+
+// Every caption shown fits its control, in both languages: nothing is clipped.
+TEST_F(Win32WindowTest, CaptionsFitInBothLanguages) {
+    for (const char* language : {"1053", "1034"}) {
+        settings.values["QUENVOR/SETTINGS/LANGUAGE"] = language;
+        auto form = open();
+        for (int page = 1; page <= 4; ++page) {
+            form->logic().pages().lblP1Tab_Click(page);
+            for (const auto& design : ui::FormDesign::controls()) {
+                if (design.kind != ui::ControlKind::Label || !IsWindowVisible(form->control(design.name))) continue;
+                SCOPED_TRACE(std::string(language) + " " + design.name);
+                HWND label = form->control(design.name);
+                RECT has;
+                GetClientRect(label, &has);
+                wchar_t text[4096];
+                GetWindowTextW(label, text, 4096);
+                HDC dc = GetDC(label);
+                SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+                RECT need{0, 0, has.right, 0};
+                DrawTextW(dc, text, -1, &need,
+                          DT_CALCRECT | DT_NOPREFIX | (design.autoSize ? 0U : static_cast<UINT>(DT_WORDBREAK)));
+                ReleaseDC(label, dc);
+                EXPECT_LE(need.right, has.right);
+                EXPECT_LE(need.bottom, has.bottom);
+                if (design.parent.empty()) {
+                    RECT client;
+                    GetClientRect(form->hwnd(), &client);
+                    EXPECT_LE(placeOf(label).right, client.right);
+                }
+            }
+        }
+    }
+}
+
+// A stored greyed option shows greyed; clicks toggle clear and ticked only.
+TEST_F(Win32WindowTest, OptionBoxesShowGreyedAndToggleTwoWays) {
+    auto form = open();
+    form->setCheckValue("chk3", 2);
+    HWND box = form->control("chk3");
+    EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_INDETERMINATE);
+    EXPECT_EQ(form->checkValue("chk3"), 2);
+    press(box);
+    EXPECT_EQ(form->checkValue("chk3"), 1);
+    press(box);
+    EXPECT_EQ(form->checkValue("chk3"), 0);
+    press(box);
+    EXPECT_EQ(form->checkValue("chk3"), 1);
+}
+
+TEST_F(Win32WindowTest, ListsTakeTheWheelOnlyWithTheFocus) {
+    auto form = open();
+    HWND list = form->control("cmbSecure");
+    form->setComboSelectedIndex("cmbSecure", 1);
+    const WPARAM down = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
+    SetFocus(form->control("cmdHelp"));
+    SendMessageW(list, WM_MOUSEWHEEL, down, 0);
+    EXPECT_EQ(form->comboSelectedIndex("cmbSecure"), 1);
+    SetFocus(list);
+    if (GetFocus() != list && !IsChild(list, GetFocus())) GTEST_SKIP() << "no keyboard focus without a desktop";
+    SendMessageW(list, WM_MOUSEWHEEL, down, 0);
+    EXPECT_EQ(form->comboSelectedIndex("cmbSecure"), 2);
+}
+
+// The language list shows its word while nothing is picked; a pick changes the language.
+TEST_F(Win32WindowTest, LanguageListShowsItsWordUntilPicked) {
+    auto form = open();
+    EXPECT_EQ(form->comboSelectedIndex("cmbLanguage"), -1);
+    EXPECT_EQ(form->comboText("cmbLanguage"), form->logic().strings().LoadLangString(141));
+    const std::string spanish = form->logic().strings().LoadLangString(140);
+    HWND list = form->control("cmbLanguage");
+    SendMessageW(list, CB_SETCURSEL, 1, 0);
+    SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    EXPECT_EQ(form->comboText("cmbLanguage"), spanish);
+    EXPECT_EQ(form->comboItemData("cmbLanguage", 1), ui::kSpanish);
+    EXPECT_EQ(settings.values["QUENVOR/SETTINGS/LANGUAGE"], std::to_string(ui::kSpanish));
+    // Text typed over the erase method's item is no selection.
+    form->setComboText("cmbSecure", "typed");
+    EXPECT_EQ(form->comboSelectedIndex("cmbSecure"), -1);
+    EXPECT_EQ(form->comboText("cmbSecure"), "typed");
+}
+
+TEST_F(Win32WindowTest, ProgressCountsBeyondThirtyTwoBits) {
+    auto form = open();
+    HWND bar = form->control("pbCurrentPrgrs");
+    const std::int64_t max = std::int64_t{1} << 40;
+    form->setProgressMax("pbCurrentPrgrs", max);
+    form->setProgressValue("pbCurrentPrgrs", max / 2);
+    EXPECT_EQ(form->progressMax("pbCurrentPrgrs"), max);
+    EXPECT_EQ(form->progressValue("pbCurrentPrgrs"), max / 2);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), INT_MAX);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), INT_MAX / 2);
+    form->setProgressValue("pbCurrentPrgrs", max * 2);  // more than the maximum: a full bar
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), INT_MAX);
+    form->setProgressMax("pbCurrentPrgrs", 10);
+    form->setProgressValue("pbCurrentPrgrs", 3);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 3);
+}
+
+// Closing from the title bar runs the unload step (the shredder page goes); Quit does not.
+TEST_F(Win32WindowTest, TitleBarCloseUnloadsAndQuitDoesNot) {
+    MSG quit;
+    {
+        auto form = open();
+        SendMessageW(form->hwnd(), WM_CLOSE, 0, 0);
+        EXPECT_FALSE(IsWindowVisible(form->hwnd()));
+        EXPECT_EQ(form->logic().shredderPage(), nullptr);
+        EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    }
+    auto form = open();
+    press(form->control("cmdQuit"));
+    EXPECT_TRUE(form->logic().ending());
+    EXPECT_EQ(ui.endProgramCalls, 1);
+    EXPECT_FALSE(IsWindowVisible(form->hwnd()));
+    EXPECT_NE(form->logic().shredderPage(), nullptr);
+}
+
+TEST(Win32UiServicesTest, FileDialogAnswersBecomeFullPaths) {
+    using window::win32::Win32UiServices;
+    EXPECT_EQ(Win32UiServices::selectedFiles(L"C:\\dir\\a.txt\0"), std::vector<std::string>{"C:\\dir\\a.txt"});
+    EXPECT_EQ(Win32UiServices::selectedFiles(L"C:\\dir\0a.txt\0b \u00e9.txt\0"),
+              (std::vector<std::string>{"C:\\dir\\a.txt", "C:\\dir\\b \xc3\xa9.txt"}));
+    EXPECT_EQ(Win32UiServices::selectedFiles(L"C:\\\0a.txt\0b.txt\0"),
+              (std::vector<std::string>{"C:\\a.txt", "C:\\b.txt"}));
+}
+
+}  // namespace
