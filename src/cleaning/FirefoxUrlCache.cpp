@@ -100,7 +100,8 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::snapshot() {
                     const std::string host = h ? h : "", path = pa ? pa : "/";
                     const std::string shown = !host.empty() && host.front() == '.' ? host.substr(1) : host;
                     Item item;
-                    item.entry = {std::string("Cookie:").append(m_user).append("@").append(shown).append(path), platform::kCookieCacheEntry};
+                    item.entry = {std::string("Cookie:").append(m_user).append("@").append(shown).append(path),
+                                  platform::kCookieCacheEntry};
                     item.database = cookies;
                     item.host = host;
                     item.path = path;
