@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 #include "cleaning/CleanReport.h"
@@ -210,6 +211,10 @@ TEST_F(RealFiles, TheTempPurgeTakesIdleFilesOfEveryScriptAndLeavesOneInUse) {
     test::TempDir::write(busy, "in use");
     HANDLE held = CreateFileW(busy.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    // Young files are kept as possibly still wanted by their program: age them all past that.
+    const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
+    for (const auto& n : kNames) fs::last_write_time(dir.path() / pathFromUtf8("sub") / pathFromUtf8(n), old);
+    fs::last_write_time(busy, old);
 
     WindowsRegistry registry;
     OwnTemp folders(dir.path());
