@@ -147,9 +147,9 @@ bool followReferences(sqlite3* db, const std::vector<std::string>& schemas, cons
             if (r.onDelete == "SET NULL") {
                 std::string set;
                 for (const auto& f : r.from) set.append(set.empty() ? "" : ", ").append(ident(f)).append(" = NULL");
-                sql = "UPDATE " + table + " SET " + set + " WHERE " + dangling;
+                sql.append("UPDATE ").append(table).append(" SET ").append(set).append(" WHERE ").append(dangling);
             } else {
-                sql = "DELETE FROM " + table + " WHERE " + dangling;
+                sql.append("DELETE FROM ").append(table).append(" WHERE ").append(dangling);
             }
             if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) return false;
             if (sqlite3_changes(db) > 0) next.insert(child);
