@@ -132,12 +132,12 @@ frmStart::~frmStart() {
     DeleteObject(m_whiteBrush);
 }
 
-HFONT frmStart::font(const ControlSpec& spec, bool bold) {
+HFONT frmStart::font(const ControlSpec& layout, bool bold) {
     const wchar_t* face = L"Tahoma";
-    if (spec.face == ui::FontFace::Arial) face = fontInstalled(L"Arial") ? L"Arial" : L"Tahoma";
+    if (layout.face == ui::FontFace::Arial) face = fontInstalled(L"Arial") ? L"Arial" : L"Tahoma";
     if (!m_tahoma && wcscmp(face, L"Tahoma") == 0) face = L"Segoe UI";
     // Point sizes are meant at 96 dots per inch: 8.25 pt is 11 pixels there.
-    const int height = -MulDiv(spec.pointSizeX100, m_dpi, 7200);
+    const int height = -MulDiv(layout.pointSizeX100, m_dpi, 7200);
     const std::string key = narrow(face) + "/" + std::to_string(height) + (bold ? "b" : "");
     auto& f = m_fonts[key];
     if (!f)
@@ -149,15 +149,15 @@ HFONT frmStart::font(const ControlSpec& spec, bool bold) {
 void frmStart::buildControls() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     int id = kFirstId;
-    for (const auto& spec : FormDesign::controls()) {
+    for (const auto& layout : FormDesign::controls()) {
         Control c;
-        c.spec = &spec;
-        c.bold = spec.bold;
-        HWND parent = spec.parent.empty() ? m_hwnd : at(spec.parent).hwnd;
+        c.layout = &layout;
+        c.bold = layout.bold;
+        HWND parent = layout.parent.empty() ? m_hwnd : at(layout.parent).hwnd;
         const wchar_t* cls = kArtClass;
         DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
         DWORD ex = 0;
-        switch (spec.kind) {
+        switch (layout.kind) {
             case ControlKind::PictureBox:
                 style |= WS_CLIPCHILDREN;
                 // The settings box holds focusable controls: the dialog keys look inside it.
@@ -178,8 +178,8 @@ void frmStart::buildControls() {
             case ControlKind::ComboBox:
                 cls = WC_COMBOBOXW;
                 style |= WS_TABSTOP | WS_VSCROLL |
-                         (spec.editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL
-                                        : CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS);
+                         (layout.editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL
+                                          : CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS);
                 break;
             case ControlKind::ListBox:
                 cls = WC_LISTBOXW;
@@ -190,33 +190,34 @@ void frmStart::buildControls() {
                 cls = PROGRESS_CLASSW;
                 break;
         }
-        const std::wstring text =
-            spec.kind == ControlKind::Label || spec.kind == ControlKind::Button || spec.kind == ControlKind::CheckBox
-                ? widen(spec.caption)
-                : std::wstring();
+        const std::wstring text = layout.kind == ControlKind::Label || layout.kind == ControlKind::Button ||
+                                          layout.kind == ControlKind::CheckBox
+                                      ? widen(layout.caption)
+                                      : std::wstring();
         c.hwnd = CreateWindowExW(ex, cls, text.c_str(), style, 0, 0, 1, 1, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), instance, nullptr);
-        if (!c.hwnd) throw std::runtime_error("control " + spec.name + " could not be made");
+        if (!c.hwnd) throw std::runtime_error("control " + layout.name + " could not be made");
         if (cls == kArtClass) {
             SetWindowLongPtrW(c.hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frmStart::artProc));
         }
         // Later controls lie above earlier ones, as in the design.
         SetWindowPos(c.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        if (spec.kind == ControlKind::ComboBox) SetWindowSubclass(c.hwnd, &frmStart::choiceProc, 1, 0);
-        if (spec.kind == ControlKind::CheckBox) SendMessageW(c.hwnd, BM_SETCHECK, static_cast<WPARAM>(spec.check), 0);
-        if (spec.kind == ControlKind::ProgressBar) SendMessageW(c.hwnd, PBM_SETRANGE32, 0, 100);
-        auto& stored = m_controls[spec.name] = c;
+        if (layout.kind == ControlKind::ComboBox) SetWindowSubclass(c.hwnd, &frmStart::choiceProc, 1, 0);
+        if (layout.kind == ControlKind::CheckBox)
+            SendMessageW(c.hwnd, BM_SETCHECK, static_cast<WPARAM>(layout.check), 0);
+        if (layout.kind == ControlKind::ProgressBar) SendMessageW(c.hwnd, PBM_SETRANGE32, 0, 100);
+        auto& stored = m_controls[layout.name] = c;
         SetWindowLongPtrW(c.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&stored));
-        m_names.push_back(spec.name);
-        m_byHandle[c.hwnd] = spec.name;
+        m_names.push_back(layout.name);
+        m_byHandle[c.hwnd] = layout.name;
         place(stored);
-        EnableWindow(c.hwnd, spec.enabled);
-        if (spec.visible) ShowWindow(c.hwnd, SW_SHOWNA);
+        EnableWindow(c.hwnd, layout.enabled);
+        if (layout.visible) ShowWindow(c.hwnd, SW_SHOWNA);
     }
 }
 
 void frmStart::place(Control& c) {
-    const auto& s = *c.spec;
+    const auto& s = *c.layout;
     SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font(s, c.bold)), FALSE);
     int w = scale(px(s.width)), h = scale(px(s.height));
     if (s.autoSize) {
@@ -243,15 +244,15 @@ void frmStart::place(Control& c) {
 // The dialog keys put the settings box above the window's buttons in z-order, and its foot
 // reaches under Help: the box leaves out whatever of a button it covers, as the design draws it.
 void frmStart::clearButtons(Control& box) {
-    RECT boxRect{scale(px(box.spec->left)), scale(px(box.spec->top)), 0, 0};
-    boxRect.right = boxRect.left + scale(px(box.spec->width));
-    boxRect.bottom = boxRect.top + scale(px(box.spec->height));
+    RECT boxRect{scale(px(box.layout->left)), scale(px(box.layout->top)), 0, 0};
+    boxRect.right = boxRect.left + scale(px(box.layout->width));
+    boxRect.bottom = boxRect.top + scale(px(box.layout->height));
     HRGN shape = CreateRectRgn(0, 0, boxRect.right - boxRect.left, boxRect.bottom - boxRect.top);
-    for (const auto& spec : FormDesign::controls()) {
-        if (spec.kind != ControlKind::Button || !spec.parent.empty()) continue;
-        RECT button{scale(px(spec.left)), scale(px(spec.top)), 0, 0};
-        button.right = button.left + scale(px(spec.width));
-        button.bottom = button.top + scale(px(spec.height));
+    for (const auto& layout : FormDesign::controls()) {
+        if (layout.kind != ControlKind::Button || !layout.parent.empty()) continue;
+        RECT button{scale(px(layout.left)), scale(px(layout.top)), 0, 0};
+        button.right = button.left + scale(px(layout.width));
+        button.bottom = button.top + scale(px(layout.height));
         RECT overlap;
         if (!IntersectRect(&overlap, &boxRect, &button)) continue;
         OffsetRect(&overlap, -boxRect.left, -boxRect.top);
@@ -281,7 +282,7 @@ frmStart::Control& frmStart::at(const std::string& name) {
 
 frmStart::Control& frmStart::of(const std::string& name, ControlKind kind) {
     auto& c = at(name);
-    if (c.spec->kind != kind) throw std::invalid_argument(name + " is not that kind of control");
+    if (c.layout->kind != kind) throw std::invalid_argument(name + " is not that kind of control");
     return c;
 }
 
@@ -402,7 +403,7 @@ void frmStart::paintParent(HWND child, HDC dc) {
 void frmStart::paintArt(Control& c, HDC dc) {
     RECT r;
     GetClientRect(c.hwnd, &r);
-    const auto& s = *c.spec;
+    const auto& s = *c.layout;
     if (s.name == "pSettings") {
         FillRect(dc, &r, m_whiteBrush);
     } else {
@@ -425,7 +426,7 @@ void frmStart::paintArt(Control& c, HDC dc) {
 
 LRESULT frmStart::handleArt(Control& c, UINT msg, WPARAM w, LPARAM l) {
     HWND hwnd = c.hwnd;
-    const std::string& name = c.spec->name;
+    const std::string& name = c.layout->name;
     const bool tabItem = startsWith(name, "imgP1Tab") || startsWith(name, "lblP1Tab");
     switch (msg) {
         case WM_PAINT: {
@@ -451,7 +452,7 @@ LRESULT frmStart::handleArt(Control& c, UINT msg, WPARAM w, LPARAM l) {
             return 1;
         case WM_SETTEXT: {
             const LRESULT done = DefWindowProcW(hwnd, msg, w, l);
-            if (c.spec->autoSize) place(c);
+            if (c.layout->autoSize) place(c);
             InvalidateRect(hwnd, nullptr, FALSE);
             return done;
         }
@@ -459,7 +460,7 @@ LRESULT frmStart::handleArt(Control& c, UINT msg, WPARAM w, LPARAM l) {
             InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
         case WM_GETFONT:  // what the caption is drawn in, for whoever measures it
-            return reinterpret_cast<LRESULT>(font(*c.spec, c.bold));
+            return reinterpret_cast<LRESULT>(font(*c.layout, c.bold));
         case WM_SETFONT:
             return 0;
         case WM_SETCURSOR:
@@ -505,7 +506,7 @@ LRESULT frmStart::handleArt(Control& c, UINT msg, WPARAM w, LPARAM l) {
 }
 
 void frmStart::onTabItem(const Control& c, bool click) {
-    const std::string& name = c.spec->name;
+    const std::string& name = c.layout->name;
     const int tab = tabOf(name);
     auto& pages = m_logic->pages();
     if (!click)
@@ -517,8 +518,8 @@ void frmStart::onTabItem(const Control& c, bool click) {
 }
 
 void frmStart::command(Control& c, int code) {
-    const std::string& name = c.spec->name;
-    if (c.spec->kind == ControlKind::CheckBox && code == BN_CLICKED) {
+    const std::string& name = c.layout->name;
+    if (c.layout->kind == ControlKind::CheckBox && code == BN_CLICKED) {
         // A greyed box is ticked by its first click, as a clear one is.
         const bool ticked = SendMessageW(c.hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
         SendMessageW(c.hwnd, BM_SETCHECK, ticked ? BST_UNCHECKED : BST_CHECKED, 0);
@@ -528,7 +529,7 @@ void frmStart::command(Control& c, int code) {
         m_logic->settings().cmbLanguage_Click();
         return;
     }
-    if (c.spec->kind != ControlKind::Button || code != BN_CLICKED) return;
+    if (c.layout->kind != ControlKind::Button || code != BN_CLICKED) return;
     auto& form = *m_logic;
     auto* page = form.shredderPage();  // exists once the load step has run
     if (name == "cmdHelp") {
@@ -567,7 +568,7 @@ void frmStart::drawChoice(const DRAWITEMSTRUCT& item) {
     SetTextColor(dc, GetSysColor(!IsWindowEnabled(item.hwndItem) ? COLOR_GRAYTEXT
                                  : selected                      ? COLOR_HIGHLIGHTTEXT
                                                                  : COLOR_WINDOWTEXT));
-    HGDIOBJ old = SelectObject(dc, font(*c.spec, c.bold));
+    HGDIOBJ old = SelectObject(dc, font(*c.layout, c.bold));
     r.left += scale(3);
     DrawTextW(dc, text.c_str(), -1, &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     SelectObject(dc, old);
@@ -578,7 +579,7 @@ std::vector<std::string> frmStart::controlNames() { return m_names; }
 
 std::optional<std::string> frmStart::caption(const std::string& name) {
     auto& c = at(name);
-    switch (c.spec->kind) {
+    switch (c.layout->kind) {
         case ControlKind::Label:
         case ControlKind::Button:
         case ControlKind::CheckBox:
@@ -590,7 +591,7 @@ std::optional<std::string> frmStart::caption(const std::string& name) {
 
 void frmStart::setCaption(const std::string& name, const std::string& text) {
     auto& c = at(name);
-    const auto kind = c.spec->kind;
+    const auto kind = c.layout->kind;
     if (kind != ControlKind::Label && kind != ControlKind::Button && kind != ControlKind::CheckBox)
         throw std::invalid_argument(name + " has no caption");
     SetWindowTextW(c.hwnd, widen(text).c_str());
@@ -624,7 +625,7 @@ void frmStart::bringToFront(const std::string& name) {
 
 void frmStart::setTabStop(const std::string& name, bool on) {
     auto& c = at(name);
-    if (!c.spec->takesFocus) return;
+    if (!c.layout->takesFocus) return;
     LONG style = GetWindowLongW(c.hwnd, GWL_STYLE);
     style = on ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP);
     SetWindowLongW(c.hwnd, GWL_STYLE, style);
@@ -635,8 +636,8 @@ void frmStart::setTabStop(const std::string& name, bool on) {
 void frmStart::applyTabOrder(const std::vector<std::string>& order) {
     std::vector<HWND> focusable;
     for (const auto& name : order) {
-        const auto* spec = FormDesign::find(name);
-        if (spec && spec->takesFocus) focusable.push_back(at(name).hwnd);
+        const auto* layout = FormDesign::find(name);
+        if (layout && layout->takesFocus) focusable.push_back(at(name).hwnd);
     }
     for (auto it = focusable.rbegin(); it != focusable.rend(); ++it) {
         HWND hwnd = *it;
@@ -674,7 +675,7 @@ void frmStart::addComboItem(const std::string& name, const std::string& text) {
 
 void frmStart::setComboText(const std::string& name, const std::string& text) {
     auto& c = of(name, ControlKind::ComboBox);
-    if (c.spec->editable) {
+    if (c.layout->editable) {
         SetWindowTextW(c.hwnd, widen(text).c_str());
     } else {
         SendMessageW(c.hwnd, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
@@ -685,7 +686,7 @@ void frmStart::setComboText(const std::string& name, const std::string& text) {
 
 std::string frmStart::comboText(const std::string& name) {
     auto& c = of(name, ControlKind::ComboBox);
-    if (c.spec->editable) return narrow(windowText(c.hwnd));
+    if (c.layout->editable) return narrow(windowText(c.hwnd));
     const auto index = static_cast<int>(SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0));
     return index < 0 ? c.placeholder : narrow(comboItem(c.hwnd, index));
 }
@@ -694,7 +695,7 @@ int frmStart::comboSelectedIndex(const std::string& name) {
     auto& c = of(name, ControlKind::ComboBox);
     const auto index = static_cast<int>(SendMessageW(c.hwnd, CB_GETCURSEL, 0, 0));
     // Text typed over the item is no selection.
-    if (c.spec->editable && index >= 0 && windowText(c.hwnd) != comboItem(c.hwnd, index)) return -1;
+    if (c.layout->editable && index >= 0 && windowText(c.hwnd) != comboItem(c.hwnd, index)) return -1;
     return index < 0 ? -1 : index;
 }
 

@@ -64,7 +64,7 @@ public:
 
 private:
     struct Control {
-        const ui::ControlSpec* spec = nullptr;
+        const ui::ControlSpec* layout = nullptr;
         HWND hwnd = nullptr;
         bool bold = false;
         std::string placeholder;  // a pick-only list's text while nothing is picked
@@ -84,7 +84,7 @@ private:
     void command(Control& c, int code);
     void drawChoice(const DRAWITEMSTRUCT& item);
     void onTabItem(const Control& c, bool click);
-    HFONT font(const ui::ControlSpec& spec, bool bold);
+    HFONT font(const ui::ControlSpec& layout, bool bold);
     Control& at(const std::string& name);
     Control& of(const std::string& name, ui::ControlKind kind);
     int scale(int pixels) const { return MulDiv(pixels, m_dpi, 96); }
