@@ -22,6 +22,7 @@
 #include "platform/linux/LinuxProcessTable.h"
 #include "support/FakeHome.h"
 #include "support/FirefoxFixture.h"
+#include "support/LoopbackServer.h"
 #include "support/TempDir.h"
 
 extern char** environ;
@@ -32,50 +33,6 @@ namespace {
 using test::FirefoxFixture;
 using test::TempDir;
 namespace fs = std::filesystem;
-
-// Answers every request with a small page that sets a cookie and may be cached.
-class LoopbackServer {
-public:
-    LoopbackServer() {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(m_fd, 16);
-        socklen_t len = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-        m_thread = std::thread([this] { serve(); });
-    }
-    ~LoopbackServer() {
-        m_stop = true;
-        ::shutdown(m_fd, SHUT_RDWR);
-        ::close(m_fd);
-        m_thread.join();
-    }
-    int port() const { return m_port; }
-
-private:
-    void serve() {
-        while (!m_stop) {
-            const int c = ::accept(m_fd, nullptr, nullptr);
-            if (c < 0) break;
-            char buf[4096];
-            (void)!::recv(c, buf, sizeof buf, 0);
-            const std::string body = "<html><head><title>Private page</title></head><body>loopback</body></html>";
-            const std::string reply =
-                "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=86400\r\n"
-                "Set-Cookie: sid=loopback-secret; Max-Age=86400; Path=/\r\nContent-Length: " +
-                std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-            (void)!::send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
-            ::close(c);
-        }
-    }
-    int m_fd = -1, m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
 
 std::string firefox() {
     for (const char* p : {"/usr/bin/firefox-esr", "/usr/bin/firefox"})
@@ -117,8 +74,8 @@ TEST(RealFirefox, AProfileWrittenByFirefoxIsListedCleanedAndStillOpens) {
     const fs::path& home = h.home;
     const fs::path profile = home / "profiles/real";
     fs::create_directories(profile);
-    LoopbackServer server;
-    const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/private-page.html";
+    test::LoopbackServer server;
+    const std::string url = server.url("/private-page.html");
     ASSERT_EQ(runFirefox(exe, home, profile, url), 0);
 
     const auto places = profile / "places.sqlite";
@@ -160,7 +117,7 @@ TEST(RealFirefox, AProfileWrittenByFirefoxIsListedCleanedAndStillOpens) {
     }
 
     // Firefox opens the cleaned profile and records a new visit as usual.
-    const std::string again = "http://127.0.0.1:" + std::to_string(server.port()) + "/after.html";
+    const std::string again = server.url("/after.html");
     ASSERT_EQ(runFirefox(exe, home, profile, again), 0);
     EXPECT_EQ(FirefoxFixture::queryOne(places, "SELECT count(*) FROM moz_places WHERE url = '" + again + "'"), "1");
     EXPECT_EQ(FirefoxFixture::queryOne(places, "SELECT count(*) FROM moz_bookmarks"), bookmarks);
