@@ -56,6 +56,30 @@ constexpr Sandboxed kSnaps[] = {
     {"vivaldi", "vivaldi"},
 };
 
+// On Windows each browser keeps its folder below the local application data (Opera below the
+// roaming one) and each profile's caches inside the profile.
+struct WindowsBrowser {
+    const char* name;
+    const char* folder;
+    bool roaming;
+};
+
+constexpr WindowsBrowser kWindowsBrowsers[] = {
+    {"Google Chrome", "Google/Chrome/User Data", false},
+    {"Google Chrome Beta", "Google/Chrome Beta/User Data", false},
+    {"Google Chrome Dev", "Google/Chrome Dev/User Data", false},
+    {"Google Chrome Canary", "Google/Chrome SxS/User Data", false},
+    {"Chromium", "Chromium/User Data", false},
+    {"Microsoft Edge", "Microsoft/Edge/User Data", false},
+    {"Microsoft Edge Beta", "Microsoft/Edge Beta/User Data", false},
+    {"Microsoft Edge Dev", "Microsoft/Edge Dev/User Data", false},
+    {"Brave", "BraveSoftware/Brave-Browser/User Data", false},
+    {"Brave Beta", "BraveSoftware/Brave-Browser-Beta/User Data", false},
+    {"Vivaldi", "Vivaldi/User Data", false},
+    {"Opera", "Opera Software/Opera Stable", true},
+    {"Opera GX", "Opera Software/Opera GX Stable", true},
+};
+
 const char* browserOf(const std::string& folder) {
     for (const auto& b : kBrowsers)
         if (folder == b.folder) return b.name;
@@ -110,6 +134,14 @@ std::vector<ChromiumProfile> ChromiumProfiles::find() {
     };
     const fs::path home = m_s.folders.homeFolder();
     std::vector<Root> roots;
+#ifdef _WIN32
+    // configHome() is the roaming application data, cacheHome() the local one. A cache folder
+    // equal to the root tells the cleaning that the caches live inside each profile.
+    for (const auto& b : kWindowsBrowsers) {
+        const fs::path root = (b.roaming ? m_s.folders.configHome() : m_s.folders.cacheHome()) / b.folder;
+        roots.push_back({b.name, root, b.roaming ? m_s.folders.cacheHome() / b.folder : root});
+    }
+#endif
     for (const auto& b : kBrowsers) {
         if (const auto chrome = m_s.folders.chromeConfigHome(); !chrome.empty())
             roots.push_back({b.name, chrome / b.folder, m_s.folders.cacheHome() / b.folder});
@@ -152,6 +184,13 @@ std::vector<ChromiumProfile> ChromiumProfiles::find() {
             if (std::none_of(names.begin(), names.end(), [&](const auto& n) { return n.first == e.name; }))
                 names.emplace_back(e.name, e.name);
         }
+        // Opera keeps its one profile in the browser's folder itself, beside "Local State".
+        for (const char* store : {"History", "Preferences"})
+            if (auto st = m_s.files.status(root / store); st && st->type == FileType::Regular) {
+                found.push_back(
+                    {r.browser, "Default", root, root, r.cache.lexically_normal(), r.cache.lexically_normal()});
+                break;
+            }
         for (const auto& [folder, shown] : names) {
             // Only a real folder that holds a profile's files counts: a name in Local State cannot
             // lead the run anywhere else.

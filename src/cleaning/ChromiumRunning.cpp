@@ -12,6 +12,8 @@ namespace quenvor::cleaning {
 bool ChromiumRunning::running(const std::filesystem::path& root, platform::IFileService& files,
                               platform::IProcessTable* processes) {
     if (!processes) return false;
+    // On Windows the browser holds "lockfile" open unshared instead.
+    if (processes->lockedByAnother(root / "lockfile")) return true;
     auto target = files.readLink(root / "SingletonLock");
     if (!target) return false;
     // Host names may hold dashes; the process id is what follows the last one.
@@ -35,10 +37,12 @@ bool ChromiumRunning::storesOpen(const std::filesystem::path& root, platform::IF
     auto listing = files.list(root);
     if (!listing) return false;
     std::set<std::pair<std::uint64_t, std::uint64_t>> stores;
+    // The folder itself is one more place a profile's stores may be (Opera keeps them there).
+    listing->push_back({".", platform::FileType::Directory});
     for (const auto& e : *listing) {
         if (e.type != platform::FileType::Directory) continue;
         for (const char* store : {"History", "Cookies", "Network/Cookies", "Web Data", "Favicons"}) {
-            auto st = files.status(root / e.name / store);
+            auto st = files.status(e.name == "." ? root / store : root / e.name / store);
             if (st && st->type == platform::FileType::Regular) stores.emplace(st->device, st->inode);
         }
     }

@@ -90,7 +90,9 @@ std::filesystem::path FirefoxProfiles::join(const fs::path& base, const std::str
 }
 
 bool FirefoxProfiles::running(const FirefoxProfile& p, platform::IProcessTable* processes) {
-    return processes && processes->lockedByAnother(p.folder / ".parentlock");
+    // Firefox locks ".parentlock" on Unix and holds "parent.lock" open unshared on Windows.
+    return processes && (processes->lockedByAnother(p.folder / ".parentlock") ||
+                         processes->lockedByAnother(p.folder / "parent.lock"));
 }
 
 std::vector<FirefoxProfile> FirefoxProfiles::find() {
