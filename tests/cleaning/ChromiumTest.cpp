@@ -19,6 +19,7 @@
 #include "support/ChromiumFixture.h"
 #include "support/FakeFormView.h"
 #include "support/FakeHome.h"
+#include "support/FaultyFileService.h"
 #include "support/FirefoxFixture.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
@@ -319,6 +320,18 @@ TEST(ChromiumCacheKey, OnlyWhatTheHeaderPromisesIsRead) {
     empty[12] = empty[13] = empty[14] = empty[15] = 0;
     EXPECT_FALSE(ChromiumUrlCache::parseEntryKey(empty, entry.size()));
 
+    // From the file: a key longer than the first read is read whole; a cut file, or a link in
+    // the entry's place, gives nothing.
+    TempDir dir;
+    const std::string longKey = "https://long.example/" + std::string(3000, 'k');
+    TempDir::write(dir / "a_0", ChromiumFixture::cacheEntry(longKey));
+    EXPECT_EQ(ChromiumUrlCache::entryKey(dir / "a_0"), longKey);
+    TempDir::write(dir / "b_0", ChromiumFixture::cacheEntry(longKey).substr(0, 2000));
+    EXPECT_FALSE(ChromiumUrlCache::entryKey(dir / "b_0"));
+    fs::create_symlink(dir / "a_0", dir / "c_0");
+    EXPECT_FALSE(ChromiumUrlCache::entryKey(dir / "c_0"));
+    EXPECT_FALSE(ChromiumUrlCache::entryKey(dir / "missing_0"));
+
     EXPECT_EQ(ChromiumUrlCache::address(key), "https://cdn.example/x.js?q=1");
     EXPECT_EQ(ChromiumUrlCache::address("https://plain.example/"), "https://plain.example/");
     EXPECT_EQ(ChromiumUrlCache::address("1/0/https://old.example/a"), "https://old.example/a");
@@ -394,6 +407,41 @@ TEST_F(ChromiumLists, ARunningBrowsersEntriesAreListedNotDeletedAndNamedWithThei
     EXPECT_EQ(text.find("Firefox"), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
     EXPECT_TRUE(fs::exists(profile / "GPUCache/data_0"));
+}
+
+// The page's two lists and the run share one reading of each cache folder; a change made to the
+// folder after that reading, or a deletion, is never hidden by it.
+TEST_F(ChromiumLists, BothListsShareOneReadingAndAChangeIsNeverHidden) {
+    test::FaultyFileService counted(files);
+    ChromiumUrlCache shared({counted, folders}, &processes, "ana");
+    const auto data = profile / "Cache/Cache_Data";
+    TempDir::write(data / "0123456789abcdef_s", "sparse data");
+    auto age = [&] { fs::last_write_time(data, fs::file_time_type::clock::now() - std::chrono::hours(1)); };
+    auto readings = [&] { return std::count(counted.listed.begin(), counted.listed.end(), data.string()); };
+    age();
+    UrlCacheLists lists(view, ui, shared);
+    lists.ListVisitedSites();
+    lists.ListCookies();
+    EXPECT_EQ(readings(), 1);
+    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"https://secret-clinic.example/appointment"}));
+
+    ChromiumFixture::writeCacheEntry(data, "fedcba9876543210", "https://new.example/");
+    age();
+    lists.ListVisitedSites();
+    EXPECT_EQ(readings(), 2);
+    EXPECT_EQ(view.listItems("LstB2").back(), "https://new.example/");
+
+    // The run removes each entry by the files the listing saw, its sparse data too, and reads
+    // the folder again afterwards.
+    lists.ClearUrlCache(&report);
+    EXPECT_TRUE(report.clean()) << failures();
+    for (const char* f :
+         {"0123456789abcdef_0", "0123456789abcdef_1", "0123456789abcdef_s", "fedcba9876543210_0", "fedcba9876543210_1"})
+        EXPECT_FALSE(fs::exists(data / f)) << f;
+    EXPECT_TRUE(fs::exists(data / "index"));
+    lists.ListVisitedSites();
+    EXPECT_TRUE(view.listItems("LstB2").empty());
+    EXPECT_EQ(readings(), 3);
 }
 
 // Firefox's and Chromium's caches read as one list; each entry is deleted where it was listed,
