@@ -101,11 +101,13 @@ TEST(Json, LocalStateListsOnlyProfilesThatAreOneFolderInside) {
 
 TEST_F(Chromium, EveryProfileOfEveryInstallIsFoundAndNothingElse) {
     TempDir::write(root / "Local State", R"({"profile": {"info_cache": {"Default": {"name": "Ana"},
-        "Work": {"name": "Work"}, "Escape": {"name": "x"}, "../outside": {"name": "x"}}}})");
+        "Work": {"name": "Work"}, "Escape": {"name": "x"}, "../outside": {"name": "x"},
+        "System Profile": {"name": "x"}}}})");
     ChromiumFixture::makeProfile(root / "Profile 2");
     ChromiumFixture::makeProfile(root / "Work");
-    fs::create_directories(root / "Profile 9");         // no profile files in it
-    fs::create_directories(root / "System Profile/x");  // not a user's profile
+    ChromiumFixture::makeProfile(root / "Guest Profile");       // a guest's session, left by a crash
+    fs::create_directories(root / "Profile 9");                 // no profile files in it
+    TempDir::write(root / "System Profile/Preferences", "{}");  // the profile picker's own, even when listed
     ChromiumFixture::makeProfile(dir / "outside");
     fs::create_symlink(dir / "outside", root / "Escape");  // a name leading out through a link
     const auto snap = home / "snap/chromium/common/chromium/Default";
@@ -130,6 +132,8 @@ TEST_F(Chromium, EveryProfileOfEveryInstallIsFoundAndNothingElse) {
                 (cacheRoot.parent_path() / "google-chrome/Profile 1").string(),
             "Chromium|Ana|" + profile.string() + "|" + (cacheRoot / "Default").string(),
             "Chromium|Work|" + (root / "Work").string() + "|" + (cacheRoot / "Work").string(),
+            "Chromium|Guest Profile|" + (root / "Guest Profile").string() + "|" +
+                (cacheRoot / "Guest Profile").string(),
             "Chromium|Profile 2|" + (root / "Profile 2").string() + "|" + (cacheRoot / "Profile 2").string(),
             "Vivaldi|Default|" + (vivaldi / "Default").string() + "|" + (home / ".cache/vivaldi/Default").string(),
             "Chromium|Default|" + snap.string() + "|" +
@@ -141,6 +145,12 @@ TEST_F(Chromium, EveryProfileOfEveryInstallIsFoundAndNothingElse) {
 
 TEST_F(Chromium, HistoryGoesWithEveryTraceAndBookmarksPasswordsAndCardsStay) {
     const std::string bookmarks = TempDir::read(profile / "Bookmarks");
+    // Older builds moved visits past three months into a store of their own.
+    FirefoxFixture::sql(profile / "Archived History", R"(
+        CREATE TABLE urls (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR);
+        CREATE TABLE visits (id INTEGER PRIMARY KEY, url INTEGER NOT NULL, visit_time INTEGER NOT NULL);
+        INSERT INTO urls VALUES (1, 'https://old-clinic.example/', 'Old appointment');
+        INSERT INTO visits VALUES (1, 1, 1);)");
     cleaner().ClearHistory();
     EXPECT_TRUE(report.clean()) << failures();
     const auto history = profile / "History";
@@ -152,6 +162,8 @@ TEST_F(Chromium, HistoryGoesWithEveryTraceAndBookmarksPasswordsAndCardsStay) {
         EXPECT_EQ(FirefoxFixture::rawBytes(profile / db).find("secret-clinic"), std::string::npos) << db;
     EXPECT_EQ(FirefoxFixture::rawBytes(history).find("secret-clinic"), std::string::npos);
     EXPECT_EQ(FirefoxFixture::rawBytes(history).find("opening hours"), std::string::npos);
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Archived History", "SELECT count(*) FROM visits"), "0");
+    EXPECT_EQ(FirefoxFixture::rawBytes(profile / "Archived History").find("old-clinic"), std::string::npos);
     // The bookmarked page keeps its icon; the visited one loses it.
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "Favicons", "SELECT group_concat(page_url) FROM icon_mapping"),
               "https://news.example/");
@@ -226,6 +238,35 @@ TEST_F(Chromium, CookiesAndFormDataGoInEveryStoreTheBrowserUsed) {
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "Login Data", "SELECT count(*) FROM logins"), "1");
 }
 
+// What a site stores besides cookies goes with them, folders named after the sites included;
+// extensions' own storage and the browser's own database stay, and no link leads the run out.
+TEST_F(Chromium, SiteDataGoesWithCookiesAndNoLinkLeadsOut) {
+    ChromiumFixture::writeSiteData(profile);
+    TempDir::write(dir / "outside/precious.txt", "not the browser's");
+    fs::create_symlink(dir / "outside", profile / "IndexedDB/https_linked.example_0.indexeddb.leveldb");
+    fs::create_symlink(dir / "outside/precious.txt", profile / "Local Storage/leveldb/000009.ldb");
+    cleaner().ClearCookies();
+    EXPECT_TRUE(report.clean()) << failures();
+    for (const char* f : ChromiumFixture::kSiteDataFolders) {
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(profile / f))) << f;
+        EXPECT_TRUE(fs::is_empty(profile / f)) << f;
+    }
+    for (const char* f : {"TransportSecurity", "Network/TransportSecurity"}) EXPECT_FALSE(fs::exists(profile / f)) << f;
+    for (const char* kept : {"shared_proto_db/000003.log", "Local Extension Settings/abcdefghijklmnop/000003.log",
+                             "Extension State/000003.log", "Login Data", "Bookmarks", "Preferences", "Web Data"})
+        EXPECT_TRUE(fs::exists(profile / kept)) << kept;
+    EXPECT_EQ(TempDir::read(dir / "outside/precious.txt"), "not the browser's");
+
+    // A storage folder that is itself a link is not followed, and what it leads to is named.
+    fs::remove_all(profile / "Service Worker");
+    fs::create_symlink(dir / "outside", profile / "Service Worker");
+    cleaner().ClearCookies();
+    ASSERT_EQ(report.failures().size(), 1u) << failures();
+    EXPECT_EQ(report.failures()[0].what, (profile / "Service Worker").string());
+    EXPECT_EQ(report.failures()[0].area, CleanArea::Cookies);
+    EXPECT_EQ(TempDir::read(dir / "outside/precious.txt"), "not the browser's");
+}
+
 TEST_F(Chromium, TheCachesEmptyWithoutFollowingLinksOut) {
     TempDir::write(cacheRoot / "Default/Cache/Cache_Data/feed_0", "cached");
     TempDir::write(cacheRoot / "Profile 7/Code Cache/js/x", "left by a removed profile");
@@ -248,10 +289,13 @@ TEST_F(Chromium, ARunningBrowserIsLeftAloneAndAStaleLockIsNot) {
     const auto still = [&] {
         return FirefoxFixture::queryOne(profile / "Network/Cookies", "SELECT count(*) FROM cookies");
     };
+    ChromiumFixture::writeSiteData(profile);
     lock(host() + "-" + std::to_string(::getpid()));
     EXPECT_TRUE(ChromiumRunning::running(root, files, &processes));
     cleaner().ClearCookies();
     EXPECT_EQ(still(), "2");
+    EXPECT_TRUE(fs::exists(profile / "Local Storage/leveldb/000003.log"));
+    EXPECT_TRUE(fs::exists(profile / "TransportSecurity"));
     ASSERT_EQ(report.failures().size(), 1u);
     EXPECT_TRUE(report.failures()[0].browserRunning);
     EXPECT_EQ(report.failures()[0].browser, "Chromium");
@@ -283,6 +327,8 @@ TEST_F(Chromium, ARunningBrowserIsLeftAloneAndAStaleLockIsNot) {
     cleaner().ClearCookies();
     EXPECT_TRUE(report.clean()) << failures();
     EXPECT_EQ(still(), "0");
+    EXPECT_FALSE(fs::exists(profile / "Local Storage/leveldb/000003.log"));
+    EXPECT_FALSE(fs::exists(profile / "TransportSecurity"));
 }
 
 // Chrome's own folder and $CHROME_CONFIG_HOME's share one cache folder: while the browser runs
