@@ -181,9 +181,11 @@ std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::entriesIn(const fs::path& 
     std::vector<Item> items;
     if (auto listing = m_s.files.list(dir)) {
         std::sort(listing->begin(), listing->end(), [](const auto& a, const auto& b) { return a.name < b.name; });
-        std::set<std::string> names;
-        for (const auto& e : *listing)
-            if (e.type == FileType::Regular) names.insert(e.name);
+        auto listed = [&](const std::string& name) {
+            const auto it = std::lower_bound(listing->begin(), listing->end(), name,
+                                             [](const auto& e, const std::string& n) { return e.name < n; });
+            return it != listing->end() && it->name == name && it->type == FileType::Regular;
+        };
         for (const auto& e : *listing) {
             if (e.type != FileType::Regular || !entryFileName(e.name)) continue;
             const auto key = entryKey(dir / e.name);
@@ -196,7 +198,7 @@ std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::entriesIn(const fs::path& 
             // The entry's second stream and sparse data live beside it under the same hash.
             const std::string stem = e.name.substr(0, 16);
             for (const char* suffix : {"_1", "_s"})
-                if (names.contains(stem + suffix)) item.files.push_back(dir / (stem + suffix));
+                if (listed(stem + suffix)) item.files.push_back(dir / (stem + suffix));
             items.push_back(std::move(item));
         }
     }
