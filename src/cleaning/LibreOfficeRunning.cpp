@@ -9,7 +9,7 @@ namespace quenvor::cleaning {
 namespace {
 
 // The lock is a few lines; a far larger file is not one.
-constexpr std::streamsize kMaxLock = 64 * 1024;
+constexpr std::streamsize kMaxLock = 64L * 1024;
 
 std::string trimmed(std::string s) {
     while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t')) s.pop_back();
