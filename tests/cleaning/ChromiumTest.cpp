@@ -283,6 +283,16 @@ TEST_F(Chromium, TheCachesEmptyWithoutFollowingLinksOut) {
     EXPECT_TRUE(fs::is_directory(cacheRoot / "Profile 7/Code Cache/js"));
     EXPECT_EQ(TempDir::read(dir / "precious.txt"), "not the browser's");
     EXPECT_TRUE(fs::exists(profile / "Preferences"));
+
+    // A cache folder linked elsewhere (to a memory-backed folder, say) keeps its files there: the
+    // link is not followed, and the run says the cache was not emptied rather than that it was.
+    TempDir::write(dir / "ram/data_1", "gpu cache kept in memory");
+    fs::remove_all(profile / "GPUCache");
+    fs::create_symlink(dir / "ram", profile / "GPUCache");
+    cleaner().ClearCache();
+    ASSERT_EQ(report.failures().size(), 1u) << failures();
+    EXPECT_EQ(report.failures()[0].what, (profile / "GPUCache").string());
+    EXPECT_TRUE(fs::exists(dir / "ram/data_1"));
 }
 
 TEST_F(Chromium, ARunningBrowserIsLeftAloneAndAStaleLockIsNot) {
