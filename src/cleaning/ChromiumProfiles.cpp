@@ -180,7 +180,9 @@ std::vector<ChromiumProfile> ChromiumProfiles::find() {
             const bool numbered =
                 e.name.rfind("Profile ", 0) == 0 && e.name.size() > 8 &&
                 std::all_of(e.name.begin() + 8, e.name.end(), [](char c) { return c >= '0' && c <= '9'; });
-            if (e.name != "Default" && !numbered) continue;
+            // A guest's session keeps the same stores until the guest window closes (and after a
+            // crash); the system profile behind the profile picker holds none of the user's.
+            if (e.name != "Default" && e.name != "Guest Profile" && !numbered) continue;
             if (std::none_of(names.begin(), names.end(), [&](const auto& n) { return n.first == e.name; }))
                 names.emplace_back(e.name, e.name);
         }
@@ -192,6 +194,7 @@ std::vector<ChromiumProfile> ChromiumProfiles::find() {
                 break;
             }
         for (const auto& [folder, shown] : names) {
+            if (folder == "System Profile") continue;
             // Only a real folder that holds a profile's files counts: a name in Local State cannot
             // lead the run anywhere else.
             auto st = m_s.files.status(root / folder);

@@ -1,8 +1,8 @@
 #pragma once
 // Every profile of the Chromium-family browsers the user has: the browsers' folders in each form
 // they are installed in (the desktop's settings folder or $CHROME_CONFIG_HOME, snap, flatpak),
-// every profile each holds ("Default", "Profile N" and those "Local State" lists), its folder and
-// the folder its disk cache is kept in.
+// every profile each holds ("Default", "Profile N", "Guest Profile" and those "Local State" lists,
+// never the picker's "System Profile"), its folder and the folder its disk cache is kept in.
 #include <filesystem>
 #include <string>
 #include <utility>

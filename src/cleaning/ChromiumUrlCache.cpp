@@ -2,11 +2,20 @@
 
 #include <sqlite3.h>
 
+#ifdef _WIN32
+#include <fstream>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "cleaning/ChromiumRunning.h"
@@ -51,6 +60,13 @@ bool regularFile(const fs::path& p) {
     return fs::is_regular_file(fs::symlink_status(p, ec));
 }
 
+constexpr std::int64_t kClockTickNs = 100'000'000;
+
+std::int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 }  // namespace
 
 ChromiumUrlCache::ChromiumUrlCache(ChromiumProfiles::Services s, platform::IProcessTable* processes,
@@ -74,18 +90,45 @@ std::optional<std::string> ChromiumUrlCache::parseEntryKey(std::string_view head
 }
 
 std::optional<std::string> ChromiumUrlCache::entryKey(const fs::path& entry) {
+#ifdef _WIN32
+    // No descriptor-relative opens here: a link is refused by its status, then read as a stream.
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(entry, ec))) return std::nullopt;
     std::ifstream in(entry, std::ios::binary);
     if (!in) return std::nullopt;
-    in.seekg(0, std::ios::end);
-    const auto size = static_cast<std::uint64_t>(std::max<std::streamoff>(0, in.tellg()));
-    in.seekg(0);
-    // The header says how long the key is: read just the header, then just the key.
-    std::string head(kHeaderSize, '\0');
-    if (!in.read(head.data(), kHeaderSize)) return std::nullopt;
+    const auto size = static_cast<std::uint64_t>(fs::file_size(entry, ec));
+    if (ec) return std::nullopt;
+    auto readAt = [&](std::uint64_t at, char* to, std::size_t n) {
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(at));
+        in.read(to, static_cast<std::streamsize>(n));
+        return static_cast<std::size_t>(in.gcount()) == n;
+    };
+#else
+    const int fd = ::open(entry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    auto readAt = [&](std::uint64_t at, char* to, std::size_t n) {
+        return ::pread(fd, to, n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
+    };
+#endif
+    // The header says how long the key is; most keys fit in the first read with it.
+    constexpr std::size_t kFirstRead = 1024;
+    std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstRead)), '\0');
+    if (head.size() < kHeaderSize || !readAt(0, head.data(), head.size())) return std::nullopt;
     const std::uint32_t length = le32(reinterpret_cast<const unsigned char*>(head.data()) + 12);
     if (length == 0 || length > kMaxKey || kHeaderSize + std::uint64_t{length} > size) return std::nullopt;
-    head.resize(kHeaderSize + length);
-    if (!in.read(head.data() + kHeaderSize, length)) return std::nullopt;
+    if (kHeaderSize + length > head.size()) {
+        const std::size_t had = head.size();
+        head.resize(kHeaderSize + length);
+        if (!readAt(had, head.data() + had, head.size() - had)) return std::nullopt;
+    }
     return parseEntryKey(head, size);
 }
 
@@ -123,6 +166,46 @@ bool ChromiumUrlCache::splitBusyName(const std::string& name, std::string& brows
     return true;
 }
 
+// The entries of one cache folder, read once and shared by both lists of the page and the run,
+// as long as the folder's time, size and inode stay as they were: the browser adds or removes an
+// entry only by adding or removing its files. A time is only as fine as the clock's tick, so a
+// listing read within a tick of its folder's last change is read again rather than trusted.
+std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::entriesIn(const fs::path& dir) {
+    std::array<std::int64_t, 3> now{-1, -1, -1};
+    if (auto st = m_s.files.status(dir))
+        now = {st->modifiedNs, static_cast<std::int64_t>(st->size), static_cast<std::int64_t>(st->inode)};
+    if (auto it = m_listings.find(dir);
+        it != m_listings.end() && it->second.stamp == now && now[0] < it->second.readAt - kClockTickNs)
+        return it->second.items;
+    const std::int64_t readAt = nowNs();
+    std::vector<Item> items;
+    if (auto listing = m_s.files.list(dir)) {
+        std::sort(listing->begin(), listing->end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+        auto listed = [&](const std::string& name) {
+            const auto it = std::lower_bound(listing->begin(), listing->end(), name,
+                                             [](const auto& e, const std::string& n) { return e.name < n; });
+            return it != listing->end() && it->name == name && it->type == FileType::Regular;
+        };
+        for (const auto& e : *listing) {
+            if (e.type != FileType::Regular || !entryFileName(e.name)) continue;
+            const auto key = entryKey(dir / e.name);
+            if (!key) continue;
+            std::string url = address(*key);
+            if (url.empty()) continue;
+            Item item;
+            item.entry = {std::move(url), platform::kNormalCacheEntry};
+            item.files.push_back(dir / e.name);
+            // The entry's second stream and sparse data live beside it under the same hash.
+            const std::string stem = e.name.substr(0, 16);
+            for (const char* suffix : {"_1", "_s"})
+                if (listed(stem + suffix)) item.files.push_back(dir / (stem + suffix));
+            items.push_back(std::move(item));
+        }
+    }
+    m_listings[dir] = {now, readAt, items};
+    return items;
+}
+
 std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::snapshot() {
     std::vector<Item> items;
     std::set<fs::path> seenDirs, seenStores;
@@ -132,18 +215,10 @@ std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::snapshot() {
         for (const auto& base : {p.folder, p.cacheFolder}) {
             const fs::path dir = base / "Cache" / "Cache_Data";
             if (!seenDirs.insert(dir).second) continue;
-            auto listing = m_s.files.list(dir);
-            if (!listing) continue;
-            std::sort(listing->begin(), listing->end(), [](const auto& a, const auto& b) { return a.name < b.name; });
-            for (const auto& e : *listing) {
-                if (e.type != FileType::Regular || !entryFileName(e.name)) continue;
-                const auto key = entryKey(dir / e.name);
-                if (!key) continue;
-                const std::string url = address(*key);
-                if (url.empty()) continue;
-                items.push_back({{url, platform::kNormalCacheEntry}, dir / e.name, {}, {}, {}, {}, false});
-            }
+            auto entries = entriesIn(dir);
+            items.insert(items.end(), std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()));
         }
+        // The cookies are few and a running browser writes them at any time: read on every walk.
         for (const auto& store : {p.folder / "Network" / "Cookies", p.folder / "Cookies"}) {
             // The store itself must not be a link; the folders above it may be.
             if (!regularFile(store) || !seenStores.insert(store).second) continue;
@@ -159,10 +234,13 @@ std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::snapshot() {
                         const auto* pa = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
                         const std::string host = h ? h : "", path = pa && *pa ? pa : "/";
                         const std::string shown = !host.empty() && host.front() == '.' ? host.substr(1) : host;
-                        std::string name = "Cookie:";
-                        name.append(m_user).append("@").append(shown).append(path);
-                        items.push_back(
-                            {{std::move(name), platform::kCookieCacheEntry}, {}, store, host, pa ? pa : "", {}, false});
+                        Item item;
+                        item.entry = {std::string("Cookie:").append(m_user).append("@").append(shown).append(path),
+                                      platform::kCookieCacheEntry};
+                        item.database = store;
+                        item.host = host;
+                        item.path = pa ? pa : "";
+                        items.push_back(std::move(item));
                     }
                 }
                 sqlite3_finalize(st);
@@ -174,13 +252,16 @@ std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::snapshot() {
             items[i].running = running;
         }
     }
+    m_known = items;
+    m_byName.clear();
+    m_byName.reserve(m_known.size());
+    for (std::size_t i = 0; i < m_known.size(); ++i) m_byName[m_known[i].entry.sourceUrlName].push_back(i);
     return items;
 }
 
 std::optional<platform::UrlCacheEntry> ChromiumUrlCache::findFirst(platform::UrlCacheFind& find) {
     find = 0;
     auto items = snapshot();
-    m_known = items;
     if (items.empty()) return std::nullopt;
     find = m_next++;
     auto first = items.front().entry;
@@ -199,28 +280,25 @@ std::optional<platform::UrlCacheEntry> ChromiumUrlCache::findNext(platform::UrlC
 void ChromiumUrlCache::findClose(platform::UrlCacheFind find) { m_finds.erase(find); }
 
 platform::Status ChromiumUrlCache::deleteEntry(const std::string& name) {
-    if (m_known.empty()) m_known = snapshot();
-    bool found = false;
-    for (const auto& item : m_known) {
-        if (item.entry.sourceUrlName != name) continue;
-        found = true;
+    if (m_known.empty()) (void)snapshot();
+    // What is deleted changes the cache: the next walk reads it again.
+    m_listings.clear();
+    const auto at = m_byName.find(name);
+    if (at == m_byName.end()) return platform::Error{ENOENT, "no cache entry named " + name};
+    for (const std::size_t i : at->second) {
+        const auto& item = m_known[i];
         if (item.running) return platform::Error{EBUSY, item.profile};
-        if (!item.file.empty()) {
-            // An entry's second stream and sparse data live beside it under the same hash. One
-            // already gone (a second key with the same address) is no failure.
-            const std::string file = platform::utf8Of(item.file);
-            const std::string stem = file.substr(0, file.size() - 2);
-            for (const char* suffix : {"_0", "_1", "_s"}) {
-                auto s = m_s.files.remove(platform::pathFromUtf8(stem + suffix));
-                if (!s && s.error().code != ENOENT) return s;
-            }
+        if (!item.files.empty()) {
+            // Removed by the files the listing saw. One already gone (a second key with the same
+            // address, or the browser's own eviction) is no failure.
+            for (const auto& f : item.files)
+                if (auto s = m_s.files.remove(f); !s && s.error().code != ENOENT) return s;
         } else {
             const std::string sql =
                 "DELETE FROM cookies WHERE host_key = " + sqlText(item.host) + " AND path = " + sqlText(item.path);
             if (auto s = SqliteCleaner::run(item.database, {{sql, {"cookies"}}}); !s) return s;
         }
     }
-    if (!found) return platform::Error{ENOENT, "no cache entry named " + name};
     return {};
 }
 

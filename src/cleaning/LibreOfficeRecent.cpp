@@ -4,6 +4,7 @@
 #include <fstream>
 #include <vector>
 
+#include "cleaning/LibreOfficeRunning.h"
 #include "platform/AtomicFile.h"
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
@@ -110,6 +111,12 @@ void LibreOfficeRecent::clear() {
 void LibreOfficeRecent::clearFile(const fs::path& xcu) {
     auto st = m_files.status(xcu);
     if (!st || st->type == FileType::NotFound) return;
+    // The settings file sits in "user" below the profile folder, where the lock is kept.
+    const fs::path profile = xcu.parent_path().parent_path();
+    if (LibreOfficeRunning::running(profile, m_files, m_processes)) {
+        m_report.fail(CleanArea::Recent, platform::utf8Of(profile), "LibreOffice is running", true, "LibreOffice");
+        return;
+    }
     if (st->type != FileType::Regular) {
         // Replacing a link would cut it from the file LibreOffice really reads.
         m_report.fail(CleanArea::Recent, platform::utf8Of(xcu), "not a plain file, left as it is");

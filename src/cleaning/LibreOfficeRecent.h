@@ -2,7 +2,9 @@
 // LibreOffice's list of recently opened documents (with their thumbnails): the entries below
 // "org.openoffice.Office.Histories" in the user's registrymodifications.xcu. The file holds
 // every other setting too, so it is rewritten whole and atomically, byte for byte except for
-// those entries, and left untouched when it is not laid out as LibreOffice writes it.
+// those entries, and left untouched when it is not laid out as LibreOffice writes it. While
+// LibreOffice runs with the profile the file is left alone too: LibreOffice writes its list back
+// when it ends, so a rewrite would be undone; that is reported as for a running browser.
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -12,14 +14,16 @@
 namespace quenvor::platform {
 class IFileService;
 class IKnownFolders;
+class IProcessTable;
 }  // namespace quenvor::platform
 
 namespace quenvor::cleaning {
 
 class LibreOfficeRecent {
 public:
-    LibreOfficeRecent(platform::IFileService& files, platform::IKnownFolders& folders, CleanReport& report)
-        : m_files(files), m_folders(folders), m_report(report) {}
+    LibreOfficeRecent(platform::IFileService& files, platform::IKnownFolders& folders,
+                      platform::IProcessTable* processes, CleanReport& report)
+        : m_files(files), m_folders(folders), m_processes(processes), m_report(report) {}
 
     void clear();
 
@@ -32,6 +36,7 @@ private:
 
     platform::IFileService& m_files;
     platform::IKnownFolders& m_folders;
+    platform::IProcessTable* m_processes;
     CleanReport& m_report;
 };
 

@@ -87,6 +87,12 @@ const std::vector<std::string> kAutofillTables = {"autofill",
                                                   "autofill_ai_entities",
                                                   "autofill_ai_entities_metadata"};
 
+// The sites' own storage: local and session storage, databases, file systems, service workers
+// with their caches. Extensions keep theirs in other folders ("Local Extension Settings",
+// "Extension State"), and "shared_proto_db" is the browser's own.
+constexpr const char* kSiteDataFolders[] = {"Local Storage", "Session Storage", "IndexedDB", "WebStorage",
+                                            "File System",   "Service Worker",  "databases"};
+
 }  // namespace
 
 std::optional<std::vector<std::string>> cChromium::bookmarkedUrls(const fs::path& file) {
@@ -147,23 +153,37 @@ void cChromium::removeFile(CleanArea area, const fs::path& p) {
     if (auto r = m_s.files.remove(p); !r && !gone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
 }
 
-void cChromium::removeFilesBelow(CleanArea area, const fs::path& dir, int depth) {
+void cChromium::removeFilesBelow(CleanArea area, const fs::path& dir, Folders folders, int depth) {
     if (depth > kMaxCacheDepth) {
         fail(area, platform::utf8Of(dir), "nested too deep");
         return;
+    }
+    if (depth == 0) {
+        // A folder linked elsewhere keeps its files where the link leads, which is not followed:
+        // that is said rather than passed over as clean.
+        auto st = m_s.files.status(dir);
+        if (st && st->type == FileType::Symlink) {
+            fail(area, platform::utf8Of(dir), "a link to somewhere else, not followed");
+            return;
+        }
     }
     auto listing = m_s.files.list(dir);
     if (!listing) {
         if (!gone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
         return;
     }
-    // Folders stay, so the browser finds its cache layout as it left it; links are removed as
-    // links, never followed.
+    // Links are removed as links, never followed.
     for (const auto& e : *listing) {
-        if (e.type == FileType::Directory)
-            removeFilesBelow(area, dir / e.name, depth + 1);
-        else
-            removeFile(area, dir / e.name);
+        const fs::path p = dir / e.name;
+        if (e.type != FileType::Directory) {
+            removeFile(area, p);
+            continue;
+        }
+        removeFilesBelow(area, p, folders, depth + 1);
+        // A folder something was left in has had that reported already.
+        if (folders == Folders::Remove)
+            if (auto r = m_s.files.remove(p); !r && !gone(r.error()) && r.error().code != ENOTEMPTY)
+                fail(area, platform::utf8Of(p), r.error().message);
     }
 }
 
@@ -186,6 +206,7 @@ void cChromium::ClearHistory() {
     forEachIdleProfile(CleanArea::History, [&](const ChromiumProfile& p) {
         const auto area = CleanArea::History;
         cleanStore(area, p.folder / "History", kHistoryTables);
+        cleanStore(area, p.folder / "Archived History", kHistoryTables);  // older builds
         cleanStore(area, p.folder / "Top Sites", {"top_sites", "thumbnails"});
         cleanStore(area, p.folder / "Shortcuts", {"omni_box_shortcuts"});
         cleanStore(area, p.folder / "Network Action Predictor", kPredictorTables);
@@ -205,6 +226,11 @@ void cChromium::ClearCookies() {
         cleanStore(CleanArea::Cookies, p.folder / "Cookies", {"cookies"});
         // What the user's extensions set is theirs too.
         cleanStore(CleanArea::Cookies, p.folder / "Extension Cookies", {"cookies"});
+        // Sites keep more than cookies, and the browser clears it all together.
+        for (const char* f : kSiteDataFolders) removeFilesBelow(CleanArea::Cookies, p.folder / f, Folders::Remove);
+        // The secure-transport list names every site that asked to be reached securely.
+        removeFile(CleanArea::Cookies, p.folder / "TransportSecurity");
+        removeFile(CleanArea::Cookies, p.folder / "Network" / "TransportSecurity");
     });
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// Removes the history (keeping bookmarks), cookies, form data and caches of every profile of the
-// Chromium-family browsers, leaving alone every profile of a browser that is running. Saved
-// passwords ("Login Data") and payment cards are not form data and stay.
+// Removes the history (keeping bookmarks), cookies with the sites' own storage, form data and
+// caches of every profile of the Chromium-family browsers, leaving alone every profile of a
+// browser that is running. Saved passwords ("Login Data") and payment cards are not form data
+// and stay; what extensions store for themselves is not a site's and stays too.
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -35,7 +36,11 @@ public:
 private:
     void forEachIdleProfile(CleanArea area, const std::function<void(const ChromiumProfile&)>& work);
     void removeFile(CleanArea area, const std::filesystem::path& p);
-    void removeFilesBelow(CleanArea area, const std::filesystem::path& dir, int depth = 0);
+    // Caches keep their folders, which the browser expects to find; a site's storage goes
+    // folders and all, as the folders are named after the sites.
+    enum class Folders { Keep, Remove };
+    void removeFilesBelow(CleanArea area, const std::filesystem::path& dir, Folders folders = Folders::Keep,
+                          int depth = 0);
     // Cleans one store and, once that is done, its rollback journal, which still holds the
     // removed pages; a journal the store could not be cleaned with may be needed to repair it.
     void cleanStore(CleanArea area, const std::filesystem::path& db, const std::vector<std::string>& tables,

@@ -138,7 +138,7 @@ void cCleanInternet::CleanRecentFilesMenu() {
     DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, "MRUList", CleanArea::Recent);
     emptyDesktopRecentList();
     ThumbnailCache(m_s.files, m_s.folders, m_report).clear();
-    LibreOfficeRecent(m_s.files, m_s.folders, m_report).clear();
+    LibreOfficeRecent(m_s.files, m_s.folders, m_s.processes, m_report).clear();
 }
 
 void cCleanInternet::emptyDesktopRecentList() {

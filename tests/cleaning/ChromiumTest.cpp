@@ -19,6 +19,7 @@
 #include "support/ChromiumFixture.h"
 #include "support/FakeFormView.h"
 #include "support/FakeHome.h"
+#include "support/FaultyFileService.h"
 #include "support/FirefoxFixture.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
@@ -100,11 +101,13 @@ TEST(Json, LocalStateListsOnlyProfilesThatAreOneFolderInside) {
 
 TEST_F(Chromium, EveryProfileOfEveryInstallIsFoundAndNothingElse) {
     TempDir::write(root / "Local State", R"({"profile": {"info_cache": {"Default": {"name": "Ana"},
-        "Work": {"name": "Work"}, "Escape": {"name": "x"}, "../outside": {"name": "x"}}}})");
+        "Work": {"name": "Work"}, "Escape": {"name": "x"}, "../outside": {"name": "x"},
+        "System Profile": {"name": "x"}}}})");
     ChromiumFixture::makeProfile(root / "Profile 2");
     ChromiumFixture::makeProfile(root / "Work");
-    fs::create_directories(root / "Profile 9");         // no profile files in it
-    fs::create_directories(root / "System Profile/x");  // not a user's profile
+    ChromiumFixture::makeProfile(root / "Guest Profile");       // a guest's session, left by a crash
+    fs::create_directories(root / "Profile 9");                 // no profile files in it
+    TempDir::write(root / "System Profile/Preferences", "{}");  // the profile picker's own, even when listed
     ChromiumFixture::makeProfile(dir / "outside");
     fs::create_symlink(dir / "outside", root / "Escape");  // a name leading out through a link
     const auto snap = home / "snap/chromium/common/chromium/Default";
@@ -129,6 +132,8 @@ TEST_F(Chromium, EveryProfileOfEveryInstallIsFoundAndNothingElse) {
                 (cacheRoot.parent_path() / "google-chrome/Profile 1").string(),
             "Chromium|Ana|" + profile.string() + "|" + (cacheRoot / "Default").string(),
             "Chromium|Work|" + (root / "Work").string() + "|" + (cacheRoot / "Work").string(),
+            "Chromium|Guest Profile|" + (root / "Guest Profile").string() + "|" +
+                (cacheRoot / "Guest Profile").string(),
             "Chromium|Profile 2|" + (root / "Profile 2").string() + "|" + (cacheRoot / "Profile 2").string(),
             "Vivaldi|Default|" + (vivaldi / "Default").string() + "|" + (home / ".cache/vivaldi/Default").string(),
             "Chromium|Default|" + snap.string() + "|" +
@@ -140,6 +145,12 @@ TEST_F(Chromium, EveryProfileOfEveryInstallIsFoundAndNothingElse) {
 
 TEST_F(Chromium, HistoryGoesWithEveryTraceAndBookmarksPasswordsAndCardsStay) {
     const std::string bookmarks = TempDir::read(profile / "Bookmarks");
+    // Older builds moved visits past three months into a store of their own.
+    FirefoxFixture::sql(profile / "Archived History", R"(
+        CREATE TABLE urls (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR);
+        CREATE TABLE visits (id INTEGER PRIMARY KEY, url INTEGER NOT NULL, visit_time INTEGER NOT NULL);
+        INSERT INTO urls VALUES (1, 'https://old-clinic.example/', 'Old appointment');
+        INSERT INTO visits VALUES (1, 1, 1);)");
     cleaner().ClearHistory();
     EXPECT_TRUE(report.clean()) << failures();
     const auto history = profile / "History";
@@ -151,6 +162,8 @@ TEST_F(Chromium, HistoryGoesWithEveryTraceAndBookmarksPasswordsAndCardsStay) {
         EXPECT_EQ(FirefoxFixture::rawBytes(profile / db).find("secret-clinic"), std::string::npos) << db;
     EXPECT_EQ(FirefoxFixture::rawBytes(history).find("secret-clinic"), std::string::npos);
     EXPECT_EQ(FirefoxFixture::rawBytes(history).find("opening hours"), std::string::npos);
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Archived History", "SELECT count(*) FROM visits"), "0");
+    EXPECT_EQ(FirefoxFixture::rawBytes(profile / "Archived History").find("old-clinic"), std::string::npos);
     // The bookmarked page keeps its icon; the visited one loses it.
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "Favicons", "SELECT group_concat(page_url) FROM icon_mapping"),
               "https://news.example/");
@@ -225,6 +238,35 @@ TEST_F(Chromium, CookiesAndFormDataGoInEveryStoreTheBrowserUsed) {
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "Login Data", "SELECT count(*) FROM logins"), "1");
 }
 
+// What a site stores besides cookies goes with them, folders named after the sites included;
+// extensions' own storage and the browser's own database stay, and no link leads the run out.
+TEST_F(Chromium, SiteDataGoesWithCookiesAndNoLinkLeadsOut) {
+    ChromiumFixture::writeSiteData(profile);
+    TempDir::write(dir / "outside/precious.txt", "not the browser's");
+    fs::create_symlink(dir / "outside", profile / "IndexedDB/https_linked.example_0.indexeddb.leveldb");
+    fs::create_symlink(dir / "outside/precious.txt", profile / "Local Storage/leveldb/000009.ldb");
+    cleaner().ClearCookies();
+    EXPECT_TRUE(report.clean()) << failures();
+    for (const char* f : ChromiumFixture::kSiteDataFolders) {
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(profile / f))) << f;
+        EXPECT_TRUE(fs::is_empty(profile / f)) << f;
+    }
+    for (const char* f : {"TransportSecurity", "Network/TransportSecurity"}) EXPECT_FALSE(fs::exists(profile / f)) << f;
+    for (const char* kept : {"shared_proto_db/000003.log", "Local Extension Settings/abcdefghijklmnop/000003.log",
+                             "Extension State/000003.log", "Login Data", "Bookmarks", "Preferences", "Web Data"})
+        EXPECT_TRUE(fs::exists(profile / kept)) << kept;
+    EXPECT_EQ(TempDir::read(dir / "outside/precious.txt"), "not the browser's");
+
+    // A storage folder that is itself a link is not followed, and what it leads to is named.
+    fs::remove_all(profile / "Service Worker");
+    fs::create_symlink(dir / "outside", profile / "Service Worker");
+    cleaner().ClearCookies();
+    ASSERT_EQ(report.failures().size(), 1u) << failures();
+    EXPECT_EQ(report.failures()[0].what, (profile / "Service Worker").string());
+    EXPECT_EQ(report.failures()[0].area, CleanArea::Cookies);
+    EXPECT_EQ(TempDir::read(dir / "outside/precious.txt"), "not the browser's");
+}
+
 TEST_F(Chromium, TheCachesEmptyWithoutFollowingLinksOut) {
     TempDir::write(cacheRoot / "Default/Cache/Cache_Data/feed_0", "cached");
     TempDir::write(cacheRoot / "Profile 7/Code Cache/js/x", "left by a removed profile");
@@ -241,16 +283,29 @@ TEST_F(Chromium, TheCachesEmptyWithoutFollowingLinksOut) {
     EXPECT_TRUE(fs::is_directory(cacheRoot / "Profile 7/Code Cache/js"));
     EXPECT_EQ(TempDir::read(dir / "precious.txt"), "not the browser's");
     EXPECT_TRUE(fs::exists(profile / "Preferences"));
+
+    // A cache folder linked elsewhere (to a memory-backed folder, say) keeps its files there: the
+    // link is not followed, and the run says the cache was not emptied rather than that it was.
+    TempDir::write(dir / "ram/data_1", "gpu cache kept in memory");
+    fs::remove_all(profile / "GPUCache");
+    fs::create_symlink(dir / "ram", profile / "GPUCache");
+    cleaner().ClearCache();
+    ASSERT_EQ(report.failures().size(), 1u) << failures();
+    EXPECT_EQ(report.failures()[0].what, (profile / "GPUCache").string());
+    EXPECT_TRUE(fs::exists(dir / "ram/data_1"));
 }
 
 TEST_F(Chromium, ARunningBrowserIsLeftAloneAndAStaleLockIsNot) {
     const auto still = [&] {
         return FirefoxFixture::queryOne(profile / "Network/Cookies", "SELECT count(*) FROM cookies");
     };
+    ChromiumFixture::writeSiteData(profile);
     lock(host() + "-" + std::to_string(::getpid()));
     EXPECT_TRUE(ChromiumRunning::running(root, files, &processes));
     cleaner().ClearCookies();
     EXPECT_EQ(still(), "2");
+    EXPECT_TRUE(fs::exists(profile / "Local Storage/leveldb/000003.log"));
+    EXPECT_TRUE(fs::exists(profile / "TransportSecurity"));
     ASSERT_EQ(report.failures().size(), 1u);
     EXPECT_TRUE(report.failures()[0].browserRunning);
     EXPECT_EQ(report.failures()[0].browser, "Chromium");
@@ -282,6 +337,8 @@ TEST_F(Chromium, ARunningBrowserIsLeftAloneAndAStaleLockIsNot) {
     cleaner().ClearCookies();
     EXPECT_TRUE(report.clean()) << failures();
     EXPECT_EQ(still(), "0");
+    EXPECT_FALSE(fs::exists(profile / "Local Storage/leveldb/000003.log"));
+    EXPECT_FALSE(fs::exists(profile / "TransportSecurity"));
 }
 
 // Chrome's own folder and $CHROME_CONFIG_HOME's share one cache folder: while the browser runs
@@ -318,6 +375,18 @@ TEST(ChromiumCacheKey, OnlyWhatTheHeaderPromisesIsRead) {
     std::string empty = entry;
     empty[12] = empty[13] = empty[14] = empty[15] = 0;
     EXPECT_FALSE(ChromiumUrlCache::parseEntryKey(empty, entry.size()));
+
+    // From the file: a key longer than the first read is read whole; a cut file, or a link in
+    // the entry's place, gives nothing.
+    TempDir dir;
+    const std::string longKey = "https://long.example/" + std::string(3000, 'k');
+    TempDir::write(dir / "a_0", ChromiumFixture::cacheEntry(longKey));
+    EXPECT_EQ(ChromiumUrlCache::entryKey(dir / "a_0"), longKey);
+    TempDir::write(dir / "b_0", ChromiumFixture::cacheEntry(longKey).substr(0, 2000));
+    EXPECT_FALSE(ChromiumUrlCache::entryKey(dir / "b_0"));
+    fs::create_symlink(dir / "a_0", dir / "c_0");
+    EXPECT_FALSE(ChromiumUrlCache::entryKey(dir / "c_0"));
+    EXPECT_FALSE(ChromiumUrlCache::entryKey(dir / "missing_0"));
 
     EXPECT_EQ(ChromiumUrlCache::address(key), "https://cdn.example/x.js?q=1");
     EXPECT_EQ(ChromiumUrlCache::address("https://plain.example/"), "https://plain.example/");
@@ -394,6 +463,41 @@ TEST_F(ChromiumLists, ARunningBrowsersEntriesAreListedNotDeletedAndNamedWithThei
     EXPECT_EQ(text.find("Firefox"), std::string::npos) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
     EXPECT_TRUE(fs::exists(profile / "GPUCache/data_0"));
+}
+
+// The page's two lists and the run share one reading of each cache folder; a change made to the
+// folder after that reading, or a deletion, is never hidden by it.
+TEST_F(ChromiumLists, BothListsShareOneReadingAndAChangeIsNeverHidden) {
+    test::FaultyFileService counted(files);
+    ChromiumUrlCache shared({counted, folders}, &processes, "ana");
+    const auto data = profile / "Cache/Cache_Data";
+    TempDir::write(data / "0123456789abcdef_s", "sparse data");
+    auto age = [&] { fs::last_write_time(data, fs::file_time_type::clock::now() - std::chrono::hours(1)); };
+    auto readings = [&] { return std::count(counted.listed.begin(), counted.listed.end(), data.string()); };
+    age();
+    UrlCacheLists lists(view, ui, shared);
+    lists.ListVisitedSites();
+    lists.ListCookies();
+    EXPECT_EQ(readings(), 1);
+    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"https://secret-clinic.example/appointment"}));
+
+    ChromiumFixture::writeCacheEntry(data, "fedcba9876543210", "https://new.example/");
+    age();
+    lists.ListVisitedSites();
+    EXPECT_EQ(readings(), 2);
+    EXPECT_EQ(view.listItems("LstB2").back(), "https://new.example/");
+
+    // The run removes each entry by the files the listing saw, its sparse data too, and reads
+    // the folder again afterwards.
+    lists.ClearUrlCache(&report);
+    EXPECT_TRUE(report.clean()) << failures();
+    for (const char* f :
+         {"0123456789abcdef_0", "0123456789abcdef_1", "0123456789abcdef_s", "fedcba9876543210_0", "fedcba9876543210_1"})
+        EXPECT_FALSE(fs::exists(data / f)) << f;
+    EXPECT_TRUE(fs::exists(data / "index"));
+    lists.ListVisitedSites();
+    EXPECT_TRUE(view.listItems("LstB2").empty());
+    EXPECT_EQ(readings(), 3);
 }
 
 // Firefox's and Chromium's caches read as one list; each entry is deleted where it was listed,

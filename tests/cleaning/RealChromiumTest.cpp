@@ -141,7 +141,7 @@ protected:
 };
 
 TEST_F(RealChromium, AProfileWrittenByChromiumIsListedCleanedAndStillOpens) {
-    const std::string url = server.url("/private-page.html");
+    const std::string url = server.url("/stored/private-page.html");
     {
         Browser b(exe, home, userData, url, true);
         ASSERT_EQ(b.wait(), 0);
@@ -154,6 +154,15 @@ TEST_F(RealChromium, AProfileWrittenByChromiumIsListedCleanedAndStillOpens) {
     const std::string sealed = unhex(blob(cookies, "encrypted_value FROM cookies"));
     const fs::path cacheData = home / ".cache/chromium/Default/Cache/Cache_Data";
     ASSERT_TRUE(fs::exists(cacheData)) << "the disk cache lives below the cache folder";
+    // The page kept a value in its local storage, which goes with the cookies.
+    const auto stored = [&] {
+        std::string all;
+        std::error_code ec;
+        for (const auto& e : fs::recursive_directory_iterator(profile / "Local Storage", ec))
+            if (e.is_regular_file()) all += FirefoxFixture::rawBytes(e.path());
+        return all.find("loopback-storage-secret") != std::string::npos;
+    };
+    EXPECT_TRUE(stored());
     const std::string bookmarked = server.url("/bookmarked.html");
     TempDir::write(profile / "Bookmarks",
                    R"({"roots": {"bookmark_bar": {"children": [{"id": "6", "name": "Kept", "type": "url", "url": ")" +
@@ -188,6 +197,7 @@ TEST_F(RealChromium, AProfileWrittenByChromiumIsListedCleanedAndStillOpens) {
         EXPECT_EQ(cookieBytes.find(sealed), std::string::npos);
     }
     EXPECT_EQ(cookieBytes.find("loopback-secret"), std::string::npos);
+    EXPECT_FALSE(stored());
     for (const fs::path& db : {history, cookies, profile / "Favicons", profile / "Web Data"}) {
         if (!fs::exists(db)) continue;
         EXPECT_EQ(FirefoxFixture::queryOne(db, "PRAGMA integrity_check"), "ok") << db;

@@ -1,11 +1,25 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
+#include "cleaning/CleaningRun.h"
 #include "cleaning/FirefoxProfiles.h"
 #include "cleaning/LibreOfficeRecent.h"
+#include "cleaning/LibreOfficeRunning.h"
 #include "cleaning/ThumbnailCache.h"
 #include "cleaning/cCleanInternet.h"
+#include "platform/EmbeddedStringResource.h"
+#include "support/FakeFormView.h"
 #include "support/FakeHome.h"
+#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
+#include "ui/BusyState.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::cleaning {
 namespace {
@@ -60,7 +74,7 @@ TEST(LibreOffice, OnlyTheHistoryEntriesLeaveAndEverythingElseStaysByteForByte) {
 
 TEST_F(Traces, LibreOfficesListIsEmptiedAndAForeignFileIsReportedNotRewritten) {
     TempDir::write(xcu, kHead + kHistory + kKeep + "</oor:items>\n");
-    LibreOfficeRecent(files, folders, report).clear();
+    LibreOfficeRecent(files, folders, &processes, report).clear();
     EXPECT_TRUE(report.clean());
     EXPECT_EQ(TempDir::read(xcu), kHead + kKeep + "</oor:items>\n");
 
@@ -72,13 +86,112 @@ TEST_F(Traces, LibreOfficesListIsEmptiedAndAForeignFileIsReportedNotRewritten) {
     const auto snap = home / "snap/libreoffice/current/.config/libreoffice/4/user/registrymodifications.xcu";
     fs::create_directories(snap.parent_path());
     fs::create_symlink(snapTarget, snap);
-    LibreOfficeRecent(files, folders, report).clear();
+    LibreOfficeRecent(files, folders, &processes, report).clear();
     ASSERT_EQ(report.failures().size(), 2u);
     EXPECT_EQ(report.failures()[0].what, flatpak.string());
     EXPECT_EQ(report.failures()[1].what, snap.string());
     EXPECT_EQ(TempDir::read(flatpak), kHead + kHistory);
     EXPECT_TRUE(fs::is_symlink(snap));
     EXPECT_EQ(TempDir::read(snapTarget), kHead + kHistory + "</oor:items>\n");
+}
+
+TEST(LibreOffice, TheLockNamesItsMachineAndUser) {
+    const auto lock = LibreOfficeRunning::parseLock(
+        "[Other]\nHost=elsewhere\n[Lockdata]\r\nUser= ana \r\nHost=desk-1\r\nStamp=0A1B\r\nTime=Wed Dec  9 "
+        "05:00:00 2026\r\nIPCServer=true\r\n");
+    EXPECT_EQ(lock.host, "desk-1");
+    EXPECT_EQ(lock.user, "ana");
+    for (const char* odd : {"", "[Lockdata]", "Host=desk-1\nUser=ana", "[Lockdata]\nHost"}) {
+        const auto l = LibreOfficeRunning::parseLock(odd);
+        EXPECT_FALSE(l.host || l.user) << odd;
+    }
+}
+
+// A program of the given name, started from a copy of a harmless one, until the object ends.
+class FakeProgram {
+public:
+    FakeProgram(const fs::path& folder, const std::string& name) {
+        const fs::path exe = folder / name;
+        fs::create_directories(folder);
+        for (const char* sleep : {"/usr/bin/sleep", "/bin/sleep"})
+            if (::access(sleep, X_OK) == 0 && fs::copy_file(sleep, exe)) break;
+        std::string path = exe.string(), seconds = "120";
+        char* argv[] = {path.data(), seconds.data(), nullptr};
+        if (::posix_spawn(&m_pid, path.c_str(), nullptr, nullptr, argv, environ) != 0) m_pid = 0;
+        // Until the new process runs the copy, it still shows as the test itself.
+        for (int i = 0; m_pid > 0 && i < 100; ++i) {
+            std::error_code ec;
+            if (fs::read_symlink("/proc/" + std::to_string(m_pid) + "/exe", ec) == exe) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    ~FakeProgram() { stop(); }
+    bool started() const { return m_pid > 0; }
+    void stop() {
+        if (m_pid <= 0) return;
+        ::kill(m_pid, SIGKILL);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = 0;
+    }
+
+private:
+    pid_t m_pid = 0;
+};
+
+// LibreOffice writes its list back when it ends: while it runs with the profile the list is
+// left alone and the final message names it, as for a running browser. A lock left by a crash,
+// written on another machine sharing the home or by another user, keeps nothing.
+TEST_F(Traces, ARunningLibreOfficeKeepsItsListAndAStaleLockDoesNot) {
+    const fs::path profile = home / ".config/libreoffice/4";
+    const std::string listed = kHead + kHistory + kKeep + "</oor:items>\n";
+    const std::string me = processes.currentUserName(), here = processes.hostName();
+    auto lockAs = [&](const std::string& host, const std::string& user) {
+        TempDir::write(profile / ".lock", "[Lockdata]\nUser=" + user + "\nHost=" + host +
+                                              "\nStamp=4F2A\nTime=Wed Dec  9 05:00:00 2026\nIPCServer=true\n");
+    };
+    TempDir::write(xcu, listed);
+    lockAs(here, me);
+    FakeProgram office(dir / "program", "soffice.bin");
+    if (!office.started()) GTEST_SKIP() << "no program can be started from " << dir.path();
+    EXPECT_TRUE(LibreOfficeRunning::running(profile, files, &processes));
+    EXPECT_FALSE(LibreOfficeRunning::running(profile, files, nullptr));
+
+    test::FakeFormView view;
+    test::ScriptedUi ui;
+    platform::EmbeddedStringResource res;
+    ui::StringTable strings{&res, &ui};
+    strings.setLanguage(ui::kEnglish);
+    ui::BusyState busy;
+    for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n == 6 ? 1 : 0);
+    CleaningRun run{{view, ui, strings, busy, {registry, ini, files, folders}, nullptr, nullptr, &processes}};
+    run.cmdNext_Click();
+    EXPECT_EQ(TempDir::read(xcu), listed);
+    const std::string text = ui.messages.back().text;
+    EXPECT_NE(text.find("LibreOffice is running with the profile " + profile.string() +
+                        ": it was left alone. Close LibreOffice and try again."),
+              std::string::npos)
+        << text;
+
+    for (const auto& [host, user] :
+         std::vector<std::pair<std::string, std::string>>{{"another-machine", me}, {here, me + "-someone-else"}}) {
+        lockAs(host, user);
+        EXPECT_FALSE(LibreOfficeRunning::running(profile, files, &processes)) << host << " " << user;
+    }
+    fs::remove(profile / ".lock");
+    fs::create_symlink(dir / "elsewhere.lock", profile / ".lock");  // not a lock LibreOffice writes
+    EXPECT_FALSE(LibreOfficeRunning::running(profile, files, &processes));
+    fs::remove(profile / ".lock");
+    EXPECT_FALSE(LibreOfficeRunning::running(profile, files, &processes));
+
+    // LibreOffice ended without tidying up: its lock stays, and the list goes.
+    lockAs(here, me);
+    office.stop();
+    EXPECT_FALSE(LibreOfficeRunning::running(profile, files, &processes));
+    report.clear();
+    LibreOfficeRecent(files, folders, &processes, report).clear();
+    EXPECT_TRUE(report.clean());
+    EXPECT_EQ(TempDir::read(xcu), kHead + kKeep + "</oor:items>\n");
 }
 
 TEST_F(Traces, RecentFilesEmptyTheThumbnailCacheOnly) {

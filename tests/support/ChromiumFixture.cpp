@@ -39,6 +39,28 @@ std::string ChromiumFixture::bookmarks(const std::string& url) {
         "other": {"children": [], "name": "Other", "type": "folder"}}, "version": 1})";
 }
 
+void ChromiumFixture::writeSiteData(const std::filesystem::path& folder) {
+    const std::string site = "https_secret-clinic.example_0";
+    for (const char* f : {"Local Storage/leveldb/CURRENT", "Local Storage/leveldb/LOCK", "Session Storage/CURRENT",
+                          "File System/Origins/CURRENT", "Service Worker/Database/CURRENT", "databases/Databases.db",
+                          "WebStorage/QuotaManager"})
+        TempDir::write(folder / f, "MANIFEST-000001\n");
+    TempDir::write(folder / "Local Storage/leveldb/000003.log", "_https://secret-clinic.example\x00\x01token");
+    TempDir::write(folder / "Session Storage/000003.log", "map-1-secret-clinic");
+    TempDir::write(folder / "IndexedDB" / (site + ".indexeddb.leveldb") / "000003.log", "records");
+    TempDir::write(folder / "IndexedDB" / (site + ".indexeddb.blob") / "1/00/1", "blob");
+    TempDir::write(folder / "WebStorage/1/IndexedDB/indexeddb.leveldb/CURRENT", "MANIFEST-000001\n");
+    TempDir::write(folder / "File System/000/t/00/00000000", "file");
+    TempDir::write(folder / "Service Worker/CacheStorage/0a1b2c/index", "cache index");
+    TempDir::write(folder / "Service Worker/ScriptCache/4f3e2d1c0b0a0908_0", "worker script");
+    TempDir::write(folder / "databases/https_secret-clinic.example_0/1", "web sql");
+    TempDir::write(folder / "TransportSecurity", R"({"sts": [{"host": "c2VjcmV0", "mode": "force-https"}]})");
+    TempDir::write(folder / "Network/TransportSecurity", R"({"sts": [{"host": "c2VjcmV0", "mode": "force-https"}]})");
+    TempDir::write(folder / "shared_proto_db/000003.log", "the browser's own");
+    TempDir::write(folder / "Local Extension Settings/abcdefghijklmnop/000003.log", "an extension's settings");
+    TempDir::write(folder / "Extension State/000003.log", "extension state");
+}
+
 void ChromiumFixture::makeProfile(const std::filesystem::path& folder) {
     FirefoxFixture::sql(folder / "History", R"(
         CREATE TABLE meta (key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);

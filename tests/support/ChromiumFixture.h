@@ -14,6 +14,11 @@ public:
     static std::string cacheEntry(const std::string& key, const std::string& data = "<html>cached</html>");
     static void writeCacheEntry(const std::filesystem::path& cacheData, const std::string& hash,
                                 const std::string& key);
+    // What sites stored in the profile besides cookies, in the browser's own folder layout, with
+    // the extensions' and the browser's own storage beside it.
+    static void writeSiteData(const std::filesystem::path& folder);
+    static constexpr const char* kSiteDataFolders[] = {"Local Storage", "Session Storage", "IndexedDB", "WebStorage",
+                                                       "File System",   "Service Worker",  "databases"};
     // A "Bookmarks" file that keeps `url`.
     static std::string bookmarks(const std::string& url);
 };

@@ -25,7 +25,7 @@ public:
     std::set<std::string> failRemoveFor;
     bool failRemoveAtNextStart = false;
     std::vector<std::pair<std::string, std::string>> renames;
-    std::vector<std::string> madeWritable, flushedDirs, removed;
+    std::vector<std::string> madeWritable, flushedDirs, removed, listed;
     int writes = 0, flushes = 0, opens = 0;
     // Called with the call's name ("statAt", "openFile", "openDir", "list", "renameAt",
     // "unlinkAt", "write", "flushFile", "truncate" ...) and the full path it is about.
@@ -67,6 +67,7 @@ public:
     }
     platform::Result<std::vector<platform::DirectoryEntry>> list(const std::filesystem::path& dir) override {
         if (failListFor.count(dir.string())) return platform::Error{EACCES, "Permission denied"};
+        listed.push_back(dir.string());
         return m_real.list(dir);
     }
     platform::Result<std::string> readLink(const std::filesystem::path& link) override { return m_real.readLink(link); }

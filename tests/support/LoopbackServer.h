@@ -1,6 +1,7 @@
 #pragma once
 // A web server on the loopback address for the real-browser tests: every request gets a small
-// page that sets a cookie and may be cached for a day.
+// page that sets a cookie and may be cached for a day; a page whose address holds "/stored"
+// also keeps a value in the site's local storage.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -42,9 +43,14 @@ private:
         while (!m_stop) {
             const int c = ::accept(m_fd, nullptr, nullptr);
             if (c < 0) break;
-            char buf[4096];
-            (void)!::recv(c, buf, sizeof buf, 0);
-            const std::string body = "<html><head><title>Private page</title></head><body>loopback</body></html>";
+            char buf[4096] = {};
+            const auto got = ::recv(c, buf, sizeof buf - 1, 0);
+            const std::string request(buf, got > 0 ? static_cast<std::size_t>(got) : 0);
+            const bool stored = request.substr(0, request.find('\n')).find("/stored") != std::string::npos;
+            const std::string body =
+                std::string("<html><head><title>Private page</title></head><body>loopback") +
+                (stored ? "<script>localStorage.setItem('visit', 'loopback-storage-secret')</script>" : "") +
+                "</body></html>";
             const std::string reply =
                 "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=86400\r\n"
                 "Set-Cookie: sid=loopback-secret; Max-Age=86400; Path=/\r\nContent-Length: " +

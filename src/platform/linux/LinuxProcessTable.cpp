@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <string>
 
@@ -73,6 +74,43 @@ bool LinuxProcessTable::processAlive(std::int64_t pid) {
     if (pid <= 0 || pid > std::numeric_limits<pid_t>::max()) return false;
     // Another user's process answers "not permitted", and is alive all the same.
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+bool LinuxProcessTable::programRunning(const std::string& program) {
+    if (program.empty()) return false;
+    // The kernel keeps a process's name to 15 bytes.
+    const std::string shortName = program.substr(0, 15);
+    const uid_t me = ::getuid();
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return false;
+    bool found = false;
+    while (const dirent* p = ::readdir(proc)) {
+        if (!std::isdigit(static_cast<unsigned char>(p->d_name[0]))) continue;
+        const std::string dir = std::string("/proc/") + p->d_name;
+        struct stat st {};
+        if (::stat(dir.c_str(), &st) != 0 || st.st_uid != me) continue;
+        // The program's file, as the process was started from it (a program replaced by an
+        // update reads "(deleted)" after its name); its name as a fallback when that is hidden.
+        char exe[4096];
+        const ssize_t n = ::readlink((dir + "/exe").c_str(), exe, sizeof exe - 1);
+        if (n > 0) {
+            std::string path(exe, static_cast<std::size_t>(n));
+            if (const std::string deleted = " (deleted)";
+                path.size() > deleted.size() &&
+                path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+                path.resize(path.size() - deleted.size());
+            const auto slash = path.rfind('/');
+            if (path.substr(slash == std::string::npos ? 0 : slash + 1) == program) found = true;
+        }
+        if (!found) {
+            std::ifstream comm(dir + "/comm");
+            std::string name;
+            if (std::getline(comm, name) && name == shortName) found = true;
+        }
+        if (found) break;
+    }
+    ::closedir(proc);
+    return found;
 }
 
 }  // namespace quenvor::platform
