@@ -93,7 +93,10 @@ std::vector<ControlSpec> build() {
     v.push_back(lst3);
     v.push_back(make("cmdNext", K::Button, 7080, 5025, 1695, 425, "138"));
 
-    auto shredder = make("lblShredder", K::Label, 2040, 1440, 5895, 2430);
+    // Its foot stays above the method's caption; a longer text widens it over the buttons'
+    // column instead, which lies lower.
+    auto shredder = make("lblShredder", K::Label, 2040, 1440, 5895, 2235);
+    shredder.widestWidth = 6735;
     shredder.darkGrey = true;
     shredder.visible = false;
     v.push_back(shredder);

@@ -23,6 +23,9 @@ struct ControlSpec {
     bool bold = false;
     bool darkGrey = false;
     bool autoSize = false;  // sized to its text
+    // A wrapped caption too tall for its box at `width` takes up to this width instead (twips;
+    // 0: never), for texts longer in one language than the box was drawn for.
+    int widestWidth = 0;
     bool centred = false;
     bool takesFocus = false;  // reachable by the keyboard and by a click: buttons, boxes, lists
     bool editable = false;    // a combo box whose text may be typed

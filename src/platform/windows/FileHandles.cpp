@@ -14,6 +14,8 @@
 namespace quenvor::platform::windows {
 namespace {
 
+// STATUS_BUFFER_OVERFLOW: ntstatus.h clashes with windows.h.
+constexpr NTSTATUS kBufferOverflow = static_cast<NTSTATUS>(0x80000005);
 // 100-nanosecond ticks from 1601 to 1970.
 constexpr std::int64_t kEpochTicks = 116444736000000000LL;
 
@@ -48,6 +50,118 @@ Result<WindowsHandle> openRelative(HANDLE folder, const std::filesystem::path& s
     return WindowsHandle(h);
 }
 
+// The system's name of an open file or folder: its path inside its volume, without the drive.
+Result<std::wstring> nameOfHandle(HANDLE h, const std::filesystem::path& shown) {
+    std::vector<std::byte> buffer(1024);
+    for (;;) {
+        IO_STATUS_BLOCK io{};
+        const NTSTATUS st =
+            NtQueryInformationFile(h, &io, buffer.data(), static_cast<ULONG>(buffer.size()), FileNameInformation);
+        ULONG length = 0;
+        std::memcpy(&length, buffer.data(), sizeof length);
+        if (st == kBufferOverflow && length + sizeof length > buffer.size()) {
+            buffer.resize(length + sizeof length);
+            continue;
+        }
+        if (st < 0) return win32Error("cannot tell what was opened as " + display(shown), RtlNtStatusToDosError(st));
+        std::wstring name(length / sizeof(wchar_t), L'\0');
+        std::memcpy(name.data(), buffer.data() + offsetof(FILE_NAME_INFORMATION, FileName),
+                    name.size() * sizeof(wchar_t));
+        return name;
+    }
+}
+
+bool sameName(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// Whether `name` is the short (8.3) name of the entry `longName` of the open folder. A fresh
+// handle lists it, so no listing under way on the folder's own handle is disturbed.
+bool isShortNameOf(HANDLE folder, const std::wstring& name, const std::wstring& longName) {
+    auto lister = reopenSelf(folder, {}, FILE_LIST_DIRECTORY);
+    if (!lister) return false;
+    std::vector<unsigned char> buffer(64 * 1024);
+    auto kind = FileIdBothDirectoryRestartInfo;
+    while (GetFileInformationByHandleEx(lister->get(), kind, buffer.data(), static_cast<DWORD>(buffer.size()))) {
+        kind = FileIdBothDirectoryInfo;
+        for (std::size_t at = 0;;) {
+            const auto* e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+            const std::wstring_view listed(e->FileName, e->FileNameLength / sizeof(wchar_t));
+            if (sameName(listed, longName))
+                return sameName(std::wstring_view(e->ShortName, e->ShortNameLength / sizeof(wchar_t)), name);
+            if (e->NextEntryOffset == 0) break;
+            at += e->NextEntryOffset;
+        }
+    }
+    return false;
+}
+
+// Whether `child`, opened as `name` inside `folder`, is that entry itself rather than what a
+// followed link points to. Both names come from the same call on handles, so 8.3 spellings,
+// case, subst drives and mapped shares on the way to the folder appear alike in both. Only the
+// last component may differ, where `name` is the entry's short name and the system gives the
+// long one.
+Result<bool> isEntryItself(HANDLE folder, HANDLE child, const std::wstring& name, const std::filesystem::path& shown) {
+    auto folderName = nameOfHandle(folder, shown.parent_path());
+    if (!folderName) return folderName.error();
+    auto childName = nameOfHandle(child, shown);
+    if (!childName) return childName.error();
+    std::wstring prefix = *folderName;
+    if (prefix.empty() || prefix.back() != L'\\') prefix += L'\\';
+    if (sameName(*childName, prefix + name)) return true;
+    if (childName->size() <= prefix.size() || !sameName(std::wstring_view(*childName).substr(0, prefix.size()), prefix))
+        return false;
+    const std::wstring last = childName->substr(prefix.size());
+    return last.find(L'\\') == std::wstring::npos && isShortNameOf(folder, name, last);
+}
+
+Result<OpenedEntry> openChecked(HANDLE folder, const std::filesystem::path& shown, const std::wstring& name,
+                                DWORD access, DWORD share, bool wantFolder, bool wantFile) {
+    auto h = openRelative(folder, shown, name, access, share, wantFolder, wantFile);
+    if (!h) return h.error();
+    auto itself = isEntryItself(folder, h->get(), name, shown);
+    if (!itself) return itself.error();
+    return OpenedEntry{std::move(h.value()), *itself};
+}
+
+Error followedLink(const std::filesystem::path& p) {
+    return win32Error("a link this system opens only as what it points to: " + display(p), kFollowedLink);
+}
+
+// How many characters of a full path are its root (0: none), as in these, each with the
+// separator after it: C:  \\server\share  \\?\C:  \\?\UNC\server\share
+std::size_t rootLength(const std::wstring& w) {
+    const auto skip = [&](std::size_t at, int components) {
+        for (; components > 0 && at < w.size(); --components) {
+            const auto sep = w.find(L'\\', at);
+            at = sep == std::wstring::npos ? w.size() : sep + 1;
+        }
+        return at;
+    };
+    if (w.rfind(L"\\\\?\\UNC\\", 0) == 0) return skip(8, 2);
+    if (w.rfind(L"\\\\?\\", 0) == 0 || w.rfind(L"\\\\.\\", 0) == 0) return skip(4, 1);
+    if (w.rfind(L"\\\\", 0) == 0) return skip(2, 2);
+    if (w.size() >= 2 && w[1] == L':') return w.size() >= 3 && w[2] == L'\\' ? 3 : 2;
+    return 0;
+}
+
+// The full path as the system would read it (one given in the literal \\?\ form as it is),
+// without separators at its end.
+std::wstring fullPath(const std::filesystem::path& p) {
+    std::wstring w = std::filesystem::path(p).make_preferred().native();
+    if (w.rfind(L"\\\\?\\", 0) != 0) {
+        const DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+        if (n > 0) {
+            std::wstring full(n, L'\0');
+            const DWORD got = GetFullPathNameW(w.c_str(), n, full.data(), nullptr);
+            if (got > 0 && got < n) w = full.substr(0, got);
+        }
+    }
+    while (w.size() > rootLength(w) && w.back() == L'\\') w.pop_back();
+    return w;
+}
+
 }  // namespace
 
 std::string display(const std::filesystem::path& p) { return utf8Of(p); }
@@ -66,26 +180,70 @@ FileType typeOfAttributes(DWORD attributes) {
     return FileType::Regular;
 }
 
-Result<WindowsHandle> openPath(const std::filesystem::path& p, DWORD access, DWORD share, bool folder, bool file) {
-    HANDLE h = CreateFileW(systemPath(p).c_str(), access, share, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return lastError("cannot open " + display(p));
-    WindowsHandle owned(h);
+Result<OpenedEntry> openPathEntry(const std::filesystem::path& p, DWORD access, DWORD share, bool folder, bool file) {
+    const std::wstring full = fullPath(p);
+    const auto root = rootLength(full);
+    const auto sep = full.rfind(L'\\');
+    OpenedEntry opened;
+    if (root == 0 || full.size() <= root || sep == std::wstring::npos || sep + 1 < root) {
+        // A root, or a path the system spells in a way of its own: a root is never a link.
+        HANDLE h = CreateFileW(systemPath(p).c_str(), access, share, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return lastError("cannot open " + display(p));
+        opened.handle = WindowsHandle(h);
+    } else {
+        const std::wstring parentPath = full.substr(0, sep + 1);
+        // No rights asked of the folder: opening a name inside it and asking its name need none.
+        HANDLE ph = CreateFileW(systemPath(parentPath).c_str(), SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (ph == INVALID_HANDLE_VALUE) return lastError("cannot open " + display(p));
+        WindowsHandle parent(ph);
+        auto entry =
+            openChecked(parent.get(), p, full.substr(sep + 1), access | FILE_READ_ATTRIBUTES, share, false, false);
+        if (!entry) return entry.error();
+        opened = std::move(entry.value());
+    }
     if (folder || file) {
         BY_HANDLE_FILE_INFORMATION info{};
-        if (!GetFileInformationByHandle(h, &info)) return lastError("cannot examine " + display(p));
+        if (!GetFileInformationByHandle(opened.handle.get(), &info)) return lastError("cannot examine " + display(p));
         const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         if (folder && !isFolder) return win32Error("not a folder: " + display(p), ERROR_DIRECTORY);
         if (file && isFolder) return win32Error("a folder, not a file: " + display(p), ERROR_ACCESS_DENIED);
     }
-    return owned;
+    return opened;
+}
+
+Result<WindowsHandle> openPath(const std::filesystem::path& p, DWORD access, DWORD share, bool folder, bool file) {
+    auto opened = openPathEntry(p, access, share, folder, file);
+    if (!opened) return opened.error();
+    if (!opened->itself) return followedLink(p);
+    return std::move(opened->handle);
+}
+
+Result<OpenedEntry> openEntry(HANDLE folder, const std::filesystem::path& folderPath, const std::string& name,
+                              DWORD access, DWORD share, bool wantFolder, bool wantFile) {
+    if (!isSingleName(name))
+        return win32Error("not a name inside " + display(folderPath) + ": " + name, ERROR_INVALID_NAME);
+    return openChecked(folder, folderPath / pathFromUtf8(name), widen(name), access, share, wantFolder, wantFile);
 }
 
 Result<WindowsHandle> openAt(HANDLE folder, const std::filesystem::path& folderPath, const std::string& name,
                              DWORD access, DWORD share, bool wantFolder, bool wantFile) {
-    if (!isSingleName(name))
-        return win32Error("not a name inside " + display(folderPath) + ": " + name, ERROR_INVALID_NAME);
-    return openRelative(folder, folderPath / pathFromUtf8(name), widen(name), access, share, wantFolder, wantFile);
+    auto opened = openEntry(folder, folderPath, name, access, share, wantFolder, wantFile);
+    if (!opened) return opened.error();
+    if (!opened->itself) return followedLink(folderPath / pathFromUtf8(name));
+    return std::move(opened->handle);
+}
+
+Result<FileStatus> followedLinkStatus(HANDLE target, const std::filesystem::path& p) {
+    auto st = statusOf(target, p);
+    if (!st) return st.error();
+    FileStatus link;
+    link.type = FileType::Symlink;
+    link.device = st->device;
+    link.inode = st->inode;
+    link.hardLinks = 1;
+    return link;
 }
 
 Result<FileStatus> statusOf(HANDLE h, const std::filesystem::path& p) {

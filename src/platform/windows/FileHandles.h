@@ -4,6 +4,12 @@
 // rename, delete or change it through the handle itself. Every open passes
 // FILE_OPEN_REPARSE_POINT: a symbolic link, junction or other reparse point is opened as
 // itself and never followed.
+//
+// Not every system honours that: Wine 8 opens a POSIX symbolic link to a file as its target and
+// lists it as a plain file. So every open of a name is checked on the handle it gave: the
+// system's own name of what was opened must be the folder's name plus the name asked for.
+// Wine names an open file by its resolved path, so a followed link shows up as another name;
+// Windows names it by the path it was opened with, so the check costs nothing there.
 #include <filesystem>
 #include <string>
 
@@ -14,12 +20,35 @@ namespace quenvor::platform::windows {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// What an open reached.
+struct OpenedEntry {
+    WindowsHandle handle;
+    // False where the system followed a symbolic link it was asked to open as itself: the
+    // handle is what the link points to, and nothing may be written, renamed or removed
+    // through it.
+    bool itself = true;
+};
+
+// The error of an open refused because it reached through a link (ERROR_STOPPED_ON_SYMLINK).
+constexpr unsigned long kFollowedLink = 681;
+
 // By path; `folder` asks for a folder only, `file` for a non-folder only (neither: either).
+// The last component is opened inside the folder holding it, and checked as openEntry does.
+Result<OpenedEntry> openPathEntry(const std::filesystem::path& p, DWORD access, DWORD share, bool folder = false,
+                                  bool file = false);
+// The same, a followed link refused with kFollowedLink.
 Result<WindowsHandle> openPath(const std::filesystem::path& p, DWORD access, DWORD share, bool folder = false,
                                bool file = false);
-// By a single name inside an open folder.
+// By a single name inside an open folder. Where the system's name of the handle cannot be
+// read, the entry is refused: what cannot be told apart from a link is not touched.
+Result<OpenedEntry> openEntry(HANDLE folder, const std::filesystem::path& folderPath, const std::string& name,
+                              DWORD access, DWORD share, bool wantFolder, bool wantFile);
+// The same, a followed link refused with kFollowedLink.
 Result<WindowsHandle> openAt(HANDLE folder, const std::filesystem::path& folderPath, const std::string& name,
                              DWORD access, DWORD share, bool wantFolder, bool wantFile);
+// What a link that was opened as its target is to us: a link, with the target's identity (two
+// looks at one name compare alike) and nothing else of the target's.
+Result<FileStatus> followedLinkStatus(HANDLE target, const std::filesystem::path& p);
 
 Result<FileStatus> statusOf(HANDLE h, const std::filesystem::path& p);
 FileType typeOfAttributes(DWORD attributes);

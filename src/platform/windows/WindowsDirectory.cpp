@@ -58,12 +58,14 @@ Result<std::vector<DirectoryEntry>> WindowsDirectory::list() {
 }
 
 Result<FileStatus> WindowsDirectory::statAt(const std::string& name) {
-    auto h = openAt(m_h.get(), m_path, name, FILE_READ_ATTRIBUTES, kShareAll, false, false);
+    auto h = openEntry(m_h.get(), m_path, name, FILE_READ_ATTRIBUTES, kShareAll, false, false);
     if (!h) {
         if (isNotFound(static_cast<unsigned long>(h.error().code))) return FileStatus{};
         return h.error();
     }
-    return statusOf(h->get(), m_path / pathFromUtf8(name));
+    const auto p = m_path / pathFromUtf8(name);
+    if (!h->itself) return followedLinkStatus(h->handle.get(), p);
+    return statusOf(h->handle.get(), p);
 }
 
 Result<std::unique_ptr<IWritableFile>> WindowsDirectory::openFile(const std::string& name) {
@@ -91,6 +93,8 @@ Status WindowsDirectory::renameAt(const std::string& from, const std::string& to
 }
 
 Status WindowsDirectory::unlinkAt(const std::string& name, bool folder) {
+    // A link the system would only open as its target is refused here: removing through that
+    // handle would remove the target.
     auto h = openAt(m_h.get(), m_path, name, DELETE | FILE_READ_ATTRIBUTES, kShareAll, false, false);
     if (!h) return h.error();
     const auto p = m_path / pathFromUtf8(name);

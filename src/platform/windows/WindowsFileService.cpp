@@ -41,8 +41,8 @@ Result<std::unique_ptr<IDirectory>> WindowsFileService::openDirectory(const std:
 }
 
 Result<FileStatus> WindowsFileService::status(const std::filesystem::path& p) {
-    auto h = openPath(p, FILE_READ_ATTRIBUTES, kShareAll);
-    if (h) return statusOf(h->get(), p);
+    auto h = openPathEntry(p, FILE_READ_ATTRIBUTES, kShareAll);
+    if (h) return h->itself ? statusOf(h->handle.get(), p) : followedLinkStatus(h->handle.get(), p);
     const auto code = static_cast<unsigned long>(h.error().code);
     if (isNotFound(code)) return FileStatus{};
     if (code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) return h.error();
@@ -76,6 +76,12 @@ Status WindowsFileService::removeAtNextStart(const std::filesystem::path& p) {
     auto st = status(p);
     if (!st) return st.status();
     if (st->type == FileType::NotFound) return {};
+    if (st->type == FileType::Symlink) {
+        // Removed later by its name, a link the system opens only as its target would take the
+        // target with it.
+        auto self = openPath(p, FILE_READ_ATTRIBUTES, kShareAll);
+        if (!self) return self.error();
+    }
     if (MoveFileExW(p.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return {};
     const DWORD code = GetLastError();
     if (!m_pending) return win32Error("cannot remove at the next start " + display(p), code);

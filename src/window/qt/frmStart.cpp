@@ -239,6 +239,10 @@ void frmStart::setCaption(const std::string& name, const std::string& text) {
         l->setText(displayText(text));
         const auto* design = FormDesign::find(name);
         if (design && design->autoSize) l->adjustSize();
+        if (design && design->widestWidth > design->width) {
+            const bool tooTall = l->heightForWidth(px(design->width)) > px(design->height);
+            l->resize(px(tooTall ? design->widestWidth : design->width), px(design->height));
+        }
     } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
         b->setText(displayText(text));
     } else {

@@ -146,6 +146,21 @@ HFONT frmStart::font(const ControlSpec& layout, bool bold) {
     return f;
 }
 
+// The program's name in the side band, bold as in the artwork. Wine's own Tahoma Bold has bold
+// spacing but regular strokes at this size, so under Wine a sans-serif the system has a real bold
+// face of stands in.
+HFONT frmStart::logoFont() {
+    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll"), "wine_get_version") != nullptr;
+    const wchar_t* face = wine && fontInstalled(L"DejaVu Sans") ? L"DejaVu Sans" : m_tahoma ? L"Tahoma" : L"Segoe UI";
+    const int height = -MulDiv(1350, m_dpi, 7200);  // 18 pixels at 96 dpi
+    const std::string key = "logo/" + narrow(face) + "/" + std::to_string(height);
+    auto& f = m_fonts[key];
+    if (!f)
+        f = CreateFontW(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, face);
+    return f;
+}
+
 void frmStart::buildControls() {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     int id = kFirstId;
@@ -230,6 +245,15 @@ void frmStart::place(Control& c) {
         ReleaseDC(c.hwnd, dc);
         w = r.right;
         h = r.bottom;
+    } else if (s.kind == ControlKind::Label && s.widestWidth > s.width) {
+        HDC dc = GetDC(c.hwnd);
+        HGDIOBJ old = SelectObject(dc, font(s, c.bold));
+        const std::wstring text = windowText(c.hwnd);
+        RECT r{0, 0, w, 0};
+        DrawTextW(dc, text.c_str(), -1, &r, DT_CALCRECT | DT_NOPREFIX | DT_WORDBREAK);
+        SelectObject(dc, old);
+        ReleaseDC(c.hwnd, dc);
+        if (r.bottom > h) w = scale(px(s.widestWidth));
     }
     if (s.kind == ControlKind::ComboBox) {
         SendMessageW(c.hwnd, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), scale(kListFieldHeight));
@@ -328,9 +352,7 @@ LRESULT frmStart::handle(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
         case WM_PRINTCLIENT: {
             RECT r;
             GetClientRect(hwnd, &r);
-            ControlSpec logo;
-            logo.pointSizeX100 = 1350;  // 18 pixels at 96 dpi
-            Art::paintPage(reinterpret_cast<HDC>(w), {r.right, r.bottom}, m_dpi, font(logo, true));
+            Art::paintPage(reinterpret_cast<HDC>(w), {r.right, r.bottom}, m_dpi, logoFont());
             return 0;
         }
         case WM_ERASEBKGND:
@@ -452,7 +474,7 @@ LRESULT frmStart::handleArt(Control& c, UINT msg, WPARAM w, LPARAM l) {
             return 1;
         case WM_SETTEXT: {
             const LRESULT done = DefWindowProcW(hwnd, msg, w, l);
-            if (c.layout->autoSize) place(c);
+            if (c.layout->autoSize || c.layout->widestWidth) place(c);
             InvalidateRect(hwnd, nullptr, FALSE);
             return done;
         }

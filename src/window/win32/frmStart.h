@@ -85,6 +85,7 @@ private:
     void drawChoice(const DRAWITEMSTRUCT& item);
     void onTabItem(const Control& c, bool click);
     HFONT font(const ui::ControlSpec& layout, bool bold);
+    HFONT logoFont();
     Control& at(const std::string& name);
     Control& of(const std::string& name, ui::ControlKind kind);
     int scale(int pixels) const { return MulDiv(pixels, m_dpi, 96); }

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "cleaning/CleanReport.h"
@@ -14,11 +16,13 @@
 #include "platform/PendingDeletionList.h"
 #include "platform/Utf8Path.h"
 #include "platform/windows/FileHandles.h"
+#include "platform/windows/WideText.h"
 #include "platform/windows/WindowsFileService.h"
 #include "platform/windows/WindowsKnownFolders.h"
 #include "platform/windows/WindowsProcessTable.h"
 #include "platform/windows/WindowsRandomSource.h"
 #include "platform/windows/WindowsRegistry.h"
+#include "shredder/FolderShred.h"
 #include "shredder/cPattern.h"
 #include "support/TempDir.h"
 
@@ -167,6 +171,142 @@ TEST_F(RealFiles, ALinkIsRemovedAsALinkAndNeverFollowed) {
     EXPECT_FALSE(files.openInPlace(link).ok());
     ASSERT_TRUE(files.remove(link).ok());
     EXPECT_EQ(test::TempDir::read(target), "keep");
+}
+
+// Symbolic links made the POSIX way, beneath Wine: Wine 8 opens one that points to a file as that
+// file, whatever it is asked, and lists it as a plain file. Made and removed by the host's own
+// ln and rm; skipped on a system that is not Wine or cannot run them.
+class PosixLinks : public RealFiles {
+protected:
+    void SetUp() override {
+        using UnixName = char*(CDECL*)(const wchar_t*);
+        unixName = reinterpret_cast<UnixName>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+        if (!unixName) GTEST_SKIP() << "not Wine: no POSIX links beneath this system";
+        test::TempDir::write(outside, "kept as it is");
+        test::TempDir::write(inside / "zz-file.txt", "inside");
+        fs::create_directories(dir / "elsewhere");
+        const std::pair<const char*, fs::path> links[] = {
+            {"to-outside", outside}, {"to-sibling", inside / "zz-file.txt"}, {"to-folder", dir / "elsewhere"}};
+        for (const auto& [name, target] : links) {
+            const auto link = inside / name;
+            made.push_back(link);
+            if (!onHost(L"Z:\\bin\\ln -s " + quoted(target) + L" " + quoted(link), [&] { return present(link); }))
+                GTEST_SKIP() << "the host's ln made no link at " << utf8Of(link);
+        }
+    }
+    // The temporary folder's own removal would go through the links: the host removes them.
+    void TearDown() override {
+        std::wstring command = L"Z:\\bin\\rm -f";
+        for (const auto& link : made) command += L" " + quoted(link);
+        if (!made.empty()) onHost(command, [&] { return std::none_of(made.begin(), made.end(), present); });
+    }
+
+    static bool present(const fs::path& p) {
+        std::error_code ec;
+        return fs::exists(fs::symlink_status(p, ec));
+    }
+    std::wstring quoted(const fs::path& p) const {
+        // The link itself need not exist yet: its folder's name and its own.
+        char* n = unixName(p.parent_path().c_str());
+        std::string s = n ? n : "";
+        HeapFree(GetProcessHeap(), 0, n);
+        return L"\"" + widen(s) + L"/" + p.filename().native() + L"\"";
+    }
+    // A host program's end cannot be waited for through Wine, nor its exit code read: what it
+    // was to do is looked for instead.
+    static bool onHost(std::wstring command, const std::function<bool()>& done) {
+        STARTUPINFOW start{};
+        start.cb = sizeof start;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process))
+            return false;
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        for (int i = 0; i < 100 && !done(); ++i) Sleep(50);
+        return done();
+    }
+    void expectUntouched() {
+        EXPECT_EQ(test::TempDir::read(outside), "kept as it is");
+        EXPECT_EQ(test::TempDir::read(inside / "zz-file.txt"), "inside");
+        EXPECT_TRUE(fs::is_directory(dir / "elsewhere"));
+    }
+
+    char*(CDECL* unixName)(const wchar_t*) = nullptr;
+    std::vector<fs::path> made;
+    const fs::path outside = dir / "precious.txt";
+    const fs::path inside = dir / "chosen";
+};
+
+TEST_F(PosixLinks, AreLinksToEveryCallAndNothingReachesTheirTargets) {
+    auto folder = files.openDirectory(inside);
+    ASSERT_TRUE(folder.ok()) << folder.error().message;
+    for (const char* name : {"to-outside", "to-sibling", "to-folder"}) {
+        const auto p = inside / name;
+        auto st = (*folder)->statAt(name);
+        ASSERT_TRUE(st.ok()) << name << ": " << st.error().message;
+        EXPECT_EQ(st->type, FileType::Symlink) << name;
+        EXPECT_EQ(files.status(p)->type, FileType::Symlink) << name;
+        // Two looks at the same link agree, as the shredder checks before it removes a name.
+        EXPECT_EQ((*folder)->statAt(name)->identity(), st->identity()) << name;
+
+        EXPECT_FALSE((*folder)->openFile(name).ok()) << name;
+        EXPECT_FALSE((*folder)->openDir(name).ok()) << name;
+        EXPECT_FALSE((*folder)->renameAt(name, "renamed").ok()) << name;
+        EXPECT_FALSE((*folder)->setWritableAt(name).ok()) << name;
+        const Status unlinked = (*folder)->unlinkAt(name, false);
+        ASSERT_FALSE(unlinked.ok()) << name;
+        EXPECT_EQ(unlinked.error().code, kFollowedLink) << name;
+        EXPECT_FALSE(files.openInPlace(p).ok()) << name;
+        EXPECT_FALSE(files.openDirectory(p).ok()) << name;
+        EXPECT_FALSE(files.remove(p).ok()) << name;
+        EXPECT_FALSE(files.rename(p, inside / "renamed").ok()) << name;
+        EXPECT_FALSE(files.setWritable(p).ok()) << name;
+        EXPECT_FALSE(files.removeAtNextStart(p).ok()) << name;
+        expectUntouched();
+    }
+    EXPECT_FALSE(fs::exists(inside / "renamed"));
+    // The plain file beside them is itself, by its name in any case and by its short name.
+    EXPECT_EQ((*folder)->statAt("zz-file.txt")->type, FileType::Regular);
+    EXPECT_EQ((*folder)->statAt("ZZ-FILE.TXT")->type, FileType::Regular);
+    test::TempDir::write(inside / "a rather long name.text", "long");
+    const std::string shortPath = files.shortForm(inside / "a rather long name.text");
+    const auto shortName = pathFromUtf8(shortPath).filename();
+    ASSERT_NE(shortName, fs::path("a rather long name.text")) << "no short name was made";
+    EXPECT_EQ((*folder)->statAt(utf8Of(shortName))->type, FileType::Regular);
+    EXPECT_EQ(files.status(pathFromUtf8(shortPath))->type, FileType::Regular);
+    EXPECT_TRUE(files.openInPlace(pathFromUtf8(shortPath)).ok());
+    // Roots, trailing separators and relative spellings still reach what they name.
+    EXPECT_EQ(files.status(L"C:\\")->type, FileType::Directory);
+    EXPECT_EQ(files.status(inside.native() + L"\\")->type, FileType::Directory);
+    EXPECT_EQ(files.status(inside / ".." / "chosen" / "zz-file.txt")->type, FileType::Regular);
+}
+
+TEST_F(PosixLinks, AShredLeavesTheLinksAndWhatTheyPointTo) {
+    WindowsRandomSource random;
+    shredder::cPattern engine(files, &random);
+    engine.setSecurePass(1);
+    // The link chosen alone is refused before any write.
+    engine.setSourceFile(utf8Of(inside / "to-outside"));
+    EXPECT_FALSE(engine.DeleteFileByPattern().ok());
+    expectUntouched();
+
+    // Names are walked in order: the link to the folder's own file is met before that file.
+    shredder::FolderShred shred(files, engine, {});
+    const auto out = shred.run(utf8Of(inside));
+    EXPECT_EQ(test::TempDir::read(outside), "kept as it is");
+    EXPECT_TRUE(fs::is_directory(dir / "elsewhere"));
+    EXPECT_FALSE(fs::exists(inside / "zz-file.txt"));  // the file of the folder itself is shredded
+    std::vector<std::string> left;
+    for (const auto& l : out.left)
+        if (l.leftInPlace && l.kind == shredder::FolderShred::Kind::Other) {
+            left.push_back(utf8Of(pathFromUtf8(l.path).filename()));
+            EXPECT_NE(l.detail, "") << l.path;  // the user is told why
+        }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"to-folder", "to-outside", "to-sibling"}));
+    EXPECT_FALSE(out.done());  // named as left, never reported as gone
+    EXPECT_TRUE(fs::exists(inside));
 }
 
 TEST_F(RealFiles, RemovalAtTheNextStartIsRecordedBySystemOrList) {

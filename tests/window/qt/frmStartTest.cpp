@@ -138,8 +138,15 @@ private slots:
             auto f = open(ui);
             for (int page = 1; page <= 4; ++page) {
                 f->logic().pages().lblP1Tab_Click(page);
+                QList<QLabel*> shown;
                 for (QLabel* l : f->findChildren<QLabel*>()) {
                     if (!l->isVisibleTo(f.get()) || l->text().isEmpty()) continue;
+                    // No caption lies over another one.
+                    for (QLabel* other : shown)
+                        QVERIFY2(
+                            other->parentWidget() != l->parentWidget() || !other->geometry().intersects(l->geometry()),
+                            qPrintable(QString("%1 over %2 (%3)").arg(l->objectName(), other->objectName(), lang)));
+                    shown.push_back(l);
                     const QSize need = l->wordWrap() ? QSize(l->width(), l->heightForWidth(l->width())) : l->sizeHint();
                     QVERIFY2(need.width() <= l->width() + 1 && need.height() <= l->height() + 1,
                              qPrintable(QString("%1 (%2) needs %3x%4, has %5x%6")

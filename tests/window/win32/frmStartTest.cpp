@@ -163,17 +163,27 @@ TEST_F(Win32WindowTest, HoverBoldsTheTabUnderThePointer) {
     EXPECT_TRUE(form->isBold("lblP1Tab2_0"));
 }
 
-// Every caption shown fits its control, in both languages: nothing is clipped.
+// Every caption shown fits its control, in both languages, and lies over no other caption:
+// nothing is clipped or overdrawn.
 TEST_F(Win32WindowTest, CaptionsFitInBothLanguages) {
     for (const char* language : {"1053", "1034"}) {
         settings.values["QUENVOR/SETTINGS/LANGUAGE"] = language;
         auto form = open();
         for (int page = 1; page <= 4; ++page) {
             form->logic().pages().lblP1Tab_Click(page);
+            std::vector<std::pair<std::string, HWND>> shown;
             for (const auto& design : ui::FormDesign::controls()) {
                 if (design.kind != ui::ControlKind::Label || !IsWindowVisible(form->control(design.name))) continue;
                 SCOPED_TRACE(std::string(language) + " " + design.name);
                 HWND label = form->control(design.name);
+                for (const auto& [otherName, other] : shown) {
+                    RECT a = placeOf(label), b = placeOf(other), both;
+                    if (GetParent(other) == GetParent(label) && GetWindowTextLengthW(other) > 0 &&
+                        GetWindowTextLengthW(label) > 0) {
+                        EXPECT_FALSE(IntersectRect(&both, &a, &b)) << "over " << otherName;
+                    }
+                }
+                shown.emplace_back(design.name, label);
                 RECT has;
                 GetClientRect(label, &has);
                 wchar_t text[4096];
