@@ -19,7 +19,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool gone(const platform::Error& e) { return e.code == ENOENT || e.code == ENOTDIR; }
+bool gone(const platform::Error& e) {
+#ifdef _WIN32
+    // The Windows backend gives the system's own codes: file, path not found, not a folder.
+    if (e.code == 2 || e.code == 3 || e.code == 267) return true;
+#endif
+    return e.code == ENOENT || e.code == ENOTDIR;
+}
 
 std::string sqlText(const std::string& s) {
     std::string out = "'";

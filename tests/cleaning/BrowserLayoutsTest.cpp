@@ -168,7 +168,9 @@ TEST_F(WindowsLayout, EveryBrowserIsFoundWhereWindowsKeepsItAndARunningOneIsLeft
     }
     EXPECT_EQ(cookiesLeft(chrome), "2");
     EXPECT_EQ(cookiesLeft(opera), "0");
-    ASSERT_EQ(report.failures().size(), 1u);
+    std::string told;
+    for (const auto& f : report.failures()) told += f.what + ": " + f.reason + "\n";
+    ASSERT_EQ(report.failures().size(), 1u) << told;
     EXPECT_TRUE(report.failures()[0].browserRunning);
     EXPECT_EQ(report.failures()[0].browser, "Google Chrome");
 
