@@ -1,16 +1,10 @@
 #include "cleaning/CacheEntryKey.h"
 
-#ifdef _WIN32
-#include <fstream>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+
+#include "cleaning/EntryFile.h"
 
 namespace quenvor::cleaning {
 namespace {
@@ -60,55 +54,30 @@ std::optional<std::string> CacheEntryKey::parse(std::string_view bytes) {
 }
 
 std::optional<std::string> CacheEntryKey::read(const std::filesystem::path& entry) {
-#ifdef _WIN32
-    // No descriptor-relative opens here: a link is refused by its status, then read as a stream.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(entry, ec))) return std::nullopt;
-    std::ifstream in(entry, std::ios::binary);
-    if (!in) return std::nullopt;
-    const auto size = static_cast<std::uint64_t>(std::filesystem::file_size(entry, ec));
-    if (ec || size < 4) return std::nullopt;
-    auto readAt = [&](std::uint64_t at, void* to, std::size_t n) {
-        in.clear();
-        in.seekg(static_cast<std::streamoff>(at));
-        in.read(static_cast<char*>(to), static_cast<std::streamsize>(n));
-        return static_cast<std::size_t>(in.gcount()) == n;
-    };
-#else
-    const int fd = ::open(entry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    const auto size = static_cast<std::uint64_t>(st.st_size);
+    auto file = EntryFile::open(entry);
+    if (!file) return std::nullopt;
+    const std::uint64_t size = file->size();
     if (size < 4) return std::nullopt;
-    auto readAt = [&](std::uint64_t at, void* to, std::size_t n) {
-        return ::pread(fd, to, n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
-    };
-#endif
     // The metadata sits at the end of the entry and is small: one read of the tail usually
     // holds the offset, the header and the key.
     const std::uint64_t tailSize = std::min<std::uint64_t>(size, kTailRead);
     const std::uint64_t tailAt = size - tailSize;
     std::string tail(tailSize, '\0');
-    if (!readAt(tailAt, tail.data(), tailSize)) return std::nullopt;
+    if (!file->readAt(tailAt, tail.data(), tailSize)) return std::nullopt;
     const auto* t = reinterpret_cast<const unsigned char*>(tail.data());
     const auto at = headerAt(size, be32(t + tailSize - 4));
     if (!at) return std::nullopt;
     unsigned char header[28];
     if (*at >= tailAt) {
         std::memcpy(header, t + (*at - tailAt), sizeof header);
-    } else if (!readAt(*at, header, sizeof header)) {
+    } else if (!file->readAt(*at, header, sizeof header)) {
         return std::nullopt;
     }
     const auto span = keySpan(*at, header, size);
     if (!span) return std::nullopt;
     if (span->at >= tailAt) return tail.substr(span->at - tailAt, span->size);
     std::string key(span->size, '\0');
-    if (!readAt(span->at, key.data(), span->size)) return std::nullopt;
+    if (!file->readAt(span->at, key.data(), span->size)) return std::nullopt;
     return key;
 }
 

@@ -2,14 +2,6 @@
 
 #include <sqlite3.h>
 
-#ifdef _WIN32
-#include <fstream>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -19,6 +11,7 @@
 #include <set>
 
 #include "cleaning/ChromiumRunning.h"
+#include "cleaning/EntryFile.h"
 #include "cleaning/SqliteCleaner.h"
 #include "platform/IFileService.h"
 #include "platform/IProcessTable.h"
@@ -90,44 +83,19 @@ std::optional<std::string> ChromiumUrlCache::parseEntryKey(std::string_view head
 }
 
 std::optional<std::string> ChromiumUrlCache::entryKey(const fs::path& entry) {
-#ifdef _WIN32
-    // No descriptor-relative opens here: a link is refused by its status, then read as a stream.
-    std::error_code ec;
-    if (!fs::is_regular_file(fs::symlink_status(entry, ec))) return std::nullopt;
-    std::ifstream in(entry, std::ios::binary);
-    if (!in) return std::nullopt;
-    const auto size = static_cast<std::uint64_t>(fs::file_size(entry, ec));
-    if (ec) return std::nullopt;
-    auto readAt = [&](std::uint64_t at, char* to, std::size_t n) {
-        in.clear();
-        in.seekg(static_cast<std::streamoff>(at));
-        in.read(to, static_cast<std::streamsize>(n));
-        return static_cast<std::size_t>(in.gcount()) == n;
-    };
-#else
-    const int fd = ::open(entry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    const auto size = static_cast<std::uint64_t>(st.st_size);
-    auto readAt = [&](std::uint64_t at, char* to, std::size_t n) {
-        return ::pread(fd, to, n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
-    };
-#endif
+    auto file = EntryFile::open(entry);
+    if (!file) return std::nullopt;
+    const std::uint64_t size = file->size();
     // The header says how long the key is; most keys fit in the first read with it.
     constexpr std::size_t kFirstRead = 1024;
     std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstRead)), '\0');
-    if (head.size() < kHeaderSize || !readAt(0, head.data(), head.size())) return std::nullopt;
+    if (head.size() < kHeaderSize || !file->readAt(0, head.data(), head.size())) return std::nullopt;
     const std::uint32_t length = le32(reinterpret_cast<const unsigned char*>(head.data()) + 12);
     if (length == 0 || length > kMaxKey || kHeaderSize + std::uint64_t{length} > size) return std::nullopt;
     if (kHeaderSize + length > head.size()) {
         const std::size_t had = head.size();
         head.resize(kHeaderSize + length);
-        if (!readAt(had, head.data() + had, head.size() - had)) return std::nullopt;
+        if (!file->readAt(had, head.data() + had, head.size() - had)) return std::nullopt;
     }
     return parseEntryKey(head, size);
 }
