@@ -56,6 +56,7 @@ constexpr Sandboxed kSnaps[] = {
     {"vivaldi", "vivaldi"},
 };
 
+#ifdef _WIN32
 // On Windows each browser keeps its folder below the local application data (Opera below the
 // roaming one) and each profile's caches inside the profile.
 struct WindowsBrowser {
@@ -79,6 +80,7 @@ constexpr WindowsBrowser kWindowsBrowsers[] = {
     {"Opera", "Opera Software/Opera Stable", true},
     {"Opera GX", "Opera Software/Opera GX Stable", true},
 };
+#endif
 
 const char* browserOf(const std::string& folder) {
     for (const auto& b : kBrowsers)
