@@ -18,6 +18,10 @@ public:
     bool processAlive(std::int64_t pid) override;
     // A browser holds its lock file open without sharing while it runs.
     bool lockedByAnother(const std::filesystem::path& file) override;
+    // By the file name of each process's program, in any case, as Windows compares names. Only
+    // processes whose token names our own user count: another user's LibreOffice keeps another
+    // profile, and a process we may not look into is not taken for ours.
+    bool programRunning(const std::string& program) override;
 };
 
 }  // namespace quenvor::platform::windows

@@ -8,13 +8,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "cleaning/CleanReport.h"
+#include "cleaning/LibreOfficeRunning.h"
 #include "cleaning/UrlCacheLists.h"
 #include "platform/EmbeddedStringBlocks.h"
+#include "platform/Utf8Path.h"
+#include "platform/windows/WindowsFileService.h"
 #include "platform/windows/WindowsKnownFolders.h"
 #include "platform/windows/WindowsProcessTable.h"
 #include "platform/windows/WindowsRandomSource.h"
@@ -128,6 +132,77 @@ TEST(RealProcessTable, AFileHeldWithoutSharingIsLockedUntilClosed) {
     EXPECT_FALSE(processes.hostName().empty());
     EXPECT_TRUE(processes.processAlive(GetCurrentProcessId()));
     EXPECT_FALSE(processes.processAlive(0));
+}
+
+// A copy of this very test program under LibreOffice's program name, kept busy until ended: it
+// repeats a filter that matches no test for as long as it runs.
+class Impostor {
+public:
+    explicit Impostor(const std::filesystem::path& file) {
+        wchar_t self[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        if (!CopyFileW(self, file.c_str(), TRUE)) return;
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        m_nul =
+            CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+        STARTUPINFOW start{};
+        start.cb = sizeof start;
+        start.dwFlags = STARTF_USESTDHANDLES;
+        start.hStdInput = start.hStdOutput = start.hStdError = m_nul;
+        std::wstring command = L"\"" + file.native() + L"\" --gtest_filter=NoSuchTest.None --gtest_repeat=-1";
+        if (CreateProcessW(file.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                           &start, &m_process)) {
+            CloseHandle(m_process.hThread);
+            m_process.hThread = nullptr;
+        }
+    }
+    ~Impostor() {
+        end();
+        if (m_nul != INVALID_HANDLE_VALUE) CloseHandle(m_nul);
+    }
+    bool started() const { return m_process.hProcess != nullptr; }
+    void end() {
+        if (!m_process.hProcess) return;
+        TerminateProcess(m_process.hProcess, 1);
+        WaitForSingleObject(m_process.hProcess, 10000);
+        CloseHandle(m_process.hProcess);
+        m_process.hProcess = nullptr;
+    }
+
+private:
+    HANDLE m_nul = INVALID_HANDLE_VALUE;
+    PROCESS_INFORMATION m_process{};
+};
+
+TEST(RealProcessTable, ARunningProgramOfOursIsKnownByItsFileNameInAnyCase) {
+    WindowsProcessTable processes;
+    wchar_t exe[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(nullptr, exe, MAX_PATH), 0u);
+    const std::string self = utf8Of(std::filesystem::path(exe).filename());
+    EXPECT_TRUE(processes.programRunning(self)) << self;
+    std::string upper = self;
+    std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
+    EXPECT_TRUE(processes.programRunning(upper)) << upper;
+    // Only the file name counts: neither its folder nor a part of the name.
+    EXPECT_FALSE(processes.programRunning(utf8Of(std::filesystem::path(exe))));
+    EXPECT_FALSE(processes.programRunning(self.substr(1)));
+    EXPECT_FALSE(processes.programRunning("no-such-program-quenvor.exe"));
+    EXPECT_FALSE(processes.programRunning(""));
+
+    // LibreOffice's lock counts while its program runs and not after.
+    test::TempDir dir;
+    const auto profile = dir / "profile";
+    test::TempDir::write(profile / ".lock", "[Lockdata]\r\nUser=" + processes.currentUserName() +
+                                                "\r\nHost=" + processes.hostName() + "\r\nPID=1\r\n");
+    WindowsFileService files;
+    EXPECT_FALSE(cleaning::LibreOfficeRunning::running(profile, files, &processes));  // none running yet
+    Impostor office(dir / "soffice.bin");
+    ASSERT_TRUE(office.started()) << "error " << GetLastError();
+    EXPECT_TRUE(processes.programRunning("soffice.bin"));
+    EXPECT_TRUE(cleaning::LibreOfficeRunning::running(profile, files, &processes));
+    office.end();
+    EXPECT_FALSE(processes.programRunning("soffice.bin"));
+    EXPECT_FALSE(cleaning::LibreOfficeRunning::running(profile, files, &processes));
 }
 
 TEST(RealStringResource, TheProgramsResourceHoldsExactlyTheEmbeddedBlocks) {
