@@ -12,4 +12,14 @@ std::string utf8Of(const std::filesystem::path& p) {
     return std::string(reinterpret_cast<const char*>(text.data()), text.size());
 }
 
+std::string shownPath(std::string_view utf8) {
+    if constexpr (std::filesystem::path::preferred_separator == '/') {
+        return std::string(utf8);
+    } else {
+        std::filesystem::path p = pathFromUtf8(utf8);
+        p.make_preferred();
+        return utf8Of(p);
+    }
+}
+
 }  // namespace quenvor::platform

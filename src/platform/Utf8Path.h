@@ -11,5 +11,9 @@ namespace quenvor::platform {
 
 std::filesystem::path pathFromUtf8(std::string_view utf8);
 std::string utf8Of(const std::filesystem::path& p);
+// A path as the user is shown it: with the system's own separator only ("C:\a\b", never
+// "C:\a/b"). Where '/' is the separator the text stays byte for byte as it is. For messages
+// only: what is opened keeps the path it was given.
+std::string shownPath(std::string_view utf8);
 
 }  // namespace quenvor::platform

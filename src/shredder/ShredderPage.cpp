@@ -143,7 +143,7 @@ int ShredderPage::protectedKind(const std::string& path, bool folder) {
 bool ShredderPage::confirmProtected(const std::string& path, bool folder) {
     const int kind = protectedKind(path, folder);
     if (kind == 0) return true;
-    const std::string ask = text(kind) + "\r\n" + path + "\r\n\r\n" + text(folder ? 311 : 312);
+    const std::string ask = text(kind) + "\r\n" + platform::shownPath(path) + "\r\n\r\n" + text(folder ? 311 : 312);
     return m_s.ui.messageBox(ask, text(folder ? 148 : 145), MsgButtons::YesNo, MsgIcon::Exclamation) == MsgAnswer::Yes;
 }
 
@@ -319,7 +319,8 @@ void ShredderPage::shredSelectedFile() {
     const auto refuse = [&](int id) {
         m_sSelectedFile.clear();
         m_s.view.setEnabled("cmdDelete", false);
-        m_s.ui.messageBox(text(id) + "\r\n" + path, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
+        m_s.ui.messageBox(text(id) + "\r\n" + platform::shownPath(path), text(154), MsgButtons::Ok,
+                          MsgIcon::Exclamation);
     };
     if (st && st->type == FileType::NotFound) return refuse(187);
     if (!st || st->type != FileType::Regular) return refuse(181);
@@ -360,9 +361,10 @@ void ShredderPage::shredSelectedFile() {
 
 std::string ShredderPage::fileMessage(const std::string& path, const ShredResult& r, bool& warn) {
     warn = true;
-    if (!r.ok()) return text(fileHeading(r)) + "\r\n" + path + "\r\n" + reasonFor(r);
+    const std::string shown = platform::shownPath(path);
+    if (!r.ok()) return text(fileHeading(r)) + "\r\n" + shown + "\r\n" + reasonFor(r);
     if (r.storage.mayRemain())
-        return text(platform::storage_text::kFileMayRemain) + "\r\n" + path + "\r\n" + remainText(r.storage.reason);
+        return text(platform::storage_text::kFileMayRemain) + "\r\n" + shown + "\r\n" + remainText(r.storage.reason);
     warn = false;
     if (r.storage.unchecked) return text(160) + "\r\n\r\n" + text(platform::storage_text::kNotChecked) + ".";
     return text(160);
@@ -380,7 +382,8 @@ void ShredderPage::shredSelectedFolder() {
     if (!st || st->type != FileType::Directory) {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
-        m_s.ui.messageBox(text(191) + "\r\n" + folder, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
+        m_s.ui.messageBox(text(191) + "\r\n" + platform::shownPath(folder), text(154), MsgButtons::Ok,
+                          MsgIcon::Exclamation);
         return;
     }
 
@@ -436,7 +439,7 @@ std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& war
         bool fileInPlace = false;
         for (const auto& l : o.left) {
             fileInPlace = fileInPlace || (l.leftInPlace && l.kind == Kind::File);
-            msg.add(l.path + ": " + reasonFor(l));
+            msg.add(platform::shownPath(l.path) + ": " + reasonFor(l));
         }
         shown = msg.text();
         if (!o.remained.empty()) {
@@ -445,7 +448,7 @@ std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& war
                                                      : platform::storage_text::kCountMayRemain),
                                          n),
                                    text(189));
-            for (const auto& r : o.remained) rest.add(r.path + ": " + remainText(r.reason));
+            for (const auto& r : o.remained) rest.add(platform::shownPath(r.path) + ": " + remainText(r.reason));
             shown += "\r\n\r\n" + rest.text();
         }
         std::string counts = text(281);
@@ -459,7 +462,7 @@ std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& war
     }
     if (!o.remained.empty()) {
         ui::ListedMessage msg(text(platform::storage_text::kFolderMayRemain), text(189));
-        for (const auto& r : o.remained) msg.add(r.path + ": " + remainText(r.reason));
+        for (const auto& r : o.remained) msg.add(platform::shownPath(r.path) + ": " + remainText(r.reason));
         shown = msg.text();
         warn = true;
     } else {
@@ -472,7 +475,7 @@ std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& war
 std::string ShredderPage::uncheckedList(const FolderShred::Outcome& o) {
     if (o.unchecked.empty()) return {};
     ui::ListedMessage msg(text(platform::storage_text::kNotChecked) + ":", text(189));
-    for (const auto& p : o.unchecked) msg.add(p);
+    for (const auto& p : o.unchecked) msg.add(platform::shownPath(p));
     return "\r\n\r\n" + msg.text();
 }
 
@@ -489,8 +492,9 @@ bool ShredderPage::QueryClose(std::function<void()> whenStopped) {
 // hidden instead of appearing over that page's controls.
 void ShredderPage::eSCompPMax(std::int32_t lmax) {
     ui::guarded([&] {
-        const auto slash = m_sSelectedFolder.find_last_of('/');
-        const std::string name = slash == std::string::npos ? m_sSelectedFolder : m_sSelectedFolder.substr(slash + 1);
+        const std::string shown = platform::shownPath(m_sSelectedFolder);
+        const auto slash = shown.find_last_of(static_cast<char>(std::filesystem::path::preferred_separator));
+        const std::string name = slash == std::string::npos ? shown : shown.substr(slash + 1);
         m_s.view.setProgressMax("pbCurrentPrgrs", lmax);
         const bool onPage = m_s.view.isVisible("cmdFile");
         m_s.view.setVisible("pbCurrentPrgrs", onPage);

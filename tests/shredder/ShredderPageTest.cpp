@@ -301,6 +301,18 @@ TEST_F(FolderPage, FilesThatFailAreNamedAndStayWithTheirFolder) {
     EXPECT_EQ(m.find("The folder was permanently deleted."), std::string::npos);
 }
 
+// A backslash is part of a name here, never a separator: what stays is named exactly as it is.
+TEST_F(FolderPage, ABackslashInANameIsShownAsItIs) {
+    const auto bad = victim / "sub\\dir" / "bad\\name.txt";
+    TempDir::write(bad, "x");
+    files.failOpenFor.insert(bad.string());
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_TRUE(fs::exists(bad));
+    EXPECT_NE(lastMessage().find(bad.string() + ": could not be opened for writing"), std::string::npos)
+        << lastMessage();
+}
+
 TEST_F(FolderPage, ReadOnlyFilesAndFoldersInsideTheChoiceAreShreddedToo) {
     makeTree(1);
     TempDir::write(victim / "ro/inner.txt", "x");

@@ -164,7 +164,11 @@ std::wstring fullPath(const std::filesystem::path& p) {
 
 }  // namespace
 
-std::string display(const std::filesystem::path& p) { return utf8Of(p); }
+std::string display(const std::filesystem::path& p) {
+    // Paths are often put together from a chosen folder and names with '/': shown, they are
+    // spelled the way the user knows them.
+    return utf8Of(std::filesystem::path(p).make_preferred());
+}
 
 bool isNotFound(unsigned long code) { return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND; }
 
@@ -306,6 +310,24 @@ Status clearReadOnly(HANDLE h, const std::filesystem::path& p) {
     if (!SetFileInformationByHandle(h, FileBasicInfo, &change, sizeof change))
         return lastError("cannot make writable " + display(p));
     return {};
+}
+
+bool listsNothing(HANDLE folder) {
+    auto lister = reopenSelf(folder, {}, FILE_LIST_DIRECTORY);
+    if (!lister) return false;
+    std::vector<unsigned char> buffer(4 * 1024);
+    auto kind = FileIdBothDirectoryRestartInfo;
+    while (GetFileInformationByHandleEx(lister->get(), kind, buffer.data(), static_cast<DWORD>(buffer.size()))) {
+        kind = FileIdBothDirectoryInfo;
+        for (std::size_t at = 0;;) {
+            const auto* e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+            const std::wstring_view name(e->FileName, e->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..") return false;
+            if (e->NextEntryOffset == 0) break;
+            at += e->NextEntryOffset;
+        }
+    }
+    return GetLastError() == ERROR_NO_MORE_FILES;
 }
 
 Result<WindowsHandle> reopenSelf(HANDLE folder, const std::filesystem::path& p, DWORD access) {

@@ -64,10 +64,13 @@ Status deleteHandle(HANDLE h, const std::filesystem::path& p);
 // Clears FILE_ATTRIBUTE_READONLY; a reparse point is refused, not changed.
 Status clearReadOnly(HANDLE h, const std::filesystem::path& p);
 
+// True when the open folder's listing holds no entry at all; false also when it cannot be read.
+bool listsNothing(HANDLE folder);
+
 // The open file or folder once more, with other access rights.
 Result<WindowsHandle> reopenSelf(HANDLE h, const std::filesystem::path& p, DWORD access);
 
-// A path as UTF-8, for messages.
+// A path as UTF-8 with native separators only, for messages.
 std::string display(const std::filesystem::path& p);
 
 }  // namespace quenvor::platform::windows

@@ -104,7 +104,14 @@ Status WindowsDirectory::unlinkAt(const std::string& name, bool folder) {
     const bool isFolder = st->type == FileType::Directory;
     if (folder && !isFolder) return win32Error("not a folder: " + display(p), ERROR_DIRECTORY);
     if (!folder && isFolder) return win32Error("a folder, not a file: " + display(p), ERROR_ACCESS_DENIED);
-    return deleteHandle(h->get(), p);
+    Status removed = deleteHandle(h->get(), p);
+    // Wine hides a POSIX link whose target is gone from every listing and every open, yet the
+    // folder holding it is not empty. Its name cannot be learnt here; the folder's failure at
+    // least says what keeps it.
+    if (!removed && folder && removed.error().code == ERROR_DIR_NOT_EMPTY && listsNothing(h->get()))
+        return Error{ERROR_DIR_NOT_EMPTY,
+                     "it holds entries this system does not show, such as a link whose target is gone"};
+    return removed;
 }
 
 Status WindowsDirectory::setWritableAt(const std::string& name) {

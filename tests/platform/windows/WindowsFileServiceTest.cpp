@@ -13,6 +13,7 @@
 
 #include "cleaning/CleanReport.h"
 #include "cleaning/cCleanInternet.h"
+#include "platform/EmbeddedStringResource.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/Utf8Path.h"
 #include "platform/windows/FileHandles.h"
@@ -23,8 +24,16 @@
 #include "platform/windows/WindowsRandomSource.h"
 #include "platform/windows/WindowsRegistry.h"
 #include "shredder/FolderShred.h"
+#include "shredder/ShredderPage.h"
 #include "shredder/cPattern.h"
+#include "support/FakeFormView.h"
+#include "support/Fakes.h"
+#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
+#include "ui/BusyState.h"
+#include "ui/StringTable.h"
+#include "ui/dialogs/cBrowseForFolder.h"
+#include "ui/dialogs/cCommonDialog.h"
 
 namespace quenvor::platform::windows {
 namespace {
@@ -307,6 +316,109 @@ TEST_F(PosixLinks, AShredLeavesTheLinksAndWhatTheyPointTo) {
     EXPECT_EQ(left, (std::vector<std::string>{"to-folder", "to-outside", "to-sibling"}));
     EXPECT_FALSE(out.done());  // named as left, never reported as gone
     EXPECT_TRUE(fs::exists(inside));
+}
+
+// The page's final message names what stays by the path the user knows, with Windows separators
+// only, though the walk joins the names below the chosen folder with '/'.
+TEST_F(RealFiles, TheShreddersMessagesSpellNestedPathsTheWindowsWay) {
+    const auto chosen = dir / "chosen";
+    const auto held = chosen / "sub" / "deeper" / "held.txt";
+    test::TempDir::write(held, "in use");
+    test::TempDir::write(chosen / "sub" / "gone.txt", "shredded");
+    HANDLE h = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+
+    WindowsRandomSource random;
+    EmbeddedStringResource resource;
+    test::ScriptedUi ui;
+    ui::StringTable strings(&resource, &ui);
+    strings.setLanguage(ui::kEnglish);
+    test::FakeFormView view;
+    view.addComboItem("cmbSecure", "Secure (Recomended)");
+    view.setComboSelectedIndex("cmbSecure", 0);
+    test::FixedFolders folders;
+    ui::BusyState busy;
+    shredder::cPattern engine(files, &random);
+    ui::cCommonDialog fileDialog(ui);
+    ui::cBrowseForFolder browser(ui);
+    shredder::ShredderPage page({view, ui, strings, busy, files, &folders, engine, fileDialog, browser, nullptr});
+    ui.folderAnswers.push_back(utf8Of(chosen));
+    page.cmdFolder_Click();
+    page.cmdDelete_Click();
+    CloseHandle(h);
+
+    ASSERT_EQ(ui.messages.size(), 2u);
+    const std::string& shown = ui.messages.back().text;
+    EXPECT_NE(shown.find(utf8Of(held) + ": "), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('/'), std::string::npos) << shown;
+    EXPECT_FALSE(fs::exists(chosen / "sub" / "gone.txt"));
+    EXPECT_EQ(test::TempDir::read(held), "in use");
+
+    // A single file named with a '/' on the way is shown the same way when it stays.
+    h = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ui::FileDialogResult pick;
+    pick.accepted = true;
+    pick.files = {utf8Of(chosen) + "/sub/deeper/held.txt"};
+    pick.filterIndex = 1;
+    ui.fileAnswers.push_back(pick);
+    page.cmdFile_Click();
+    page.cmdDelete_Click();
+    CloseHandle(h);
+    ASSERT_EQ(ui.messages.size(), 4u);
+    EXPECT_NE(ui.messages.back().text.find(utf8Of(held)), std::string::npos) << ui.messages.back().text;
+    EXPECT_EQ(ui.messages.back().text.find('/'), std::string::npos) << ui.messages.back().text;
+    EXPECT_EQ(test::TempDir::read(held), "in use");
+}
+
+// Wine 8 shows a POSIX link whose target is gone to no call at all: it is neither listed nor
+// opened, by any name, yet the folder holding it cannot be removed. Its name cannot be had; the
+// folder is named instead, with what keeps it.
+TEST_F(PosixLinks, AFolderKeptByALinkWhoseTargetIsGoneSaysSo) {
+    const auto emptied = inside / "emptied";
+    test::TempDir::write(emptied / "plain.txt", "shredded");
+    const auto doomed = dir / "doomed.txt";
+    test::TempDir::write(doomed, "soon gone");
+    const auto link = emptied / "to-nothing";
+    made.push_back(link);
+    if (!onHost(L"Z:\\bin\\ln -s " + quoted(doomed) + L" " + quoted(link), [&] { return present(link); }))
+        GTEST_SKIP() << "the host's ln made no link at " << utf8Of(link);
+    fs::remove(doomed);
+    EXPECT_FALSE(present(link));
+    auto listed = files.list(emptied);
+    ASSERT_TRUE(listed.ok());
+    EXPECT_EQ(names(*listed), std::vector<std::string>{"plain.txt"});
+    auto folder = files.openDirectory(emptied);
+    ASSERT_TRUE(folder.ok());
+    auto viaHandle = (*folder)->list();
+    ASSERT_TRUE(viaHandle.ok());
+    EXPECT_EQ(names(*viaHandle), std::vector<std::string>{"plain.txt"});
+    EXPECT_EQ((*folder)->statAt("to-nothing")->type, FileType::NotFound);
+    folder = Error{};
+
+    WindowsRandomSource random;
+    shredder::cPattern engine(files, &random);
+    engine.setSecurePass(1);
+    shredder::FolderShred shred(files, engine, {});
+    const auto out = shred.run(utf8Of(emptied));
+    EXPECT_FALSE(fs::exists(emptied / "plain.txt"));
+    ASSERT_EQ(out.left.size(), 1u);
+    const auto& kept = out.left.front();
+    EXPECT_EQ(pathFromUtf8(kept.path), emptied);
+    EXPECT_EQ(kept.kind, shredder::FolderShred::Kind::Folder);
+    EXPECT_TRUE(kept.leftInPlace);
+    EXPECT_NE(kept.detail.find("a link whose target is gone"), std::string::npos) << kept.detail;
+    EXPECT_FALSE(out.done());
+    // Under the name the user chose, not the one the removal gave it on the way.
+    EXPECT_TRUE(fs::is_directory(emptied));
+
+    // A folder that is really not empty keeps the system's own words.
+    test::TempDir::write(inside / "full" / "file.txt", "x");
+    auto holder = files.openDirectory(inside);
+    ASSERT_TRUE(holder.ok());
+    const Status full = (*holder)->unlinkAt("full", true);
+    ASSERT_FALSE(full.ok());
+    EXPECT_EQ(full.error().message.find("target is gone"), std::string::npos) << full.error().message;
 }
 
 TEST_F(RealFiles, RemovalAtTheNextStartIsRecordedBySystemOrList) {
