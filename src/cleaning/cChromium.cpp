@@ -99,6 +99,10 @@ const std::vector<std::string> kAutofillTables = {"autofill",
 constexpr const char* kSiteDataFolders[] = {"Local Storage", "Session Storage", "IndexedDB", "WebStorage",
                                             "File System",   "Service Worker",  "databases"};
 
+constexpr const char* kSiteFiles[] = {"TransportSecurity",         "Network Persistent State", "Reporting and NEL",
+                                      "Reporting and NEL-journal", "Shared Storage",           "Shared Storage-journal",
+                                      "Shared Storage-wal"};
+
 }  // namespace
 
 std::optional<std::vector<std::string>> cChromium::bookmarkedUrls(const fs::path& file) {
@@ -234,9 +238,13 @@ void cChromium::ClearCookies() {
         cleanStore(CleanArea::Cookies, p.folder / "Extension Cookies", {"cookies"});
         // Sites keep more than cookies, and the browser clears it all together.
         for (const char* f : kSiteDataFolders) removeFilesBelow(CleanArea::Cookies, p.folder / f, Folders::Remove);
-        // The secure-transport list names every site that asked to be reached securely.
-        removeFile(CleanArea::Cookies, p.folder / "TransportSecurity");
-        removeFile(CleanArea::Cookies, p.folder / "Network" / "TransportSecurity");
+        // Files of the network layer that each name the sites they remember: the secure-transport
+        // list, the servers' announced protocols, the error-reporting endpoints, shared storage.
+        // The browser writes fresh ones on its next start.
+        for (const char* f : kSiteFiles) {
+            removeFile(CleanArea::Cookies, p.folder / f);
+            removeFile(CleanArea::Cookies, p.folder / "Network" / f);
+        }
     });
 }
 

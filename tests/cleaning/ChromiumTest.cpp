@@ -251,7 +251,9 @@ TEST_F(Chromium, SiteDataGoesWithCookiesAndNoLinkLeadsOut) {
         EXPECT_TRUE(fs::is_directory(fs::symlink_status(profile / f))) << f;
         EXPECT_TRUE(fs::is_empty(profile / f)) << f;
     }
-    for (const char* f : {"TransportSecurity", "Network/TransportSecurity"}) EXPECT_FALSE(fs::exists(profile / f)) << f;
+    for (const char* f : {"TransportSecurity", "Network/TransportSecurity", "Network/Network Persistent State",
+                          "Network/Reporting and NEL", "Network/Reporting and NEL-journal", "Shared Storage"})
+        EXPECT_FALSE(fs::exists(profile / f)) << f;
     for (const char* kept : {"shared_proto_db/000003.log", "Local Extension Settings/abcdefghijklmnop/000003.log",
                              "Extension State/000003.log", "Login Data", "Bookmarks", "Preferences", "Web Data"})
         EXPECT_TRUE(fs::exists(profile / kept)) << kept;

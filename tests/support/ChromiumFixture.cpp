@@ -56,6 +56,12 @@ void ChromiumFixture::writeSiteData(const std::filesystem::path& folder) {
     TempDir::write(folder / "databases/https_secret-clinic.example_0/1", "web sql");
     TempDir::write(folder / "TransportSecurity", R"({"sts": [{"host": "c2VjcmV0", "mode": "force-https"}]})");
     TempDir::write(folder / "Network/TransportSecurity", R"({"sts": [{"host": "c2VjcmV0", "mode": "force-https"}]})");
+    TempDir::write(
+        folder / "Network/Network Persistent State",
+        R"({"net": {"http_server_properties": {"servers": [{"server": "https://secret-clinic.example"}]}}})");
+    TempDir::write(folder / "Network/Reporting and NEL", "SQLite format 3\0nel_policies secret-clinic.example");
+    TempDir::write(folder / "Network/Reporting and NEL-journal", "journal");
+    TempDir::write(folder / "Shared Storage", "SQLite format 3\0values_mapping https://secret-clinic.example");
     TempDir::write(folder / "shared_proto_db/000003.log", "the browser's own");
     TempDir::write(folder / "Local Extension Settings/abcdefghijklmnop/000003.log", "an extension's settings");
     TempDir::write(folder / "Extension State/000003.log", "extension state");
