@@ -54,8 +54,8 @@ std::vector<BrowserUrlCache::Item> BrowserUrlCache::folderEntries(const std::fil
 }
 
 // The cookies are few and a running browser writes them at any time: they are read on every walk.
-void BrowserUrlCache::addCookies(std::vector<Item>& items, const std::filesystem::path& store,
-                                 const std::string& table, const std::string& hostColumn) const {
+void BrowserUrlCache::addCookies(std::vector<Item>& items, const std::filesystem::path& store, const std::string& table,
+                                 const std::string& hostColumn) const {
     // The store itself must not be a link; the folders above it may be.
     std::error_code ec;
     if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(store, ec))) return;
@@ -63,8 +63,8 @@ void BrowserUrlCache::addCookies(std::vector<Item>& items, const std::filesystem
     if (sqlite3_open_v2(platform::utf8Of(SqliteCleaner::openable(store)).c_str(), &db,
                         SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr) == SQLITE_OK) {
         sqlite3_busy_timeout(db, 500);
-        const std::string sql = "SELECT DISTINCT " + hostColumn + ", path FROM " + table + " ORDER BY ltrim(" +
-                                hostColumn + ", '.'), path";
+        const std::string sql =
+            "SELECT DISTINCT " + hostColumn + ", path FROM " + table + " ORDER BY ltrim(" + hostColumn + ", '.'), path";
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK) {
             while (sqlite3_step(st) == SQLITE_ROW) {
@@ -73,9 +73,9 @@ void BrowserUrlCache::addCookies(std::vector<Item>& items, const std::filesystem
                 const std::string host = h ? h : "";
                 const std::string shown = !host.empty() && host.front() == '.' ? host.substr(1) : host;
                 Item item;
-                item.entry = {std::string("Cookie:").append(m_user).append("@").append(shown).append(
-                                  pa && *pa ? pa : "/"),
-                              platform::kCookieCacheEntry};
+                item.entry = {
+                    std::string("Cookie:").append(m_user).append("@").append(shown).append(pa && *pa ? pa : "/"),
+                    platform::kCookieCacheEntry};
                 item.database = store;
                 item.table = table;
                 item.hostColumn = hostColumn;

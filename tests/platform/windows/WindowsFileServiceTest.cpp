@@ -320,6 +320,39 @@ TEST_F(PosixLinks, AShredLeavesTheLinksAndWhatTheyPointTo) {
 
 // The page's final message names what stays by the path the user knows, with Windows separators
 // only, though the walk joins the names below the chosen folder with '/'.
+// Windows keeps a read-only mark on folders too (Explorer sets it on customised ones), and such
+// a folder refuses to be removed until the mark is taken off it.
+TEST_F(RealFiles, AChosenFolderWithReadOnlyFoldersAndFilesInsideIsShreddedWhole) {
+    const auto chosen = dir / "chosen";
+    test::TempDir::write(chosen / "marked" / "inner" / "note.txt", "secret");
+    test::TempDir::write(chosen / "marked" / "locked.txt", "secret too");
+    for (const auto& p : {chosen / "marked" / "inner" / "note.txt", chosen / "marked" / "locked.txt",
+                          chosen / "marked" / "inner", chosen / "marked"})
+        ASSERT_TRUE(SetFileAttributesW(p.c_str(), GetFileAttributesW(p.c_str()) | FILE_ATTRIBUTE_READONLY));
+
+    WindowsRandomSource random;
+    EmbeddedStringResource resource;
+    test::ScriptedUi ui;
+    ui::StringTable strings(&resource, &ui);
+    strings.setLanguage(ui::kEnglish);
+    test::FakeFormView view;
+    view.addComboItem("cmbSecure", "Secure (Recomended)");
+    view.setComboSelectedIndex("cmbSecure", 0);
+    test::FixedFolders folders;
+    ui::BusyState busy;
+    shredder::cPattern engine(files, &random);
+    ui::cCommonDialog fileDialog(ui);
+    ui::cBrowseForFolder browser(ui);
+    shredder::ShredderPage page({view, ui, strings, busy, files, &folders, engine, fileDialog, browser, nullptr});
+    ui.folderAnswers.push_back(utf8Of(chosen));
+    page.cmdFolder_Click();
+    page.cmdDelete_Click();
+
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_FALSE(fs::exists(chosen)) << ui.messages.back().text;
+    EXPECT_TRUE(fs::exists(dir.path())) << "the folder holding the choice stays";
+}
+
 TEST_F(RealFiles, TheShreddersMessagesSpellNestedPathsTheWindowsWay) {
     const auto chosen = dir / "chosen";
     const auto held = chosen / "sub" / "deeper" / "held.txt";
