@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "cleaning/SqliteCleaner.h"
+#include "platform/ErrorKinds.h"
 #include "platform/Utf8Path.h"
 
 namespace quenvor::cleaning {
@@ -132,7 +133,7 @@ platform::Status BrowserUrlCache::deleteEntry(const std::string& name) {
             // sites is kept under two keys with the same address, or the browser's own eviction)
             // is no failure.
             for (const auto& f : item.files)
-                if (auto s = m_files.remove(f); !s && s.error().code != ENOENT) return s;
+                if (auto s = m_files.remove(f); !s && !platform::isGone(s.error())) return s;
         } else {
             const std::string sql = "DELETE FROM " + item.table + " WHERE " + item.hostColumn + " = " +
                                     sqlText(item.host) + " AND path = " + sqlText(item.path);

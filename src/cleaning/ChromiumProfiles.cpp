@@ -103,8 +103,10 @@ std::string readSmallFile(const fs::path& p) {
     return text;
 }
 
+// A name Local State gives must stay one folder inside the browser's: on Windows a backslash or
+// a drive's colon leads out as well as a slash does.
 bool singleFolderName(const std::string& n) {
-    return !n.empty() && n != "." && n != ".." && n.find('/') == std::string::npos && n.find('\0') == std::string::npos;
+    return !n.empty() && n != "." && n != ".." && n.find_first_of(std::string("/\\:\0", 4)) == std::string::npos;
 }
 
 }  // namespace
@@ -178,6 +180,10 @@ std::vector<ChromiumProfile> ChromiumProfiles::find() {
         if (!listing) continue;
         std::vector<std::pair<std::string, std::string>> names = listedProfiles(readSmallFile(root / "Local State"));
         std::sort(listing->begin(), listing->end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+        // A cache folder equal to the root says the caches live inside each profile; it is taken
+        // from the resolved root itself, so the two can never differ only in how they are spelt
+        // (which would make the whole browser folder read as cache).
+        const fs::path cache = r.cache == r.root ? root : r.cache.lexically_normal();
         for (const auto& e : *listing) {
             const bool numbered =
                 e.name.rfind("Profile ", 0) == 0 && e.name.size() > 8 &&
@@ -191,8 +197,7 @@ std::vector<ChromiumProfile> ChromiumProfiles::find() {
         // Opera keeps its one profile in the browser's folder itself, beside "Local State".
         for (const char* store : {"History", "Preferences"})
             if (auto st = m_s.files.status(root / store); st && st->type == FileType::Regular) {
-                found.push_back(
-                    {r.browser, "Default", root, root, r.cache.lexically_normal(), r.cache.lexically_normal()});
+                found.push_back({r.browser, "Default", root, root, cache, cache});
                 break;
             }
         for (const auto& [folder, shown] : names) {
@@ -206,8 +211,7 @@ std::vector<ChromiumProfile> ChromiumProfiles::find() {
                 if (auto m = m_s.files.status(root / folder / marker); m && m->type != FileType::NotFound)
                     looksLikeProfile = true;
             if (!looksLikeProfile) continue;
-            found.push_back({r.browser, shown, root, root / folder, r.cache.lexically_normal() / folder,
-                             r.cache.lexically_normal()});
+            found.push_back({r.browser, shown, root, root / folder, cache / folder, cache});
         }
     }
     return found;

@@ -26,6 +26,10 @@ public:
                         platform::IProcessTable* processes);
     // The machine and user a lock file names; either may be missing from a file cut short.
     static Lock parseLock(const std::string& text);
+    // Whether the names a lock gives are this machine's and this user's, as LibreOffice spells
+    // them on this system.
+    static bool sameHost(const std::string& inLock, const std::string& ours);
+    static bool sameUser(const std::string& inLock, const std::string& ours);
 };
 
 }  // namespace quenvor::cleaning

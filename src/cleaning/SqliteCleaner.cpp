@@ -186,6 +186,10 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
     if (std::filesystem::is_symlink(kind))
         return platform::Error{ELOOP,
                                platform::utf8Of(file.filename()) + ": open: a symbolic link, not the store itself"};
+    // A store that cannot even be looked at (a folder on the way the user may not search) is not
+    // one that was cleaned.
+    if (ec && kind.type() != std::filesystem::file_type::not_found)
+        return platform::Error{ec.value(), platform::utf8Of(file.filename()) + ": examine: " + ec.message()};
     if (!std::filesystem::is_regular_file(kind)) return {};
     Connection c;
     const auto path = platform::utf8Of(openable(file));

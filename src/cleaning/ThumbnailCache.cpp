@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
 #include "platform/Utf8Path.h"
@@ -12,8 +13,6 @@ using platform::FileType;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool gone(const platform::Error& e) { return e.code == ENOENT || e.code == ENOTDIR; }
 
 // "fail" holds one folder per thumbnailer; nothing nests deeper.
 constexpr int kMaxDepth = 4;
@@ -28,7 +27,8 @@ void ThumbnailCache::clear() {
 void ThumbnailCache::removeFilesBelow(const fs::path& dir, int depth) {
     auto listing = m_files.list(dir);
     if (!listing) {
-        if (!gone(listing.error())) m_report.fail(CleanArea::Recent, platform::utf8Of(dir), listing.error().message);
+        if (!platform::isGone(listing.error()))
+            m_report.fail(CleanArea::Recent, platform::utf8Of(dir), listing.error().message);
         return;
     }
     for (const auto& e : *listing) {
@@ -38,7 +38,7 @@ void ThumbnailCache::removeFilesBelow(const fs::path& dir, int depth) {
             continue;
         }
         // A link is removed as a link: what it points to is not the cache's.
-        if (auto r = m_files.remove(p); !r && !gone(r.error()))
+        if (auto r = m_files.remove(p); !r && !platform::isGone(r.error()))
             m_report.fail(CleanArea::Recent, platform::utf8Of(p), r.error().message);
     }
 }

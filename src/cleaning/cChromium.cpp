@@ -1,5 +1,6 @@
 #include "cleaning/cChromium.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <map>
@@ -9,6 +10,7 @@
 #include "cleaning/ChromiumRunning.h"
 #include "cleaning/JsonValue.h"
 #include "cleaning/SqliteCleaner.h"
+#include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
 #include "platform/Utf8Path.h"
 
@@ -19,12 +21,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool gone(const platform::Error& e) {
-#ifdef _WIN32
-    // The Windows backend gives the system's own codes: file, path not found, not a folder.
-    if (e.code == 2 || e.code == 3 || e.code == 267) return true;
-#endif
-    return e.code == ENOENT || e.code == ENOTDIR;
+// True when `inner` is `outer` or lies below it, however either is spelt: a cache folder that
+// holds the browser's own folder is never emptied as a whole.
+bool holds(const fs::path& outer, const fs::path& inner) {
+    std::error_code ec;
+    for (fs::path p = inner; !p.empty(); p = p.parent_path()) {
+        if (fs::equivalent(outer, p, ec)) return true;
+        if (p == p.parent_path()) break;
+    }
+    const auto o = outer.lexically_normal(), i = inner.lexically_normal();
+    return std::mismatch(o.begin(), o.end(), i.begin(), i.end()).first == o.end();
 }
 
 std::string sqlText(const std::string& s) {
@@ -95,7 +101,8 @@ const std::vector<std::string> kAutofillTables = {"autofill",
 
 // The sites' own storage: local and session storage, databases, file systems, service workers
 // with their caches. Extensions keep theirs in other folders ("Local Extension Settings",
-// "Extension State"), and "shared_proto_db" is the browser's own.
+// "Extension State") and in their own entries of these (kept, see removeFilesBelow), and
+// "shared_proto_db" is the browser's own.
 constexpr const char* kSiteDataFolders[] = {"Local Storage", "Session Storage", "IndexedDB", "WebStorage",
                                             "File System",   "Service Worker",  "databases"};
 
@@ -158,9 +165,10 @@ void cChromium::forEachIdleProfile(CleanArea area, const std::function<void(cons
 
 void cChromium::removeFile(CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
-    if (!st && !gone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
+    if (!st && !platform::isGone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    if (auto r = m_s.files.remove(p); !r && !gone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+    if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()))
+        fail(area, platform::utf8Of(p), r.error().message);
 }
 
 void cChromium::removeFilesBelow(CleanArea area, const fs::path& dir, Folders folders, int depth) {
@@ -179,12 +187,16 @@ void cChromium::removeFilesBelow(CleanArea area, const fs::path& dir, Folders fo
     }
     auto listing = m_s.files.list(dir);
     if (!listing) {
-        if (!gone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
+        if (!platform::isGone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
         return;
     }
     // Links are removed as links, never followed.
     for (const auto& e : *listing) {
         const fs::path p = dir / e.name;
+        // The sites' storage folders hold the extensions' own beside them, named after the
+        // extension ("chrome-extension_<id>_0.indexeddb.leveldb"): that is not a site's, and the
+        // browser keeps it too when it clears site data.
+        if (folders == Folders::Remove && depth == 0 && e.name.rfind("chrome-extension_", 0) == 0) continue;
         if (e.type != FileType::Directory) {
             removeFile(area, p);
             continue;
@@ -192,7 +204,7 @@ void cChromium::removeFilesBelow(CleanArea area, const fs::path& dir, Folders fo
         removeFilesBelow(area, p, folders, depth + 1);
         // A folder something was left in has had that reported already.
         if (folders == Folders::Remove)
-            if (auto r = m_s.files.remove(p); !r && !gone(r.error()) && r.error().code != ENOTEMPTY)
+            if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()) && !platform::isNotEmpty(r.error()))
                 fail(area, platform::utf8Of(p), r.error().message);
     }
 }
@@ -273,7 +285,7 @@ void cChromium::ClearCache() {
         // Everything below the cache root is cache, whichever profile it once belonged to.
         if (shared)
             fail(CleanArea::Cache, platform::utf8Of(p.cacheRoot), p.browser + " is running");
-        else if (p.cacheRoot != p.root)
+        else if (!holds(p.cacheRoot, p.root))
             removeFilesBelow(CleanArea::Cache, p.cacheRoot);
     });
 }

@@ -2,7 +2,9 @@
 // Removes the history (keeping bookmarks), cookies with the sites' own storage, form data and
 // caches of every profile of the Chromium-family browsers, leaving alone every profile of a
 // browser that is running. Saved passwords ("Login Data") and payment cards are not form data
-// and stay; what extensions store for themselves is not a site's and stays too.
+// and stay; what extensions store for themselves in their own folders and entries is not a
+// site's and stays too. Local storage and the service workers are one store each for sites and
+// extensions alike: they are emptied whole, as they cannot be split without the browser.
 #include <filesystem>
 #include <functional>
 #include <optional>

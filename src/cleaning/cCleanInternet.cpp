@@ -8,6 +8,7 @@
 #include "cleaning/LibreOfficeRecent.h"
 #include "cleaning/ThumbnailCache.h"
 #include "platform/AtomicFile.h"
+#include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
 #include "platform/IProcessTable.h"
@@ -32,8 +33,6 @@ constexpr const char* kEmptyXbel =
     "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
     ">\n"
     "</xbel>\n";
-
-bool gone(const platform::Error& e) { return e.code == ENOENT || e.code == ENOTDIR; }
 
 // A file this young may belong to a program that is starting or that opens it only now and then.
 constexpr std::int64_t kTempSafetyAgeNs = std::int64_t{3600} * 1'000'000'000;
@@ -171,7 +170,7 @@ void cCleanInternet::emptyDesktopRecentList() {
 void cCleanInternet::emptyOldRecentList() {
     const auto old = m_s.folders.homeFolder() / ".recently-used";
     if (auto s = m_s.files.status(old); s && s->type == FileType::Regular) {
-        if (auto r = m_s.files.remove(old); !r && !gone(r.error()))
+        if (auto r = m_s.files.remove(old); !r && !platform::isGone(r.error()))
             m_report.fail(CleanArea::Recent, platform::utf8Of(old), r.error().message);
     }
 }
@@ -206,7 +205,7 @@ void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule 
         if (entry.empty()) continue;
         const auto path = platform::pathFromUtf8(entry);
         auto st = m_s.files.status(path);
-        if (!st && !gone(st.error())) m_report.fail(area, entry, st.error().message);
+        if (!st && !platform::isGone(st.error())) m_report.fail(area, entry, st.error().message);
         if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) continue;
         if (rule == PurgeRule::IdleOwnFiles) {
             // Programs keep sockets, pipes, links and open files here: only idle files of our own go.
@@ -220,7 +219,8 @@ void cCleanInternet::purge(const std::string& folder, CleanArea area, PurgeRule 
             for (const auto& part : rel) kept = kept || keptByLivePrograms(platform::utf8Of(part));
             if (kept) continue;
         }
-        if (auto r = m_s.files.remove(path); !r && !gone(r.error())) m_report.fail(area, entry, r.error().message);
+        if (auto r = m_s.files.remove(path); !r && !platform::isGone(r.error()))
+            m_report.fail(area, entry, r.error().message);
     }
     // The temporary folder holds other users' folders, closed to us by design; anywhere else a
     // folder that could not be entered still holds what the user asked to remove.

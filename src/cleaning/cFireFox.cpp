@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "cleaning/SqliteCleaner.h"
+#include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
 #include "platform/Utf8Path.h"
 
@@ -10,12 +11,6 @@ namespace quenvor::cleaning {
 
 using platform::FileType;
 namespace fs = std::filesystem;
-
-namespace {
-
-bool gone(const platform::Error& e) { return e.code == ENOENT || e.code == ENOTDIR; }
-
-}  // namespace
 
 void cFireFox::fail(CleanArea area, const std::string& what, const std::string& why, bool running) {
     if (m_report) m_report->fail(area, what, why, running);
@@ -36,22 +31,23 @@ void cFireFox::forEachIdleProfile(CleanArea area, const std::function<void(const
 
 void cFireFox::removeFile(CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
-    if (!st && !gone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
+    if (!st && !platform::isGone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    if (auto r = m_s.files.remove(p); !r && !gone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+    if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()))
+        fail(area, platform::utf8Of(p), r.error().message);
 }
 
 void cFireFox::removeFilesIn(CleanArea area, const fs::path& dir) {
     auto listing = m_s.files.list(dir);
     if (!listing) {
         // No such folder is nothing cached there; one that cannot be read still holds its files.
-        if (!gone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
+        if (!platform::isGone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
         return;
     }
     // The listing already tells a folder from the rest: each other entry costs one unlink.
     for (const auto& e : *listing) {
         if (e.type == FileType::Directory) continue;
-        if (auto r = m_s.files.remove(dir / e.name); !r && !gone(r.error()))
+        if (auto r = m_s.files.remove(dir / e.name); !r && !platform::isGone(r.error()))
             fail(area, platform::utf8Of(dir / e.name), r.error().message);
     }
 }
@@ -60,13 +56,14 @@ void cFireFox::removeFilesIn(CleanArea area, const fs::path& dir) {
 void cFireFox::removeTreeIn(CleanArea area, const fs::path& dir) {
     auto listing = m_s.files.list(dir);
     if (!listing) {
-        if (!gone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
+        if (!platform::isGone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
         return;
     }
     for (const auto& e : *listing) {
         const auto p = dir / e.name;
         if (e.type == FileType::Directory) removeTreeIn(area, p);
-        if (auto r = m_s.files.remove(p); !r && !gone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+        if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()))
+            fail(area, platform::utf8Of(p), r.error().message);
     }
 }
 
@@ -82,7 +79,7 @@ void cFireFox::ClearFirefoxHistory() {
         if (auto listing = m_s.files.list(backups)) {
             for (const auto& e : *listing)
                 if (e.name.rfind("upgrade.jsonlz4-", 0) == 0) removeFile(CleanArea::History, backups / e.name);
-        } else if (!gone(listing.error())) {
+        } else if (!platform::isGone(listing.error())) {
             fail(CleanArea::History, platform::utf8Of(backups), listing.error().message);
         }
         const std::vector<SqliteCleaner::Statement> history = {

@@ -5,6 +5,7 @@
 #include "cleaning/ChromiumProfiles.h"
 #include "cleaning/ChromiumRunning.h"
 #include "cleaning/FirefoxProfiles.h"
+#include "cleaning/LibreOfficeRunning.h"
 #include "cleaning/cChromium.h"
 #include "support/ChromiumFixture.h"
 #include "support/FirefoxFixture.h"
@@ -202,6 +203,29 @@ TEST(WindowsFirefox, AProfileIsBusyWhileFirefoxHoldsItsLockFile) {
 }
 
 #endif
+
+// A lock that names this machine and user in LibreOffice's own spelling of them is ours: a lock
+// read as another's would let a running LibreOffice write back the list just emptied.
+TEST(LibreOfficeLock, TheMachineAndUserAreKnownAsLibreOfficeSpellsThem) {
+    EXPECT_TRUE(LibreOfficeRunning::sameHost("ANA-LAPTOP", "Ana-Laptop"));
+    EXPECT_TRUE(LibreOfficeRunning::sameHost("DESKTOP-ANA-OFF", "desktop-ana-office-2"));  // the short name
+    EXPECT_FALSE(LibreOfficeRunning::sameHost("DESKTOP-ANA", "desktop-ana-office-2"));
+    EXPECT_FALSE(LibreOfficeRunning::sameHost("other-pc", "ana-laptop"));
+    EXPECT_TRUE(LibreOfficeRunning::sameUser("ana", "ana"));
+    EXPECT_FALSE(LibreOfficeRunning::sameUser("ana", "anab"));
+    EXPECT_FALSE(LibreOfficeRunning::sameUser("bob", "ana"));
+#ifdef _WIN32
+    EXPECT_TRUE(LibreOfficeRunning::sameUser("Jos?", "José"));
+    EXPECT_TRUE(LibreOfficeRunning::sameUser("?ukasz", "Łukasz"));
+    EXPECT_FALSE(LibreOfficeRunning::sameUser("??ukasz", "Łukasz"));  // a two-byte letter is one '?'
+    EXPECT_FALSE(LibreOfficeRunning::sameUser("?", "a"));
+    EXPECT_TRUE(LibreOfficeRunning::sameUser("JOSE", "jose"));
+    EXPECT_FALSE(LibreOfficeRunning::sameUser("Jos?", "Jose"));
+#else
+    EXPECT_FALSE(LibreOfficeRunning::sameUser("Jos?", "José"));
+    EXPECT_FALSE(LibreOfficeRunning::sameUser("JOSE", "jose"));
+#endif
+}
 
 }  // namespace
 }  // namespace quenvor::cleaning

@@ -65,6 +65,9 @@ void ChromiumFixture::writeSiteData(const std::filesystem::path& folder) {
     TempDir::write(folder / "shared_proto_db/000003.log", "the browser's own");
     TempDir::write(folder / "Local Extension Settings/abcdefghijklmnop/000003.log", "an extension's settings");
     TempDir::write(folder / "Extension State/000003.log", "extension state");
+    TempDir::write(folder / "IndexedDB/chrome-extension_abcdefghijklmnop_0.indexeddb.leveldb/000003.log",
+                   "an extension's saved tabs");
+    TempDir::write(folder / "databases/chrome-extension_abcdefghijklmnop_0/1", "an extension's web sql");
 }
 
 void ChromiumFixture::makeProfile(const std::filesystem::path& folder) {

@@ -1,0 +1,27 @@
+#pragma once
+// The few kinds of failure callers act on, whichever system's codes an Error carries: the POSIX
+// backend gives errno values, the Windows one the system's own error codes.
+#include <cerrno>
+
+#include "platform/Result.h"
+
+namespace quenvor::platform {
+
+// The thing, or a folder on the way to it, is not there (any more): nothing is left to clean.
+inline bool isGone(const Error& e) {
+#ifdef _WIN32
+    // ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_DIRECTORY (a file where a folder was named)
+    if (e.code == 2 || e.code == 3 || e.code == 267) return true;
+#endif
+    return e.code == ENOENT || e.code == ENOTDIR;
+}
+
+// A folder still holds something, which its own removal has already reported.
+inline bool isNotEmpty(const Error& e) {
+#ifdef _WIN32
+    if (e.code == 145) return true;  // ERROR_DIR_NOT_EMPTY
+#endif
+    return e.code == ENOTEMPTY || e.code == EEXIST;
+}
+
+}  // namespace quenvor::platform
