@@ -8,6 +8,7 @@
 
 #include "cleaning/SqliteCleaner.h"
 #include "platform/ErrorKinds.h"
+#include "platform/LinkStatus.h"
 #include "platform/Utf8Path.h"
 
 namespace quenvor::cleaning {
@@ -59,7 +60,8 @@ void BrowserUrlCache::addCookies(std::vector<Item>& items, const std::filesystem
                                  const std::string& hostColumn) const {
     // The store itself must not be a link; the folders above it may be.
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(store, ec))) return;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(store, ec)) || platform::isLink(store))
+        return;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(platform::utf8Of(SqliteCleaner::openable(store)).c_str(), &db,
                         SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr) == SQLITE_OK) {

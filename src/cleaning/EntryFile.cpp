@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <fstream>
+
+#include "platform/LinkStatus.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,7 +20,8 @@ struct EntryFile::Impl {
 
 std::unique_ptr<EntryFile> EntryFile::open(const std::filesystem::path& entry) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(entry, ec))) return nullptr;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(entry, ec)) || platform::isLink(entry))
+        return nullptr;
     std::unique_ptr<EntryFile> f(new EntryFile);
     f->m_impl = std::make_unique<Impl>();
     f->m_impl->in.open(entry, std::ios::binary);

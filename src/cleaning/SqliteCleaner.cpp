@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 
+#include "platform/LinkStatus.h"
 #include "platform/Utf8Path.h"
 
 namespace quenvor::cleaning {
@@ -183,7 +184,7 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
     std::error_code ec;
     const auto kind = std::filesystem::symlink_status(file, ec);
     // A store replaced by a link could lead anywhere: it is named, never opened.
-    if (std::filesystem::is_symlink(kind))
+    if (std::filesystem::is_symlink(kind) || platform::isLink(file))
         return platform::Error{ELOOP,
                                platform::utf8Of(file.filename()) + ": open: a symbolic link, not the store itself"};
     // A store that cannot even be looked at (a folder on the way the user may not search) is not
@@ -201,7 +202,8 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
     if (!exec(c.db, "SELECT count(*) FROM main.sqlite_master")) return failure(c.db, file, "read");
     std::vector<std::string> schemas = {"main"};
     for (const auto& a : attachments) {
-        if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(a.file, ec))) continue;
+        if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(a.file, ec)) || platform::isLink(a.file))
+            continue;
         sqlite3_stmt* st = nullptr;
         const std::string sql = "ATTACH DATABASE ? AS " + a.schema;
         if (sqlite3_prepare_v2(c.db, sql.c_str(), -1, &st, nullptr) != SQLITE_OK) return failure(c.db, file, "attach");

@@ -12,8 +12,11 @@
 #include <vector>
 
 #include "cleaning/CleanReport.h"
+#include "cleaning/EntryFile.h"
+#include "cleaning/SqliteCleaner.h"
 #include "cleaning/cCleanInternet.h"
 #include "platform/EmbeddedStringResource.h"
+#include "platform/LinkStatus.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/Utf8Path.h"
 #include "platform/windows/FileHandles.h"
@@ -289,6 +292,21 @@ TEST_F(PosixLinks, AreLinksToEveryCallAndNothingReachesTheirTargets) {
     EXPECT_EQ(files.status(L"C:\\")->type, FileType::Directory);
     EXPECT_EQ(files.status(inside.native() + L"\\")->type, FileType::Directory);
     EXPECT_EQ(files.status(inside / ".." / "chosen" / "zz-file.txt")->type, FileType::Regular);
+}
+
+// The browsers' stores are opened by SQLite and by streams, which see through links here: the
+// cleaning asks first whether the name is a link, and a store that is one is never opened.
+TEST_F(PosixLinks, ABrowserStoreThatIsALinkIsNamedNeverOpened) {
+    for (const char* name : {"to-outside", "to-sibling", "to-folder"}) EXPECT_TRUE(isLink(inside / name)) << name;
+    EXPECT_FALSE(isLink(inside / "zz-file.txt"));
+    EXPECT_FALSE(isLink(inside));
+    EXPECT_FALSE(isLink(inside / "no such file"));
+
+    const Status cleaned = cleaning::SqliteCleaner::run(inside / "to-outside", {{"DELETE FROM cookies", {"cookies"}}});
+    ASSERT_FALSE(cleaned.ok());
+    EXPECT_NE(cleaned.error().message.find("link"), std::string::npos) << cleaned.error().message;
+    EXPECT_FALSE(cleaning::EntryFile::open(inside / "to-outside"));
+    expectUntouched();
 }
 
 TEST_F(PosixLinks, AShredLeavesTheLinksAndWhatTheyPointTo) {
