@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -336,8 +337,35 @@ TEST_F(PosixLinks, AShredLeavesTheLinksAndWhatTheyPointTo) {
     EXPECT_TRUE(fs::exists(inside));
 }
 
-// The page's final message names what stays by the path the user knows, with Windows separators
-// only, though the walk joins the names below the chosen folder with '/'.
+// The File Shredder page over the real file service, answered by script.
+class ShredderPageRig {
+public:
+    explicit ShredderPageRig(WindowsFileService& files) : strings(&resource, &ui), engine(files, &random) {
+        strings.setLanguage(ui::kEnglish);
+        view.addComboItem("cmbSecure", "Secure (Recomended)");
+        view.setComboSelectedIndex("cmbSecure", 0);
+        page = std::make_unique<shredder::ShredderPage>(shredder::ShredderPage::Services{
+            view, ui, strings, busy, files, &folders, engine, fileDialog, browser, nullptr});
+    }
+    void shredFolder(const fs::path& chosen) {
+        ui.folderAnswers.push_back(utf8Of(chosen));
+        page->cmdFolder_Click();
+        page->cmdDelete_Click();
+    }
+
+    WindowsRandomSource random;
+    EmbeddedStringResource resource;
+    test::ScriptedUi ui;
+    ui::StringTable strings;
+    test::FakeFormView view;
+    test::FixedFolders folders;
+    ui::BusyState busy;
+    shredder::cPattern engine;
+    ui::cCommonDialog fileDialog{ui};
+    ui::cBrowseForFolder browser{ui};
+    std::unique_ptr<shredder::ShredderPage> page;
+};
+
 // Windows keeps a read-only mark on folders too (Explorer sets it on customised ones), and such
 // a folder refuses to be removed until the mark is taken off it.
 TEST_F(RealFiles, AChosenFolderWithReadOnlyFoldersAndFilesInsideIsShreddedWhole) {
@@ -348,29 +376,17 @@ TEST_F(RealFiles, AChosenFolderWithReadOnlyFoldersAndFilesInsideIsShreddedWhole)
                           chosen / "marked" / "inner", chosen / "marked"})
         ASSERT_TRUE(SetFileAttributesW(p.c_str(), GetFileAttributesW(p.c_str()) | FILE_ATTRIBUTE_READONLY));
 
-    WindowsRandomSource random;
-    EmbeddedStringResource resource;
-    test::ScriptedUi ui;
-    ui::StringTable strings(&resource, &ui);
-    strings.setLanguage(ui::kEnglish);
-    test::FakeFormView view;
-    view.addComboItem("cmbSecure", "Secure (Recomended)");
-    view.setComboSelectedIndex("cmbSecure", 0);
-    test::FixedFolders folders;
-    ui::BusyState busy;
-    shredder::cPattern engine(files, &random);
-    ui::cCommonDialog fileDialog(ui);
-    ui::cBrowseForFolder browser(ui);
-    shredder::ShredderPage page({view, ui, strings, busy, files, &folders, engine, fileDialog, browser, nullptr});
-    ui.folderAnswers.push_back(utf8Of(chosen));
-    page.cmdFolder_Click();
-    page.cmdDelete_Click();
+    ShredderPageRig rig(files);
+    rig.shredFolder(chosen);
+    auto& ui = rig.ui;
 
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_FALSE(fs::exists(chosen)) << ui.messages.back().text;
     EXPECT_TRUE(fs::exists(dir.path())) << "the folder holding the choice stays";
 }
 
+// The page's final message names what stays by the path the user knows, with Windows separators
+// only, though the walk joins the names below the chosen folder with '/'.
 TEST_F(RealFiles, TheShreddersMessagesSpellNestedPathsTheWindowsWay) {
     const auto chosen = dir / "chosen";
     const auto held = chosen / "sub" / "deeper" / "held.txt";
@@ -379,23 +395,10 @@ TEST_F(RealFiles, TheShreddersMessagesSpellNestedPathsTheWindowsWay) {
     HANDLE h = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
 
-    WindowsRandomSource random;
-    EmbeddedStringResource resource;
-    test::ScriptedUi ui;
-    ui::StringTable strings(&resource, &ui);
-    strings.setLanguage(ui::kEnglish);
-    test::FakeFormView view;
-    view.addComboItem("cmbSecure", "Secure (Recomended)");
-    view.setComboSelectedIndex("cmbSecure", 0);
-    test::FixedFolders folders;
-    ui::BusyState busy;
-    shredder::cPattern engine(files, &random);
-    ui::cCommonDialog fileDialog(ui);
-    ui::cBrowseForFolder browser(ui);
-    shredder::ShredderPage page({view, ui, strings, busy, files, &folders, engine, fileDialog, browser, nullptr});
-    ui.folderAnswers.push_back(utf8Of(chosen));
-    page.cmdFolder_Click();
-    page.cmdDelete_Click();
+    ShredderPageRig rig(files);
+    rig.shredFolder(chosen);
+    auto& ui = rig.ui;
+    auto& page = *rig.page;
     CloseHandle(h);
 
     ASSERT_EQ(ui.messages.size(), 2u);
