@@ -76,25 +76,38 @@ bool sameName(std::wstring_view a, std::wstring_view b) {
            CSTR_EQUAL;
 }
 
-// Whether `name` is the short (8.3) name of the entry `longName` of the open folder. A fresh
-// handle lists it, so no listing under way on the folder's own handle is disturbed.
-bool isShortNameOf(HANDLE folder, const std::wstring& name, const std::wstring& longName) {
+// How a walk of a folder's listing ended.
+enum class Walk { Stopped, Ended, Failed };
+
+// Each entry of the open folder's listing, read through a fresh handle so no listing under way
+// on the folder's own handle is disturbed, until `visit` answers true.
+template <class Visit>
+Walk walkListing(HANDLE folder, Visit visit) {
     auto lister = reopenSelf(folder, {}, FILE_LIST_DIRECTORY);
-    if (!lister) return false;
+    if (!lister) return Walk::Failed;
     std::vector<unsigned char> buffer(64 * 1024);
     auto kind = FileIdBothDirectoryRestartInfo;
     while (GetFileInformationByHandleEx(lister->get(), kind, buffer.data(), static_cast<DWORD>(buffer.size()))) {
         kind = FileIdBothDirectoryInfo;
         for (std::size_t at = 0;;) {
             const auto* e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
-            const std::wstring_view listed(e->FileName, e->FileNameLength / sizeof(wchar_t));
-            if (sameName(listed, longName))
-                return sameName(std::wstring_view(e->ShortName, e->ShortNameLength / sizeof(wchar_t)), name);
+            if (visit(*e)) return Walk::Stopped;
             if (e->NextEntryOffset == 0) break;
             at += e->NextEntryOffset;
         }
     }
-    return false;
+    return GetLastError() == ERROR_NO_MORE_FILES ? Walk::Ended : Walk::Failed;
+}
+
+// Whether `name` is the short (8.3) name of the entry `longName` of the open folder.
+bool isShortNameOf(HANDLE folder, const std::wstring& name, const std::wstring& longName) {
+    bool isShort = false;
+    (void)walkListing(folder, [&](const FILE_ID_BOTH_DIR_INFO& e) {
+        if (!sameName(std::wstring_view(e.FileName, e.FileNameLength / sizeof(wchar_t)), longName)) return false;
+        isShort = sameName(std::wstring_view(e.ShortName, e.ShortNameLength / sizeof(wchar_t)), name);
+        return true;
+    });  // a listing that cannot be read names no short name
+    return isShort;
 }
 
 // Whether `child`, opened as `name` inside `folder`, is that entry itself rather than what a
@@ -313,21 +326,10 @@ Status clearReadOnly(HANDLE h, const std::filesystem::path& p) {
 }
 
 bool listsNothing(HANDLE folder) {
-    auto lister = reopenSelf(folder, {}, FILE_LIST_DIRECTORY);
-    if (!lister) return false;
-    std::vector<unsigned char> buffer(4 * 1024);
-    auto kind = FileIdBothDirectoryRestartInfo;
-    while (GetFileInformationByHandleEx(lister->get(), kind, buffer.data(), static_cast<DWORD>(buffer.size()))) {
-        kind = FileIdBothDirectoryInfo;
-        for (std::size_t at = 0;;) {
-            const auto* e = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
-            const std::wstring_view name(e->FileName, e->FileNameLength / sizeof(wchar_t));
-            if (name != L"." && name != L"..") return false;
-            if (e->NextEntryOffset == 0) break;
-            at += e->NextEntryOffset;
-        }
-    }
-    return GetLastError() == ERROR_NO_MORE_FILES;
+    return walkListing(folder, [](const FILE_ID_BOTH_DIR_INFO& e) {
+               const std::wstring_view name(e.FileName, e.FileNameLength / sizeof(wchar_t));
+               return name != L"." && name != L"..";
+           }) == Walk::Ended;
 }
 
 Result<WindowsHandle> reopenSelf(HANDLE folder, const std::filesystem::path& p, DWORD access) {
