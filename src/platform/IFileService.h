@@ -87,6 +87,11 @@ public:
     virtual ~IFileService() = default;
     // The last component is not followed: a link there is refused.
     virtual Result<std::unique_ptr<IDirectory>> openDirectory(const std::filesystem::path& p) = 0;
+    // For what the user chose to destroy: the path is resolved one component at a time from the
+    // root and no link anywhere on the way is followed (one is refused), so the folder opened is
+    // the one the path names now and can be held from then on. On Windows the folder opened
+    // cannot be renamed or moved while it stays open.
+    virtual Result<std::unique_ptr<IDirectory>> openDirectoryNoLinks(const std::filesystem::path& p) = 0;
     virtual Result<FileStatus> status(const std::filesystem::path& p) = 0;  // never follows a link
     virtual Result<std::unique_ptr<IWritableFile>> openInPlace(const std::filesystem::path& p) = 0;
     // A file, link or other non-folder is unlinked (a link as a link); an empty folder is removed.

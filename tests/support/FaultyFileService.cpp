@@ -131,6 +131,13 @@ platform::Result<std::unique_ptr<platform::IDirectory>> FaultyFileService::openD
     return std::unique_ptr<platform::IDirectory>(std::make_unique<FaultyDirectory>(std::move(*d), *this));
 }
 
+platform::Result<std::unique_ptr<platform::IDirectory>> FaultyFileService::openDirectoryNoLinks(
+    const std::filesystem::path& p) {
+    auto d = m_real.openDirectoryNoLinks(p);
+    if (!d) return d.error();
+    return std::unique_ptr<platform::IDirectory>(std::make_unique<FaultyDirectory>(std::move(*d), *this));
+}
+
 platform::Result<std::unique_ptr<platform::IWritableFile>> FaultyFileService::openInPlace(
     const std::filesystem::path& p) {
     ++opens;

@@ -33,6 +33,9 @@ public:
 
     platform::Result<std::unique_ptr<platform::IDirectory>> openDirectory(const std::filesystem::path& p) override;
 
+    platform::Result<std::unique_ptr<platform::IDirectory>> openDirectoryNoLinks(
+        const std::filesystem::path& p) override;
+
     platform::Result<platform::FileStatus> status(const std::filesystem::path& p) override {
         auto s = m_real.status(p);
         if (s && readOnlyUntilMadeWritable && !writable.count(p.string())) s->readOnly = true;

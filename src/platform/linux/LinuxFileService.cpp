@@ -267,6 +267,41 @@ Result<std::unique_ptr<IDirectory>> LinuxFileService::openDirectory(const std::f
     return std::unique_ptr<IDirectory>(std::make_unique<LinuxDirectory>(fd, p));
 }
 
+Result<std::unique_ptr<IDirectory>> LinuxFileService::openDirectoryNoLinks(const std::filesystem::path& p) {
+    if (p.empty()) return sysError("cannot open folder", p, ENOENT);
+    // Each step is opened inside the one before with O_NOFOLLOW, so a link put anywhere on the
+    // way is met as a link and refused, never followed. The steps before the last need only be
+    // searchable, as a folder of someone else's on the way may not be readable.
+    int fd = ::open(p.is_absolute() ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return sysError("cannot open folder", p);
+    std::vector<std::string> steps;
+    for (const auto& part : p.relative_path())
+        if (!part.empty() && part != ".") steps.push_back(part.string());
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const bool last = i + 1 == steps.size();
+        const int flags = (last ? O_RDONLY : O_PATH) | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        const int next = ::openat(fd, steps[i].c_str(), flags);
+        const int err = errno;
+        if (next < 0) {
+            struct stat st {};
+            const bool link = ::fstatat(fd, steps[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+            ::close(fd);
+            if (link) return Error{ELOOP, "a link on the way, not followed: " + p.string()};
+            return sysError("cannot open folder", p, err);
+        }
+        ::close(fd);
+        fd = next;
+    }
+    if (steps.empty()) {
+        const int own = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        const int err = errno;
+        ::close(fd);
+        if (own < 0) return sysError("cannot open folder", p, err);
+        fd = own;
+    }
+    return std::unique_ptr<IDirectory>(std::make_unique<LinuxDirectory>(fd, p));
+}
+
 Result<FileStatus> LinuxFileService::status(const std::filesystem::path& p) {
     struct stat st {};
     if (::lstat(p.c_str(), &st) != 0) {

@@ -14,6 +14,7 @@ public:
     explicit LinuxFileService(PendingDeletionList* pending = nullptr) : m_pending(pending) {}
 
     Result<std::unique_ptr<IDirectory>> openDirectory(const std::filesystem::path& p) override;
+    Result<std::unique_ptr<IDirectory>> openDirectoryNoLinks(const std::filesystem::path& p) override;
     Result<FileStatus> status(const std::filesystem::path& p) override;
     Result<std::unique_ptr<IWritableFile>> openInPlace(const std::filesystem::path& p) override;
     Status remove(const std::filesystem::path& p) override;

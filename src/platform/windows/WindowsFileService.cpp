@@ -40,6 +40,10 @@ Result<std::unique_ptr<IDirectory>> WindowsFileService::openDirectory(const std:
     return std::unique_ptr<IDirectory>(std::make_unique<WindowsDirectory>(std::move(h.value()), p));
 }
 
+Result<std::unique_ptr<IDirectory>> WindowsFileService::openDirectoryNoLinks(const std::filesystem::path& p) {
+    return openDirectory(p);
+}
+
 Result<FileStatus> WindowsFileService::status(const std::filesystem::path& p) {
     auto h = openPathEntry(p, FILE_READ_ATTRIBUTES, kShareAll);
     if (h) return h->itself ? statusOf(h->handle.get(), p) : followedLinkStatus(h->handle.get(), p);

@@ -16,6 +16,7 @@ public:
     explicit WindowsFileService(PendingDeletionList* pending = nullptr) : m_pending(pending) {}
 
     Result<std::unique_ptr<IDirectory>> openDirectory(const std::filesystem::path& p) override;
+    Result<std::unique_ptr<IDirectory>> openDirectoryNoLinks(const std::filesystem::path& p) override;
     Result<FileStatus> status(const std::filesystem::path& p) override;
     Result<std::unique_ptr<IWritableFile>> openInPlace(const std::filesystem::path& p) override;
     // Opened with no sharing at all: a file some program has open is in use and stays.
