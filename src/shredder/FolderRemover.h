@@ -37,6 +37,13 @@ public:
         : m_files(files), m_unlisted(std::move(unlisted)) {}
     // Failures to remove what was not to be kept.
     std::vector<Failure> removeTree(const std::filesystem::path& root, const std::set<std::string>& keep);
+    // The same for a folder held open since it was chosen (`seen` as its parent's entry `name`
+    // showed it then, `path` its name in what is reported): everything in it goes, then its
+    // name in `parent`, only while that name still leads to it. A name that leads elsewhere by
+    // then is left alone and reported as changed. Without a parent only its contents go.
+    std::vector<Failure> removeHeld(platform::IDirectory* parent, const std::string& name, platform::IDirectory& folder,
+                                    const platform::FileStatus& seen, const std::string& path,
+                                    const std::set<std::string>& keep);
 
 private:
     struct Mount {

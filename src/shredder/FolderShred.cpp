@@ -4,6 +4,7 @@
 
 #include "platform/IFileService.h"
 #include "shredder/FolderRemover.h"
+#include "shredder/HeldChoice.h"
 #include "shredder/cPattern.h"
 #include "shredder/cRecurse.h"
 #include "ui/Guarded.h"
@@ -32,6 +33,7 @@ bool overwritten(const ShredResult& r) {
         case ShredStatus::RemovalPending:
         case ShredStatus::RemovalFailed:
         case ShredStatus::NameReplaced:
+        case ShredStatus::NameMoved:
             return true;
         default:
             return false;
@@ -85,7 +87,7 @@ void FolderShred::shredded(const std::string& path, const ShredResult& r, const 
         return;
     }
     if (r.status == ShredStatus::NotFound) return;
-    const bool gone = r.status == ShredStatus::NotRegularFile;
+    const bool gone = r.status == ShredStatus::NotRegularFile || r.status == ShredStatus::NameMoved;
     auto l =
         left(r.status == ShredStatus::RemovalPending ? m_engine.SourceFile() : path, Reason::NotShredded, {}, !gone);
     l.result = r;
@@ -93,13 +95,20 @@ void FolderShred::shredded(const std::string& path, const ShredResult& r, const 
 }
 
 void FolderShred::entry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out,
-                        bool late) {
+                        FileType listedAs) {
     auto st = folder.statAt(name);
     if (!st) {
         ++out.files;
         out.left.push_back(left(path, Reason::Unreadable, st.error().message));
         return;
     }
+    if (listedAs == FileType::Regular && st->type != FileType::Regular && st->type != FileType::NotFound) {
+        // The file the walk listed went elsewhere with its contents; what took its name lies
+        // inside the choice and is handled like the rest, but the file must not go unnamed.
+        ++out.files;
+        out.left.push_back(left(path, Reason::FileReplaced, {}, false));
+    }
+    const bool late = listedAs == FileType::NotFound;
     switch (st->type) {
         case FileType::NotFound:
         case FileType::Directory:
@@ -131,25 +140,39 @@ void FolderShred::entry(platform::IDirectory& folder, const std::string& name, c
 }
 
 void FolderShred::guardedEntry(platform::IDirectory& folder, const std::string& name, const std::string& path,
-                               Outcome& out, bool late) {
+                               Outcome& out, FileType listedAs) {
     // An entry whose handling throws stays where it is and is named; the run goes on.
-    ui::reportedStep([&] { entry(folder, name, path, out, late); },
+    ui::reportedStep([&] { entry(folder, name, path, out, listedAs); },
                      [&](const std::string& why) { out.left.push_back(left(path, Reason::Unexpected, why)); });
 }
 
 FolderShred::Outcome FolderShred::run(const std::string& folder) {
+    HeldChoice choice = HeldChoice::hold(m_files, folder, true);
+    if (choice.ok()) return run(choice);
+    Outcome out;
+    // Nothing there is nothing to shred; anything else that kept it from being held is named.
+    if (choice.problem() != HeldChoice::Problem::Gone)
+        out.left.push_back(
+            left(choice.path(),
+                 choice.problem() == HeldChoice::Problem::Unreadable ? Reason::NotEntered : Reason::FolderMoved,
+                 choice.detail(), true, Kind::Folder));
+    return out;
+}
+
+FolderShred::Outcome FolderShred::run(HeldChoice& choice) {
     Outcome out;
     m_namesRemoved.clear();
+    const std::string& folder = choice.path();
     cRecurse walker(m_files);
     bool finished = false;
     const bool walked = ui::reportedStep(
         [&] {
-            finished = walker.visit(folder, [&](const cRecurse::Found& f) {
+            finished = walker.visit(*choice.folder(), folder, [&](const cRecurse::Found& f) {
                 if (m_hooks.stopRequested && m_hooks.stopRequested()) return false;
                 if (f.enteredFolder)
                     ++out.folders;
                 else
-                    guardedEntry(f.folder, f.entry.name, f.path, out);
+                    guardedEntry(f.folder, f.entry.name, f.path, out, f.entry.type);
                 return true;
             });
         },
@@ -180,20 +203,27 @@ FolderShred::Outcome FolderShred::run(const std::string& folder) {
             // a file is shredded, never removed with its contents still on the disk.
             FolderRemover remover(m_files, [&](platform::IDirectory& d, const std::string& name,
                                                const std::string& path, const platform::FileStatus&) {
-                guardedEntry(d, name, path, out, true);
+                guardedEntry(d, name, path, out, FileType::NotFound);
                 auto now = d.statAt(name);
                 return now && now->type == FileType::NotFound;
             });
             // Files and other entries went through the callback: what the removal itself
-            // reports is a folder.
-            for (const auto& f : remover.removeTree(folder, keep))
-                out.left.push_back(
-                    left(f.path, f.changed ? Reason::Changed : Reason::NotRemoved, f.detail, true, Kind::Folder));
+            // reports is a folder. The chosen folder's own name leading elsewhere by now means
+            // it was moved or replaced: what is at its path is not the folder that was shredded.
+            for (const auto& f :
+                 remover.removeHeld(choice.parent(), choice.name(), *choice.folder(), choice.seen(), folder, keep)) {
+                const Reason why = !f.changed         ? Reason::NotRemoved
+                                   : f.path == folder ? Reason::FolderMoved
+                                                      : Reason::Changed;
+                out.left.push_back(left(f.path, why, f.detail, why != Reason::FolderMoved, Kind::Folder));
+            }
         },
         [&](const std::string& why) { out.left.push_back(left(folder, Reason::Unexpected, why, true, Kind::Folder)); });
     for (const auto& [id, names] : m_namesRemoved)
         for (const auto& n : names) out.left.push_back(left(n, Reason::OtherNames, {}, false));
     m_namesRemoved.clear();
+    out.choiceMoved = !choice.stillAtPath(m_files);
+    for (const auto& l : out.left) out.choiceMoved = out.choiceMoved || l.reason == Reason::FolderMoved;
     return out;
 }
 

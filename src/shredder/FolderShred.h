@@ -13,17 +13,13 @@
 #include <utility>
 #include <vector>
 
+#include "platform/IFileService.h"
 #include "platform/IStorageProbe.h"
 #include "shredder/ShredResult.h"
 
-namespace quenvor::platform {
-class IDirectory;
-class IFileService;
-struct FileStatus;
-}  // namespace quenvor::platform
-
 namespace quenvor::shredder {
 
+class HeldChoice;
 class cPattern;
 
 class FolderShred {
@@ -39,6 +35,9 @@ public:
         FolderChanged,  // a subfolder replaced by a link or another folder after it was listed: not entered
         AppearedLate,   // a link, pipe or device that came in after the walk: removed (it holds no data)
         Unexpected,     // an unexpected error stopped this step; `detail` has its words, if any
+        FolderMoved,    // the chosen folder moved or was replaced during the run: its contents were handled,
+                        // the folder and whatever is now at its path were left alone
+        FileReplaced,   // listed as a file, found as something else: that was removed, the file not shredded
     };
     // What a left entry is, for the counts.
     enum class Kind { File, Folder, Other };
@@ -63,6 +62,7 @@ public:
         int folders = 0;                     // folders met below the chosen one, entered or not
         int others = 0;                      // links, pipes, devices and other filesystems met
         bool aborted = false;
+        bool choiceMoved = false;  // by the end its path led elsewhere: what is there now was left alone
         bool done() const { return !aborted && left.empty(); }
         int leftOf(Kind k) const;
     };
@@ -77,12 +77,16 @@ public:
     // Shreds everything below `folder` and removes it; an abort leaves the folder and what is
     // left in it alone.
     Outcome run(const std::string& folder);
+    // The same for a folder held since the user confirmed it: the walk, the shredding and the
+    // removal all go through what is held, never through its path again.
+    Outcome run(HeldChoice& choice);
 
 private:
+    // `listedAs` is what the walk's listing said was there; NotFound for what came in after it.
     void entry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out,
-               bool late = false);
+               platform::FileType listedAs);
     void guardedEntry(platform::IDirectory& folder, const std::string& name, const std::string& path, Outcome& out,
-                      bool late = false);
+                      platform::FileType listedAs);
     void shredded(const std::string& path, const ShredResult& r, const platform::FileStatus& listed, Outcome& out);
     bool unlinkName(platform::IDirectory& folder, const std::string& name, const std::string& path,
                     const platform::FileStatus& listed, Reason done, Outcome& out, Kind kind);

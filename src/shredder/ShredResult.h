@@ -17,6 +17,7 @@ enum class ShredStatus {
     RemovalFailed,   // overwritten, but still there and could not even be listed
     Changed,         // the name no longer led to the file chosen (or it gained names): nothing written
     NameReplaced,    // overwritten and emptied, but its name now leads to another file, left alone
+    NameMoved,       // overwritten and emptied, but its name was gone by then: moved or renamed meanwhile
     KeptGrowing,     // another program kept appending to it: overwritten as it was, left in place
     Unexpected,      // an unexpected error stopped the shred part way: it may be partly overwritten
 };

@@ -11,6 +11,7 @@
 #include "platform/IStorageProbe.h"
 #include "platform/Utf8Path.h"
 #include "shredder/FolderShred.h"
+#include "shredder/HeldChoice.h"
 #include "shredder/cPattern.h"
 #include "ui/BusyState.h"
 #include "ui/Guarded.h"
@@ -98,7 +99,10 @@ int fileHeading(const ShredResult& r) {
         case ShredStatus::RemovalPending:
         case ShredStatus::RemovalFailed:
         case ShredStatus::NameReplaced:
+        case ShredStatus::NameMoved:
             return 303;
+        case ShredStatus::NotFound:  // not shredded, and not in place either
+            return held_text::kFileGoneHeading;
         case ShredStatus::WriteFailed:
         case ShredStatus::KeptGrowing:
         case ShredStatus::Unexpected:  // it may have stopped part way through the passes
@@ -206,21 +210,40 @@ void ShredderPage::prepareEngine() {
     m_s.engine.setProcessEvents([this] { m_s.ui.processPendingEvents(); });
 }
 
-ShredResult ShredderPage::shredOne(const std::string& path, const platform::FileStatus& confirmed) {
+std::string ShredderPage::movedNote(int id, const std::string& path, const std::string& rest) {
+    const std::string note = text(id) + "\r\n" + platform::shownPath(path);
+    return rest.empty() ? note : note + "\r\n\r\n" + rest;
+}
+
+ShredResult ShredderPage::shredOne(const std::string& path, const platform::FileStatus& confirmed, bool* moved) {
     prepareEngine();
     m_s.engine.setAllowedNames(confirmed.hardLinks);
     m_s.engine.setSourceFile(path);
     // Only the file the user confirmed: one put under its name while the question was open is
     // left alone.
-    const std::filesystem::path p = platform::pathFromUtf8(path);
     ShredResult r;
     // Whatever stops the shred part way is a failure the user is told about, never a success.
     ui::reportedStep(
         [&] {
-            if (auto folder = m_s.files.openDirectory(p.parent_path()); folder && !p.filename().empty())
-                r = m_s.engine.shredIn(**folder, platform::utf8Of(p.filename()), &confirmed);
-            else
-                r = m_s.engine.DeleteFileByPattern();
+            // The folder holding it is held from now on: whatever is put at the path meanwhile,
+            // the name is looked up there and nowhere else.
+            const HeldChoice held = HeldChoice::hold(m_s.files, path, false);
+            switch (held.problem()) {
+                case HeldChoice::Problem::None:
+                    r = m_s.engine.shredIn(*held.parent(), held.name(), &confirmed);
+                    if (moved) *moved = !held.stillAtPath(m_s.files);
+                    break;
+                case HeldChoice::Problem::Gone:
+                    r = {ShredStatus::NotFound, {}};
+                    break;
+                case HeldChoice::Problem::Changed:
+                case HeldChoice::Problem::LinkOnTheWay:
+                    r = {ShredStatus::Changed, {}};
+                    break;
+                case HeldChoice::Problem::Unreadable:
+                    r = {ShredStatus::OpenFailed, held.detail()};
+                    break;
+            }
         },
         [&](const std::string& why) {
             r = {ShredStatus::Unexpected, why};
@@ -268,6 +291,10 @@ std::string ShredderPage::reasonFor(const FolderShred::Left& l) {
             return text(282);
         case FolderShred::Reason::Unexpected:
             return unexpected(l.detail);
+        case FolderShred::Reason::FolderMoved:
+            return text(held_text::kFolderMoved);
+        case FolderShred::Reason::FileReplaced:
+            return text(held_text::kFileReplaced);
         case FolderShred::Reason::NotShredded:
             break;
     }
@@ -280,7 +307,7 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
         case ShredStatus::Shredded:
             return {};
         case ShredStatus::NotFound:
-            return text(187);
+            return text(held_text::kFileGone);
         case ShredStatus::NotRegularFile:
             return text(181);
         case ShredStatus::NoPasses:
@@ -302,6 +329,9 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
             break;
         case ShredStatus::NameReplaced:
             reason = text(201);
+            break;
+        case ShredStatus::NameMoved:
+            reason = text(held_text::kNameMoved);
             break;
         case ShredStatus::KeptGrowing:
             reason = text(203);
@@ -344,7 +374,8 @@ void ShredderPage::shredSelectedFile() {
     }
 
     beginRun(false);
-    const ShredResult r = shredOne(path, *st);
+    bool moved = false;
+    const ShredResult r = shredOne(path, *st, &moved);
     m_sSelectedFile.clear();
     if (r.ok() && !r.storage.mayRemain()) {
         m_s.view.setCaption("lblStatus", text(146));
@@ -354,7 +385,11 @@ void ShredderPage::shredSelectedFile() {
     }
     endRun(false);
     bool warn = false;
-    const std::string shown = fileMessage(path, r, warn);
+    std::string shown = fileMessage(path, r, warn);
+    if (moved && r.ok()) {
+        shown = movedNote(held_text::kFileMovedDone, path, shown == text(160) ? std::string() : shown);
+        warn = true;
+    }
     m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, warn ? MsgIcon::Exclamation : MsgIcon::Information);
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
@@ -387,6 +422,18 @@ void ShredderPage::shredSelectedFolder() {
         return;
     }
 
+    // From here on the run goes through the folder as it is now, wherever it is moved meanwhile.
+    HeldChoice held = HeldChoice::hold(m_s.files, folder, true);
+    if (!held.ok()) {
+        m_s.view.setEnabled("cmdDelete", false);
+        m_sSelectedFolder.clear();
+        const bool unreadable = held.problem() == HeldChoice::Problem::Unreadable;
+        std::string why = text(unreadable ? 191 : held_text::kFolderNotHeld) + "\r\n" + platform::shownPath(folder);
+        if (!held.detail().empty()) why += "\r\n" + held.detail();
+        m_s.ui.messageBox(why, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+
     beginRun(true);
     FolderShred::Hooks hooks;
     hooks.beforeFile = [this] { prepareEngine(); };
@@ -395,7 +442,7 @@ void ShredderPage::shredSelectedFolder() {
     };
     hooks.stopRequested = [this] { return m_bAbort; };
     FolderShred::Outcome outcome;
-    ui::reportedStep([&] { outcome = FolderShred(m_s.files, m_s.engine, std::move(hooks)).run(folder); },
+    ui::reportedStep([&] { outcome = FolderShred(m_s.files, m_s.engine, std::move(hooks)).run(held); },
                      [&](const std::string& why) {
                          FolderShred::Left l;
                          l.path = folder;
@@ -405,7 +452,13 @@ void ShredderPage::shredSelectedFolder() {
                          outcome.left.push_back(std::move(l));
                      });
     bool warn = false;
-    const std::string shown = folderMessage(outcome, warn);
+    std::string shown = folderMessage(outcome, warn);
+    // Everything walked is gone, but the path shows something the run never touched: saying
+    // only that the folder was deleted would send the user to the wrong place.
+    if (outcome.choiceMoved && !outcome.aborted && outcome.left.empty()) {
+        shown = movedNote(held_text::kFolderMovedDone, folder, shown == text(161) ? std::string() : shown);
+        warn = true;
+    }
     if (outcome.aborted) {
         m_bAbort = false;
         endRun(true);

@@ -82,7 +82,10 @@ private:
     void shredSelectedFile();
     void shredSelectedFolder();
     void prepareEngine();
-    ShredResult shredOne(const std::string& path, const platform::FileStatus& confirmed);
+    // `moved` is set when by the end the path no longer led to the folder the file was shredded in.
+    ShredResult shredOne(const std::string& path, const platform::FileStatus& confirmed, bool* moved = nullptr);
+    // The sentence for a choice shredded and removed while its path came to lead elsewhere.
+    std::string movedNote(int id, const std::string& path, const std::string& rest);
     std::string reasonFor(const ShredResult& r);
     std::string reasonFor(const FolderShred::Left& l);
     std::string remainText(platform::RemainReason r);

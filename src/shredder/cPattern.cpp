@@ -205,10 +205,15 @@ ShredResult cPattern::overwriteGrowth(platform::IWritableFile& file, std::uint64
 
 ShredResult cPattern::removeShredded(platform::IDirectory& folder, const std::string& name,
                                      const platform::FileStatus& shredded) {
-    if (!NameWiper::refersTo(folder, name, shredded)) return {ShredStatus::NameReplaced, {}};
+    // A name that leads nowhere must not be said to lead to another file.
+    const auto lost = [&](const std::string& n) -> ShredResult {
+        auto now = folder.statAt(n);
+        return {now && now->type == platform::FileType::NotFound ? ShredStatus::NameMoved : ShredStatus::NameReplaced};
+    };
+    if (!NameWiper::refersTo(folder, name, shredded)) return lost(name);
     const std::string current = NameWiper::wipe(folder, name, shredded);
     m_sourceFile = platform::utf8Of(folder.path() / platform::pathFromUtf8(current));
-    if (!NameWiper::refersTo(folder, current, shredded)) return {ShredStatus::NameReplaced, {}};
+    if (!NameWiper::refersTo(folder, current, shredded)) return lost(current);
     if (auto s = folder.unlinkAt(current, false); s) {
         (void)folder.flush();
         return {};

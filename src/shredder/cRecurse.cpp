@@ -46,13 +46,21 @@ bool cRecurse::visit(const std::string& StartDir, const Visitor& visitor) {
         if (StartDir == kAllFixedDisks && m_processEvents) m_processEvents();
         auto folder = m_files.openDirectory(root);
         if (!folder) continue;
-        auto st = (*folder)->status();
-        if (!st || st->type != FileType::Directory) continue;
-        std::string path = platform::utf8Of(root);
-        while (path.size() > 1 && path.back() == '/') path.pop_back();
-        if (!walk(**folder, path, {st->device, st->mountId}, visitor)) return false;
+        if (!walkFrom(**folder, platform::utf8Of(root), visitor)) return false;
     }
     return true;
+}
+
+bool cRecurse::visit(platform::IDirectory& start, const std::string& path, const Visitor& visitor) {
+    m_notEntered.clear();
+    return walkFrom(start, path, visitor);
+}
+
+bool cRecurse::walkFrom(platform::IDirectory& start, std::string path, const Visitor& visitor) {
+    auto st = start.status();
+    if (!st || st->type != FileType::Directory) return true;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return walk(start, path, {st->device, st->mountId}, visitor);
 }
 
 bool cRecurse::walk(platform::IDirectory& folder, const std::string& path, Mount mount, const Visitor& visitor) {

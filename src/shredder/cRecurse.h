@@ -50,6 +50,10 @@ public:
     // Meets every entry below the start, in the order of Recurse's list. False when the visitor
     // ended the walk.
     bool visit(const std::string& StartDir, const Visitor& visitor);
+    // The same from a folder already open (one held since the user chose it), named `path` in
+    // what is met: nothing is looked up by path, so the walk stays in that folder wherever it
+    // is moved meanwhile.
+    bool visit(platform::IDirectory& start, const std::string& path, const Visitor& visitor);
 
     // Folders below the start that the last walk could not or would not enter.
     const std::vector<NotEntered>& notEntered() const { return m_notEntered; }
@@ -60,6 +64,7 @@ private:
         std::uint64_t id = 0;  // 0: not known
     };
     bool walk(platform::IDirectory& folder, const std::string& path, Mount mount, const Visitor& visitor);
+    bool walkFrom(platform::IDirectory& start, std::string path, const Visitor& visitor);
 
     platform::IFileService& m_files;
     std::function<void()> m_processEvents;

@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <gtest/gtest.h>
 
 #include "platform/linux/LinuxFileService.h"
@@ -55,6 +57,23 @@ TEST(LinuxDirectory, NamesStayInsideTheOpenFolderAndLinksAreNeverFollowed) {
     ASSERT_TRUE(listing.ok());
     EXPECT_EQ(listing->size(), 4u);        // renamed.txt, other.txt, dirlink, fifo
     EXPECT_EQ((*in)->list()->size(), 4u);  // a second listing starts from the top again
+}
+
+// A folder held for what the user chose: no link anywhere on the path is followed.
+TEST(LinuxDirectory, OpeningWithNoLinksRefusesALinkAnywhereOnThePath) {
+    TempDir dir;
+    fs::create_directories(dir / "a/b/c");
+    fs::create_directory_symlink(dir / "a", dir / "link");
+    fs::create_directory_symlink(dir / "a/b/c", dir / "a/b/clink");
+    LinuxFileService files;
+    for (const fs::path& p : {dir / "a/b/c", dir / "a/b/c/", dir / "a/./b/../b/c", fs::path("/")}) {
+        auto d = files.openDirectoryNoLinks(p);
+        ASSERT_TRUE(d.ok()) << p;
+        EXPECT_EQ((*d)->status()->identity(), files.status(p / ".")->identity()) << p;
+    }
+    for (const fs::path& p : {dir / "link/b/c", dir / "a/b/clink", dir / "link", dir / "a/missing"})
+        EXPECT_FALSE(files.openDirectoryNoLinks(p).ok()) << p;
+    EXPECT_EQ(files.openDirectoryNoLinks(dir / "link/b").error().code, ELOOP);
 }
 
 }  // namespace

@@ -316,6 +316,88 @@ TEST_F(FolderRace, ALinkOrPipeThatCameInAfterTheWalkIsRemovedButNamed) {
     EXPECT_EQ(o.others, 2);
 }
 
+// The chosen folder exchanged with another of the user's, moved away for another, or reached
+// through a folder replaced by a link, once its first file is shredded: the run stays with the
+// folder it holds, and the other folder's documents stay byte for byte.
+TEST_F(FolderRace, TheChosenFolderSwappedAfterItsFirstFileIsStillTheOneShredded) {
+    struct Case {
+        const char* name;
+        const char* chosen;
+        const char* other;   // holds the documents the chosen path leads to after the swap
+        const char* endsAt;  // where the chosen folder is after the swap
+        bool removed;        // still under its name in the folder holding it, so removed there
+    };
+    const Case cases[] = {
+        {"exchanged", "x/v", "x/precious", "x/precious", false},
+        {"renamed", "x/v", "x/precious", "x/away", false},
+        {"linked", "g/p/v", "elsewhere/p/v", "g-moved/p/v", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path base = dir / c.name;
+        victim = base / c.chosen;
+        for (const char* f : {"a1.txt", "a2.txt", "a3.txt", "sub/b.txt"}) TempDir::write(victim / f, "secret");
+        for (int i = 0; i < 3; ++i)
+            TempDir::write(base / c.other / ("doc" + std::to_string(i)), "document " + std::to_string(i));
+        prepared = 0;
+        int opened = 0;
+        files.beforeCall = [&](const std::string& call, const std::string&) {
+            if (call != "openFile" || ++opened != 2) return;
+            if (c.name == std::string("exchanged")) {
+                ASSERT_EQ(::renameat2(AT_FDCWD, victim.c_str(), AT_FDCWD, (base / c.other).c_str(), RENAME_EXCHANGE),
+                          0);
+            } else if (c.name == std::string("renamed")) {
+                fs::rename(victim, base / c.endsAt);
+                fs::rename(base / c.other, victim);
+            } else {
+                fs::rename(base / "g", base / "g-moved");
+                fs::create_directory_symlink(base / "elsewhere", base / "g");
+            }
+        };
+        const auto o = run();
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(TempDir::read(victim / ("doc" + std::to_string(i))), "document " + std::to_string(i));
+        EXPECT_EQ(prepared, 4);
+        EXPECT_TRUE(o.choiceMoved);
+        EXPECT_EQ(fs::exists(base / c.endsAt), !c.removed);
+        if (!c.removed) {
+            EXPECT_TRUE(fs::is_empty(base / c.endsAt));
+            const auto* l = leftFor(o, victim);
+            ASSERT_NE(l, nullptr);
+            EXPECT_EQ(l->reason, FolderShred::Reason::FolderMoved);
+        }
+    }
+}
+
+// A file the walk listed, found as a pipe or a folder when it is reached: the file went
+// elsewhere unshredded and is named; what took its name lies inside the choice and goes.
+TEST_F(FolderRace, AListedFileFoundAsSomethingElseIsNamedAsNotShredded) {
+    for (const char* kind : {"pipe", "folder"}) {
+        SCOPED_TRACE(kind);
+        victim = dir / kind;
+        TempDir::write(victim / "doc.txt", "mine");
+        const fs::path moved = dir / (std::string(kind) + "-doc-moved");
+        prepared = 0;
+        files.beforeCall = [&](const std::string& call, const std::string& path) {
+            if (call != "statAt" || path != (victim / "doc.txt").string() || fs::exists(moved)) return;
+            fs::rename(victim / "doc.txt", moved);
+            if (kind == std::string("pipe"))
+                ::mkfifo((victim / "doc.txt").c_str(), 0600);
+            else
+                TempDir::write(victim / "doc.txt/late.txt", "came in");
+        };
+        const auto o = run();
+        EXPECT_EQ(TempDir::read(moved), "mine");
+        const auto* l = leftFor(o, victim / "doc.txt");
+        ASSERT_NE(l, nullptr);
+        EXPECT_EQ(l->reason, FolderShred::Reason::FileReplaced);
+        EXPECT_EQ(l->kind, FolderShred::Kind::File);
+        EXPECT_EQ(o.leftOf(FolderShred::Kind::File), 1);
+        EXPECT_EQ(prepared, kind == std::string("pipe") ? 0 : 1);
+        EXPECT_FALSE(fs::exists(fs::symlink_status(victim)));
+    }
+}
+
 // Names of one file, counted by device and inode.
 TEST_F(FolderPolicy, AFileWhoseNamesAllLieInsideTheChoiceIsShreddedAndNoNameIsReported) {
     TempDir::write(victim / "a/first.txt", "shared secret");

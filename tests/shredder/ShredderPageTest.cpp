@@ -1,10 +1,12 @@
 #include "shredder/ShredderPage.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/PendingDeletionList.h"
@@ -18,6 +20,7 @@
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "ui/BusyState.h"
+#include "ui/Guarded.h"
 #include "ui/StringTable.h"
 #include "ui/dialogs/cBrowseForFolder.h"
 #include "ui/dialogs/cCommonDialog.h"
@@ -836,6 +839,131 @@ TEST_F(FolderPage, TheFinalMessageHasQuitBehindItNotAbort) {
     ASSERT_EQ(onScreen.size(), 4u);
     EXPECT_NE(lastMessage().find("f1.txt"), std::string::npos);
     EXPECT_EQ(onScreen[3], std::make_pair(false, true));
+}
+
+// The choice is held from the Yes to the final message: a swap during the run never sends the
+// shred to another folder, and the message says what became of the folder and its path.
+TEST_F(FolderPage, AFolderSwappedDuringTheRunIsShreddedWhereItWentAndTheMessageSaysSo) {
+    for (const bool viaLink : {false, true}) {
+        SCOPED_TRACE(viaLink ? "a folder on its path replaced by a link" : "exchanged with another folder");
+        const fs::path base = dir / (viaLink ? "linked" : "exchanged");
+        victim = base / "g/v";
+        const fs::path other = viaLink ? base / "elsewhere" : base / "g/precious";
+        makeTree(2);
+        TempDir::write(other / (viaLink ? "v/doc" : "doc"), "document");
+        int opened = 0;
+        files.beforeCall = [&](const std::string& call, const std::string&) {
+            if (call != "openFile" || ++opened != 2) return;
+            if (!viaLink) {
+                ASSERT_EQ(::renameat2(AT_FDCWD, victim.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE), 0);
+                return;
+            }
+            fs::rename(base / "g", base / "g-moved");
+            fs::create_directory_symlink(other, base / "g");
+        };
+        chooseFolder(victim);
+        page.cmdDelete_Click();
+        EXPECT_EQ(TempDir::read(victim / "doc"), "document");
+        const auto& m = lastMessage();
+        EXPECT_FALSE(said(m, "permanently deleted")) << m;
+        if (viaLink) {
+            EXPECT_FALSE(fs::exists(base / "g-moved/v"));
+            EXPECT_EQ(m,
+                      "The folder was shredded and removed, but while that went on it was moved (a folder on its "
+                      "path was moved or replaced). Whatever is now at its path was left alone:\r\n" +
+                          victim.string());
+        } else {
+            EXPECT_TRUE(fs::is_empty(other));
+            EXPECT_EQ(m.rfind("All 2 files were shredded, but not everything could be removed:\r\n" + victim.string() +
+                                  ": was moved or replaced while it was being shredded",
+                              0),
+                      0u)
+                << m;
+        }
+    }
+}
+
+TEST_F(FolderPage, AFolderReplacedByALinkBetweenTheYesAndTheRunIsNotShredded) {
+    makeTree(2);
+    TempDir::write(outside / "doc", "document");
+    files.beforeCall = [&](const std::string& call, const std::string& path) {
+        if (call != "statAt" || path != victim.string() || fs::exists(dir / "moved")) return;
+        fs::rename(victim, dir / "moved");
+        fs::create_directory_symlink(outside.path(), victim);
+    };
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage(),
+              "The folder was not shredded: it, or a folder on its path, was moved or replaced after it "
+              "was chosen:\r\n" +
+                  victim.string());
+    EXPECT_EQ(TempDir::read(outside / "doc"), "document");
+    EXPECT_EQ(TempDir::read(dir / "moved/f1.txt"), "secret");
+    EXPECT_FALSE(busy.any());
+}
+
+// In file mode the folder holding the file is held: each message says where the file went.
+TEST_F(Page, FileModeSaysTheTruthWhenTheFileOrItsFolderMoves) {
+    struct Case {
+        const char* name;
+        const char* when;  // the call before which it moves
+        const char* says;
+    };
+    const Case cases[] = {
+        {"gone", "statAt",
+         "The file was not shredded:\r\n%p\r\nis no longer there: another program moved, renamed or removed it "
+         "after it was confirmed"},
+        {"renamed", "write",
+         "The file was overwritten, but it was not removed:\r\n%p\r\nwas overwritten and emptied, but it was moved "
+         "or renamed while it was being shredded: the empty file was left where it went"},
+        {"linked", "write",
+         "The file was shredded and removed, but while that went on it was moved (a folder on its path was moved or "
+         "replaced). Whatever is now at its path was left alone:\r\n%p"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path base = dir / c.name, f = base / "g/report.odt", elsewhere = outside / c.name;
+        TempDir::write(f, std::string(20000, 'R'));
+        TempDir::write(elsewhere / "report.odt", "theirs");
+        bool moved = false;
+        files.beforeCall = [&](const std::string& call, const std::string& path) {
+            if (moved || call != c.when || (call == std::string("statAt") && path != f.string())) return;
+            moved = true;
+            if (c.name == std::string("linked")) {
+                fs::rename(base / "g", base / "g-moved");
+                fs::create_directory_symlink(elsewhere, base / "g");
+            } else {
+                fs::rename(f, base / "g/moved.odt");
+            }
+        };
+        chooseFile(f);
+        page.cmdDelete_Click();
+        ASSERT_TRUE(moved);
+        EXPECT_EQ(lastMessage(), ui::replaceAll(c.says, "%p", f.string()));
+        EXPECT_EQ(TempDir::read(elsewhere / "report.odt"), "theirs");
+        files.beforeCall = nullptr;
+    }
+    EXPECT_EQ(TempDir::read(dir / "gone/g/moved.odt"), std::string(20000, 'R'));
+    EXPECT_EQ(fs::file_size(dir / "renamed/g/moved.odt"), 0u);
+    EXPECT_FALSE(fs::exists(dir / "linked/g-moved/report.odt"));
+}
+
+// A path the user reached through a linked folder (a home or a documents folder kept on
+// another disk) is resolved once at the Yes, and shredded where the link led then.
+TEST_F(FolderPage, AChoiceReachedThroughALinkedFolderIsShreddedWhereTheLinkLed) {
+    TempDir::write(dir / "real/file.txt", "secret");
+    TempDir::write(dir / "real/folder/x.txt", "secret");
+    fs::create_directory_symlink(dir / "real", dir / "link");
+    fs::create_directory_symlink("real", dir / "relative");
+    chooseFile(dir / "link/file.txt");
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage(), "The file was permanently deleted.");
+    chooseFolder(dir / "relative/folder");
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
+    EXPECT_TRUE(fs::is_empty(dir / "real"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_TRUE(fs::is_symlink(dir / "relative"));
 }
 
 }  // namespace

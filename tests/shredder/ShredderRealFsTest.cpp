@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
+#include <vector>
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/IFileService.h"
@@ -235,6 +237,50 @@ TEST_F(RealFs, OnExt4WithADataJournalTheJournalCopyIsReported) {
     // The journal holds what was written through it.
     EXPECT_TRUE(img->rawContains(marker));
     EXPECT_TRUE(img->rawContains(other));
+}
+
+// Another program exchanges the chosen folder with another of the user's (RENAME_EXCHANGE), or
+// replaces a folder on its path with a link to where the user's documents are, once the first
+// file is gone: the documents at the chosen path afterwards stay byte for byte, and the files
+// shredded were the chosen ones.
+TEST_F(RealFs, OnExt4AChoiceSwappedDuringTheRunNeverReachesTheOtherFolder) {
+    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4());
+    for (const bool viaLink : {false, true}) {
+        SCOPED_TRACE(viaLink ? "a folder on its path replaced by a link" : "exchanged with another folder");
+        const fs::path base = *img / (viaLink ? "linked" : "exchanged"), chosen = base / "x/v";
+        const fs::path other = viaLink ? base / "elsewhere" : base / "x/precious";
+        const fs::path documents = viaLink ? other / "v" : other;
+        fs::create_directories(chosen);
+        fs::create_directories(documents);
+        std::vector<std::string> mine, theirs, before;
+        for (int i = 0; i < 3; ++i) {
+            mine.push_back(newMarker());
+            theirs.push_back(newMarker());
+            writeMarked(chosen / ("a" + std::to_string(i)), mine.back());
+            writeMarked(documents / ("doc" + std::to_string(i)), theirs.back());
+            before.push_back(readAll(documents / ("doc" + std::to_string(i))));
+        }
+        bool swapped = false;
+        ui.onProcessEvents = [&] {
+            if (swapped || fs::exists(chosen / "a0")) return;
+            swapped = true;
+            if (!viaLink) {
+                ASSERT_EQ(::renameat2(AT_FDCWD, chosen.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE), 0);
+                return;
+            }
+            fs::rename(base / "x", base / "x-moved");
+            fs::create_directory_symlink(other, base / "x");
+        };
+        const std::string m = shredFolder(chosen);
+        ASSERT_TRUE(swapped);
+        ui.onProcessEvents = nullptr;
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(readAll(chosen / ("doc" + std::to_string(i))), before[i]) << i;
+            EXPECT_FALSE(img->rawContains(mine[i])) << i;
+        }
+        EXPECT_FALSE(said(m, "permanently deleted")) << m;
+        EXPECT_TRUE(said(m, chosen.string())) << m;
+    }
 }
 
 }  // namespace
