@@ -41,22 +41,23 @@ std::vector<FolderRemover::Failure> FolderRemover::removeTree(const std::filesys
         failures.push_back({path, entered ? std::string() : entered.error().message, entered.ok()});
         return failures;
     }
-    return removeHeld(parent->get(), name, **dir, *st, path, keep);
+    return removeHeld(parent->get(), name, std::move(*dir), *st, path, keep);
 }
 
 std::vector<FolderRemover::Failure> FolderRemover::removeHeld(platform::IDirectory* parent, const std::string& name,
-                                                              platform::IDirectory& folder,
+                                                              std::unique_ptr<platform::IDirectory> folder,
                                                               const platform::FileStatus& seen, const std::string& path,
                                                               const std::set<std::string>& keep) {
     std::vector<Failure> failures;
-    if (keep.contains(path)) return failures;
-    auto entered = folder.status();
+    if (keep.contains(path) || !folder) return failures;
+    auto entered = folder->status();
     if (!entered) {
         failures.push_back({path, entered.error().message});
         return failures;
     }
-    if (removeBelow(folder, path, {seen.device, entered->mountId}, keep, failures) && parent && !name.empty())
-        removeOne(*parent, name, path, seen, failures, false);
+    const bool emptied = removeBelow(*folder, path, {seen.device, entered->mountId}, keep, failures);
+    folder.reset();
+    if (emptied && parent && !name.empty()) removeOne(*parent, name, path, seen, failures, false);
     return failures;
 }
 

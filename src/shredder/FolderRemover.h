@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -40,10 +41,12 @@ public:
     // The same for a folder held open since it was chosen (`seen` as its parent's entry `name`
     // showed it then, `path` its name in what is reported): everything in it goes, then its
     // name in `parent`, only while that name still leads to it. A name that leads elsewhere by
-    // then is left alone and reported as changed. Without a parent only its contents go.
-    std::vector<Failure> removeHeld(platform::IDirectory* parent, const std::string& name, platform::IDirectory& folder,
-                                    const platform::FileStatus& seen, const std::string& path,
-                                    const std::set<std::string>& keep);
+    // then is left alone and reported as changed. Without a parent only its contents go. The
+    // folder is let go of once emptied, before its name is touched: on Windows a folder held
+    // open can be neither renamed nor removed.
+    std::vector<Failure> removeHeld(platform::IDirectory* parent, const std::string& name,
+                                    std::unique_ptr<platform::IDirectory> folder, const platform::FileStatus& seen,
+                                    const std::string& path, const std::set<std::string>& keep);
 
 private:
     struct Mount {

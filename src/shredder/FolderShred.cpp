@@ -211,7 +211,7 @@ FolderShred::Outcome FolderShred::run(HeldChoice& choice) {
             // reports is a folder. The chosen folder's own name leading elsewhere by now means
             // it was moved or replaced: what is at its path is not the folder that was shredded.
             for (const auto& f :
-                 remover.removeHeld(choice.parent(), choice.name(), *choice.folder(), choice.seen(), folder, keep)) {
+                 remover.removeHeld(choice.parent(), choice.name(), choice.takeFolder(), choice.seen(), folder, keep)) {
                 const Reason why = !f.changed         ? Reason::NotRemoved
                                    : f.path == folder ? Reason::FolderMoved
                                                       : Reason::Changed;

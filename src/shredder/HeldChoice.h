@@ -45,6 +45,8 @@ public:
     const std::string& name() const { return m_name; }
     platform::IDirectory* parent() const { return m_parent.get(); }
     platform::IDirectory* folder() const { return m_folder.get(); }
+    // For the removal at the end, which lets the folder go before its name is removed.
+    std::unique_ptr<platform::IDirectory> takeFolder() { return std::move(m_folder); }
     // What the parent's entry was when it was held.
     const platform::FileStatus& seen() const { return m_seen; }
     // False once the path no longer leads to the held parent (a folder on the way was moved,
