@@ -451,6 +451,8 @@ void ShredderPage::shredSelectedFolder() {
                          l.kind = FolderShred::Kind::Folder;
                          outcome.left.push_back(std::move(l));
                      });
+    // Let go before the message: on Windows a held folder cannot be renamed while it is open.
+    held = HeldChoice();
     bool warn = false;
     std::string shown = folderMessage(outcome, warn);
     // Everything walked is gone, but the path shows something the run never touched: saying

@@ -246,10 +246,10 @@ TEST_F(RealFs, OnExt4WithADataJournalTheJournalCopyIsReported) {
 TEST_F(RealFs, OnExt4AChoiceSwappedDuringTheRunNeverReachesTheOtherFolder) {
     QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4());
     for (const bool viaLink : {false, true}) {
-        SCOPED_TRACE(viaLink ? "a folder on its path replaced by a link" : "exchanged with another folder");
-        const fs::path base = *img / (viaLink ? "linked" : "exchanged"), chosen = base / "x/v";
-        const fs::path other = viaLink ? base / "elsewhere" : base / "x/precious";
-        const fs::path documents = viaLink ? other / "v" : other;
+        SCOPED_TRACE(viaLink ? "its grandparent replaced by a link" : "exchanged with another folder");
+        const fs::path base = *img / (viaLink ? "linked" : "exchanged"), chosen = base / "x/y/v";
+        const fs::path other = viaLink ? base / "elsewhere" : base / "x/y/precious";
+        const fs::path documents = viaLink ? other / "y/v" : other;
         fs::create_directories(chosen);
         fs::create_directories(documents);
         std::vector<std::string> mine, theirs, before;
