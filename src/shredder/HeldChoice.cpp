@@ -40,7 +40,7 @@ fs::path linksResolved(platform::IFileService& files, const fs::path& p) {
         if (to.is_absolute()) done = to.root_path();
         const fs::path rel = to.relative_path();
         std::vector<fs::path> parts(rel.begin(), rel.end());
-        for (auto it = parts.rbegin(); it != parts.rend(); ++it) todo.push_back(*it);
+        todo.insert(todo.end(), parts.rbegin(), parts.rend());
     }
     return done;
 }
