@@ -139,11 +139,11 @@ HeldChoice HeldChoice::hold(platform::IFileService& files, const std::string& ch
 
 bool HeldChoice::stillAtPath(platform::IFileService& files) const {
     if (!m_parent) return true;
-    auto now = files.openDirectoryNoLinks(m_parentAt);
-    if (!now) return false;
-    auto there = (*now)->status();
+    // A look, not a second open: on Windows the held folder may refuse to be opened twice. A
+    // link anywhere on the path shows the identity of whatever it leads to, or its own.
+    auto there = files.status(m_parentAt);
     auto held = m_parent->status();
-    return there && held && there->identity() == held->identity();
+    return there && held && there->type == platform::FileType::Directory && there->identity() == held->identity();
 }
 
 }  // namespace quenvor::shredder
