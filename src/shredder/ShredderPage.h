@@ -3,6 +3,7 @@
 // Abort between files, and a final message that says what really happened.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,33 @@ class cBrowseForFolder;
 class cCommonDialog;
 }  // namespace quenvor::ui
 
+namespace quenvor::ui {
+class ListedMessage;
+}
+
 namespace quenvor::shredder {
 
 class cPattern;
+
+// The page's texts that come in a singular and a plural form, and the account of a stopped run.
+namespace shred_text {
+inline constexpr int kStopped = 360;           // "Shredding was stopped: %1 files were shredded."
+inline constexpr int kStoppedOne = 361;        // the same with one file
+inline constexpr int kFolderStays = 362;       // "The folder itself stays, with these %1 files ..."
+inline constexpr int kFolderStaysOne = 363;    // ... with this file
+inline constexpr int kFolderStaysEmpty = 364;  // ... with no files left in it
+inline constexpr int kOneNotShredded = 365;    // "1 of %2 files was not shredded:"
+inline constexpr int kOnlyNotShredded = 366;   // "1 of 1 file was not shredded:"
+inline constexpr int kOnlyShredded = 367;      // the one file shredded, not everything removed
+inline constexpr int kNoneToShred = 368;       // no file to shred, not everything removed
+inline constexpr int kCounts = 369;            // "Found: %1, %2 and %3 (...). Left: %4, %5 and %6."
+inline constexpr int kOneFile = 370;           // "1 file"
+inline constexpr int kFiles = 371;             // "%1 files"
+inline constexpr int kOneFolder = 372;         // "1 folder"
+inline constexpr int kFolders = 373;           // "%1 folders"
+inline constexpr int kOneOther = 374;          // "1 other entry"
+inline constexpr int kOthers = 375;            // "%1 other entries"
+}  // namespace shred_text
 
 class ShredderPage : public IShredEvents {
 public:
@@ -92,6 +117,20 @@ private:
     std::string fileMessage(const std::string& path, const ShredResult& r, bool& warn);
     std::string folderMessage(const FolderShred::Outcome& o, bool& warn);
     std::string uncheckedList(const FolderShred::Outcome& o);
+    std::string leftList(const FolderShred::Outcome& o);
+    std::string remainedList(const FolderShred::Outcome& o);
+    std::string abortMessage(const FolderShred::Outcome& o);
+    // What is on the disk below `folder` now: nothing when it is gone. Its files go to `names`.
+    struct Tally {
+        int files = 0, folders = 0, others = 0;
+    };
+    Tally tallyLeft(const std::string& folder, ui::ListedMessage* names);
+    // `n` with its noun, in the singular for one.
+    std::string counted(int n, int oneId, int manyId);
+    // The question of text `id` with the chosen path on its own line after it.
+    std::string askAbout(int id, const std::string& path);
+    // The label under the buttons names what Delete would destroy, and nothing when it is off.
+    void showChoice();
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();
@@ -103,8 +142,12 @@ private:
     std::string m_sSelectedFile;
     std::string m_sSelectedFolder;
     bool m_bAbort = false;
+    std::string m_runFolder;  // the folder of the run under way or last run
+    int m_completed = 0;      // files of that run whose passes ran to the end
     std::uintptr_t m_owner = 0;
     std::function<void()> m_whenStopped;
+    // Gone with the page: what runs after a click can tell whether the click unloaded it.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 }  // namespace quenvor::shredder
