@@ -55,7 +55,7 @@ bool CleaningRun::selected(const char* box) { return m_s.view.checkValue(box) ==
 void CleaningRun::cmdNext_Click() {
     auto text = [&](int id) { return m_s.strings.LoadLangString(id); };
     if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(151)), text(152), ui::MsgButtons::YesNo,
-                          ui::MsgIcon::Exclamation) != ui::MsgAnswer::Yes)
+                          ui::MsgIcon::Exclamation, ui::MsgDefault::Second) != ui::MsgAnswer::Yes)
         return;
     m_report.clear();
     m_s.busy.beginRun(ui::BusyState::Run::Cleaning, m_s.view);

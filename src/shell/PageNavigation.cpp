@@ -50,7 +50,7 @@ void PageNavigation::ShowTracksPage() {
     show({"pSettings", "lblAbout"}, false);
     show({"lblRecentFiles"}, true);
     show({"cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder", "lblDeleteSel", "cmdFile",
-          "cmdSave", "cmdCancel", "lblStatus"},
+          "cmdSave", "cmdCancel", "lblStatus", "lblChosen"},
          false);
     applyOrder();
 }
@@ -66,7 +66,7 @@ void PageNavigation::ShowShredderPage() {
     tabStops({"cmdFile", "cmdFolder", "cmdDelete", "cmbSecure"}, true);
     tabStops(join(kChecks, {"pSettings", "LstB2", "LstB3", "cmdCancel", "cmdSave"}), false);
     show({"pSettings", "lblAbout", "cmdSave", "cmdCancel", "lblStat"}, false);
-    show({"lblShredder", "lblDeleteSel", "cmbSecure", "cmdFile", "cmdFolder", "cmdDelete"}, true);
+    show({"lblShredder", "lblDeleteSel", "cmbSecure", "cmdFile", "cmdFolder", "cmdDelete", "lblChosen"}, true);
     m_view.setCaption("lblStatus", "");
     show({"lblStatus"}, true);
     applyOrder();
@@ -88,7 +88,7 @@ void PageNavigation::ShowSettingsPage() {
     tabStops({"pSettings", "LstB2", "LstB3", "cmdNext", "cmbSecure", "cmdFolder", "cmdDelete", "cmdFile", "cmdCancel"},
              false);
     show({"lblAbout", "cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder", "lblDeleteSel",
-          "cmdFile", "cmdCancel", "lblStatus"},
+          "cmdFile", "cmdCancel", "lblStatus", "lblChosen"},
          false);
     show({"pSettings", "cmdSave"}, true);
     applyOrder();
@@ -102,7 +102,7 @@ void PageNavigation::ShowAboutPage() {
                                                 "cmdFile", "cmdSave", "cmdCancel"})),
              false);
     show({"pSettings", "cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder",
-          "lblDeleteSel", "cmdFile", "cmdSave", "cmdCancel", "lblStatus"},
+          "lblDeleteSel", "cmdFile", "cmdSave", "cmdCancel", "lblStatus", "lblChosen"},
          false);
     show({"lblAbout"}, true);
     applyOrder();

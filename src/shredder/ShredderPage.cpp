@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cfenv>
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <set>
 #include <utility>
 
 #include "platform/IFileService.h"
@@ -13,6 +15,7 @@
 #include "shredder/FolderShred.h"
 #include "shredder/HeldChoice.h"
 #include "shredder/cPattern.h"
+#include "shredder/cRecurse.h"
 #include "ui/BusyState.h"
 #include "ui/Guarded.h"
 #include "ui/IFormView.h"
@@ -27,6 +30,7 @@ namespace quenvor::shredder {
 using platform::FileType;
 using ui::MsgAnswer;
 using ui::MsgButtons;
+using ui::MsgDefault;
 using ui::MsgIcon;
 
 ShredderPage::ShredderPage(Services s) : m_s(s), m_check(s.probe) {
@@ -70,6 +74,7 @@ void ShredderPage::cmdFile_Click() {
         m_sSelectedFile = dlg.Filename();
         m_s.view.setEnabled("cmdDelete", true);
     });
+    showChoice();
 }
 
 void ShredderPage::cmdFolder_Click() {
@@ -88,6 +93,24 @@ void ShredderPage::cmdFolder_Click() {
         m_sSelectedFolder = chosen;
         m_s.view.setEnabled("cmdDelete", true);
     });
+    showChoice();
+}
+
+void ShredderPage::showChoice() {
+    ui::guarded([&] {
+        const std::string& chosen = m_sSelectedFile.empty() ? m_sSelectedFolder : m_sSelectedFile;
+        const bool armed = m_s.view.isEnabled("cmdDelete") || m_s.busy.running(ui::BusyState::Run::Shred);
+        m_s.view.setCaption("lblChosen", armed && !chosen.empty() ? platform::shownPath(chosen) : std::string());
+    });
+}
+
+std::string ShredderPage::askAbout(int id, const std::string& path) {
+    std::string ask = ui::StringTable::ExpandLineBreaks(text(id));
+    const auto lf = ask.find('\n');
+    if (lf == std::string::npos) return ask + "\r\n" + platform::shownPath(path);
+    // The same line break as the text's own.
+    const std::string br = lf > 0 && ask[lf - 1] == '\r' ? "\r\n" : "\n";
+    return ask.insert(lf + 1, platform::shownPath(path) + br);
 }
 
 namespace {
@@ -148,10 +171,22 @@ bool ShredderPage::confirmProtected(const std::string& path, bool folder) {
     const int kind = protectedKind(path, folder);
     if (kind == 0) return true;
     const std::string ask = text(kind) + "\r\n" + platform::shownPath(path) + "\r\n\r\n" + text(folder ? 311 : 312);
-    return m_s.ui.messageBox(ask, text(folder ? 148 : 145), MsgButtons::YesNo, MsgIcon::Exclamation) == MsgAnswer::Yes;
+    return m_s.ui.messageBox(ask, text(folder ? 148 : 145), MsgButtons::YesNo, MsgIcon::Exclamation,
+                             MsgDefault::Second) == MsgAnswer::Yes;
 }
 
 void ShredderPage::cmdDelete_Click() {
+    // However the click ends (declined, refused, run, stopped), the label follows the choice;
+    // unless the window closed at the run's end and the page went with it.
+    struct ShowChoiceAfter {
+        ShredderPage& page;
+        std::weak_ptr<int> alive;
+        ~ShowChoiceAfter() {
+            if (!alive.expired()) page.showChoice();
+        }
+    } after{*this, m_alive};
+    m_completed = 0;
+    m_left = {};
     m_s.view.setCaption("lblStatus", "");
     if (!m_sSelectedFile.empty()) {
         if (!confirmProtected(m_sSelectedFile, false)) {
@@ -363,13 +398,14 @@ void ShredderPage::shredSelectedFile() {
             m_s.view.setEnabled("cmdFile", true);
         }
     };
-    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(144)) + storageNote(path), text(145),
-                          MsgButtons::YesNo, MsgIcon::Exclamation) != MsgAnswer::Yes)
+    if (m_s.ui.messageBox(askAbout(144, path) + storageNote(path), text(145), MsgButtons::YesNo, MsgIcon::Exclamation,
+                          MsgDefault::Second) != MsgAnswer::Yes)
         return declined();
     if (st->hardLinks > 1) {
         const std::string ask =
             ui::replaceAll(ui::StringTable::ExpandLineBreaks(text(182)), "%1", std::to_string(st->hardLinks - 1));
-        if (m_s.ui.messageBox(ask, text(145), MsgButtons::YesNo, MsgIcon::Exclamation) != MsgAnswer::Yes)
+        if (m_s.ui.messageBox(ask, text(145), MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) !=
+            MsgAnswer::Yes)
             return declined();
     }
 
@@ -406,8 +442,8 @@ std::string ShredderPage::fileMessage(const std::string& path, const ShredResult
 }
 
 void ShredderPage::shredSelectedFolder() {
-    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(147)) + storageNote(m_sSelectedFolder), text(148),
-                          MsgButtons::YesNo, MsgIcon::Exclamation) != MsgAnswer::Yes) {
+    if (m_s.ui.messageBox(askAbout(147, m_sSelectedFolder) + storageNote(m_sSelectedFolder), text(148),
+                          MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) != MsgAnswer::Yes) {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
         return;
@@ -451,6 +487,7 @@ void ShredderPage::shredSelectedFolder() {
                          l.kind = FolderShred::Kind::Folder;
                          outcome.left.push_back(std::move(l));
                      });
+    m_left = tallyLeft(held);
     // Let go before the message: on Windows a held folder cannot be renamed while it is open.
     held = HeldChoice();
     bool warn = false;
@@ -465,8 +502,9 @@ void ShredderPage::shredSelectedFolder() {
         m_bAbort = false;
         endRun(true);
         m_s.view.setCaption("lblStatus", text(149));
-        if (!outcome.left.empty() || !outcome.remained.empty())
-            m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
+        showChoice();
+        // An account of the stop: what was shredded, and what is still there.
+        m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
         if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
         return;
     }
@@ -481,45 +519,126 @@ void ShredderPage::shredSelectedFolder() {
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
 
+std::string ShredderPage::counted(int n, int oneId, int manyId) {
+    return n == 1 ? text(oneId) : ui::replaceAll(text(manyId), "%1", std::to_string(n));
+}
+
+std::string ShredderPage::leftList(const FolderShred::Outcome& o) {
+    using namespace shred_text;
+    // Only files are counted as files: a folder or a mount point left is no file unshredded.
+    const int filesLeft = o.leftOf(FolderShred::Kind::File);
+    std::string heading;
+    if (filesLeft == 0)
+        heading = o.files == 0 ? text(kNoneToShred) : counted(o.files, kOnlyShredded, 280);
+    else if (o.files == 1)
+        heading = text(kOnlyNotShredded);
+    else
+        heading = ui::replaceAll(
+            filesLeft == 1 ? text(kOneNotShredded) : ui::replaceAll(text(165), "%1", std::to_string(filesLeft)), "%2",
+            std::to_string(o.files));
+    ui::ListedMessage msg(heading, text(189));
+    for (const auto& l : o.left) msg.add(platform::shownPath(l.path) + ": " + reasonFor(l));
+    return msg.text();
+}
+
+std::string ShredderPage::remainedList(const FolderShred::Outcome& o) {
+    if (o.remained.empty()) return {};
+    ui::ListedMessage rest(counted(static_cast<int>(o.remained.size()), platform::storage_text::kCountMayRemainOne,
+                                   platform::storage_text::kCountMayRemain),
+                           text(189));
+    for (const auto& r : o.remained) rest.add(platform::shownPath(r.path) + ": " + remainText(r.reason));
+    return "\r\n\r\n" + rest.text();
+}
+
+ShredderPage::Tally ShredderPage::tallyLeft(HeldChoice& held) {
+    Tally t;
+    ui::guarded([&] {
+        // The folder still held after a stop; after a removal that left something, the one its
+        // held parent still has under its name, and only if it is the same folder.
+        std::unique_ptr<platform::IDirectory> reopened;
+        platform::IDirectory* folder = held.folder();
+        if (!folder && held.parent()) {
+            auto st = held.parent()->statAt(held.name());
+            if (!st || st->type != FileType::Directory || st->identity() != held.seen().identity()) return;
+            auto d = held.parent()->openDir(held.name());
+            if (!d) return;
+            reopened = std::move(*d);
+            folder = reopened.get();
+        }
+        if (!folder) return;
+        ui::ListedMessage names({}, text(189));
+        cRecurse walk(m_s.files);
+        std::set<std::string> entered;
+        (void)walk.visit(*folder, held.path(), [&](const cRecurse::Found& f) {
+            if (f.enteredFolder) {
+                ++t.folders;
+                entered.insert(f.path);
+            } else if (f.entry.type == FileType::Regular) {
+                ++t.files;
+                names.add(platform::shownPath(f.path));
+            } else if (f.entry.type != FileType::NotFound) {
+                ++t.others;
+            }
+            return true;
+        });
+        // Folders it could not enter are there all the same; the chosen one is not counted.
+        for (const auto& n : walk.notEntered()) {
+            if (n.mountPoint)
+                ++t.others;
+            else if (!entered.contains(n.path) && platform::pathFromUtf8(n.path) != platform::pathFromUtf8(held.path()))
+                ++t.folders;
+        }
+        t.fileList = names.text();
+    });
+    return t;
+}
+
+std::string ShredderPage::abortMessage(const FolderShred::Outcome& o) {
+    using namespace shred_text;
+    // Passes that ran to the end, less the files whose name could not be removed afterwards.
+    int shredded = m_completed;
+    for (const auto& l : o.left)
+        if (l.reason == FolderShred::Reason::NotShredded &&
+            (l.result.status == ShredStatus::RemovalPending || l.result.status == ShredStatus::RemovalFailed ||
+             l.result.status == ShredStatus::NameReplaced))
+            --shredded;
+    const Tally& t = m_left;
+    std::string shown = counted(std::max(shredded, 0), kStoppedOne, kStopped) + "\r\n\r\n";
+    if (t.files == 0)
+        shown += text(kFolderStaysEmpty);
+    else
+        shown += counted(t.files, kFolderStaysOne, kFolderStays) + t.fileList;
+    if (!o.left.empty()) shown += "\r\n\r\n" + leftList(o);
+    return shown + remainedList(o) + uncheckedList(o);
+}
+
 std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& warn) {
-    using Kind = FolderShred::Kind;
-    const auto count = [](std::string t, int n) { return ui::replaceAll(std::move(t), "%1", std::to_string(n)); };
-    std::string shown;
+    using namespace shred_text;
+    warn = true;
+    if (o.aborted) return abortMessage(o);
     if (!o.left.empty()) {
-        const int filesLeft = o.leftOf(Kind::File);
-        // Only files are counted as files: a folder or a mount point left is no file unshredded.
-        ui::ListedMessage msg(filesLeft > 0 ? ui::replaceAll(count(text(165), filesLeft), "%2", std::to_string(o.files))
-                                            : count(text(280), o.files),
-                              text(189));
-        bool fileInPlace = false;
-        for (const auto& l : o.left) {
-            fileInPlace = fileInPlace || (l.leftInPlace && l.kind == Kind::File);
-            msg.add(platform::shownPath(l.path) + ": " + reasonFor(l));
-        }
-        shown = msg.text();
-        if (!o.remained.empty()) {
-            const int n = static_cast<int>(o.remained.size());
-            ui::ListedMessage rest(count(text(n == 1 ? platform::storage_text::kCountMayRemainOne
-                                                     : platform::storage_text::kCountMayRemain),
-                                         n),
-                                   text(189));
-            for (const auto& r : o.remained) rest.add(platform::shownPath(r.path) + ": " + remainText(r.reason));
-            shown += "\r\n\r\n" + rest.text();
-        }
-        std::string counts = text(281);
-        const int values[] = {o.files, o.folders, o.others, filesLeft, o.leftOf(Kind::Folder), o.leftOf(Kind::Other)};
+        std::string shown = leftList(o) + remainedList(o) + uncheckedList(o);
+        // What is left is what is on the disk now: a name removed whose contents other names
+        // keep is no longer in the folder.
+        const Tally& t = m_left;
+        const std::string parts[] = {counted(o.files, kOneFile, kFiles),       counted(o.folders, kOneFolder, kFolders),
+                                     counted(o.others, kOneOther, kOthers),    counted(t.files, kOneFile, kFiles),
+                                     counted(t.folders, kOneFolder, kFolders), counted(t.others, kOneOther, kOthers)};
+        std::string counts = text(kCounts);
         for (int i = 0; i < 6; ++i)
-            counts = ui::replaceAll(counts, "%" + std::to_string(i + 1), std::to_string(values[i]));
-        shown += uncheckedList(o) + "\r\n\r\n" + counts;
+            counts = ui::replaceAll(counts, "%" + std::to_string(i + 1), parts[static_cast<std::size_t>(i)]);
+        shown += "\r\n\r\n" + counts;
+        const bool fileInPlace = std::any_of(o.left.begin(), o.left.end(), [](const FolderShred::Left& l) {
+            return l.leftInPlace && l.kind == FolderShred::Kind::File;
+        });
         if (fileInPlace) shown += "\r\n\r\n" + text(190);
-        warn = true;
         return shown;
     }
+    std::string shown;
     if (!o.remained.empty()) {
         ui::ListedMessage msg(text(platform::storage_text::kFolderMayRemain), text(189));
         for (const auto& r : o.remained) msg.add(platform::shownPath(r.path) + ": " + remainText(r.reason));
         shown = msg.text();
-        warn = true;
     } else {
         shown = text(161);
         warn = false;
@@ -572,6 +691,7 @@ void ShredderPage::eSCompPTick(std::int32_t lCnt) {
 }
 
 void ShredderPage::eSCompComplete() {
+    ++m_completed;
     ui::guarded([&] {
         hideProgress();
         m_s.view.setCaption("lblStatus", runStatus(text(107)));

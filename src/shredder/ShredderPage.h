@@ -3,6 +3,7 @@
 // Abort between files, and a final message that says what really happened.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,34 @@ class cBrowseForFolder;
 class cCommonDialog;
 }  // namespace quenvor::ui
 
+namespace quenvor::ui {
+class ListedMessage;
+}
+
 namespace quenvor::shredder {
 
+class HeldChoice;
 class cPattern;
+
+// The page's texts that come in a singular and a plural form, and the account of a stopped run.
+namespace shred_text {
+inline constexpr int kStopped = 360;           // "Shredding was stopped: %1 files were shredded."
+inline constexpr int kStoppedOne = 361;        // the same with one file
+inline constexpr int kFolderStays = 362;       // "The folder itself stays, with these %1 files ..."
+inline constexpr int kFolderStaysOne = 363;    // ... with this file
+inline constexpr int kFolderStaysEmpty = 364;  // ... with no files left in it
+inline constexpr int kOneNotShredded = 365;    // "1 of %2 files was not shredded:"
+inline constexpr int kOnlyNotShredded = 366;   // "1 of 1 file was not shredded:"
+inline constexpr int kOnlyShredded = 367;      // the one file shredded, not everything removed
+inline constexpr int kNoneToShred = 368;       // no file to shred, not everything removed
+inline constexpr int kCounts = 369;            // "Found: %1, %2 and %3 (...). Left: %4, %5 and %6."
+inline constexpr int kOneFile = 370;           // "1 file"
+inline constexpr int kFiles = 371;             // "%1 files"
+inline constexpr int kOneFolder = 372;         // "1 folder"
+inline constexpr int kFolders = 373;           // "%1 folders"
+inline constexpr int kOneOther = 374;          // "1 other entry"
+inline constexpr int kOthers = 375;            // "%1 other entries"
+}  // namespace shred_text
 
 class ShredderPage : public IShredEvents {
 public:
@@ -95,6 +121,22 @@ private:
     std::string fileMessage(const std::string& path, const ShredResult& r, bool& warn);
     std::string folderMessage(const FolderShred::Outcome& o, bool& warn);
     std::string uncheckedList(const FolderShred::Outcome& o);
+    std::string leftList(const FolderShred::Outcome& o);
+    std::string remainedList(const FolderShred::Outcome& o);
+    std::string abortMessage(const FolderShred::Outcome& o);
+    // What is on the disk below the chosen folder at the end of its run, counted through the
+    // folder held for it (nothing when it is gone): a path may show another folder by then.
+    struct Tally {
+        int files = 0, folders = 0, others = 0;
+        std::string fileList;  // the first few files by name, and how many more
+    };
+    Tally tallyLeft(HeldChoice& held);
+    // `n` with its noun, in the singular for one.
+    std::string counted(int n, int oneId, int manyId);
+    // The question of text `id` with the chosen path on its own line after it.
+    std::string askAbout(int id, const std::string& path);
+    // The label under the buttons names what Delete would destroy, and nothing when it is off.
+    void showChoice();
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();
@@ -106,8 +148,12 @@ private:
     std::string m_sSelectedFile;
     std::string m_sSelectedFolder;
     bool m_bAbort = false;
+    Tally m_left;         // what the last folder run left on the disk
+    int m_completed = 0;  // files of that run whose passes ran to the end
     std::uintptr_t m_owner = 0;
     std::function<void()> m_whenStopped;
+    // Gone with the page: what runs after a click can tell whether the click unloaded it.
+    std::shared_ptr<int> m_alive = std::make_shared<int>(0);
 };
 
 }  // namespace quenvor::shredder

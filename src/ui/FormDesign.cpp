@@ -135,6 +135,11 @@ std::vector<ControlSpec> build() {
     auto cancel = make("cmdCancel", K::Button, 7080, 4470, 1695, 425, "132");
     cancel.visible = false;
     v.push_back(cancel);
+    // What Delete would destroy, under the buttons and as wide as the page's column.
+    auto chosen = make("lblChosen", K::Label, 2040, 5520, 6735, 210);
+    chosen.elideMiddle = true;
+    chosen.visible = false;
+    v.push_back(chosen);
 
     auto settings = make("pSettings", K::PictureBox, 1950, 1500, 6761, 2565);
     settings.visible = false;

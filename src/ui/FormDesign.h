@@ -27,6 +27,9 @@ struct ControlSpec {
     // 0: never), for texts longer in one language than the box was drawn for.
     int widestWidth = 0;
     bool centred = false;
+    // One line, shortened in the middle when too long, so both ends of a path stay in view; the
+    // whole text is the control's tooltip and accessible name.
+    bool elideMiddle = false;
     bool takesFocus = false;  // reachable by the keyboard and by a click: buttons, boxes, lists
     bool editable = false;    // a combo box whose text may be typed
     int check = 0;            // a check box's start value: 0 clear, 1 ticked, 2 greyed

@@ -12,6 +12,9 @@ enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MsgIcon { None, Critical, Question, Exclamation, Information };
 enum class MsgAnswer { Ok, Cancel, Yes, No };
 enum class MousePointer { Default, Hourglass };
+// The button Enter presses. A question whose Yes destroys something takes the second (No, or
+// Cancel), so a stray Enter never confirms it.
+enum class MsgDefault { First, Second };
 
 struct FileDialogRequest {
     std::string title;
@@ -38,8 +41,8 @@ struct FolderDialogRequest {
 class IUiServices {
 public:
     virtual ~IUiServices() = default;
-    virtual MsgAnswer messageBox(const std::string& text, const std::string& title, MsgButtons buttons,
-                                 MsgIcon icon) = 0;
+    virtual MsgAnswer messageBox(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon,
+                                 MsgDefault defaultButton = MsgDefault::First) = 0;
     virtual FileDialogResult openFileDialog(const FileDialogRequest& request) = 0;
     virtual std::string browseForFolder(const FolderDialogRequest& request) = 0;  // empty on cancel
     virtual void setMousePointer(MousePointer pointer) = 0;

@@ -327,6 +327,7 @@ TEST_F(Run, NoChangesNothing) {
     run.cmdNext_Click();
     EXPECT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "Confirm removal");
+    EXPECT_EQ(ui.messages[0].defaultButton, ui::MsgDefault::Second);  // Enter alone cleans nothing
     EXPECT_TRUE(ui.pointers.empty());
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "2");
     EXPECT_EQ(view.listItems("LstB2").size(), 1u);

@@ -30,7 +30,7 @@ protected:
 
 const std::vector<std::string> kPage1 = {"lblStart", "LstB2", "LstB3", "lblCookies", "cmdNext"};
 const std::vector<std::string> kPage2 = {"lblShredder", "lblDeleteSel", "cmbSecure", "cmdFile",
-                                         "cmdFolder",   "cmdDelete",    "lblStatus"};
+                                         "cmdFolder",   "cmdDelete",    "lblStatus", "lblChosen"};
 const std::vector<std::string> kPage3 = {"pSettings", "cmdSave"};
 const std::vector<std::string> kAlwaysHidden = {"lblStat", "cmdCancel"};
 

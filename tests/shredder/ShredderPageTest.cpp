@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/PendingDeletionList.h"
@@ -93,8 +94,10 @@ TEST_F(Page, FileModeYesShredsAndSaysSo) {
     page.cmdDelete_Click();
     EXPECT_FALSE(fs::exists(f));
     ASSERT_EQ(ui.messages.size(), 2u);
-    EXPECT_EQ(ui.messages[0].text, "Are you sure you want to remove this file?\nYou can NEVER get it back.");
+    EXPECT_EQ(ui.messages[0].text,
+              "Are you sure you want to remove this file?\n" + f.string() + "\nYou can NEVER get it back.");
     EXPECT_EQ(ui.messages[0].title, "Confirm file delete");
+    EXPECT_EQ(ui.messages[0].defaultButton, ui::MsgDefault::Second);
     EXPECT_EQ(ui.messages[1].text, "The file was permanently deleted.");
     EXPECT_EQ(view.at("lblStatus").caption, "The file has been removed..");
     const auto status = captionsOf("lblStatus");
@@ -203,6 +206,7 @@ TEST_F(Page, FileModeAsksBeforeOverwritingContentsSharedWithOtherNames) {
     ui.answers = {MsgAnswer::Yes, MsgAnswer::No};
     page.cmdDelete_Click();
     EXPECT_NE(ui.messages[1].text.find("1 other names (hard links)"), std::string::npos);
+    EXPECT_EQ(ui.messages[1].defaultButton, ui::MsgDefault::Second);
     EXPECT_EQ(TempDir::read(outside / "other-name.txt"), "shared contents");
     EXPECT_TRUE(fs::exists(f));
 }
@@ -273,7 +277,34 @@ TEST_F(FolderPage, AbortDuringTheThirdFileStopsBeforeTheFourth) {
     EXPECT_TRUE(view.isEnabled("cmdFile"));
     EXPECT_TRUE(view.isEnabled("cmdNext"));
     EXPECT_FALSE(page.abortRequested());
-    EXPECT_EQ(ui.messages.size(), 1u);  // only the confirmation
+    ASSERT_EQ(ui.messages.size(), 2u);  // the confirmation, then what the stop left
+    EXPECT_EQ(lastMessage(),
+              "Shredding was stopped: 3 files were shredded.\r\n\r\nThe folder itself stays, with these "
+              "2 files still in it:\r\n" +
+                  (victim / "f4.txt").string() + "\r\n" + (victim / "f5.txt").string());
+    EXPECT_EQ(view.at("lblChosen").caption, "");  // Delete is off until a new choice
+}
+
+TEST_F(FolderPage, AStopNamesTheFirstTenFilesLeftAndWhatFailedBeforeIt) {
+    makeTree(12);  // walked as f1, f10, f11, f12, f2 ... f9
+    files.failOpenFor.insert((victim / "f1.txt").string());
+    ui.onProcessEvents = [&] {
+        if (ui.pendingEventCalls == 1) page.cmdCancel_Click();  // during f10, the first file overwritten
+    };
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    const auto& m = lastMessage();
+    EXPECT_EQ(m.rfind("Shredding was stopped: 1 file was shredded.\r\n\r\nThe folder itself stays, with these 11 files "
+                      "still in it:\r\n" +
+                          (victim / "f1.txt").string() + "\r\n" + (victim / "f11.txt").string(),
+                      0),
+              0u)
+        << m;
+    EXPECT_TRUE(said(m, (victim / "f8.txt").string() + "\r\n...and 1 more.\r\n\r\n1 of 2 files was not shredded:\r\n" +
+                            (victim / "f1.txt").string() + ": could not be opened for writing"))
+        << m;
+    EXPECT_FALSE(said(m, "f9.txt")) << m;
+    EXPECT_EQ(ui.messages.back().icon, ui::MsgIcon::Exclamation);
 }
 
 TEST_F(FolderPage, ALevelChangedMidRunAppliesFromTheNextFile) {
@@ -298,7 +329,7 @@ TEST_F(FolderPage, FilesThatFailAreNamedAndStayWithTheirFolder) {
     EXPECT_TRUE(fs::exists(victim / "sub/bad.txt"));
     EXPECT_FALSE(fs::exists(victim / "f1.txt"));
     const auto& m = lastMessage();
-    EXPECT_EQ(m.rfind("1 of 4 files were not shredded:", 0), 0u) << m;
+    EXPECT_EQ(m.rfind("1 of 4 files was not shredded:", 0), 0u) << m;
     EXPECT_NE(m.find((victim / "sub/bad.txt").string() + ": could not be opened for writing"), std::string::npos);
     EXPECT_NE(m.find("stay in place"), std::string::npos);
     EXPECT_EQ(m.find("The folder was permanently deleted."), std::string::npos);
@@ -332,11 +363,18 @@ TEST_F(FolderPage, AHardLinkedFileIsUnlinkedNotOverwritten) {
     makeTree(1);
     TempDir::write(victim / "linked.txt", "shared contents");
     fs::create_hard_link(victim / "linked.txt", outside / "elsewhere.txt");
+    fs::create_symlink(outside / "elsewhere.txt", victim / "link");
     chooseFolder(victim);
     page.cmdDelete_Click();
     EXPECT_EQ(TempDir::read(outside / "elsewhere.txt"), "shared contents");
     EXPECT_FALSE(fs::exists(victim));
     EXPECT_NE(lastMessage().find("has other names (hard links)"), std::string::npos);
+    // Left is what the disk holds: the folder and every name in it are gone.
+    EXPECT_TRUE(said(lastMessage(),
+                     "Found: 2 files, 0 folders and 1 other entry (links, pipes, devices, other "
+                     "filesystems). Left: 0 files, 0 folders and 0 other entries."))
+        << lastMessage();
+    EXPECT_FALSE(said(lastMessage(), "stay in place")) << lastMessage();
 }
 
 TEST_F(FolderPage, AFileSwappedDuringItsShredIsNamedAndNeverCalledDeleted) {
@@ -354,7 +392,7 @@ TEST_F(FolderPage, AFileSwappedDuringItsShredIsNamedAndNeverCalledDeleted) {
     EXPECT_EQ(TempDir::read(outside / "precious.bin"), "outside contents");
     const auto& m = lastMessage();
     EXPECT_EQ(m.find("permanently deleted"), std::string::npos) << m;
-    EXPECT_NE(m.find("1 of 1 files were not shredded"), std::string::npos) << m;
+    EXPECT_NE(m.find("1 of 1 file was not shredded"), std::string::npos) << m;
     EXPECT_NE(
         m.find((victim / "big.bin").string() + ": was overwritten and emptied, but its name now leads to another file"),
         std::string::npos)
@@ -447,8 +485,8 @@ TEST_F(FolderPage, AFolderLeftIsNotCountedAsAFileNotShredded) {
               0u)
         << m;
     EXPECT_TRUE(said(m,
-                     "Found: 2 files, 1 folders and 1 other entries (links, pipes, devices, other filesystems). "
-                     "Left: 0 files, 1 folders and 0 other entries."))
+                     "Found: 2 files, 1 folder and 1 other entry (links, pipes, devices, other filesystems). "
+                     "Left: 0 files, 1 folder and 0 other entries."))
         << m;
     EXPECT_FALSE(said(m, "Files that were not shredded stay in place")) << m;
     EXPECT_FALSE(said(m, "permanently deleted")) << m;
@@ -526,9 +564,10 @@ TEST_F(StoragePage, TheConfirmationsSayWhenOldContentsMayRemainThere) {
     ui.answers.push_back(MsgAnswer::No);
     page.cmdDelete_Click();
     EXPECT_EQ(ui.messages.back().text,
-              "Are you sure you want to remove this file?\nYou can NEVER get it back.\r\n\r\n"
-              "Old contents may remain on the disk even after shredding here: the filesystem keeps a copy in its "
-              "journal.");
+              "Are you sure you want to remove this file?\n" + f.string() +
+                  "\nYou can NEVER get it back.\r\n\r\n"
+                  "Old contents may remain on the disk even after shredding here: the filesystem keeps a copy in its "
+                  "journal.");
     EXPECT_TRUE(fs::exists(f));
 
     makeTree(1);
@@ -574,7 +613,7 @@ TEST_F(StoragePage, InAFolderTheFilesThatMayRemainAreCountedAndNamedApart) {
     chooseFolder(victim);
     page.cmdDelete_Click();
     const auto& n = lastMessage();
-    EXPECT_EQ(n.rfind("1 of 4 files were not shredded:", 0), 0u) << n;
+    EXPECT_EQ(n.rfind("1 of 4 files was not shredded:", 0), 0u) << n;
     EXPECT_TRUE(said(n, "3 files were removed, but their old contents may remain on the disk:")) << n;
     EXPECT_FALSE(said(n, "permanently deleted")) << n;
 }
@@ -669,7 +708,7 @@ TEST_F(ThrowingPage, AFileWhoseShredThrowsIsNamedAndTheRunGoesOn) {
     EXPECT_FALSE(fs::exists(victim / "f3.txt"));
     EXPECT_TRUE(fs::exists(victim / "f2.txt"));
     const auto& m = lastMessage();
-    EXPECT_EQ(m.rfind("1 of 3 files were not shredded:", 0), 0u) << m;
+    EXPECT_EQ(m.rfind("1 of 3 files was not shredded:", 0), 0u) << m;
     EXPECT_TRUE(said(m, (victim / "f2.txt").string() + ": an unexpected error stopped this step (boom)")) << m;
     expectIdle();
 }
@@ -751,6 +790,7 @@ TEST_F(FolderPage, TheProgramsFoldersTheHomeAndRootsNeedTheirOwnAnswer) {
         EXPECT_EQ(ui.messages[0].text.find(says), 0u) << ui.messages[0].text;
         EXPECT_NE(ui.messages[0].text.find("\r\n" + folder.string() + "\r\n"), std::string::npos);
         EXPECT_EQ(ui.messages[0].buttons, ui::MsgButtons::YesNo);
+        EXPECT_EQ(ui.messages[0].defaultButton, ui::MsgDefault::Second);
         EXPECT_EQ(page.selectedFolder(), "");
         EXPECT_FALSE(view.isEnabled("cmdDelete"));
     }
@@ -786,6 +826,7 @@ TEST_F(Page, TheProgramFileNeedsItsOwnAnswerUnderAnyOfItsNames) {
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text.find("This is Quenvor's own program file:\r\n" + chosen.string()), 0u)
             << ui.messages[0].text;
+        EXPECT_EQ(ui.messages[0].defaultButton, ui::MsgDefault::Second);
         EXPECT_EQ(page.selectedFile(), "");
         EXPECT_FALSE(view.isEnabled("cmdDelete"));
     }
@@ -964,6 +1005,109 @@ TEST_F(FolderPage, AChoiceReachedThroughALinkedFolderIsShreddedWhereTheLinkLed) 
     EXPECT_TRUE(fs::is_empty(dir / "real"));
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_TRUE(fs::is_symlink(dir / "relative"));
+}
+
+// The label under the buttons shows what Delete would destroy, from the choice until it is used
+// or dropped.
+TEST_F(FolderPage, TheChoiceIsNamedUnderTheButtonsUntilItIsUsedOrDropped) {
+    const auto label = [&] { return view.at("lblChosen").caption.value_or("?"); };
+    const auto f = dir / "letter.txt";
+    TempDir::write(f, "x");
+    makeTree(2);
+    EXPECT_EQ(label(), "");
+    chooseFile(f);
+    EXPECT_EQ(label(), f.string());
+    chooseFolder(victim);
+    EXPECT_EQ(label(), victim.string());
+    ui.answers.push_back(MsgAnswer::No);
+    page.cmdDelete_Click();
+    EXPECT_EQ(label(), "");
+
+    chooseFolder(victim);
+    std::string duringRun;
+    ui.onProcessEvents = [&] { duringRun = label(); };
+    page.cmdDelete_Click();
+    EXPECT_EQ(duringRun, victim.string());
+    EXPECT_EQ(label(), "");
+
+    chooseFile(f);
+    page.cmdFile_Click();  // cancelled: nothing is chosen any more
+    EXPECT_EQ(label(), "");
+}
+
+TEST_F(FolderPage, BothQuestionsNameTheirTargetAfterTheQuestion) {
+    const auto f = dir / "letter.txt";
+    TempDir::write(f, "x");
+    makeTree(1);
+    struct Case {
+        std::function<void()> choose;
+        std::string says;
+    };
+    const Case cases[] = {
+        {[&] { chooseFile(f); },
+         "Are you sure you want to remove this file?\n" + f.string() + "\nYou can NEVER get it back."},
+        {[&] { chooseFolder(victim); }, "Are you sure you want to remove this folder and the files located in it?\n" +
+                                            victim.string() + "\nYou can NEVER get it back."},
+    };
+    for (const auto& c : cases) {
+        c.choose();
+        ui.answers.push_back(MsgAnswer::No);
+        page.cmdDelete_Click();
+        EXPECT_EQ(ui.messages.back().text, c.says);
+        EXPECT_EQ(ui.messages.back().defaultButton, ui::MsgDefault::Second);
+    }
+    EXPECT_TRUE(fs::exists(f));
+    EXPECT_TRUE(fs::exists(victim / "f1.txt"));
+}
+
+TEST_F(FolderPage, CountsOfOneAreSingularInBothLanguages) {
+    struct Case {
+        int files, failing;
+        bool stuckFolder;  // an empty subfolder that cannot be removed
+        std::int32_t language;
+        std::vector<std::string> says;
+    };
+    const Case cases[] = {
+        {1, 1, false, ui::kEnglish, {"1 of 1 file was not shredded:", "Found: 1 file, 0 folders", "Left: 1 file,"}},
+        {2, 1, false, ui::kEnglish, {"1 of 2 files was not shredded:"}},
+        {3,
+         2,
+         false,
+         ui::kEnglish,
+         {"2 of 3 files were not shredded:", "Left: 2 files, 0 folders and 0 other entries."}},
+        {1,
+         0,
+         true,
+         ui::kEnglish,
+         {"The only file was shredded, but not everything could be removed:",
+          "Found: 1 file, 1 folder and 0 other entries", "Left: 0 files, 1 folder and"}},
+        {0, 0, true, ui::kEnglish, {"There were no files to shred, but not everything could be removed:"}},
+        {1,
+         1,
+         false,
+         ui::kSpanish,
+         {"1 de 1 archivo no fue triturado:",
+          "Encontrados: 1 archivo, 0 carpetas y 0 otras entradas (enlaces, tuberías, "
+          "dispositivos, otros sistemas de archivos). Quedan: 1 archivo, 0 carpetas y 0 "
+          "otras entradas."}},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(victim);
+        fs::create_directories(victim);
+        files.failOpenFor.clear();
+        files.failRemoveFor.clear();
+        strings.setLanguage(c.language);
+        makeTree(c.files);
+        for (int i = 1; i <= c.failing; ++i)
+            files.failOpenFor.insert((victim / ("f" + std::to_string(i) + ".txt")).string());
+        if (c.stuckFolder) {
+            fs::create_directories(victim / "sub");
+            files.failRemoveFor.insert((victim / "sub").string());
+        }
+        chooseFolder(victim);
+        page.cmdDelete_Click();
+        for (const auto& part : c.says) EXPECT_TRUE(said(lastMessage(), part)) << lastMessage();
+    }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ public:
         std::string text, title;
         ui::MsgButtons buttons;
         ui::MsgIcon icon;
+        ui::MsgDefault defaultButton = ui::MsgDefault::First;
     };
     std::vector<Message> messages;
     std::deque<ui::MsgAnswer> answers;  // empty: Ok, or Yes for a Yes/No box
@@ -29,8 +30,8 @@ public:
     int endProgramCalls = 0;
 
     ui::MsgAnswer messageBox(const std::string& text, const std::string& title, ui::MsgButtons buttons,
-                             ui::MsgIcon icon) override {
-        messages.push_back({text, title, buttons, icon});
+                             ui::MsgIcon icon, ui::MsgDefault defaultButton = ui::MsgDefault::First) override {
+        messages.push_back({text, title, buttons, icon, defaultButton});
         if (onMessage) onMessage();
         if (!answers.empty()) {
             auto a = answers.front();

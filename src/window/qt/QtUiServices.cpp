@@ -71,7 +71,7 @@ constexpr QFileDialog::Option kOwnDialog = QFileDialog::DontUseNativeDialog;
 }  // namespace
 
 ui::MsgAnswer QtUiServices::messageBox(const std::string& text, const std::string& title, ui::MsgButtons buttons,
-                                       ui::MsgIcon icon) {
+                                       ui::MsgIcon icon, ui::MsgDefault defaultButton) {
     QMessageBox box(m_parent);
     box.setWindowTitle(displayText(title));
     box.setText(displayText(text));
@@ -107,6 +107,9 @@ ui::MsgAnswer QtUiServices::messageBox(const std::string& text, const std::strin
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
     }
+    // The second button of each set, as MB_DEFBUTTON2 picks it on Windows.
+    if (defaultButton == ui::MsgDefault::Second && buttons != ui::MsgButtons::Ok)
+        box.setDefaultButton(buttons == ui::MsgButtons::OkCancel ? QMessageBox::Cancel : QMessageBox::No);
     // A busy pointer must not hide the fact that the box wants an answer.
     const bool busy = m_busyCursor;
     if (busy) QApplication::restoreOverrideCursor();

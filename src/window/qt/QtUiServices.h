@@ -12,7 +12,7 @@ public:
     void setParentWindow(QWidget* window) { m_parent = window; }
 
     ui::MsgAnswer messageBox(const std::string& text, const std::string& title, ui::MsgButtons buttons,
-                             ui::MsgIcon icon) override;
+                             ui::MsgIcon icon, ui::MsgDefault defaultButton = ui::MsgDefault::First) override;
     ui::FileDialogResult openFileDialog(const ui::FileDialogRequest& request) override;
     std::string browseForFolder(const ui::FolderDialogRequest& request) override;
     void setMousePointer(ui::MousePointer pointer) override;

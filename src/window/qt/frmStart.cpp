@@ -30,8 +30,9 @@ using ui::kTwipsPerPixel;
 
 int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
 
-constexpr int kStripsHeight = 54;    // pixels: the band starts below the tab strips
-constexpr int kSideBandWidth = 124;  // pixels: clear of the page's controls
+constexpr int kStripsHeight = 54;                     // pixels: the band starts below the tab strips
+constexpr int kSideBandWidth = 124;                   // pixels: clear of the page's controls
+constexpr const char* kFullText = "quenvorFullText";  // a shortened caption's whole text
 
 QFont fontFor(const ControlSpec& c) {
     QFont f;
@@ -110,7 +111,7 @@ void frmStart::buildControls() {
             case ControlKind::Label: {
                 auto* l = new HotLabel(parent);
                 l->setText(qs(c.caption));
-                l->setWordWrap(!c.autoSize);
+                l->setWordWrap(!c.autoSize && !c.elideMiddle);
                 l->setAlignment(c.centred ? Qt::AlignHCenter | Qt::AlignTop : Qt::AlignLeft | Qt::AlignTop);
                 if (c.name.rfind("lblP1Tab", 0) == 0) l->setCursor(Qt::PointingHandCursor);
                 w = l;
@@ -224,6 +225,8 @@ std::optional<std::string> frmStart::caption(const std::string& name) {
     if (!design) return std::nullopt;
     switch (design->kind) {
         case ControlKind::Label:
+            // A shortened caption is only how it is drawn: the logic gets back what it set.
+            if (design->elideMiddle) return us(w->property(kFullText).toString());
             return us(qobject_cast<QLabel*>(w)->text());
         case ControlKind::Button:
         case ControlKind::CheckBox:
@@ -236,8 +239,16 @@ std::optional<std::string> frmStart::caption(const std::string& name) {
 void frmStart::setCaption(const std::string& name, const std::string& text) {
     QWidget* w = control(name);
     if (auto* l = qobject_cast<QLabel*>(w)) {
-        l->setText(displayText(text));
         const auto* design = FormDesign::find(name);
+        if (design && design->elideMiddle) {
+            const QString full = displayText(text);
+            l->setProperty(kFullText, full);
+            l->setToolTip(full);
+            l->setAccessibleName(full);
+            l->setText(l->fontMetrics().elidedText(full, Qt::ElideMiddle, l->contentsRect().width()));
+            return;
+        }
+        l->setText(displayText(text));
         if (design && design->autoSize) l->adjustSize();
         if (design && design->widestWidth > design->width) {
             const bool tooTall = l->heightForWidth(px(design->width)) > px(design->height);

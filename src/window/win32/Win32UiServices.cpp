@@ -32,8 +32,9 @@ struct ComPtr {
 HWND Win32UiServices::owner() const { return m_form ? m_form->hwnd() : nullptr; }
 
 ui::MsgAnswer Win32UiServices::messageBox(const std::string& text, const std::string& title, ui::MsgButtons buttons,
-                                          ui::MsgIcon icon) {
+                                          ui::MsgIcon icon, ui::MsgDefault defaultButton) {
     UINT flags = MB_SETFOREGROUND;
+    if (defaultButton == ui::MsgDefault::Second && buttons != ui::MsgButtons::Ok) flags |= MB_DEFBUTTON2;
     switch (buttons) {
         case ui::MsgButtons::Ok:
             flags |= MB_OK;

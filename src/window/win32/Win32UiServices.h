@@ -14,7 +14,7 @@ public:
     void setWindow(frmStart* form) { m_form = form; }
 
     ui::MsgAnswer messageBox(const std::string& text, const std::string& title, ui::MsgButtons buttons,
-                             ui::MsgIcon icon) override;
+                             ui::MsgIcon icon, ui::MsgDefault defaultButton = ui::MsgDefault::First) override;
     ui::FileDialogResult openFileDialog(const ui::FileDialogRequest& request) override;
     std::string browseForFolder(const ui::FolderDialogRequest& request) override;
     void setMousePointer(ui::MousePointer pointer) override;

@@ -221,6 +221,7 @@ void frmStart::buildControls() {
         if (layout.kind == ControlKind::CheckBox)
             SendMessageW(c.hwnd, BM_SETCHECK, static_cast<WPARAM>(layout.check), 0);
         if (layout.kind == ControlKind::ProgressBar) SendMessageW(c.hwnd, PBM_SETRANGE32, 0, 100);
+        if (layout.elideMiddle) addTip(c.hwnd);
         auto& stored = m_controls[layout.name] = c;
         SetWindowLongPtrW(c.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&stored));
         m_names.push_back(layout.name);
@@ -229,6 +230,60 @@ void frmStart::buildControls() {
         EnableWindow(c.hwnd, layout.enabled);
         if (layout.visible) ShowWindow(c.hwnd, SW_SHOWNA);
     }
+}
+
+// The whole of a shortened caption is its tooltip; the control's own text, which accessibility
+// tools read as its name, stays whole too.
+void frmStart::addTip(HWND control) {
+    if (!m_tips)
+        m_tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hwnd, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+    if (!m_tips) return;  // no tooltip: the caption still holds the whole text
+    SendMessageW(m_tips, TTM_SETMAXTIPWIDTH, 0, scale(600));
+    TOOLINFOW tip{};
+    tip.cbSize = TTTOOLINFOW_V2_SIZE;
+    tip.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tip.hwnd = m_hwnd;
+    tip.uId = reinterpret_cast<UINT_PTR>(control);
+    tip.lpszText = const_cast<wchar_t*>(L"");
+    SendMessageW(m_tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tip));
+}
+
+std::wstring frmStart::elided(Control& c, HDC dc) {
+    RECT r;
+    GetClientRect(c.hwnd, &r);
+    std::wstring text = windowText(c.hwnd);
+    const std::size_t length = text.size();
+    text.resize(length + 4, L'\0');  // room for the ellipsis DT_MODIFYSTRING may write
+    HGDIOBJ old = SelectObject(dc, font(*c.layout, c.bold));
+    DrawTextW(dc, text.data(), static_cast<int>(length), &r,
+              DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS | DT_MODIFYSTRING | DT_CALCRECT);
+    SelectObject(dc, old);
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+std::string frmStart::shownCaption(const std::string& name) {
+    auto& c = at(name);
+    if (!c.layout->elideMiddle) return narrow(windowText(c.hwnd));
+    HDC dc = CreateCompatibleDC(nullptr);
+    const std::wstring text = elided(c, dc);
+    DeleteDC(dc);
+    return narrow(text);
+}
+
+std::string frmStart::toolTip(const std::string& name) {
+    if (!m_tips) return {};
+    std::wstring text(32768, L'\0');
+    TOOLINFOW tip{};
+    tip.cbSize = TTTOOLINFOW_V2_SIZE;
+    tip.hwnd = m_hwnd;
+    tip.uId = reinterpret_cast<UINT_PTR>(at(name).hwnd);
+    tip.lpszText = text.data();
+    SendMessageW(m_tips, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tip));
+    text.resize(wcslen(text.c_str()));
+    return narrow(text);
 }
 
 void frmStart::place(Control& c) {
@@ -434,13 +489,17 @@ void frmStart::paintArt(Control& c, HDC dc) {
     if (s.kind == ControlKind::PictureBox && startsWith(s.name, "pTab1_")) {
         Art::paintStrip(dc, s.name.back() - '0', {r.right, r.bottom}, m_dpi);
     } else if (s.kind == ControlKind::Label) {
-        const std::wstring text = windowText(c.hwnd);
+        // Drawn as shownCaption reports it.
+        const std::wstring text = s.elideMiddle ? elided(c, dc) : windowText(c.hwnd);
         HGDIOBJ old = SelectObject(dc, font(s, c.bold));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, !IsWindowEnabled(c.hwnd) ? GetSysColor(COLOR_GRAYTEXT)
                          : s.darkGrey             ? Art::kDarkGrey
                                                   : RGB(0, 0, 0));
-        const UINT flags = DT_NOPREFIX | (s.centred ? DT_CENTER : DT_LEFT) | (s.autoSize ? 0U : DT_WORDBREAK);
+        const UINT flags = DT_NOPREFIX | (s.centred ? DT_CENTER : DT_LEFT) |
+                           (s.elideMiddle ? DT_SINGLELINE
+                            : s.autoSize  ? 0U
+                                          : DT_WORDBREAK);
         DrawTextW(dc, text.c_str(), -1, &r, flags);
         SelectObject(dc, old);
     }
@@ -616,7 +675,16 @@ void frmStart::setCaption(const std::string& name, const std::string& text) {
     const auto kind = c.layout->kind;
     if (kind != ControlKind::Label && kind != ControlKind::Button && kind != ControlKind::CheckBox)
         throw std::invalid_argument(name + " has no caption");
-    SetWindowTextW(c.hwnd, widen(text).c_str());
+    const std::wstring wide = widen(text);
+    SetWindowTextW(c.hwnd, wide.c_str());
+    if (c.layout->elideMiddle && m_tips) {
+        TOOLINFOW tip{};
+        tip.cbSize = TTTOOLINFOW_V2_SIZE;
+        tip.hwnd = m_hwnd;
+        tip.uId = reinterpret_cast<UINT_PTR>(c.hwnd);
+        tip.lpszText = const_cast<wchar_t*>(wide.c_str());
+        SendMessageW(m_tips, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tip));
+    }
 }
 
 void frmStart::setWindowCaption(const std::string& text) { SetWindowTextW(m_hwnd, widen(text).c_str()); }

@@ -28,6 +28,9 @@ public:
     std::string nameOf(HWND hwnd) const;
     shell::StartForm& logic() { return *m_logic; }
     int dpi() const { return m_dpi; }
+    // A caption as drawn (a long path shortened in the middle) and its tooltip's text.
+    std::string shownCaption(const std::string& name);
+    std::string toolTip(const std::string& name);
     void setBusyPointer(bool busy) { m_busy = busy; }
 
     // IFormView
@@ -81,6 +84,8 @@ private:
     void clearButtons(Control& box);
     void paintArt(Control& c, HDC dc);
     void paintParent(HWND child, HDC dc);
+    void addTip(HWND control);
+    std::wstring elided(Control& c, HDC dc);
     void command(Control& c, int code);
     void drawChoice(const DRAWITEMSTRUCT& item);
     void onTabItem(const Control& c, bool click);
@@ -98,6 +103,7 @@ private:
     std::vector<std::string> m_names;
     std::map<HWND, std::string> m_byHandle;
     std::map<std::string, HFONT> m_fonts;
+    HWND m_tips = nullptr;  // the tooltips of shortened captions, made with the first of them
     HBRUSH m_pageBrush = nullptr;
     HBRUSH m_whiteBrush = nullptr;
     std::unique_ptr<shell::StartForm> m_logic;

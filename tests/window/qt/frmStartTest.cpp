@@ -9,12 +9,14 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <type_traits>
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/linux/LinuxFileService.h"
@@ -77,11 +79,12 @@ class frmStartTest : public QObject {
         return qobject_cast<T*>(f.control(name));
     }
     void click(QWidget* target) { QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center()); }
-    // Does `act` to the next file dialog once it is open, as a user at it would.
-    void atDialog(std::function<void(QFileDialog&)> act) {
+    // Does `act` to the next dialog of its kind once it is open, as a user at it would.
+    template <class Dialog = QFileDialog>
+    void atDialog(std::type_identity_t<std::function<void(Dialog&)>> act) {
         auto* poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, [poll, act] {
-            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
             if (!dialog || !dialog->isVisible()) return;
             poll->stop();
             poll->deleteLater();
@@ -547,6 +550,50 @@ private slots:
         QCOMPARE(QString::fromStdString(ui.messages.back().text), QString("The folder was permanently deleted."));
         QVERIFY(!abortBehind);
         QVERIFY(quitBehind);
+    }
+
+    void theChoiceIsNamedWholeAndShortenedInTheMiddle() {
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        auto* label = w<QLabel>(*f, "lblChosen");
+        QVERIFY(label->isHidden());  // another page's
+        click(f->control("lblP1Tab2_0"));
+        QVERIFY(label->isVisible());
+        QCOMPARE(label->text(), QString());
+        const QString longPath = "/home/someone/" + QString("a-rather-long-folder-name/").repeated(6) + "the end.txt";
+        for (const QString& path : {longPath, QString("/tmp/short.txt")}) {
+            ui::FileDialogResult chosen;
+            chosen.accepted = true;
+            chosen.files = {path.toStdString()};
+            ui.fileAnswers.push_back(chosen);
+            click(f->control("cmdFile"));
+            QCOMPARE(label->toolTip(), path);
+            QCOMPARE(label->accessibleName(), path);
+            QCOMPARE(QString::fromStdString(*f->caption("lblChosen")), path);
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+                     qPrintable(label->text()));
+            if (path != longPath) {
+                QCOMPARE(label->text(), path);
+                continue;
+            }
+            // Shortened in the middle: both ends stay in view.
+            QVERIFY2(label->text().contains(QChar(0x2026)) && label->text().startsWith("/home/someone/") &&
+                         label->text().endsWith("the end.txt"),
+                     qPrintable(label->text()));
+        }
+        click(f->control("lblP1Tab3_0"));
+        QVERIFY(label->isHidden());
+    }
+
+    void aQuestionThatDestroysTakesNoForEnter() {
+        window::QtUiServices services;
+        for (const auto& [pressed, answer] : {std::pair{ui::MsgDefault::First, ui::MsgAnswer::Yes},
+                                              std::pair{ui::MsgDefault::Second, ui::MsgAnswer::No}}) {
+            atDialog<QMessageBox>([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); });
+            QCOMPARE(
+                services.messageBox("Shred it?", "Quenvor", ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation, pressed),
+                answer);
+        }
     }
 
     void closingFromTheTitleBarUnloads() {

@@ -9,6 +9,7 @@
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/NativePlatform.h"
+#include "shredder/ShredderPage.h"
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
@@ -287,6 +288,46 @@ TEST_F(Win32WindowTest, TitleBarCloseUnloadsAndQuitDoesNot) {
     EXPECT_EQ(ui.endProgramCalls, 1);
     EXPECT_FALSE(IsWindowVisible(form->hwnd()));
     EXPECT_NE(form->logic().shredderPage(), nullptr);
+}
+
+// What Delete would destroy is named under the buttons: whole in its text and tooltip, drawn
+// shortened in the middle when it does not fit.
+TEST_F(Win32WindowTest, TheChoiceIsNamedWholeAndShortenedInTheMiddle) {
+    auto form = open();
+    form->logic().pages().ShowShredderPage();
+    EXPECT_TRUE(form->isVisible("lblChosen"));
+    std::string longPath = "C:\\Users\\someone\\";
+    for (int i = 0; i < 6; ++i) longPath += "a-rather-long-folder-name\\";
+    longPath += "the end.txt";
+    for (const std::string& path : {longPath, std::string("C:\\short.txt")}) {
+        SCOPED_TRACE(path);
+        ui::FileDialogResult chosen;
+        chosen.accepted = true;
+        chosen.files = {path};
+        ui.fileAnswers.push_back(chosen);
+        form->logic().shredderPage()->cmdFile_Click();
+        EXPECT_EQ(form->caption("lblChosen"), path);
+        EXPECT_EQ(form->toolTip("lblChosen"), path);
+        const std::string shown = form->shownCaption("lblChosen");
+        if (path != longPath) {
+            EXPECT_EQ(shown, path);
+            continue;
+        }
+        EXPECT_NE(shown.find("..."), std::string::npos) << shown;
+        EXPECT_TRUE(shown.rfind("C:\\", 0) == 0 && shown.ends_with("the end.txt")) << shown;
+        HWND label = form->control("lblChosen");
+        HDC dc = GetDC(label);
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        const std::wstring wide(shown.begin(), shown.end());
+        SIZE need{};
+        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &need);
+        ReleaseDC(label, dc);
+        RECT has;
+        GetClientRect(label, &has);
+        EXPECT_LE(need.cx, has.right);
+    }
+    form->logic().pages().ShowAboutPage();
+    EXPECT_FALSE(form->isVisible("lblChosen"));
 }
 
 TEST(Win32UiServicesTest, FileDialogAnswersBecomeFullPaths) {
