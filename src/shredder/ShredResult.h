@@ -19,6 +19,7 @@ enum class ShredStatus {
     NameReplaced,    // overwritten and emptied, but its name now leads to another file, left alone
     KeptGrowing,     // another program kept appending to it: overwritten as it was, left in place
     Unexpected,      // an unexpected error stopped the shred part way: it may be partly overwritten
+    NotHidden,       // in an overlay's lower layer, so never written, and its name could not be removed
 };
 
 // What the passes could achieve where the file lies, as far as anyone could tell.

@@ -36,6 +36,7 @@ ShredderPage::ShredderPage(Services s) : m_s(s), m_check(s.probe) {
 ShredderPage::~ShredderPage() {
     m_s.engine.setEvents(nullptr);
     m_s.engine.setOpenFileChecks({}, {});
+    m_s.engine.setLayerCheck({});
 }
 
 std::string ShredderPage::text(int id) { return m_s.strings.LoadLangString(id); }
@@ -295,6 +296,7 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
             reason = text(169);
             break;
         case ShredStatus::RemovalFailed:
+        case ShredStatus::NotHidden:
             reason = text(186);
             break;
         case ShredStatus::Changed:
