@@ -57,6 +57,7 @@ struct StorageVerdict {
 
 namespace storage_text {
 inline constexpr int kLowerLayerKept = 340;  // the reason for a file in an overlay's lower layer
+inline constexpr int kLayerUnknown = 341;    // why a file of an overlay was left alone
 }  // namespace storage_text
 
 // The string-table id of the one-line reason, 0 for None.

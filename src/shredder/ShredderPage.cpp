@@ -308,6 +308,9 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
         case ShredStatus::KeptGrowing:
             reason = text(203);
             break;
+        case ShredStatus::LayerUnknown:
+            reason = text(platform::storage_text::kLayerUnknown);
+            break;
         case ShredStatus::Unexpected:
             return unexpected(r.detail);
     }

@@ -101,7 +101,7 @@ ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& n
     if (listed && st->identity() != listed->identity()) return {ShredStatus::Changed, {}};
 
     auto layer = m_layerOf ? m_layerOf(folder, name) : platform::Result<platform::FileLayer>(platform::FileLayer::Own);
-    if (!layer) return {ShredStatus::OpenFailed, layer.error().message};
+    if (!layer) return {ShredStatus::LayerUnknown, layer.error().message};
     if (*layer == platform::FileLayer::Lower) {
         // Not even made writable: changing its attributes would copy it up as well. Removing the
         // name only hides it; nothing of it is written anywhere.

@@ -345,7 +345,8 @@ TEST(StorageJudgement, EveryReasonAndMessageHasItsOwnTextInBothLanguages) {
     }
     EXPECT_EQ(remainReasonTextId(RemainReason::None), 0);
     for (int id : {storage_text::kFileMayRemain, storage_text::kFolderMayRemain, storage_text::kCountMayRemain,
-                   storage_text::kCountMayRemainOne, storage_text::kConfirmNote, storage_text::kNotChecked}) {
+                   storage_text::kCountMayRemainOne, storage_text::kConfirmNote, storage_text::kNotChecked,
+                   storage_text::kLayerUnknown}) {
         for (auto lang : {ui::kEnglish, ui::kSpanish}) {
             table.setLanguage(lang);
             EXPECT_FALSE(table.LoadLangString(id).empty()) << id;
