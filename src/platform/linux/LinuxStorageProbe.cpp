@@ -239,6 +239,10 @@ private:
     int m_fd;
 };
 
+// The mounts table is read again after this: the same disk can be unplugged and mounted again
+// with other options, or another overlay mounted where one was.
+constexpr auto kFreshMount = std::chrono::seconds(10);
+
 enum class Below { Found, Missing, NoTop };
 
 // `rel` below `top`, one component at a time with no link followed, so that what is found is
@@ -344,8 +348,21 @@ std::string LinuxStorageProbe::ext4Options(std::uint64_t dev) {
 Result<LinuxStorageProbe::OverlayPlace> LinuxStorageProbe::overlayPlace(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return Error{errno, errnoText("cannot examine the file", errno)};
-    const auto mounts = parseMountInfo(readWhole(m_mountInfo));
-    const MountEntry* m = findMount(mounts, st.st_dev, mountIdOf(fd, "", AT_EMPTY_PATH));
+    const auto mountId = mountIdOf(fd, "", AT_EMPTY_PATH);
+    std::optional<MountEntry> entry;
+    {
+        const auto key = std::make_pair(static_cast<std::uint64_t>(st.st_dev), mountId.value_or(-1));
+        const auto now = std::chrono::steady_clock::now();
+        std::lock_guard lock(m_mutex);
+        if (auto it = m_overlays.find(key); it != m_overlays.end() && now - it->second.readAt < kFreshMount) {
+            entry = it->second.entry;
+        } else {
+            const auto mounts = parseMountInfo(readWhole(m_mountInfo));
+            if (const MountEntry* found = findMount(mounts, st.st_dev, mountId)) entry = *found;
+            m_overlays.insert_or_assign(key, CachedEntry{entry, now});
+        }
+    }
+    const MountEntry* m = entry ? &*entry : nullptr;
     if (!m || m->fsType != "overlay") return Error{ENOENT, "the overlay holding the file is not in the mounts table"};
     std::array<char, PATH_MAX> buf{};
     const std::string link = "/proc/self/fd/" + std::to_string(fd);
@@ -463,10 +480,10 @@ std::vector<LinuxStorageProbe::MountEntry> LinuxStorageProbe::parseMountInfo(con
 std::optional<LinuxStorageProbe::MountFacts> LinuxStorageProbe::mountOf(int fd, std::uint64_t dev, std::uint64_t fsid,
                                                                         std::uint64_t magic) {
     const auto key = std::make_tuple(dev, fsid, magic);
-    constexpr auto kFresh = std::chrono::seconds(10);
     const auto now = std::chrono::steady_clock::now();
     std::lock_guard lock(m_mutex);
-    if (auto it = m_mounts.find(key); it != m_mounts.end() && now - it->second.readAt < kFresh) return it->second.facts;
+    if (auto it = m_mounts.find(key); it != m_mounts.end() && now - it->second.readAt < kFreshMount)
+        return it->second.facts;
     const auto mounts = parseMountInfo(readWhole(m_mountInfo));
     const MountEntry* m = findMount(mounts, dev, std::nullopt);
     // A btrfs subvolume that is not mounted on its own has a device number of its own.

@@ -108,6 +108,12 @@ private:
         std::chrono::steady_clock::time_point readAt;
     };
     std::map<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>, CachedMount> m_mounts;
+    // The overlay's entry, by device and mount: asked for every file of a folder being shredded.
+    struct CachedEntry {
+        std::optional<MountEntry> entry;
+        std::chrono::steady_clock::time_point readAt;
+    };
+    std::map<std::pair<std::uint64_t, int>, CachedEntry> m_overlays;
 };
 
 }  // namespace quenvor::platform
