@@ -100,6 +100,13 @@ ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& n
     if (st->type != platform::FileType::Regular) return {ShredStatus::NotRegularFile, {}};
     if (listed && st->identity() != listed->identity()) return {ShredStatus::Changed, {}};
 
+    if (m_securePass == 0) m_securePass = 1;
+    // A pass count below zero would remove the file without overwriting it.
+    if (m_securePass < 0) {
+        if (m_events) m_events->eSCompPMax(m_securePass);
+        return {ShredStatus::NoPasses, {}};
+    }
+
     auto layer = m_layerOf ? m_layerOf(folder, name) : platform::Result<platform::FileLayer>(platform::FileLayer::Own);
     if (!layer) return {ShredStatus::LayerUnknown, layer.error().message};
     if (*layer == platform::FileLayer::Lower) {
@@ -115,13 +122,6 @@ ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& n
     }
 
     if (m_attibs && st->readOnly) (void)folder.setWritableAt(name);  // the open below tells
-
-    if (m_securePass == 0) m_securePass = 1;
-    // A pass count below zero would remove the file without overwriting it.
-    if (m_securePass < 0) {
-        if (m_events) m_events->eSCompPMax(m_securePass);
-        return {ShredStatus::NoPasses, {}};
-    }
 
     auto file = folder.openFile(name);
     if (!file) return {ShredStatus::OpenFailed, file.error().message};
