@@ -30,6 +30,7 @@ enum class RemainReason {
     Compressed,          // compressed or otherwise encoded data is rewritten elsewhere
     Moved,               // the block map after the passes differs from the one before them
     Unverifiable,        // an unknown filesystem that cannot tell where the data lies
+    LowerLayer,          // in an overlay's read-only lower layer: hidden from view, never written
 };
 
 // One piece of the file's block map: `length` bytes at `logical` in the file lie at
@@ -54,6 +55,11 @@ struct StorageVerdict {
     bool inPlace() const { return outcome == OverwriteOutcome::InPlace; }
 };
 
+namespace storage_text {
+inline constexpr int kLowerLayerKept = 340;  // the reason for a file in an overlay's lower layer
+inline constexpr int kLayerUnknown = 341;    // why a file of an overlay was left alone
+}  // namespace storage_text
+
 // The string-table id of the one-line reason, 0 for None.
 constexpr int remainReasonTextId(RemainReason r) {
     switch (r) {
@@ -77,6 +83,8 @@ constexpr int remainReasonTextId(RemainReason r) {
             return 221;
         case RemainReason::Unverifiable:
             return 222;
+        case RemainReason::LowerLayer:
+            return storage_text::kLowerLayerKept;
     }
     return 0;
 }
@@ -90,6 +98,15 @@ inline constexpr int kCountMayRemainOne = 224;  // the same line for a single fi
 inline constexpr int kConfirmNote = 213;        // sentence added to a confirmation, %1 = reason
 inline constexpr int kNotChecked = 223;         // the block map could not be compared after the passes
 }  // namespace storage_text
+
+// Where a file of a layered filesystem (overlayfs) lies. Writing to a file of the read-only
+// lower layer makes the overlay copy it whole into the upper layer first, so such a file is
+// never opened for writing: it can only be hidden, and its original stays below.
+enum class FileLayer {
+    Own,    // not on a layered filesystem: the file lies on the folder's own filesystem
+    Upper,  // in the writable upper layer: overwritten in place there like on any filesystem
+    Lower,  // in a read-only lower layer
+};
 
 struct DeviceKind {
     bool known = false;       // the block device behind the path was found
@@ -111,6 +128,9 @@ public:
     virtual Result<StorageVerdict> examinePath(const std::filesystem::path& p) = 0;
     // The drive holding the path, for the help note about solid-state drives.
     virtual DeviceKind device(const std::filesystem::path& p) = 0;
+    // Which layer holds `name`, a file found in the open folder, asked before it is opened.
+    // An error when the folder is layered but the layer cannot be told.
+    virtual Result<FileLayer> layerOf(std::intptr_t folderHandle, const std::string& name) = 0;
 };
 
 }  // namespace quenvor::platform

@@ -11,6 +11,10 @@ using platform::RemainReason;
 void OverwriteCheck::attachTo(cPattern& engine) {
     engine.setOpenFileChecks([this](platform::IWritableFile& f, StorageNote& n) { beforeFirstPass(f, n); },
                              [this](platform::IWritableFile& f, StorageNote& n) { afterLastPass(f, n); });
+    engine.setLayerCheck([this](platform::IDirectory& folder, const std::string& name) {
+        return m_probe ? m_probe->layerOf(folder.nativeHandle(), name)
+                       : platform::Result<platform::FileLayer>(platform::FileLayer::Own);
+    });
 }
 
 StorageNote OverwriteCheck::noteOf(const platform::StorageVerdict& v) {

@@ -19,7 +19,8 @@ class cPattern;
 class OverwriteCheck {
 public:
     explicit OverwriteCheck(platform::IStorageProbe* probe) : m_probe(probe) {}
-    // Installs the checks in the engine's hooks; the engine must not outlive this.
+    // Installs the checks in the engine's hooks, with the question of which overlay layer holds
+    // a file before it is opened; the engine must not outlive this.
     void attachTo(cPattern& engine);
 
     void beforeFirstPass(platform::IWritableFile& file, StorageNote& note);

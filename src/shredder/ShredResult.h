@@ -20,6 +20,8 @@ enum class ShredStatus {
     NameMoved,       // overwritten and emptied, but its name was gone by then: moved or renamed meanwhile
     KeptGrowing,     // another program kept appending to it: overwritten as it was, left in place
     Unexpected,      // an unexpected error stopped the shred part way: it may be partly overwritten
+    NotHidden,       // in an overlay's lower layer, so never written, and its name could not be removed
+    LayerUnknown,    // on an overlay whose layer holding it could not be told: left untouched
 };
 
 // What the passes could achieve where the file lies, as far as anyone could tell.

@@ -41,6 +41,7 @@ ShredderPage::ShredderPage(Services s) : m_s(s), m_check(s.probe) {
 ShredderPage::~ShredderPage() {
     m_s.engine.setEvents(nullptr);
     m_s.engine.setOpenFileChecks({}, {});
+    m_s.engine.setLayerCheck({});
 }
 
 std::string ShredderPage::text(int id) { return m_s.strings.LoadLangString(id); }
@@ -357,6 +358,7 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
             reason = text(169);
             break;
         case ShredStatus::RemovalFailed:
+        case ShredStatus::NotHidden:
             reason = text(186);
             break;
         case ShredStatus::Changed:
@@ -370,6 +372,9 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
             break;
         case ShredStatus::KeptGrowing:
             reason = text(203);
+            break;
+        case ShredStatus::LayerUnknown:
+            reason = text(platform::storage_text::kLayerUnknown);
             break;
         case ShredStatus::Unexpected:
             return unexpected(r.detail);

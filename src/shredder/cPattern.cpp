@@ -100,8 +100,6 @@ ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& n
     if (st->type != platform::FileType::Regular) return {ShredStatus::NotRegularFile, {}};
     if (listed && st->identity() != listed->identity()) return {ShredStatus::Changed, {}};
 
-    if (m_attibs && st->readOnly) (void)folder.setWritableAt(name);  // the open below tells
-
     if (m_securePass == 0) m_securePass = 1;
     // A pass count below zero would remove the file without overwriting it.
     if (m_securePass < 0) {
@@ -109,16 +107,34 @@ ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& n
         return {ShredStatus::NoPasses, {}};
     }
 
+    auto layer = m_layerOf ? m_layerOf(folder, name) : platform::Result<platform::FileLayer>(platform::FileLayer::Own);
+    if (!layer) return {ShredStatus::LayerUnknown, layer.error().message};
+    if (*layer == platform::FileLayer::Lower) {
+        // Not even made writable: changing its attributes would copy it up as well. Removing the
+        // name only hides it; nothing of it is written anywhere.
+        if (!NameWiper::refersTo(folder, name, *st)) return {ShredStatus::Changed, {}};
+        if (auto s = folder.unlinkAt(name, false); !s) return {ShredStatus::NotHidden, s.error().message};
+        (void)folder.flush();
+        ShredResult hidden;
+        hidden.storage.outcome = platform::OverwriteOutcome::MayRemain;
+        hidden.storage.reason = platform::RemainReason::LowerLayer;
+        return hidden;
+    }
+
+    if (m_attibs && st->readOnly) (void)folder.setWritableAt(name);  // the open below tells
+
     auto file = folder.openFile(name);
     if (!file) return {ShredStatus::OpenFailed, file.error().message};
     // What was opened is what the passes will hit: it must be the file looked at above, with no
-    // names the user did not agree to, on the folder's own filesystem.
+    // names the user did not agree to, on the folder's own filesystem. An overlay gives the files
+    // of each layer a device number of their own, unlike its folders.
     auto opened = (*file)->status();
     if (!opened) return {ShredStatus::OpenFailed, opened.error().message};
     auto here = folder.status();
     if (!here) return {ShredStatus::OpenFailed, here.error().message};
+    const bool sameDevice = opened->device == here->device || *layer == platform::FileLayer::Upper;
     if (opened->type != platform::FileType::Regular || opened->identity() != st->identity() ||
-        opened->hardLinks > std::max<std::uint64_t>(m_allowedNames, 1) || opened->device != here->device ||
+        opened->hardLinks > std::max<std::uint64_t>(m_allowedNames, 1) || !sameDevice ||
         (opened->mountId != 0 && here->mountId != 0 && opened->mountId != here->mountId))
         return {ShredStatus::Changed, {}};
 

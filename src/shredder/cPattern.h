@@ -56,6 +56,12 @@ public:
         m_afterLastPass = std::move(afterLastPass);
     }
 
+    // Asked before a file found in a folder is opened: a file in an overlay's read-only lower
+    // layer is never opened for writing (the overlay would first copy it whole into the upper
+    // layer), only hidden, and its result says the original stays below.
+    using LayerCheck = std::function<platform::Result<platform::FileLayer>(platform::IDirectory&, const std::string&)>;
+    void setLayerCheck(LayerCheck check) { m_layerOf = std::move(check); }
+
     ShredResult DeleteFileByPattern();
     // Shreds `name` inside an open folder. With `listed`, the file must still be the one a walk
     // saw there (same device and inode), or it is left alone.
@@ -85,6 +91,7 @@ private:
     bool m_attibs = false;
     std::uint64_t m_allowedNames = 1;
     OpenFileCheck m_beforeFirstPass, m_afterLastPass;
+    LayerCheck m_layerOf;
     std::int64_t m_lastPumpNs = 0;
 };
 

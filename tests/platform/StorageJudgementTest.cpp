@@ -101,6 +101,13 @@ TEST(StorageJudgement, Ext4IsInPlaceUnlessItsDataGoesThroughTheJournal) {
     Facts inlined = fileOn(kExt, "ext4");  // inline data lives in the journaled inode
     inlined.extents[0].flags |= FIEMAP_EXTENT_DATA_INLINE | FIEMAP_EXTENT_NOT_ALIGNED;
     EXPECT_EQ(reasonOf(inlined), RemainReason::Journal);
+    // A journal mode stored in the superblock (tune2fs -o journal_data) is in force, yet only
+    // ext4's own list of its options shows it.
+    Facts stored = fileOn(kExt, "ext4", "rw,relatime");
+    stored.fsOptions = "rw,bsddf,delalloc,data=journal,inode_readahead_blks=32,";
+    EXPECT_EQ(reasonOf(stored), RemainReason::Journal);
+    stored.fsOptions = "rw,data=ordered,";
+    EXPECT_EQ(reasonOf(stored), RemainReason::None);
     Facts folder = fileOn(kExt, "ext4", "data=journal");
     folder.directory = true;
     EXPECT_EQ(reasonOf(folder), RemainReason::Journal);
@@ -212,6 +219,52 @@ TEST(StorageJudgement, TheMountsTableIsReadAsTheKernelWritesIt) {
     EXPECT_EQ(m[3].superOptions, "rw,data=journal");  // the last line has no line feed
 }
 
+TEST(StorageJudgement, AnOverlaysLayersAreReadFromItsOptions) {
+    struct Case {
+        const char* options;
+        const char* upper;
+        std::vector<std::filesystem::path> lowers;
+        bool metacopy;
+    };
+    for (const auto& c : std::vector<Case>{
+             {"rw,lowerdir=/l,upperdir=/u/up,workdir=/u/work,uuid=on", "/u/up", {"/l"}, false},
+             {"rw,lowerdir=/a:/b\\:c:/my\\040disk,upperdir=/u,metacopy=on", "/u", {"/a", "/b:c", "/my disk"}, true},
+             {"ro,lowerdir=/top:/mid::/data", "", {"/top", "/mid", "/data"}, false},  // read-only, a data layer
+             {"rw,lowerdir+=/one,lowerdir+=/two,upperdir=/u\\054x", "/u,x", {"/one", "/two"}, false},
+         }) {
+        const auto l = LinuxStorageProbe::parseOverlayOptions(c.options);
+        EXPECT_EQ(l.upper, c.upper) << c.options;
+        EXPECT_EQ(l.lowers, c.lowers) << c.options;
+        EXPECT_EQ(l.metacopy, c.metacopy) << c.options;
+    }
+}
+
+// ext4's list of options in effect is found under the kernel's name of its block device.
+TEST(StorageProbeMounts, Ext4sOwnListOfOptionsIsRead) {
+    test::TempDir tmp;
+    const auto file = tmp / "file";
+    test::TempDir::write(file, std::string(8192, 'x'));
+    struct statfs sf {};
+    ASSERT_EQ(::statfs(file.c_str(), &sf), 0);
+    if ((static_cast<std::uint64_t>(sf.f_type) & 0xFFFFFFFFu) != kExt)
+        GTEST_SKIP() << "the temporary folder is not on ext2/3/4";
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    const std::string dev = std::to_string(::major(st.st_dev)) + ":" + std::to_string(::minor(st.st_dev));
+    test::TempDir::write(tmp / "mountinfo", "999999 1 " + dev + " / / rw - ext4 /dev/disk rw,relatime\n");
+    std::filesystem::create_directories(tmp / "sys/dev/block");
+    std::filesystem::create_directories(tmp / "sys/devices/disk/part7");
+    std::filesystem::create_directory_symlink("../../devices/disk/part7", tmp / "sys/dev/block" / dev);
+    for (auto [options, reason] : {std::pair{"rw\nbsddf\ndata=journal\ninit_itable=10\n", RemainReason::Journal},
+                                   std::pair{"rw\ndata=ordered\n", RemainReason::None}}) {
+        test::TempDir::write(tmp / "proc/ext4/part7/options", options);
+        LinuxStorageProbe probe(tmp / "mountinfo", tmp / "sys", tmp / "proc");
+        auto v = probe.examinePath(file);
+        ASSERT_TRUE(v.ok());
+        EXPECT_EQ(v->reason, reason) << options;
+    }
+}
+
 TEST(StorageProbeMounts, TheFilesOwnFilesystemIsFoundInTheMountsTable) {
     test::TempDir tmp;
     const auto file = tmp / "file";
@@ -277,12 +330,12 @@ TEST(StorageJudgement, EveryReasonAndMessageHasItsOwnTextInBothLanguages) {
     test::ScriptedUi ui;
     ui::StringTable table(&resource, &ui);
     std::set<std::string> reasons;
-    for (auto r : {RemainReason::CopyOnWrite, RemainReason::SharedExtents, RemainReason::Journal,
-                   RemainReason::NetworkOrUserSpace, RemainReason::Overlay, RemainReason::Stacked,
-                   RemainReason::Compressed, RemainReason::Moved, RemainReason::Unverifiable}) {
+    for (auto r :
+         {RemainReason::CopyOnWrite, RemainReason::SharedExtents, RemainReason::Journal,
+          RemainReason::NetworkOrUserSpace, RemainReason::Overlay, RemainReason::Stacked, RemainReason::Compressed,
+          RemainReason::Moved, RemainReason::Unverifiable, RemainReason::LowerLayer}) {
         const int id = remainReasonTextId(r);
-        ASSERT_GE(id, 210);
-        ASSERT_LE(id, 229);
+        ASSERT_TRUE((id >= 210 && id <= 229) || id == storage_text::kLowerLayerKept) << id;
         for (auto lang : {ui::kEnglish, ui::kSpanish}) {
             table.setLanguage(lang);
             const std::string t = table.LoadLangString(id);
@@ -292,7 +345,8 @@ TEST(StorageJudgement, EveryReasonAndMessageHasItsOwnTextInBothLanguages) {
     }
     EXPECT_EQ(remainReasonTextId(RemainReason::None), 0);
     for (int id : {storage_text::kFileMayRemain, storage_text::kFolderMayRemain, storage_text::kCountMayRemain,
-                   storage_text::kCountMayRemainOne, storage_text::kConfirmNote, storage_text::kNotChecked}) {
+                   storage_text::kCountMayRemainOne, storage_text::kConfirmNote, storage_text::kNotChecked,
+                   storage_text::kLayerUnknown}) {
         for (auto lang : {ui::kEnglish, ui::kSpanish}) {
             table.setLanguage(lang);
             EXPECT_FALSE(table.LoadLangString(id).empty()) << id;

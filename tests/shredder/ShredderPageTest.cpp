@@ -618,6 +618,55 @@ TEST_F(StoragePage, InAFolderTheFilesThatMayRemainAreCountedAndNamedApart) {
     EXPECT_FALSE(said(n, "permanently deleted")) << n;
 }
 
+// A file in an overlay's lower layer is never opened or made writable (either would copy it up
+// whole), only hidden, and never called shredded; one whose layer cannot be told is left alone.
+TEST_F(StoragePage, FilesOfAnOverlaysLowerLayerAreHiddenNeverWrittenAndSaidToStayBelow) {
+    const std::string below =
+        "it lies in the read-only lower layer of an overlay: it was only hidden from view, "
+        "never overwritten, and its original stays in that layer";
+    makeTree(3);
+    ::chmod((victim / "f2.txt").c_str(), 0444);
+    probe.layers.emplace("f2.txt", platform::FileLayer::Lower);
+    probe.layers.emplace("f3.txt", platform::Error{ENOENT, "no upper folder"});
+    const std::string lower = (victim / "f2.txt").string();
+    std::vector<std::string> touched;  // what writing, renaming or a new mode would copy up
+    files.beforeCall = [&](const std::string& call, const std::string& p) {
+        if (call == "openFile" || call == "renameAt") touched.push_back(p);
+    };
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    const auto& m = lastMessage();
+    EXPECT_EQ(std::count(touched.begin(), touched.end(), lower), 0);
+    EXPECT_EQ(std::count(files.madeWritable.begin(), files.madeWritable.end(), lower), 0);
+    EXPECT_FALSE(fs::exists(victim / "f2.txt"));
+    EXPECT_EQ(TempDir::read(victim / "f3.txt"), "secret");
+    EXPECT_EQ(m.rfind("1 of 3 files was not shredded:", 0), 0u) << m;
+    EXPECT_TRUE(said(m, (victim / "f3.txt").string() + ": it was left alone, as Quenvor could not tell which layer "
+                                                       "of the overlay holds it (no upper folder)"))
+        << m;
+    EXPECT_TRUE(said(m, "1 file was removed, but its old contents may remain on the disk:\r\n" +
+                            (victim / "f2.txt").string() + ": " + below))
+        << m;
+
+    // Alone, the same words; a name that cannot be removed leaves the file as it was.
+    const auto f = dir / "lower.txt";
+    TempDir::write(f, "secret");
+    probe.layers = {{"lower.txt", platform::FileLayer::Lower}};
+    files.failRemoveFor.insert(f.string());
+    chooseFile(f);
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage(), "The file was not shredded and is still in place:\r\n" + f.string() +
+                                 "\r\ncould not be removed (cannot remove " + f.string() +
+                                 ": Operation not permitted)");
+    files.failRemoveFor.clear();
+    chooseFile(f);
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage(),
+              "The file was removed, but its old contents may remain on the disk:\r\n" + f.string() + "\r\n" + below);
+    EXPECT_FALSE(fs::exists(f));
+    EXPECT_EQ(probe.examined.size(), 1u);  // f1's, before its passes
+}
+
 TEST_F(StoragePage, FilesWhoseBlockMapCouldNotBeComparedAreNamed) {
     makeTree(2);
     probe.queued = {unchecked(), platform::StorageVerdict{}};

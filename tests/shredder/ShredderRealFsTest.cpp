@@ -123,6 +123,7 @@ protected:
         return alone.DeleteFileByPattern();
     }
     static bool said(const std::string& m, const std::string& part) { return m.find(part) != std::string::npos; }
+    void journalCopyIsReported(const LoopImage::Recipe& recipe);
 };
 
 TEST_F(RealFs, OnBtrfsAFileIsNamedAsMayRemainAndItsOldBytesAreIndeedThere) {
@@ -219,8 +220,19 @@ TEST_F(RealFs, OnXfsAReflinkedTwinSurvivesUntouchedAndTheSharedFileIsNamed) {
     EXPECT_FALSE(img->rawContains(marker));
 }
 
+// Whether the journal mode is a mount option or stored in the superblock, where the mounts
+// table does not show it.
 TEST_F(RealFs, OnExt4WithADataJournalTheJournalCopyIsReported) {
-    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4DataJournal());
+    for (const auto& recipe : {LoopImage::ext4DataJournal(), LoopImage::ext4JournalDataByDefault()}) {
+        SCOPED_TRACE(recipe.name);
+        ui.messages.clear();
+        journalCopyIsReported(recipe);
+        if (HasFatalFailure() || IsSkipped()) return;
+    }
+}
+
+void RealFs::journalCopyIsReported(const LoopImage::Recipe& recipe) {
+    QUENVOR_MOUNT_OR_SKIP(img, recipe);
     const std::string marker = newMarker(), other = newMarker();
     fs::create_directory(*img / "folder");
     writeMarked(*img / "folder/a.txt", marker);
@@ -281,6 +293,54 @@ TEST_F(RealFs, OnExt4AChoiceSwappedDuringTheRunNeverReachesTheOtherFolder) {
         EXPECT_FALSE(said(m, "permanently deleted")) << m;
         EXPECT_TRUE(said(m, chosen.string())) << m;
     }
+}
+
+// A live system's persistence: the lower layer on one disk, the changes on another. Writing to
+// a lower file would copy it whole onto the upper disk; it is hidden instead, and said to stay.
+TEST_F(RealFs, OnAnOverlayOverTwoDisksLowerFilesAreHiddenAndUpperFilesShreddedInPlace) {
+    const std::string below = newMarker(), belowInFolder = newMarker(), edited = newMarker(), upper = newMarker(),
+                      upperInFolder = newMarker(), changed = newMarker();
+    std::string whyNot;
+    auto img = LoopImage::createOverlayOnImages(
+        [&](const fs::path& lower) {
+            writeMarked(lower / "below.txt", below);
+            writeMarked(lower / "edited.txt", edited);
+            fs::create_directory(lower / "folder");
+            writeMarked(lower / "folder/a.txt", belowInFolder);
+        },
+        whyNot);
+    if (!img) {
+        if (LoopImage::mustRun()) FAIL() << whyNot;
+        GTEST_SKIP() << whyNot;
+    }
+    writeMarked(*img / "folder/new.txt", upperInFolder);  // made through the overlay: in the upper layer
+    writeMarked(*img / "new.txt", upper);
+    writeMarked(*img / "edited.txt", changed);  // copied up by the overlay, the original kept below
+    const std::string keptBelow =
+        "it lies in the read-only lower layer of an overlay: it was only hidden from view, "
+        "never overwritten, and its original stays in that layer";
+
+    EXPECT_EQ(shredFolder(*img / "folder"),
+              "The folder was removed, but the old contents of some of its files may remain on the disk:\r\n" +
+                  (*img / "folder/a.txt").string() + ": " + keptBelow);
+    EXPECT_TRUE(said(confirmation(),
+                     "Old contents may remain on the disk even after shredding here: it lives on an "
+                     "overlay filesystem, whose lower layer keeps the original."))
+        << confirmation();
+    EXPECT_FALSE(fs::exists(*img / "folder"));
+    EXPECT_EQ(shredFile(*img / "below.txt"), "The file was removed, but its old contents may remain on the disk:\r\n" +
+                                                 (*img / "below.txt").string() + "\r\n" + keptBelow);
+    EXPECT_FALSE(fs::exists(*img / "below.txt"));
+    EXPECT_EQ(shredFile(*img / "new.txt"), "The file was permanently deleted.");
+    EXPECT_TRUE(said(shredFile(*img / "edited.txt"), "whose lower layer keeps the original"))
+        << ui.messages.back().text;
+
+    ASSERT_TRUE(img->unmount());
+    ASSERT_TRUE(img->upperImage()->unmount());
+    for (const auto& m : {below, belowInFolder, upper, upperInFolder, changed})
+        EXPECT_FALSE(img->upperImage()->rawContains(m)) << m;
+    EXPECT_TRUE(img->lowerImage()->rawContains(below));  // as the messages say
+    EXPECT_TRUE(img->lowerImage()->rawContains(belowInFolder));
 }
 
 }  // namespace

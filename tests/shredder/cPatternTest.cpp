@@ -177,10 +177,13 @@ TEST_F(Engine, EventSequenceForEachPassCount) {
 
 TEST_F(Engine, ANegativePassCountChangesAndRemovesNothing) {
     const auto p = make("keep.txt", 500);
+    ::chmod(p.c_str(), 0400);
+    engine.setAttibs(true);
     const auto r = shred(p, -2);
     EXPECT_EQ(r.status, ShredStatus::NoPasses);
     EXPECT_EQ(events.events, (std::vector<std::string>{"max -2"}));
     EXPECT_EQ(TempDir::read(p), std::string(500, 'S'));
+    EXPECT_TRUE(files.madeWritable.empty());  // not even its mode
 }
 
 TEST_F(Engine, FilesOfEveryLengthAreShredded) {

@@ -17,6 +17,7 @@ public:
     std::optional<platform::StorageVerdict> afterPasses;               // verify's; unset: `before`
     std::map<std::filesystem::path, platform::StorageVerdict> byPath;  // examinePath's; else `verdict`
     platform::DeviceKind drive;
+    std::map<std::string, platform::Result<platform::FileLayer>> layers;  // layerOf's, by name; else Own
     std::vector<std::intptr_t> examined;
     std::vector<std::intptr_t> verified;
 
@@ -46,6 +47,10 @@ public:
         return it != byPath.end() ? it->second : verdict;
     }
     platform::DeviceKind device(const std::filesystem::path&) override { return drive; }
+    platform::Result<platform::FileLayer> layerOf(std::intptr_t, const std::string& name) override {
+        auto it = layers.find(name);
+        return it != layers.end() ? it->second : platform::FileLayer::Own;
+    }
 };
 
 }  // namespace quenvor::test

@@ -33,14 +33,17 @@ bool onPath(const std::string& tool) {
 
 }  // namespace
 
-LoopImage::Recipe LoopImage::btrfs() { return {"btrfs", {"mkfs.btrfs", "-q", "-f"}, "", 256}; }
+LoopImage::Recipe LoopImage::btrfs() { return {"btrfs", {"mkfs.btrfs", "-q", "-f"}, "", 256, {}}; }
 // Since xfsprogs 5.19 nothing under 300 MiB is accepted.
 LoopImage::Recipe LoopImage::xfsReflink() {
-    return {"xfs reflink=1", {"mkfs.xfs", "-q", "-f", "-m", "reflink=1"}, "", 300};
+    return {"xfs reflink=1", {"mkfs.xfs", "-q", "-f", "-m", "reflink=1"}, "", 300, {}};
 }
-LoopImage::Recipe LoopImage::ext4() { return {"ext4", {"mkfs.ext4", "-q", "-F"}, "", 128}; }
+LoopImage::Recipe LoopImage::ext4() { return {"ext4", {"mkfs.ext4", "-q", "-F"}, "", 128, {}}; }
 LoopImage::Recipe LoopImage::ext4DataJournal() {
-    return {"ext4 data=journal", {"mkfs.ext4", "-q", "-F"}, "data=journal", 128};
+    return {"ext4 data=journal", {"mkfs.ext4", "-q", "-F"}, "data=journal", 128, {}};
+}
+LoopImage::Recipe LoopImage::ext4JournalDataByDefault() {
+    return {"ext4 journal_data by default", {"mkfs.ext4", "-q", "-F"}, "", 128, {"tune2fs", "-o", "journal_data"}};
 }
 
 bool LoopImage::mustRun() {
@@ -114,6 +117,14 @@ std::unique_ptr<LoopImage> LoopImage::create(const Recipe& recipe, std::string& 
         whyNot = recipe.mkfs.front() + " failed: " + out;
         return nullptr;
     }
+    if (!recipe.tune.empty()) {
+        std::vector<std::string> tune = recipe.tune;
+        tune.push_back(img->m_image.string());
+        if (run(tune, &out) != 0) {
+            whyNot = recipe.tune.front() + " failed: " + out;
+            return nullptr;
+        }
+    }
     const std::string options = recipe.mountOptions.empty() ? "loop" : "loop," + recipe.mountOptions;
     if (run({"mount", "-o", options, img->m_image.string(), img->m_mountPoint.string()}, &out) != 0) {
         whyNot = "cannot loop-mount the " + recipe.name +
@@ -159,6 +170,30 @@ std::unique_ptr<LoopImage> LoopImage::createOverlay(const std::function<void(con
         return nullptr;
     }
     img->m_mounted = true;
+    return img;
+}
+
+std::unique_ptr<LoopImage> LoopImage::createOverlayOnImages(
+    const std::function<void(const std::filesystem::path&)>& fillLower, std::string& whyNot) {
+    auto lower = create(ext4(), whyNot);
+    if (!lower) return nullptr;
+    auto upper = create(ext4(), whyNot);
+    if (!upper) return nullptr;
+    fillLower(lower->mountPoint());
+    std::unique_ptr<LoopImage> img(new LoopImage);
+    img->m_dir = freshDir();
+    img->m_mountPoint = img->m_dir / "mnt";
+    for (const char* d : {"rw", "work"}) std::filesystem::create_directory(upper->mountPoint() / d);
+    const std::string options = "lowerdir=" + lower->mountPoint().string() +
+                                ",upperdir=" + (upper->mountPoint() / "rw").string() +
+                                ",workdir=" + (upper->mountPoint() / "work").string();
+    if (::mount("overlay", img->m_mountPoint.c_str(), "overlay", 0, options.c_str()) != 0) {
+        whyNot = std::string("cannot mount an overlay over two images: ") + std::strerror(errno);
+        return nullptr;
+    }
+    img->m_mounted = true;
+    img->m_lowerImage = std::move(lower);
+    img->m_upperImage = std::move(upper);
     return img;
 }
 

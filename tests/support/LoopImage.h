@@ -23,11 +23,13 @@ public:
         std::vector<std::string> mkfs;  // the command; the image path is appended
         std::string mountOptions;       // added after "loop"
         std::uint64_t sizeMiB = 128;
+        std::vector<std::string> tune;  // run after mkfs, the image path appended; none when empty
     };
     static Recipe btrfs();
     static Recipe xfsReflink();
     static Recipe ext4();
     static Recipe ext4DataJournal();
+    static Recipe ext4JournalDataByDefault();  // the mode stored in the superblock, no mount option
 
     // Null with the reason in `whyNot` when the image cannot be made or mounted here.
     static std::unique_ptr<LoopImage> create(const Recipe& recipe, std::string& whyNot);
@@ -36,6 +38,10 @@ public:
     // An overlay whose lower layer `fillLower` fills before it is mounted; lowerDir() names it.
     static std::unique_ptr<LoopImage> createOverlay(const std::function<void(const std::filesystem::path&)>& fillLower,
                                                     std::string& whyNot);
+    // An overlay whose layers lie on two ext4 images of their own, as a live system keeps its
+    // changes on a persistence partition; `fillLower` fills the lower one before it is mounted.
+    static std::unique_ptr<LoopImage> createOverlayOnImages(
+        const std::function<void(const std::filesystem::path&)>& fillLower, std::string& whyNot);
     // True when a test that cannot mount must fail instead of being skipped.
     static bool mustRun();
 
@@ -46,6 +52,8 @@ public:
     const std::filesystem::path& mountPoint() const { return m_mountPoint; }
     const std::filesystem::path& image() const { return m_image; }
     std::filesystem::path lowerDir() const { return m_dir / "lower"; }
+    LoopImage* lowerImage() const { return m_lowerImage.get(); }
+    LoopImage* upperImage() const { return m_upperImage.get(); }
     std::filesystem::path operator/(const std::string& rel) const { return m_mountPoint / rel; }
 
     // Writes everything the filesystem holds in memory down to the image file.
@@ -71,6 +79,7 @@ private:
     std::filesystem::path m_image;  // empty for tmpfs
     std::filesystem::path m_mountPoint;
     bool m_mounted = false;
+    std::unique_ptr<LoopImage> m_lowerImage, m_upperImage;  // unmounted after the overlay
 };
 
 }  // namespace quenvor::test

@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -219,10 +221,226 @@ const LinuxStorageProbe::MountEntry* findMount(const std::vector<LinuxStoragePro
     return nullptr;
 }
 
+class Fd {
+public:
+    explicit Fd(int fd) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return m_fd; }
+    void reset(int fd) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+
+private:
+    int m_fd;
+};
+
+// The mounts table is read again after this: the same disk can be unplugged and mounted again
+// with other options, or another overlay mounted where one was.
+constexpr auto kFreshMount = std::chrono::seconds(10);
+
+enum class Below { Found, Missing, NoTop };
+
+// `rel` below `top`, one component at a time with no link followed, so that what is found is
+// the entry the overlay itself sees at that place in the layer.
+Result<Below> statBelow(const std::filesystem::path& top, const std::filesystem::path& rel, struct stat& out) {
+    Fd dir(::open(top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) return Below::NoTop;
+    std::vector<std::string> parts;
+    for (const auto& c : rel) {
+        const std::string part = c.string();
+        if (part.empty() || part == "." || part == "/") continue;
+        if (part == "..") return Error{EINVAL, "a path inside the overlay climbs out of it: " + rel.string()};
+        parts.push_back(part);
+    }
+    const auto missing = [](int err) { return err == ENOENT || err == ENOTDIR || err == ELOOP; };
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        const int next = ::openat(dir.get(), parts[i].c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            if (missing(errno)) return Below::Missing;
+            return Error{errno, errnoText(("cannot look into " + (top / rel).string()).c_str(), errno)};
+        }
+        dir.reset(next);
+    }
+    const int rc = parts.empty() ? ::fstat(dir.get(), &out)
+                                 : ::fstatat(dir.get(), parts.back().c_str(), &out, AT_SYMLINK_NOFOLLOW);
+    if (rc == 0) return Below::Found;
+    if (missing(errno)) return Below::Missing;
+    return Error{errno, errnoText(("cannot examine " + (top / rel).string()).c_str(), errno)};
+}
+
+// The overlay marks its own files with attributes in one of two namespaces, by how it was mounted.
+bool hasOverlayAttribute(const std::filesystem::path& p, const char* name) {
+    for (const char* ns : {"trusted.overlay.", "user.overlay."})
+        if (::lgetxattr(p.c_str(), (std::string(ns) + name).c_str(), nullptr, 0) >= 0) return true;
+    return false;
+}
+
+bool isWhiteout(const struct stat& st) { return S_ISCHR(st.st_mode) && st.st_rdev == 0; }
+
+// Splits an overlay's list of lower folders. A colon inside a folder name is written "\:".
+std::vector<std::filesystem::path> splitLayers(std::string_view list) {
+    std::vector<std::filesystem::path> out;
+    std::string one;
+    const auto flush = [&] {
+        if (!one.empty()) out.emplace_back(one);
+        one.clear();
+    };
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (list[i] == '\\' && i + 1 < list.size() && list[i + 1] == ':') {
+            one += ':';
+            ++i;
+        } else if (list[i] == ':') {
+            flush();
+        } else {
+            one += list[i];
+        }
+    }
+    flush();
+    return out;
+}
+
 }  // namespace
 
-LinuxStorageProbe::LinuxStorageProbe(std::filesystem::path mountInfo, std::filesystem::path sysRoot)
-    : m_mountInfo(std::move(mountInfo)), m_sysRoot(std::move(sysRoot)) {}
+LinuxStorageProbe::LinuxStorageProbe(std::filesystem::path mountInfo, std::filesystem::path sysRoot,
+                                     std::filesystem::path procFs)
+    : m_mountInfo(std::move(mountInfo)), m_sysRoot(std::move(sysRoot)), m_procFs(std::move(procFs)) {}
+
+LinuxStorageProbe::OverlayLayers LinuxStorageProbe::parseOverlayOptions(const std::string& superOptions) {
+    OverlayLayers out;
+    std::size_t start = 0;
+    while (start < superOptions.size()) {
+        std::size_t end = superOptions.find(',', start);
+        if (end == std::string::npos) end = superOptions.size();
+        const std::string_view o = std::string_view(superOptions).substr(start, end - start);
+        const auto value = [&](std::string_view key) -> std::optional<std::string_view> {
+            if (o.substr(0, key.size()) != key) return std::nullopt;
+            return o.substr(key.size());
+        };
+        if (auto v = value("upperdir=")) {
+            out.upper = unescape(*v);
+        } else if (auto l = value("lowerdir="); l || (l = value("lowerdir+="))) {
+            for (auto& p : splitLayers(unescape(*l))) out.lowers.push_back(std::move(p));
+        } else if (o == "metacopy=on") {
+            out.metacopy = true;
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string LinuxStorageProbe::ext4Options(std::uint64_t dev) {
+    if (::major(dev) == 0) return {};
+    std::error_code ec;
+    // The filesystem's directory there is named as the kernel names the block device.
+    const auto node = std::filesystem::canonical(
+        m_sysRoot / "dev" / "block" / (std::to_string(::major(dev)) + ":" + std::to_string(::minor(dev))), ec);
+    if (ec || node.filename().empty()) return {};
+    std::string options = readWhole(m_procFs / "ext4" / node.filename() / "options");
+    std::replace(options.begin(), options.end(), '\n', ',');
+    return options;
+}
+
+Result<LinuxStorageProbe::OverlayPlace> LinuxStorageProbe::overlayPlace(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return Error{errno, errnoText("cannot examine the file", errno)};
+    const auto mountId = mountIdOf(fd, "", AT_EMPTY_PATH);
+    std::optional<MountEntry> entry;
+    {
+        const auto key = std::make_pair(static_cast<std::uint64_t>(st.st_dev), mountId.value_or(-1));
+        const auto now = std::chrono::steady_clock::now();
+        std::lock_guard lock(m_mutex);
+        if (auto it = m_overlays.find(key); it != m_overlays.end() && now - it->second.readAt < kFreshMount) {
+            entry = it->second.entry;
+        } else {
+            const auto mounts = parseMountInfo(readWhole(m_mountInfo));
+            if (const MountEntry* found = findMount(mounts, st.st_dev, mountId)) entry = *found;
+            m_overlays.insert_or_assign(key, CachedEntry{entry, now});
+        }
+    }
+    const MountEntry* m = entry ? &*entry : nullptr;
+    if (!m || m->fsType != "overlay") return Error{ENOENT, "the overlay holding the file is not in the mounts table"};
+    std::array<char, PATH_MAX> buf{};
+    const std::string link = "/proc/self/fd/" + std::to_string(fd);
+    const ssize_t n = ::readlink(link.c_str(), buf.data(), buf.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= buf.size())
+        return Error{errno, errnoText("cannot tell where the file lies in the overlay", errno)};
+    const std::string at(buf.data(), static_cast<std::size_t>(n));
+    const std::string& top = m->mountPoint;
+    std::string rest;
+    if (top == "/" && !at.empty() && at[0] == '/')
+        rest = at.substr(1);
+    else if (at.size() > top.size() && at.compare(0, top.size(), top) == 0 && at[top.size()] == '/')
+        rest = at.substr(top.size() + 1);
+    else if (at != top)  // removed, or reached through another mount
+        return Error{ENOENT, "the file is no longer where the overlay shows it: " + at};
+    OverlayPlace place;
+    place.layers = parseOverlayOptions(m->superOptions);
+    place.relative = std::filesystem::path(m->root).relative_path() / rest;
+    return place;
+}
+
+Result<LinuxStorageProbe::Layered> LinuxStorageProbe::layerAt(const OverlayPlace& place) {
+    const auto& layers = place.layers;
+    if (layers.upper.empty()) return Layered{};  // a read-only overlay: everything lies below
+    struct stat up {};
+    auto found = statBelow(layers.upper, place.relative, up);
+    if (!found) return found.error();
+    if (*found == Below::NoTop)
+        return Error{ENOENT, "the overlay's upper folder " + layers.upper.string() +
+                                 " cannot be reached, so it cannot be told which layer holds the file"};
+    // The overlay shows the upper entry wherever there is one; a whiteout there would hide it.
+    if (*found == Below::Missing || !S_ISREG(up.st_mode)) return Layered{};
+    const auto real = layers.upper / place.relative;
+    // Only the attributes were copied up: the data still lies below, and writing copies it up.
+    if (layers.metacopy && (hasOverlayAttribute(real, "metacopy") || (up.st_blocks == 0 && up.st_size > 0)))
+        return Layered{};
+    Layered out{FileLayer::Upper, hasOverlayAttribute(real, "origin")};
+    for (const auto& lower : layers.lowers) {
+        if (out.originalBelow) break;
+        struct stat low {};
+        auto there = statBelow(lower, place.relative, low);
+        if (there && *there == Below::Missing) continue;
+        // A whiteout in a lower layer hides everything further down; what cannot be looked at
+        // may hold the original.
+        out.originalBelow = !(there && *there == Below::Found && isWhiteout(low));
+        if (!out.originalBelow) break;
+    }
+    return out;
+}
+
+void LinuxStorageProbe::judgeAsUpper(const OverlayLayers& layers, Facts& facts) {
+    Fd up(::open(layers.upper.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat st {};
+    struct statfs sf {};
+    if (up.get() < 0 || ::fstat(up.get(), &st) != 0 || ::fstatfs(up.get(), &sf) != 0) return;
+    facts.magic = static_cast<std::uint64_t>(sf.f_type);
+    facts.fsType.clear();
+    facts.superOptions.clear();
+    facts.fsOptions.clear();
+    if (auto m = mountOf(up.get(), st.st_dev, fsidOf(sf), facts.magic)) {
+        facts.fsType = m->fsType;
+        facts.superOptions = m->superOptions;
+        facts.fsOptions = m->fsOptions;
+    }
+}
+
+Result<FileLayer> LinuxStorageProbe::layerOf(std::intptr_t folderHandle, const std::string& name) {
+    const int fd = static_cast<int>(folderHandle);
+    struct statfs sf {};
+    if (::fstatfs(fd, &sf) != 0) return Error{errno, errnoText("cannot examine the folder's filesystem", errno)};
+    if ((static_cast<std::uint64_t>(sf.f_type) & 0xFFFFFFFFu) != kOverlay) return FileLayer::Own;
+    auto place = overlayPlace(fd);
+    if (!place) return place.error();
+    place->relative /= name;
+    auto at = layerAt(*place);
+    if (!at) return at.error();
+    return at->layer;
+}
 
 std::vector<LinuxStorageProbe::MountEntry> LinuxStorageProbe::parseMountInfo(const std::string& text) {
     std::vector<MountEntry> out;
@@ -249,6 +467,7 @@ std::vector<LinuxStorageProbe::MountEntry> LinuxStorageProbe::parseMountInfo(con
         } catch (const std::exception&) {
             continue;
         }
+        m.root = unescape(f[3]);
         m.mountPoint = unescape(f[4]);
         m.fsType = unescape(*(dash + 1));
         m.source = unescape(*(dash + 2));
@@ -261,16 +480,19 @@ std::vector<LinuxStorageProbe::MountEntry> LinuxStorageProbe::parseMountInfo(con
 std::optional<LinuxStorageProbe::MountFacts> LinuxStorageProbe::mountOf(int fd, std::uint64_t dev, std::uint64_t fsid,
                                                                         std::uint64_t magic) {
     const auto key = std::make_tuple(dev, fsid, magic);
-    constexpr auto kFresh = std::chrono::seconds(10);
     const auto now = std::chrono::steady_clock::now();
     std::lock_guard lock(m_mutex);
-    if (auto it = m_mounts.find(key); it != m_mounts.end() && now - it->second.readAt < kFresh) return it->second.facts;
+    if (auto it = m_mounts.find(key); it != m_mounts.end() && now - it->second.readAt < kFreshMount)
+        return it->second.facts;
     const auto mounts = parseMountInfo(readWhole(m_mountInfo));
     const MountEntry* m = findMount(mounts, dev, std::nullopt);
     // A btrfs subvolume that is not mounted on its own has a device number of its own.
     if (!m) m = findMount(mounts, dev, mountIdOf(fd, "", AT_EMPTY_PATH));
     std::optional<MountFacts> facts;
-    if (m) facts = MountFacts{m->fsType, m->superOptions};
+    if (m) {
+        facts = MountFacts{m->fsType, m->superOptions, {}};
+        if (kindOf(magic, m->fsType) == Kind::Ext) facts->fsOptions = ext4Options(dev);
+    }
     m_mounts.insert_or_assign(key, CachedMount{facts, now});
     return facts;
 }
@@ -303,7 +525,8 @@ StorageVerdict LinuxStorageProbe::judge(const Facts& facts) {
             break;
         case Kind::Ext:
             // ext2 has no journal; a per-file journal flag (chattr +j) does what data=journal does.
-            if (hasOption(facts.superOptions, "data=journal") || (flag(FS_JOURNAL_DATA_FL) && facts.fsType != "ext2"))
+            if (hasOption(facts.superOptions, "data=journal") || hasOption(facts.fsOptions, "data=journal") ||
+                (flag(FS_JOURNAL_DATA_FL) && facts.fsType != "ext2"))
                 return remain(RemainReason::Journal);
             break;
         case Kind::Memory:
@@ -389,6 +612,15 @@ Result<StorageVerdict> LinuxStorageProbe::examine(std::intptr_t nativeHandle) {
     if (auto m = mountOf(fd, st.st_dev, fsidOf(sf), facts.magic)) {
         facts.fsType = m->fsType;
         facts.superOptions = m->superOptions;
+        facts.fsOptions = m->fsOptions;
+    }
+    // A file of the overlay's upper layer is written where that layer's filesystem puts it;
+    // one whose original stays in a lower layer keeps the overlay's verdict.
+    if (!facts.directory && (facts.magic & 0xFFFFFFFFu) == kOverlay) {
+        if (auto place = overlayPlace(fd)) {
+            if (auto at = layerAt(*place); at && at->layer == FileLayer::Upper && !at->originalBelow)
+                judgeAsUpper(place->layers, facts);
+        }
     }
     int flags = 0;  // the kernel reads and writes an int, whatever the ioctl's declared type
     if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {

@@ -13,22 +13,26 @@
 namespace quenvor::platform {
 
 // Answers from fstatfs, FS_IOC_GETFLAGS and FS_IOC_FIEMAP on the open file, plus the
-// options of its filesystem from the mounts table (read once per filesystem).
+// options of its filesystem from the mounts table and, for ext4, from the filesystem's own
+// list, which also holds the defaults stored in its superblock (read once per filesystem).
+// On an overlay a file of the upper layer is judged by the filesystem that holds that layer.
 class LinuxStorageProbe : public IStorageProbe {
 public:
     // The paths are seams for tests; the defaults are the running system's.
     explicit LinuxStorageProbe(std::filesystem::path mountInfo = "/proc/self/mountinfo",
-                               std::filesystem::path sysRoot = "/sys");
+                               std::filesystem::path sysRoot = "/sys", std::filesystem::path procFs = "/proc/fs");
 
     Result<StorageVerdict> examine(std::intptr_t nativeHandle) override;
     StorageVerdict verify(std::intptr_t nativeHandle, const StorageVerdict& before) override;
     Result<StorageVerdict> examinePath(const std::filesystem::path& p) override;
     DeviceKind device(const std::filesystem::path& p) override;
+    Result<FileLayer> layerOf(std::intptr_t folderHandle, const std::string& name) override;
 
     struct MountEntry {
         int mountId = 0;
         unsigned major = 0;
         unsigned minor = 0;
+        std::string root;  // the folder of the filesystem shown at the mount point
         std::string mountPoint;
         std::string fsType;  // "ext4", "fuse.sshfs"
         std::string source;  // "/dev/sda2", "server:/export"
@@ -36,6 +40,14 @@ public:
     };
     // Lines in the format of /proc/self/mountinfo; malformed lines are skipped.
     static std::vector<MountEntry> parseMountInfo(const std::string& text);
+
+    // The layers an overlay's options name, as the mounts table shows them.
+    struct OverlayLayers {
+        std::filesystem::path upper;                // empty for a read-only overlay
+        std::vector<std::filesystem::path> lowers;  // the topmost first
+        bool metacopy = false;                      // an upper file may hold only the attributes, its data still below
+    };
+    static OverlayLayers parseOverlayOptions(const std::string& superOptions);
 
     struct RawExtent {
         ExtentRange range;
@@ -46,6 +58,9 @@ public:
         std::uint64_t magic = 0;   // f_type of fstatfs
         std::string fsType;        // from the mounts table; empty when it was not found
         std::string superOptions;  // likewise
+        // ext4's own list of the options in effect, defaults from the superblock included: a
+        // journal mode set with tune2fs is in force without appearing in the mounts table.
+        std::string fsOptions;
         bool directory = false;
         std::uint64_t size = UINT64_MAX;  // only bytes below it can hold old contents
         bool flagsKnown = false;
@@ -63,11 +78,27 @@ private:
     struct MountFacts {
         std::string fsType;
         std::string superOptions;
+        std::string fsOptions;
     };
     std::optional<MountFacts> mountOf(int fd, std::uint64_t dev, std::uint64_t fsid, std::uint64_t magic);
+    std::string ext4Options(std::uint64_t dev);
+    // Where an open file or folder lies inside its overlay.
+    struct OverlayPlace {
+        OverlayLayers layers;
+        std::filesystem::path relative;  // from the overlay's root, without a leading slash
+    };
+    Result<OverlayPlace> overlayPlace(int fd);
+    struct Layered {
+        FileLayer layer = FileLayer::Lower;
+        bool originalBelow = false;  // an upper file copied up from a lower one, which stays there
+    };
+    static Result<Layered> layerAt(const OverlayPlace& place);
+    // The facts of the filesystem that holds the upper layer, in place of the overlay's.
+    void judgeAsUpper(const OverlayLayers& layers, Facts& facts);
 
     std::filesystem::path m_mountInfo;
     std::filesystem::path m_sysRoot;
+    std::filesystem::path m_procFs;
     std::mutex m_mutex;
     // Keyed by device, filesystem id and type: a loop device reused by a new filesystem
     // must not inherit the options of the one before. Read again after a while, since the same
@@ -77,6 +108,12 @@ private:
         std::chrono::steady_clock::time_point readAt;
     };
     std::map<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>, CachedMount> m_mounts;
+    // The overlay's entry, by device and mount: asked for every file of a folder being shredded.
+    struct CachedEntry {
+        std::optional<MountEntry> entry;
+        std::chrono::steady_clock::time_point readAt;
+    };
+    std::map<std::pair<std::uint64_t, int>, CachedEntry> m_overlays;
 };
 
 }  // namespace quenvor::platform
