@@ -258,6 +258,11 @@ TEST_F(RealFiles, AFolderHeldAsChosenStaysInPlaceWhileItsInsideIsShredded) {
     EXPECT_TRUE(folder.unlinkAt("0000", false).ok());
     EXPECT_TRUE(folder.list()->empty());
 
+    // Other spellings reach a chosen folder as well: short names, a separator at the end, a root.
+    for (const fs::path& p :
+         {pathFromUtf8(files.shortForm(chosen)), fs::path(parent.native() + L"\\"), fs::path(L"C:\\")})
+        EXPECT_TRUE(files.openDirectoryNoLinks(p).ok()) << utf8Of(p);
+
     // Last, the chosen folder goes by its name in its held parent, its own handle closed first.
     auto heldParent = files.openDirectoryNoLinks(parent);
     ASSERT_TRUE(heldParent.ok()) << heldParent.error().message;
