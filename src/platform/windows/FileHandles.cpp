@@ -142,6 +142,26 @@ Error followedLink(const std::filesystem::path& p) {
     return win32Error("a link this system opens only as what it points to: " + display(p), kFollowedLink);
 }
 
+// What an open folder on the way to a chosen one is. A reparse point stands for another name
+// (is a link to us) when its tag says so; where the tag cannot be read, every reparse point does.
+struct WayKind {
+    bool folder = false;
+    bool link = false;
+};
+
+Result<WayKind> wayKindOf(HANDLE h, const std::filesystem::path& p) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag)) {
+        const bool reparse = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        return WayKind{(tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                       reparse && IsReparseTagNameSurrogate(tag.ReparseTag)};
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(h, &info)) return lastError("cannot examine " + display(p));
+    return WayKind{(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                   (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
+}
+
 // How many characters of a full path are its root (0: none), as in these, each with the
 // separator after it: C:  \\server\share  \\?\C:  \\?\UNC\server\share
 std::size_t rootLength(const std::wstring& w) {
@@ -250,6 +270,49 @@ Result<WindowsHandle> openAt(HANDLE folder, const std::filesystem::path& folderP
     if (!opened) return opened.error();
     if (!opened->itself) return followedLink(folderPath / pathFromUtf8(name));
     return std::move(opened->handle);
+}
+
+Result<std::vector<WindowsHandle>> openFolderWay(const std::filesystem::path& p, DWORD access) {
+    const std::wstring full = fullPath(p);
+    const auto root = rootLength(full);
+    if (root == 0) return win32Error("cannot open " + display(p), ERROR_BAD_PATHNAME);
+    std::vector<std::wstring> names;
+    for (std::size_t at = root; at < full.size();) {
+        auto sep = full.find(L'\\', at);
+        if (sep == std::wstring::npos) sep = full.size();
+        if (sep > at) names.push_back(full.substr(at, sep - at));
+        at = sep + 1;
+    }
+    // Traversal is all the way needs, and it makes a handle count for sharing: one that may
+    // only read attributes would keep no other program from anything.
+    constexpr DWORD kWayAccess = FILE_TRAVERSE | FILE_READ_ATTRIBUTES;
+    const auto linkOnTheWay = [&] {
+        return win32Error("a link on the way, not followed: " + display(p), kFollowedLink);
+    };
+    std::filesystem::path shown = full.substr(0, root);
+    std::vector<WindowsHandle> way;
+    const HANDLE rootHandle =
+        CreateFileW(systemPath(shown).c_str(), names.empty() ? access : kWayAccess, kShareAllButDelete, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (rootHandle == INVALID_HANDLE_VALUE) return lastError("cannot open " + display(shown));
+    way.emplace_back(rootHandle);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const bool last = i + 1 == names.size();
+        shown /= names[i];
+        auto next =
+            openChecked(way.back().get(), shown, names[i], last ? access : kWayAccess, kShareAllButDelete, true, false);
+        if (!next && !last && next.error().code == ERROR_ACCESS_DENIED)
+            next =
+                openChecked(way.back().get(), shown, names[i], FILE_READ_ATTRIBUTES, kShareAllButDelete, true, false);
+        if (!next) return next.error();
+        if (!next->itself) return linkOnTheWay();
+        auto kind = wayKindOf(next->handle.get(), shown);
+        if (!kind) return kind.error();
+        if (kind->link) return linkOnTheWay();
+        if (!kind->folder) return win32Error("not a folder: " + display(shown), ERROR_DIRECTORY);
+        way.push_back(std::move(next->handle));
+    }
+    return way;
 }
 
 Result<FileStatus> followedLinkStatus(HANDLE target, const std::filesystem::path& p) {

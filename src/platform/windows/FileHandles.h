@@ -12,6 +12,7 @@
 // Windows names it by the path it was opened with, so the check costs nothing there.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/IFileService.h"
 #include "platform/windows/WindowsHandle.h"
@@ -19,6 +20,11 @@
 namespace quenvor::platform::windows {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Shared for everything but removal: no other program can rename, move or remove what is open
+// this way. Our own work inside still can: removing a child needs nothing of its folder's
+// sharing, and renaming one opens the folder it goes to for writing, which stays shared.
+constexpr DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 // What an open reached.
 struct OpenedEntry {
@@ -46,6 +52,13 @@ Result<OpenedEntry> openEntry(HANDLE folder, const std::filesystem::path& folder
 // The same, a followed link refused with kFollowedLink.
 Result<WindowsHandle> openAt(HANDLE folder, const std::filesystem::path& folderPath, const std::string& name,
                              DWORD access, DWORD share, bool wantFolder, bool wantFile);
+// The folder `p` and every folder on the way to it from its root, each opened by its name inside
+// the one before and shared as kShareAllButDelete: the first is the root, the last is `p` with
+// `access`. A link on the way (a symbolic link, junction or mount point, or a link the system
+// followed) is refused with kFollowedLink; reparse points of other kinds, such as folders kept in
+// the cloud, are those folders themselves and are passed. A folder on the way the user may not
+// traverse is still checked, though it cannot be held.
+Result<std::vector<WindowsHandle>> openFolderWay(const std::filesystem::path& p, DWORD access);
 // What a link that was opened as its target is to us: a link, with the target's identity (two
 // looks at one name compare alike) and nothing else of the target's.
 Result<FileStatus> followedLinkStatus(HANDLE target, const std::filesystem::path& p);

@@ -2,6 +2,7 @@
 // An open folder: every name is looked up relative to its handle, so a folder renamed, or
 // swapped for a junction, after it was opened sends nothing elsewhere.
 #include <filesystem>
+#include <vector>
 
 #include "platform/IFileService.h"
 #include "platform/windows/WindowsHandle.h"
@@ -10,7 +11,9 @@ namespace quenvor::platform::windows {
 
 class WindowsDirectory : public IDirectory {
 public:
-    WindowsDirectory(WindowsHandle h, std::filesystem::path p) : m_h(std::move(h)), m_path(std::move(p)) {}
+    // `way`: the folders on the way to this one, held as long as it is (see openFolderWay).
+    WindowsDirectory(WindowsHandle h, std::filesystem::path p, std::vector<WindowsHandle> way = {})
+        : m_way(std::move(way)), m_h(std::move(h)), m_path(std::move(p)) {}
 
     const std::filesystem::path& path() const override { return m_path; }
     Result<FileStatus> status() override;
@@ -33,6 +36,7 @@ public:
     static Status flushFolder(void* handle, const std::filesystem::path& p);
 
 private:
+    std::vector<WindowsHandle> m_way;
     WindowsHandle m_h;
     std::filesystem::path m_path;
 };

@@ -41,7 +41,16 @@ Result<std::unique_ptr<IDirectory>> WindowsFileService::openDirectory(const std:
 }
 
 Result<std::unique_ptr<IDirectory>> WindowsFileService::openDirectoryNoLinks(const std::filesystem::path& p) {
-    return openDirectory(p);
+    auto way = openFolderWay(p, kFolderAccess);
+    if (!way) return way.error();
+    WindowsHandle h = std::move(way->back());
+    way->pop_back();
+    auto st = statusOf(h.get(), p);
+    if (!st) return st.error();
+    // A reparse point of a kind that is not a link is still no plain folder to the shredder.
+    if (st->type != FileType::Directory)
+        return win32Error("a link, not a folder: " + display(p), ERROR_CANT_ACCESS_FILE);
+    return std::unique_ptr<IDirectory>(std::make_unique<WindowsDirectory>(std::move(h), p, std::move(way.value())));
 }
 
 Result<FileStatus> WindowsFileService::status(const std::filesystem::path& p) {

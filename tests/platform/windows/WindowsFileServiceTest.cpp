@@ -2,11 +2,14 @@
 // through every crossing between our UTF-8 text and the system's paths. Only folders the
 // tests make are touched (never Wine's Z: drive, which is the whole Linux root).
 #include <windows.h>
+// After windows.h, which it expects first.
+#include <winioctl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -186,6 +189,127 @@ TEST_F(RealFiles, ALinkIsRemovedAsALinkAndNeverFollowed) {
     EXPECT_EQ(test::TempDir::read(target), "keep");
 }
 
+// A folder moved away and straight back: 0, or the system's reason for refusing.
+DWORD moveAndBack(const fs::path& p) {
+    fs::path to = p;
+    to += L"-moved";
+    if (!MoveFileExW(p.c_str(), to.c_str(), 0)) return GetLastError();
+    MoveFileExW(to.c_str(), p.c_str(), 0);
+    return 0;
+}
+
+// A junction as the system's own tools make one: 0, or why none could be made.
+DWORD makeJunction(const fs::path& link, const fs::path& target) {
+    struct Head {  // a mount point's reparse data, its two names after it
+        ULONG tag;
+        USHORT dataLength, reserved, substituteOffset, substituteLength, printOffset, printLength;
+    };
+    const std::wstring names = L"\\??\\" + target.native() + L'\0' + target.native() + L'\0';
+    const auto substitute = static_cast<USHORT>((target.native().size() + 4) * sizeof(wchar_t));
+    const auto namesSize = static_cast<USHORT>(names.size() * sizeof(wchar_t));
+    const Head head{IO_REPARSE_TAG_MOUNT_POINT,
+                    static_cast<USHORT>(namesSize + 8),
+                    0,
+                    0,
+                    substitute,
+                    static_cast<USHORT>(substitute + sizeof(wchar_t)),
+                    static_cast<USHORT>(target.native().size() * sizeof(wchar_t))};
+    std::vector<std::byte> data(sizeof head + namesSize);
+    std::memcpy(data.data(), &head, sizeof head);
+    std::memcpy(data.data() + sizeof head, names.data(), namesSize);
+    if (!CreateDirectoryW(link.c_str(), nullptr)) return GetLastError();
+    HANDLE h = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    DWORD got = 0, code = GetLastError();
+    if (h != INVALID_HANDLE_VALUE) {
+        const bool made = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()),
+                                          nullptr, 0, &got, nullptr);
+        code = made ? 0 : GetLastError();
+        CloseHandle(h);
+    }
+    if (code != 0) RemoveDirectoryW(link.c_str());
+    return code;
+}
+
+// A chosen folder is held from confirmation to the end: no other program can move it or a folder
+// on its way, while the shredder's own renaming and removing inside it go on.
+TEST_F(RealFiles, AFolderHeldAsChosenStaysInPlaceWhileItsInsideIsShredded) {
+    const fs::path parent = dir / "parent", chosen = parent / "chosen";
+    test::TempDir::write(chosen / "sub" / "inner.txt", "x");
+    test::TempDir::write(chosen / "top.txt", "x");
+    auto held = files.openDirectoryNoLinks(chosen);
+    ASSERT_TRUE(held.ok()) << held.error().message;
+    for (const auto& p : {chosen, parent}) {
+        const DWORD refused = moveAndBack(p);
+        EXPECT_TRUE(refused == ERROR_SHARING_VIOLATION || refused == ERROR_ACCESS_DENIED)
+            << utf8Of(p) << ": " << refused;
+    }
+
+    IDirectory& folder = **held;
+    ASSERT_TRUE(folder.renameAt("top.txt", "0000").ok());
+    ASSERT_TRUE(folder.renameAt("sub", "0001").ok());
+    {
+        auto sub = folder.openDir("0001");
+        ASSERT_TRUE(sub.ok()) << sub.error().message;
+        EXPECT_TRUE((*sub)->openFile("inner.txt").ok());
+        EXPECT_TRUE((*sub)->unlinkAt("inner.txt", false).ok());
+    }
+    EXPECT_TRUE(folder.unlinkAt("0001", true).ok());
+    EXPECT_TRUE(folder.unlinkAt("0000", false).ok());
+    EXPECT_TRUE(folder.list()->empty());
+
+    // Other spellings reach a chosen folder as well: short names, a separator at the end, a root.
+    for (const fs::path& p :
+         {pathFromUtf8(files.shortForm(chosen)), fs::path(parent.native() + L"\\"), fs::path(L"C:\\")})
+        EXPECT_TRUE(files.openDirectoryNoLinks(p).ok()) << utf8Of(p);
+
+    // Last, the chosen folder goes by its name in its held parent, its own handle closed first.
+    auto heldParent = files.openDirectoryNoLinks(parent);
+    ASSERT_TRUE(heldParent.ok()) << heldParent.error().message;
+    held = Error{};
+    const Status removed = (*heldParent)->unlinkAt("chosen", true);
+    EXPECT_TRUE(removed.ok()) << removed.error().message;
+    EXPECT_FALSE(fs::exists(chosen));
+    heldParent = Error{};
+    EXPECT_EQ(moveAndBack(parent), 0u);
+}
+
+// A junction or symbolic link anywhere on the way to a chosen folder is refused, never followed;
+// made the POSIX way beneath Wine, see PosixLinks.
+TEST_F(RealFiles, AChosenFolderReachedThroughAJunctionOrLinkIsRefused) {
+    const fs::path target = dir / "target";
+    fs::create_directories(target / "inner");
+    const std::pair<const char*, std::function<DWORD(const fs::path&)>> ways[] = {
+        {"junction", [&](const fs::path& link) { return makeJunction(link, target); }},
+        {"symbolic link",
+         [&](const fs::path& link) {
+             return CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                                        SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)
+                        ? DWORD{0}
+                        : GetLastError();
+         }},
+    };
+    std::string unmade;
+    for (const auto& [kind, make] : ways) {
+        const fs::path link = dir / kind;
+        DWORD code = make(link);
+        // Wine 8 answers that it made a symbolic link and makes none.
+        if (code == 0 && GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) code = ERROR_FILE_NOT_FOUND;
+        if (code != 0) {
+            unmade += std::string(unmade.empty() ? "" : ", ") + kind + " (error " + std::to_string(code) + ")";
+            continue;
+        }
+        for (const auto& p : {link, link / "inner"}) {
+            auto opened = files.openDirectoryNoLinks(p);
+            ASSERT_FALSE(opened.ok()) << kind << " reached: " << utf8Of(p);
+            EXPECT_EQ(opened.error().code, kFollowedLink) << utf8Of(p) << ": " << opened.error().message;
+        }
+        EXPECT_TRUE(RemoveDirectoryW(link.c_str())) << kind;  // the link only
+        EXPECT_TRUE(fs::is_directory(target / "inner"));
+    }
+    if (!unmade.empty()) GTEST_SKIP() << "this system makes no " << unmade;
+}
+
 // Symbolic links made the POSIX way, beneath Wine: Wine 8 opens one that points to a file as that
 // file, whatever it is asked, and lists it as a plain file. Made and removed by the host's own
 // ln and rm; skipped on a system that is not Wine or cannot run them.
@@ -289,6 +413,15 @@ TEST_F(PosixLinks, AreLinksToEveryCallAndNothingReachesTheirTargets) {
     EXPECT_EQ((*folder)->statAt(utf8Of(shortName))->type, FileType::Regular);
     EXPECT_EQ(files.status(pathFromUtf8(shortPath))->type, FileType::Regular);
     EXPECT_TRUE(files.openInPlace(pathFromUtf8(shortPath)).ok());
+    // Chosen, a link is refused as one, and so is a folder reached through one.
+    fs::create_directories(dir / "elsewhere" / "sub");
+    for (const auto& p : {inside / "to-folder", inside / "to-folder" / "sub", inside / "to-outside"}) {
+        auto held = files.openDirectoryNoLinks(p);
+        ASSERT_FALSE(held.ok()) << utf8Of(p);
+        if (p.filename() != "to-outside") {
+            EXPECT_EQ(held.error().code, kFollowedLink) << held.error().message;
+        }
+    }
     // Roots, trailing separators and relative spellings still reach what they name.
     EXPECT_EQ(files.status(L"C:\\")->type, FileType::Directory);
     EXPECT_EQ(files.status(inside.native() + L"\\")->type, FileType::Directory);
