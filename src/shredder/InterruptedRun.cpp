@@ -18,6 +18,8 @@ constexpr std::string_view kHeader = "quenvor interrupted shred 1";
 // Far above any real record (two paths in hex); anything longer was not written by us.
 constexpr std::size_t kMaxRecord = 64 * 1024;
 constexpr std::int32_t kMaxPasses = 1024;
+// Its passes take far longer than an update of the record.
+constexpr std::uint64_t kBigFile = 1024 * 1024;
 
 // Names may hold any byte but "/" and NUL, line breaks included.
 std::string hex(const std::string& s) {
@@ -127,15 +129,35 @@ platform::Status InterruptedRun::begin(bool folder, const std::filesystem::path&
     m_record.passes = passes;
     if (auto st = m_files.status(choice); st) m_record.choiceId = st->identity();
     m_running = true;
+    m_due = false;
+    m_written = std::chrono::steady_clock::now();
     return platform::AtomicFile::write(m_file, format(m_record));
 }
 
 platform::Status InterruptedRun::fileBegins(const std::filesystem::path& file, std::int32_t passes) {
     if (!m_running) return {};
+    const bool first = m_record.current.empty();
     m_record.current = absolutePath(file);
     m_record.currentId = {};
     m_record.passes = passes;
-    if (auto st = m_files.status(file); st) m_record.currentId = st->identity();
+    std::uint64_t size = 0;
+    if (auto st = m_files.status(file); st) {
+        m_record.currentId = st->identity();
+        size = st->size;
+    }
+    m_due = true;
+    if (first || size >= kBigFile || std::chrono::steady_clock::now() - m_written >= m_interval) return write();
+    return {};
+}
+
+platform::Status InterruptedRun::passDone() {
+    if (!m_running || !m_due || std::chrono::steady_clock::now() - m_written < m_interval) return {};
+    return write();
+}
+
+platform::Status InterruptedRun::write() {
+    m_due = false;
+    m_written = std::chrono::steady_clock::now();
     return platform::AtomicFile::write(m_file, format(m_record), platform::AtomicFile::Flush::No);
 }
 

@@ -4,6 +4,7 @@
 // what was chosen and with which level, which file's passes were under way, how many files were
 // finished. Every write replaces the file whole. A run that ends in any way the program sees
 // removes it.
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -45,15 +46,22 @@ public:
         bool damaged = false;          // there was a record, but it could not be read or trusted
     };
 
-    InterruptedRun(platform::IFileService& files, std::filesystem::path file)
-        : m_files(files), m_file(std::move(file)) {}
+    // On ext4 each replacement of the record costs about half a millisecond (a rename over a
+    // file starts the new one's write-back), a fair part of what shredding a small file takes:
+    // a folder of small files updates it at most once per `interval`.
+    InterruptedRun(platform::IFileService& files, std::filesystem::path file,
+                   std::chrono::milliseconds interval = std::chrono::milliseconds(200))
+        : m_files(files), m_file(std::move(file)), m_interval(interval) {}
 
     // A run begins: the choice as it is now. Flushed, since this one write is what a power cut
     // must find.
     platform::Status begin(bool folder, const std::filesystem::path& choice, std::int32_t passes);
     // A file's passes begin. Not flushed: it happens once per file of a folder, and a record a
-    // file behind still names the run and its choice.
+    // file behind still names the run and its choice. Written at once for the run's first file,
+    // for a file big enough to take a while, and when the last update is `interval` old; else at
+    // the end of one of its passes once it is.
     platform::Status fileBegins(const std::filesystem::path& file, std::int32_t passes);
+    platform::Status passDone();
     void fileFinished() { ++m_record.finished; }
     // The run ended, however it ended.
     platform::Status end();
@@ -69,7 +77,12 @@ private:
     platform::IFileService& m_files;
     std::filesystem::path m_file;
     Record m_record;
+    std::chrono::milliseconds m_interval;
+    std::chrono::steady_clock::time_point m_written;
     bool m_running = false;
+    bool m_due = false;  // the record on disk names an earlier file
+
+    platform::Status write();
 };
 
 }  // namespace quenvor::shredder

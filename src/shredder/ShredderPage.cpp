@@ -548,6 +548,7 @@ void ShredderPage::eSCompPMax(std::int32_t lmax) {
 }
 
 void ShredderPage::eSCompPTick(std::int32_t lCnt) {
+    if (m_run) ui::guarded([&] { (void)m_run->passDone(); });
     ui::guarded([&] {
         const std::int64_t max = m_s.view.progressMax("pbCurrentPrgrs");
         const double percent = max == 0 ? 0.0 : static_cast<double>(lCnt) / static_cast<double>(max) * 100.0;

@@ -236,7 +236,9 @@ protected:
     void recordRun(const std::filesystem::path& choice, bool folder, const std::filesystem::path& current) {
         shredder::InterruptedRun run(*files, record);
         ASSERT_TRUE(run.begin(folder, choice, 8).ok());
-        if (!current.empty()) ASSERT_TRUE(run.fileBegins(current, 8).ok());
+        if (!current.empty()) {
+            ASSERT_TRUE(run.fileBegins(current, 8).ok());
+        }
     }
     void start(std::deque<ui::MsgAnswer> answers) {
         make(files.get(), &pending);

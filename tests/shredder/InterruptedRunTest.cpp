@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <utility>
+
 #include "platform/NativePlatform.h"
 #include "support/TempDir.h"
 
@@ -57,7 +60,7 @@ TEST(InterruptedRun, ReadsBackWhatItWroteAndRefusesAnythingElse) {
 TEST(InterruptedRun, LivesFromTheRunsStartToItsEnd) {
     TempDir dir;
     const auto files = platform::NativePlatform::makeFileService();
-    InterruptedRun run(*files, dir / "state/quenvor/interrupted-shred");
+    InterruptedRun run(*files, dir / "state/quenvor/interrupted-shred", std::chrono::milliseconds(0));
     EXPECT_FALSE(run.load().record);
     EXPECT_FALSE(run.load().damaged);
 
@@ -77,6 +80,18 @@ TEST(InterruptedRun, LivesFromTheRunsStartToItsEnd) {
     EXPECT_EQ(loaded.record->finished, 1u);
     ASSERT_TRUE(run.end().ok());
     EXPECT_FALSE(fs::exists(run.file()));
+
+    // Between updates a small file waits for the interval; a big one is named at once.
+    InterruptedRun slow(*files, run.file(), std::chrono::hours(1));
+    const auto big = chosen / "big";
+    TempDir::write(big, std::string(1024 * 1024, 'b'));
+    ASSERT_TRUE(slow.begin(true, chosen, 4).ok());
+    for (const auto& [begun, named] : {std::pair{file, file}, {chosen / "small", file}, {big, big}}) {
+        ASSERT_TRUE(slow.fileBegins(begun, 4).ok());
+        ASSERT_TRUE(slow.passDone().ok());
+        EXPECT_EQ(slow.load().record->current, named);
+    }
+    ASSERT_TRUE(slow.end().ok());
 
     TempDir::write(run.file(), "quenvor interrupted shred 1\nchoice folder");
     EXPECT_TRUE(run.load().damaged);
