@@ -60,7 +60,7 @@ std::optional<InterruptedRun::Record> InterruptedRunOffer::ask(InterruptedRun& r
     ui::ListedMessage left(text(it::kNotShreddedYet), text(kMore));
     if (r.folder) {
         (void)cRecurse(m_s.files).visit(choice, [&](const cRecurse::Found& f) {
-            if (f.entry.type == FileType::Regular && !(partly && f.path == current))
+            if (f.entry.type == FileType::Regular && !(partly && platform::pathFromUtf8(f.path) == r.current))
                 left.add(platform::shownPath(f.path));
             return true;
         });  // false only when the visitor ends the walk, which this one never does

@@ -227,7 +227,7 @@ protected:
     test::TempDir dir;
     platform::PendingDeletionList pending{dir / "state/pending-deletions"};
     const std::filesystem::path chosen = dir / "chosen", half = chosen / "a.txt";
-    const std::filesystem::path record = dir / "state/interrupted-shred";
+    const std::filesystem::path record = dir / "state" / "interrupted-shred";
 
     Interrupted() {
         for (const char* name : {"a.txt", "b.txt", "sub/c.txt"}) test::TempDir::write(chosen / name, "secret");
