@@ -6,6 +6,7 @@
 #include "cleaning/CleaningRun.h"
 #include "cleaning/UrlCacheLists.h"
 #include "platform/IKnownFolders.h"
+#include "platform/IProcessTable.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/Utf8Path.h"
 #include "platform/cTools.h"
@@ -55,7 +56,8 @@ void StartForm::Form_Load() {
             // Beside the list of removals left for the next start, in the same per-user folder.
             if (m_services.pending) {
                 m_run = std::make_unique<shredder::InterruptedRun>(
-                    *m_services.files, m_services.pending->file().parent_path() / "interrupted-shred");
+                    *m_services.files, m_services.pending->file().parent_path() / "interrupted-shred",
+                    m_services.processes ? m_services.processes->currentProcessId() : 0);
                 m_shredder->setRunRecord(m_run.get());
             }
         }
@@ -130,7 +132,9 @@ void StartForm::cmdNext_Click() {
 void StartForm::Form_Shown() {
     if (!m_run || !m_shredder) return;
     std::optional<shredder::InterruptedRun::Record> again;
-    ui::guarded([&] { again = shredder::InterruptedRunOffer({m_ui, m_strings, *m_services.files}).ask(*m_run); });
+    ui::guarded([&] {
+        again = shredder::InterruptedRunOffer({m_ui, m_strings, *m_services.files, m_services.processes}).ask(*m_run);
+    });
     if (!again) return;
     // Its progress is shown on its own page only.
     ui::guarded([&] { m_pages.ShowShredderPage(); });

@@ -84,6 +84,7 @@ bool readNamed(const std::vector<std::string_view>& w, std::size_t from, std::fi
 
 std::string InterruptedRun::format(const Record& r) {
     std::string out(kHeader);
+    out += "\nprocess " + std::to_string(r.process);
     out += "\nchoice ";
     out += r.folder ? "folder " : "file ";
     out += named(r.choice, r.choiceId);
@@ -103,20 +104,22 @@ std::optional<InterruptedRun::Record> InterruptedRun::parse(std::string_view tex
         lines.push_back(words(text.substr(at, nl - at)));
         at = nl + 1;
     }
-    // header, choice, passes, finished, [current], end
-    if (lines.size() != 5 && lines.size() != 6) return std::nullopt;
+    // header, process, choice, passes, finished, [current], end
+    if (lines.size() != 6 && lines.size() != 7) return std::nullopt;
     const auto is = [&](std::size_t i, std::string_view w) { return !lines[i].empty() && lines[i][0] == w; };
     Record r;
     if (words(kHeader) != lines[0]) return std::nullopt;
-    if (!is(1, "choice") || lines[1].size() < 2) return std::nullopt;
-    if (lines[1][1] != "folder" && lines[1][1] != "file") return std::nullopt;
-    r.folder = lines[1][1] == "folder";
-    if (!readNamed(lines[1], 2, r.choice, r.choiceId)) return std::nullopt;
-    if (!is(2, "passes") || lines[2].size() != 2 || !number(lines[2][1], r.passes) || r.passes < 0 ||
+    if (!is(1, "process") || lines[1].size() != 2 || !number(lines[1][1], r.process) || r.process < 0)
+        return std::nullopt;
+    if (!is(2, "choice") || lines[2].size() < 2) return std::nullopt;
+    if (lines[2][1] != "folder" && lines[2][1] != "file") return std::nullopt;
+    r.folder = lines[2][1] == "folder";
+    if (!readNamed(lines[2], 2, r.choice, r.choiceId)) return std::nullopt;
+    if (!is(3, "passes") || lines[3].size() != 2 || !number(lines[3][1], r.passes) || r.passes < 0 ||
         r.passes > kMaxPasses)
         return std::nullopt;
-    if (!is(3, "finished") || lines[3].size() != 2 || !number(lines[3][1], r.finished)) return std::nullopt;
-    if (lines.size() == 6 && (!is(4, "current") || !readNamed(lines[4], 1, r.current, r.currentId)))
+    if (!is(4, "finished") || lines[4].size() != 2 || !number(lines[4][1], r.finished)) return std::nullopt;
+    if (lines.size() == 7 && (!is(5, "current") || !readNamed(lines[5], 1, r.current, r.currentId)))
         return std::nullopt;
     if (lines.back().size() != 1 || lines.back()[0] != "end") return std::nullopt;
     return r;
@@ -124,6 +127,7 @@ std::optional<InterruptedRun::Record> InterruptedRun::parse(std::string_view tex
 
 platform::Status InterruptedRun::begin(bool folder, const std::filesystem::path& choice, std::int32_t passes) {
     m_record = {};
+    m_record.process = m_process;
     m_record.folder = folder;
     m_record.choice = absolutePath(choice);
     m_record.passes = passes;

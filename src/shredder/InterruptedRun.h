@@ -32,6 +32,7 @@ constexpr int kNotForgotten = 389;       // the record could not be removed, pat
 class InterruptedRun {
 public:
     struct Record {
+        std::int64_t process = 0;  // the process carrying it out; 0: not known
         bool folder = false;
         std::filesystem::path choice;
         platform::FileIdentity choiceId;
@@ -49,9 +50,9 @@ public:
     // On ext4 each replacement of the record costs about half a millisecond (a rename over a
     // file starts the new one's write-back), a fair part of what shredding a small file takes:
     // a folder of small files updates it at most once per `interval`.
-    InterruptedRun(platform::IFileService& files, std::filesystem::path file,
+    InterruptedRun(platform::IFileService& files, std::filesystem::path file, std::int64_t process = 0,
                    std::chrono::milliseconds interval = std::chrono::milliseconds(200))
-        : m_files(files), m_file(std::move(file)), m_interval(interval) {}
+        : m_files(files), m_file(std::move(file)), m_process(process), m_interval(interval) {}
 
     // A run begins: the choice as it is now. Flushed, since this one write is what a power cut
     // must find.
@@ -77,6 +78,7 @@ private:
     platform::IFileService& m_files;
     std::filesystem::path m_file;
     Record m_record;
+    std::int64_t m_process;
     std::chrono::milliseconds m_interval;
     std::chrono::steady_clock::time_point m_written;
     bool m_running = false;

@@ -1,6 +1,7 @@
 #include "shredder/InterruptedRunOffer.h"
 
 #include "platform/IFileService.h"
+#include "platform/IProcessTable.h"
 #include "platform/Utf8Path.h"
 #include "shredder/cRecurse.h"
 #include "ui/Guarded.h"
@@ -39,6 +40,10 @@ std::optional<InterruptedRun::Record> InterruptedRunOffer::ask(InterruptedRun& r
         return forget(run, text(it::kUnreadable) + "\r\n" + platform::shownPath(platform::utf8Of(run.file())), true);
     if (!loaded.record) return std::nullopt;
     const auto& r = *loaded.record;
+    // Started again while a run goes on: that run is not interrupted, and its record is its own.
+    if (r.process != 0 && m_s.processes && r.process != m_s.processes->currentProcessId() &&
+        m_s.processes->processAlive(r.process))
+        return std::nullopt;
     const std::string choice = platform::utf8Of(r.choice);
     std::string said = text(r.folder ? it::kFolderStopped : it::kFileStopped) + "\r\n" + platform::shownPath(choice);
 

@@ -1,7 +1,7 @@
 #pragma once
 // At start-up: a shred the program never saw end is told of once, with what it had left, and
-// the user may have it finished. Whatever else happens, the record is forgotten: one that cannot
-// be read, or whose choice is gone or replaced, is never acted on.
+// the user may have it finished. One that another Quenvor still carries out is left to it. Whatever else happens, the
+// record is forgotten: one that cannot be read, or whose choice is gone or replaced, is never acted on.
 #include <optional>
 #include <string>
 
@@ -9,6 +9,7 @@
 
 namespace quenvor::platform {
 class IFileService;
+class IProcessTable;
 }  // namespace quenvor::platform
 
 namespace quenvor::ui {
@@ -24,6 +25,7 @@ public:
         quenvor::ui::IUiServices& ui;
         quenvor::ui::StringTable& strings;
         platform::IFileService& files;
+        platform::IProcessTable* processes;  // null: every recorded run counts as over
     };
 
     explicit InterruptedRunOffer(Services s) : m_s(s) {}

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/EmbeddedStringResource.h"
+#include "platform/IProcessTable.h"
 #include "platform/IUrlCache.h"
 #include "platform/NativePlatform.h"
 #include "platform/PendingDeletionList.h"
@@ -60,6 +61,7 @@ protected:
     std::unique_ptr<platform::IFileService> files = platform::NativePlatform::makeFileService();
     std::unique_ptr<platform::IRandomSource> random = platform::NativePlatform::makeRandomSource();
     std::unique_ptr<StartForm> form;
+    platform::IProcessTable* processes = nullptr;
 
     void make(platform::IFileService* fileService = nullptr, platform::PendingDeletionList* pending = nullptr) {
         platform::PlatformServices s;
@@ -71,6 +73,7 @@ protected:
         s.files = fileService ? fileService : files.get();
         s.pending = pending;
         s.random = random.get();
+        s.processes = processes;
         form = std::make_unique<StartForm>(view, ui, s);
     }
     std::ptrdiff_t position(const std::string& entry) {
@@ -333,6 +336,29 @@ TEST_F(Interrupted, ARecordThatCannotBeActedOnIsToldOfAndForgotten) {
         EXPECT_FALSE(std::filesystem::exists(record));
         EXPECT_TRUE(std::filesystem::exists(chosen / "b.txt"));
     }
+}
+
+// Started again while the first Quenvor still shreds: that run is not interrupted.
+TEST_F(Interrupted, ARunAnotherQuenvorStillCarriesOutIsLeftToIt) {
+    struct OtherQuenvor : platform::IProcessTable {
+        bool alive = true;
+        std::set<std::pair<std::uint64_t, std::uint64_t>> openFiles() override { return {}; }
+        std::uint32_t currentUserId() override { return 0; }
+        std::string currentUserName() override { return {}; }
+        bool lockedByAnother(const std::filesystem::path&) override { return false; }
+        std::string hostName() override { return {}; }
+        bool processAlive(std::int64_t pid) override { return alive && pid == 4242; }
+        std::int64_t currentProcessId() override { return 1; }
+    } table;
+    processes = &table;
+    ASSERT_TRUE(shredder::InterruptedRun(*files, record, 4242).begin(true, chosen, 8).ok());
+    start({});
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(std::filesystem::exists(record));
+    table.alive = false;  // killed after all
+    start({ui::MsgAnswer::No});
+    EXPECT_EQ(ui.messages.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(record));
 }
 
 TEST_F(Interrupted, AChoiceReplacedWhileTheQuestionIsOpenIsRefused) {

@@ -17,6 +17,7 @@ namespace fs = std::filesystem;
 // What a crash leaves must read back exactly; anything else is dropped, never half trusted.
 TEST(InterruptedRun, ReadsBackWhatItWroteAndRefusesAnythingElse) {
     InterruptedRun::Record r;
+    r.process = 4242;
     r.folder = true;
     r.choice = "/home/ana/odd name\nwith a line break";
     r.choiceId = {2049, 77};
@@ -53,6 +54,8 @@ TEST(InterruptedRun, ReadsBackWhatItWroteAndRefusesAnythingElse) {
              replaced("2049 77", "2049"),
              replaced("end\n", "end\nmore\n"),
              replaced("current", "currant"),
+             replaced("process 4242", "process -1"),
+             replaced("process 4242\n", ""),
          })
         EXPECT_FALSE(InterruptedRun::parse(bad)) << bad;
 }
@@ -60,7 +63,7 @@ TEST(InterruptedRun, ReadsBackWhatItWroteAndRefusesAnythingElse) {
 TEST(InterruptedRun, LivesFromTheRunsStartToItsEnd) {
     TempDir dir;
     const auto files = platform::NativePlatform::makeFileService();
-    InterruptedRun run(*files, dir / "state/quenvor/interrupted-shred", std::chrono::milliseconds(0));
+    InterruptedRun run(*files, dir / "state/quenvor/interrupted-shred", 0, std::chrono::milliseconds(0));
     EXPECT_FALSE(run.load().record);
     EXPECT_FALSE(run.load().damaged);
 
@@ -82,7 +85,7 @@ TEST(InterruptedRun, LivesFromTheRunsStartToItsEnd) {
     EXPECT_FALSE(fs::exists(run.file()));
 
     // Between updates a small file waits for the interval; a big one is named at once.
-    InterruptedRun slow(*files, run.file(), std::chrono::hours(1));
+    InterruptedRun slow(*files, run.file(), 0, std::chrono::hours(1));
     const auto big = chosen / "big";
     TempDir::write(big, std::string(1024 * 1024, 'b'));
     ASSERT_TRUE(slow.begin(true, chosen, 4).ok());

@@ -879,7 +879,7 @@ TEST_F(Page, AShredKilledMidwayIsFoundAndFinishedAtTheNextStart) {
 
     view.setComboSelectedIndex("cmbSecure", 0);
     ui.answers = {MsgAnswer::Yes};
-    const auto again = InterruptedRunOffer({ui, strings, files}).ask(run);
+    const auto again = InterruptedRunOffer({ui, strings, files, nullptr}).ask(run);
     ASSERT_TRUE(again);
     EXPECT_TRUE(said(lastMessage(), "still there under its own name:\r\n" + f.string())) << lastMessage();
     EXPECT_TRUE(said(lastMessage(), "(8 passes)?"));
