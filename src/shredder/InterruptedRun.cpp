@@ -16,10 +16,10 @@ namespace {
 
 constexpr std::string_view kHeader = "quenvor interrupted shred 1";
 // Far above any real record (two paths in hex); anything longer was not written by us.
-constexpr std::size_t kMaxRecord = 64 * 1024;
+constexpr std::size_t kMaxRecord = std::size_t{64} * 1024;
 constexpr std::int32_t kMaxPasses = 1024;
 // Its passes take far longer than an update of the record.
-constexpr std::uint64_t kBigFile = 1024 * 1024;
+constexpr std::uint64_t kBigFile = std::uint64_t{1024} * 1024;
 
 // Names may hold any byte but "/" and NUL, line breaks included.
 std::string hex(const std::string& s) {
