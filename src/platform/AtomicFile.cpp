@@ -22,7 +22,7 @@ Error fail(const std::string& what, const std::filesystem::path& p, int err) {
 
 }  // namespace
 
-Status AtomicFile::write(const std::filesystem::path& file, std::string_view contents) {
+Status AtomicFile::write(const std::filesystem::path& file, std::string_view contents, Flush flush) {
     std::error_code ec;
     const auto dir = file.parent_path();
     if (!dir.empty()) std::filesystem::create_directories(dir, ec);
@@ -31,6 +31,7 @@ Status AtomicFile::write(const std::filesystem::path& file, std::string_view con
     auto tmp = file;
     tmp += ".tmp-" + std::to_string(rd());
 #ifdef _WIN32
+    (void)flush;  // the stream gives no flush to the device
     {
         std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
         out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
@@ -55,8 +56,11 @@ Status AtomicFile::write(const std::filesystem::path& file, std::string_view con
         }
         done += static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        const int err = errno;
+    // The descriptor is closed whether or not the flush worked.
+    const int flushed = flush == Flush::ToDevice ? ::fsync(fd) : 0;
+    const int flushErr = errno;
+    if (::close(fd) != 0 || flushed != 0) {
+        const int err = flushed != 0 ? flushErr : errno;
         ::unlink(tmp.c_str());
         return fail("cannot flush", tmp, err);
     }
@@ -65,6 +69,7 @@ Status AtomicFile::write(const std::filesystem::path& file, std::string_view con
         ::unlink(tmp.c_str());
         return fail("cannot replace", file, err);
     }
+    if (flush == Flush::No) return {};
     const int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);

@@ -22,6 +22,8 @@ public:
     virtual std::string hostName() = 0;
     // True while a process with this id exists (another user's included).
     virtual bool processAlive(std::int64_t pid) = 0;
+    // This program's own process id; 0 where it cannot be told.
+    virtual std::int64_t currentProcessId() { return 0; }
     // True while a process of the current user runs the program of this file name
     // ("soffice.bin"), for programs whose lock files name no process. A system that cannot
     // tell answers false, as a missing process table does for the other checks.

@@ -1,14 +1,18 @@
 #include "shell/StartForm.h"
 
+#include <optional>
 #include <utility>
 
 #include "cleaning/CleaningRun.h"
 #include "cleaning/UrlCacheLists.h"
 #include "platform/IKnownFolders.h"
+#include "platform/IProcessTable.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/Utf8Path.h"
 #include "platform/cTools.h"
 #include "shell/HelpPath.h"
+#include "shredder/InterruptedRun.h"
+#include "shredder/InterruptedRunOffer.h"
 #include "shredder/ShredderPage.h"
 #include "shredder/cPattern.h"
 #include "ui/Guarded.h"
@@ -49,6 +53,13 @@ void StartForm::Form_Load() {
                 shredder::ShredderPage::Services{m_view, m_ui, m_strings, m_busy, *m_services.files, m_services.folders,
                                                  *m_cShred, *m_cHookDlg, *m_c, m_services.storageProbe});
             m_shredder->setOwner(m_owner);
+            // Beside the list of removals left for the next start, in the same per-user folder.
+            if (m_services.pending) {
+                m_run = std::make_unique<shredder::InterruptedRun>(
+                    *m_services.files, m_services.pending->file().parent_path() / "interrupted-shred",
+                    m_services.processes ? m_services.processes->currentProcessId() : 0);
+                m_shredder->setRunRecord(m_run.get());
+            }
         }
         // What an earlier run could not remove goes now, if it is still the same file; what
         // still cannot go stays listed for the next start. The user is told at the end of the
@@ -116,6 +127,18 @@ void StartForm::ListCookies() {
 
 void StartForm::cmdNext_Click() {
     if (m_cleaning && !m_busy.any()) m_cleaning->cmdNext_Click();
+}
+
+void StartForm::Form_Shown() {
+    if (!m_run || !m_shredder) return;
+    std::optional<shredder::InterruptedRun::Record> again;
+    ui::guarded([&] {
+        again = shredder::InterruptedRunOffer({m_ui, m_strings, *m_services.files, m_services.processes}).ask(*m_run);
+    });
+    if (!again) return;
+    // Its progress is shown on its own page only.
+    ui::guarded([&] { m_pages.ShowShredderPage(); });
+    m_shredder->resume(*again);
 }
 
 void StartForm::Form_Unload() {

@@ -16,6 +16,7 @@ class CleaningRun;
 }  // namespace quenvor::cleaning
 
 namespace quenvor::shredder {
+class InterruptedRun;
 class ShredderPage;
 class cPattern;
 }  // namespace quenvor::shredder
@@ -35,6 +36,8 @@ public:
     ~StartForm();
 
     void Form_Load();
+    // Once the window is on screen: a shred an earlier start never saw end is offered to be finished.
+    void Form_Shown();
     void Form_Unload();
     void cmdHelp_Click();
     void cmdQuit_Click();
@@ -73,6 +76,7 @@ private:
     ui::BusyState m_busy;
     std::unique_ptr<ui::cBrowseForFolder> m_c;
     std::unique_ptr<ui::cCommonDialog> m_cHookDlg;
+    std::unique_ptr<shredder::InterruptedRun> m_run;  // outlives the page that writes it
     std::unique_ptr<shredder::cPattern> m_cShred;
     std::unique_ptr<shredder::ShredderPage> m_shredder;
     std::unique_ptr<cleaning::CleaningRun> m_cleaning;

@@ -169,6 +169,7 @@ int ShredderPage::protectedKind(const std::string& path, bool folder) {
 }
 
 bool ShredderPage::confirmProtected(const std::string& path, bool folder) {
+    if (m_resuming) return true;
     const int kind = protectedKind(path, folder);
     if (kind == 0) return true;
     const std::string ask = text(kind) + "\r\n" + platform::shownPath(path) + "\r\n\r\n" + text(folder ? 311 : 312);
@@ -225,9 +226,17 @@ void ShredderPage::beginRun(bool folderMode) {
     }
     m_s.view.setEnabled("cmdDelete", false);
     m_s.busy.beginRun(ui::BusyState::Run::Shred, m_s.view);
+    // Without the record a crash goes unnoticed at the next start, but the run itself is sound.
+    if (m_run)
+        ui::guarded([&] {
+            (void)m_run->begin(folderMode, platform::pathFromUtf8(folderMode ? m_sSelectedFolder : m_sSelectedFile),
+                               passCount());
+        });
 }
 
 void ShredderPage::endRun(bool folderMode) {
+    // Left behind, it would only offer at the next start a run already over; that is all.
+    if (m_run) ui::guarded([&] { (void)m_run->end(); });
     m_s.busy.endRun(ui::BusyState::Run::Shred, m_s.view);
     if (folderMode) {
         m_s.view.setVisible("cmdCancel", false);
@@ -403,8 +412,8 @@ void ShredderPage::shredSelectedFile() {
             m_s.view.setEnabled("cmdFile", true);
         }
     };
-    if (m_s.ui.messageBox(askAbout(144, path) + storageNote(path), text(145), MsgButtons::YesNo, MsgIcon::Exclamation,
-                          MsgDefault::Second) != MsgAnswer::Yes)
+    if (!m_resuming && m_s.ui.messageBox(askAbout(144, path) + storageNote(path), text(145), MsgButtons::YesNo,
+                                         MsgIcon::Exclamation, MsgDefault::Second) != MsgAnswer::Yes)
         return declined();
     if (st->hardLinks > 1) {
         const std::string ask =
@@ -447,7 +456,8 @@ std::string ShredderPage::fileMessage(const std::string& path, const ShredResult
 }
 
 void ShredderPage::shredSelectedFolder() {
-    if (m_s.ui.messageBox(askAbout(147, m_sSelectedFolder) + storageNote(m_sSelectedFolder), text(148),
+    if (!m_resuming &&
+        m_s.ui.messageBox(askAbout(147, m_sSelectedFolder) + storageNote(m_sSelectedFolder), text(148),
                           MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) != MsgAnswer::Yes) {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
@@ -658,6 +668,38 @@ std::string ShredderPage::uncheckedList(const FolderShred::Outcome& o) {
     return "\r\n\r\n" + msg.text();
 }
 
+void ShredderPage::resume(const InterruptedRun::Record& r) {
+    if (m_s.busy.any()) return;
+    const int before = m_s.view.comboSelectedIndex("cmbSecure");
+    bool level = false;
+    for (int i = 0; i < 3 && !level; ++i) {
+        m_s.view.setComboSelectedIndex("cmbSecure", i);
+        level = passCount() == r.passes;
+    }
+    const auto st = m_s.files.status(r.choice);
+    const bool same =
+        st && st->identity() == r.choiceId && st->type == (r.folder ? FileType::Directory : FileType::Regular);
+    if (!level || !same) {
+        m_s.view.setComboSelectedIndex("cmbSecure", before);
+        if (m_run) (void)m_run->forget();  // the message below is all there is to do about it
+        const std::string shown =
+            level ? text(interrupted_text::kRefused) + "\r\n" + platform::shownPath(platform::utf8Of(r.choice))
+                  : text(interrupted_text::kUnreadable) + "\r\n" +
+                        platform::shownPath(platform::utf8Of(m_run ? m_run->file() : r.choice));
+        m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    m_sSelectedFile = r.folder ? std::string() : platform::utf8Of(r.choice);
+    m_sSelectedFolder = r.folder ? platform::utf8Of(r.choice) : std::string();
+    m_s.view.setEnabled("cmdDelete", true);
+    m_resuming = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_resuming};
+    cmdDelete_Click();
+}
+
 bool ShredderPage::QueryClose(std::function<void()> whenStopped) {
     if (!m_s.busy.running(ui::BusyState::Run::Shred)) return true;
     if (m_s.ui.messageBox(text(183), text(154), MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::Yes) {
@@ -670,6 +712,9 @@ bool ShredderPage::QueryClose(std::function<void()> whenStopped) {
 // The progress display belongs to the shredder page: while another page is shown it stays
 // hidden instead of appearing over that page's controls.
 void ShredderPage::eSCompPMax(std::int32_t lmax) {
+    // The engine names the file it has just opened; the level is the one it was just given.
+    if (m_run && lmax > 0)
+        ui::guarded([&] { (void)m_run->fileBegins(platform::pathFromUtf8(m_s.engine.SourceFile()), passCount()); });
     ui::guarded([&] {
         const std::string shown = platform::shownPath(m_sSelectedFolder);
         const auto slash = shown.find_last_of(static_cast<char>(std::filesystem::path::preferred_separator));
@@ -683,6 +728,7 @@ void ShredderPage::eSCompPMax(std::int32_t lmax) {
 }
 
 void ShredderPage::eSCompPTick(std::int32_t lCnt) {
+    if (m_run) ui::guarded([&] { (void)m_run->passDone(); });
     ui::guarded([&] {
         const std::int64_t max = m_s.view.progressMax("pbCurrentPrgrs");
         const double percent = max == 0 ? 0.0 : static_cast<double>(lCnt) / static_cast<double>(max) * 100.0;
@@ -697,6 +743,7 @@ void ShredderPage::eSCompPTick(std::int32_t lCnt) {
 
 void ShredderPage::eSCompComplete() {
     ++m_completed;
+    if (m_run) m_run->fileFinished();
     ui::guarded([&] {
         hideProgress();
         m_s.view.setCaption("lblStatus", runStatus(text(107)));

@@ -9,6 +9,7 @@
 
 #include "shredder/FolderShred.h"
 #include "shredder/IShredEvents.h"
+#include "shredder/InterruptedRun.h"
 #include "shredder/OverwriteCheck.h"
 #include "shredder/ShredResult.h"
 
@@ -91,6 +92,11 @@ public:
     bool QueryClose(std::function<void()> whenStopped);
 
     void setOwner(std::uintptr_t owner) { m_owner = owner; }
+    // Where each run is recorded while it goes on; null: runs are not recorded.
+    void setRunRecord(InterruptedRun* run) { m_run = run; }
+    // Finishes a run the record names, with its level, the user having said Yes to that; a choice
+    // that is no longer the one recorded is refused.
+    void resume(const InterruptedRun::Record& r);
     const std::string& selectedFile() const { return m_sSelectedFile; }
     const std::string& selectedFolder() const { return m_sSelectedFolder; }
     bool abortRequested() const { return m_bAbort; }
@@ -154,6 +160,8 @@ private:
     std::function<void()> m_whenStopped;
     // Gone with the page: what runs after a click can tell whether the click unloaded it.
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
+    InterruptedRun* m_run = nullptr;
+    bool m_resuming = false;  // the user has already said Yes to this run
 };
 
 }  // namespace quenvor::shredder

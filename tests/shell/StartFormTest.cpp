@@ -3,15 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
 #include "platform/EmbeddedStringResource.h"
+#include "platform/IProcessTable.h"
 #include "platform/IUrlCache.h"
 #include "platform/NativePlatform.h"
 #include "platform/PendingDeletionList.h"
 #include "shell/HelpPath.h"
+#include "shredder/InterruptedRun.h"
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
 #include "support/FaultyFileService.h"
@@ -56,6 +61,7 @@ protected:
     std::unique_ptr<platform::IFileService> files = platform::NativePlatform::makeFileService();
     std::unique_ptr<platform::IRandomSource> random = platform::NativePlatform::makeRandomSource();
     std::unique_ptr<StartForm> form;
+    platform::IProcessTable* processes = nullptr;
 
     void make(platform::IFileService* fileService = nullptr, platform::PendingDeletionList* pending = nullptr) {
         platform::PlatformServices s;
@@ -67,6 +73,7 @@ protected:
         s.files = fileService ? fileService : files.get();
         s.pending = pending;
         s.random = random.get();
+        s.processes = processes;
         form = std::make_unique<StartForm>(view, ui, s);
     }
     std::ptrdiff_t position(const std::string& entry) {
@@ -215,6 +222,156 @@ TEST_F(Start, QueuedRemovalsThatStillFailAreNamedOnceAtLoad) {
     EXPECT_FALSE(std::filesystem::exists(stuck));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text.find("1 lines of the list"), 0u);
+}
+
+// A shred an earlier start never saw end, as its record and the files it left show it.
+class Interrupted : public Start {
+protected:
+    test::TempDir dir;
+    platform::PendingDeletionList pending{dir / "state/pending-deletions"};
+    const std::filesystem::path chosen = dir / "chosen", half = chosen / "a.txt";
+    const std::filesystem::path record = dir / "state" / "interrupted-shred";
+
+    Interrupted() {
+        for (const char* name : {"a.txt", "b.txt", "sub/c.txt"}) test::TempDir::write(chosen / name, "secret");
+    }
+    // As the page writes it, and never ends it: the process died.
+    void recordRun(const std::filesystem::path& choice, bool folder, const std::filesystem::path& current) {
+        shredder::InterruptedRun run(*files, record);
+        ASSERT_TRUE(run.begin(folder, choice, 8).ok());
+        if (!current.empty()) {
+            ASSERT_TRUE(run.fileBegins(current, 8).ok());
+        }
+    }
+    void start(std::deque<ui::MsgAnswer> answers) {
+        make(files.get(), &pending);
+        form->Form_Load();
+        ui.messages.clear();
+        ui.answers = std::move(answers);
+        form->Form_Shown();
+    }
+    static void replace(const std::filesystem::path& p) {  // a new file under the old name
+        test::TempDir::write(p.string() + ".new", "new");
+        std::filesystem::rename(p.string() + ".new", p);
+    }
+    static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+};
+
+TEST_F(Interrupted, YesFinishesTheFolderWithTheRecordedLevelAndNoSecondQuestion) {
+    recordRun(chosen, true, half);
+    std::optional<shredder::InterruptedRun::Record> during;
+    ui.onProcessEvents = [&] {
+        if (!during) during = shredder::InterruptedRun(*files, record).load().record;
+    };
+    start({ui::MsgAnswer::Yes});
+    ASSERT_EQ(ui.messages.size(), 2u);
+    const std::string& asked = ui.messages[0].text;
+    EXPECT_EQ(ui.messages[0].buttons, ui::MsgButtons::YesNo);
+    EXPECT_TRUE(has(asked, "while it was shredding this folder:\r\n" + chosen.string())) << asked;
+    EXPECT_TRUE(has(asked, "partly overwritten and is still there under its own name:\r\n" + half.string()));
+    EXPECT_TRUE(has(asked, "Not shredded yet:\r\n"));
+    EXPECT_TRUE(has(asked, (chosen / "b.txt").string()));
+    EXPECT_TRUE(has(asked, (chosen / "sub" / "c.txt").string()));
+    EXPECT_EQ(asked.find(half.string()), asked.rfind(half.string()));  // named once, as the half-done one
+    EXPECT_TRUE(has(asked, "Finish the shred now, with the same level (8 passes)?"));
+
+    EXPECT_EQ(ui.messages[1].text, "The folder was permanently deleted.");
+    EXPECT_FALSE(std::filesystem::exists(chosen));
+    EXPECT_EQ(view.comboSelectedIndex("cmbSecure"), 1);
+    EXPECT_NE(std::find(view.log.begin(), view.log.end(), "caption lblStatus=Overwriting 8 of 8"), view.log.end());
+    EXPECT_TRUE(view.isVisible("cmdFile"));  // on the shredder page, where its progress shows
+    // The resumed run kept its own record while it went on, and removed it at its end.
+    ASSERT_TRUE(during);
+    EXPECT_EQ(during->choice, chosen);
+    EXPECT_TRUE(has(during->current.string(), (chosen / "").string())) << during->current;  // a file below it
+    EXPECT_FALSE(std::filesystem::exists(record));
+}
+
+TEST_F(Interrupted, NoForgetsTheRunAndTouchesNothing) {
+    recordRun(half, false, {});
+    start({ui::MsgAnswer::No});
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(has(ui.messages[0].text, "while it was shredding this file:\r\n" + half.string()));
+    EXPECT_TRUE(has(ui.messages[0].text, "Not shredded yet:\r\n" + half.string()));  // the passes never began
+    EXPECT_EQ(test::TempDir::read(half), "secret");
+    EXPECT_FALSE(std::filesystem::exists(record));
+    form->Form_Shown();
+    EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+// Nothing is asked, nothing touched, and the record goes: what it names cannot be acted on.
+TEST_F(Interrupted, ARecordThatCannotBeActedOnIsToldOfAndForgotten) {
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string said;
+        ui::MsgIcon icon;
+    };
+    const auto gone = dir / "gone";
+    const Case cases[] = {
+        {"gone",
+         [&] {
+             std::filesystem::create_directory(gone);
+             recordRun(gone, true, {});
+             std::filesystem::remove(gone);
+         },
+         "It is no longer there, so there is nothing left to finish.", ui::MsgIcon::Information},
+        {"replaced",
+         [&] {
+             recordRun(half, false, half);
+             replace(half);
+         },
+         "What has this name now is not what was being shredded", ui::MsgIcon::Exclamation},
+        {"damaged", [&] { test::TempDir::write(record, "quenvor interrupted shred 1\nchoice fil"); },
+         "could not be read, so it was discarded:\r\n" + record.string(), ui::MsgIcon::Exclamation},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        start({});
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_TRUE(has(ui.messages[0].text, c.said)) << ui.messages[0].text;
+        EXPECT_EQ(ui.messages[0].buttons, ui::MsgButtons::Ok);
+        EXPECT_EQ(ui.messages[0].icon, c.icon);
+        EXPECT_FALSE(std::filesystem::exists(record));
+        EXPECT_TRUE(std::filesystem::exists(chosen / "b.txt"));
+    }
+}
+
+// Started again while the first Quenvor still shreds: that run is not interrupted.
+TEST_F(Interrupted, ARunAnotherQuenvorStillCarriesOutIsLeftToIt) {
+    struct OtherQuenvor : platform::IProcessTable {
+        bool alive = true;
+        std::set<std::pair<std::uint64_t, std::uint64_t>> openFiles() override { return {}; }
+        std::uint32_t currentUserId() override { return 0; }
+        std::string currentUserName() override { return {}; }
+        bool lockedByAnother(const std::filesystem::path&) override { return false; }
+        std::string hostName() override { return {}; }
+        bool processAlive(std::int64_t pid) override { return alive && pid == 4242; }
+        std::int64_t currentProcessId() override { return 1; }
+    } table;
+    processes = &table;
+    ASSERT_TRUE(shredder::InterruptedRun(*files, record, 4242).begin(true, chosen, 8).ok());
+    start({});
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(std::filesystem::exists(record));
+    table.alive = false;  // killed after all
+    start({ui::MsgAnswer::No});
+    EXPECT_EQ(ui.messages.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(record));
+}
+
+TEST_F(Interrupted, AChoiceReplacedWhileTheQuestionIsOpenIsRefused) {
+    recordRun(half, false, half);
+    ui.onMessage = [&] {
+        if (ui.messages.size() == 1) replace(half);
+    };
+    start({ui::MsgAnswer::Yes});
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[1].text.find("The shred was not finished: what has this name now is not what was"), 0u);
+    EXPECT_TRUE(has(ui.messages[1].text, half.string()));
+    EXPECT_EQ(test::TempDir::read(half), "new");
+    EXPECT_FALSE(std::filesystem::exists(record));
 }
 
 TEST(HelpPath, OneSeparatorBetweenFolderAndPage) {

@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <functional>
 
@@ -13,6 +16,7 @@
 #include "platform/PendingDeletionList.h"
 #include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxRandomSource.h"
+#include "shredder/InterruptedRunOffer.h"
 #include "shredder/cPattern.h"
 #include "support/FakeFormView.h"
 #include "support/FakeStorageProbe.h"
@@ -1157,6 +1161,58 @@ TEST_F(FolderPage, CountsOfOneAreSingularInBothLanguages) {
         page.cmdDelete_Click();
         for (const auto& part : c.says) EXPECT_TRUE(said(lastMessage(), part)) << lastMessage();
     }
+}
+
+// Killed after the first pass, as a power cut would stop it: the next start names the file left
+// half overwritten and finishes it with the level it had, without asking twice.
+TEST_F(Page, AShredKilledMidwayIsFoundAndFinishedAtTheNextStart) {
+    const auto f = dir / "big.bin";
+    const std::string original(256 * 1024, 'S');
+    TempDir::write(f, original);
+    InterruptedRun run(files, dir / "state/interrupted-shred");
+    page.setRunRecord(&run);
+    view.setComboSelectedIndex("cmbSecure", 1);  // 8 passes
+    chooseFile(f);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ui.onProcessEvents = [&] {
+            if (view.at("lblStatus").caption != "Overwriting 1 of 8") return;
+            if (::write(ready[1], "1", 1) == 1)
+                for (;;) ::pause();
+            ::_exit(2);
+        };
+        page.cmdDelete_Click();
+        ::_exit(1);  // the run ended by itself: the parent sees no signal
+    }
+    ::close(ready[1]);
+    char c = 0;
+    const bool reached = ::read(ready[0], &c, 1) == 1;
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(ready[0]);
+    ASSERT_TRUE(reached);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_NE(TempDir::read(f), original);  // overwritten once, still under its own name
+
+    view.setComboSelectedIndex("cmbSecure", 0);
+    ui.answers = {MsgAnswer::Yes};
+    const auto again = InterruptedRunOffer({ui, strings, files, nullptr}).ask(run);
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(said(lastMessage(), "still there under its own name:\r\n" + f.string())) << lastMessage();
+    EXPECT_TRUE(said(lastMessage(), "(8 passes)?"));
+    const auto asked = ui.messages.size();
+    page.resume(*again);
+    EXPECT_FALSE(fs::exists(f));
+    EXPECT_EQ(view.comboSelectedIndex("cmbSecure"), 1);
+    const auto status8 = captionsOf("lblStatus");
+    EXPECT_NE(std::find(status8.begin(), status8.end(), "Overwriting 8 of 8"), status8.end());
+    ASSERT_EQ(ui.messages.size(), asked + 1);
+    EXPECT_EQ(lastMessage(), "The file was permanently deleted.");
+    EXPECT_FALSE(fs::exists(run.file()));
 }
 
 }  // namespace

@@ -76,6 +76,8 @@ bool LinuxProcessTable::processAlive(std::int64_t pid) {
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
+std::int64_t LinuxProcessTable::currentProcessId() { return ::getpid(); }
+
 bool LinuxProcessTable::programRunning(const std::string& program) {
     if (program.empty()) return false;
     // The kernel keeps a process's name to 15 bytes.

@@ -12,6 +12,7 @@ public:
     bool lockedByAnother(const std::filesystem::path& file) override;
     std::string hostName() override;
     bool processAlive(std::int64_t pid) override;
+    std::int64_t currentProcessId() override;
     bool programRunning(const std::string& program) override;
 };
 

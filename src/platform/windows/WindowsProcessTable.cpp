@@ -51,6 +51,8 @@ std::string WindowsProcessTable::hostName() {
     return narrow(std::wstring_view(buffer, n));
 }
 
+std::int64_t WindowsProcessTable::currentProcessId() { return GetCurrentProcessId(); }
+
 bool WindowsProcessTable::processAlive(std::int64_t pid) {
     if (pid <= 0 || pid > 0xFFFFFFFFLL) return false;
     HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));

@@ -16,6 +16,7 @@ public:
     std::string hostName() override;
     // A process we may not query is still running: only a missing one is not.
     bool processAlive(std::int64_t pid) override;
+    std::int64_t currentProcessId() override;
     // A browser holds its lock file open without sharing while it runs.
     bool lockedByAnother(const std::filesystem::path& file) override;
     // By the file name of each process's program, in any case, as Windows compares names. Only

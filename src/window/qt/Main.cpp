@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QTimer>
 
 #include "cleaning/ChromiumUrlCache.h"
 #include "cleaning/CompositeUrlCache.h"
@@ -56,6 +57,8 @@ int Main(int argc, char** argv) {
     ui.setParentWindow(&form);
     form.logic().Form_Load();
     form.show();
+    // Once the window has been painted, so a question at start-up has its window behind it.
+    QTimer::singleShot(0, &form, [&form] { form.logic().Form_Shown(); });
     return QApplication::exec();
 }
 

@@ -34,6 +34,7 @@ int Main() {
         form.logic().Form_Load();
         ShowWindow(form.hwnd(), SW_SHOWNORMAL);
         UpdateWindow(form.hwnd());
+        form.logic().Form_Shown();
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
             if (IsDialogMessageW(form.hwnd(), &msg)) continue;
