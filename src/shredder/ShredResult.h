@@ -18,8 +18,15 @@ enum class ShredStatus {
     Changed,         // the name no longer led to the file chosen (or it gained names): nothing written
     NameReplaced,    // overwritten and emptied, but its name now leads to another file, left alone
     KeptGrowing,     // another program kept appending to it: overwritten as it was, left in place
+    DiskFull,        // a write found the disk full: stopped there, possibly partly overwritten, left in place
     Unexpected,      // an unexpected error stopped the shred part way: it may be partly overwritten
 };
+
+// What the page says of a full disk.
+namespace disk_full_text {
+inline constexpr int kReason = 350;         // why the file was left: the disk is full
+inline constexpr int kFolderStopped = 351;  // a folder run stopped at the full disk
+}  // namespace disk_full_text
 
 // What the passes could achieve where the file lies, as far as anyone could tell.
 struct StorageNote {

@@ -101,6 +101,7 @@ int fileHeading(const ShredResult& r) {
             return 303;
         case ShredStatus::WriteFailed:
         case ShredStatus::KeptGrowing:
+        case ShredStatus::DiskFull:
         case ShredStatus::Unexpected:  // it may have stopped part way through the passes
             return 304;
         default:
@@ -306,6 +307,9 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
         case ShredStatus::KeptGrowing:
             reason = text(203);
             break;
+        case ShredStatus::DiskFull:
+            reason = text(disk_full_text::kReason);
+            break;
         case ShredStatus::Unexpected:
             return unexpected(r.detail);
     }
@@ -456,6 +460,7 @@ std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& war
         for (int i = 0; i < 6; ++i)
             counts = ui::replaceAll(counts, "%" + std::to_string(i + 1), std::to_string(values[i]));
         shown += uncheckedList(o) + "\r\n\r\n" + counts;
+        if (o.diskFull) shown += "\r\n\r\n" + text(disk_full_text::kFolderStopped);
         if (fileInPlace) shown += "\r\n\r\n" + text(190);
         warn = true;
         return shown;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "shredder/IShredEvents.h"
 #include "shredder/ShredResult.h"
@@ -15,6 +16,7 @@ class IDirectory;
 class IFileService;
 class IRandomSource;
 class IWritableFile;
+struct ByteRange;
 struct FileStatus;
 }  // namespace quenvor::platform
 
@@ -68,7 +70,8 @@ public:
     static int nextCyclic(int k) { return k >= 8 ? 1 : k + 1; }
 
 private:
-    ShredResult overwrite(platform::IWritableFile& file, const BlockPlan& plan);
+    ShredResult overwrite(platform::IWritableFile& file, const BlockPlan& plan,
+                          const std::vector<platform::ByteRange>& data);
     ShredResult overwriteGrowth(platform::IWritableFile& file, std::uint64_t covered);
     ShredResult removeShredded(platform::IDirectory& folder, const std::string& name,
                                const platform::FileStatus& shredded);

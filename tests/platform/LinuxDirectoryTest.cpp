@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -55,6 +57,39 @@ TEST(LinuxDirectory, NamesStayInsideTheOpenFolderAndLinksAreNeverFollowed) {
     ASSERT_TRUE(listing.ok());
     EXPECT_EQ(listing->size(), 4u);        // renamed.txt, other.txt, dirlink, fifo
     EXPECT_EQ((*in)->list()->size(), 4u);  // a second listing starts from the top again
+}
+
+}  // namespace
+}  // namespace quenvor::platform
+
+namespace quenvor::platform {
+namespace {
+
+TEST(LinuxWritableFile, ListsOnlyTheRangesThatHoldData) {
+    test::TempDir dir;
+    const auto p = dir / "sparse.img";
+    const std::string block(4096, 'x');
+    {
+        const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, block.data(), block.size(), 0), 4096);
+        ASSERT_EQ(::pwrite(fd, block.data(), block.size(), 1 << 20), 4096);
+        ASSERT_EQ(::ftruncate(fd, 4 << 20), 0);
+        ::close(fd);
+    }
+    LinuxFileService files;
+    auto f = files.openInPlace(p);
+    ASSERT_TRUE(f.ok());
+    auto ranges = (*f)->dataRanges();
+    ASSERT_TRUE(ranges.ok()) << ranges.error().message;
+    if (*ranges == std::vector<ByteRange>{{0, 4 << 20}}) GTEST_SKIP() << "this filesystem does not report holes";
+    EXPECT_EQ(*ranges, (std::vector<ByteRange>{{0, 4096}, {1 << 20, 4096}}));
+    // Nothing but a hole, and nothing at all.
+    ASSERT_TRUE((*f)->truncate(0).ok());
+    ASSERT_TRUE((*f)->truncate(1 << 20).ok());
+    EXPECT_TRUE((*f)->dataRanges()->empty());
+    ASSERT_TRUE((*f)->truncate(0).ok());
+    EXPECT_TRUE((*f)->dataRanges()->empty());
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include "platform/windows/WindowsWritableFile.h"
 
+#include <winioctl.h>
+
 #include <algorithm>
+#include <vector>
 
 #include "platform/windows/FileHandles.h"
 #include "platform/windows/WideText.h"
@@ -34,6 +37,47 @@ Status WindowsWritableFile::writeAt(std::uint64_t offset, std::span<const std::b
         done += written;
     }
     return {};
+}
+
+Result<std::vector<ByteRange>> WindowsWritableFile::dataRanges() {
+    auto size = length();
+    if (!size) return size.error();
+    std::vector<ByteRange> ranges;
+    if (*size == 0) return ranges;
+    BY_HANDLE_FILE_INFORMATION info{};
+    // Only a sparse file has holes; any other file is data from end to end.
+    if (!GetFileInformationByHandle(m_h.get(), &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE))
+        return std::vector<ByteRange>{{0, *size}};
+    FILE_ALLOCATED_RANGE_BUFFER query{};
+    query.FileOffset.QuadPart = 0;
+    query.Length.QuadPart = static_cast<LONGLONG>(*size);
+    std::vector<FILE_ALLOCATED_RANGE_BUFFER> found(64);
+    for (;;) {
+        DWORD bytes = 0;
+        const BOOL ok =
+            DeviceIoControl(m_h.get(), FSCTL_QUERY_ALLOCATED_RANGES, &query, sizeof query, found.data(),
+                            static_cast<DWORD>(found.size() * sizeof(FILE_ALLOCATED_RANGE_BUFFER)), &bytes, nullptr);
+        const DWORD err = ok ? ERROR_SUCCESS : GetLastError();
+        const std::size_t n = bytes / sizeof(FILE_ALLOCATED_RANGE_BUFFER);
+        if (!ok && (err != ERROR_MORE_DATA || n == 0)) {
+            // A filesystem or a system that cannot answer: the rest counts as data. Writing a
+            // hole costs space (and a full disk stops the passes), skipping data would leave it.
+            const auto from = static_cast<std::uint64_t>(query.FileOffset.QuadPart);
+            ranges.push_back({from, *size - from});
+            return ranges;
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto from = static_cast<std::uint64_t>(found[i].FileOffset.QuadPart);
+            const auto to = std::min<std::uint64_t>(*size, from + static_cast<std::uint64_t>(found[i].Length.QuadPart));
+            if (to > from) ranges.push_back({from, to - from});
+        }
+        if (ok) return ranges;
+        // More than fitted: ask again from the end of the last range given.
+        const std::uint64_t next = ranges.empty() ? *size : ranges.back().end();
+        if (next >= *size) return ranges;
+        query.FileOffset.QuadPart = static_cast<LONGLONG>(next);
+        query.Length.QuadPart = static_cast<LONGLONG>(*size - next);
+    }
 }
 
 Status WindowsWritableFile::flushToDevice() {
