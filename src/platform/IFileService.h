@@ -1,6 +1,7 @@
 #pragma once
 // The file operations the shredder and the cleaning need. Nothing here follows a
 // symbolic link unless its name says so: callers rely on that to stay inside a target.
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -69,6 +70,15 @@ public:
         if (!n) return n.error();
         if (*n == 0) return std::vector<ByteRange>{};
         return std::vector<ByteRange>{{0, *n}};
+    }
+    // The bytes of storage the file holds now (holes take none); 0 where the system cannot tell.
+    virtual Result<std::uint64_t> allocatedBytes() { return std::uint64_t{0}; }
+    // Gives the storage of a range back to the filesystem; the range then reads as zeros and the
+    // length stays. For undoing what writes into holes took.
+    virtual Status releaseRange(std::uint64_t offset, std::uint64_t length) {
+        (void)offset;
+        (void)length;
+        return Error{ENOSYS, "this file cannot give storage back"};
     }
     virtual Status flushToDevice() = 0;  // data reaches the device before this returns
     virtual Status truncate(std::uint64_t length) = 0;

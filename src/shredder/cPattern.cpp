@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -34,27 +35,40 @@ std::uint32_t clockSeed() {
 }
 
 // Consecutive writes of a pass, joined: the bytes and where they land are the same as block by
-// block, in fewer system calls.
+// block, in fewer system calls. What was written is noted in `written`, joined the same way.
 class Batch {
 public:
-    explicit Batch(platform::IWritableFile& file) : m_file(file) {}
+    Batch(platform::IWritableFile& file, std::vector<platform::ByteRange>& written) : m_file(file), m_written(written) {
+        m_written.clear();
+    }
     platform::Status put(std::uint64_t at, std::span<const std::byte> bytes) {
         if (!m_bytes.empty() && at != m_at + m_bytes.size())
             if (auto s = flush(); !s) return s;
-        if (m_bytes.empty() && bytes.size() >= kDirectWrite) return m_file.writeAt(at, bytes);
+        if (m_bytes.empty() && bytes.size() >= kDirectWrite) return write(at, bytes);
         if (m_bytes.empty()) m_at = at;
         m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
         return m_bytes.size() >= kBatchBytes ? flush() : platform::Status{};
     }
     platform::Status flush() {
         if (m_bytes.empty()) return {};
-        auto s = m_file.writeAt(m_at, m_bytes);
+        auto s = write(m_at, m_bytes);
         m_bytes.clear();
         return s;
     }
 
 private:
+    platform::Status write(std::uint64_t at, std::span<const std::byte> bytes) {
+        auto s = m_file.writeAt(at, bytes);
+        if (!s) return s;
+        if (!m_written.empty() && m_written.back().end() == at)
+            m_written.back().length += bytes.size();
+        else
+            m_written.push_back({at, bytes.size()});
+        return s;
+    }
+
     platform::IWritableFile& m_file;
+    std::vector<platform::ByteRange>& m_written;
     std::uint64_t m_at = 0;
     std::vector<std::byte> m_bytes;
 };
@@ -180,19 +194,17 @@ ShredResult cPattern::shredIn(platform::IDirectory& folder, const std::string& n
     if (!data) return {ShredStatus::OpenFailed, data.error().message};
     StorageNote storage;
     if (m_beforeFirstPass) m_beforeFirstPass(**file, storage);
+    const auto allocatedBefore = (*file)->allocatedBytes();
     ShredResult written = overwrite(**file, plan, *data);
     if (written.ok()) written = overwriteGrowth(**file, opened->size);
-    if (written.status == ShredStatus::DiskFull) {
-        // Only data was written, so nothing new was allocated in place; on a copy-on-write
-        // filesystem the flush lets it take back the blocks the written part replaced.
-        (void)(*file)->flushToDevice();
-    }
+    if (written.status == ShredStatus::DiskFull) giveBackTaken(**file, allocatedBefore ? *allocatedBefore : 0);
     if (!written.ok()) return written;
     if (m_afterLastPass) m_afterLastPass(**file, storage);
     // Cut it to nothing so no block of it stays allocated to a name, whatever happens to the
-    // name from here on.
+    // name from here on. No flush of its own: every pass is on the device already, and the
+    // folder's flush after the new names carries the cut along on a journalling filesystem,
+    // one commit less for each file of a folder.
     (void)(*file)->truncate(0);
-    (void)(*file)->flushToDevice();
     // The file stays open until its name is gone, so its inode cannot be reused by another
     // file meanwhile and the identity checks below stay meaningful.
     ShredResult removed = removeShredded(folder, name, *opened);
@@ -213,7 +225,9 @@ ShredResult cPattern::overwrite(platform::IWritableFile& file, const BlockPlan& 
     std::vector<std::byte> rest(static_cast<std::size_t>(plan.remainder));
     fill(rest.data(), rest.size());
 
-    std::mt19937 order(clockSeed());
+    // Only a random order needs a generator: seeding one for each file of a large folder shows.
+    std::optional<std::mt19937> order;
+    if (m_assembly) order.emplace(clockSeed());
     std::uniform_int_distribution<int> anyPattern(1, 8);
     if (m_events) m_events->eSCompPMax(m_securePass);
     m_lastPumpNs = nowNs();
@@ -225,7 +239,7 @@ ShredResult cPattern::overwrite(platform::IWritableFile& file, const BlockPlan& 
 
     int k = 0;  // carried across passes
     for (std::int32_t pass = 1; pass <= m_securePass; ++pass) {
-        Batch batch(file);
+        Batch batch(file, m_passWritten);
         std::size_t r = 0;  // the first data range not yet behind the block
         for (std::uint64_t j = 0; j < plan.blocks;) {
             const std::uint64_t start = j * plan.blockSize;
@@ -238,7 +252,7 @@ ShredResult cPattern::overwrite(platform::IWritableFile& file, const BlockPlan& 
                 j = next;
                 continue;
             }
-            k = m_assembly ? anyPattern(order) : nextCyclic(k);
+            k = m_assembly ? anyPattern(*order) : nextCyclic(k);
             const auto& p = patterns[static_cast<std::size_t>(k - 1)];
             if (auto s = putInData(batch, start, p, data, r); !s) return failedWrite(s.error());
             ++j;
@@ -270,22 +284,37 @@ ShredResult cPattern::overwriteGrowth(platform::IWritableFile& file, std::uint64
         auto data = file.dataRanges();
         if (!data) return {ShredStatus::WriteFailed, data.error().message};
         for (std::int32_t pass = 1; pass <= m_securePass; ++pass) {
+            Batch batch(file, m_passWritten);
             for (const auto& range : *data) {
-                for (std::uint64_t at = std::max(covered, range.offset); at < std::min(end, range.end());) {
-                    const auto n = static_cast<std::size_t>(
-                        std::min<std::uint64_t>(kGrowthBlock, std::min(end, range.end()) - at));
+                const std::uint64_t stop = std::min(end, range.end());
+                for (std::uint64_t at = std::max(covered, range.offset); at < stop;) {
+                    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kGrowthBlock, stop - at));
                     block.resize(n);
                     fill(block.data(), n);
-                    if (auto s = file.writeAt(at, block); !s) return failedWrite(s.error());
+                    if (auto s = batch.put(at, block); !s) return failedWrite(s.error());
                     at += n;
                     pump(false);
                 }
             }
+            if (auto s = batch.flush(); !s) return failedWrite(s.error());
             if (auto s = file.flushToDevice(); !s) return failedWrite(s.error());
         }
         covered = end;
     }
     return {};
+}
+
+// Writes confined to the data take no new storage, but where the system could not tell holes
+// from data the passes may have filled some, and a full disk must not stay full because of this
+// run. What this pass wrote is given back once it is on the device: it holds patterns only, so
+// no old byte goes to free space with it. Without that flush nothing is given back.
+void cPattern::giveBackTaken(platform::IWritableFile& file, std::uint64_t allocatedBefore) {
+    // The flush also lets a copy-on-write filesystem take back the blocks the passes replaced.
+    if (!file.flushToDevice()) return;
+    auto now = file.allocatedBytes();
+    if (!now || *now <= allocatedBefore) return;
+    for (const auto& r : m_passWritten) (void)file.releaseRange(r.offset, r.length);
+    (void)file.flushToDevice();
 }
 
 ShredResult cPattern::removeShredded(platform::IDirectory& folder, const std::string& name,

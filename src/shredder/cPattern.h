@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/IFileService.h"
 #include "shredder/IShredEvents.h"
 #include "shredder/ShredResult.h"
 
@@ -15,9 +16,6 @@ namespace quenvor::platform {
 class IDirectory;
 class IFileService;
 class IRandomSource;
-class IWritableFile;
-struct ByteRange;
-struct FileStatus;
 }  // namespace quenvor::platform
 
 namespace quenvor::shredder {
@@ -73,6 +71,7 @@ private:
     ShredResult overwrite(platform::IWritableFile& file, const BlockPlan& plan,
                           const std::vector<platform::ByteRange>& data);
     ShredResult overwriteGrowth(platform::IWritableFile& file, std::uint64_t covered);
+    void giveBackTaken(platform::IWritableFile& file, std::uint64_t allocatedBefore);
     ShredResult removeShredded(platform::IDirectory& folder, const std::string& name,
                                const platform::FileStatus& shredded);
     void fill(std::byte* data, std::size_t size);
@@ -89,6 +88,7 @@ private:
     std::uint64_t m_allowedNames = 1;
     OpenFileCheck m_beforeFirstPass, m_afterLastPass;
     std::int64_t m_lastPumpNs = 0;
+    std::vector<platform::ByteRange> m_passWritten;  // what the current pass has written so far
 };
 
 }  // namespace quenvor::shredder

@@ -84,6 +84,14 @@ TEST(LinuxWritableFile, ListsOnlyTheRangesThatHoldData) {
     ASSERT_TRUE(ranges.ok()) << ranges.error().message;
     if (*ranges == std::vector<ByteRange>{{0, 4 << 20}}) GTEST_SKIP() << "this filesystem does not report holes";
     EXPECT_EQ(*ranges, (std::vector<ByteRange>{{0, 4096}, {1 << 20, 4096}}));
+    // Storage given back turns data into a hole; the length stays.
+    const auto held = (*f)->allocatedBytes();
+    ASSERT_TRUE(held.ok());
+    EXPECT_GE(*held, 8192u);
+    ASSERT_TRUE((*f)->releaseRange(1 << 20, 4096).ok());
+    EXPECT_EQ(*(*f)->dataRanges(), (std::vector<ByteRange>{{0, 4096}}));
+    EXPECT_LT(*(*f)->allocatedBytes(), *held);
+    EXPECT_EQ(*(*f)->length(), 4u << 20);
     // Nothing but a hole, and nothing at all.
     ASSERT_TRUE((*f)->truncate(0).ok());
     ASSERT_TRUE((*f)->truncate(1 << 20).ok());

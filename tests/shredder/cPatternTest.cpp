@@ -378,6 +378,11 @@ public:
     std::vector<Write> writes;
     int flushes = 0;
     bool truncated = false;
+    // Writes that take storage (into holes the system did not report), and what was given back
+    // after how many flushes.
+    bool writesAllocate = false;
+    std::uint64_t allocated = 0;
+    std::vector<std::pair<platform::ByteRange, int>> released;
 
     platform::FileStatus file() const {
         platform::FileStatus s;
@@ -397,6 +402,7 @@ public:
         platform::Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
             if (owner.written + data.size() > owner.failAfter) return platform::Error{owner.failCode, "scripted"};
             owner.written += data.size();
+            if (owner.writesAllocate) owner.allocated += data.size();
             owner.highest = std::max<std::uint64_t>(owner.highest, offset + data.size());
             if (owner.keep) owner.writes.push_back({offset, owner.flushes, {data.begin(), data.end()}});
             return {};
@@ -404,6 +410,11 @@ public:
         platform::Result<std::vector<platform::ByteRange>> dataRanges() override {
             if (owner.data.empty()) return platform::IWritableFile::dataRanges();
             return owner.data;
+        }
+        platform::Result<std::uint64_t> allocatedBytes() override { return owner.allocated; }
+        platform::Status releaseRange(std::uint64_t offset, std::uint64_t length) override {
+            owner.released.push_back({{offset, length}, owner.flushes});
+            return {};
         }
         platform::Status flushToDevice() override {
             ++owner.flushes;
@@ -508,30 +519,47 @@ TEST(EngineLimits, ASparseFileIsWrittenOnlyWhereItHoldsDataWithItsPlannedPattern
 }
 
 // A write or flush that finds the disk full stops the passes, is told apart from other
-// failures, and leaves the file in place, flushed so the filesystem can take back its blocks.
-TEST(EngineLimits, AFullDiskStopsThePassesAndLeavesTheFileInPlace) {
+// failures, and leaves the file in place. Storage the passes took is given back, but only what
+// this pass wrote and only once it is on the device, so no old byte goes to free space.
+TEST(EngineLimits, AFullDiskStopsThePassesAndGivesBackOnlyWhatTheyTook) {
+    constexpr std::uint64_t MiB = 1 << 20;
     struct Case {
         int code;
-        bool inFlush;
+        bool inFlush, allocates;
         ShredStatus expected;
+        std::vector<platform::ByteRange> givenBack;
     };
-    for (const Case c : {Case{ENOSPC, false, ShredStatus::DiskFull}, Case{EDQUOT, false, ShredStatus::DiskFull},
-                         Case{ENOSPC, true, ShredStatus::DiskFull}, Case{EIO, false, ShredStatus::WriteFailed}}) {
+    const Case cases[] = {
+        {ENOSPC, false, false, ShredStatus::DiskFull, {}},
+        {EDQUOT, false, false, ShredStatus::DiskFull, {}},
+        {ENOSPC, false, true, ShredStatus::DiskFull, {{0, 3 * MiB}}},  // the second pass, up to the failure
+        {ENOSPC, true, true, ShredStatus::DiskFull, {}},               // nothing flushed, nothing given back
+        {EIO, false, true, ShredStatus::WriteFailed, {}},
+    };
+    for (const auto& c : cases) {
         HugeFile file;
-        file.size = 8 << 20;
+        file.size = 8 * MiB;
         file.failCode = c.code;
         file.failFlush = c.inFlush;
-        if (!c.inFlush) file.failAfter = file.size + (3 << 20);  // part way through the second pass
+        file.writesAllocate = c.allocates;
+        if (!c.inFlush) file.failAfter = file.size + 3 * MiB + 1;  // part way through the second pass
         NumberedRandom random;
         cPattern engine(file, &random);
         engine.setSourceFile("/virtual/disk-image.iso");
         engine.setSecurePass(4);
-        const auto r = engine.DeleteFileByPattern();
-        EXPECT_EQ(r.status, c.expected) << c.code;
+        EXPECT_EQ(engine.DeleteFileByPattern().status, c.expected) << c.code;
         EXPECT_FALSE(file.removed);
         EXPECT_FALSE(file.truncated);
         EXPECT_EQ(file.name, "disk-image.iso");
-        if (!c.inFlush) EXPECT_EQ(file.flushes, c.expected == ShredStatus::DiskFull ? 2 : 1) << c.code;
+        std::vector<platform::ByteRange> givenBack;
+        for (const auto& [range, flushesBefore] : file.released) {
+            givenBack.push_back(range);
+            EXPECT_EQ(flushesBefore, 2);  // the first pass's, then the one after the failure
+        }
+        EXPECT_EQ(givenBack, c.givenBack) << c.code << " " << c.allocates;
+        if (!c.inFlush && !c.allocates) {
+            EXPECT_EQ(file.flushes, c.expected == ShredStatus::DiskFull ? 2 : 1) << c.code;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -251,6 +252,17 @@ public:
             at = to;
         }
         return ranges;
+    }
+    Result<std::uint64_t> allocatedBytes() override {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) return sysError("cannot examine", m_path);
+        return static_cast<std::uint64_t>(st.st_blocks) * 512;
+    }
+    Status releaseRange(std::uint64_t offset, std::uint64_t length) override {
+        if (::fallocate(m_fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                        static_cast<off_t>(length)) != 0)
+            return sysError("cannot give back the space of", m_path);
+        return {};
     }
     Status flushToDevice() override {
         if (::fdatasync(m_fd) != 0) return sysError("cannot flush", m_path);

@@ -80,6 +80,24 @@ Result<std::vector<ByteRange>> WindowsWritableFile::dataRanges() {
     }
 }
 
+Result<std::uint64_t> WindowsWritableFile::allocatedBytes() {
+    FILE_STANDARD_INFO info{};
+    if (!GetFileInformationByHandleEx(m_h.get(), FileStandardInfo, &info, sizeof info))
+        return lastError("cannot examine " + display(m_path));
+    return static_cast<std::uint64_t>(info.AllocationSize.QuadPart);
+}
+
+Status WindowsWritableFile::releaseRange(std::uint64_t offset, std::uint64_t length) {
+    // On a sparse file the zeroed range is given back; on any other it takes no more than before.
+    FILE_ZERO_DATA_INFORMATION zero{};
+    zero.FileOffset.QuadPart = static_cast<LONGLONG>(offset);
+    zero.BeyondFinalZero.QuadPart = static_cast<LONGLONG>(offset + length);
+    DWORD bytes = 0;
+    if (!DeviceIoControl(m_h.get(), FSCTL_SET_ZERO_DATA, &zero, sizeof zero, nullptr, 0, &bytes, nullptr))
+        return lastError("cannot give back the space of " + display(m_path));
+    return {};
+}
+
 Status WindowsWritableFile::flushToDevice() {
     if (!FlushFileBuffers(m_h.get())) return lastError("cannot flush " + display(m_path));
     return {};

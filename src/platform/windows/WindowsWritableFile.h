@@ -16,6 +16,8 @@ public:
     Result<std::uint64_t> length() override;
     Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override;
     Result<std::vector<ByteRange>> dataRanges() override;
+    Result<std::uint64_t> allocatedBytes() override;
+    Status releaseRange(std::uint64_t offset, std::uint64_t length) override;
     Status flushToDevice() override;
     Status truncate(std::uint64_t length) override;
     Status close() override;
