@@ -364,7 +364,7 @@ public:
     std::string name = "disk-image.iso";
     // Scripted: where the file holds data (empty: all of it), the bytes after which a write
     // fails with `failCode`, and whether a flush fails so instead.
-    std::vector<platform::ByteRange> data;
+    std::vector<platform::ByteRange> holding;
     std::uint64_t failAfter = UINT64_MAX;
     int failCode = 0;
     bool failFlush = false;
@@ -408,8 +408,8 @@ public:
             return {};
         }
         platform::Result<std::vector<platform::ByteRange>> dataRanges() override {
-            if (owner.data.empty()) return platform::IWritableFile::dataRanges();
-            return owner.data;
+            if (owner.holding.empty()) return platform::IWritableFile::dataRanges();
+            return owner.holding;
         }
         platform::Result<std::uint64_t> allocatedBytes() override { return owner.allocated; }
         platform::Status releaseRange(std::uint64_t offset, std::uint64_t length) override {
@@ -489,7 +489,7 @@ TEST(EngineLimits, ASparseFileIsWrittenOnlyWhereItHoldsDataWithItsPlannedPattern
     constexpr std::uint64_t GiB = 1ull << 30;
     constexpr std::uint64_t end = 20 * GiB + 3 * 524288;
     sparse.size = end + 5;  // 40963 blocks of 512 KiB, so the patterns shift from pass to pass, and 5 bytes more
-    sparse.data = {{1000, 5000}, {19 * GiB - 100, (1 << 20) + 200}, {end + 2, 3}};
+    sparse.holding = {{1000, 5000}, {19 * GiB - 100, (1 << 20) + 200}, {end + 2, 3}};
     sparse.keep = true;
     NumberedRandom random;
     cPattern engine(sparse, &random);
@@ -498,13 +498,13 @@ TEST(EngineLimits, ASparseFileIsWrittenOnlyWhereItHoldsDataWithItsPlannedPattern
     EXPECT_TRUE(engine.DeleteFileByPattern().ok());
     EXPECT_TRUE(sparse.removed);
     std::uint64_t inData = 0;
-    for (const auto& r : sparse.data) inData += r.length;
+    for (const auto& r : sparse.holding) inData += r.length;
     EXPECT_EQ(sparse.written, 2 * inData);
     const auto plan = cPattern::planFor(sparse.size);
     for (const auto& w : sparse.writes) {
-        const auto range = std::find_if(sparse.data.begin(), sparse.data.end(),
+        const auto range = std::find_if(sparse.holding.begin(), sparse.holding.end(),
                                         [&](const auto& r) { return w.offset >= r.offset && w.offset < r.end(); });
-        ASSERT_NE(range, sparse.data.end()) << w.offset;
+        ASSERT_NE(range, sparse.holding.end()) << w.offset;
         EXPECT_LE(w.offset + w.bytes.size(), range->end()) << w.offset;
         for (std::size_t i = 0; i < w.bytes.size(); ++i) {
             const std::uint64_t at = w.offset + i, block = at / plan.blockSize;
