@@ -45,7 +45,8 @@ Result<std::vector<ByteRange>> WindowsWritableFile::dataRanges() {
     std::vector<ByteRange> ranges;
     if (*size == 0) return ranges;
     BY_HANDLE_FILE_INFORMATION info{};
-    // Only a sparse file has holes; any other file is data from end to end.
+    // Only a sparse file has holes; any other file is data from end to end. Wine reports no
+    // holes either way, so there every file is written whole.
     if (!GetFileInformationByHandle(m_h.get(), &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE))
         return std::vector<ByteRange>{{0, *size}};
     FILE_ALLOCATED_RANGE_BUFFER query{};
