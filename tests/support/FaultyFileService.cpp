@@ -19,6 +19,10 @@ public:
         return m_real->writeAt(offset, data);
     }
     platform::Result<std::vector<platform::ByteRange>> dataRanges() override { return m_real->dataRanges(); }
+    platform::Result<std::uint64_t> allocatedBytes() override { return m_real->allocatedBytes(); }
+    platform::Status releaseRange(std::uint64_t offset, std::uint64_t length) override {
+        return m_real->releaseRange(offset, length);
+    }
     platform::Status flushToDevice() override {
         hook("flushFile");
         if (++m_owner.flushes == m_owner.failFlushAtCall) return failure("flush");
