@@ -21,9 +21,10 @@ constexpr std::int64_t kPumpIntervalNs = 200'000'000;
 constexpr int kGrowthRounds = 3;
 constexpr std::size_t kGrowthBlock = 524288;
 // Blocks this large go to the file as they are; smaller ones are gathered into one write of up
-// to kBatchBytes, so a 4 KiB file made of 128-byte blocks costs one call a pass, not 32.
-constexpr std::size_t kDirectWrite = 524288;
-constexpr std::size_t kBatchBytes = 1048576;
+// to kBatchBytes, so a 4 KiB file made of 128-byte blocks costs one call a pass, not 32. Larger
+// blocks are not copied: a megabyte copied a pass costs more than the calls it saves.
+constexpr std::size_t kDirectWrite = 8192;
+constexpr std::size_t kBatchBytes = 65536;
 
 std::int64_t nowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -40,6 +41,7 @@ class Batch {
 public:
     Batch(platform::IWritableFile& file, std::vector<platform::ByteRange>& written) : m_file(file), m_written(written) {
         m_written.clear();
+        m_bytes.reserve(kBatchBytes);
     }
     platform::Status put(std::uint64_t at, std::span<const std::byte> bytes) {
         if (!m_bytes.empty() && at != m_at + m_bytes.size())
