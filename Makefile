@@ -80,7 +80,7 @@ bench-build: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUENVOR_BUILD_TESTS=OFF -DQUENVOR_BUILD_WINDOW=OFF -DQUENVOR_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quenvor_bench quenvor_bench_cleaning
 
-# Our engine and walk against coreutils shred and find, in one run (about 5 minutes).
+# Our engine and walk against coreutils shred and find, in one run (a quarter of an hour on a busy disk).
 bench: bench-build
 	./$(BENCH_BUILD)/bench/quenvor_bench
 

@@ -1,6 +1,6 @@
 // Compares the shredding engine and the folder walk with the tools a user would pick
 // instead (coreutils shred, find), interleaved in one run, and prints the ratios of medians.
-//   quenvor_bench [--full] [--dir FOLDER]
+//   quenvor_bench [--full] [--dir FOLDER] [--only CASE-PREFIX] [--reps N]
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,7 +22,7 @@
 #include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxRandomSource.h"
 #include "platform/linux/LinuxStorageProbe.h"
-#include "shredder/FolderRemover.h"
+#include "shredder/FolderShred.h"
 #include "shredder/OverwriteCheck.h"
 #include "shredder/cPattern.h"
 #include "shredder/cRecurse.h"
@@ -86,9 +87,11 @@ void makeFolder(const fs::path& dir, int files, std::uint64_t size) {
 
 class Bench {
 public:
-    Bench(fs::path dir, bool checks) : m_dir(std::move(dir)), m_checks(checks) {}
+    Bench(fs::path dir, bool checks, std::string only, int reps)
+        : m_dir(std::move(dir)), m_checks(checks), m_only(std::move(only)), m_reps(reps) {}
 
     void shredFile(const std::string& name, std::uint64_t size, int passes, int reps) {
+        if (!wanted(name, reps)) return;
         std::vector<double> ours, theirs;
         const auto p = m_dir / "file.dat";
         for (int r = 0; r < reps; ++r) {
@@ -103,17 +106,12 @@ public:
     }
 
     void shredFolder(const std::string& name, int files, std::uint64_t size, int passes, int reps) {
+        if (!wanted(name, reps)) return;
         std::vector<double> ours, theirs;
         const auto d = m_dir / "folder";
         for (int r = 0; r < reps; ++r) {
             makeFolder(d, files, size);
-            ours.push_back(seconds([&] {
-                shredder::cRecurse walker(m_files);
-                const auto list = walker.Recurse(d.string(), "*.*");
-                for (std::int64_t i = 1; i <= list.size(); ++i)
-                    if (!list[i].empty()) shredOne(list[i], passes);
-                shredder::FolderRemover(m_files).removeTree(d, {});
-            }));
+            ours.push_back(seconds([&] { shredTree(d, passes); }));
             makeFolder(d, files, size);
             theirs.push_back(seconds([&] {
                 run({"find", d.string(), "-type", "f", "-exec", "shred", "-n", std::to_string(passes), "-u", "{}",
@@ -125,6 +123,7 @@ public:
     }
 
     void walk(const std::string& name, int files, int reps) {
+        if (!wanted(name, reps)) return;
         const auto d = m_dir / "tree";
         const int perFolder = 1000;
         for (int i = 0; i < files; ++i) {
@@ -164,6 +163,24 @@ public:
     }
 
 private:
+    // Only the cases asked for, each as many times as asked, when the run was narrowed down.
+    bool wanted(const std::string& name, int& reps) const {
+        if (m_reps > 0) reps = m_reps;
+        return name.rfind(m_only, 0) == 0;
+    }
+    // What the page runs for a folder: the folder shred, with the page's checks on every file.
+    void shredTree(const fs::path& d, int passes) {
+        shredder::cPattern engine(m_files, &m_random);
+        shredder::OverwriteCheck check(m_checks ? &m_probe : nullptr);
+        check.attachTo(engine);
+        shredder::FolderShred::Hooks hooks;
+        hooks.beforeFile = [&] {
+            engine.setAttibs(true);
+            engine.setSecurePass(passes);
+        };
+        const auto o = shredder::FolderShred(m_files, engine, std::move(hooks)).run(d.string());
+        if (!o.done()) std::fprintf(stderr, "folder shred left %zu entries in %s\n", o.left.size(), d.c_str());
+    }
     void shredOne(const fs::path& p, int passes) {
         shredder::cPattern engine(m_files, &m_random);
         // The checks the page installs: each file is examined before its passes and its block
@@ -186,6 +203,8 @@ private:
     platform::LinuxRandomSource m_random;
     platform::LinuxStorageProbe m_probe;
     bool m_checks = true;
+    std::string m_only;
+    int m_reps = 0;
     std::vector<Ratio> m_ratios;
     std::vector<std::pair<std::string, double>> m_peaks;
 };
@@ -195,12 +214,18 @@ private:
 int main(int argc, char** argv) {
     bool full = false;
     bool checks = true;
+    std::string only;
+    int reps = 0;
     fs::path base = "/var/tmp";
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--full") == 0)
             full = true;
         else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc)
             base = argv[++i];
+        else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc)
+            only = argv[++i];
+        else if (std::strcmp(argv[i], "--reps") == 0 && i + 1 < argc)
+            reps = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--without-checks") == 0)  // to measure what the storage checks cost
             checks = false;
     }
@@ -219,9 +244,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     constexpr std::uint64_t KiB = 1024, MiB = 1024 * KiB, GiB = 1024 * MiB;
-    Bench b(dir, checks);
+    Bench b(dir, checks, only, reps);
     if (!full) {
         b.shredFolder("shred-2000x4KiB-x4", 2000, 4 * KiB, 4, 3);
+        b.shredFolder("shred-20000x4KiB-x4", 20000, 4 * KiB, 4, 3);
         b.shredFile("shred-1MiB-x4", 1 * MiB, 4, 7);
         b.shredFile("shred-64MiB-x4", 64 * MiB, 4, 5);
         b.shredFile("shred-1GiB-x4", 1 * GiB, 4, 3);

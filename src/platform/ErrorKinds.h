@@ -24,4 +24,16 @@ inline bool isNotEmpty(const Error& e) {
     return e.code == ENOTEMPTY || e.code == EEXIST;
 }
 
+// No room left for what was being written: the filesystem, or the user's share of it, is full.
+// Whatever comes next on the same disk would fail the same way.
+inline bool isDiskFull(const Error& e) {
+#ifdef _WIN32
+    if (e.code == 112 || e.code == 39) return true;  // ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL
+#endif
+#ifdef EDQUOT
+    if (e.code == EDQUOT) return true;
+#endif
+    return e.code == ENOSPC;
+}
+
 }  // namespace quenvor::platform

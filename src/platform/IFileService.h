@@ -1,6 +1,7 @@
 #pragma once
 // The file operations the shredder and the cleaning need. Nothing here follows a
 // symbolic link unless its name says so: callers rely on that to stay inside a target.
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -37,6 +38,14 @@ struct FileStatus {
     FileIdentity identity() const { return {device, inode}; }
 };
 
+// A stretch of a file: `length` bytes from `offset`.
+struct ByteRange {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+    std::uint64_t end() const { return offset + length; }
+    bool operator==(const ByteRange&) const = default;
+};
+
 struct DirectoryEntry {
     std::string name;  // UTF-8, a single component
     FileType type = FileType::Other;
@@ -53,6 +62,24 @@ public:
     virtual std::intptr_t nativeHandle() const = 0;
     virtual Result<std::uint64_t> length() = 0;
     virtual Status writeAt(std::uint64_t offset, std::span<const std::byte> data) = 0;
+    // Where the file holds data, in order and within its length. A sparse file's holes are left
+    // out: writing only these ranges allocates nothing, so overwriting a huge sparse file cannot
+    // fill the disk. Where the system cannot tell, the whole file is one range.
+    virtual Result<std::vector<ByteRange>> dataRanges() {
+        auto n = length();
+        if (!n) return n.error();
+        if (*n == 0) return std::vector<ByteRange>{};
+        return std::vector<ByteRange>{{0, *n}};
+    }
+    // The bytes of storage the file holds now (holes take none); 0 where the system cannot tell.
+    virtual Result<std::uint64_t> allocatedBytes() { return std::uint64_t{0}; }
+    // Gives the storage of a range back to the filesystem; the range then reads as zeros and the
+    // length stays. For undoing what writes into holes took.
+    virtual Status releaseRange(std::uint64_t offset, std::uint64_t length) {
+        (void)offset;
+        (void)length;
+        return Error{ENOSYS, "this file cannot give storage back"};
+    }
     virtual Status flushToDevice() = 0;  // data reaches the device before this returns
     virtual Status truncate(std::uint64_t length) = 0;
     virtual Status close() = 0;

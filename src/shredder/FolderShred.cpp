@@ -87,6 +87,7 @@ void FolderShred::shredded(const std::string& path, const ShredResult& r, const 
         return;
     }
     if (r.status == ShredStatus::NotFound) return;
+    if (r.status == ShredStatus::DiskFull) out.diskFull = true;
     const bool gone = r.status == ShredStatus::NotRegularFile || r.status == ShredStatus::NameMoved;
     auto l =
         left(r.status == ShredStatus::RemovalPending ? m_engine.SourceFile() : path, Reason::NotShredded, {}, !gone);
@@ -168,7 +169,7 @@ FolderShred::Outcome FolderShred::run(HeldChoice& choice) {
     const bool walked = ui::reportedStep(
         [&] {
             finished = walker.visit(*choice.folder(), folder, [&](const cRecurse::Found& f) {
-                if (m_hooks.stopRequested && m_hooks.stopRequested()) return false;
+                if (out.diskFull || (m_hooks.stopRequested && m_hooks.stopRequested())) return false;
                 if (f.enteredFolder)
                     ++out.folders;
                 else
@@ -180,7 +181,7 @@ FolderShred::Outcome FolderShred::run(HeldChoice& choice) {
     // A walk that broke off leaves the rest unvisited: nothing is removed after it.
     if (!walked) return out;
     if (!finished) {
-        out.aborted = true;
+        out.aborted = !out.diskFull;
         return out;
     }
 
@@ -203,6 +204,7 @@ FolderShred::Outcome FolderShred::run(HeldChoice& choice) {
             // a file is shredded, never removed with its contents still on the disk.
             FolderRemover remover(m_files, [&](platform::IDirectory& d, const std::string& name,
                                                const std::string& path, const platform::FileStatus&) {
+                if (out.diskFull) return false;
                 guardedEntry(d, name, path, out, FileType::NotFound);
                 auto now = d.statAt(name);
                 return now && now->type == FileType::NotFound;

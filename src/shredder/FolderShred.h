@@ -63,7 +63,10 @@ public:
         int others = 0;                      // links, pipes, devices and other filesystems met
         bool aborted = false;
         bool choiceMoved = false;  // by the end its path led elsewhere: what is there now was left alone
-        bool done() const { return !aborted && left.empty(); }
+        // A file met a full disk: the run stopped after it, as every further file would fail the
+        // same way, and what it had not reached is left as it was.
+        bool diskFull = false;
+        bool done() const { return !aborted && !diskFull && left.empty(); }
         int leftOf(Kind k) const;
     };
     struct Hooks {

@@ -19,10 +19,17 @@ enum class ShredStatus {
     NameReplaced,    // overwritten and emptied, but its name now leads to another file, left alone
     NameMoved,       // overwritten and emptied, but its name was gone by then: moved or renamed meanwhile
     KeptGrowing,     // another program kept appending to it: overwritten as it was, left in place
+    DiskFull,        // a write found the disk full: stopped there, possibly partly overwritten, left in place
     Unexpected,      // an unexpected error stopped the shred part way: it may be partly overwritten
     NotHidden,       // in an overlay's lower layer, so never written, and its name could not be removed
     LayerUnknown,    // on an overlay whose layer holding it could not be told: left untouched
 };
+
+// What the page says of a full disk.
+namespace disk_full_text {
+inline constexpr int kReason = 350;         // why the file was left: the disk is full
+inline constexpr int kFolderStopped = 351;  // a folder run stopped at the full disk
+}  // namespace disk_full_text
 
 // What the passes could achieve where the file lies, as far as anyone could tell.
 struct StorageNote {

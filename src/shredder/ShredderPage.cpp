@@ -129,6 +129,7 @@ int fileHeading(const ShredResult& r) {
             return held_text::kFileGoneHeading;
         case ShredStatus::WriteFailed:
         case ShredStatus::KeptGrowing:
+        case ShredStatus::DiskFull:
         case ShredStatus::Unexpected:  // it may have stopped part way through the passes
             return 304;
         default:
@@ -384,6 +385,9 @@ std::string ShredderPage::reasonFor(const ShredResult& r) {
             break;
         case ShredStatus::LayerUnknown:
             reason = text(platform::storage_text::kLayerUnknown);
+            break;
+        case ShredStatus::DiskFull:
+            reason = text(disk_full_text::kReason);
             break;
         case ShredStatus::Unexpected:
             return unexpected(r.detail);
@@ -646,6 +650,7 @@ std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& war
         const bool fileInPlace = std::any_of(o.left.begin(), o.left.end(), [](const FolderShred::Left& l) {
             return l.leftInPlace && l.kind == FolderShred::Kind::File;
         });
+        if (o.diskFull) shown += "\r\n\r\n" + text(disk_full_text::kFolderStopped);
         if (fileInPlace) shown += "\r\n\r\n" + text(190);
         return shown;
     }

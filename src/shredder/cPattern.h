@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "platform/IFileService.h"
 #include "shredder/IShredEvents.h"
 #include "shredder/ShredResult.h"
 
@@ -14,8 +16,6 @@ namespace quenvor::platform {
 class IDirectory;
 class IFileService;
 class IRandomSource;
-class IWritableFile;
-struct FileStatus;
 }  // namespace quenvor::platform
 
 namespace quenvor::shredder {
@@ -74,8 +74,10 @@ public:
     static int nextCyclic(int k) { return k >= 8 ? 1 : k + 1; }
 
 private:
-    ShredResult overwrite(platform::IWritableFile& file, const BlockPlan& plan);
+    ShredResult overwrite(platform::IWritableFile& file, const BlockPlan& plan,
+                          const std::vector<platform::ByteRange>& data);
     ShredResult overwriteGrowth(platform::IWritableFile& file, std::uint64_t covered);
+    void giveBackTaken(platform::IWritableFile& file, std::uint64_t allocatedBefore);
     ShredResult removeShredded(platform::IDirectory& folder, const std::string& name,
                                const platform::FileStatus& shredded);
     void fill(std::byte* data, std::size_t size);
@@ -93,6 +95,7 @@ private:
     OpenFileCheck m_beforeFirstPass, m_afterLastPass;
     LayerCheck m_layerOf;
     std::int64_t m_lastPumpNs = 0;
+    std::vector<platform::ByteRange> m_passWritten;  // what the current pass has written so far
 };
 
 }  // namespace quenvor::shredder

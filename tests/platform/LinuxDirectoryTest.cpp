@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -74,6 +76,47 @@ TEST(LinuxDirectory, OpeningWithNoLinksRefusesALinkAnywhereOnThePath) {
     for (const fs::path& p : {dir / "link/b/c", dir / "a/b/clink", dir / "link", dir / "a/missing"})
         EXPECT_FALSE(files.openDirectoryNoLinks(p).ok()) << p;
     EXPECT_EQ(files.openDirectoryNoLinks(dir / "link/b").error().code, ELOOP);
+}
+
+}  // namespace
+}  // namespace quenvor::platform
+
+namespace quenvor::platform {
+namespace {
+
+TEST(LinuxWritableFile, ListsOnlyTheRangesThatHoldData) {
+    test::TempDir dir;
+    const auto p = dir / "sparse.img";
+    const std::string block(4096, 'x');
+    {
+        const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::pwrite(fd, block.data(), block.size(), 0), 4096);
+        ASSERT_EQ(::pwrite(fd, block.data(), block.size(), 1 << 20), 4096);
+        ASSERT_EQ(::ftruncate(fd, 4 << 20), 0);
+        ::close(fd);
+    }
+    LinuxFileService files;
+    auto f = files.openInPlace(p);
+    ASSERT_TRUE(f.ok());
+    auto ranges = (*f)->dataRanges();
+    ASSERT_TRUE(ranges.ok()) << ranges.error().message;
+    if (*ranges == std::vector<ByteRange>{{0, 4 << 20}}) GTEST_SKIP() << "this filesystem does not report holes";
+    EXPECT_EQ(*ranges, (std::vector<ByteRange>{{0, 4096}, {1 << 20, 4096}}));
+    // Storage given back turns data into a hole; the length stays.
+    const auto held = (*f)->allocatedBytes();
+    ASSERT_TRUE(held.ok());
+    EXPECT_GE(*held, 8192u);
+    ASSERT_TRUE((*f)->releaseRange(1 << 20, 4096).ok());
+    EXPECT_EQ(*(*f)->dataRanges(), (std::vector<ByteRange>{{0, 4096}}));
+    EXPECT_LT(*(*f)->allocatedBytes(), *held);
+    EXPECT_EQ(*(*f)->length(), 4u << 20);
+    // Nothing but a hole, and nothing at all.
+    ASSERT_TRUE((*f)->truncate(0).ok());
+    ASSERT_TRUE((*f)->truncate(1 << 20).ok());
+    EXPECT_TRUE((*f)->dataRanges()->empty());
+    ASSERT_TRUE((*f)->truncate(0).ok());
+    EXPECT_TRUE((*f)->dataRanges()->empty());
 }
 
 }  // namespace

@@ -138,6 +138,26 @@ TEST_F(FolderPolicy, AStopLeavesTheFolderAndTheRestAlone) {
     EXPECT_TRUE(fs::exists(victim / "f4"));
 }
 
+TEST_F(FolderPolicy, AFullDiskStopsTheRunAfterThatFileAndRemovesNothingMore) {
+    for (int i = 1; i <= 4; ++i) TempDir::write(victim / ("f" + std::to_string(i)), "secret");
+    files.failWriteCode = ENOSPC;
+    files.failWriteAtCall = 2;  // one write a file: the second file
+    const auto o = run();
+    EXPECT_TRUE(o.diskFull);
+    EXPECT_FALSE(o.aborted);
+    EXPECT_FALSE(o.done());
+    EXPECT_EQ(results, (std::vector<ShredStatus>{ShredStatus::Shredded, ShredStatus::DiskFull}));
+    ASSERT_EQ(o.left.size(), 1u);
+    EXPECT_EQ(o.left[0].result.status, ShredStatus::DiskFull);
+    EXPECT_TRUE(o.left[0].leftInPlace);
+    int untouched = 0;
+    for (int i = 1; i <= 4; ++i)
+        untouched += fs::exists(victim / ("f" + std::to_string(i))) &&
+                     TempDir::read(victim / ("f" + std::to_string(i))) == "secret";
+    EXPECT_EQ(untouched, 3);  // the one whose write failed, and the two the run never reached
+    EXPECT_EQ(files.writes, 2);
+}
+
 TEST_F(FolderPolicy, AFailedRemovalIsNamedNotHidden) {
     TempDir::write(victim / "sub/x.txt", "x");
     files.failRemoveFor.insert((victim / "sub").string());
@@ -214,7 +234,7 @@ TEST_F(FolderRace, AFileSwappedForAHardLinkDuringItsFirstPassKeepsTheOutsideFile
     TempDir::write(victim / "big.bin", std::string(300000, 'B'));
     int writes = 0;
     files.beforeCall = [&](const std::string& call, const std::string&) {
-        if (call == "write" && ++writes == 3) {
+        if (call == "write" && ++writes == 1) {  // a pass is one write: as it starts
             fs::rename(victim / "big.bin", dir / "big-moved.bin");
             fs::create_hard_link(outside / "precious.bin", victim / "big.bin");
         }

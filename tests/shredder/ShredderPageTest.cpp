@@ -339,6 +339,28 @@ TEST_F(FolderPage, FilesThatFailAreNamedAndStayWithTheirFolder) {
     EXPECT_EQ(m.find("The folder was permanently deleted."), std::string::npos);
 }
 
+TEST_F(FolderPage, AFullDiskIsNamedAndTheFolderRunSaysItStoppedThere) {
+    files.failWriteCode = ENOSPC;
+    const auto f = dir / "big.iso";
+    TempDir::write(f, "data");
+    files.failWriteAtCall = 1;
+    chooseFile(f);
+    page.cmdDelete_Click();
+    EXPECT_EQ(lastMessage(), "The file was not fully shredded and is still in place:\r\n" + f.string() +
+                                 "\r\nthe disk is full, so the passes stopped there and the file was left in place "
+                                 "(free some space on the disk and shred it again) (write: No space left on device)");
+
+    makeTree(3);
+    files.failWriteAtCall = files.writes + 1;
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    const auto& m = lastMessage();
+    EXPECT_TRUE(said(m, "the disk is full, so the passes stopped there")) << m;
+    EXPECT_TRUE(said(m, "\r\n\r\nThe disk is full, so shredding stopped after that file")) << m;
+    EXPECT_TRUE(fs::exists(victim));
+    EXPECT_FALSE(busy.any());
+}
+
 // A backslash is part of a name here, never a separator: what stays is named exactly as it is.
 TEST_F(FolderPage, ABackslashInANameIsShownAsItIs) {
     const auto bad = victim / "sub\\dir" / "bad\\name.txt";

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -190,6 +191,36 @@ TEST_F(RealFs, OnPlainExt4NoOldByteRemainsAndTheMessagesSaySo) {
     EXPECT_TRUE(r.ok());
     EXPECT_FALSE(r.storage.mayRemain());
     EXPECT_FALSE(img->rawContains(four));
+}
+
+// Only the data is overwritten: the holes of a file far larger than its filesystem are never
+// filled, its data far out is reached, and the disk has the room afterwards it had before.
+TEST_F(RealFs, OnExt4ASparseFileLargerThanTheDiskIsShreddedWithoutFillingIt) {
+    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4());
+    const auto freeBlocks = [&] {
+        struct statvfs v {};
+        return img->sync() && ::statvfs(img->mountPoint().c_str(), &v) == 0 ? v.f_bfree : 0;
+    };
+    const auto before = freeBlocks();
+    const std::string near = newMarker(), far = newMarker();
+    const auto p = *img / "disk.img";
+    constexpr off_t GiB = off_t{1} << 30;
+    const auto put = [](int fd, const std::string& marker, off_t at) {
+        std::string data;
+        while (data.size() + marker.size() <= kFileSize) data += marker;
+        return ::pwrite(fd, data.data(), data.size(), at) == static_cast<ssize_t>(data.size());
+    };
+    const int fd = ::open(p.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(put(fd, near, 4096) && put(fd, far, 19 * GiB) && ::ftruncate(fd, 20 * GiB) == 0 && ::fsync(fd) == 0);
+    ::close(fd);
+    ASSERT_TRUE(img->rawContains(far));
+
+    EXPECT_EQ(shredFile(p), "The file was permanently deleted.");
+    EXPECT_FALSE(fs::exists(p));
+    EXPECT_FALSE(img->rawContains(near));
+    EXPECT_FALSE(img->rawContains(far));
+    EXPECT_EQ(freeBlocks(), before);
 }
 
 TEST_F(RealFs, OnXfsAReflinkedTwinSurvivesUntouchedAndTheSharedFileIsNamed) {

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/IRandomSource.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/linux/LinuxFileService.h"
@@ -214,8 +216,8 @@ TEST_F(Engine, AFileThatCannotBeOpenedIsLeftAloneAndReported) {
 }
 
 TEST_F(Engine, AFailedWriteOrFlushStopsTheWorkAndKeepsTheFile) {
-    const auto p = make("disk-error.bin", 3000);  // 23 blocks and a remainder: 24 writes a pass
-    files.failWriteAtCall = 30;                   // in the second pass
+    const auto p = make("disk-error.bin", 3000);  // 23 blocks and a remainder, gathered into one write a pass
+    files.failWriteAtCall = 2;                    // in the second pass
     auto r = shred(p, 4);
     EXPECT_EQ(r.status, ShredStatus::WriteFailed);
     EXPECT_TRUE(std::filesystem::exists(p));
@@ -363,6 +365,27 @@ public:
     std::uint64_t written = 0, highest = 0;
     bool removed = false;
     std::string name = "disk-image.iso";
+    // Scripted: where the file holds data (empty: all of it), the bytes after which a write
+    // fails with `failCode`, and whether a flush fails so instead.
+    std::vector<platform::ByteRange> holding;
+    std::uint64_t failAfter = UINT64_MAX;
+    int failCode = 0;
+    bool failFlush = false;
+    // What the writes put where, kept while `keep` is set, by flushes seen before them.
+    bool keep = false;
+    struct Write {
+        std::uint64_t offset;
+        int flushesBefore;
+        std::vector<std::byte> bytes;
+    };
+    std::vector<Write> writes;
+    int flushes = 0;
+    bool truncated = false;
+    // Writes that take storage (into holes the system did not report), and what was given back
+    // after how many flushes.
+    bool writesAllocate = false;
+    std::uint64_t allocated = 0;
+    std::vector<std::pair<platform::ByteRange, int>> released;
 
     platform::FileStatus file() const {
         platform::FileStatus s;
@@ -380,12 +403,31 @@ public:
         std::intptr_t nativeHandle() const override { return -1; }
         platform::Result<std::uint64_t> length() override { return owner.size; }
         platform::Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
+            if (owner.written + data.size() > owner.failAfter) return platform::Error{owner.failCode, "scripted"};
             owner.written += data.size();
+            if (owner.writesAllocate) owner.allocated += data.size();
             owner.highest = std::max<std::uint64_t>(owner.highest, offset + data.size());
+            if (owner.keep) owner.writes.push_back({offset, owner.flushes, {data.begin(), data.end()}});
             return {};
         }
-        platform::Status flushToDevice() override { return {}; }
-        platform::Status truncate(std::uint64_t) override { return {}; }
+        platform::Result<std::vector<platform::ByteRange>> dataRanges() override {
+            if (owner.holding.empty()) return platform::IWritableFile::dataRanges();
+            return owner.holding;
+        }
+        platform::Result<std::uint64_t> allocatedBytes() override { return owner.allocated; }
+        platform::Status releaseRange(std::uint64_t offset, std::uint64_t length) override {
+            owner.released.push_back({{offset, length}, owner.flushes});
+            return {};
+        }
+        platform::Status flushToDevice() override {
+            ++owner.flushes;
+            if (owner.failFlush) return platform::Error{owner.failCode, "scripted"};
+            return {};
+        }
+        platform::Status truncate(std::uint64_t) override {
+            owner.truncated = true;
+            return {};
+        }
         platform::Status close() override { return {}; }
     };
     struct Folder : platform::IDirectory {
@@ -441,6 +483,87 @@ TEST(EngineLimits, FilesPastTwoGibibytesAreCoveredToTheirLastByte) {
     EXPECT_EQ(huge.highest, huge.size);
     EXPECT_EQ(huge.written, 2 * huge.size);
     EXPECT_TRUE(huge.removed);
+}
+
+// 20 GiB that hold data only in two places, one of them far out: only those places are
+// written, each byte with the pattern it would get if the holes were written too.
+TEST(EngineLimits, ASparseFileIsWrittenOnlyWhereItHoldsDataWithItsPlannedPatterns) {
+    HugeFile sparse;
+    constexpr std::uint64_t GiB = 1ull << 30;
+    constexpr std::uint64_t end = 20 * GiB + 3 * 524288;
+    sparse.size = end + 5;  // 40963 blocks of 512 KiB, so the patterns shift from pass to pass, and 5 bytes more
+    sparse.holding = {{1000, 5000}, {19 * GiB - 100, (1 << 20) + 200}, {end + 2, 3}};
+    sparse.keep = true;
+    NumberedRandom random;
+    cPattern engine(sparse, &random);
+    engine.setSourceFile("/virtual/disk-image.iso");
+    engine.setSecurePass(2);
+    EXPECT_TRUE(engine.DeleteFileByPattern().ok());
+    EXPECT_TRUE(sparse.removed);
+    std::uint64_t inData = 0;
+    for (const auto& r : sparse.holding) inData += r.length;
+    EXPECT_EQ(sparse.written, 2 * inData);
+    const auto plan = cPattern::planFor(sparse.size);
+    for (const auto& w : sparse.writes) {
+        const auto range = std::find_if(sparse.holding.begin(), sparse.holding.end(),
+                                        [&](const auto& r) { return w.offset >= r.offset && w.offset < r.end(); });
+        ASSERT_NE(range, sparse.holding.end()) << w.offset;
+        EXPECT_LE(w.offset + w.bytes.size(), range->end()) << w.offset;
+        for (std::size_t i = 0; i < w.bytes.size(); ++i) {
+            const std::uint64_t at = w.offset + i, block = at / plan.blockSize;
+            // Patterns run on across passes; the remainder has its own, the ninth buffer filled.
+            const int want =
+                block >= plan.blocks
+                    ? 9
+                    : static_cast<int>((static_cast<std::uint64_t>(w.flushesBefore) * plan.blocks + block) % 8) + 1;
+            ASSERT_EQ(static_cast<int>(w.bytes[i]), want) << "at " << at << " in pass " << w.flushesBefore + 1;
+        }
+    }
+}
+
+// A write or flush that finds the disk full stops the passes, is told apart from other
+// failures, and leaves the file in place. Storage the passes took is given back, but only what
+// this pass wrote and only once it is on the device, so no old byte goes to free space.
+TEST(EngineLimits, AFullDiskStopsThePassesAndGivesBackOnlyWhatTheyTook) {
+    constexpr std::uint64_t MiB = 1 << 20;
+    struct Case {
+        int code;
+        bool inFlush, allocates;
+        ShredStatus expected;
+        std::vector<platform::ByteRange> givenBack;
+    };
+    const Case cases[] = {
+        {ENOSPC, false, false, ShredStatus::DiskFull, {}},
+        {EDQUOT, false, false, ShredStatus::DiskFull, {}},
+        {ENOSPC, false, true, ShredStatus::DiskFull, {{0, 3 * MiB}}},  // the second pass, up to the failure
+        {ENOSPC, true, true, ShredStatus::DiskFull, {}},               // nothing flushed, nothing given back
+        {EIO, false, true, ShredStatus::WriteFailed, {}},
+    };
+    for (const auto& c : cases) {
+        HugeFile file;
+        file.size = 8 * MiB;
+        file.failCode = c.code;
+        file.failFlush = c.inFlush;
+        file.writesAllocate = c.allocates;
+        if (!c.inFlush) file.failAfter = file.size + 3 * MiB + 1;  // part way through the second pass
+        NumberedRandom random;
+        cPattern engine(file, &random);
+        engine.setSourceFile("/virtual/disk-image.iso");
+        engine.setSecurePass(4);
+        EXPECT_EQ(engine.DeleteFileByPattern().status, c.expected) << c.code;
+        EXPECT_FALSE(file.removed);
+        EXPECT_FALSE(file.truncated);
+        EXPECT_EQ(file.name, "disk-image.iso");
+        std::vector<platform::ByteRange> givenBack;
+        for (const auto& [range, flushesBefore] : file.released) {
+            givenBack.push_back(range);
+            EXPECT_EQ(flushesBefore, 2);  // the first pass's, then the one after the failure
+        }
+        EXPECT_EQ(givenBack, c.givenBack) << c.code << " " << c.allocates;
+        if (!c.inFlush && !c.allocates) {
+            EXPECT_EQ(file.flushes, c.expected == ShredStatus::DiskFull ? 2 : 1) << c.code;
+        }
+    }
 }
 
 // Root ignores file modes, so the real refusal is seen as an unprivileged user.

@@ -1,6 +1,7 @@
 #include "support/FaultyFileService.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace quenvor::test {
 namespace {
@@ -14,12 +15,17 @@ public:
     platform::Result<std::uint64_t> length() override { return m_real->length(); }
     platform::Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
         hook("write");
-        if (++m_owner.writes == m_owner.failWriteAtCall) return platform::Error{5, "write: Input/output error"};
+        if (++m_owner.writes == m_owner.failWriteAtCall) return failure("write");
         return m_real->writeAt(offset, data);
+    }
+    platform::Result<std::vector<platform::ByteRange>> dataRanges() override { return m_real->dataRanges(); }
+    platform::Result<std::uint64_t> allocatedBytes() override { return m_real->allocatedBytes(); }
+    platform::Status releaseRange(std::uint64_t offset, std::uint64_t length) override {
+        return m_real->releaseRange(offset, length);
     }
     platform::Status flushToDevice() override {
         hook("flushFile");
-        if (++m_owner.flushes == m_owner.failFlushAtCall) return platform::Error{5, "flush: Input/output error"};
+        if (++m_owner.flushes == m_owner.failFlushAtCall) return failure("flush");
         return m_real->flushToDevice();
     }
     platform::Status truncate(std::uint64_t length) override {
@@ -31,6 +37,9 @@ public:
 private:
     void hook(const char* call) {
         if (m_owner.beforeCall) m_owner.beforeCall(call, m_path);
+    }
+    platform::Error failure(const std::string& call) const {
+        return {m_owner.failWriteCode, call + ": " + std::strerror(m_owner.failWriteCode)};
     }
     std::unique_ptr<platform::IWritableFile> m_real;
     FaultyFileService& m_owner;

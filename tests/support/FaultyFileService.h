@@ -22,6 +22,7 @@ public:
     bool readOnlyUntilMadeWritable = false;  // every open fails until setWritable ran on it
     int failWriteAtCall = -1;                // 1-based count of writeAt calls
     int failFlushAtCall = -1;
+    int failWriteCode = EIO;  // what the failed write or flush says (ENOSPC: the disk is full)
     std::set<std::string> failRemoveFor;
     bool failRemoveAtNextStart = false;
     std::vector<std::pair<std::string, std::string>> renames;

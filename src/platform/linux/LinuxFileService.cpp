@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -229,6 +230,38 @@ public:
             if (n == 0) return sysError("cannot write to", m_path, EIO);
             done += static_cast<std::size_t>(n);
         }
+        return {};
+    }
+    Result<std::vector<ByteRange>> dataRanges() override {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) return sysError("cannot examine", m_path);
+        const auto size = static_cast<off_t>(st.st_size);
+        std::vector<ByteRange> ranges;
+        // Only the file's own offset moves, which nothing else uses: every write says where.
+        for (off_t at = 0; at < size;) {
+            const off_t data = ::lseek(m_fd, at, SEEK_DATA);
+            if (data < 0 && errno == ENXIO) break;  // only a hole from here to the end
+            if (data < 0 && errno != EINVAL) return sysError("cannot find the data in", m_path);
+            const off_t hole = data < 0 ? size : ::lseek(m_fd, data, SEEK_HOLE);
+            if (hole < 0) return sysError("cannot find the data in", m_path);
+            // A filesystem that cannot tell (or answers nonsense) gets the rest as data: writing a
+            // hole costs space, skipping data would leave it unshredded.
+            const off_t from = data < 0 ? at : std::min(data, size);
+            const off_t to = hole <= from ? size : std::min(hole, size);
+            if (to > from) ranges.push_back({static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to - from)});
+            at = to;
+        }
+        return ranges;
+    }
+    Result<std::uint64_t> allocatedBytes() override {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) return sysError("cannot examine", m_path);
+        return static_cast<std::uint64_t>(st.st_blocks) * 512;
+    }
+    Status releaseRange(std::uint64_t offset, std::uint64_t length) override {
+        if (::fallocate(m_fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                        static_cast<off_t>(length)) != 0)
+            return sysError("cannot give back the space of", m_path);
         return {};
     }
     Status flushToDevice() override {

@@ -15,6 +15,9 @@ public:
     std::intptr_t nativeHandle() const override { return reinterpret_cast<std::intptr_t>(m_h.get()); }
     Result<std::uint64_t> length() override;
     Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override;
+    Result<std::vector<ByteRange>> dataRanges() override;
+    Result<std::uint64_t> allocatedBytes() override;
+    Status releaseRange(std::uint64_t offset, std::uint64_t length) override;
     Status flushToDevice() override;
     Status truncate(std::uint64_t length) override;
     Status close() override;

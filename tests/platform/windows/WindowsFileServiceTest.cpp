@@ -136,6 +136,7 @@ TEST_F(RealFiles, WritesLandAtTheirOffsetAndTheFileIsNeverRecreated) {
     ASSERT_TRUE((*f)->writeAt(4, std::as_bytes(std::span(patch.data(), patch.size()))).ok());
     ASSERT_TRUE((*f)->flushToDevice().ok());
     EXPECT_EQ(*(*f)->length(), 10u);
+    EXPECT_EQ(*(*f)->dataRanges(), (std::vector<ByteRange>{{0, 10}}));  // no holes: all of it is data
     // No one else may write meanwhile; reading is still allowed.
     HANDLE writer = CreateFileW(p.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
@@ -147,6 +148,30 @@ TEST_F(RealFiles, WritesLandAtTheirOffsetAndTheFileIsNeverRecreated) {
     EXPECT_EQ(during->inode, before->inode);
     EXPECT_EQ(during->device, before->device);
     EXPECT_FALSE(files.openInPlace(dir.path()).ok());  // a folder is not written in place
+}
+
+TEST_F(RealFiles, ASparseFileListsOnlyWhereItHoldsData) {
+    const auto p = dir / "sparse.bin";
+    test::TempDir::write(p, std::string(4096, 'd'));
+    HANDLE h = CreateFileW(p.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD bytes = 0;
+    LARGE_INTEGER end{};
+    end.QuadPart = 64 << 20;
+    const bool sparse = DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &bytes, nullptr) &&
+                        SetFilePointerEx(h, end, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+    CloseHandle(h);
+    if (!sparse) GTEST_SKIP() << "this system makes no sparse files here";
+    auto f = files.openInPlace(p);
+    ASSERT_TRUE(f.ok());
+    auto ranges = (*f)->dataRanges();
+    ASSERT_TRUE(ranges.ok()) << ranges.error().message;
+    if (*ranges == std::vector<ByteRange>{{0, 64 << 20}}) GTEST_SKIP() << "this system does not report holes";
+    // The data, in the filesystem's own units of allocation, and never the hole after it.
+    ASSERT_FALSE(ranges->empty());
+    EXPECT_EQ(ranges->front().offset, 0u);
+    EXPECT_GE(ranges->front().length, 4096u);
+    EXPECT_LE(ranges->back().end(), 1u << 20);
 }
 
 TEST_F(RealFiles, AFileInUseOrReadOnlyStaysUntilAllowed) {
