@@ -30,7 +30,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   sleep 1; xdotool windowmove "$win" 0 0; sleep 0.5
   import -window "$win" "$OUT/page1-tracks-before.png"
   xdotool mousemove --window "$win" 528 349 click 1; sleep 1
-  xdotool key Return; sleep 2
+  xdotool key alt+y; sleep 2           # Yes (Return would answer the default, No)
   import -window root -crop 700x450+0+0 "$OUT/page1-tracks-done.png"
   xdotool key Return; sleep 0.5
   import -window "$win" "$OUT/page1-tracks-after.png"

@@ -25,7 +25,7 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   import -window "$win" "$OUT/page2-shredder-chosen.png"
   click 528 349                      # Delete
   import -window root -crop 700x400+0+0 "$OUT/shred-confirm.png"
-  xdotool key Return                 # Yes
+  xdotool key alt+y                  # Yes (Return would answer the default, No)
   sleep 1.2
   import -window "$win" "$OUT/page2-shredder-running.png"
   for i in $(seq 300); do [ -e "$DEMO_DIR" ] || break; sleep 0.5; done
