@@ -239,18 +239,27 @@ TEST(StorageJudgement, AnOverlaysLayersAreReadFromItsOptions) {
     }
 }
 
-// ext4's list of options in effect is found under the kernel's name of its block device.
-TEST(StorageProbeMounts, Ext4sOwnListOfOptionsIsRead) {
+// A file in the temporary folder, which must be on ext2/3/4, and its device as "major:minor",
+// for mounts tables and option lists written to match it.
+class StorageProbeMounts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::TempDir::write(file, std::string(8192, 'x'));
+        struct statfs sf {};
+        ASSERT_EQ(::statfs(file.c_str(), &sf), 0);
+        if ((static_cast<std::uint64_t>(sf.f_type) & 0xFFFFFFFFu) != kExt)
+            GTEST_SKIP() << "the temporary folder is not on ext2/3/4";
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        dev = std::to_string(::major(st.st_dev)) + ":" + std::to_string(::minor(st.st_dev));
+    }
     test::TempDir tmp;
-    const auto file = tmp / "file";
-    test::TempDir::write(file, std::string(8192, 'x'));
-    struct statfs sf {};
-    ASSERT_EQ(::statfs(file.c_str(), &sf), 0);
-    if ((static_cast<std::uint64_t>(sf.f_type) & 0xFFFFFFFFu) != kExt)
-        GTEST_SKIP() << "the temporary folder is not on ext2/3/4";
-    struct stat st {};
-    ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    const std::string dev = std::to_string(::major(st.st_dev)) + ":" + std::to_string(::minor(st.st_dev));
+    const std::filesystem::path file = tmp / "file";
+    std::string dev;
+};
+
+// ext4's list of options in effect is found under the kernel's name of its block device.
+TEST_F(StorageProbeMounts, Ext4sOwnListOfOptionsIsRead) {
     test::TempDir::write(tmp / "mountinfo", "999999 1 " + dev + " / / rw - ext4 /dev/disk rw,relatime\n");
     std::filesystem::create_directories(tmp / "sys/dev/block");
     std::filesystem::create_directories(tmp / "sys/devices/disk/part7");
@@ -265,17 +274,7 @@ TEST(StorageProbeMounts, Ext4sOwnListOfOptionsIsRead) {
     }
 }
 
-TEST(StorageProbeMounts, TheFilesOwnFilesystemIsFoundInTheMountsTable) {
-    test::TempDir tmp;
-    const auto file = tmp / "file";
-    test::TempDir::write(file, std::string(8192, 'x'));
-    struct statfs sf {};
-    ASSERT_EQ(::statfs(file.c_str(), &sf), 0);
-    if ((static_cast<std::uint64_t>(sf.f_type) & 0xFFFFFFFFu) != kExt)
-        GTEST_SKIP() << "the temporary folder is not on ext2/3/4";
-    struct stat st {};
-    ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    const std::string dev = std::to_string(::major(st.st_dev)) + ":" + std::to_string(::minor(st.st_dev));
+TEST_F(StorageProbeMounts, TheFilesOwnFilesystemIsFoundInTheMountsTable) {
     // Another filesystem first, with the options that would make the verdict wrong.
     test::TempDir::write(tmp / "mountinfo",
                          "999998 1 7:99 / /other rw - ext4 /dev/loop99 rw\n"
