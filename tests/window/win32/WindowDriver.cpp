@@ -136,7 +136,7 @@ HWND visibleEdit(HWND dialog) {
     return found;
 }
 
-int shred(HWND form, const std::wstring& folder) {
+int shred(HWND form, const std::wstring& folder, const std::wstring& shot) {
     clickTab(form, "imgP1Tab2_0");
     if (!IsWindowVisible(control(form, "cmdFolder"))) fail("the File Shredder page did not open");
     PostMessageW(control(form, "cmdFolder"), BM_CLICK, 0, 0);
@@ -157,6 +157,8 @@ int shred(HWND form, const std::wstring& folder) {
     if (!waitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); })) fail("the folder dialog stayed open");
     HWND del = control(form, "cmdDelete");
     if (!waitFor([&] { return IsWindowEnabled(del) != FALSE; }, 10)) fail("Delete stayed disabled");
+    // The page as the user sees it before Delete: the chosen folder named under the buttons.
+    if (!shot.empty()) photograph(form, shot);
     PostMessageW(del, BM_CLICK, 0, 0);
     // Each question is answered Yes; the box with OK alone is the last word.
     for (int boxes = 0; boxes < 6; ++boxes) {
@@ -187,7 +189,7 @@ int shred(HWND form, const std::wstring& folder) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 4) fail("usage: window-driver <quenvor.exe> shots <folder> <language> | shred <folder>");
+    if (argc < 4) fail("usage: window-driver <quenvor.exe> shots <folder> <language> | shred <folder> [<picture>]");
     const std::wstring mode = argv[2];
     quenvor::platform::windows::WindowsSettingsStore settings;
     (void)settings.write("QUENVOR", "SETTINGS", "LANGUAGE", mode == L"shots" && argc > 4 ? narrow(argv[4]) : "1053");
@@ -220,7 +222,7 @@ int wmain(int argc, wchar_t** argv) {
             photograph(form, folder + L"\\page" + std::to_wstring(page + 1) + L".bmp");
         }
     } else {
-        rc = shred(form, argv[3]);
+        rc = shred(form, argv[3], argc > 4 ? std::wstring(argv[4]) : std::wstring());
     }
     Sleep(500);
     PostMessageW(form, WM_CLOSE, 0, 0);
