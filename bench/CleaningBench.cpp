@@ -24,11 +24,11 @@
 #include <thread>
 #include <vector>
 
-#include "cleaning/CacheEntryKey.h"
-#include "cleaning/ChromiumUrlCache.h"
 #include "cleaning/CleaningRun.h"
-#include "cleaning/FirefoxUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
+#include "cleaning/chromium/ChromiumUrlCache.h"
+#include "cleaning/firefox/CacheEntryKey.h"
+#include "cleaning/firefox/FirefoxUrlCache.h"
 #include "platform/EmbeddedStringResource.h"
 #include "platform/IniProfileReader.h"
 #include "platform/RegistryStore.h"
@@ -197,7 +197,7 @@ struct Services {
     platform::IniProfileReader ini;
     platform::LinuxFileService files;
     platform::LinuxProcessTable processes;
-    cleaning::FirefoxProfiles::Services firefox() { return {registry, ini, files, folders}; }
+    cleaning::firefox::FirefoxProfiles::Services firefox() { return {registry, ini, files, folders}; }
 };
 
 struct Ratio {
@@ -212,7 +212,7 @@ void startup(Profile& p, int reps, std::vector<Ratio>& out) {
     for (int r = 0; r < reps; ++r) {
         ours.push_back(seconds([&] {
             Services s(p);
-            cleaning::FirefoxUrlCache cache(s.firefox(), &s.processes, "ana");
+            cleaning::firefox::FirefoxUrlCache cache(s.firefox(), &s.processes, "ana");
             test::FakeFormView view;
             test::ScriptedUi ui;
             cleaning::UrlCacheLists lists(view, ui, cache);
@@ -226,7 +226,7 @@ void startup(Profile& p, int reps, std::vector<Ratio>& out) {
             for (const auto& e : fs::directory_iterator(p.cache() / "cache2/entries")) {
                 std::ifstream in(e.path(), std::ios::binary);
                 bytes.assign(std::istreambuf_iterator<char>(in), {});
-                if (auto k = cleaning::CacheEntryKey::parse(bytes)) keys.push_back(*k);
+                if (auto k = cleaning::firefox::CacheEntryKey::parse(bytes)) keys.push_back(*k);
             }
             sqlite3* db = nullptr;
             sqlite3_open_v2((p.folder() / "cookies.sqlite").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
@@ -251,7 +251,7 @@ void chromiumStartup(Profile& p, int reps, std::vector<Ratio>& out) {
     for (int r = 0; r < reps; ++r) {
         ours.push_back(seconds([&] {
             Services s(p);
-            cleaning::ChromiumUrlCache cache({s.files, s.folders}, &s.processes, "ana");
+            cleaning::chromium::ChromiumUrlCache cache({s.files, s.folders}, &s.processes, "ana");
             test::FakeFormView view;
             test::ScriptedUi ui;
             cleaning::UrlCacheLists lists(view, ui, cache);
@@ -265,7 +265,8 @@ void chromiumStartup(Profile& p, int reps, std::vector<Ratio>& out) {
             for (const auto& e : fs::directory_iterator(p.chromiumCache())) {
                 std::ifstream in(e.path(), std::ios::binary);
                 bytes.assign(std::istreambuf_iterator<char>(in), {});
-                if (auto k = cleaning::ChromiumUrlCache::parseEntryKey(bytes, bytes.size())) keys.push_back(*k);
+                if (auto k = cleaning::chromium::ChromiumUrlCache::parseEntryKey(bytes, bytes.size()))
+                    keys.push_back(*k);
             }
             sqlite3* db = nullptr;
             sqlite3_open_v2((p.chromium() / "Network/Cookies").c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
@@ -289,7 +290,7 @@ void cleaningRun(Profile& p, int reps, std::vector<Ratio>& out) {
         p.make(40000, 3000);
         {
             Services s(p);
-            cleaning::FirefoxUrlCache cache(s.firefox(), &s.processes, "ana");
+            cleaning::firefox::FirefoxUrlCache cache(s.firefox(), &s.processes, "ana");
             test::FakeFormView view;
             test::ScriptedUi ui;
             // The window lists the cache at start-up, and the user reads the page before the run.

@@ -2,6 +2,10 @@
 # Fails when a file under src/ includes a header from a higher floor. The floors, lowest first:
 #   platform < ui < shredder < cleaning < shell < window < app
 # Within window/, the Qt and the Win32 layers never include each other.
+# Within cleaning/, the file formats come first, then what the browsers share (the report, the
+# browser cache base), then one folder per browser family and one for the desktop's traces,
+# which never include each other, and the run at the top of cleaning/ itself:
+#   cleaning/formats < cleaning/common < cleaning/{firefox,chromium,desktop} < cleaning/
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root/src"
@@ -10,6 +14,15 @@ floor() {
   case "$1" in
     platform) echo 0 ;; ui) echo 1 ;; shredder) echo 2 ;; cleaning) echo 3 ;;
     shell) echo 4 ;; window) echo 5 ;; app) echo 6 ;; *) echo -1 ;;
+  esac
+}
+
+# The floor of a path inside cleaning/, or -1 for a sub-folder no floor names.
+subfloor() {
+  case "$1" in
+    cleaning/formats/*) echo 0 ;; cleaning/common/*) echo 1 ;;
+    cleaning/firefox/* | cleaning/chromium/* | cleaning/desktop/*) echo 2 ;;
+    cleaning/*/*) echo -1 ;; cleaning/*) echo 3 ;;
   esac
 }
 
@@ -29,6 +42,19 @@ while IFS= read -r file; do
     if [ "$to_floor" -gt "$from_floor" ]; then
       echo "$file includes \"$inc\": $from may not depend on $to"
       bad=1
+    elif [ "$from" = cleaning ] && [ "$to" = cleaning ]; then
+      a=$(subfloor "$file")
+      b=$(subfloor "$inc")
+      if [ "$a" -lt 0 ] || [ "$b" -lt 0 ]; then
+        echo "$file includes \"$inc\": a folder of cleaning/ on no floor (add it to scripts/check-layers.sh)"
+        bad=1
+      elif [ "$b" -gt "$a" ]; then
+        echo "$file includes \"$inc\": $(dirname "$file") may not depend on $(dirname "$inc")"
+        bad=1
+      elif [ "$a" -eq 2 ] && [ "$b" -eq 2 ] && [ "$(dirname "$file")" != "$(dirname "$inc")" ]; then
+        echo "$file includes \"$inc\": one browser's folder may not depend on another's"
+        bad=1
+      fi
     elif [ "$from" = window ] && [ "$to" = window ]; then
       a=$(echo "$file" | cut -d/ -f2)
       b=$(echo "$inc" | cut -d/ -f2)

@@ -3,11 +3,11 @@
 #include <map>
 #include <set>
 
-#include "cleaning/ChromiumUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
-#include "cleaning/cChromium.h"
-#include "cleaning/cCleanInternet.h"
-#include "cleaning/cFireFox.h"
+#include "cleaning/chromium/ChromiumUrlCache.h"
+#include "cleaning/chromium/cChromium.h"
+#include "cleaning/desktop/cCleanInternet.h"
+#include "cleaning/firefox/cFireFox.h"
 #include "platform/IRegistry.h"
 #include "platform/Utf8Path.h"
 #include "ui/BusyState.h"
@@ -20,21 +20,21 @@
 namespace quenvor::cleaning {
 namespace {
 
-int areaText(CleanArea a) {
+int areaText(common::CleanArea a) {
     switch (a) {
-        case CleanArea::History:
+        case common::CleanArea::History:
             return 172;
-        case CleanArea::Cache:
+        case common::CleanArea::Cache:
             return 173;
-        case CleanArea::FormData:
+        case common::CleanArea::FormData:
             return 174;
-        case CleanArea::Cookies:
+        case common::CleanArea::Cookies:
             return 175;
-        case CleanArea::Temp:
+        case common::CleanArea::Temp:
             return 176;
-        case CleanArea::Recent:
+        case common::CleanArea::Recent:
             return 177;
-        case CleanArea::TypedUrls:
+        case common::CleanArea::TypedUrls:
             return 178;
     }
     return 172;
@@ -45,8 +45,8 @@ int areaText(CleanArea a) {
 CleaningRun::CleaningRun(Services s) : m_s(s) {}
 CleaningRun::~CleaningRun() = default;
 
-cFireFox& CleaningRun::firefox() {
-    if (!m_firefox) m_firefox = std::make_unique<cFireFox>(m_s.firefox, m_s.processes);
+firefox::cFireFox& CleaningRun::firefox() {
+    if (!m_firefox) m_firefox = std::make_unique<firefox::cFireFox>(m_s.firefox, m_s.processes);
     return *m_firefox;
 }
 
@@ -62,20 +62,20 @@ void CleaningRun::cmdNext_Click() {
     ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Hourglass); });
     ui::guarded([&] { m_s.ui.processPendingEvents(); });
 
-    std::unique_ptr<cCleanInternet> windows;
-    auto system = [&]() -> cCleanInternet& {
+    std::unique_ptr<desktop::cCleanInternet> windows;
+    auto system = [&]() -> desktop::cCleanInternet& {
         if (!windows)
-            windows = std::make_unique<cCleanInternet>(
-                cCleanInternet::Services{m_s.firefox.registry, m_s.firefox.files, m_s.firefox.folders, m_s.history,
-                                         m_s.processes},
+            windows = std::make_unique<desktop::cCleanInternet>(
+                desktop::cCleanInternet::Services{m_s.firefox.registry, m_s.firefox.files, m_s.firefox.folders,
+                                                  m_s.history, m_s.processes},
                 m_report);
         return *windows;
     };
     ui::guarded([&] { firefox().setReport(&m_report); });
-    cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes);
+    chromium::cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes);
     chromium.setReport(&m_report);
     // An operation that throws is told as not done, in its area.
-    auto run = [&](CleanArea area, const std::string& what, auto&& step) {
+    auto run = [&](common::CleanArea area, const std::string& what, auto&& step) {
         ui::reportedStep(step,
                          [&](const std::string& why) { m_report.fail(area, what, why.empty() ? text(232) : why); });
     };
@@ -83,26 +83,27 @@ void CleaningRun::cmdNext_Click() {
     const bool cache = selected("chk2");
     if (cache) {
         if (m_s.urlCache)
-            run(CleanArea::Cache, "", [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
-        run(CleanArea::Cache, "Firefox", [&] { firefox().ClearFirefoxCache(); });
-        run(CleanArea::Cache, "Chromium", [&] { chromium.ClearCache(); });
+            run(common::CleanArea::Cache, "",
+                [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
+        run(common::CleanArea::Cache, "Firefox", [&] { firefox().ClearFirefoxCache(); });
+        run(common::CleanArea::Cache, "Chromium", [&] { chromium.ClearCache(); });
     }
     if (selected("chk3")) {
-        run(CleanArea::TypedUrls, kTypedUrlsKey, [&] { system().CleanTypedUrls(); });
-        run(CleanArea::FormData, kFormDataKey, [&] { system().CleanFormData(); });
-        run(CleanArea::FormData, "Firefox", [&] { firefox().ClearFirefoxFormHistory(); });
-        run(CleanArea::FormData, "Chromium", [&] { chromium.ClearFormData(); });
+        run(common::CleanArea::TypedUrls, desktop::kTypedUrlsKey, [&] { system().CleanTypedUrls(); });
+        run(common::CleanArea::FormData, desktop::kFormDataKey, [&] { system().CleanFormData(); });
+        run(common::CleanArea::FormData, "Firefox", [&] { firefox().ClearFirefoxFormHistory(); });
+        run(common::CleanArea::FormData, "Chromium", [&] { chromium.ClearFormData(); });
     }
     if (selected("chk1")) {
-        run(CleanArea::History, "", [&] { system().ClearInternetHistory(); });
-        run(CleanArea::History, "Firefox", [&] { firefox().ClearFirefoxHistory(); });
-        run(CleanArea::History, "Chromium", [&] { chromium.ClearHistory(); });
+        run(common::CleanArea::History, "", [&] { system().ClearInternetHistory(); });
+        run(common::CleanArea::History, "Firefox", [&] { firefox().ClearFirefoxHistory(); });
+        run(common::CleanArea::History, "Chromium", [&] { chromium.ClearHistory(); });
     }
-    if (selected("chk6")) run(CleanArea::Recent, "", [&] { system().CleanRecentFilesMenu(); });
-    if (selected("chk5")) run(CleanArea::Temp, "", [&] { system().EmptyTempFolder(); });
+    if (selected("chk6")) run(common::CleanArea::Recent, "", [&] { system().CleanRecentFilesMenu(); });
+    if (selected("chk5")) run(common::CleanArea::Temp, "", [&] { system().EmptyTempFolder(); });
     if (selected("chk4")) {
-        run(CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
-        run(CleanArea::Cookies, "Chromium", [&] { chromium.ClearCookies(); });
+        run(common::CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
+        run(common::CleanArea::Cookies, "Chromium", [&] { chromium.ClearCookies(); });
     }
     // The page's lists show what is left once every step has run (a running browser keeps its
     // entries, cookies stay unless they were chosen); "all deleted" only for a list left empty.
@@ -158,7 +159,7 @@ std::string CleaningRun::summary() {
         if (f.browserRunning) {
             // The cache list names a Chromium-family profile with its browser inside the name.
             std::string browser = f.browser, profile = f.what;
-            if (browser.empty()) ChromiumUrlCache::splitBusyName(f.what, browser, profile);
+            if (browser.empty()) chromium::ChromiumUrlCache::splitBusyName(f.what, browser, profile);
             if (!running.insert({browser, profile}).second) continue;
             msg.addAlways(browser.empty() ? ui::replaceAll(text(171), "%1", profile)
                                           : ui::replaceAll(ui::replaceAll(text(240), "%2", profile), "%1", browser));

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "cleaning/CleanReport.h"
-#include "cleaning/FirefoxProfiles.h"
+#include "cleaning/common/CleanReport.h"
+#include "cleaning/firefox/FirefoxProfiles.h"
 
 namespace quenvor::platform {
 class IProcessTable;
@@ -19,9 +19,11 @@ class IUiServices;
 class StringTable;
 }  // namespace quenvor::ui
 
-namespace quenvor::cleaning {
-
+namespace quenvor::cleaning::firefox {
 class cFireFox;
+}
+
+namespace quenvor::cleaning {
 
 class CleaningRun {
 public:
@@ -30,7 +32,7 @@ public:
         quenvor::ui::IUiServices& ui;
         quenvor::ui::StringTable& strings;
         quenvor::ui::BusyState& busy;
-        FirefoxProfiles::Services firefox;  // registry, profile reader, files, folders
+        firefox::FirefoxProfiles::Services firefox;  // registry, profile reader, files, folders
         platform::IUrlCache* urlCache;
         platform::IUrlHistory* history;
         platform::IProcessTable* processes;
@@ -40,19 +42,19 @@ public:
     ~CleaningRun();
 
     void cmdNext_Click();
-    const CleanReport& lastReport() const { return m_report; }
+    const common::CleanReport& lastReport() const { return m_report; }
     // The message the last run ended with.
     std::string summary();
 
 private:
     bool selected(const char* box);
-    cFireFox& firefox();
+    firefox::cFireFox& firefox();
     void reportDamagedStore();
     void showWhatRemains();
 
     Services m_s;
-    std::unique_ptr<cFireFox> m_firefox;  // kept for the window's life, made on first use
-    CleanReport m_report;
+    std::unique_ptr<firefox::cFireFox> m_firefox;  // kept for the window's life, made on first use
+    common::CleanReport m_report;
 };
 
 }  // namespace quenvor::cleaning

@@ -6,7 +6,7 @@
 #include <exception>
 
 #include "cleaning/Cache.h"
-#include "cleaning/CleanReport.h"
+#include "cleaning/common/CleanReport.h"
 #include "platform/IUrlCache.h"
 #include "platform/MemoryBlock.h"
 #include "ui/Guarded.h"
@@ -78,7 +78,7 @@ void UrlCacheLists::ListCookies() {
     });
 }
 
-void UrlCacheLists::ClearUrlCache(CleanReport* report) {
+void UrlCacheLists::ClearUrlCache(common::CleanReport* report) {
     ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Hourglass); });
     // A cache that cannot be walked leaves its entries behind: the caller hears of it, once the
     // pointer is back.
@@ -92,9 +92,9 @@ void UrlCacheLists::ClearUrlCache(CleanReport* report) {
                 if (auto s = m_cache.deleteEntry(url); !s && report) {
                     // A running browser is reported once per profile, by name.
                     if (s.error().code == EBUSY)
-                        report->fail(CleanArea::Cache, s.error().message, "Firefox is running", true);
+                        report->fail(common::CleanArea::Cache, s.error().message, "Firefox is running", true);
                     else
-                        report->fail(CleanArea::Cache, url, s.error().message);
+                        report->fail(common::CleanArea::Cache, url, s.error().message);
                 }
             }
             more = cache.GetNextCacheEntry();

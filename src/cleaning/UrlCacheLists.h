@@ -8,9 +8,11 @@ class IFormView;
 class IUiServices;
 }  // namespace quenvor::ui
 
-namespace quenvor::cleaning {
-
+namespace quenvor::cleaning::common {
 class CleanReport;
+}
+
+namespace quenvor::cleaning {
 
 class UrlCacheLists {
 public:
@@ -20,7 +22,7 @@ public:
     void ListVisitedSites();  // LstB2: entries of the normal type
     void ListCookies();       // LstB3: entries named "Cookie..."
     // Removes the entries of the normal type; raises what stopped the walk of the cache.
-    void ClearUrlCache(CleanReport* report);
+    void ClearUrlCache(common::CleanReport* report);
 
 private:
     ui::IFormView& m_view;

@@ -66,8 +66,8 @@ void StartForm::Form_Load() {
         // load, once: a file believed destroyed that is still there must not go unnoticed.
         if (m_services.pending && m_services.files) m_pendingNotice = retryPending();
         if (m_services.registry && m_services.profiles && m_services.files && m_services.folders) {
-            const cleaning::FirefoxProfiles::Services firefox{*m_services.registry, *m_services.profiles,
-                                                              *m_services.files, *m_services.folders};
+            const cleaning::firefox::FirefoxProfiles::Services firefox{*m_services.registry, *m_services.profiles,
+                                                                       *m_services.files, *m_services.folders};
             m_cleaning = std::make_unique<cleaning::CleaningRun>(
                 cleaning::CleaningRun::Services{m_view, m_ui, m_strings, m_busy, firefox, m_services.urlCache,
                                                 m_services.urlHistory, m_services.processes});

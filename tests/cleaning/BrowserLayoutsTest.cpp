@@ -2,11 +2,11 @@
 // browser's own folder, and on Windows the application-data layout and lock files.
 #include <gtest/gtest.h>
 
-#include "cleaning/ChromiumProfiles.h"
-#include "cleaning/ChromiumRunning.h"
-#include "cleaning/FirefoxProfiles.h"
-#include "cleaning/LibreOfficeRunning.h"
-#include "cleaning/cChromium.h"
+#include "cleaning/chromium/ChromiumProfiles.h"
+#include "cleaning/chromium/ChromiumRunning.h"
+#include "cleaning/chromium/cChromium.h"
+#include "cleaning/desktop/LibreOfficeRunning.h"
+#include "cleaning/firefox/FirefoxProfiles.h"
 #include "support/ChromiumFixture.h"
 #include "support/FirefoxFixture.h"
 #include "support/TempDir.h"
@@ -41,7 +41,7 @@ std::string cookiesLeft(const fs::path& profile) {
 
 class OperaLayout : public ::testing::Test, protected test::FakeHome {
 protected:
-    CleanReport report;
+    common::CleanReport report;
     fs::path root = home / ".config/opera";
     fs::path cacheRoot = home / ".cache/opera";
     void SetUp() override {
@@ -49,15 +49,15 @@ protected:
         TempDir::write(root / "Local State", "{}");
         TempDir::write(cacheRoot / "Cache/Cache_Data/1234_0", "cached");
     }
-    cChromium cleaner() {
-        cChromium c({files, folders}, &processes);
+    chromium::cChromium cleaner() {
+        chromium::cChromium c({files, folders}, &processes);
         c.setReport(&report);
         return c;
     }
 };
 
 TEST_F(OperaLayout, TheProfileInTheBrowsersOwnFolderIsCleanedAndItsOpenStoresTellItRuns) {
-    const auto found = ChromiumProfiles({files, folders}).find();
+    const auto found = chromium::ChromiumProfiles({files, folders}).find();
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].browser, "Opera");
     EXPECT_EQ(found[0].folder, root);
@@ -71,7 +71,7 @@ TEST_F(OperaLayout, TheProfileInTheBrowsersOwnFolderIsCleanedAndItsOpenStoresTel
         fs::create_symlink(processes.hostName() + "-" + std::to_string(ended), root / "SingletonLock");
         const int fd = ::open((root / "History").c_str(), O_RDONLY);
         ASSERT_GE(fd, 0);
-        EXPECT_TRUE(ChromiumRunning::running(root, files, &processes));
+        EXPECT_TRUE(chromium::ChromiumRunning::running(root, files, &processes));
         cleaner().ClearCookies();
         ::close(fd);
     }
@@ -136,7 +136,7 @@ protected:
     MovedFolders folders{dir.path()};
     platform::windows::WindowsFileService files;
     platform::windows::WindowsProcessTable processes;
-    CleanReport report;
+    common::CleanReport report;
     fs::path chromeRoot = dir / "Local/Google/Chrome/User Data";
     fs::path chrome = chromeRoot / "Default";
     fs::path opera = dir / "Roaming/Opera Software/Opera Stable";
@@ -144,15 +144,15 @@ protected:
         ChromiumFixture::makeProfile(chrome);
         ChromiumFixture::makeProfile(opera);
     }
-    cChromium cleaner() {
-        cChromium c({files, folders}, &processes);
+    chromium::cChromium cleaner() {
+        chromium::cChromium c({files, folders}, &processes);
         c.setReport(&report);
         return c;
     }
 };
 
 TEST_F(WindowsLayout, EveryBrowserIsFoundWhereWindowsKeepsItAndARunningOneIsLeftAlone) {
-    const auto found = ChromiumProfiles({files, folders}).find();
+    const auto found = chromium::ChromiumProfiles({files, folders}).find();
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].browser, "Google Chrome");
     EXPECT_EQ(found[0].folder, chrome);
@@ -164,7 +164,7 @@ TEST_F(WindowsLayout, EveryBrowserIsFoundWhereWindowsKeepsItAndARunningOneIsLeft
     {
         HeldOpen chromeRuns(chromeRoot / "lockfile");
         ASSERT_TRUE(chromeRuns.held());
-        EXPECT_TRUE(ChromiumRunning::running(chromeRoot, files, &processes));
+        EXPECT_TRUE(chromium::ChromiumRunning::running(chromeRoot, files, &processes));
         cleaner().ClearCookies();
     }
     EXPECT_EQ(cookiesLeft(chrome), "2");
@@ -177,7 +177,7 @@ TEST_F(WindowsLayout, EveryBrowserIsFoundWhereWindowsKeepsItAndARunningOneIsLeft
 
     // Once the browser has ended its lock file stays behind and means nothing.
     report.clear();
-    EXPECT_FALSE(ChromiumRunning::running(chromeRoot, files, &processes));
+    EXPECT_FALSE(chromium::ChromiumRunning::running(chromeRoot, files, &processes));
     const std::string bookmarks = TempDir::read(chrome / "Bookmarks");
     cleaner().ClearCookies();
     cleaner().ClearHistory();
@@ -193,13 +193,13 @@ TEST_F(WindowsLayout, EveryBrowserIsFoundWhereWindowsKeepsItAndARunningOneIsLeft
 
 TEST(WindowsFirefox, AProfileIsBusyWhileFirefoxHoldsItsLockFile) {
     TempDir dir;
-    const FirefoxProfile profile{"default", dir / "profile", dir / "profile"};
+    const firefox::FirefoxProfile profile{"default", dir / "profile", dir / "profile"};
     platform::windows::WindowsProcessTable processes;
     TempDir::write(profile.folder / "parent.lock", "");  // left behind by a Firefox that has ended
-    EXPECT_FALSE(FirefoxProfiles::running(profile, &processes));
+    EXPECT_FALSE(firefox::FirefoxProfiles::running(profile, &processes));
     HeldOpen firefox(profile.folder / "parent.lock");
     ASSERT_TRUE(firefox.held());
-    EXPECT_TRUE(FirefoxProfiles::running(profile, &processes));
+    EXPECT_TRUE(firefox::FirefoxProfiles::running(profile, &processes));
 }
 
 #endif
@@ -207,23 +207,23 @@ TEST(WindowsFirefox, AProfileIsBusyWhileFirefoxHoldsItsLockFile) {
 // A lock that names this machine and user in LibreOffice's own spelling of them is ours: a lock
 // read as another's would let a running LibreOffice write back the list just emptied.
 TEST(LibreOfficeLock, TheMachineAndUserAreKnownAsLibreOfficeSpellsThem) {
-    EXPECT_TRUE(LibreOfficeRunning::sameHost("ANA-LAPTOP", "Ana-Laptop"));
-    EXPECT_TRUE(LibreOfficeRunning::sameHost("DESKTOP-ANA-OFF", "desktop-ana-office-2"));  // the short name
-    EXPECT_FALSE(LibreOfficeRunning::sameHost("DESKTOP-ANA", "desktop-ana-office-2"));
-    EXPECT_FALSE(LibreOfficeRunning::sameHost("other-pc", "ana-laptop"));
-    EXPECT_TRUE(LibreOfficeRunning::sameUser("ana", "ana"));
-    EXPECT_FALSE(LibreOfficeRunning::sameUser("ana", "anab"));
-    EXPECT_FALSE(LibreOfficeRunning::sameUser("bob", "ana"));
+    EXPECT_TRUE(desktop::LibreOfficeRunning::sameHost("ANA-LAPTOP", "Ana-Laptop"));
+    EXPECT_TRUE(desktop::LibreOfficeRunning::sameHost("DESKTOP-ANA-OFF", "desktop-ana-office-2"));  // the short name
+    EXPECT_FALSE(desktop::LibreOfficeRunning::sameHost("DESKTOP-ANA", "desktop-ana-office-2"));
+    EXPECT_FALSE(desktop::LibreOfficeRunning::sameHost("other-pc", "ana-laptop"));
+    EXPECT_TRUE(desktop::LibreOfficeRunning::sameUser("ana", "ana"));
+    EXPECT_FALSE(desktop::LibreOfficeRunning::sameUser("ana", "anab"));
+    EXPECT_FALSE(desktop::LibreOfficeRunning::sameUser("bob", "ana"));
 #ifdef _WIN32
-    EXPECT_TRUE(LibreOfficeRunning::sameUser("Jos?", "José"));
-    EXPECT_TRUE(LibreOfficeRunning::sameUser("?ukasz", "Łukasz"));
-    EXPECT_FALSE(LibreOfficeRunning::sameUser("??ukasz", "Łukasz"));  // a two-byte letter is one '?'
-    EXPECT_FALSE(LibreOfficeRunning::sameUser("?", "a"));
-    EXPECT_TRUE(LibreOfficeRunning::sameUser("JOSE", "jose"));
-    EXPECT_FALSE(LibreOfficeRunning::sameUser("Jos?", "Jose"));
+    EXPECT_TRUE(desktop::LibreOfficeRunning::sameUser("Jos?", "José"));
+    EXPECT_TRUE(desktop::LibreOfficeRunning::sameUser("?ukasz", "Łukasz"));
+    EXPECT_FALSE(desktop::LibreOfficeRunning::sameUser("??ukasz", "Łukasz"));  // a two-byte letter is one '?'
+    EXPECT_FALSE(desktop::LibreOfficeRunning::sameUser("?", "a"));
+    EXPECT_TRUE(desktop::LibreOfficeRunning::sameUser("JOSE", "jose"));
+    EXPECT_FALSE(desktop::LibreOfficeRunning::sameUser("Jos?", "Jose"));
 #else
-    EXPECT_FALSE(LibreOfficeRunning::sameUser("Jos?", "José"));
-    EXPECT_FALSE(LibreOfficeRunning::sameUser("JOSE", "jose"));
+    EXPECT_FALSE(desktop::LibreOfficeRunning::sameUser("Jos?", "José"));
+    EXPECT_FALSE(desktop::LibreOfficeRunning::sameUser("JOSE", "jose"));
 #endif
 }
 

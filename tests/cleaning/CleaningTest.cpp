@@ -7,10 +7,10 @@
 
 #include "cleaning/Cache.h"
 #include "cleaning/CleaningRun.h"
-#include "cleaning/FirefoxUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
-#include "cleaning/cCleanInternet.h"
-#include "cleaning/cFireFox.h"
+#include "cleaning/desktop/cCleanInternet.h"
+#include "cleaning/firefox/FirefoxUrlCache.h"
+#include "cleaning/firefox/cFireFox.h"
 #include "platform/EmbeddedStringResource.h"
 #include "platform/IniProfileReader.h"
 #include "platform/RaisedError.h"
@@ -47,8 +47,8 @@ void ageAll(const fs::path& folder) {
 
 class Home : public ::testing::Test, protected test::FakeHome {
 protected:
-    CleanReport report;
-    cCleanInternet clean{{registry, files, folders, nullptr, &processes}, report};
+    common::CleanReport report;
+    desktop::cCleanInternet clean{{registry, files, folders, nullptr, &processes}, report};
 
     platform::cRegistry reg(const std::string& key, const std::string& value) {
         platform::cRegistry r(registry);
@@ -65,20 +65,20 @@ protected:
 };
 
 TEST_F(Home, TypedAddressesAndFormData) {
-    set(kTypedUrlsKey, "url1", "http://secret.example/");
-    set(kFormDataKey, "x", "saved form");
+    set(desktop::kTypedUrlsKey, "url1", "http://secret.example/");
+    set(desktop::kFormDataKey, "x", "saved form");
     clean.CleanTypedUrls();
     clean.CleanFormData();
     std::vector<std::string> names;
     std::int32_t count = -1;
-    EXPECT_TRUE(reg(kTypedUrlsKey, "").KeyExists());
-    reg(kTypedUrlsKey, "").EnumerateValues(names, count);
+    EXPECT_TRUE(reg(desktop::kTypedUrlsKey, "").KeyExists());
+    reg(desktop::kTypedUrlsKey, "").EnumerateValues(names, count);
     EXPECT_EQ(count, 0);
-    EXPECT_FALSE(reg(kFormDataKey, "").KeyExists());
+    EXPECT_FALSE(reg(desktop::kFormDataKey, "").KeyExists());
     clean.CleanFormData();  // nothing there: no trouble, and not made again
-    EXPECT_FALSE(reg(kFormDataKey, "").KeyExists());
+    EXPECT_FALSE(reg(desktop::kFormDataKey, "").KeyExists());
     clean.CleanTypedUrls();  // absent before: present and empty after
-    EXPECT_TRUE(reg(kTypedUrlsKey, "").KeyExists());
+    EXPECT_TRUE(reg(desktop::kTypedUrlsKey, "").KeyExists());
     EXPECT_TRUE(report.clean());
 }
 
@@ -89,7 +89,7 @@ TEST_F(Home, RecentDocumentsFolderValuesAndTheDesktopList) {
     TempDir::write(home / ".local/share/recently-used.xbel",
                    "<?xml version=\"1.0\"?><xbel><bookmark href=\"file:///home/secret.pdf\"/></xbel>");
     TempDir::write(home / ".recently-used", "old list");
-    for (const char* v : {"a", "q", "z", "MRUList", "7", "keep"}) set(kRecentDocsKey, v, "doc");
+    for (const char* v : {"a", "q", "z", "MRUList", "7", "keep"}) set(desktop::kRecentDocsKey, v, "doc");
     clean.CleanRecentFilesMenu();
     EXPECT_FALSE(fs::exists(recent / "report.odt.desktop"));
     EXPECT_FALSE(fs::exists(recent / "deeper/old.desktop"));
@@ -101,7 +101,7 @@ TEST_F(Home, RecentDocumentsFolderValuesAndTheDesktopList) {
     EXPECT_FALSE(fs::exists(home / ".recently-used"));
     std::vector<std::string> names;
     std::int32_t count = 0;
-    reg(kRecentDocsKey, "").EnumerateValues(names, count);
+    reg(desktop::kRecentDocsKey, "").EnumerateValues(names, count);
     EXPECT_EQ(names, (std::vector<std::string>{"7", "keep"}));
     EXPECT_TRUE(report.clean());
 }
@@ -165,7 +165,7 @@ TEST_F(Home, TheTempFolderKeepsWhatLiveProgramsNeed) {
     clean.EmptyTempFolder();
     EXPECT_TRUE(fs::exists(home / "thesis.odt"));
     ASSERT_EQ(report.failures().size(), 1u);
-    EXPECT_EQ(report.failures()[0].area, CleanArea::Temp);
+    EXPECT_EQ(report.failures()[0].area, common::CleanArea::Temp);
 }
 
 // The desktop writes its list of recent documents through a link when the list is one: the file
@@ -203,8 +203,8 @@ TEST_F(Home, ALongShellFolderPathIsReadWhole) {
 
 class Lists : public Home {
 protected:
-    FirefoxProfiles::Services ff{registry, ini, files, folders};
-    FirefoxUrlCache cache{ff, &processes, "ana"};
+    firefox::FirefoxProfiles::Services ff{registry, ini, files, folders};
+    firefox::FirefoxUrlCache cache{ff, &processes, "ana"};
     test::FakeFormView view;
     test::ScriptedUi ui;
     fs::path profile = home / ".config/mozilla/firefox/Profiles/a";
@@ -414,7 +414,7 @@ TEST_F(Run, ARunDuringAShredLeavesTheShreddersButtonsDisabled) {
 TEST_F(Run, ADamagedStoreIsNamedAndTheCookiesStillGo) {
     const auto file = dir / "damaged/registry.reg";
     TempDir::write(file, std::string("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\") +
-                             kTypedUrlsKey + "]\r\n\"url1\"=\"http://secret.example/\"\r\n\"x\"=dword:zz\r\n");
+                             desktop::kTypedUrlsKey + "]\r\n\"url1\"=\"http://secret.example/\"\r\n\"x\"=dword:zz\r\n");
     platform::RegistryStore damaged{file, &folders};
     CleaningRun hurt{{view, ui, strings, busy, {damaged, ini, files, folders}, &cache, nullptr, &processes}};
     hurt.cmdNext_Click();
@@ -468,8 +468,8 @@ private:
 
 TEST_F(Run, AStepThatThrowsOrIsRefusedIsToldAsNotDone) {
     FailingRegistry failing(registry);
-    const std::string typed = std::string("Typed addresses: ") + kTypedUrlsKey + ": ";
-    const std::string form = std::string("Form data: ") + kFormDataKey + ": ";
+    const std::string typed = std::string("Typed addresses: ") + desktop::kTypedUrlsKey + ": ";
+    const std::string form = std::string("Form data: ") + desktop::kFormDataKey + ": ";
     for (auto [mode, why] : {std::pair{FailingRegistry::Mode::ThrowStd, "the disk went away"},
                              std::pair{FailingRegistry::Mode::ThrowOther, "an unexpected error stopped this step"},
                              std::pair{FailingRegistry::Mode::Refuse, "the store refused the change"}}) {
@@ -511,24 +511,24 @@ TEST_F(Home, FoldersThatCannotBeReadAreReported) {
     TempDir::write(home / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nPath=Profiles/o\n");
     fs::create_directories(home / ".config/mozilla/firefox/Profiles/o");
     unlistable.failListFor = {(recent / "closed").string(), cache.string()};
-    CleanReport seen;
-    cCleanInternet system{{registry, unlistable, folders, nullptr, &processes}, seen};
+    common::CleanReport seen;
+    desktop::cCleanInternet system{{registry, unlistable, folders, nullptr, &processes}, seen};
     system.CleanRecentFilesMenu();
-    cFireFox firefox{{registry, ini, unlistable, folders}, &processes};
+    firefox::cFireFox firefox{{registry, ini, unlistable, folders}, &processes};
     firefox.setReport(&seen);
     firefox.ClearFirefoxCache();
     ASSERT_EQ(seen.failures().size(), 2u);
-    EXPECT_EQ(seen.failures()[0].area, CleanArea::Recent);
+    EXPECT_EQ(seen.failures()[0].area, common::CleanArea::Recent);
     EXPECT_EQ(seen.failures()[0].what, (recent / "closed").string());
     EXPECT_EQ(seen.failures()[0].reason, "Permission denied");
-    EXPECT_EQ(seen.failures()[1].area, CleanArea::Cache);
+    EXPECT_EQ(seen.failures()[1].area, common::CleanArea::Cache);
     EXPECT_EQ(seen.failures()[1].what, cache.string());
 
     // A profile list that cannot be read hides its profiles: that is said, not taken as "no Firefox".
     const auto list = home / ".mozilla/firefox/profiles.ini";
     fs::create_directories(list);
     unlistable.claimRegular = {list.string()};
-    CleanReport cookies;
+    common::CleanReport cookies;
     firefox.setReport(&cookies);
     firefox.ClearFirefoxCookies();
     ASSERT_EQ(cookies.failures().size(), 1u);
@@ -536,8 +536,8 @@ TEST_F(Home, FoldersThatCannotBeReadAreReported) {
     EXPECT_EQ(cookies.failures()[0].reason.rfind("cannot read " + list.string(), 0), 0u)
         << cookies.failures()[0].reason;
 
-    CleanReport none;
-    cCleanInternet nothing{{registry, files, folders, nullptr, &processes}, none};
+    common::CleanReport none;
+    desktop::cCleanInternet nothing{{registry, files, folders, nullptr, &processes}, none};
     fs::remove_all(recent);
     nothing.CleanRecentFilesMenu();
     EXPECT_TRUE(none.clean());
@@ -581,7 +581,7 @@ TEST(ReportedStep, RecordsWhatWasNotDoneAndNeverThrows) {
 TEST_F(Home, TheRunFollowsItsFixedOrder) {
     // Each option leaves one file of its own to remove, so the order of removals is the order of the run.
     test::FaultyFileService recording(files);
-    FirefoxProfiles::Services ff{registry, ini, recording, folders};
+    firefox::FirefoxProfiles::Services ff{registry, ini, recording, folders};
     const auto profile = home / ".config/mozilla/firefox/Profiles/o";
     TempDir::write(home / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nPath=Profiles/o\n");
     for (const char* f : {"history.dat", "cookies.txt", "formhistory.dat"}) TempDir::write(profile / f, "x");

@@ -6,9 +6,9 @@
 #include <QIcon>
 #include <QTimer>
 
-#include "cleaning/ChromiumUrlCache.h"
 #include "cleaning/CompositeUrlCache.h"
-#include "cleaning/FirefoxUrlCache.h"
+#include "cleaning/chromium/ChromiumUrlCache.h"
+#include "cleaning/firefox/FirefoxUrlCache.h"
 #include "platform/NativePlatform.h"
 #include "window/qt/QtDocumentOpener.h"
 #include "window/qt/QtSettingsStore.h"
@@ -47,8 +47,8 @@ int Main(int argc, char** argv) {
     QtDocumentOpener opener;
     services.settings = &settings;
     services.opener = &opener;
-    const auto firefoxCache = cleaning::FirefoxUrlCache::fromServices(services);
-    const auto chromiumCache = cleaning::ChromiumUrlCache::fromServices(services);
+    const auto firefoxCache = cleaning::firefox::FirefoxUrlCache::fromServices(services);
+    const auto chromiumCache = cleaning::chromium::ChromiumUrlCache::fromServices(services);
     cleaning::CompositeUrlCache urlCache({firefoxCache.get(), chromiumCache.get()});
     services.urlCache = &urlCache;
 

@@ -5,7 +5,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "cleaning/FirefoxUrlCache.h"
+#include "cleaning/firefox/FirefoxUrlCache.h"
 #include "platform/NativePlatform.h"
 #include "window/win32/ShellDocumentOpener.h"
 #include "window/win32/Win32UiServices.h"
@@ -23,7 +23,7 @@ int Main() {
     auto services = native.services();
     ShellDocumentOpener opener;
     services.opener = &opener;
-    const auto urlCache = cleaning::FirefoxUrlCache::fromServices(services);
+    const auto urlCache = cleaning::firefox::FirefoxUrlCache::fromServices(services);
     services.urlCache = urlCache.get();
 
     Win32UiServices ui;

@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "cleaning/CleanReport.h"
-#include "cleaning/EntryFile.h"
-#include "cleaning/SqliteCleaner.h"
-#include "cleaning/cCleanInternet.h"
+#include "cleaning/common/CleanReport.h"
+#include "cleaning/desktop/cCleanInternet.h"
+#include "cleaning/formats/EntryFile.h"
+#include "cleaning/formats/SqliteCleaner.h"
 #include "platform/EmbeddedStringResource.h"
 #include "platform/LinkStatus.h"
 #include "platform/PendingDeletionList.h"
@@ -461,10 +461,11 @@ TEST_F(PosixLinks, ABrowserStoreThatIsALinkIsNamedNeverOpened) {
     EXPECT_FALSE(isLink(inside));
     EXPECT_FALSE(isLink(inside / "no such file"));
 
-    const Status cleaned = cleaning::SqliteCleaner::run(inside / "to-outside", {{"DELETE FROM cookies", {"cookies"}}});
+    const Status cleaned =
+        cleaning::formats::SqliteCleaner::run(inside / "to-outside", {{"DELETE FROM cookies", {"cookies"}}});
     ASSERT_FALSE(cleaned.ok());
     EXPECT_NE(cleaned.error().message.find("link"), std::string::npos) << cleaned.error().message;
-    EXPECT_FALSE(cleaning::EntryFile::open(inside / "to-outside"));
+    EXPECT_FALSE(cleaning::formats::EntryFile::open(inside / "to-outside"));
     expectUntouched();
 }
 
@@ -683,8 +684,8 @@ TEST_F(RealFiles, TheTempPurgeTakesIdleFilesOfEveryScriptAndLeavesOneInUse) {
     WindowsRegistry registry;
     OwnTemp folders(dir.path());
     WindowsProcessTable processes;
-    cleaning::CleanReport report;
-    cleaning::cCleanInternet clean({registry, files, folders, nullptr, &processes}, report);
+    cleaning::common::CleanReport report;
+    cleaning::desktop::cCleanInternet clean({registry, files, folders, nullptr, &processes}, report);
     clean.EmptyTempFolder();
     CloseHandle(held);
 

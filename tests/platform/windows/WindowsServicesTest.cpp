@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "cleaning/CleanReport.h"
-#include "cleaning/LibreOfficeRunning.h"
 #include "cleaning/UrlCacheLists.h"
+#include "cleaning/common/CleanReport.h"
+#include "cleaning/desktop/LibreOfficeRunning.h"
 #include "platform/EmbeddedStringBlocks.h"
 #include "platform/Utf8Path.h"
 #include "platform/windows/WindowsFileService.h"
@@ -65,7 +65,7 @@ TEST(RealUrlCache, EntriesAreListedShownAndClearedCookiesKept) {
     EXPECT_NE(std::find(visited.begin(), visited.end(), "http://quenvor-test.example/page?q=é"), visited.end());
     EXPECT_NE(std::find(cookies.begin(), cookies.end(), "Cookie:ana@quenvor-test.example/"), cookies.end());
 
-    cleaning::CleanReport report;
+    cleaning::common::CleanReport report;
     lists.ClearUrlCache(&report);
     EXPECT_FALSE(inCache(page));
     EXPECT_TRUE(inCache(cookie));  // cookies go with their own option, not with the cache
@@ -195,14 +195,14 @@ TEST(RealProcessTable, ARunningProgramOfOursIsKnownByItsFileNameInAnyCase) {
     test::TempDir::write(profile / ".lock", "[Lockdata]\r\nUser=" + processes.currentUserName() +
                                                 "\r\nHost=" + processes.hostName() + "\r\nPID=1\r\n");
     WindowsFileService files;
-    EXPECT_FALSE(cleaning::LibreOfficeRunning::running(profile, files, &processes));  // none running yet
+    EXPECT_FALSE(cleaning::desktop::LibreOfficeRunning::running(profile, files, &processes));  // none running yet
     Impostor office(dir / "soffice.bin");
     ASSERT_TRUE(office.started()) << "error " << GetLastError();
     EXPECT_TRUE(processes.programRunning("soffice.bin"));
-    EXPECT_TRUE(cleaning::LibreOfficeRunning::running(profile, files, &processes));
+    EXPECT_TRUE(cleaning::desktop::LibreOfficeRunning::running(profile, files, &processes));
     office.end();
     EXPECT_FALSE(processes.programRunning("soffice.bin"));
-    EXPECT_FALSE(cleaning::LibreOfficeRunning::running(profile, files, &processes));
+    EXPECT_FALSE(cleaning::desktop::LibreOfficeRunning::running(profile, files, &processes));
 }
 
 TEST(RealStringResource, TheProgramsResourceHoldsExactlyTheEmbeddedBlocks) {

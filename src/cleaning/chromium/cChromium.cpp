@@ -1,0 +1,294 @@
+#include "cleaning/chromium/cChromium.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+
+#include "cleaning/chromium/ChromiumRunning.h"
+#include "cleaning/formats/JsonValue.h"
+#include "cleaning/formats/SqliteCleaner.h"
+#include "platform/ErrorKinds.h"
+#include "platform/IFileService.h"
+#include "platform/Utf8Path.h"
+
+namespace quenvor::cleaning::chromium {
+
+using platform::FileType;
+namespace fs = std::filesystem;
+
+namespace {
+
+// True when `inner` is `outer` or lies below it, however either is spelt: a cache folder that
+// holds the browser's own folder is never emptied as a whole.
+bool holds(const fs::path& outer, const fs::path& inner) {
+    std::error_code ec;
+    for (fs::path p = inner; !p.empty(); p = p.parent_path()) {
+        if (fs::equivalent(outer, p, ec)) return true;
+        if (p == p.parent_path()) break;
+    }
+    const auto o = outer.lexically_normal(), i = inner.lexically_normal();
+    return std::mismatch(o.begin(), o.end(), i.begin(), i.end()).first == o.end();
+}
+
+std::string sqlText(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
+}
+
+// Caches nest a few folders deep; a deeper tree is not one the browser made.
+constexpr int kMaxCacheDepth = 16;
+
+void collectUrls(const formats::JsonValue& node, std::set<std::string>& urls, int depth) {
+    if (depth > 256) return;
+    if (const formats::JsonValue* url = node.member("url"); url && url->kind() == formats::JsonValue::Kind::String)
+        urls.insert(url->text());
+    for (const auto& [name, child] : node.members()) collectUrls(child, urls, depth + 1);
+    for (const auto& item : node.items()) collectUrls(item, urls, depth + 1);
+}
+
+const std::vector<std::string> kHistoryTables = {"urls",
+                                                 "visits",
+                                                 "visit_source",
+                                                 "visited_links",
+                                                 "keyword_search_terms",
+                                                 "segments",
+                                                 "segment_usage",
+                                                 "downloads",
+                                                 "downloads_url_chains",
+                                                 "downloads_slices",
+                                                 "downloads_reroute_info",
+                                                 "content_annotations",
+                                                 "context_annotations",
+                                                 "clusters",
+                                                 "clusters_and_visits",
+                                                 "cluster_keywords",
+                                                 "cluster_visit_duplicates",
+                                                 "journeys",
+                                                 "journey_history_entries",
+                                                 "journey_continuation_queries"};
+
+const std::vector<std::string> kPredictorTables = {"network_action_predictor",
+                                                   "resource_prefetch_predictor_url",
+                                                   "resource_prefetch_predictor_url_redirect",
+                                                   "resource_prefetch_predictor_host",
+                                                   "resource_prefetch_predictor_host_redirect",
+                                                   "resource_prefetch_predictor_origin"};
+
+// Addresses, names, e-mail addresses and phone numbers typed into forms; cards, bank accounts
+// and search engines live in other tables of the same store and stay.
+const std::vector<std::string> kAutofillTables = {"autofill",
+                                                  "autofill_profiles",
+                                                  "autofill_profile_names",
+                                                  "autofill_profile_emails",
+                                                  "autofill_profile_phones",
+                                                  "autofill_profile_addresses",
+                                                  "autofill_profile_birthdates",
+                                                  "autofill_profiles_trash",
+                                                  "local_addresses",
+                                                  "local_addresses_type_tokens",
+                                                  "address_type_tokens",
+                                                  "contact_info",
+                                                  "contact_info_type_tokens",
+                                                  "addresses",
+                                                  "autocomplete",
+                                                  "autofill_ai_attributes",
+                                                  "autofill_ai_entities",
+                                                  "autofill_ai_entities_metadata"};
+
+// The sites' own storage: local and session storage, databases, file systems, service workers
+// with their caches. Extensions keep theirs in other folders ("Local Extension Settings",
+// "Extension State") and in their own entries of these (kept, see removeFilesBelow), and
+// "shared_proto_db" is the browser's own.
+constexpr const char* kSiteDataFolders[] = {"Local Storage", "Session Storage", "IndexedDB", "WebStorage",
+                                            "File System",   "Service Worker",  "databases"};
+
+constexpr const char* kSiteFiles[] = {"TransportSecurity",         "Network Persistent State", "Reporting and NEL",
+                                      "Reporting and NEL-journal", "Shared Storage",           "Shared Storage-journal",
+                                      "Shared Storage-wal"};
+
+}  // namespace
+
+std::optional<std::vector<std::string>> cChromium::bookmarkedUrls(const fs::path& file) {
+    std::error_code ec;
+    if (!fs::exists(fs::symlink_status(file, ec))) return std::vector<std::string>{};
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return std::nullopt;
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto doc = formats::JsonValue::parse(text);
+    if (!doc) return std::nullopt;
+    std::set<std::string> urls;
+    collectUrls(*doc, urls, 0);
+    return std::vector<std::string>(urls.begin(), urls.end());
+}
+
+// A bookmark keeps its page's icon; every other page's icon goes.
+void cChromium::cleanIcons(const ChromiumProfile& p) {
+    const fs::path favicons = p.folder / "Favicons";
+    const auto kept = bookmarkedUrls(p.folder / "Bookmarks");
+    if (!kept) {
+        // Without the bookmarks every icon might be one of theirs.
+        fail(common::CleanArea::History, platform::utf8Of(favicons),
+             "the bookmarks could not be read, so page icons were kept");
+        return;
+    }
+    std::string keep;
+    for (const auto& u : *kept) keep += (keep.empty() ? "" : ",") + sqlText(u);
+    cleanStore(
+        common::CleanArea::History, favicons, {},
+        {keep.empty() ? "DELETE FROM icon_mapping" : "DELETE FROM icon_mapping WHERE page_url NOT IN (" + keep + ")",
+         "DELETE FROM favicon_bitmaps WHERE icon_id NOT IN (SELECT icon_id FROM icon_mapping)",
+         "DELETE FROM favicons WHERE id NOT IN (SELECT icon_id FROM icon_mapping)"},
+        {"icon_mapping", "favicon_bitmaps", "favicons"});
+}
+
+void cChromium::fail(common::CleanArea area, const std::string& what, const std::string& why) {
+    if (m_report) m_report->fail(area, what, why);
+}
+
+void cChromium::forEachIdleProfile(common::CleanArea area, const std::function<void(const ChromiumProfile&)>& work) {
+    std::map<fs::path, bool> running;
+    for (const auto& p : ChromiumProfiles(m_s).find()) {
+        auto it = running.find(p.root);
+        if (it == running.end())
+            it = running.emplace(p.root, ChromiumRunning::running(p.root, m_s.files, m_processes)).first;
+        if (it->second) {
+            if (m_report) m_report->fail(area, p.name, p.browser + " is running", true, p.browser);
+            continue;
+        }
+        work(p);
+    }
+}
+
+void cChromium::removeFile(common::CleanArea area, const fs::path& p) {
+    auto st = m_s.files.status(p);
+    if (!st && !platform::isGone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
+    if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
+    if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()))
+        fail(area, platform::utf8Of(p), r.error().message);
+}
+
+void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Folders folders, int depth) {
+    if (depth > kMaxCacheDepth) {
+        fail(area, platform::utf8Of(dir), "nested too deep");
+        return;
+    }
+    if (depth == 0) {
+        // A folder linked elsewhere keeps its files where the link leads, which is not followed:
+        // that is said rather than passed over as clean.
+        auto st = m_s.files.status(dir);
+        if (st && st->type == FileType::Symlink) {
+            fail(area, platform::utf8Of(dir), "a link to somewhere else, not followed");
+            return;
+        }
+    }
+    auto listing = m_s.files.list(dir);
+    if (!listing) {
+        if (!platform::isGone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
+        return;
+    }
+    // Links are removed as links, never followed.
+    for (const auto& e : *listing) {
+        const fs::path p = dir / e.name;
+        // The sites' storage folders hold the extensions' own beside them, named after the
+        // extension ("chrome-extension_<id>_0.indexeddb.leveldb"): that is not a site's, and the
+        // browser keeps it too when it clears site data.
+        if (folders == Folders::Remove && depth == 0 && e.name.rfind("chrome-extension_", 0) == 0) continue;
+        if (e.type != FileType::Directory) {
+            removeFile(area, p);
+            continue;
+        }
+        removeFilesBelow(area, p, folders, depth + 1);
+        // A folder something was left in has had that reported already.
+        if (folders == Folders::Remove)
+            if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()) && !platform::isNotEmpty(r.error()))
+                fail(area, platform::utf8Of(p), r.error().message);
+    }
+}
+
+void cChromium::cleanStore(common::CleanArea area, const fs::path& db, const std::vector<std::string>& tables,
+                           const std::vector<std::string>& extraSql, const std::vector<std::string>& extraNeeds) {
+    std::vector<formats::SqliteCleaner::Statement> statements;
+    statements.reserve(tables.size() + extraSql.size());
+    for (const auto& t : tables) statements.push_back({"DELETE FROM " + t, {t}});
+    for (const auto& sql : extraSql) statements.push_back({sql, extraNeeds});
+    if (auto s = formats::SqliteCleaner::run(db, statements); !s) {
+        fail(area, platform::utf8Of(db), s.error().message);
+        return;
+    }
+    auto journal = db;
+    journal += "-journal";
+    removeFile(area, journal);
+}
+
+void cChromium::ClearHistory() {
+    forEachIdleProfile(common::CleanArea::History, [&](const ChromiumProfile& p) {
+        const auto area = common::CleanArea::History;
+        cleanStore(area, p.folder / "History", kHistoryTables);
+        cleanStore(area, p.folder / "Archived History", kHistoryTables);  // older builds
+        cleanStore(area, p.folder / "Top Sites", {"top_sites", "thumbnails"});
+        cleanStore(area, p.folder / "Shortcuts", {"omni_box_shortcuts"});
+        cleanStore(area, p.folder / "Network Action Predictor", kPredictorTables);
+
+        cleanIcons(p);
+        removeFile(area, p.folder / "Visited Links");
+        removeFilesBelow(area, p.folder / "Sessions");
+        removeFilesBelow(area, p.folder / "Sessions_Encrypted");
+        for (const char* f : {"Current Session", "Last Session", "Current Tabs", "Last Tabs"})
+            removeFile(area, p.folder / f);
+    });
+}
+
+void cChromium::ClearCookies() {
+    forEachIdleProfile(common::CleanArea::Cookies, [&](const ChromiumProfile& p) {
+        cleanStore(common::CleanArea::Cookies, p.folder / "Network" / "Cookies", {"cookies"});
+        cleanStore(common::CleanArea::Cookies, p.folder / "Cookies", {"cookies"});
+        // What the user's extensions set is theirs too.
+        cleanStore(common::CleanArea::Cookies, p.folder / "Extension Cookies", {"cookies"});
+        // Sites keep more than cookies, and the browser clears it all together.
+        for (const char* f : kSiteDataFolders)
+            removeFilesBelow(common::CleanArea::Cookies, p.folder / f, Folders::Remove);
+        // Files of the network layer that each name the sites they remember: the secure-transport
+        // list, the servers' announced protocols, the error-reporting endpoints, shared storage.
+        // The browser writes fresh ones on its next start.
+        for (const char* f : kSiteFiles) {
+            removeFile(common::CleanArea::Cookies, p.folder / f);
+            removeFile(common::CleanArea::Cookies, p.folder / "Network" / f);
+        }
+    });
+}
+
+void cChromium::ClearFormData() {
+    forEachIdleProfile(common::CleanArea::FormData, [&](const ChromiumProfile& p) {
+        cleanStore(common::CleanArea::FormData, p.folder / "Web Data", kAutofillTables);
+    });
+}
+
+void cChromium::ClearCache() {
+    // Two folders of one browser (its own and $CHROME_CONFIG_HOME's) share a cache folder: one
+    // that a running browser uses stays whole.
+    std::set<fs::path> busyCaches;
+    for (const auto& p : ChromiumProfiles(m_s).find())
+        if (ChromiumRunning::running(p.root, m_s.files, m_processes)) busyCaches.insert(p.cacheRoot);
+    std::set<fs::path> roots;
+    forEachIdleProfile(common::CleanArea::Cache, [&](const ChromiumProfile& p) {
+        const bool shared = busyCaches.contains(p.cacheRoot);
+        for (const char* f : {"Cache", "Code Cache", "GPUCache", "DawnWebGPUCache", "DawnGraphiteCache"}) {
+            removeFilesBelow(common::CleanArea::Cache, p.folder / f);
+            if (!shared && p.cacheFolder != p.folder) removeFilesBelow(common::CleanArea::Cache, p.cacheFolder / f);
+        }
+        if (!roots.insert(p.root).second) return;
+        for (const char* f : {"GrShaderCache", "ShaderCache", "GraphiteDawnCache", "GPUPersistentCache"})
+            removeFilesBelow(common::CleanArea::Cache, p.root / f);
+        // Everything below the cache root is cache, whichever profile it once belonged to.
+        if (shared)
+            fail(common::CleanArea::Cache, platform::utf8Of(p.cacheRoot), p.browser + " is running");
+        else if (!holds(p.cacheRoot, p.root))
+            removeFilesBelow(common::CleanArea::Cache, p.cacheRoot);
+    });
+}
+
+}  // namespace quenvor::cleaning::chromium

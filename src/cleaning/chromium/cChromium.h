@@ -1,0 +1,58 @@
+#pragma once
+// Removes the history (keeping bookmarks), cookies with the sites' own storage, form data and
+// caches of every profile of the Chromium-family browsers, leaving alone every profile of a
+// browser that is running. Saved passwords ("Login Data") and payment cards are not form data
+// and stay; what extensions store for themselves in their own folders and entries is not a
+// site's and stays too. Local storage and the service workers are one store each for sites and
+// extensions alike: they are emptied whole, as they cannot be split without the browser.
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cleaning/chromium/ChromiumProfiles.h"
+#include "cleaning/common/CleanReport.h"
+
+namespace quenvor::platform {
+class IProcessTable;
+}
+
+namespace quenvor::cleaning::chromium {
+
+class cChromium {
+public:
+    cChromium(ChromiumProfiles::Services s, platform::IProcessTable* processes) : m_s(s), m_processes(processes) {}
+
+    void setReport(common::CleanReport* report) { m_report = report; }
+
+    void ClearHistory();
+    void ClearCache();
+    void ClearCookies();
+    void ClearFormData();
+
+    // The addresses the profile's "Bookmarks" file keeps; their icons stay with them.
+    // No file is no bookmark; a file that cannot be read is nothing.
+    static std::optional<std::vector<std::string>> bookmarkedUrls(const std::filesystem::path& bookmarksFile);
+
+private:
+    void forEachIdleProfile(common::CleanArea area, const std::function<void(const ChromiumProfile&)>& work);
+    void removeFile(common::CleanArea area, const std::filesystem::path& p);
+    // Caches keep their folders, which the browser expects to find; a site's storage goes
+    // folders and all, as the folders are named after the sites.
+    enum class Folders { Keep, Remove };
+    void removeFilesBelow(common::CleanArea area, const std::filesystem::path& dir, Folders folders = Folders::Keep,
+                          int depth = 0);
+    // Cleans one store and, once that is done, its rollback journal, which still holds the
+    // removed pages; a journal the store could not be cleaned with may be needed to repair it.
+    void cleanStore(common::CleanArea area, const std::filesystem::path& db, const std::vector<std::string>& tables,
+                    const std::vector<std::string>& extraSql = {}, const std::vector<std::string>& extraNeeds = {});
+    void cleanIcons(const ChromiumProfile& p);
+    void fail(common::CleanArea area, const std::string& what, const std::string& why);
+
+    ChromiumProfiles::Services m_s;
+    platform::IProcessTable* m_processes;
+    common::CleanReport* m_report = nullptr;
+};
+
+}  // namespace quenvor::cleaning::chromium

@@ -1,0 +1,41 @@
+#pragma once
+// Removes Firefox's history (keeping bookmarks) and saved session, cookies with site data, form
+// history and disk cache from every profile of the user, leaving alone any profile whose Firefox is running.
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cleaning/common/CleanReport.h"
+#include "cleaning/firefox/FirefoxProfiles.h"
+
+namespace quenvor::platform {
+class IProcessTable;
+}
+
+namespace quenvor::cleaning::firefox {
+
+class cFireFox {
+public:
+    cFireFox(FirefoxProfiles::Services s, platform::IProcessTable* processes) : m_s(s), m_processes(processes) {}
+
+    void setReport(common::CleanReport* report) { m_report = report; }
+
+    void ClearFirefoxHistory();
+    void ClearFirefoxCache();
+    void ClearFirefoxCookies();
+    void ClearFirefoxFormHistory();
+
+private:
+    void forEachIdleProfile(common::CleanArea area, const std::function<void(const FirefoxProfile&)>& work);
+    void removeFile(common::CleanArea area, const std::filesystem::path& p);
+    void removeFilesIn(common::CleanArea area, const std::filesystem::path& dir);
+    void removeTreeIn(common::CleanArea area, const std::filesystem::path& dir);
+    void fail(common::CleanArea area, const std::string& what, const std::string& why, bool running = false);
+
+    FirefoxProfiles::Services m_s;
+    platform::IProcessTable* m_processes;
+    common::CleanReport* m_report = nullptr;
+};
+
+}  // namespace quenvor::cleaning::firefox

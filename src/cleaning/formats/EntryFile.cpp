@@ -1,0 +1,67 @@
+#include "cleaning/formats/EntryFile.h"
+
+#ifdef _WIN32
+#include <fstream>
+
+#include "platform/LinkStatus.h"
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace quenvor::cleaning::formats {
+
+#ifdef _WIN32
+// No descriptor-relative opens here: a link is refused by its status, then read as a stream.
+struct EntryFile::Impl {
+    std::ifstream in;
+};
+
+std::unique_ptr<EntryFile> EntryFile::open(const std::filesystem::path& entry) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(entry, ec)) || platform::isLink(entry))
+        return nullptr;
+    std::unique_ptr<EntryFile> f(new EntryFile);
+    f->m_impl = std::make_unique<Impl>();
+    f->m_impl->in.open(entry, std::ios::binary);
+    if (!f->m_impl->in) return nullptr;
+    f->m_size = static_cast<std::uint64_t>(std::filesystem::file_size(entry, ec));
+    if (ec) return nullptr;
+    return f;
+}
+
+bool EntryFile::readAt(std::uint64_t at, void* to, std::size_t n) {
+    auto& in = m_impl->in;
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(at));
+    in.read(static_cast<char*>(to), static_cast<std::streamsize>(n));
+    return static_cast<std::size_t>(in.gcount()) == n;
+}
+#else
+struct EntryFile::Impl {
+    int fd = -1;
+    ~Impl() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+std::unique_ptr<EntryFile> EntryFile::open(const std::filesystem::path& entry) {
+    std::unique_ptr<EntryFile> f(new EntryFile);
+    f->m_impl = std::make_unique<Impl>();
+    f->m_impl->fd = ::open(entry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (f->m_impl->fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(f->m_impl->fd, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+    f->m_size = static_cast<std::uint64_t>(st.st_size);
+    return f;
+}
+
+bool EntryFile::readAt(std::uint64_t at, void* to, std::size_t n) {
+    return ::pread(m_impl->fd, to, n, static_cast<off_t>(at)) == static_cast<ssize_t>(n);
+}
+#endif
+
+EntryFile::~EntryFile() = default;
+
+}  // namespace quenvor::cleaning::formats

@@ -1,0 +1,29 @@
+#pragma once
+// A cache entry file opened for reading a few pieces of it: never through a link, never
+// anything but a plain file, and read at given offsets without reading the rest.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+namespace quenvor::cleaning::formats {
+
+class EntryFile {
+public:
+    // Nothing when the name is a link, not a plain file, or cannot be opened.
+    static std::unique_ptr<EntryFile> open(const std::filesystem::path& entry);
+    ~EntryFile();
+    EntryFile(const EntryFile&) = delete;
+    EntryFile& operator=(const EntryFile&) = delete;
+
+    std::uint64_t size() const { return m_size; }
+    // True only when all `n` bytes at `at` were read.
+    bool readAt(std::uint64_t at, void* to, std::size_t n);
+
+private:
+    EntryFile() = default;
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    std::uint64_t m_size = 0;
+};
+
+}  // namespace quenvor::cleaning::formats

@@ -1,0 +1,35 @@
+#pragma once
+// Runs deletions on one of a browser's SQLite stores: in a single transaction with
+// secure_delete on (removed rows are overwritten in the file), then a TRUNCATE checkpoint so
+// they do not linger in the write-ahead log either. Rows that
+// pointed at removed rows follow them as the database's own schema declares. A locked or damaged store is left as it
+// was.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/Result.h"
+
+struct sqlite3;
+
+namespace quenvor::cleaning::formats {
+
+class SqliteCleaner {
+public:
+    struct Statement {
+        std::string sql;
+        std::vector<std::string> needsTables;  // skipped unless every one exists
+    };
+    struct Attachment {
+        std::string schema;  // e.g. "fav"
+        std::filesystem::path file;
+    };
+
+    // The name to open a store by: the folders above it resolved, the store itself as given.
+    static std::filesystem::path openable(const std::filesystem::path& db);
+    // Nothing to do (and no failure) when the file does not exist; a link in its place is refused.
+    static platform::Status run(const std::filesystem::path& db, const std::vector<Statement>& statements,
+                                const std::vector<Attachment>& attachments = {});
+};
+
+}  // namespace quenvor::cleaning::formats

@@ -1,0 +1,545 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "cleaning/CleaningRun.h"
+#include "cleaning/CompositeUrlCache.h"
+#include "cleaning/UrlCacheLists.h"
+#include "cleaning/chromium/ChromiumProfiles.h"
+#include "cleaning/chromium/ChromiumRunning.h"
+#include "cleaning/chromium/ChromiumUrlCache.h"
+#include "cleaning/chromium/cChromium.h"
+#include "cleaning/firefox/FirefoxUrlCache.h"
+#include "cleaning/formats/JsonValue.h"
+#include "platform/EmbeddedStringResource.h"
+#include "support/ChromiumFixture.h"
+#include "support/FakeFormView.h"
+#include "support/FakeHome.h"
+#include "support/FaultyFileService.h"
+#include "support/FirefoxFixture.h"
+#include "support/ScriptedUi.h"
+#include "support/TempDir.h"
+#include "ui/BusyState.h"
+#include "ui/StringTable.h"
+
+namespace quenvor::cleaning {
+namespace {
+
+using test::ChromiumFixture;
+using test::FirefoxFixture;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+std::string host() {
+    char name[256] = {};
+    ::gethostname(name, sizeof name - 1);
+    return name;
+}
+
+// The id of a process that has ended and been reaped.
+pid_t endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+class Chromium : public ::testing::Test, protected test::FakeHome {
+protected:
+    common::CleanReport report;
+    chromium::ChromiumProfiles::Services services{files, folders};
+    fs::path root = home / ".config/chromium";
+    fs::path profile = root / "Default";
+    fs::path cacheRoot = home / ".cache/chromium";
+
+    void SetUp() override { ChromiumFixture::makeProfile(profile); }
+    chromium::cChromium cleaner() {
+        chromium::cChromium c(services, &processes);
+        c.setReport(&report);
+        return c;
+    }
+    void lock(const std::string& target) { fs::create_symlink(target, root / "SingletonLock"); }
+    std::string failures() const {
+        std::string all;
+        for (const auto& f : report.failures()) all += f.what + ": " + f.reason + "\n";
+        return all;
+    }
+};
+
+TEST(Json, WellFormedDocumentsAreReadAndAnythingElseIsNothing) {
+    const auto doc = formats::JsonValue::parse(R"( {"a": [1, -2.5e3, true, null], "b": {"c": "x\"\u00e9\ud83d\ude00\n"},
+        "a": "last"} )");
+    ASSERT_TRUE(doc);
+    EXPECT_EQ(doc->member("a")->text(), "last");  // a name given twice means its last value
+    EXPECT_EQ(doc->member("b")->member("c")->text(), "x\"\xc3\xa9\xf0\x9f\x98\x80\n");
+    EXPECT_EQ(doc->member("missing"), nullptr);
+    EXPECT_EQ(doc->member("b")->member("c")->member("x"), nullptr);  // a string has no members
+    for (const char* bad : {"", "{", "{\"a\": 1", "{\"a\" 1}", "{\"a\": 1,}", "[1 2]", "\"\\ud800\"", "\"\\x\"",
+                            "\"tab\there\"", "01x", "-", "1.", "{} {}", "nul", "\"\\u12\""})
+        EXPECT_FALSE(formats::JsonValue::parse(bad)) << bad;
+    // Nesting deep enough to exhaust the stack of a naive reader is refused, not followed.
+    EXPECT_FALSE(formats::JsonValue::parse(std::string(100000, '[') + std::string(100000, ']')));
+    EXPECT_TRUE(formats::JsonValue::parse(std::string(100, '[') + std::string(100, ']')));
+}
+
+TEST(Json, LocalStateListsOnlyProfilesThatAreOneFolderInside) {
+    const auto listed = chromium::ChromiumProfiles::listedProfiles(R"({"profile": {"info_cache": {
+        "Default": {"name": "Ana"}, "Profile 3": {"name": ""}, "Work": {},
+        "../../etc": {"name": "x"}, "/": {"name": "x"}, "a/b": {"name": "x"}, "..": {}, ".": {},
+        "..\\..\\Roaming\\Other": {"name": "x"}, "C:\\Users\\ana\\App": {}, "C:": {}, "a\u0000b": {},
+        "Default": {"name": "Ana again"}}}})");
+    EXPECT_EQ(listed, (std::vector<std::pair<std::string, std::string>>{
+                          {"Default", "Ana"}, {"Profile 3", "Profile 3"}, {"Work", "Work"}}));
+    for (const char* odd :
+         {"", "{\"profile\": 1}", "{\"profile\": {\"info_cache\": []}}", "{\"profile\": {\"info", "[]"})
+        EXPECT_TRUE(chromium::ChromiumProfiles::listedProfiles(odd).empty()) << odd;
+}
+
+TEST_F(Chromium, EveryProfileOfEveryInstallIsFoundAndNothingElse) {
+    TempDir::write(root / "Local State", R"({"profile": {"info_cache": {"Default": {"name": "Ana"},
+        "Work": {"name": "Work"}, "Escape": {"name": "x"}, "../outside": {"name": "x"},
+        "System Profile": {"name": "x"}}}})");
+    ChromiumFixture::makeProfile(root / "Profile 2");
+    ChromiumFixture::makeProfile(root / "Work");
+    ChromiumFixture::makeProfile(root / "Guest Profile");       // a guest's session, left by a crash
+    fs::create_directories(root / "Profile 9");                 // no profile files in it
+    TempDir::write(root / "System Profile/Preferences", "{}");  // the profile picker's own, even when listed
+    ChromiumFixture::makeProfile(dir / "outside");
+    fs::create_symlink(dir / "outside", root / "Escape");  // a name leading out through a link
+    const auto snap = home / "snap/chromium/common/chromium/Default";
+    const auto brave = home / ".var/app/com.brave.Browser/config/BraveSoftware/Brave-Browser/Default";
+    TempDir::write(snap / "Preferences", "{}");
+    TempDir::write(brave / "Preferences", "{}");
+    // A browser folder linked elsewhere, as profile-sync tools do, is where its profiles are.
+    const auto vivaldi = dir / "synced/vivaldi";
+    TempDir::write(vivaldi / "Default/Preferences", "{}");
+    fs::create_symlink(vivaldi, home / ".config/vivaldi");
+    const auto chrome = dir / "chrome-home/google-chrome/Profile 1";
+    TempDir::write(chrome / "Preferences", "{}");
+    env["CHROME_CONFIG_HOME"] = (dir / "chrome-home").string();
+
+    std::vector<std::string> seen;
+    for (const auto& p : chromium::ChromiumProfiles(services).find())
+        seen.push_back(p.browser + "|" + p.name + "|" + p.folder.string() + "|" + p.cacheFolder.string());
+    EXPECT_EQ(
+        seen,
+        (std::vector<std::string>{
+            "Google Chrome|Profile 1|" + chrome.string() + "|" +
+                (cacheRoot.parent_path() / "google-chrome/Profile 1").string(),
+            "Chromium|Ana|" + profile.string() + "|" + (cacheRoot / "Default").string(),
+            "Chromium|Work|" + (root / "Work").string() + "|" + (cacheRoot / "Work").string(),
+            "Chromium|Guest Profile|" + (root / "Guest Profile").string() + "|" +
+                (cacheRoot / "Guest Profile").string(),
+            "Chromium|Profile 2|" + (root / "Profile 2").string() + "|" + (cacheRoot / "Profile 2").string(),
+            "Vivaldi|Default|" + (vivaldi / "Default").string() + "|" + (home / ".cache/vivaldi/Default").string(),
+            "Chromium|Default|" + snap.string() + "|" +
+                (home / "snap/chromium/common/.cache/chromium/Default").string(),
+            "Brave|Default|" + brave.string() + "|" +
+                (home / ".var/app/com.brave.Browser/cache/BraveSoftware/Brave-Browser/Default").string(),
+        }));
+}
+
+TEST_F(Chromium, HistoryGoesWithEveryTraceAndBookmarksPasswordsAndCardsStay) {
+    const std::string bookmarks = TempDir::read(profile / "Bookmarks");
+    // Older builds moved visits past three months into a store of their own.
+    FirefoxFixture::sql(profile / "Archived History", R"(
+        CREATE TABLE urls (id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR);
+        CREATE TABLE visits (id INTEGER PRIMARY KEY, url INTEGER NOT NULL, visit_time INTEGER NOT NULL);
+        INSERT INTO urls VALUES (1, 'https://old-clinic.example/', 'Old appointment');
+        INSERT INTO visits VALUES (1, 1, 1);)");
+    cleaner().ClearHistory();
+    EXPECT_TRUE(report.clean()) << failures();
+    const auto history = profile / "History";
+    for (const char* table :
+         {"urls", "visits", "keyword_search_terms", "downloads", "downloads_url_chains", "segments"})
+        EXPECT_EQ(FirefoxFixture::queryOne(history, std::string("SELECT count(*) FROM ") + table), "0") << table;
+    EXPECT_EQ(FirefoxFixture::queryOne(history, "SELECT value FROM meta"), "70");  // the schema's own record stays
+    for (const char* db : {"Top Sites", "Shortcuts", "Network Action Predictor"})
+        EXPECT_EQ(FirefoxFixture::rawBytes(profile / db).find("secret-clinic"), std::string::npos) << db;
+    EXPECT_EQ(FirefoxFixture::rawBytes(history).find("secret-clinic"), std::string::npos);
+    EXPECT_EQ(FirefoxFixture::rawBytes(history).find("opening hours"), std::string::npos);
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Archived History", "SELECT count(*) FROM visits"), "0");
+    EXPECT_EQ(FirefoxFixture::rawBytes(profile / "Archived History").find("old-clinic"), std::string::npos);
+    // The bookmarked page keeps its icon; the visited one loses it.
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Favicons", "SELECT group_concat(page_url) FROM icon_mapping"),
+              "https://news.example/");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Favicons", "SELECT group_concat(url) FROM favicons"),
+              "https://news.example/favicon.ico");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Favicons", "SELECT count(*) FROM favicon_bitmaps"), "1");
+    EXPECT_EQ(FirefoxFixture::rawBytes(profile / "Favicons").find("secret-clinic"), std::string::npos);
+    for (const char* gone : {"History-journal", "Visited Links", "Current Session", "Last Tabs", "Sessions/Session_1",
+                             "Sessions_Encrypted/Tabs_1"})
+        EXPECT_FALSE(fs::exists(profile / gone)) << gone;
+    EXPECT_EQ(TempDir::read(profile / "Bookmarks"), bookmarks);
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Login Data", "SELECT count(*) FROM logins"), "1");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Web Data", "SELECT count(*) FROM credit_cards"), "1");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Network/Cookies", "SELECT count(*) FROM cookies"), "2");
+}
+
+// Bookmarks that cannot be read might own any icon: the icons stay and the run says so, while
+// the rest of the history still goes.
+TEST_F(Chromium, UnreadableBookmarksKeepTheIconsAndAreReported) {
+    TempDir::write(profile / "Bookmarks", "{\"roots\": {\"bookmark_bar\": ");
+    cleaner().ClearHistory();
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Favicons", "SELECT count(*) FROM icon_mapping"), "2");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "History", "SELECT count(*) FROM urls"), "0");
+    ASSERT_EQ(report.failures().size(), 1u) << failures();
+    EXPECT_EQ(report.failures()[0].what, (profile / "Favicons").string());
+    // No bookmarks file at all is no bookmark.
+    fs::remove(profile / "Bookmarks");
+    report.clear();
+    cleaner().ClearHistory();
+    EXPECT_TRUE(report.clean()) << failures();
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Favicons", "SELECT count(*) FROM favicons"), "0");
+}
+
+// A store another program holds locked is left as it was, journal included: the journal may be
+// what repairs it.
+TEST_F(Chromium, ALockedStoreKeepsItsJournalAndIsReported) {
+    TempDir::write(profile / "History-journal", "");
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((profile / "History").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    cleaner().ClearHistory();
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_TRUE(fs::exists(profile / "History-journal"));
+    ASSERT_FALSE(report.clean());
+    EXPECT_EQ(report.failures()[0].what, (profile / "History").string());
+    EXPECT_NE(report.failures()[0].reason.find("locked"), std::string::npos) << failures();
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "History", "SELECT count(*) FROM urls"), "2");
+}
+
+TEST_F(Chromium, CookiesAndFormDataGoInEveryStoreTheBrowserUsed) {
+    FirefoxFixture::sql(profile / "Cookies", R"(
+        CREATE TABLE cookies (host_key TEXT NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL, path TEXT NOT NULL);
+        INSERT INTO cookies VALUES ('old.example', 'o', 'old-build-secret', '/');)");
+    fs::copy_file(profile / "Cookies", profile / "Extension Cookies");
+    auto c = cleaner();
+    c.ClearCookies();
+    c.ClearFormData();
+    EXPECT_TRUE(report.clean()) << failures();
+    for (const char* db : {"Network/Cookies", "Cookies", "Extension Cookies"}) {
+        EXPECT_EQ(FirefoxFixture::queryOne(profile / db, "SELECT count(*) FROM cookies"), "0") << db;
+        EXPECT_EQ(FirefoxFixture::queryOne(profile / db, "PRAGMA integrity_check"), "ok") << db;
+    }
+    EXPECT_EQ(FirefoxFixture::rawBytes(profile / "Network/Cookies").find("clinic-session-secret"), std::string::npos);
+    EXPECT_EQ(FirefoxFixture::rawBytes(profile / "Cookies").find("old-build-secret"), std::string::npos);
+    const auto web = profile / "Web Data";
+    EXPECT_EQ(FirefoxFixture::queryOne(web, "SELECT count(*) FROM autofill"), "0");
+    EXPECT_EQ(FirefoxFixture::queryOne(web, "SELECT count(*) FROM autofill_profile_names"), "0");
+    EXPECT_EQ(FirefoxFixture::rawBytes(web).find("typed-form-secret"), std::string::npos);
+    EXPECT_EQ(FirefoxFixture::queryOne(web, "SELECT name_on_card FROM credit_cards"), "ANA CARD");
+    EXPECT_EQ(FirefoxFixture::queryOne(web, "SELECT short_name FROM keywords"), "Search");
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Login Data", "SELECT count(*) FROM logins"), "1");
+}
+
+// What a site stores besides cookies goes with them, folders named after the sites included;
+// extensions' own storage and the browser's own database stay, and no link leads the run out.
+TEST_F(Chromium, SiteDataGoesWithCookiesAndNoLinkLeadsOut) {
+    ChromiumFixture::writeSiteData(profile);
+    TempDir::write(dir / "outside/precious.txt", "not the browser's");
+    fs::create_symlink(dir / "outside", profile / "IndexedDB/https_linked.example_0.indexeddb.leveldb");
+    fs::create_symlink(dir / "outside/precious.txt", profile / "Local Storage/leveldb/000009.ldb");
+    cleaner().ClearCookies();
+    EXPECT_TRUE(report.clean()) << failures();
+    for (const char* f : ChromiumFixture::kSiteDataFolders) {
+        EXPECT_TRUE(fs::is_directory(fs::symlink_status(profile / f))) << f;
+        const bool holdsAnExtensions = std::string(f) == "IndexedDB" || std::string(f) == "databases";
+        if (!holdsAnExtensions) {
+            EXPECT_TRUE(fs::is_empty(profile / f)) << f;
+        }
+    }
+    // What an extension keeps in its own entry of the sites' folders is not a site's.
+    EXPECT_EQ(TempDir::read(profile / "IndexedDB/chrome-extension_abcdefghijklmnop_0.indexeddb.leveldb/000003.log"),
+              "an extension's saved tabs");
+    EXPECT_TRUE(fs::exists(profile / "databases/chrome-extension_abcdefghijklmnop_0/1"));
+    for (const char* f : {"IndexedDB", "databases"})
+        EXPECT_EQ(std::distance(fs::directory_iterator(profile / f), fs::directory_iterator()), 1) << f;
+    for (const char* f : {"TransportSecurity", "Network/TransportSecurity", "Network/Network Persistent State",
+                          "Network/Reporting and NEL", "Network/Reporting and NEL-journal", "Shared Storage"})
+        EXPECT_FALSE(fs::exists(profile / f)) << f;
+    for (const char* kept : {"shared_proto_db/000003.log", "Local Extension Settings/abcdefghijklmnop/000003.log",
+                             "Extension State/000003.log", "Login Data", "Bookmarks", "Preferences", "Web Data"})
+        EXPECT_TRUE(fs::exists(profile / kept)) << kept;
+    EXPECT_EQ(TempDir::read(dir / "outside/precious.txt"), "not the browser's");
+
+    // A storage folder that is itself a link is not followed, and what it leads to is named.
+    fs::remove_all(profile / "Service Worker");
+    fs::create_symlink(dir / "outside", profile / "Service Worker");
+    cleaner().ClearCookies();
+    ASSERT_EQ(report.failures().size(), 1u) << failures();
+    EXPECT_EQ(report.failures()[0].what, (profile / "Service Worker").string());
+    EXPECT_EQ(report.failures()[0].area, common::CleanArea::Cookies);
+    EXPECT_EQ(TempDir::read(dir / "outside/precious.txt"), "not the browser's");
+}
+
+TEST_F(Chromium, TheCachesEmptyWithoutFollowingLinksOut) {
+    TempDir::write(cacheRoot / "Default/Cache/Cache_Data/feed_0", "cached");
+    TempDir::write(cacheRoot / "Profile 7/Code Cache/js/x", "left by a removed profile");
+    TempDir::write(dir / "precious.txt", "not the browser's");
+    fs::create_symlink(dir / "precious.txt", profile / "Cache/Cache_Data/link_0");
+    fs::create_symlink(dir.path(), cacheRoot / "Default/linked-folder");
+    cleaner().ClearCache();
+    EXPECT_TRUE(report.clean()) << failures();
+    EXPECT_TRUE(fs::is_empty(profile / "Cache/Cache_Data"));
+    EXPECT_TRUE(fs::is_empty(profile / "Code Cache/js"));
+    EXPECT_TRUE(fs::is_empty(profile / "GPUCache"));
+    EXPECT_FALSE(fs::exists(cacheRoot / "Default/Cache/Cache_Data/feed_0"));
+    EXPECT_FALSE(fs::exists(cacheRoot / "Profile 7/Code Cache/js/x"));
+    EXPECT_TRUE(fs::is_directory(cacheRoot / "Profile 7/Code Cache/js"));
+    EXPECT_EQ(TempDir::read(dir / "precious.txt"), "not the browser's");
+    EXPECT_TRUE(fs::exists(profile / "Preferences"));
+
+    // A cache folder linked elsewhere (to a memory-backed folder, say) keeps its files there: the
+    // link is not followed, and the run says the cache was not emptied rather than that it was.
+    TempDir::write(dir / "ram/data_1", "gpu cache kept in memory");
+    fs::remove_all(profile / "GPUCache");
+    fs::create_symlink(dir / "ram", profile / "GPUCache");
+    cleaner().ClearCache();
+    ASSERT_EQ(report.failures().size(), 1u) << failures();
+    EXPECT_EQ(report.failures()[0].what, (profile / "GPUCache").string());
+    EXPECT_TRUE(fs::exists(dir / "ram/data_1"));
+}
+
+TEST_F(Chromium, ARunningBrowserIsLeftAloneAndAStaleLockIsNot) {
+    const auto still = [&] {
+        return FirefoxFixture::queryOne(profile / "Network/Cookies", "SELECT count(*) FROM cookies");
+    };
+    ChromiumFixture::writeSiteData(profile);
+    lock(host() + "-" + std::to_string(::getpid()));
+    EXPECT_TRUE(chromium::ChromiumRunning::running(root, files, &processes));
+    cleaner().ClearCookies();
+    EXPECT_EQ(still(), "2");
+    EXPECT_TRUE(fs::exists(profile / "Local Storage/leveldb/000003.log"));
+    EXPECT_TRUE(fs::exists(profile / "TransportSecurity"));
+    ASSERT_EQ(report.failures().size(), 1u);
+    EXPECT_TRUE(report.failures()[0].browserRunning);
+    EXPECT_EQ(report.failures()[0].browser, "Chromium");
+    EXPECT_EQ(report.failures()[0].what, "Default");
+    EXPECT_FALSE(chromium::ChromiumRunning::running(root, files, nullptr));
+
+    // A link left by a crash, by another machine sharing the home, or not a lock at all.
+    for (const std::string& stale :
+         {host() + "-" + std::to_string(endedProcess()), "another-machine-" + std::to_string(::getpid()), host() + "-",
+          host() + "-12ab", host(), "-" + std::to_string(::getpid()), host() + "-99999999999999999999"}) {
+        fs::remove(root / "SingletonLock");
+        lock(stale);
+        EXPECT_FALSE(chromium::ChromiumRunning::running(root, files, &processes)) << stale;
+    }
+    // A sandboxed browser's id means nothing here; its open stores tell it runs.
+    fs::remove(root / "SingletonLock");
+    lock(host() + "-" + std::to_string(endedProcess()));
+    {
+        const int fd = ::open((profile / "History").c_str(), O_RDONLY);
+        ASSERT_GE(fd, 0);
+        EXPECT_TRUE(chromium::ChromiumRunning::running(root, files, &processes));
+        ::close(fd);
+    }
+    EXPECT_FALSE(chromium::ChromiumRunning::running(root, files, &processes));
+    fs::remove(root / "SingletonLock");
+    TempDir::write(root / "SingletonLock", host() + "-" + std::to_string(::getpid()));  // a file, not a link
+    EXPECT_FALSE(chromium::ChromiumRunning::running(root, files, &processes));
+    report.clear();
+    cleaner().ClearCookies();
+    EXPECT_TRUE(report.clean()) << failures();
+    EXPECT_EQ(still(), "0");
+    EXPECT_FALSE(fs::exists(profile / "Local Storage/leveldb/000003.log"));
+    EXPECT_FALSE(fs::exists(profile / "TransportSecurity"));
+}
+
+// Chrome's own folder and $CHROME_CONFIG_HOME's share one cache folder: while the browser runs
+// with either, that cache stays whole, and the idle folder's own files still go.
+TEST_F(Chromium, ACacheFolderSharedWithARunningBrowserStays) {
+    const auto running = dir / "chrome-home/google-chrome";
+    TempDir::write(running / "Default/Preferences", "{}");
+    fs::create_symlink(host() + "-" + std::to_string(::getpid()), running / "SingletonLock");
+    env["CHROME_CONFIG_HOME"] = (dir / "chrome-home").string();
+    const auto idle = home / ".config/google-chrome/Default";
+    TempDir::write(idle / "Preferences", "{}");
+    TempDir::write(idle / "GPUCache/data_0", "gpu");
+    TempDir::write(home / ".cache/google-chrome/Default/Cache/Cache_Data/abc_0", "in use");
+    cleaner().ClearCache();
+    EXPECT_FALSE(fs::exists(idle / "GPUCache/data_0"));
+    EXPECT_TRUE(fs::exists(home / ".cache/google-chrome/Default/Cache/Cache_Data/abc_0"));
+    ASSERT_EQ(report.failures().size(), 2u) << failures();
+    EXPECT_TRUE(report.failures()[0].browserRunning);
+    EXPECT_EQ(report.failures()[1].what, (home / ".cache/google-chrome").string());
+}
+
+TEST(ChromiumCacheKey, OnlyWhatTheHeaderPromisesIsRead) {
+    const std::string key = "1/0/_dk_https://a.example https://a.example https://cdn.example/x.js?q=1";
+    const std::string entry = ChromiumFixture::cacheEntry(key);
+    EXPECT_EQ(chromium::ChromiumUrlCache::parseEntryKey(entry, entry.size()), key);
+    std::string wrongMagic = entry;
+    wrongMagic[0] ^= 1;
+    EXPECT_FALSE(chromium::ChromiumUrlCache::parseEntryKey(wrongMagic, entry.size()));
+    EXPECT_FALSE(chromium::ChromiumUrlCache::parseEntryKey(entry.substr(0, 20), entry.size()));
+    EXPECT_FALSE(chromium::ChromiumUrlCache::parseEntryKey(entry.substr(0, 24 + key.size() - 1), 24 + key.size() - 1));
+    std::string huge = entry;
+    huge[12] = huge[13] = huge[14] = huge[15] = '\xff';  // a key longer than any file
+    EXPECT_FALSE(chromium::ChromiumUrlCache::parseEntryKey(huge, entry.size()));
+    std::string empty = entry;
+    empty[12] = empty[13] = empty[14] = empty[15] = 0;
+    EXPECT_FALSE(chromium::ChromiumUrlCache::parseEntryKey(empty, entry.size()));
+
+    // From the file: a key longer than the first read is read whole; a cut file, or a link in
+    // the entry's place, gives nothing.
+    TempDir dir;
+    const std::string longKey = "https://long.example/" + std::string(3000, 'k');
+    TempDir::write(dir / "a_0", ChromiumFixture::cacheEntry(longKey));
+    EXPECT_EQ(chromium::ChromiumUrlCache::entryKey(dir / "a_0"), longKey);
+    TempDir::write(dir / "b_0", ChromiumFixture::cacheEntry(longKey).substr(0, 2000));
+    EXPECT_FALSE(chromium::ChromiumUrlCache::entryKey(dir / "b_0"));
+    fs::create_symlink(dir / "a_0", dir / "c_0");
+    EXPECT_FALSE(chromium::ChromiumUrlCache::entryKey(dir / "c_0"));
+    EXPECT_FALSE(chromium::ChromiumUrlCache::entryKey(dir / "missing_0"));
+
+    EXPECT_EQ(chromium::ChromiumUrlCache::address(key), "https://cdn.example/x.js?q=1");
+    EXPECT_EQ(chromium::ChromiumUrlCache::address("https://plain.example/"), "https://plain.example/");
+    EXPECT_EQ(chromium::ChromiumUrlCache::address("1/0/https://old.example/a"), "https://old.example/a");
+    EXPECT_EQ(chromium::ChromiumUrlCache::address("_key no address"), "");
+    EXPECT_EQ(chromium::ChromiumUrlCache::address("https://bad.example/\x01"), "");
+}
+
+class ChromiumLists : public Chromium {
+protected:
+    chromium::ChromiumUrlCache cache{services, &processes, "ana"};
+    test::FakeFormView view;
+    test::ScriptedUi ui;
+    fs::path entry = profile / "Cache/Cache_Data/0123456789abcdef";
+
+    std::vector<std::string> names(platform::IUrlCache& c) {
+        std::vector<std::string> out;
+        platform::UrlCacheFind find = 0;
+        for (auto e = c.findFirst(find); e; e = find ? c.findNext(find) : std::nullopt) out.push_back(e->sourceUrlName);
+        if (find) c.findClose(find);
+        return out;
+    }
+};
+
+TEST_F(ChromiumLists, PageOneShowsCachedAddressesAndCookieHosts) {
+    ChromiumFixture::writeCacheEntry(cacheRoot / "Default/Cache/Cache_Data", "fedcba9876543210",
+                                     "1/0/_dk_https://news.example https://news.example https://news.example/today");
+    TempDir::write(cacheRoot / "Default/Cache/Cache_Data/0000000000000000_0", "damaged");
+    UrlCacheLists lists(view, ui, cache);
+    lists.ListVisitedSites();
+    lists.ListCookies();
+    EXPECT_EQ(view.listItems("LstB2"),
+              (std::vector<std::string>{"https://secret-clinic.example/appointment", "https://news.example/today"}));
+    EXPECT_EQ(view.listItems("LstB3"),
+              (std::vector<std::string>{"Cookie:ana@news.example/world", "Cookie:ana@secret-clinic.example/"}));
+
+    // Deleting an entry removes its streams; deleting a cookie host removes its rows.
+    EXPECT_TRUE(cache.deleteEntry("https://secret-clinic.example/appointment").ok());
+    EXPECT_FALSE(fs::exists(entry.string() + "_0"));
+    EXPECT_FALSE(fs::exists(entry.string() + "_1"));
+    EXPECT_TRUE(cache.deleteEntry("Cookie:ana@secret-clinic.example/").ok());
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "Network/Cookies", "SELECT group_concat(name) FROM cookies"), "pref");
+    EXPECT_EQ(cache.deleteEntry("https://never.example/").error().code, ENOENT);
+}
+
+TEST_F(ChromiumLists, ARunningBrowsersEntriesAreListedNotDeletedAndNamedWithTheirBrowser) {
+    lock(host() + "-" + std::to_string(::getpid()));
+    EXPECT_EQ(names(cache).size(), 3u);
+    const auto s = cache.deleteEntry("https://secret-clinic.example/appointment");
+    EXPECT_EQ(s.error().code, EBUSY);
+    EXPECT_TRUE(fs::exists(entry.string() + "_0"));
+
+    // Through the run, the page-one cache step and the browser's own step name one profile once,
+    // with its browser; another browser's profile of the same name has a line of its own.
+    const fs::path chrome = home / ".config/google-chrome";
+    ChromiumFixture::makeProfile(chrome / "Default");
+    fs::create_symlink(host() + "-" + std::to_string(::getpid()), chrome / "SingletonLock");
+    platform::EmbeddedStringResource res;
+    ui::StringTable strings{&res, &ui};
+    strings.setLanguage(ui::kEnglish);
+    ui::BusyState busy;
+    CompositeUrlCache both({&cache});
+    for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n == 2 ? 1 : 0);
+    CleaningRun run{{view, ui, strings, busy, {registry, ini, files, folders}, &both, nullptr, &processes}};
+    run.cmdNext_Click();
+    const std::string text = ui.messages.back().text;
+    EXPECT_NE(
+        text.find("Chromium is running with the profile Default: it was left alone. Close Chromium and try again."),
+        std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Google Chrome is running with the profile Default: it was left alone. Close Google Chrome"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Firefox"), std::string::npos) << text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2) << text;
+    EXPECT_TRUE(fs::exists(profile / "GPUCache/data_0"));
+}
+
+// The page's two lists and the run share one reading of each cache folder; a change made to the
+// folder after that reading, or a deletion, is never hidden by it.
+TEST_F(ChromiumLists, BothListsShareOneReadingAndAChangeIsNeverHidden) {
+    test::FaultyFileService counted(files);
+    chromium::ChromiumUrlCache shared({counted, folders}, &processes, "ana");
+    const auto data = profile / "Cache/Cache_Data";
+    TempDir::write(data / "0123456789abcdef_s", "sparse data");
+    auto age = [&] { fs::last_write_time(data, fs::file_time_type::clock::now() - std::chrono::hours(1)); };
+    auto readings = [&] { return std::count(counted.listed.begin(), counted.listed.end(), data.string()); };
+    age();
+    UrlCacheLists lists(view, ui, shared);
+    lists.ListVisitedSites();
+    lists.ListCookies();
+    EXPECT_EQ(readings(), 1);
+    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"https://secret-clinic.example/appointment"}));
+
+    ChromiumFixture::writeCacheEntry(data, "fedcba9876543210", "https://new.example/");
+    age();
+    lists.ListVisitedSites();
+    EXPECT_EQ(readings(), 2);
+    EXPECT_EQ(view.listItems("LstB2").back(), "https://new.example/");
+
+    // The run removes each entry by the files the listing saw, its sparse data too, and reads
+    // the folder again afterwards.
+    lists.ClearUrlCache(&report);
+    EXPECT_TRUE(report.clean()) << failures();
+    for (const char* f :
+         {"0123456789abcdef_0", "0123456789abcdef_1", "0123456789abcdef_s", "fedcba9876543210_0", "fedcba9876543210_1"})
+        EXPECT_FALSE(fs::exists(data / f)) << f;
+    EXPECT_TRUE(fs::exists(data / "index"));
+    lists.ListVisitedSites();
+    EXPECT_TRUE(view.listItems("LstB2").empty());
+    EXPECT_EQ(readings(), 3);
+}
+
+// Firefox's and Chromium's caches read as one list; each entry is deleted where it was listed,
+// the same address in both caches from both.
+TEST_F(ChromiumLists, TheBrowsersCachesAreWalkedAsOne) {
+    firefox::FirefoxProfiles::Services ff{registry, ini, files, folders};
+    TempDir::write(home / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nPath=Profiles/a\n");
+    FirefoxFixture::makeProfile(home / ".config/mozilla/firefox/Profiles/a");
+    const auto ffCache = home / ".cache/mozilla/firefox/Profiles/a";
+    FirefoxFixture::writeCacheEntry(ffCache, "01", "a,:https://secret-clinic.example/appointment");
+    firefox::FirefoxUrlCache firefox(ff, &processes, "ana");
+    CompositeUrlCache all({&firefox, nullptr, &cache});
+    const auto listed = names(all);
+    ASSERT_EQ(listed.size(), 6u);
+    EXPECT_EQ(listed[0], "https://secret-clinic.example/appointment");
+    EXPECT_EQ(listed[3], "https://secret-clinic.example/appointment");
+    EXPECT_EQ(listed[5], "Cookie:ana@secret-clinic.example/");
+    EXPECT_TRUE(all.deleteEntry("https://secret-clinic.example/appointment").ok());
+    EXPECT_FALSE(fs::exists(ffCache / "cache2/entries/01"));
+    EXPECT_FALSE(fs::exists(entry.string() + "_0"));
+    EXPECT_EQ(all.deleteEntry("https://never.example/").error().code, ENOENT);
+    // An enumeration closed halfway leaves nothing open, and a fresh one starts over.
+    platform::UrlCacheFind find = 0;
+    ASSERT_TRUE(all.findFirst(find));
+    all.findClose(find);
+    EXPECT_FALSE(all.findNext(find));
+    EXPECT_EQ(names(all).size(), 4u);
+    CompositeUrlCache none({});
+    EXPECT_TRUE(names(none).empty());
+}
+
+}  // namespace
+}  // namespace quenvor::cleaning

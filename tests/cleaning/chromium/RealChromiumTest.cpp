@@ -1,0 +1,248 @@
+// Chromium itself, run headless against a server on the loopback address, fills a profile with
+// history, cookies and cache; Quenvor then lists and cleans it, and Chromium opens it again.
+// A Chromium that is still running keeps its profile until it ends, even by a crash.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "cleaning/chromium/ChromiumRunning.h"
+#include "cleaning/chromium/ChromiumUrlCache.h"
+#include "cleaning/chromium/cChromium.h"
+#include "support/FakeHome.h"
+#include "support/FirefoxFixture.h"
+#include "support/LoopbackServer.h"
+#include "support/TempDir.h"
+
+namespace quenvor::cleaning {
+namespace {
+
+using test::FirefoxFixture;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+std::string chromium() {
+    for (const char* p : {"/usr/bin/chromium", "/usr/bin/chromium-browser"})
+        if (::access(p, X_OK) == 0) return p;
+    return {};
+}
+
+class Browser {
+public:
+    // Starts Chromium on the profile folder; with `dumpAndQuit` it loads the page, saves its
+    // profile and quits by itself.
+    Browser(const std::string& exe, const fs::path& home, const fs::path& userData, const std::string& url,
+            bool dumpAndQuit) {
+        std::vector<std::string> env = {
+            "HOME=" + home.string(), "PATH=/usr/bin:/bin", "XDG_RUNTIME_DIR=" + home.string(),
+            "XDG_CONFIG_HOME=" + (home / ".config").string(), "XDG_CACHE_HOME=" + (home / ".cache").string()};
+        std::vector<std::string> args = {exe,
+                                         "--headless",
+                                         "--no-sandbox",
+                                         "--disable-gpu",
+                                         "--no-first-run",
+                                         "--disable-background-networking",
+                                         "--disable-component-update",
+                                         "--disable-sync",
+                                         "--password-store=basic",
+                                         "--user-data-dir=" + userData.string()};
+        if (dumpAndQuit) args.push_back("--dump-dom");
+        args.push_back(url);
+        std::vector<char*> argv, envp;
+        for (auto& a : args) argv.push_back(a.data());
+        for (auto& e : env) envp.push_back(e.data());
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        // Its own process group, so the browser's helpers end with it.
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attr, 0);
+        posix_spawn_file_actions_t io;
+        posix_spawn_file_actions_init(&io);
+        m_log = home / ("chromium-" + std::to_string(++s_runs) + ".log");
+        posix_spawn_file_actions_addopen(&io, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&io, 2, m_log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (::posix_spawn(&m_pid, exe.c_str(), &io, &attr, argv.data(), envp.data()) != 0) m_pid = 0;
+        posix_spawn_file_actions_destroy(&io);
+        posix_spawnattr_destroy(&attr);
+    }
+    ~Browser() { kill(); }
+    bool started() const { return m_pid > 0; }
+
+    // The exit status once it has quit by itself (-2 when it had to be stopped).
+    int wait(std::chrono::seconds limit = std::chrono::seconds(90)) {
+        if (m_pid <= 0) return -1;
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                kill();
+                return -2;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        m_pid = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -3;
+    }
+    // Ends it the way a crash does: nothing is tidied up.
+    void kill() {
+        if (m_pid <= 0) return;
+        ::kill(-m_pid, SIGKILL);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_pid = 0;
+    }
+    // What it complained about, the system bus it cannot reach aside.
+    std::string complaints() const {
+        std::ifstream in(m_log);
+        std::string line, out;
+        while (std::getline(in, line))
+            if (line.find("sql") != std::string::npos || line.find("orrupt") != std::string::npos ||
+                line.find("atabase") != std::string::npos)
+                out += line + "\n";
+        return out;
+    }
+
+private:
+    pid_t m_pid = 0;
+    fs::path m_log;
+    static inline int s_runs = 0;
+};
+
+std::string blob(const fs::path& db, const std::string& select) {
+    return FirefoxFixture::queryOne(db, "SELECT hex(" + select + ")");
+}
+
+std::string unhex(const std::string& h) {
+    std::string out;
+    for (std::size_t i = 0; i + 1 < h.size(); i += 2) out += static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+class RealChromium : public ::testing::Test, protected test::FakeHome {
+protected:
+    void SetUp() override {
+        exe = chromium();
+        if (exe.empty()) GTEST_SKIP() << "Chromium is not installed";
+        fs::create_directories(home);
+    }
+    std::string exe;
+    test::LoopbackServer server;
+    fs::path userData = home / ".config/chromium";
+    fs::path profile = userData / "Default";
+    chromium::ChromiumProfiles::Services services{files, folders};
+};
+
+TEST_F(RealChromium, AProfileWrittenByChromiumIsListedCleanedAndStillOpens) {
+    const std::string url = server.url("/stored/private-page.html");
+    {
+        Browser b(exe, home, userData, url, true);
+        ASSERT_EQ(b.wait(), 0);
+    }
+    const auto history = profile / "History";
+    const auto cookies = fs::exists(profile / "Network/Cookies") ? profile / "Network/Cookies" : profile / "Cookies";
+    ASSERT_EQ(FirefoxFixture::queryOne(history, "SELECT count(*) FROM urls WHERE url = '" + url + "'"), "1");
+    ASSERT_EQ(FirefoxFixture::queryOne(cookies, "SELECT name FROM cookies"), "sid");
+    // The cookie's value may be stored encrypted: then those bytes are what must leave the file.
+    const std::string sealed = unhex(blob(cookies, "encrypted_value FROM cookies"));
+    const fs::path cacheData = home / ".cache/chromium/Default/Cache/Cache_Data";
+    ASSERT_TRUE(fs::exists(cacheData)) << "the disk cache lives below the cache folder";
+    // The page kept a value in its local storage, which goes with the cookies.
+    const auto stored = [&] {
+        std::string all;
+        std::error_code ec;
+        for (const auto& e : fs::recursive_directory_iterator(profile / "Local Storage", ec))
+            if (e.is_regular_file()) all += FirefoxFixture::rawBytes(e.path());
+        return all.find("loopback-storage-secret") != std::string::npos;
+    };
+    EXPECT_TRUE(stored());
+    const std::string bookmarked = server.url("/bookmarked.html");
+    TempDir::write(profile / "Bookmarks",
+                   R"({"roots": {"bookmark_bar": {"children": [{"id": "6", "name": "Kept", "type": "url", "url": ")" +
+                       bookmarked + R"("}], "id": "1", "name": "Bookmarks bar", "type": "folder"},
+                   "other": {"children": [], "id": "2", "name": "Other bookmarks", "type": "folder"},
+                   "synced": {"children": [], "id": "3", "name": "Mobile bookmarks", "type": "folder"}}, "version": 1})");
+
+    // The page and its cookie show in page one's lists, read from Chromium's own files.
+    chromium::ChromiumUrlCache cache(services, &processes, "ana");
+    std::vector<std::string> names;
+    platform::UrlCacheFind find = 0;
+    for (auto e = cache.findFirst(find); e; e = cache.findNext(find)) names.push_back(e->sourceUrlName);
+    cache.findClose(find);
+    EXPECT_NE(std::find(names.begin(), names.end(), url), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "Cookie:ana@127.0.0.1/"), names.end());
+
+    common::CleanReport report;
+    chromium::cChromium c(services, &processes);
+    c.setReport(&report);
+    c.ClearHistory();
+    c.ClearCookies();
+    c.ClearFormData();
+    c.ClearCache();
+    ASSERT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
+
+    EXPECT_EQ(FirefoxFixture::queryOne(history, "SELECT count(*) FROM urls"), "0");
+    EXPECT_EQ(FirefoxFixture::queryOne(history, "SELECT count(*) FROM visits"), "0");
+    EXPECT_EQ(FirefoxFixture::queryOne(cookies, "SELECT count(*) FROM cookies"), "0");
+    EXPECT_EQ(FirefoxFixture::rawBytes(history).find("private-page"), std::string::npos);
+    const std::string cookieBytes = FirefoxFixture::rawBytes(cookies);
+    if (!sealed.empty()) {
+        EXPECT_EQ(cookieBytes.find(sealed), std::string::npos);
+    }
+    EXPECT_EQ(cookieBytes.find("loopback-secret"), std::string::npos);
+    EXPECT_FALSE(stored());
+    for (const fs::path& db : {history, cookies, profile / "Favicons", profile / "Web Data"}) {
+        if (!fs::exists(db)) continue;
+        EXPECT_EQ(FirefoxFixture::queryOne(db, "PRAGMA integrity_check"), "ok") << db;
+    }
+    for (const auto& e : fs::recursive_directory_iterator(home / ".cache/chromium"))
+        EXPECT_FALSE(e.is_regular_file()) << e.path();
+    EXPECT_NE(TempDir::read(profile / "Bookmarks").find(bookmarked), std::string::npos);
+
+    // Chromium opens the cleaned profile, records a new visit as usual and keeps the bookmark.
+    const std::string again = server.url("/after.html");
+    Browser b(exe, home, userData, again, true);
+    ASSERT_EQ(b.wait(), 0);
+    EXPECT_EQ(FirefoxFixture::queryOne(history, "SELECT group_concat(url) FROM urls"), again);
+    EXPECT_EQ(b.complaints(), "");
+    EXPECT_NE(TempDir::read(profile / "Bookmarks").find(bookmarked), std::string::npos);
+}
+
+TEST_F(RealChromium, ARunningChromiumKeepsItsProfileUntilItEndsEvenByACrash) {
+    Browser b(exe, home, userData, server.url("/open-tab.html"), false);
+    ASSERT_TRUE(b.started());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!fs::exists(profile / "History") || !fs::is_symlink(userData / "SingletonLock")) {
+        ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "Chromium did not start";
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ASSERT_TRUE(chromium::ChromiumRunning::running(userData, files, &processes));
+    common::CleanReport report;
+    chromium::cChromium c(services, &processes);
+    c.setReport(&report);
+    const auto before = fs::last_write_time(profile / "History");
+    c.ClearHistory();
+    ASSERT_EQ(report.failures().size(), 1u);
+    EXPECT_TRUE(report.failures()[0].browserRunning);
+    EXPECT_EQ(report.failures()[0].browser, "Chromium");
+    EXPECT_EQ(fs::last_write_time(profile / "History"), before);
+
+    b.kill();
+    ASSERT_TRUE(fs::is_symlink(userData / "SingletonLock"));  // left behind by the crash
+    EXPECT_FALSE(chromium::ChromiumRunning::running(userData, files, &processes));
+    report.clear();
+    c.ClearHistory();
+    EXPECT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "History", "SELECT count(*) FROM urls"), "0");
+}
+
+}  // namespace
+}  // namespace quenvor::cleaning
