@@ -101,12 +101,12 @@ format:
 format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
-# clang-tidy (.clang-tidy) over src/ with the flags of a configured build; configuring is enough,
+# clang-tidy (.clang-tidy) over src/ and tests/ with the flags of a configured build; configuring is enough,
 # as nothing in src/ includes a generated header. TIDY_CHECKS adds checks for one run. The
 # colours run-clang-tidy always asks for are taken out, for logs.
 LINT_BUILD  ?= build-lint
 TIDY_CHECKS ?=
 lint: deps
 	@cmake -S . -B $(LINT_BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
-	@bash -o pipefail -c "run-clang-tidy -p $(LINT_BUILD) -quiet -j $(JOBS) -header-filter='^$(CURDIR)/src/' \
-	  $(if $(TIDY_CHECKS),-checks='$(TIDY_CHECKS)') '^$(CURDIR)/src/' 2>&1 | sed -r 's/\x1b\[[0-9;]*m//g; /^[0-9]+ warnings generated\.$$/d'"
+	@bash -o pipefail -c "run-clang-tidy -p $(LINT_BUILD) -quiet -j $(JOBS) -header-filter='^$(CURDIR)/(src|tests)/' \
+	  $(if $(TIDY_CHECKS),-checks='$(TIDY_CHECKS)') '^$(CURDIR)/(src|tests)/' 2>&1 | sed -r 's/\x1b\[[0-9;]*m//g; /^[0-9]+ warnings generated\.$$/d'"

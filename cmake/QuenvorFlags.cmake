@@ -2,6 +2,9 @@
 add_library(quenvor_flags INTERFACE)
 target_compile_options(quenvor_flags INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow
+  # The casts, conversions and class shapes that hide faults rather than show them.
+  -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual -Wcast-align -Wcast-qual -Wconversion
+  -Wnull-dereference
   -fstack-protector-strong)
 if(QUENVOR_WERROR)
   target_compile_options(quenvor_flags INTERFACE -Werror)
