@@ -938,6 +938,16 @@ TEST_F(FolderPage, AbortIsShownAtOnceAndKeptInViewUntilTheFileIsDone) {
     EXPECT_FALSE(fs::exists(victim));
 }
 
+// Abort clicked while nothing runs is not held over to stop the next run before its first file.
+TEST_F(FolderPage, AbortBetweenRunsStopsNothing) {
+    makeTree(3);
+    page.cmdCancel_Click();
+    chooseFolder(victim);
+    page.cmdDelete_Click();
+    EXPECT_FALSE(fs::exists(victim));
+    EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
+}
+
 TEST_F(FolderPage, TheFinalMessageHasQuitBehindItNotAbort) {
     std::vector<std::pair<bool, bool>> onScreen;  // Abort shown, Quit shown, per message
     ui.onMessage = [&] { onScreen.emplace_back(view.isVisible("cmdCancel"), view.isVisible("cmdQuit")); };
