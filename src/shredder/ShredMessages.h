@@ -103,7 +103,8 @@ public:
     // What is on the disk below the chosen folder at the end of its run.
     struct Tally {
         int files = 0, folders = 0, others = 0;
-        std::vector<std::string> firstFiles;  // the first few files by name (UTF-8), in the walk's order
+        // The first few of those files by name (UTF-8), in the walk's order; `files` counts them all.
+        std::vector<std::string> firstFiles;
     };
 
     explicit ShredMessages(Lookup text);

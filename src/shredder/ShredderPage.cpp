@@ -1,6 +1,5 @@
 #include "shredder/ShredderPage.h"
 
-#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <memory>
