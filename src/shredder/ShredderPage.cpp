@@ -1,6 +1,5 @@
 #include "shredder/ShredderPage.h"
 
-#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <memory>
@@ -33,7 +32,11 @@ using ui::MsgButtons;
 using ui::MsgDefault;
 using ui::MsgIcon;
 
-ShredderPage::ShredderPage(Services s) : m_s(s), m_check(s.probe) {
+ShredderPage::ShredderPage(Services s)
+    : m_s(s),
+      m_check(s.probe),
+      m_say([&strings = s.strings](int id) { return strings.LoadLangString(id); }),
+      m_protected(s.files, s.folders) {
     m_s.engine.setEvents(this);
     m_check.attachTo(m_s.engine);
 }
@@ -65,11 +68,11 @@ void ShredderPage::cmdFile_Click() {
         m_sSelectedFolder.clear();
         m_sSelectedFile.clear();
         auto& dlg = m_s.fileDialog;
-        dlg.setDialogTitle(text(150));
+        dlg.setDialogTitle(text(page_text::kChooseFileTitle));
         dlg.setCancelError(true);
         dlg.setHwnd(m_owner);
         dlg.setFlags(ui::kOfnPathMustExist | ui::kOfnFileMustExist);
-        dlg.setFilter(text(155) + " (*.*)|*.*");
+        dlg.setFilter(text(page_text::kAllFiles) + " (*.*)|*.*");
         dlg.setFilterIndex(1);
         dlg.ShowOpen();
         m_sSelectedFile = dlg.Filename();
@@ -105,77 +108,13 @@ void ShredderPage::showChoice() {
     });
 }
 
-std::string ShredderPage::askAbout(int id, const std::string& path) {
-    std::string ask = ui::StringTable::ExpandLineBreaks(text(id));
-    const auto lf = ask.find('\n');
-    if (lf == std::string::npos) return ask + "\r\n" + platform::shownPath(path);
-    // The same line break as the text's own.
-    const std::string br = lf > 0 && ask[lf - 1] == '\r' ? "\r\n" : "\n";
-    return ask.insert(lf + 1, platform::shownPath(path) + br);
-}
-
-namespace {
-
-// The first line of the file-mode message, by what became of the file: one that was
-// overwritten must not be called "not shredded", nor one left partly overwritten unchanged.
-int fileHeading(const ShredResult& r) {
-    switch (r.status) {
-        case ShredStatus::RemovalPending:
-        case ShredStatus::RemovalFailed:
-        case ShredStatus::NameReplaced:
-        case ShredStatus::NameMoved:
-            return 303;
-        case ShredStatus::NotFound:  // not shredded, and not in place either
-            return held_text::kFileGoneHeading;
-        case ShredStatus::WriteFailed:
-        case ShredStatus::KeptGrowing:
-        case ShredStatus::DiskFull:
-        case ShredStatus::Unexpected:  // it may have stopped part way through the passes
-            return 304;
-        default:
-            return 164;
-    }
-}
-
-}  // namespace
-
-int ShredderPage::protectedKind(const std::string& path, bool folder) {
-    const auto idOf = [&](const std::filesystem::path& p) -> std::optional<platform::FileIdentity> {
-        auto st = m_s.files.status(p);
-        if (!st || st->type == FileType::NotFound) return std::nullopt;
-        return st->identity();
-    };
-    auto chosen = m_s.files.status(platform::pathFromUtf8(path));
-    if (!chosen || chosen->type == FileType::NotFound) return 0;
-    const auto id = chosen->identity();
-    if (!folder) {
-        const auto program = m_s.folders ? m_s.folders->programFile() : std::filesystem::path();
-        return !program.empty() && idOf(program) == id ? 310 : 0;
-    }
-    if (chosen->type != FileType::Directory) return 0;
-    if (idOf("/") == id) return 308;
-    if (m_s.folders) {
-        std::filesystem::path p = m_s.folders->programFolder();
-        if (!p.empty() && idOf(p) == id) return 305;
-        for (; !p.empty() && p != p.parent_path(); p = p.parent_path())
-            if (idOf(p.parent_path()) == id) return 306;
-        if (const auto home = m_s.folders->homeFolder(); !home.empty() && idOf(home) == id) return 307;
-    }
-    // ".." of the folder itself, as the system resolves it, so a link on the way does not matter.
-    if (auto above = m_s.files.status(platform::pathFromUtf8(path) / ".."); above) {
-        const bool otherMount = chosen->mountId != 0 && above->mountId != 0 && chosen->mountId != above->mountId;
-        if (above->device != chosen->device || otherMount) return 309;
-    }
-    return 0;
-}
-
 bool ShredderPage::confirmProtected(const std::string& path, bool folder) {
     if (m_resuming) return true;
-    const int kind = protectedKind(path, folder);
-    if (kind == 0) return true;
-    const std::string ask = text(kind) + "\r\n" + platform::shownPath(path) + "\r\n\r\n" + text(folder ? 311 : 312);
-    return m_s.ui.messageBox(ask, text(folder ? 148 : 145), MsgButtons::YesNo, MsgIcon::Exclamation,
-                             MsgDefault::Second) == MsgAnswer::Yes;
+    const Protection kind = m_protected.of(path, folder);
+    if (kind == Protection::None) return true;
+    return m_s.ui.messageBox(m_say.protectedChoice(kind, path, folder),
+                             text(folder ? page_text::kConfirmFolderTitle : page_text::kConfirmFileTitle),
+                             MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) == MsgAnswer::Yes;
 }
 
 void ShredderPage::cmdDelete_Click() {
@@ -211,20 +150,21 @@ void ShredderPage::cmdDelete_Click() {
 }
 
 void ShredderPage::cmdCancel_Click() {
-    m_bAbort = true;
+    // Between runs there is nothing to stop: remembered, the click would silently stop the next
+    // run before its first file.
     if (!m_s.busy.running(ui::BusyState::Run::Shred)) return;
+    m_bAbort = true;
     // The current file may take minutes: say at once that the click was heard, and what it does.
     m_s.view.setEnabled("cmdCancel", false);
-    m_s.view.setCaption("lblStatus", text(313));
+    m_s.view.setCaption("lblStatus", text(page_text::kStoppingStatus));
 }
-
-std::string ShredderPage::runStatus(const std::string& line) { return m_bAbort ? line + " " + text(314) : line; }
 
 void ShredderPage::beginRun(bool folderMode) {
     if (folderMode) {
         m_s.view.setVisible("cmdCancel", true);
         m_s.view.setVisible("cmdQuit", false);
     }
+    m_bAbort = false;
     m_s.view.setEnabled("cmdDelete", false);
     m_s.busy.beginRun(ui::BusyState::Run::Shred, m_s.view);
     // Without the record a crash goes unnoticed at the next start, but the run itself is sound.
@@ -254,11 +194,6 @@ void ShredderPage::prepareEngine() {
     m_s.engine.setAttibs(true);
     m_s.engine.setSecurePass(passCount());
     m_s.engine.setProcessEvents([this] { m_s.ui.processPendingEvents(); });
-}
-
-std::string ShredderPage::movedNote(int id, const std::string& path, const std::string& rest) {
-    const std::string note = text(id) + "\r\n" + platform::shownPath(path);
-    return rest.empty() ? note : note + "\r\n\r\n" + rest;
 }
 
 ShredResult ShredderPage::shredOne(const std::string& path, const platform::FileStatus& confirmed, bool* moved) {
@@ -297,116 +232,26 @@ ShredResult ShredderPage::shredOne(const std::string& path, const platform::File
     return r;
 }
 
-std::string ShredderPage::unexpected(const std::string& detail) {
-    return detail.empty() ? text(232) : text(232) + " (" + detail + ")";
-}
-
-std::string ShredderPage::remainText(platform::RemainReason r) {
-    const int id = platform::remainReasonTextId(r);
-    return text(id != 0 ? id : platform::remainReasonTextId(platform::RemainReason::Unverifiable));
-}
-
-std::string ShredderPage::storageNote(const std::string& path) {
-    if (!m_s.probe) return {};
-    std::string note;
+std::optional<platform::RemainReason> ShredderPage::remainsWhere(const std::string& path) {
+    if (!m_s.probe) return std::nullopt;
+    std::optional<platform::RemainReason> remains;
     ui::guarded([&] {
         auto v = m_s.probe->examinePath(platform::pathFromUtf8(path));
-        if (v && !v->inPlace())
-            note = "\r\n\r\n" + ui::replaceAll(text(platform::storage_text::kConfirmNote), "%1", remainText(v->reason));
+        if (v && !v->inPlace()) remains = v->reason;
     });
-    return note;
-}
-
-std::string ShredderPage::reasonFor(const FolderShred::Left& l) {
-    const auto withDetail = [&](int id) { return l.detail.empty() ? text(id) : text(id) + " (" + l.detail + ")"; };
-    switch (l.reason) {
-        case FolderShred::Reason::Unreadable:
-        case FolderShred::Reason::NotEntered:
-            return withDetail(185);
-        case FolderShred::Reason::NotRemoved:
-            return withDetail(186);
-        case FolderShred::Reason::OtherNames:
-            return text(168);
-        case FolderShred::Reason::MountPoint:
-            return text(184);
-        case FolderShred::Reason::Changed:
-            return text(200);
-        case FolderShred::Reason::FolderChanged:
-            return text(202);
-        case FolderShred::Reason::AppearedLate:
-            return text(282);
-        case FolderShred::Reason::Unexpected:
-            return unexpected(l.detail);
-        case FolderShred::Reason::FolderMoved:
-            return text(held_text::kFolderMoved);
-        case FolderShred::Reason::FileReplaced:
-            return text(held_text::kFileReplaced);
-        case FolderShred::Reason::NotShredded:
-            break;
-    }
-    return reasonFor(l.result);
-}
-
-std::string ShredderPage::reasonFor(const ShredResult& r) {
-    std::string reason;
-    switch (r.status) {
-        case ShredStatus::Shredded:
-            return {};
-        case ShredStatus::NotFound:
-            return text(held_text::kFileGone);
-        case ShredStatus::NotRegularFile:
-            return text(181);
-        case ShredStatus::NoPasses:
-            return text(188);
-        case ShredStatus::OpenFailed:
-            reason = text(166);
-            break;
-        case ShredStatus::WriteFailed:
-            reason = text(167);
-            break;
-        case ShredStatus::RemovalPending:
-            reason = text(169);
-            break;
-        case ShredStatus::RemovalFailed:
-        case ShredStatus::NotHidden:
-            reason = text(186);
-            break;
-        case ShredStatus::Changed:
-            reason = text(200);
-            break;
-        case ShredStatus::NameReplaced:
-            reason = text(201);
-            break;
-        case ShredStatus::NameMoved:
-            reason = text(held_text::kNameMoved);
-            break;
-        case ShredStatus::KeptGrowing:
-            reason = text(203);
-            break;
-        case ShredStatus::LayerUnknown:
-            reason = text(platform::storage_text::kLayerUnknown);
-            break;
-        case ShredStatus::DiskFull:
-            reason = text(disk_full_text::kReason);
-            break;
-        case ShredStatus::Unexpected:
-            return unexpected(r.detail);
-    }
-    if (!r.detail.empty()) reason += " (" + r.detail + ")";
-    return reason;
+    return remains;
 }
 
 void ShredderPage::shredSelectedFile() {
     const std::string path = m_sSelectedFile;
     auto st = m_s.files.status(platform::pathFromUtf8(path));
-    const auto refuse = [&](int id) {
+    const auto refuse = [&](bool gone) {
         m_sSelectedFile.clear();
         m_s.view.setEnabled("cmdDelete", false);
-        m_s.ui.messageBox(text(id) + "\r\n" + platform::shownPath(path), text(154), MsgButtons::Ok,
-                          MsgIcon::Exclamation);
+        m_s.ui.messageBox(m_say.notAFile(path, gone), text(page_text::kTitle), MsgButtons::Ok, MsgIcon::Exclamation);
     };
-    if (st && st->type == FileType::NotFound) return refuse(187);
-    if (!st || st->type != FileType::Regular) return refuse(181);
+    if (st && st->type == FileType::NotFound) return refuse(true);
+    if (!st || st->type != FileType::Regular) return refuse(false);
 
     const auto declined = [&] {
         m_s.view.setEnabled("cmdDelete", false);
@@ -416,14 +261,13 @@ void ShredderPage::shredSelectedFile() {
             m_s.view.setEnabled("cmdFile", true);
         }
     };
-    if (!m_resuming && m_s.ui.messageBox(askAbout(144, path) + storageNote(path), text(145), MsgButtons::YesNo,
-                                         MsgIcon::Exclamation, MsgDefault::Second) != MsgAnswer::Yes)
+    if (!m_resuming &&
+        m_s.ui.messageBox(m_say.confirmFile(path, remainsWhere(path)), text(page_text::kConfirmFileTitle),
+                          MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) != MsgAnswer::Yes)
         return declined();
     if (st->hardLinks > 1) {
-        const std::string ask =
-            ui::replaceAll(ui::StringTable::ExpandLineBreaks(text(182)), "%1", std::to_string(st->hardLinks - 1));
-        if (m_s.ui.messageBox(ask, text(145), MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) !=
-            MsgAnswer::Yes)
+        if (m_s.ui.messageBox(m_say.sharedContents(st->hardLinks - 1), text(page_text::kConfirmFileTitle),
+                              MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) != MsgAnswer::Yes)
             return declined();
     }
 
@@ -432,37 +276,22 @@ void ShredderPage::shredSelectedFile() {
     const ShredResult r = shredOne(path, *st, &moved);
     m_sSelectedFile.clear();
     if (r.ok() && !r.storage.mayRemain()) {
-        m_s.view.setCaption("lblStatus", text(146));
+        m_s.view.setCaption("lblStatus", text(page_text::kFileRemovedStatus));
     } else {
         hideProgress();
         m_s.view.setCaption("lblStatus", "");
     }
     endRun(false);
-    bool warn = false;
-    std::string shown = fileMessage(path, r, warn);
-    if (moved && r.ok()) {
-        shown = movedNote(held_text::kFileMovedDone, path, shown == text(160) ? std::string() : shown);
-        warn = true;
-    }
-    m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, warn ? MsgIcon::Exclamation : MsgIcon::Information);
+    const auto shown = m_say.fileResult(path, r, moved);
+    m_s.ui.messageBox(shown.text, text(page_text::kTitle), MsgButtons::Ok,
+                      shown.warn ? MsgIcon::Exclamation : MsgIcon::Information);
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
 
-std::string ShredderPage::fileMessage(const std::string& path, const ShredResult& r, bool& warn) {
-    warn = true;
-    const std::string shown = platform::shownPath(path);
-    if (!r.ok()) return text(fileHeading(r)) + "\r\n" + shown + "\r\n" + reasonFor(r);
-    if (r.storage.mayRemain())
-        return text(platform::storage_text::kFileMayRemain) + "\r\n" + shown + "\r\n" + remainText(r.storage.reason);
-    warn = false;
-    if (r.storage.unchecked) return text(160) + "\r\n\r\n" + text(platform::storage_text::kNotChecked) + ".";
-    return text(160);
-}
-
 void ShredderPage::shredSelectedFolder() {
-    if (!m_resuming &&
-        m_s.ui.messageBox(askAbout(147, m_sSelectedFolder) + storageNote(m_sSelectedFolder), text(148),
-                          MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) != MsgAnswer::Yes) {
+    if (!m_resuming && m_s.ui.messageBox(m_say.confirmFolder(m_sSelectedFolder, remainsWhere(m_sSelectedFolder)),
+                                         text(page_text::kConfirmFolderTitle), MsgButtons::YesNo, MsgIcon::Exclamation,
+                                         MsgDefault::Second) != MsgAnswer::Yes) {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
         return;
@@ -472,7 +301,7 @@ void ShredderPage::shredSelectedFolder() {
     if (!st || st->type != FileType::Directory) {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
-        m_s.ui.messageBox(text(191) + "\r\n" + platform::shownPath(folder), text(154), MsgButtons::Ok,
+        m_s.ui.messageBox(m_say.folderNotHeld(folder, true, {}), text(page_text::kTitle), MsgButtons::Ok,
                           MsgIcon::Exclamation);
         return;
     }
@@ -483,9 +312,8 @@ void ShredderPage::shredSelectedFolder() {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
         const bool unreadable = held.problem() == HeldChoice::Problem::Unreadable;
-        std::string why = text(unreadable ? 191 : held_text::kFolderNotHeld) + "\r\n" + platform::shownPath(folder);
-        if (!held.detail().empty()) why += "\r\n" + held.detail();
-        m_s.ui.messageBox(why, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
+        m_s.ui.messageBox(m_say.folderNotHeld(folder, unreadable, held.detail()), text(page_text::kTitle),
+                          MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
 
@@ -509,21 +337,14 @@ void ShredderPage::shredSelectedFolder() {
     m_left = tallyLeft(held);
     // Let go before the message: on Windows a held folder cannot be renamed while it is open.
     held = HeldChoice();
-    bool warn = false;
-    std::string shown = folderMessage(outcome, warn);
-    // Everything walked is gone, but the path shows something the run never touched: saying
-    // only that the folder was deleted would send the user to the wrong place.
-    if (outcome.choiceMoved && !outcome.aborted && outcome.left.empty()) {
-        shown = movedNote(held_text::kFolderMovedDone, folder, shown == text(161) ? std::string() : shown);
-        warn = true;
-    }
+    const auto shown = m_say.folderResult(folder, outcome, m_left, m_completed);
     if (outcome.aborted) {
         m_bAbort = false;
         endRun(true);
-        m_s.view.setCaption("lblStatus", text(149));
+        m_s.view.setCaption("lblStatus", text(page_text::kAbortedStatus));
         showChoice();
         // An account of the stop: what was shredded, and what is still there.
-        m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
+        m_s.ui.messageBox(shown.text, text(page_text::kTitle), MsgButtons::Ok, MsgIcon::Exclamation);
         if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
         return;
     }
@@ -534,43 +355,13 @@ void ShredderPage::shredSelectedFolder() {
     hideProgress();
     // Abort must not stay on show behind the final message, as if the run could still be stopped.
     endRun(true);
-    m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, warn ? MsgIcon::Exclamation : MsgIcon::Information);
+    m_s.ui.messageBox(shown.text, text(page_text::kTitle), MsgButtons::Ok,
+                      shown.warn ? MsgIcon::Exclamation : MsgIcon::Information);
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
 
-std::string ShredderPage::counted(int n, int oneId, int manyId) {
-    return n == 1 ? text(oneId) : ui::replaceAll(text(manyId), "%1", std::to_string(n));
-}
-
-std::string ShredderPage::leftList(const FolderShred::Outcome& o) {
-    using namespace shred_text;
-    // Only files are counted as files: a folder or a mount point left is no file unshredded.
-    const int filesLeft = o.leftOf(FolderShred::Kind::File);
-    std::string heading;
-    if (filesLeft == 0)
-        heading = o.files == 0 ? text(kNoneToShred) : counted(o.files, kOnlyShredded, 280);
-    else if (o.files == 1)
-        heading = text(kOnlyNotShredded);
-    else
-        heading = ui::replaceAll(
-            filesLeft == 1 ? text(kOneNotShredded) : ui::replaceAll(text(165), "%1", std::to_string(filesLeft)), "%2",
-            std::to_string(o.files));
-    ui::ListedMessage msg(heading, text(189));
-    for (const auto& l : o.left) msg.add(platform::shownPath(l.path) + ": " + reasonFor(l));
-    return msg.text();
-}
-
-std::string ShredderPage::remainedList(const FolderShred::Outcome& o) {
-    if (o.remained.empty()) return {};
-    ui::ListedMessage rest(counted(static_cast<int>(o.remained.size()), platform::storage_text::kCountMayRemainOne,
-                                   platform::storage_text::kCountMayRemain),
-                           text(189));
-    for (const auto& r : o.remained) rest.add(platform::shownPath(r.path) + ": " + remainText(r.reason));
-    return "\r\n\r\n" + rest.text();
-}
-
-ShredderPage::Tally ShredderPage::tallyLeft(HeldChoice& held) {
-    Tally t;
+ShredMessages::Tally ShredderPage::tallyLeft(HeldChoice& held) {
+    ShredMessages::Tally t;
     ui::guarded([&] {
         // The folder still held after a stop; after a removal that left something, the one its
         // held parent still has under its name, and only if it is the same folder.
@@ -585,7 +376,6 @@ ShredderPage::Tally ShredderPage::tallyLeft(HeldChoice& held) {
             folder = reopened.get();
         }
         if (!folder) return;
-        ui::ListedMessage names({}, text(189));
         cRecurse walk(m_s.files);
         std::set<std::string> entered;
         (void)walk.visit(*folder, held.path(), [&](const cRecurse::Found& f) {
@@ -594,7 +384,7 @@ ShredderPage::Tally ShredderPage::tallyLeft(HeldChoice& held) {
                 entered.insert(f.path);
             } else if (f.entry.type == FileType::Regular) {
                 ++t.files;
-                names.add(platform::shownPath(f.path));
+                if (t.firstFiles.size() < ui::ListedMessage::kMaxListed) t.firstFiles.push_back(f.path);
             } else if (f.entry.type != FileType::NotFound) {
                 ++t.others;
             }
@@ -607,70 +397,8 @@ ShredderPage::Tally ShredderPage::tallyLeft(HeldChoice& held) {
             else if (!entered.contains(n.path) && platform::pathFromUtf8(n.path) != platform::pathFromUtf8(held.path()))
                 ++t.folders;
         }
-        t.fileList = names.text();
     });
     return t;
-}
-
-std::string ShredderPage::abortMessage(const FolderShred::Outcome& o) {
-    using namespace shred_text;
-    // Passes that ran to the end, less the files whose name could not be removed afterwards.
-    int shredded = m_completed;
-    for (const auto& l : o.left)
-        if (l.reason == FolderShred::Reason::NotShredded &&
-            (l.result.status == ShredStatus::RemovalPending || l.result.status == ShredStatus::RemovalFailed ||
-             l.result.status == ShredStatus::NameReplaced))
-            --shredded;
-    const Tally& t = m_left;
-    std::string shown = counted(std::max(shredded, 0), kStoppedOne, kStopped) + "\r\n\r\n";
-    if (t.files == 0)
-        shown += text(kFolderStaysEmpty);
-    else
-        shown += counted(t.files, kFolderStaysOne, kFolderStays) + t.fileList;
-    if (!o.left.empty()) shown += "\r\n\r\n" + leftList(o);
-    return shown + remainedList(o) + uncheckedList(o);
-}
-
-std::string ShredderPage::folderMessage(const FolderShred::Outcome& o, bool& warn) {
-    using namespace shred_text;
-    warn = true;
-    if (o.aborted) return abortMessage(o);
-    if (!o.left.empty()) {
-        std::string shown = leftList(o) + remainedList(o) + uncheckedList(o);
-        // What is left is what is on the disk now: a name removed whose contents other names
-        // keep is no longer in the folder.
-        const Tally& t = m_left;
-        const std::string parts[] = {counted(o.files, kOneFile, kFiles),       counted(o.folders, kOneFolder, kFolders),
-                                     counted(o.others, kOneOther, kOthers),    counted(t.files, kOneFile, kFiles),
-                                     counted(t.folders, kOneFolder, kFolders), counted(t.others, kOneOther, kOthers)};
-        std::string counts = text(kCounts);
-        for (int i = 0; i < 6; ++i)
-            counts = ui::replaceAll(counts, "%" + std::to_string(i + 1), parts[static_cast<std::size_t>(i)]);
-        shown += "\r\n\r\n" + counts;
-        const bool fileInPlace = std::any_of(o.left.begin(), o.left.end(), [](const FolderShred::Left& l) {
-            return l.leftInPlace && l.kind == FolderShred::Kind::File;
-        });
-        if (o.diskFull) shown += "\r\n\r\n" + text(disk_full_text::kFolderStopped);
-        if (fileInPlace) shown += "\r\n\r\n" + text(190);
-        return shown;
-    }
-    std::string shown;
-    if (!o.remained.empty()) {
-        ui::ListedMessage msg(text(platform::storage_text::kFolderMayRemain), text(189));
-        for (const auto& r : o.remained) msg.add(platform::shownPath(r.path) + ": " + remainText(r.reason));
-        shown = msg.text();
-    } else {
-        shown = text(161);
-        warn = false;
-    }
-    return shown + uncheckedList(o);
-}
-
-std::string ShredderPage::uncheckedList(const FolderShred::Outcome& o) {
-    if (o.unchecked.empty()) return {};
-    ui::ListedMessage msg(text(platform::storage_text::kNotChecked) + ":", text(189));
-    for (const auto& p : o.unchecked) msg.add(platform::shownPath(p));
-    return "\r\n\r\n" + msg.text();
 }
 
 void ShredderPage::resume(const InterruptedRun::Record& r) {
@@ -688,10 +416,8 @@ void ShredderPage::resume(const InterruptedRun::Record& r) {
         m_s.view.setComboSelectedIndex("cmbSecure", before);
         if (m_run) (void)m_run->forget();  // the message below is all there is to do about it
         const std::string shown =
-            level ? text(interrupted_text::kRefused) + "\r\n" + platform::shownPath(platform::utf8Of(r.choice))
-                  : text(interrupted_text::kUnreadable) + "\r\n" +
-                        platform::shownPath(platform::utf8Of(m_run ? m_run->file() : r.choice));
-        m_s.ui.messageBox(shown, text(154), MsgButtons::Ok, MsgIcon::Exclamation);
+            m_say.resumeRefused(level, platform::utf8Of(level || !m_run ? r.choice : m_run->file()));
+        m_s.ui.messageBox(shown, text(page_text::kTitle), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
     m_sSelectedFile = r.folder ? std::string() : platform::utf8Of(r.choice);
@@ -707,7 +433,8 @@ void ShredderPage::resume(const InterruptedRun::Record& r) {
 
 bool ShredderPage::QueryClose(std::function<void()> whenStopped) {
     if (!m_s.busy.running(ui::BusyState::Run::Shred)) return true;
-    if (m_s.ui.messageBox(text(183), text(154), MsgButtons::YesNo, MsgIcon::Question) == MsgAnswer::Yes) {
+    if (m_s.ui.messageBox(text(page_text::kStopAndQuit), text(page_text::kTitle), MsgButtons::YesNo,
+                          MsgIcon::Question) == MsgAnswer::Yes) {
         cmdCancel_Click();
         m_whenStopped = std::move(whenStopped);
     }
@@ -728,7 +455,7 @@ void ShredderPage::eSCompPMax(std::int32_t lmax) {
         const bool onPage = m_s.view.isVisible("cmdFile");
         m_s.view.setVisible("pbCurrentPrgrs", onPage);
         m_s.view.setVisible("lblStat", onPage);
-        m_s.view.setCaption("lblStatus", text(143) + " " + name);
+        m_s.view.setCaption("lblStatus", m_say.shreddingLine(name));
     });
 }
 
@@ -741,8 +468,7 @@ void ShredderPage::eSCompPTick(std::int32_t lCnt) {
         const auto rounded = static_cast<long long>(std::nearbyint(percent));
         m_s.view.setProgressValue("pbCurrentPrgrs", lCnt);
         m_s.view.setCaption("lblStat", std::to_string(rounded) + "%");
-        m_s.view.setCaption("lblStatus", runStatus(text(108) + " " + std::to_string(lCnt) + " " + text(109) + " " +
-                                                   std::to_string(m_s.view.progressMax("pbCurrentPrgrs"))));
+        m_s.view.setCaption("lblStatus", m_say.passLine(lCnt, m_s.view.progressMax("pbCurrentPrgrs"), m_bAbort));
     });
 }
 
@@ -751,7 +477,7 @@ void ShredderPage::eSCompComplete() {
     if (m_run) m_run->fileFinished();
     ui::guarded([&] {
         hideProgress();
-        m_s.view.setCaption("lblStatus", runStatus(text(107)));
+        m_s.view.setCaption("lblStatus", m_say.fileDoneLine(m_bAbort));
     });
 }
 

@@ -12,23 +12,15 @@
 #include <cstdio>
 #include <functional>
 
-#include "platform/EmbeddedStringResource.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/linux/LinuxFileService.h"
-#include "platform/linux/LinuxRandomSource.h"
 #include "shredder/InterruptedRunOffer.h"
-#include "shredder/cPattern.h"
-#include "support/FakeFormView.h"
 #include "support/FakeStorageProbe.h"
 #include "support/Fakes.h"
 #include "support/FaultyFileService.h"
-#include "support/ScriptedUi.h"
+#include "support/ShredderRig.h"
 #include "support/TempDir.h"
-#include "ui/BusyState.h"
 #include "ui/Guarded.h"
-#include "ui/StringTable.h"
-#include "ui/dialogs/cBrowseForFolder.h"
-#include "ui/dialogs/cCommonDialog.h"
 
 namespace quenvor::shredder {
 namespace {
@@ -37,54 +29,19 @@ using test::TempDir;
 using ui::MsgAnswer;
 namespace fs = std::filesystem;
 
-class Page : public ::testing::Test {
-protected:
+// The files, folders and storage the page works on; a base of its own, to be made before the rig.
+struct PageServices {
     TempDir dir, outside;
     platform::PendingDeletionList pending{dir / "state/pending"};
     platform::LinuxFileService real{&pending};
     test::FaultyFileService files{real};
-    platform::LinuxRandomSource random;
-    platform::EmbeddedStringResource res;
-    test::ScriptedUi ui;
-    ui::StringTable strings{&res, &ui};
-    test::FakeFormView view;
     test::FixedFolders folders;
-    ui::BusyState busy;
-    cPattern engine{files, &random};
-    ui::cCommonDialog fileDialog{ui};
-    ui::cBrowseForFolder browser{ui};
     test::FakeStorageProbe probe;  // answers "overwritten in place" unless a test says otherwise
-    ShredderPage page{{view, ui, strings, busy, files, &folders, engine, fileDialog, browser, &probe}};
+};
 
-    Page() {
-        strings.setLanguage(ui::kEnglish);
-        for (const char* item : {"Secure (Recomended)", "High (Slower)", "Paranoid (Really slow)"})
-            view.addComboItem("cmbSecure", item);
-        view.setComboSelectedIndex("cmbSecure", 0);
-        // The user is on the shredder page.
-        for (const char* c : {"cmdFile", "cmdFolder", "cmdDelete", "lblStatus"}) view.setVisible(c, true);
-        view.setVisible("cmdCancel", false);
-    }
-    void chooseFile(const fs::path& p) {
-        ui::FileDialogResult r;
-        r.accepted = true;
-        r.files = {p.string()};
-        r.filterIndex = 1;
-        ui.fileAnswers.push_back(r);
-        page.cmdFile_Click();
-    }
-    void chooseFolder(const fs::path& p) {
-        ui.folderAnswers.push_back(p.string());
-        page.cmdFolder_Click();
-    }
-    std::vector<std::string> captionsOf(const std::string& name) {
-        std::vector<std::string> out;
-        for (const auto& l : view.log)
-            if (l.rfind("caption " + name + "=", 0) == 0) out.push_back(l.substr(9 + name.size()));
-        return out;
-    }
-    const std::string& lastMessage() { return ui.messages.back().text; }
-    static bool said(const std::string& m, const std::string& part) { return m.find(part) != std::string::npos; }
+class Page : public ::testing::Test, protected PageServices, protected test::ShredderRig {
+protected:
+    Page() : ShredderRig(files, &folders, &probe) {}
 };
 
 TEST_F(Page, FileModeYesShredsAndSaysSo) {
@@ -148,8 +105,7 @@ TEST_F(Page, LevelsAndTypedTextGiveTheirPassCounts) {
     view.setComboSelectedIndex("cmbSecure", 1);
     const auto f = dir / "high";
     TempDir::write(f, "x");
-    chooseFile(f);
-    page.cmdDelete_Click();
+    shredFile(f);
     auto status = captionsOf("lblStatus");
     EXPECT_NE(std::find(status.begin(), status.end(), "Overwriting 8 of 8"), status.end());
     EXPECT_EQ(std::find(status.begin(), status.end(), "Overwriting 9 of 8"), status.end());
@@ -158,8 +114,7 @@ TEST_F(Page, LevelsAndTypedTextGiveTheirPassCounts) {
     view.log.clear();
     view.setComboSelectedIndex("cmbSecure", -1);  // the user typed over the level
     TempDir::write(f, "x");
-    chooseFile(f);
-    page.cmdDelete_Click();
+    shredFile(f);
     status = captionsOf("lblStatus");
     EXPECT_NE(std::find(status.begin(), status.end(), "Overwriting 1 of 1"), status.end());
     EXPECT_EQ(page.passCount(), 0);
@@ -169,8 +124,7 @@ TEST_F(Page, AFileWithoutAnyDotIsShreddedToo) {
     fs::create_directories(dir / "nodots");
     const auto f = dir / "nodots" / "README";
     TempDir::write(f, "plain");
-    chooseFile(f);
-    page.cmdDelete_Click();
+    shredFile(f);
     EXPECT_FALSE(fs::exists(f));
     EXPECT_EQ(lastMessage(), "The file was permanently deleted.");
 }
@@ -179,8 +133,7 @@ TEST_F(Page, FileModeFailureIsToldAndTheFileStays) {
     const auto f = dir / "locked.db";
     TempDir::write(f, "data");
     files.failOpenFor.insert(f.string());
-    chooseFile(f);
-    page.cmdDelete_Click();
+    shredFile(f);
     EXPECT_EQ(TempDir::read(f), "data");
     EXPECT_NE(lastMessage().find("The file was not shredded and is still in place:"), std::string::npos);
     EXPECT_NE(lastMessage().find("could not be opened for writing"), std::string::npos);
@@ -194,8 +147,7 @@ TEST_F(Page, FileModeAcceptsOnlyARegularFile) {
     fs::create_symlink(outside / "target", dir / "link");
     ::mkfifo((dir / "pipe").c_str(), 0600);
     for (const char* name : {"link", "pipe"}) {
-        chooseFile(dir / name);
-        page.cmdDelete_Click();
+        shredFile(dir / name);
         EXPECT_EQ(ui.messages.back().text.rfind("Only a regular file can be shredded.", 0), 0u) << name;
         EXPECT_TRUE(fs::exists(fs::symlink_status(dir / name)));
     }
@@ -231,8 +183,7 @@ TEST_F(FolderPage, ShredsEveryFileAndRemovesTheFolderWithoutTouchingLinkTargets)
     fs::create_symlink(outside / "keep.txt", victim / "link-to-file");
     fs::create_directory_symlink(outside / "dir", victim / "sub/link-to-dir");
     ::mkfifo((victim / "sub/pipe").c_str(), 0600);
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_EQ(ui.messages[0].title, "Confirm folder delete");
     EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
     EXPECT_FALSE(fs::exists(fs::symlink_status(victim)));
@@ -246,8 +197,7 @@ TEST_F(FolderPage, ShredsEveryFileAndRemovesTheFolderWithoutTouchingLinkTargets)
 
 TEST_F(FolderPage, AnEmptyFolderIsRemoved) {
     fs::create_directories(victim);
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_FALSE(fs::exists(victim));
     EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
 }
@@ -269,8 +219,7 @@ TEST_F(FolderPage, AbortDuringTheThirdFileStopsBeforeTheFourth) {
         EXPECT_TRUE(view.isVisible("cmdCancel"));
         if (++ticks == 9) page.cmdCancel_Click();  // during the third file's first pass
     };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_FALSE(fs::exists(victim / "f1.txt"));
     EXPECT_FALSE(fs::exists(victim / "f3.txt"));
     EXPECT_TRUE(fs::exists(victim / "f4.txt"));
@@ -295,8 +244,7 @@ TEST_F(FolderPage, AStopNamesTheFirstTenFilesLeftAndWhatFailedBeforeIt) {
     ui.onProcessEvents = [&] {
         if (ui.pendingEventCalls == 1) page.cmdCancel_Click();  // during f10, the first file overwritten
     };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     const auto& m = lastMessage();
     EXPECT_EQ(m.rfind("Shredding was stopped: 1 file was shredded.\r\n\r\nThe folder itself stays, with these 11 files "
                       "still in it:\r\n" +
@@ -317,8 +265,7 @@ TEST_F(FolderPage, ALevelChangedMidRunAppliesFromTheNextFile) {
     ui.onProcessEvents = [&] {
         if (++calls == 1) view.setComboSelectedIndex("cmbSecure", 2);
     };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     const auto status = captionsOf("lblStatus");
     EXPECT_NE(std::find(status.begin(), status.end(), "Overwriting 4 of 4"), status.end());
     EXPECT_NE(std::find(status.begin(), status.end(), "Overwriting 16 of 16"), status.end());
@@ -328,8 +275,7 @@ TEST_F(FolderPage, FilesThatFailAreNamedAndStayWithTheirFolder) {
     makeTree(3);
     TempDir::write(victim / "sub/bad.txt", "x");
     files.failOpenFor.insert((victim / "sub/bad.txt").string());
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_TRUE(fs::exists(victim / "sub/bad.txt"));
     EXPECT_FALSE(fs::exists(victim / "f1.txt"));
     const auto& m = lastMessage();
@@ -344,16 +290,13 @@ TEST_F(FolderPage, AFullDiskIsNamedAndTheFolderRunSaysItStoppedThere) {
     const auto f = dir / "big.iso";
     TempDir::write(f, "data");
     files.failWriteAtCall = 1;
-    chooseFile(f);
-    page.cmdDelete_Click();
-    EXPECT_EQ(lastMessage(), "The file was not fully shredded and is still in place:\r\n" + f.string() +
-                                 "\r\nthe disk is full, so the passes stopped there and the file was left in place "
-                                 "(free some space on the disk and shred it again) (write: No space left on device)");
+    EXPECT_EQ(shredFile(f), "The file was not fully shredded and is still in place:\r\n" + f.string() +
+                                "\r\nthe disk is full, so the passes stopped there and the file was left in place "
+                                "(free some space on the disk and shred it again) (write: No space left on device)");
 
     makeTree(3);
     files.failWriteAtCall = files.writes + 1;
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     const auto& m = lastMessage();
     EXPECT_TRUE(said(m, "the disk is full, so the passes stopped there")) << m;
     EXPECT_TRUE(said(m, "\r\n\r\nThe disk is full, so shredding stopped after that file")) << m;
@@ -366,8 +309,7 @@ TEST_F(FolderPage, ABackslashInANameIsShownAsItIs) {
     const auto bad = victim / "sub\\dir" / "bad\\name.txt";
     TempDir::write(bad, "x");
     files.failOpenFor.insert(bad.string());
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_TRUE(fs::exists(bad));
     EXPECT_NE(lastMessage().find(bad.string() + ": could not be opened for writing"), std::string::npos)
         << lastMessage();
@@ -377,9 +319,7 @@ TEST_F(FolderPage, ReadOnlyFilesAndFoldersInsideTheChoiceAreShreddedToo) {
     makeTree(1);
     TempDir::write(victim / "ro/inner.txt", "x");
     files.readOnlyUntilMadeWritable = true;  // every file and folder lacks write permission
-    chooseFolder(victim);
-    page.cmdDelete_Click();
-    EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
+    EXPECT_EQ(shredFolder(victim), "The folder was permanently deleted.");
     EXPECT_NE(std::find(files.madeWritable.begin(), files.madeWritable.end(), (victim / "ro").string()),
               files.madeWritable.end());
     EXPECT_FALSE(fs::exists(victim));
@@ -390,8 +330,7 @@ TEST_F(FolderPage, AHardLinkedFileIsUnlinkedNotOverwritten) {
     TempDir::write(victim / "linked.txt", "shared contents");
     fs::create_hard_link(victim / "linked.txt", outside / "elsewhere.txt");
     fs::create_symlink(outside / "elsewhere.txt", victim / "link");
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_EQ(TempDir::read(outside / "elsewhere.txt"), "shared contents");
     EXPECT_FALSE(fs::exists(victim));
     EXPECT_NE(lastMessage().find("has other names (hard links)"), std::string::npos);
@@ -413,8 +352,7 @@ TEST_F(FolderPage, AFileSwappedDuringItsShredIsNamedAndNeverCalledDeleted) {
             fs::create_hard_link(outside / "precious.bin", victim / "big.bin");
         }
     };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_EQ(TempDir::read(outside / "precious.bin"), "outside contents");
     const auto& m = lastMessage();
     EXPECT_EQ(m.find("permanently deleted"), std::string::npos) << m;
@@ -436,8 +374,7 @@ TEST_F(Page, FileModeOverwritesOnlyWhatItOpenedAndSaysWhenTheNameMoved) {
             fs::create_hard_link(outside / "precious.bin", f);
         }
     };
-    chooseFile(f);
-    page.cmdDelete_Click();
+    shredFile(f);
     EXPECT_EQ(TempDir::read(outside / "precious.bin"), "outside contents");
     EXPECT_EQ(fs::file_size(dir / "moved.odt"), 0u);
     EXPECT_NE(lastMessage().find("its name now leads to another file"), std::string::npos) << lastMessage();
@@ -464,8 +401,7 @@ TEST_F(Page, FileModeShredsOnlyTheFileThatWasConfirmed) {
 TEST_F(FolderPage, ARemovalLeftForTheNextStartIsNotCalledDone) {
     makeTree(2);
     files.failRemoveFor.insert((victim / "f2.txt").string());
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_NE(lastMessage().find("will remove it at its next start"), std::string::npos);
     auto entries = pending.entries();
     ASSERT_EQ(entries->size(), 1u);
@@ -488,8 +424,7 @@ TEST_F(FolderPage, ClosingDuringARunStopsAfterTheCurrentFile) {
             EXPECT_FALSE(page.QueryClose([&] { stopped = true; }));
         }
     };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_TRUE(stopped);
     EXPECT_FALSE(fs::exists(victim / "f1.txt"));
     EXPECT_TRUE(fs::exists(victim / "f2.txt"));
@@ -501,8 +436,7 @@ TEST_F(FolderPage, AFolderLeftIsNotCountedAsAFileNotShredded) {
     TempDir::write(victim / "sub/two.txt", "secret");
     fs::create_symlink(outside.path(), victim / "link");
     files.failRemoveFor.insert((victim / "sub").string());
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_FALSE(fs::exists(victim / "sub/two.txt"));
     const auto& m = lastMessage();
     EXPECT_EQ(m.rfind("All 2 files were shredded, but not everything could be removed:\r\n" +
@@ -533,8 +467,7 @@ TEST_F(StoragePage, AFileOnCopyOnWriteStorageIsRemovedButNeverCalledPermanentlyD
     const auto f = dir / "cow.txt";
     TempDir::write(f, "secret");
     probe.verdict = test::FakeStorageProbe::mayRemain(Reason::CopyOnWrite);
-    chooseFile(f);
-    page.cmdDelete_Click();
+    shredFile(f);
     EXPECT_FALSE(fs::exists(f));  // the user chose it: still overwritten and removed
     EXPECT_EQ(lastMessage(), "The file was removed, but its old contents may remain on the disk:\r\n" + f.string() +
                                  "\r\nthis filesystem writes changes to new places (copy-on-write)");
@@ -556,8 +489,7 @@ TEST_F(StoragePage, WhatTheCheckAfterThePassesFindsOutweighsTheFirstLook) {
                                                                       "wrote the passes.")}}) {
         TempDir::write(f, "secret");
         probe.afterPasses = after;
-        chooseFile(f);
-        page.cmdDelete_Click();
+        shredFile(f);
         EXPECT_FALSE(fs::exists(f));
         EXPECT_TRUE(said(lastMessage(), expected)) << lastMessage();
     }
@@ -565,8 +497,7 @@ TEST_F(StoragePage, WhatTheCheckAfterThePassesFindsOutweighsTheFirstLook) {
     TempDir::write(f, "secret");
     probe.afterPasses.reset();
     probe.examineFails = platform::Error{EIO, "fstatfs failed"};
-    chooseFile(f);
-    page.cmdDelete_Click();
+    shredFile(f);
     EXPECT_TRUE(said(lastMessage(), "may remain on the disk")) << lastMessage();
     EXPECT_TRUE(said(lastMessage(), "could not find out where this filesystem keeps the data")) << lastMessage();
 }
@@ -576,8 +507,7 @@ TEST_F(StoragePage, AFileThatFailsIsNotShreddedWhateverTheStorage) {
     TempDir::write(f, "data");
     files.failOpenFor.insert(f.string());
     probe.verdict = test::FakeStorageProbe::mayRemain(Reason::CopyOnWrite);
-    chooseFile(f);
-    page.cmdDelete_Click();
+    shredFile(f);
     EXPECT_EQ(lastMessage().rfind("The file was not shredded and is still in place:", 0), 0u) << lastMessage();
     EXPECT_FALSE(said(lastMessage(), "may remain"));
 }
@@ -619,8 +549,7 @@ TEST_F(StoragePage, InAFolderTheFilesThatMayRemainAreCountedAndNamedApart) {
     // f1, f2, f3 in the walk's order; f2 shares its blocks with a snapshot.
     probe.queued = {platform::StorageVerdict{}, test::FakeStorageProbe::mayRemain(Reason::SharedExtents),
                     platform::StorageVerdict{}};
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_FALSE(fs::exists(victim));
     const auto& m = lastMessage();
     EXPECT_FALSE(said(m, "permanently deleted")) << m;
@@ -636,8 +565,7 @@ TEST_F(StoragePage, InAFolderTheFilesThatMayRemainAreCountedAndNamedApart) {
     files.failOpenFor.insert((victim / "bad.txt").string());
     probe.queued.clear();
     probe.verdict = test::FakeStorageProbe::mayRemain(Reason::CopyOnWrite);
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     const auto& n = lastMessage();
     EXPECT_EQ(n.rfind("1 of 4 files was not shredded:", 0), 0u) << n;
     EXPECT_TRUE(said(n, "3 files were removed, but their old contents may remain on the disk:")) << n;
@@ -659,8 +587,7 @@ TEST_F(StoragePage, FilesOfAnOverlaysLowerLayerAreHiddenNeverWrittenAndSaidToSta
     files.beforeCall = [&](const std::string& call, const std::string& p) {
         if (call == "openFile" || call == "renameAt") touched.push_back(p);
     };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     const auto& m = lastMessage();
     EXPECT_EQ(std::count(touched.begin(), touched.end(), lower), 0);
     EXPECT_EQ(std::count(files.madeWritable.begin(), files.madeWritable.end(), lower), 0);
@@ -679,14 +606,10 @@ TEST_F(StoragePage, FilesOfAnOverlaysLowerLayerAreHiddenNeverWrittenAndSaidToSta
     TempDir::write(f, "secret");
     probe.layers = {{"lower.txt", platform::FileLayer::Lower}};
     files.failRemoveFor.insert(f.string());
-    chooseFile(f);
-    page.cmdDelete_Click();
-    EXPECT_EQ(lastMessage(), "The file was not shredded and is still in place:\r\n" + f.string() +
-                                 "\r\ncould not be removed (cannot remove " + f.string() +
-                                 ": Operation not permitted)");
+    EXPECT_EQ(shredFile(f), "The file was not shredded and is still in place:\r\n" + f.string() +
+                                "\r\ncould not be removed (cannot remove " + f.string() + ": Operation not permitted)");
     files.failRemoveFor.clear();
-    chooseFile(f);
-    page.cmdDelete_Click();
+    shredFile(f);
     EXPECT_EQ(lastMessage(),
               "The file was removed, but its old contents may remain on the disk:\r\n" + f.string() + "\r\n" + below);
     EXPECT_FALSE(fs::exists(f));
@@ -696,8 +619,7 @@ TEST_F(StoragePage, FilesOfAnOverlaysLowerLayerAreHiddenNeverWrittenAndSaidToSta
 TEST_F(StoragePage, FilesWhoseBlockMapCouldNotBeComparedAreNamed) {
     makeTree(2);
     probe.queued = {unchecked(), platform::StorageVerdict{}};
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_EQ(lastMessage(),
               "The folder was permanently deleted.\r\n\r\nQuenvor could not check where the "
               "filesystem wrote the passes:\r\n" +
@@ -708,8 +630,7 @@ TEST_F(StoragePage, FilesWhoseBlockMapCouldNotBeComparedAreNamed) {
     makeTree(2);
     files.failOpenFor.insert((victim / "f2.txt").string());
     probe.queued = {unchecked()};
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_TRUE(said(lastMessage(), "Quenvor could not check where the filesystem wrote the passes:\r\n" +
                                         (victim / "f1.txt").string()))
         << lastMessage();
@@ -718,27 +639,9 @@ TEST_F(StoragePage, FilesWhoseBlockMapCouldNotBeComparedAreNamed) {
 TEST(PageWithoutProbe, EveryFileCountsAsOverwrittenInPlace) {
     TempDir dir;
     platform::LinuxFileService files;
-    platform::LinuxRandomSource random;
-    platform::EmbeddedStringResource res;
-    test::ScriptedUi ui;
-    ui::StringTable strings{&res, &ui};
-    strings.setLanguage(ui::kEnglish);
-    test::FakeFormView view;
-    ui::BusyState busy;
-    cPattern engine{files, &random};
-    ui::cCommonDialog fileDialog{ui};
-    ui::cBrowseForFolder browser{ui};
-    ShredderPage page{{view, ui, strings, busy, files, nullptr, engine, fileDialog, browser, nullptr}};
-    view.addComboItem("cmbSecure", "Secure");
-    view.setComboSelectedIndex("cmbSecure", 0);
+    test::ShredderRig rig(files, nullptr, nullptr);
     TempDir::write(dir / "a.txt", "x");
-    ui::FileDialogResult r;
-    r.accepted = true;
-    r.files = {(dir / "a.txt").string()};
-    ui.fileAnswers.push_back(r);
-    page.cmdFile_Click();
-    page.cmdDelete_Click();
-    EXPECT_EQ(ui.messages.back().text, "The file was permanently deleted.");
+    EXPECT_EQ(rig.shredFile(dir / "a.txt"), "The file was permanently deleted.");
 }
 
 // A step that throws ends in a message that says what was not done, and the page is usable again.
@@ -757,17 +660,14 @@ TEST_F(ThrowingPage, AThrowInFileModeIsAFailureWithItsReason) {
     files.beforeCall = [&](const std::string& call, const std::string&) {
         if (call == "write") throw std::runtime_error("disk vanished");
     };
-    chooseFile(f);
-    page.cmdDelete_Click();
-    EXPECT_EQ(lastMessage(), "The file was not fully shredded and is still in place:\r\n" + f.string() +
-                                 "\r\nan unexpected error stopped this step (disk vanished)");
+    EXPECT_EQ(shredFile(f), "The file was not fully shredded and is still in place:\r\n" + f.string() +
+                                "\r\nan unexpected error stopped this step (disk vanished)");
     expectIdle();
     // An exception with no words gets the general one.
     files.beforeCall = [&](const std::string& call, const std::string&) {
         if (call == "write") throw 42;
     };
-    chooseFile(f);
-    page.cmdDelete_Click();
+    shredFile(f);
     EXPECT_TRUE(lastMessage().ends_with("\r\nan unexpected error stopped this step")) << lastMessage();
     expectIdle();
 }
@@ -777,8 +677,7 @@ TEST_F(ThrowingPage, AFileWhoseShredThrowsIsNamedAndTheRunGoesOn) {
     files.beforeCall = [&](const std::string& call, const std::string& path) {
         if (call == "openFile" && path == (victim / "f2.txt").string()) throw std::runtime_error("boom");
     };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_FALSE(fs::exists(victim / "f1.txt"));
     EXPECT_FALSE(fs::exists(victim / "f3.txt"));
     EXPECT_TRUE(fs::exists(victim / "f2.txt"));
@@ -794,8 +693,7 @@ TEST_F(ThrowingPage, AWalkThatThrowsEndsTheRunWithTheRestInPlace) {
     files.beforeCall = [&](const std::string& call, const std::string& path) {
         if (call == "list" && path == (victim / "sub").string()) throw std::runtime_error("listing broke");
     };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_TRUE(fs::exists(victim / "sub/deep.txt"));
     const auto& m = lastMessage();
     EXPECT_FALSE(said(m, "permanently deleted")) << m;
@@ -812,8 +710,7 @@ TEST_F(ThrowingPage, ARemovalThatThrowsNeverEndsInPermanentlyDeleted) {
         if (walked && call == "renameAt" && path == (victim / "sub").string()) throw std::runtime_error("gone wrong");
     };
     fs::create_directories(victim / "sub");
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     const auto& m = lastMessage();
     EXPECT_FALSE(said(m, "permanently deleted")) << m;
     EXPECT_TRUE(said(m, ": an unexpected error stopped this step (gone wrong)")) << m;
@@ -827,8 +724,7 @@ TEST_F(Page, FileModeSaysWhatBecameOfAFileItCouldNotRemove) {
     const auto queued = dir / "queued.txt", unlisted = dir / "unlisted.txt";
     TempDir::write(queued, original);
     files.failRemoveFor.insert(queued.string());
-    chooseFile(queued);
-    page.cmdDelete_Click();
+    shredFile(queued);
     EXPECT_EQ(lastMessage().find("The file was overwritten, but it was not removed:\r\n" + queued.string()), 0u)
         << lastMessage();
     EXPECT_EQ(lastMessage().find("not shredded"), std::string::npos);
@@ -837,8 +733,7 @@ TEST_F(Page, FileModeSaysWhatBecameOfAFileItCouldNotRemove) {
     TempDir::write(unlisted, original);
     files.failRemoveFor.insert(unlisted.string());
     files.failRemoveAtNextStart = true;
-    chooseFile(unlisted);
-    page.cmdDelete_Click();
+    shredFile(unlisted);
     EXPECT_EQ(lastMessage().find("The file was overwritten, but it was not removed:"), 0u) << lastMessage();
     EXPECT_NE(lastMessage().find("could not be removed"), std::string::npos);
 }
@@ -859,8 +754,7 @@ TEST_F(FolderPage, TheProgramsFoldersTheHomeAndRootsNeedTheirOwnAnswer) {
     for (const auto& [folder, says] : cases) {
         ui.messages.clear();
         ui.answers = {MsgAnswer::No};
-        chooseFolder(folder);
-        page.cmdDelete_Click();
+        shredFolder(folder);
         ASSERT_EQ(ui.messages.size(), 1u) << folder;
         EXPECT_EQ(ui.messages[0].text.find(says), 0u) << ui.messages[0].text;
         EXPECT_NE(ui.messages[0].text.find("\r\n" + folder.string() + "\r\n"), std::string::npos);
@@ -874,8 +768,7 @@ TEST_F(FolderPage, TheProgramsFoldersTheHomeAndRootsNeedTheirOwnAnswer) {
     // Yes to it leads on to the usual question, never straight into the run.
     ui.messages.clear();
     ui.answers = {MsgAnswer::Yes, MsgAnswer::No};
-    chooseFolder(folders.home);
-    page.cmdDelete_Click();
+    shredFolder(folders.home);
     ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_EQ(ui.messages[1].title, "Confirm folder delete");
     EXPECT_TRUE(fs::exists(folders.home));
@@ -883,8 +776,7 @@ TEST_F(FolderPage, TheProgramsFoldersTheHomeAndRootsNeedTheirOwnAnswer) {
     makeTree(1);
     ui.messages.clear();
     ui.answers = {MsgAnswer::No};
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "Confirm folder delete");
 }
@@ -896,8 +788,7 @@ TEST_F(Page, TheProgramFileNeedsItsOwnAnswerUnderAnyOfItsNames) {
     for (const auto& chosen : {folders.exe, dir / "another-name"}) {
         ui.messages.clear();
         ui.answers = {MsgAnswer::No};
-        chooseFile(chosen);
-        page.cmdDelete_Click();
+        shredFile(chosen);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_EQ(ui.messages[0].text.find("This is Quenvor's own program file:\r\n" + chosen.string()), 0u)
             << ui.messages[0].text;
@@ -918,8 +809,7 @@ TEST_F(FolderPage, AbortIsShownAtOnceAndKeptInViewUntilTheFileIsDone) {
         statusAtClick = view.at("lblStatus").caption.value_or("");
         abortEnabledAfterClick = view.isEnabled("cmdCancel");
     };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_EQ(statusAtClick, "Stopping after the current file..");
     EXPECT_FALSE(abortEnabledAfterClick);  // heard; a second click would change nothing
     const auto statuses = captionsOf("lblStatus");
@@ -932,26 +822,32 @@ TEST_F(FolderPage, AbortIsShownAtOnceAndKeptInViewUntilTheFileIsDone) {
     // The next run has a working Abort again and plain progress lines.
     bool abortUsable = false;
     ui.onProcessEvents = [&] { abortUsable = view.isVisible("cmdCancel") && view.isEnabled("cmdCancel"); };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_TRUE(abortUsable);
     EXPECT_FALSE(fs::exists(victim));
+}
+
+// Abort clicked while nothing runs is not held over to stop the next run before its first file.
+TEST_F(FolderPage, AbortBetweenRunsStopsNothing) {
+    makeTree(3);
+    page.cmdCancel_Click();
+    shredFolder(victim);
+    EXPECT_FALSE(fs::exists(victim));
+    EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
 }
 
 TEST_F(FolderPage, TheFinalMessageHasQuitBehindItNotAbort) {
     std::vector<std::pair<bool, bool>> onScreen;  // Abort shown, Quit shown, per message
     ui.onMessage = [&] { onScreen.emplace_back(view.isVisible("cmdCancel"), view.isVisible("cmdQuit")); };
     makeTree(2);
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     ASSERT_EQ(onScreen.size(), 2u);  // the question, then the result
     EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
     EXPECT_EQ(onScreen[1], std::make_pair(false, true));
 
     makeTree(2);
     files.failOpenFor.insert((victim / "f1.txt").string());
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     ASSERT_EQ(onScreen.size(), 4u);
     EXPECT_NE(lastMessage().find("f1.txt"), std::string::npos);
     EXPECT_EQ(onScreen[3], std::make_pair(false, true));
@@ -977,8 +873,7 @@ TEST_F(FolderPage, AFolderSwappedDuringTheRunIsShreddedWhereItWentAndTheMessageS
             fs::rename(base / "g", base / "g-moved");
             fs::create_directory_symlink(other, base / "g");
         };
-        chooseFolder(victim);
-        page.cmdDelete_Click();
+        shredFolder(victim);
         EXPECT_EQ(TempDir::read(victim / "doc"), "document");
         const auto& m = lastMessage();
         EXPECT_FALSE(said(m, "permanently deleted")) << m;
@@ -1007,8 +902,7 @@ TEST_F(FolderPage, AFolderReplacedByALinkBetweenTheYesAndTheRunIsNotShredded) {
         fs::rename(victim, dir / "moved");
         fs::create_directory_symlink(outside.path(), victim);
     };
-    chooseFolder(victim);
-    page.cmdDelete_Click();
+    shredFolder(victim);
     EXPECT_EQ(lastMessage(),
               "The folder was not shredded: it, or a folder on its path, was moved or replaced after it "
               "was chosen:\r\n" +
@@ -1052,8 +946,7 @@ TEST_F(Page, FileModeSaysTheTruthWhenTheFileOrItsFolderMoves) {
                 fs::rename(f, base / "g/moved.odt");
             }
         };
-        chooseFile(f);
-        page.cmdDelete_Click();
+        shredFile(f);
         ASSERT_TRUE(moved);
         EXPECT_EQ(lastMessage(), ui::replaceAll(c.says, "%p", f.string()));
         EXPECT_EQ(TempDir::read(elsewhere / "report.odt"), "theirs");
@@ -1071,12 +964,8 @@ TEST_F(FolderPage, AChoiceReachedThroughALinkedFolderIsShreddedWhereTheLinkLed) 
     TempDir::write(dir / "real/folder/x.txt", "secret");
     fs::create_directory_symlink(dir / "real", dir / "link");
     fs::create_directory_symlink("real", dir / "relative");
-    chooseFile(dir / "link/file.txt");
-    page.cmdDelete_Click();
-    EXPECT_EQ(lastMessage(), "The file was permanently deleted.");
-    chooseFolder(dir / "relative/folder");
-    page.cmdDelete_Click();
-    EXPECT_EQ(lastMessage(), "The folder was permanently deleted.");
+    EXPECT_EQ(shredFile(dir / "link/file.txt"), "The file was permanently deleted.");
+    EXPECT_EQ(shredFolder(dir / "relative/folder"), "The folder was permanently deleted.");
     EXPECT_TRUE(fs::is_empty(dir / "real"));
     EXPECT_TRUE(fs::is_symlink(dir / "link"));
     EXPECT_TRUE(fs::is_symlink(dir / "relative"));
@@ -1179,8 +1068,7 @@ TEST_F(FolderPage, CountsOfOneAreSingularInBothLanguages) {
             fs::create_directories(victim / "sub");
             files.failRemoveFor.insert((victim / "sub").string());
         }
-        chooseFolder(victim);
-        page.cmdDelete_Click();
+        shredFolder(victim);
         for (const auto& part : c.says) EXPECT_TRUE(said(lastMessage(), part)) << lastMessage();
     }
 }

@@ -13,21 +13,14 @@
 #include <random>
 #include <vector>
 
-#include "platform/EmbeddedStringResource.h"
 #include "platform/IFileService.h"
 #include "platform/linux/LinuxFileService.h"
-#include "platform/linux/LinuxRandomSource.h"
 #include "platform/linux/LinuxStorageProbe.h"
 #include "shredder/OverwriteCheck.h"
 #include "shredder/ShredderPage.h"
 #include "shredder/cPattern.h"
-#include "support/FakeFormView.h"
 #include "support/LoopImage.h"
-#include "support/ScriptedUi.h"
-#include "ui/BusyState.h"
-#include "ui/StringTable.h"
-#include "ui/dialogs/cBrowseForFolder.h"
-#include "ui/dialogs/cCommonDialog.h"
+#include "support/ShredderRig.h"
 
 namespace quenvor::shredder {
 namespace {
@@ -75,55 +68,25 @@ bool setNoCopyOnWrite(const fs::path& dir) {
     return ok;
 }
 
-class RealFs : public ::testing::Test {
-protected:
+struct RealServices {
     platform::LinuxFileService files;
-    platform::LinuxRandomSource random;
     platform::LinuxStorageProbe probe;
-    platform::EmbeddedStringResource res;
-    test::ScriptedUi ui;
-    ui::StringTable strings{&res, &ui};
-    test::FakeFormView view;
-    ui::BusyState busy;
-    cPattern engine{files, &random};
-    ui::cCommonDialog fileDialog{ui};
-    ui::cBrowseForFolder browser{ui};
-    ShredderPage page{{view, ui, strings, busy, files, nullptr, engine, fileDialog, browser, &probe}};
+};
 
-    RealFs() {
-        strings.setLanguage(ui::kEnglish);
-        view.addComboItem("cmbSecure", "Secure (Recomended)");
-        view.setComboSelectedIndex("cmbSecure", 0);
-        for (const char* c : {"cmdFile", "cmdFolder", "cmdDelete", "lblStatus"}) view.setVisible(c, true);
-    }
-    // The whole page run, confirmation answered Yes; the final message.
-    std::string shredFile(const fs::path& p) {
-        ui::FileDialogResult r;
-        r.accepted = true;
-        r.files = {p.string()};
-        r.filterIndex = 1;
-        ui.fileAnswers.push_back(r);
-        page.cmdFile_Click();
-        page.cmdDelete_Click();
-        return ui.messages.back().text;
-    }
-    std::string shredFolder(const fs::path& p) {
-        ui.folderAnswers.push_back(p.string());
-        page.cmdFolder_Click();
-        page.cmdDelete_Click();
-        return ui.messages.back().text;
-    }
+// The page over the real file service and storage probe, answered by script.
+class RealFs : public ::testing::Test, protected RealServices, protected test::ShredderRig {
+protected:
+    RealFs() : ShredderRig(files, nullptr, &probe) {}
     const std::string& confirmation() { return ui.messages.front().text; }
     // The engine alone, with the checks the page installs.
     ShredResult shredWithEngine(const fs::path& p) {
-        cPattern alone(files, &random);
+        cPattern alone(files, random.get());
         OverwriteCheck check(&probe);
         check.attachTo(alone);
         alone.setSecurePass(4);
         alone.setSourceFile(p.string());
         return alone.DeleteFileByPattern();
     }
-    static bool said(const std::string& m, const std::string& part) { return m.find(part) != std::string::npos; }
     void journalCopyIsReported(const LoopImage::Recipe& recipe);
 };
 
