@@ -264,9 +264,9 @@ LRESULT frmStart::handleArt(NativeControl& c, UINT msg, WPARAM w, LPARAM l) {
         case WM_SETFONT:
             return 0;
         case WM_SETCURSOR:
-            if (!m_busy && (tabItem || name == "imgTab4")) {
-                if (tabItem) SetCursor(LoadCursorW(nullptr, IDC_HAND));
-                if (tabItem) return TRUE;
+            if (!m_busy && tabItem) {
+                SetCursor(LoadCursorW(nullptr, IDC_HAND));
+                return TRUE;
             }
             break;
         case WM_MOUSEMOVE:

@@ -14,6 +14,9 @@
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
 #include "ui/FormDesign.h"
+#include "window/win32/GdiObject.h"
+#include "window/win32/MemoryDC.h"
+#include "window/win32/SelectedObject.h"
 #include "window/win32/Win32UiServices.h"
 #include "window/win32/frmStart.h"
 
@@ -328,6 +331,34 @@ TEST_F(Win32WindowTest, TheChoiceIsNamedWholeAndShortenedInTheMiddle) {
     }
     form->logic().pages().ShowAboutPage();
     EXPECT_FALSE(form->view().isVisible("lblChosen"));
+}
+
+// Each GDI object goes once, with its last owner; a selection is undone before its object goes.
+TEST(GdiOwnersTest, DeleteOnceAndPutTheSelectionBack) {
+    using namespace window::win32;
+    HBRUSH brushHandle = nullptr;
+    HDC dcHandle = nullptr;
+    {
+        GdiObject<HBRUSH> brush(CreateSolidBrush(RGB(1, 2, 3)));
+        brushHandle = brush.get();
+        const GdiObject<HBRUSH> taken = std::move(brush);
+        EXPECT_FALSE(brush);
+        EXPECT_EQ(GetObjectType(brushHandle), static_cast<DWORD>(OBJ_BRUSH));
+
+        const MemoryDC dc;
+        dcHandle = dc.get();
+        const HGDIOBJ before = GetCurrentObject(dc.get(), OBJ_FONT);
+        const GdiObject<HFONT> font(CreateFontW(-11, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                                L"Tahoma"));
+        {
+            const SelectedObject inFont(dc.get(), font.get());
+            EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_FONT), font.get());
+        }
+        EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_FONT), before);
+    }
+    EXPECT_EQ(GetObjectType(brushHandle), 0u);
+    EXPECT_EQ(GetObjectType(dcHandle), 0u);
 }
 
 TEST(Win32UiServicesTest, FileDialogAnswersBecomeFullPaths) {
