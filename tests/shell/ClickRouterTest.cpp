@@ -119,11 +119,12 @@ TEST(ClickRouterTest, EachNameReachesItsHandler) {
     }
     Rig rig;
     const ClickRouter router(*rig.form);
-    for (const auto& [name, handler] : routes) {
+    for (const auto& route : routes) {
+        const std::string& name = route.first;
         // The windows forward a click on a picture, caption or list only when it is routed.
         EXPECT_TRUE(router.routes(name)) << name;
         expectRouted(
-            name, [&](ClickRouter& r) { r.click(name); }, handler);
+            name, [&](ClickRouter& r) { r.click(name); }, route.second);
     }
 }
 
