@@ -149,11 +149,10 @@ TEST_F(Win32WindowTest, EachPageShowsWhatTheLogicSays) {
     const RECT help = placeOf(form->control("cmdHelp"));
     const RECT box = placeOf(form->control("pSettings"));
     ASSERT_LT(help.top, box.bottom);
-    HRGN shape = CreateRectRgn(0, 0, 0, 0);
-    ASSERT_NE(GetWindowRgn(form->control("pSettings"), shape), ERROR);
-    EXPECT_FALSE(PtInRegion(shape, help.left + 10 - box.left, help.top + 2 - box.top));
-    EXPECT_TRUE(PtInRegion(shape, 10, 10));
-    DeleteObject(shape);
+    const window::win32::GdiObject<HRGN> shape(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetWindowRgn(form->control("pSettings"), shape.get()), ERROR);
+    EXPECT_FALSE(PtInRegion(shape.get(), help.left + 10 - box.left, help.top + 2 - box.top));
+    EXPECT_TRUE(PtInRegion(shape.get(), 10, 10));
 }
 
 TEST_F(Win32WindowTest, HoverBoldsTheTabUnderThePointer) {
