@@ -10,7 +10,6 @@
 #include <limits>
 #include <stdexcept>
 
-#include "shredder/ShredderPage.h"
 #include "ui/FormDesign.h"
 #include "window/qt/ChoiceList.h"
 #include "window/qt/HotLabel.h"
@@ -165,43 +164,28 @@ void frmStart::buildControls() {
     }
 }
 
+// Each control only says what happened to it; the router knows what answers. Every button is
+// forwarded, the pictures, captions and lists only where a click has a handler.
 void frmStart::connectHandlers() {
-    auto& pages = m_logic->pages();
-    for (int strip = 0; strip < ui::kTabCount; ++strip) {
-        for (int tab = 1; tab <= ui::kTabCount; ++tab) {
-            auto* hot = as<HotLabel>(FormDesign::member("imgP1Tab" + std::to_string(tab), strip));
-            auto* lbl = as<HotLabel>(FormDesign::member("lblP1Tab" + std::to_string(tab), strip));
-            connect(hot, &HotLabel::clicked, this, [&pages, tab] { pages.imgP1Tab_Click(tab); });
-            connect(lbl, &HotLabel::clicked, this, [&pages, tab] { pages.lblP1Tab_Click(tab); });
-            connect(hot, &HotLabel::hovered, this, [&pages, tab] { pages.P1Tab_MouseMove(tab); });
-            connect(lbl, &HotLabel::hovered, this, [&pages, tab] { pages.P1Tab_MouseMove(tab); });
+    m_clicks = std::make_unique<shell::ClickRouter>(*m_logic);
+    auto& clicks = *m_clicks;
+    for (const auto& name : m_names) {
+        QWidget* w = m_controls.at(name);
+        const auto click = [this, name] {
+            m_clicks->click(name);
+            if (name == "cmdQuit" && m_logic->ending()) hide();
+        };
+        if (auto* button = qobject_cast<QPushButton*>(w)) {
+            connect(button, &QPushButton::clicked, this, click);
+        } else if (auto* label = qobject_cast<HotLabel*>(w)) {
+            if (clicks.routes(name)) connect(label, &HotLabel::clicked, this, click);
+            connect(label, &HotLabel::hovered, this, [&clicks, name] { clicks.pointerOver(name); });
+        } else if (auto* strip = qobject_cast<TabStripPicture*>(w); strip && clicks.routes(name)) {
+            connect(strip, &TabStripPicture::clicked, this, click);
+        } else if (auto* list = qobject_cast<ChoiceList*>(w); list && clicks.routes(name)) {
+            connect(list, &QComboBox::activated, this, click);
         }
     }
-    connect(as<TabStripPicture>("imgTab4"), &TabStripPicture::clicked, this, [&pages] { pages.imgTab4_Click(); });
-    auto& form = *m_logic;
-    connect(as<QPushButton>("cmdHelp"), &QPushButton::clicked, this, [&form] { form.cmdHelp_Click(); });
-    connect(as<QPushButton>("cmdNext"), &QPushButton::clicked, this, [&form] { form.cmdNext_Click(); });
-    connect(as<QPushButton>("cmdQuit"), &QPushButton::clicked, this, [this, &form] {
-        form.cmdQuit_Click();
-        if (form.ending()) hide();
-    });
-    // The shredder page exists once the load step has run.
-    auto onShredder = [&form](void (shredder::ShredderPage::*handler)()) {
-        return [&form, handler] {
-            if (auto* page = form.shredderPage()) (page->*handler)();
-        };
-    };
-    connect(as<QPushButton>("cmdFile"), &QPushButton::clicked, this,
-            onShredder(&shredder::ShredderPage::cmdFile_Click));
-    connect(as<QPushButton>("cmdFolder"), &QPushButton::clicked, this,
-            onShredder(&shredder::ShredderPage::cmdFolder_Click));
-    connect(as<QPushButton>("cmdDelete"), &QPushButton::clicked, this,
-            onShredder(&shredder::ShredderPage::cmdDelete_Click));
-    connect(as<QPushButton>("cmdCancel"), &QPushButton::clicked, this,
-            onShredder(&shredder::ShredderPage::cmdCancel_Click));
-    auto& settings = m_logic->settings();
-    connect(as<ChoiceList>("cmbLanguage"), &QComboBox::activated, this, [&settings] { settings.cmbLanguage_Click(); });
-    connect(as<QPushButton>("cmdSave"), &QPushButton::clicked, this, [&settings] { settings.cmdSave_Click(); });
 }
 
 QWidget* frmStart::control(const std::string& name) const {

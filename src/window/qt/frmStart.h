@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/PlatformServices.h"
+#include "shell/ClickRouter.h"
 #include "shell/StartForm.h"
 #include "ui/IFormView.h"
 
@@ -74,6 +75,7 @@ private:
     std::vector<std::string> m_names;
     std::map<std::string, std::int64_t> m_progressMax;  // the bar's own maximum is int-sized
     std::unique_ptr<shell::StartForm> m_logic;
+    std::unique_ptr<shell::ClickRouter> m_clicks;
 };
 
 }  // namespace quenvor::window

@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cwchar>
 #include <string>
 
+#include "platform/windows/WideText.h"
 #include "ui/FormDesign.h"
+#include "window/win32/GdiObject.h"
+#include "window/win32/MemoryDC.h"
+#include "window/win32/SelectedObject.h"
 
 namespace quenvor::window::win32 {
 namespace {
@@ -41,9 +46,19 @@ void diagonalGradient(HDC dc, RECT r, COLORREF from, COLORREF to) {
 }
 
 void fill(HDC dc, RECT r, COLORREF c) {
-    HBRUSH b = CreateSolidBrush(c);
-    FillRect(dc, &r, b);
-    DeleteObject(b);
+    const GdiObject<HBRUSH> b(CreateSolidBrush(c));
+    FillRect(dc, &r, b.get());
+}
+
+// What lies under a child window: its parent's artwork, at the child's place.
+void paintBehind(HWND child, HDC dc) {
+    HWND parent = GetParent(child);
+    POINT at{0, 0};
+    MapWindowPoints(child, parent, &at, 1);
+    POINT old;
+    OffsetViewportOrgEx(dc, -at.x, -at.y, &old);
+    SendMessageW(parent, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    SetViewportOrgEx(dc, old.x, old.y, nullptr);
 }
 
 }  // namespace
@@ -61,12 +76,13 @@ void Art::paintPage(HDC dc, SIZE client, int dpi, HFONT logoFont) {
     std::array<POINT, 13> pts{};
     for (std::size_t i = 0; i < pts.size(); ++i)
         pts[i] = {scale(cx + shape[2 * i], dpi), top + scale(cy + shape[2 * i + 1], dpi)};
-    const int saved = SaveDC(dc);
     const COLORREF under = mix(kAccent, kAccentDark, 70);
-    HPEN outline = CreatePen(PS_SOLID, scale(3, dpi), mix(under, RGB(255, 255, 255), 220));
-    HBRUSH inside = CreateSolidBrush(mix(under, RGB(255, 255, 255), 40));
-    SelectObject(dc, outline);
-    SelectObject(dc, inside);
+    const GdiObject<HPEN> outline(CreatePen(PS_SOLID, scale(3, dpi), mix(under, RGB(255, 255, 255), 220)));
+    const GdiObject<HBRUSH> inside(CreateSolidBrush(mix(under, RGB(255, 255, 255), 40)));
+    // Restored before the pen and brush go: the text colour and mode as well as the objects.
+    const int saved = SaveDC(dc);
+    SelectObject(dc, outline.get());
+    SelectObject(dc, inside.get());
     BeginPath(dc);
     MoveToEx(dc, pts[0].x, pts[0].y, nullptr);
     PolyBezierTo(dc, &pts[1], 12);
@@ -75,13 +91,12 @@ void Art::paintPage(HDC dc, SIZE client, int dpi, HFONT logoFont) {
     // Three strokes fading out: traces being wiped away.
     for (int i = 0; i < 3; ++i) {
         LOGBRUSH lb{BS_SOLID, mix(under, RGB(255, 255, 255), 230 - i * 70), 0};
-        HPEN stroke = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND, scale(4, dpi), &lb, 0, nullptr);
-        SelectObject(dc, stroke);
+        const GdiObject<HPEN> stroke(
+            ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND, scale(4, dpi), &lb, 0, nullptr));
+        const SelectedObject withStroke(dc, stroke.get());
         const int y = top + scale(cy - 14 + i * 14, dpi);
         MoveToEx(dc, scale(cx - 18 + i * 3, dpi), y, nullptr);
         LineTo(dc, scale(cx + 18 - i * 3, dpi), y);
-        SelectObject(dc, outline);
-        DeleteObject(stroke);
     }
     SelectObject(dc, logoFont);
     SetBkMode(dc, TRANSPARENT);
@@ -89,8 +104,6 @@ void Art::paintPage(HDC dc, SIZE client, int dpi, HFONT logoFont) {
     RECT name{0, top + scale(136, dpi), band.right, top + scale(162, dpi)};
     DrawTextW(dc, L"Quenvor", -1, &name, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     RestoreDC(dc, saved);
-    DeleteObject(outline);
-    DeleteObject(inside);
 
     // A thin rule under the page title.
     fill(dc, {scale(136, dpi), scale(90, dpi), client.cx - scale(30, dpi), scale(90, dpi) + std::max(1, dpi / 96)},
@@ -129,23 +142,102 @@ void Art::paintStrip(HDC dc, int current, SIZE size, int dpi) {
                                               {r - slant - round / 2, t + round / 3},
                                               {r - slant, t + round},
                                               {r, b}}};
-            HRGN region = CreatePolygonRgn(shape.data(), static_cast<int>(shape.size()), WINDING);
-            const int saved = SaveDC(dc);
-            SelectClipRgn(dc, region);
-            if (isCurrent)
-                verticalGradient(dc, {l, t, r, b}, RGB(255, 255, 255), kPage);
-            else
-                verticalGradient(dc, {l, t, r, b}, RGB(226, 233, 240), RGB(196, 208, 220));
-            RestoreDC(dc, saved);
-            DeleteObject(region);
-            HPEN pen = CreatePen(PS_SOLID, 1, isCurrent ? kAccent : RGB(150, 165, 180));
-            HGDIOBJ old = SelectObject(dc, pen);
-            Polyline(dc, shape.data(), static_cast<int>(shape.size()));
-            SelectObject(dc, old);
-            DeleteObject(pen);
+            {
+                // The clip takes a copy of the region.
+                const GdiObject<HRGN> region(CreatePolygonRgn(shape.data(), static_cast<int>(shape.size()), WINDING));
+                const int saved = SaveDC(dc);
+                SelectClipRgn(dc, region.get());
+                if (isCurrent)
+                    verticalGradient(dc, {l, t, r, b}, RGB(255, 255, 255), kPage);
+                else
+                    verticalGradient(dc, {l, t, r, b}, RGB(226, 233, 240), RGB(196, 208, 220));
+                RestoreDC(dc, saved);
+            }
+            {
+                const GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, isCurrent ? kAccent : RGB(150, 165, 180)));
+                const SelectedObject withPen(dc, pen.get());
+                Polyline(dc, shape.data(), static_cast<int>(shape.size()));
+            }
             if (isCurrent) fill(dc, {l + scale(10, dpi), t + 1, r - scale(10, dpi), t + 1 + scale(2, dpi)}, kAccent);
         }
     }
+}
+
+void Art::paintBuffered(HWND hwnd, const std::function<void(HDC)>& paint) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT r;
+    GetClientRect(hwnd, &r);
+    {
+        const MemoryDC mem(dc);
+        const GdiObject<HBITMAP> bitmap(
+            CreateCompatibleBitmap(dc, std::max<LONG>(r.right, 1), std::max<LONG>(r.bottom, 1)));
+        const SelectedObject into(mem.get(), bitmap.get());
+        paint(mem.get());
+        BitBlt(dc, 0, 0, r.right, r.bottom, mem.get(), 0, 0, SRCCOPY);
+    }
+    EndPaint(hwnd, &ps);
+}
+
+void Art::paintControl(const NativeControl& c, HDC dc, HFONT font, int dpi) {
+    RECT r;
+    GetClientRect(c.hwnd, &r);
+    const auto& s = *c.layout;
+    if (s.name == "pSettings") {
+        fill(dc, r, RGB(255, 255, 255));
+    } else {
+        paintBehind(c.hwnd, dc);
+    }
+    if (s.kind == ui::ControlKind::PictureBox && s.name.rfind("pTab1_", 0) == 0) {
+        paintStrip(dc, s.name.back() - '0', {r.right, r.bottom}, dpi);
+    } else if (s.kind == ui::ControlKind::Label) {
+        // Drawn as elided() reports it.
+        const std::wstring text = s.elideMiddle ? elided(c, dc, font) : c.text();
+        const SelectedObject inFont(dc, font);
+        SetBkMode(dc, TRANSPARENT);
+        SetTextColor(dc, !IsWindowEnabled(c.hwnd) ? GetSysColor(COLOR_GRAYTEXT)
+                         : s.darkGrey             ? kDarkGrey
+                                                  : RGB(0, 0, 0));
+        const UINT flags = DT_NOPREFIX | (s.centred ? DT_CENTER : DT_LEFT) |
+                           (s.elideMiddle ? DT_SINGLELINE
+                            : s.autoSize  ? 0U
+                                          : DT_WORDBREAK);
+        DrawTextW(dc, text.c_str(), -1, &r, flags);
+    }
+}
+
+std::wstring Art::elided(const NativeControl& c, HDC dc, HFONT font) {
+    RECT r;
+    GetClientRect(c.hwnd, &r);
+    std::wstring text = c.text();
+    const std::size_t length = text.size();
+    text.resize(length + 4, L'\0');  // room for the ellipsis DT_MODIFYSTRING may write
+    {
+        const SelectedObject inFont(dc, font);
+        DrawTextW(dc, text.data(), static_cast<int>(length), &r,
+                  DT_SINGLELINE | DT_NOPREFIX | DT_PATH_ELLIPSIS | DT_MODIFYSTRING | DT_CALCRECT);
+    }
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+void Art::paintChoice(const DRAWITEMSTRUCT& item, const NativeControl& c, HFONT font, int dpi) {
+    const bool picked = static_cast<int>(item.itemID) >= 0;
+    const std::wstring text = picked ? c.item(static_cast<int>(item.itemID)) : platform::windows::widen(c.placeholder);
+    const bool selected = (item.itemState & ODS_SELECTED) != 0;
+    HDC dc = item.hDC;
+    RECT r = item.rcItem;
+    FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(!IsWindowEnabled(item.hwndItem) ? COLOR_GRAYTEXT
+                                 : selected                      ? COLOR_HIGHLIGHTTEXT
+                                                                 : COLOR_WINDOWTEXT));
+    {
+        const SelectedObject inFont(dc, font);
+        r.left += MulDiv(3, dpi, 96);
+        DrawTextW(dc, text.c_str(), -1, &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+    }
+    if ((item.itemState & ODS_FOCUS) != 0) DrawFocusRect(dc, &item.rcItem);
 }
 
 }  // namespace quenvor::window::win32

@@ -13,9 +13,15 @@
 #include "platform/windows/WideText.h"
 #include "platform/windows/WindowsSettingsStore.h"
 #include "ui/FormDesign.h"
+#include "window/win32/GdiObject.h"
+#include "window/win32/MemoryDC.h"
+#include "window/win32/SelectedObject.h"
 
 using quenvor::platform::windows::narrow;
 using quenvor::platform::windows::widen;
+using quenvor::window::win32::GdiObject;
+using quenvor::window::win32::MemoryDC;
+using quenvor::window::win32::SelectedObject;
 
 namespace {
 
@@ -99,13 +105,13 @@ void photograph(HWND hwnd, const std::wstring& file) {
     GetWindowRect(hwnd, &r);
     const int w = r.right - r.left, h = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
-    HDC mem = CreateCompatibleDC(screen);
+    const MemoryDC mem(screen);
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    const GdiObject<HBITMAP> bmp(CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const SelectedObject into(mem.get(), bmp.get());
+    BitBlt(mem.get(), 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
     const DWORD stride = static_cast<DWORD>((w * 3 + 3) & ~3), size = stride * static_cast<DWORD>(h);
     BITMAPFILEHEADER fh{0x4d42, static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader + size), 0, 0,
                         static_cast<DWORD>(sizeof fh + sizeof bi.bmiHeader)};
@@ -115,9 +121,6 @@ void photograph(HWND hwnd, const std::wstring& file) {
     WriteFile(f, &bi.bmiHeader, sizeof bi.bmiHeader, &done, nullptr);
     WriteFile(f, bits, size, &done, nullptr);
     CloseHandle(f);
-    SelectObject(mem, old);
-    DeleteObject(bmp);
-    DeleteDC(mem);
     ReleaseDC(nullptr, screen);
 }
 

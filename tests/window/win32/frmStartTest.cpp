@@ -14,6 +14,9 @@
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
 #include "ui/FormDesign.h"
+#include "window/win32/GdiObject.h"
+#include "window/win32/MemoryDC.h"
+#include "window/win32/SelectedObject.h"
 #include "window/win32/Win32UiServices.h"
 #include "window/win32/frmStart.h"
 
@@ -74,12 +77,12 @@ protected:
     void expectSameAs(frmStart& form, test::FakeFormView& model, const std::string& step) {
         for (const auto& name : model.controlNames()) {
             SCOPED_TRACE(step + ": " + name);
-            EXPECT_EQ(form.isVisible(name), model.isVisible(name));
-            EXPECT_EQ(form.isEnabled(name), model.isEnabled(name));
-            EXPECT_EQ(form.isBold(name), model.isBold(name));
-            EXPECT_EQ(form.caption(name), model.caption(name));
+            EXPECT_EQ(form.view().isVisible(name), model.isVisible(name));
+            EXPECT_EQ(form.view().isEnabled(name), model.isEnabled(name));
+            EXPECT_EQ(form.view().isBold(name), model.isBold(name));
+            EXPECT_EQ(form.view().caption(name), model.caption(name));
             if (ui::FormDesign::find(name)->kind == ui::ControlKind::CheckBox) {
-                EXPECT_EQ(form.checkValue(name), model.checkValue(name));
+                EXPECT_EQ(form.view().checkValue(name), model.checkValue(name));
             }
         }
     }
@@ -92,7 +95,7 @@ TEST_F(Win32WindowTest, EveryControlStandsWhereTheDesignPutsIt) {
     GetClientRect(form->hwnd(), &client);
     EXPECT_EQ(client.right, MulDiv(615, dpi, 96));
     EXPECT_EQ(client.bottom, MulDiv(424, dpi, 96));
-    const auto names = form->controlNames();
+    const auto names = form->view().controlNames();
     ASSERT_EQ(names.size(), ui::FormDesign::controls().size());
     for (const auto& design : ui::FormDesign::controls()) {
         SCOPED_TRACE(design.name);
@@ -110,8 +113,8 @@ TEST_F(Win32WindowTest, EveryControlStandsWhereTheDesignPutsIt) {
             EXPECT_EQ(r.bottom - r.top, MulDiv((design.height + 7) / 15, dpi, 96));
         }
     }
-    EXPECT_EQ(form->caption("cmdHelp"), "&Help");
-    EXPECT_FALSE(form->isEnabled("cmdDelete"));
+    EXPECT_EQ(form->view().caption("cmdHelp"), "&Help");
+    EXPECT_FALSE(form->view().isEnabled("cmdDelete"));
     wchar_t title[64];
     GetWindowTextW(form->hwnd(), title, 64);
     EXPECT_STREQ(title, L"Quenvor");
@@ -138,7 +141,7 @@ TEST_F(Win32WindowTest, EachPageShowsWhatTheLogicSays) {
     // The strip of the page shown lies on top, so its tabs take the clicks.
     click(form->control("imgP1Tab3_0"));
     pump();
-    EXPECT_TRUE(form->isVisible("pSettings"));
+    EXPECT_TRUE(form->view().isVisible("pSettings"));
     POINT inTab{MulDiv(280, form->dpi(), 96), MulDiv(40, form->dpi(), 96)};
     HWND hit = ChildWindowFromPointEx(form->hwnd(), inTab, CWP_SKIPINVISIBLE);
     EXPECT_EQ(form->nameOf(hit), "pTab1_2");
@@ -146,22 +149,21 @@ TEST_F(Win32WindowTest, EachPageShowsWhatTheLogicSays) {
     const RECT help = placeOf(form->control("cmdHelp"));
     const RECT box = placeOf(form->control("pSettings"));
     ASSERT_LT(help.top, box.bottom);
-    HRGN shape = CreateRectRgn(0, 0, 0, 0);
-    ASSERT_NE(GetWindowRgn(form->control("pSettings"), shape), ERROR);
-    EXPECT_FALSE(PtInRegion(shape, help.left + 10 - box.left, help.top + 2 - box.top));
-    EXPECT_TRUE(PtInRegion(shape, 10, 10));
-    DeleteObject(shape);
+    const window::win32::GdiObject<HRGN> shape(CreateRectRgn(0, 0, 0, 0));
+    ASSERT_NE(GetWindowRgn(form->control("pSettings"), shape.get()), ERROR);
+    EXPECT_FALSE(PtInRegion(shape.get(), help.left + 10 - box.left, help.top + 2 - box.top));
+    EXPECT_TRUE(PtInRegion(shape.get(), 10, 10));
 }
 
 TEST_F(Win32WindowTest, HoverBoldsTheTabUnderThePointer) {
     auto form = open();
     SendMessageW(form->control("lblP1Tab3_0"), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
-    EXPECT_TRUE(form->isBold("lblP1Tab3_0"));
-    EXPECT_TRUE(form->isBold("lblP1Tab1_0"));
-    EXPECT_FALSE(form->isBold("lblP1Tab2_0"));
+    EXPECT_TRUE(form->view().isBold("lblP1Tab3_0"));
+    EXPECT_TRUE(form->view().isBold("lblP1Tab1_0"));
+    EXPECT_FALSE(form->view().isBold("lblP1Tab2_0"));
     SendMessageW(form->control("imgP1Tab2_0"), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
-    EXPECT_FALSE(form->isBold("lblP1Tab3_0"));
-    EXPECT_TRUE(form->isBold("lblP1Tab2_0"));
+    EXPECT_FALSE(form->view().isBold("lblP1Tab3_0"));
+    EXPECT_TRUE(form->view().isBold("lblP1Tab2_0"));
 }
 
 // Every caption shown fits its control, in both languages, and lies over no other caption:
@@ -210,65 +212,65 @@ TEST_F(Win32WindowTest, CaptionsFitInBothLanguages) {
 // A stored greyed option shows greyed; clicks toggle clear and ticked only.
 TEST_F(Win32WindowTest, OptionBoxesShowGreyedAndToggleTwoWays) {
     auto form = open();
-    form->setCheckValue("chk3", 2);
+    form->view().setCheckValue("chk3", 2);
     HWND box = form->control("chk3");
     EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_INDETERMINATE);
-    EXPECT_EQ(form->checkValue("chk3"), 2);
+    EXPECT_EQ(form->view().checkValue("chk3"), 2);
     press(box);
-    EXPECT_EQ(form->checkValue("chk3"), 1);
+    EXPECT_EQ(form->view().checkValue("chk3"), 1);
     press(box);
-    EXPECT_EQ(form->checkValue("chk3"), 0);
+    EXPECT_EQ(form->view().checkValue("chk3"), 0);
     press(box);
-    EXPECT_EQ(form->checkValue("chk3"), 1);
+    EXPECT_EQ(form->view().checkValue("chk3"), 1);
 }
 
 TEST_F(Win32WindowTest, ListsTakeTheWheelOnlyWithTheFocus) {
     auto form = open();
     HWND list = form->control("cmbSecure");
-    form->setComboSelectedIndex("cmbSecure", 1);
+    form->view().setComboSelectedIndex("cmbSecure", 1);
     const WPARAM down = MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA));
     SetFocus(form->control("cmdHelp"));
     SendMessageW(list, WM_MOUSEWHEEL, down, 0);
-    EXPECT_EQ(form->comboSelectedIndex("cmbSecure"), 1);
+    EXPECT_EQ(form->view().comboSelectedIndex("cmbSecure"), 1);
     SetFocus(list);
     if (GetFocus() != list && !IsChild(list, GetFocus())) GTEST_SKIP() << "no keyboard focus without a desktop";
     SendMessageW(list, WM_MOUSEWHEEL, down, 0);
-    EXPECT_EQ(form->comboSelectedIndex("cmbSecure"), 2);
+    EXPECT_EQ(form->view().comboSelectedIndex("cmbSecure"), 2);
 }
 
 // The language list shows its word while nothing is picked; a pick changes the language.
 TEST_F(Win32WindowTest, LanguageListShowsItsWordUntilPicked) {
     auto form = open();
-    EXPECT_EQ(form->comboSelectedIndex("cmbLanguage"), -1);
-    EXPECT_EQ(form->comboText("cmbLanguage"), form->logic().strings().LoadLangString(141));
+    EXPECT_EQ(form->view().comboSelectedIndex("cmbLanguage"), -1);
+    EXPECT_EQ(form->view().comboText("cmbLanguage"), form->logic().strings().LoadLangString(141));
     const std::string spanish = form->logic().strings().LoadLangString(140);
     HWND list = form->control("cmbLanguage");
     SendMessageW(list, CB_SETCURSEL, 1, 0);
     SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(list));
-    EXPECT_EQ(form->comboText("cmbLanguage"), spanish);
-    EXPECT_EQ(form->comboItemData("cmbLanguage", 1), ui::kSpanish);
+    EXPECT_EQ(form->view().comboText("cmbLanguage"), spanish);
+    EXPECT_EQ(form->view().comboItemData("cmbLanguage", 1), ui::kSpanish);
     EXPECT_EQ(settings.values["QUENVOR/SETTINGS/LANGUAGE"], std::to_string(ui::kSpanish));
     // Text typed over the erase method's item is no selection.
-    form->setComboText("cmbSecure", "typed");
-    EXPECT_EQ(form->comboSelectedIndex("cmbSecure"), -1);
-    EXPECT_EQ(form->comboText("cmbSecure"), "typed");
+    form->view().setComboText("cmbSecure", "typed");
+    EXPECT_EQ(form->view().comboSelectedIndex("cmbSecure"), -1);
+    EXPECT_EQ(form->view().comboText("cmbSecure"), "typed");
 }
 
 TEST_F(Win32WindowTest, ProgressCountsBeyondThirtyTwoBits) {
     auto form = open();
     HWND bar = form->control("pbCurrentPrgrs");
     const std::int64_t max = std::int64_t{1} << 40;
-    form->setProgressMax("pbCurrentPrgrs", max);
-    form->setProgressValue("pbCurrentPrgrs", max / 2);
-    EXPECT_EQ(form->progressMax("pbCurrentPrgrs"), max);
-    EXPECT_EQ(form->progressValue("pbCurrentPrgrs"), max / 2);
+    form->view().setProgressMax("pbCurrentPrgrs", max);
+    form->view().setProgressValue("pbCurrentPrgrs", max / 2);
+    EXPECT_EQ(form->view().progressMax("pbCurrentPrgrs"), max);
+    EXPECT_EQ(form->view().progressValue("pbCurrentPrgrs"), max / 2);
     EXPECT_EQ(SendMessageW(bar, PBM_GETRANGE, FALSE, 0), INT_MAX);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), INT_MAX / 2);
-    form->setProgressValue("pbCurrentPrgrs", max * 2);  // more than the maximum: a full bar
+    form->view().setProgressValue("pbCurrentPrgrs", max * 2);  // more than the maximum: a full bar
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), INT_MAX);
-    form->setProgressMax("pbCurrentPrgrs", 10);
-    form->setProgressValue("pbCurrentPrgrs", 3);
+    form->view().setProgressMax("pbCurrentPrgrs", 10);
+    form->view().setProgressValue("pbCurrentPrgrs", 3);
     EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), 3);
 }
 
@@ -295,7 +297,7 @@ TEST_F(Win32WindowTest, TitleBarCloseUnloadsAndQuitDoesNot) {
 TEST_F(Win32WindowTest, TheChoiceIsNamedWholeAndShortenedInTheMiddle) {
     auto form = open();
     form->logic().pages().ShowShredderPage();
-    EXPECT_TRUE(form->isVisible("lblChosen"));
+    EXPECT_TRUE(form->view().isVisible("lblChosen"));
     std::string longPath = "C:\\Users\\someone\\";
     for (int i = 0; i < 6; ++i) longPath += "a-rather-long-folder-name\\";
     longPath += "the end.txt";
@@ -306,9 +308,9 @@ TEST_F(Win32WindowTest, TheChoiceIsNamedWholeAndShortenedInTheMiddle) {
         chosen.files = {path};
         ui.fileAnswers.push_back(chosen);
         form->logic().shredderPage()->cmdFile_Click();
-        EXPECT_EQ(form->caption("lblChosen"), path);
-        EXPECT_EQ(form->toolTip("lblChosen"), path);
-        const std::string shown = form->shownCaption("lblChosen");
+        EXPECT_EQ(form->view().caption("lblChosen"), path);
+        EXPECT_EQ(form->view().toolTip("lblChosen"), path);
+        const std::string shown = form->view().shownCaption("lblChosen");
         if (path != longPath) {
             EXPECT_EQ(shown, path);
             continue;
@@ -327,7 +329,35 @@ TEST_F(Win32WindowTest, TheChoiceIsNamedWholeAndShortenedInTheMiddle) {
         EXPECT_LE(need.cx, has.right);
     }
     form->logic().pages().ShowAboutPage();
-    EXPECT_FALSE(form->isVisible("lblChosen"));
+    EXPECT_FALSE(form->view().isVisible("lblChosen"));
+}
+
+// Each GDI object goes once, with its last owner; a selection is undone before its object goes.
+TEST(GdiOwnersTest, DeleteOnceAndPutTheSelectionBack) {
+    using namespace window::win32;
+    HBRUSH brushHandle = nullptr;
+    HDC dcHandle = nullptr;
+    {
+        GdiObject<HBRUSH> brush(CreateSolidBrush(RGB(1, 2, 3)));
+        brushHandle = brush.get();
+        const GdiObject<HBRUSH> taken = std::move(brush);
+        EXPECT_FALSE(brush);
+        EXPECT_EQ(GetObjectType(brushHandle), static_cast<DWORD>(OBJ_BRUSH));
+
+        const MemoryDC dc;
+        dcHandle = dc.get();
+        const HGDIOBJ before = GetCurrentObject(dc.get(), OBJ_FONT);
+        const GdiObject<HFONT> font(CreateFontW(-11, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                                L"Tahoma"));
+        {
+            const SelectedObject inFont(dc.get(), font.get());
+            EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_FONT), font.get());
+        }
+        EXPECT_EQ(GetCurrentObject(dc.get(), OBJ_FONT), before);
+    }
+    EXPECT_EQ(GetObjectType(brushHandle), 0u);
+    EXPECT_EQ(GetObjectType(dcHandle), 0u);
 }
 
 TEST(Win32UiServicesTest, FileDialogAnswersBecomeFullPaths) {
