@@ -1,15 +1,22 @@
 // Build-time tool: turns resources/strings.txt into C++ source holding the string table
-// as blocks of 16 length-prefixed UTF-16LE records, one set of blocks per language, or, for
-// an output named *.rc, into a resource script with one STRINGTABLE per language, which the
-// resource compiler turns into exactly those blocks.
+// as blocks of 16 length-prefixed UTF-16LE records, one set of blocks per language; for an
+// output named *.rc, into a resource script with one STRINGTABLE per language, which the
+// resource compiler turns into exactly those blocks; for an output named *.h, into the header
+// that gives every id its name (quenvor::text::Name), rewritten only when a name or an id
+// changed so that editing a text does not rebuild the program.
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/TextEncoding.h"
@@ -20,9 +27,11 @@ struct Fail {
     std::string message;
 };
 
+std::string at(int line) { return " on line " + std::to_string(line); }
+
 std::u16string toUtf16(const std::string& s, int line) {
     auto text = quenvor::platform::utf8ToUtf16Exact(s);
-    if (!text) throw Fail{"invalid UTF-8 on line " + std::to_string(line)};
+    if (!text) throw Fail{"invalid UTF-8" + at(line)};
     return *text;
 }
 
@@ -30,15 +39,69 @@ std::u16string toUtf16(const std::string& s, int line) {
 std::string quoted(const std::string& line, int lineNo) {
     const auto first = line.find('"');
     const auto last = line.rfind('"');
-    if (first == std::string::npos || last == first)
-        throw Fail{"expected a quoted text on line " + std::to_string(lineNo)};
+    if (first == std::string::npos || last == first) throw Fail{"expected a quoted text" + at(lineNo)};
     return line.substr(first + 1, last - first - 1);
+}
+
+// The words before the quoted text (or all of them on a line without one).
+std::vector<std::string> words(const std::string& line) {
+    std::vector<std::string> out;
+    const std::string head = line.substr(0, line.find('"'));
+    std::istringstream in(head);
+    for (std::string w; in >> w;) out.push_back(w);
+    return out;
+}
+
+// A whole word as a number in [0, max], nothing else accepted.
+bool number(const std::string& w, int max, int& out) {
+    int n = 0;
+    const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), n);
+    if (ec != std::errc() || end != w.data() + w.size() || n < 0 || n > max) return false;
+    out = n;
+    return true;
+}
+
+// A name is a C++ identifier in PascalCase: a capital letter, then letters and digits.
+bool pascalCase(const std::string& w) {
+    if (w.empty() || !std::isupper(static_cast<unsigned char>(w[0]))) return false;
+    return std::all_of(w.begin(), w.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
 struct Table {
     std::map<std::string, int> languages;                // code -> language id
     std::map<int, std::map<int, std::u16string>> texts;  // language id -> id -> text
+    std::map<int, std::string> names;                    // id -> name
+    std::map<int, int> nameLines;                        // id -> line of its name
 };
+
+void parseName(Table& t, const std::vector<std::string>& w, int lineNo) {
+    int id = 0;
+    if (w.size() != 3 || !number(w[1], 0xFFFF, id)) throw Fail{"expected \"name <id> <Name>\"" + at(lineNo)};
+    if (!pascalCase(w[2])) throw Fail{"the name '" + w[2] + "' is not PascalCase" + at(lineNo)};
+    if (t.names.count(id)) throw Fail{"id " + w[1] + " named twice" + at(lineNo)};
+    for (const auto& [other, name] : t.names)
+        if (name == w[2])
+            throw Fail{"the name " + name + " is given to " + std::to_string(other) + " and " + w[1] + at(lineNo)};
+    t.names[id] = w[2];
+    t.nameLines[id] = lineNo;
+}
+
+// Every id has a name and a text in every language; a name without texts is a mistake too.
+void checkComplete(const Table& t) {
+    std::set<int> ids;
+    for (const auto& [lang, texts] : t.texts)
+        for (const auto& [id, text] : texts) ids.insert(id);
+    for (const auto& [id, line] : t.nameLines)
+        if (!ids.count(id)) throw Fail{"id " + std::to_string(id) + " is named but has no text" + at(line)};
+    for (int id : ids) {
+        if (!t.names.count(id)) throw Fail{"id " + std::to_string(id) + " has no name (add \"name <id> <Name>\")"};
+        for (const auto& [code, lang] : t.languages) {
+            const auto it = t.texts.find(lang);
+            if (it == t.texts.end() || !it->second.count(id))
+                throw Fail{"id " + std::to_string(id) + " (" + t.names.at(id) + ") has no text in '" + code + "'"};
+        }
+    }
+}
 
 Table parse(std::istream& in) {
     Table t;
@@ -52,40 +115,38 @@ Table parse(std::istream& in) {
         std::size_t p = line.find_first_not_of(" \t");
         if (p == std::string::npos || line[p] == '#') continue;
         if (line[p] == '+') {
-            if (lastLang < 0) throw Fail{"continuation without an entry on line " + std::to_string(lineNo)};
+            if (lastLang < 0) throw Fail{"continuation without an entry" + at(lineNo)};
             t.texts[lastLang][lastId] += u'\n';
             t.texts[lastLang][lastId] += toUtf16(quoted(line, lineNo), lineNo);
             continue;
         }
-        std::istringstream ls(line);
-        std::string first, second;
-        ls >> first >> second;
-        if (first == "language") {
+        const auto w = words(line);
+        if (w.empty()) throw Fail{"expected an entry id" + at(lineNo)};
+        if (w[0] == "language") {
             int id = 0;
-            ls >> id;
-            if (id <= 0 || id > 0xFFFF) throw Fail{"bad language id on line " + std::to_string(lineNo)};
-            t.languages[second] = id;
+            if (w.size() != 3 || !number(w[2], 0xFFFF, id) || id == 0) throw Fail{"bad language id" + at(lineNo)};
+            t.languages[w[1]] = id;
+            continue;
+        }
+        if (w[0] == "name") {
+            parseName(t, w, lineNo);
+            lastLang = -1;
             continue;
         }
         int id = 0;
-        try {
-            id = std::stoi(first);
-        } catch (...) {
-            throw Fail{"expected an entry id on line " + std::to_string(lineNo)};
-        }
-        if (id < 0 || id > 0xFFFF) throw Fail{"entry id out of range on line " + std::to_string(lineNo)};
-        auto lang = t.languages.find(second);
-        if (lang == t.languages.end())
-            throw Fail{"unknown language '" + second + "' on line " + std::to_string(lineNo)};
+        if (!number(w[0], 0xFFFF, id)) throw Fail{"expected an entry id" + at(lineNo)};
+        if (w.size() != 2) throw Fail{"expected \"<id> <language> \"<text>\"\"" + at(lineNo)};
+        auto lang = t.languages.find(w[1]);
+        if (lang == t.languages.end()) throw Fail{"unknown language '" + w[1] + "'" + at(lineNo)};
         auto& slot = t.texts[lang->second];
-        if (slot.count(id))
-            throw Fail{"duplicate entry " + first + " " + second + " on line " + std::to_string(lineNo)};
+        if (slot.count(id)) throw Fail{"duplicate entry " + w[0] + " " + w[1] + at(lineNo)};
         const auto text = toUtf16(quoted(line, lineNo), lineNo);
-        if (text.size() > 0xFFFF) throw Fail{"text too long on line " + std::to_string(lineNo)};
+        if (text.size() > 0xFFFF) throw Fail{"text too long" + at(lineNo)};
         slot[id] = text;
         lastLang = lang->second;
         lastId = id;
     }
+    checkComplete(t);
     return t;
 }
 
@@ -138,6 +199,27 @@ std::string resourceScript(const Table& t) {
     return out.str();
 }
 
+std::string idHeader(const Table& t) {
+    std::ostringstream out;
+    out << "// Generated from strings.txt by StringTableCompiler. Do not edit.\n"
+           "// Every entry of the string table by the name strings.txt gives it.\n"
+           "#pragma once\n\nnamespace quenvor::text {\n\n";
+    for (const auto& [id, name] : t.names) out << "inline constexpr int " << name << " = " << id << ";\n";
+    out << "\n}  // namespace quenvor::text\n";
+    return out.str();
+}
+
+// Leaves the file and its time alone when it already says the same.
+void writeIfChanged(const std::string& path, const std::string& content) {
+    {
+        std::ifstream old(path, std::ios::binary);
+        if (old && std::string(std::istreambuf_iterator<char>(old), {}) == content) return;
+    }
+    std::ofstream o(path, std::ios::binary | std::ios::trunc);
+    o << content;
+    if (!o) throw Fail{"cannot write " + path};
+}
+
 bool endsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
@@ -146,13 +228,17 @@ bool endsWith(const std::string& s, const std::string& tail) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::cerr << "usage: StringTableCompiler <strings.txt> <output.cpp | output.rc>\n";
+        std::cerr << "usage: StringTableCompiler <strings.txt> <output.cpp | output.rc | output.h>\n";
         return 2;
     }
     try {
         std::ifstream in(argv[1], std::ios::binary);
         if (!in) throw Fail{std::string("cannot read ") + argv[1]};
         const Table t = parse(in);
+        if (endsWith(argv[2], ".h")) {
+            writeIfChanged(argv[2], idHeader(t));
+            return 0;
+        }
         if (endsWith(argv[2], ".rc")) {
             std::ofstream o(argv[2], std::ios::binary | std::ios::trunc);
             o << resourceScript(t);

@@ -47,57 +47,13 @@ struct StorageVerdict {
     RemainReason reason = RemainReason::None;
     std::string filesystem;       // as the system names it: "btrfs", "ext4", "fuse.sshfs"
     bool extentsChecked = false;  // the block map could be read (and, after verify, compared)
-    // What could not be checked and why (English, for a log); empty when nothing that matters
-    // was left unchecked. A file overwritten in place but not checked gets text 223.
+    // What could not be checked and why, in English for a log, never shown; empty when nothing
+    // that matters was left unchecked.
     std::string unverified;
     std::vector<ExtentRange> extents;  // where the data lay when the file was examined
 
     bool inPlace() const { return outcome == OverwriteOutcome::InPlace; }
 };
-
-namespace storage_text {
-inline constexpr int kLowerLayerKept = 340;  // the reason for a file in an overlay's lower layer
-inline constexpr int kLayerUnknown = 341;    // why a file of an overlay was left alone
-}  // namespace storage_text
-
-// The string-table id of the one-line reason, 0 for None.
-constexpr int remainReasonTextId(RemainReason r) {
-    switch (r) {
-        case RemainReason::None:
-            return 0;
-        case RemainReason::CopyOnWrite:
-            return 214;
-        case RemainReason::SharedExtents:
-            return 215;
-        case RemainReason::Journal:
-            return 216;
-        case RemainReason::NetworkOrUserSpace:
-            return 217;
-        case RemainReason::Overlay:
-            return 218;
-        case RemainReason::Stacked:
-            return 219;
-        case RemainReason::Compressed:
-            return 220;
-        case RemainReason::Moved:
-            return 221;
-        case RemainReason::Unverifiable:
-            return 222;
-        case RemainReason::LowerLayer:
-            return storage_text::kLowerLayerKept;
-    }
-    return 0;
-}
-
-// Texts the shredder shows around the reasons.
-namespace storage_text {
-inline constexpr int kFileMayRemain = 210;      // header of a single file's message
-inline constexpr int kFolderMayRemain = 211;    // header when every file was removed but some may remain
-inline constexpr int kCountMayRemain = 212;     // "%1 files were removed, but ..." in a folder report
-inline constexpr int kCountMayRemainOne = 224;  // the same line for a single file
-inline constexpr int kConfirmNote = 213;        // sentence added to a confirmation, %1 = reason
-inline constexpr int kNotChecked = 223;         // the block map could not be compared after the passes
-}  // namespace storage_text
 
 // Where a file of a layered filesystem (overlayfs) lies. Writing to a file of the read-only
 // lower layer makes the overlay copy it whole into the upper layer first, so such a file is

@@ -1,5 +1,6 @@
 #include "shell/PageNavigation.h"
 
+#include "text/TextIds.h"
 #include "ui/FormDesign.h"
 #include "ui/IFormView.h"
 #include "ui/StringTable.h"
@@ -39,7 +40,7 @@ void PageNavigation::applyOrder() { m_view.applyTabOrder(m_order.order()); }
 
 void PageNavigation::ShowTracksPage() {
     frontStrip(0);
-    m_view.setCaption("lblTitle", m_strings.LoadLangString(110));
+    m_view.setCaption("lblTitle", m_strings.LoadLangString(text::StartPageTitle));
     show({"LstB2", "LstB3", "lblStart", "lblCookies", "cmdNext"}, true);
     m_order.setTabIndex("cmdNext", 0);
     m_order.setTabIndex("LstB2", 1);
@@ -57,7 +58,7 @@ void PageNavigation::ShowTracksPage() {
 
 void PageNavigation::ShowShredderPage() {
     frontStrip(1);
-    m_view.setCaption("lblTitle", m_strings.LoadLangString(111));
+    m_view.setCaption("lblTitle", m_strings.LoadLangString(text::ShredderPageTitle));
     show({"LstB2", "LstB3", "lblStart", "lblCookies", "cmdNext", "lblRecentFiles"}, false);
     m_order.setTabIndex("cmdFile", 0);
     m_order.setTabIndex("cmdFolder", 1);
@@ -74,7 +75,7 @@ void PageNavigation::ShowShredderPage() {
 
 void PageNavigation::ShowSettingsPage() {
     frontStrip(2);
-    m_view.setCaption("lblTitle", m_strings.LoadLangString(112));
+    m_view.setCaption("lblTitle", m_strings.LoadLangString(text::SettingsPageTitle));
     show({"LstB2", "LstB3", "lblStart", "lblCookies", "cmdNext"}, false);
     tabStops(join({"cmdSave"}, join(kChecks, {"cmbLanguage"})), true);
     m_order.setTabIndex("cmbLanguage", 7);
@@ -96,7 +97,7 @@ void PageNavigation::ShowSettingsPage() {
 
 void PageNavigation::ShowAboutPage() {
     frontStrip(3);
-    m_view.setCaption("lblTitle", m_strings.LoadLangString(113));
+    m_view.setCaption("lblTitle", m_strings.LoadLangString(text::AboutPageTitle));
     show({"LstB2", "LstB3", "lblStart", "lblCookies", "cmdNext", "lblRecentFiles"}, false);
     tabStops(join({"pSettings"}, join(kChecks, {"LstB2", "LstB3", "cmdNext", "cmbSecure", "cmdFolder", "cmdDelete",
                                                 "cmdFile", "cmdSave", "cmdCancel"})),

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/ISettingsStore.h"
+#include "text/TextIds.h"
 #include "ui/IFormView.h"
 #include "ui/IUiServices.h"
 #include "ui/NumberText.h"
@@ -14,10 +15,6 @@ namespace quenvor::shell {
 namespace {
 
 constexpr std::array<const char*, 6> kDefaults = {"1", "1", "1", "1", "0", "1"};
-constexpr int kSaveFailedText = 180;
-constexpr int kReadOnlyText = 192;
-constexpr int kDiskFullText = 193;
-constexpr int kSetAsideText = 194;
 
 // The store words its errors in English; only a reason the string table can give in the
 // user's language goes into the message.
@@ -26,12 +23,12 @@ std::optional<int> reasonText(int code) {
         case EACCES:
         case EPERM:
         case EROFS:
-            return kReadOnlyText;
+            return text::SettingsReadOnly;
         case ENOSPC:
 #ifdef EDQUOT
         case EDQUOT:
 #endif
-            return kDiskFullText;
+            return text::SettingsDiskFull;
         default:
             return std::nullopt;
     }
@@ -66,17 +63,17 @@ platform::Status SettingsPage::write(const std::string& key, const std::string& 
 // Telling the user matters more than the silence of a normal save: otherwise the next start
 // would quietly bring back the old choice.
 void SettingsPage::reportFailure(const platform::Error& error) {
-    std::string text = m_strings.LoadLangString(kSaveFailedText);
-    if (const auto reason = reasonText(error.code)) text += "\r\n" + m_strings.LoadLangString(*reason);
-    m_ui.messageBox(text, m_strings.LoadLangString(154), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
+    std::string said = m_strings.LoadLangString(text::SettingsNotSaved);
+    if (const auto reason = reasonText(error.code)) said += "\r\n" + m_strings.LoadLangString(*reason);
+    m_ui.messageBox(said, m_strings.LoadLangString(text::AppTitle), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
 }
 
 void SettingsPage::reportSetAside() {
     if (!m_store) return;
     const std::string copy = m_store->takeSetAsideCopy();
     if (copy.empty()) return;
-    m_ui.messageBox(m_strings.LoadLangString(kSetAsideText) + "\r\n" + copy, m_strings.LoadLangString(154),
-                    ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
+    m_ui.messageBox(m_strings.LoadLangString(text::SettingsSetAside) + "\r\n" + copy,
+                    m_strings.LoadLangString(text::AppTitle), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
 }
 
 void SettingsPage::cmbLanguage_Click() {
@@ -91,8 +88,8 @@ void SettingsPage::cmbLanguage_Click() {
 
 void SettingsPage::cmdSave_Click() {
     if (m_bLanguageChanged) {
-        m_ui.messageBox(m_strings.LoadLangString(142), m_strings.LoadLangString(154), ui::MsgButtons::Ok,
-                        ui::MsgIcon::Information);
+        m_ui.messageBox(m_strings.LoadLangString(text::RestartForLanguage), m_strings.LoadLangString(text::AppTitle),
+                        ui::MsgButtons::Ok, ui::MsgIcon::Information);
     }
     // Every option is tried, so one that cannot be stored does not cost the others; the
     // user hears of a failure once.

@@ -15,6 +15,7 @@
 #include "shredder/InterruptedRunOffer.h"
 #include "shredder/ShredderPage.h"
 #include "shredder/cPattern.h"
+#include "text/TextIds.h"
 #include "ui/Guarded.h"
 #include "ui/IFormView.h"
 #include "ui/IUiServices.h"
@@ -39,11 +40,13 @@ void StartForm::Form_Load() {
     ui::guarded([&] { m_strings.LocalizeCaptions(m_view); });
     ui::guarded([&] { m_settings.LoadOptions(); });
     ui::guarded([&] {
-        m_view.setCaption("lblStart", ui::StringTable::ExpandLineBreaks(m_strings.LoadLangString(101)));
-        m_view.setCaption("lblAbout", ui::StringTable::ExpandLineBreaks(m_strings.LoadLangString(102)));
-        m_view.setCaption("lblShredder", ui::StringTable::ExpandLineBreaks(m_strings.LoadLangString(103)));
+        m_view.setCaption("lblStart",
+                          ui::StringTable::ExpandLineBreaks(m_strings.LoadLangString(text::StartPageIntro)));
+        m_view.setCaption("lblAbout", ui::StringTable::ExpandLineBreaks(m_strings.LoadLangString(text::AboutPageText)));
+        m_view.setCaption("lblShredder",
+                          ui::StringTable::ExpandLineBreaks(m_strings.LoadLangString(text::ShredderPageIntro)));
     });
-    ui::guarded([&] { m_view.setWindowCaption(m_strings.LoadLangString(154)); });
+    ui::guarded([&] { m_view.setWindowCaption(m_strings.LoadLangString(text::AppTitle)); });
     ui::guarded([&] {
         m_c = std::make_unique<ui::cBrowseForFolder>(m_ui);
         m_cHookDlg = std::make_unique<ui::cCommonDialog>(m_ui);
@@ -74,16 +77,16 @@ void StartForm::Form_Load() {
         }
     });
     ui::guarded([&] {
-        m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(139));
-        m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(140));
-        m_view.setComboText("cmbLanguage", m_strings.LoadLangString(141));
+        m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(text::LanguageEnglish));
+        m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(text::LanguageSpanish));
+        m_view.setComboText("cmbLanguage", m_strings.LoadLangString(text::LanguagePrompt));
         m_view.setComboItemData("cmbLanguage", 0, ui::kEnglish);
         m_view.setComboItemData("cmbLanguage", 1, ui::kSpanish);
     });
     ui::guarded([&] {
-        m_view.addComboItem("cmbSecure", m_strings.LoadLangString(104));
-        m_view.addComboItem("cmbSecure", m_strings.LoadLangString(105));
-        m_view.addComboItem("cmbSecure", m_strings.LoadLangString(106));
+        m_view.addComboItem("cmbSecure", m_strings.LoadLangString(text::ShredLevelSecure));
+        m_view.addComboItem("cmbSecure", m_strings.LoadLangString(text::ShredLevelHigh));
+        m_view.addComboItem("cmbSecure", m_strings.LoadLangString(text::ShredLevelParanoid));
         // A real selection, so the level shown is the level used.
         m_view.setComboSelectedIndex("cmbSecure", 0);
     });
@@ -92,8 +95,8 @@ void StartForm::Form_Load() {
     ui::guarded([&] { ListCookies(); });
     ui::guarded([&] {
         if (!m_pendingNotice.empty())
-            m_ui.messageBox(std::exchange(m_pendingNotice, {}), m_strings.LoadLangString(154), ui::MsgButtons::Ok,
-                            ui::MsgIcon::Exclamation);
+            m_ui.messageBox(std::exchange(m_pendingNotice, {}), m_strings.LoadLangString(text::AppTitle),
+                            ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
     });
 }
 
@@ -101,17 +104,19 @@ std::string StartForm::retryPending() {
     auto& pending = *m_services.pending;
     const auto report = pending.retry(*m_services.files);
     if (!report)
-        return m_strings.LoadLangString(302) + "\r\n" + platform::utf8Of(pending.file()) + "\r\n" +
-               report.error().message;
+        return m_strings.LoadLangString(text::PendingListUnreadable) + "\r\n" + platform::utf8Of(pending.file()) +
+               "\r\n" + report.error().message;
     std::string notice;
     if (!report->kept.empty()) {
-        ui::ListedMessage msg(m_strings.LoadLangString(300), m_strings.LoadLangString(189));
+        ui::ListedMessage msg(m_strings.LoadLangString(text::PendingStillThere),
+                              m_strings.LoadLangString(text::AndMore));
         for (const auto& k : report->kept) msg.add(platform::utf8Of(k.path) + ": " + k.reason);
         notice = msg.text();
     }
     if (report->unreadableLines > 0) {
         if (!notice.empty()) notice += "\r\n\r\n";
-        notice += ui::replaceAll(m_strings.LoadLangString(301), "%1", std::to_string(report->unreadableLines)) +
+        notice += ui::replaceAll(m_strings.LoadLangString(text::PendingLinesUnreadable), "%1",
+                                 std::to_string(report->unreadableLines)) +
                   "\r\n" + platform::utf8Of(pending.file());
     }
     return notice;

@@ -4,6 +4,7 @@
 #include "platform/IProcessTable.h"
 #include "platform/Utf8Path.h"
 #include "shredder/cRecurse.h"
+#include "text/TextIds.h"
 #include "ui/Guarded.h"
 #include "ui/IUiServices.h"
 #include "ui/ListedMessage.h"
@@ -12,12 +13,6 @@
 namespace quenvor::shredder {
 
 using platform::FileType;
-namespace it = interrupted_text;
-
-namespace {
-constexpr int kTitle = 154;
-constexpr int kMore = 189;
-}  // namespace
 
 std::string InterruptedRunOffer::text(int id) { return m_s.strings.LoadLangString(id); }
 
@@ -25,11 +20,11 @@ std::optional<InterruptedRun::Record> InterruptedRunOffer::forget(InterruptedRun
     if (auto s = run.forget(); !s) {
         // Otherwise the same question would come back at every start with no word of why.
         if (!said.empty()) said += "\r\n\r\n";
-        said += text(it::kNotForgotten) + "\r\n" + s.error().message;
+        said += text(text::InterruptedNotForgotten) + "\r\n" + s.error().message;
         warn = true;
     }
     if (!said.empty())
-        m_s.ui.messageBox(said, text(kTitle), ui::MsgButtons::Ok,
+        m_s.ui.messageBox(said, text(text::AppTitle), ui::MsgButtons::Ok,
                           warn ? ui::MsgIcon::Exclamation : ui::MsgIcon::Information);
     return std::nullopt;
 }
@@ -37,7 +32,8 @@ std::optional<InterruptedRun::Record> InterruptedRunOffer::forget(InterruptedRun
 std::optional<InterruptedRun::Record> InterruptedRunOffer::ask(InterruptedRun& run) {
     const auto loaded = run.load();
     if (loaded.damaged)
-        return forget(run, text(it::kUnreadable) + "\r\n" + platform::shownPath(platform::utf8Of(run.file())), true);
+        return forget(
+            run, text(text::InterruptedUnreadable) + "\r\n" + platform::shownPath(platform::utf8Of(run.file())), true);
     if (!loaded.record) return std::nullopt;
     const auto& r = *loaded.record;
     // Started again while a run goes on: that run is not interrupted, and its record is its own.
@@ -45,12 +41,14 @@ std::optional<InterruptedRun::Record> InterruptedRunOffer::ask(InterruptedRun& r
         m_s.processes->processAlive(r.process))
         return std::nullopt;
     const std::string choice = platform::utf8Of(r.choice);
-    std::string said = text(r.folder ? it::kFolderStopped : it::kFileStopped) + "\r\n" + platform::shownPath(choice);
+    std::string said =
+        text(r.folder ? text::InterruptedFolder : text::InterruptedFile) + "\r\n" + platform::shownPath(choice);
 
     const auto st = m_s.files.status(r.choice);
-    if (st && st->type == FileType::NotFound) return forget(run, said + "\r\n\r\n" + text(it::kGone), false);
+    if (st && st->type == FileType::NotFound)
+        return forget(run, said + "\r\n\r\n" + text(text::InterruptedGone), false);
     if (!st || st->identity() != r.choiceId || st->type != (r.folder ? FileType::Directory : FileType::Regular))
-        return forget(run, said + "\r\n\r\n" + text(it::kReplaced), true);
+        return forget(run, said + "\r\n\r\n" + text(text::InterruptedReplaced), true);
 
     // Named only while it is still the file the passes were writing: a name reused since says
     // nothing about what was left half done.
@@ -60,9 +58,9 @@ std::optional<InterruptedRun::Record> InterruptedRunOffer::ask(InterruptedRun& r
         const auto cur = m_s.files.status(r.current);
         partly = cur && cur->type == FileType::Regular && cur->identity() == r.currentId;
     }
-    if (partly) said += "\r\n\r\n" + text(it::kPartlyOverwritten) + "\r\n" + platform::shownPath(current);
+    if (partly) said += "\r\n\r\n" + text(text::InterruptedPartlyOverwritten) + "\r\n" + platform::shownPath(current);
 
-    ui::ListedMessage left(text(it::kNotShreddedYet), text(kMore));
+    ui::ListedMessage left(text(text::InterruptedNotShreddedYet), text(text::AndMore));
     if (r.folder) {
         (void)cRecurse(m_s.files).visit(choice, [&](const cRecurse::Found& f) {
             if (f.entry.type == FileType::Regular && !(partly && platform::pathFromUtf8(f.path) == r.current))
@@ -73,10 +71,10 @@ std::optional<InterruptedRun::Record> InterruptedRunOffer::ask(InterruptedRun& r
         left.add(platform::shownPath(choice));
     }
     if (left.count() > 0) said += "\r\n\r\n" + left.text();
-    said += "\r\n\r\n" + ui::replaceAll(text(it::kFinishIt), "%1", std::to_string(r.passes));
+    said += "\r\n\r\n" + ui::replaceAll(text(text::InterruptedFinishIt), "%1", std::to_string(r.passes));
 
-    if (m_s.ui.messageBox(said, text(kTitle), ui::MsgButtons::YesNo, ui::MsgIcon::Question, ui::MsgDefault::Second) ==
-        ui::MsgAnswer::Yes)
+    if (m_s.ui.messageBox(said, text(text::AppTitle), ui::MsgButtons::YesNo, ui::MsgIcon::Question,
+                          ui::MsgDefault::Second) == ui::MsgAnswer::Yes)
         return r;
     return forget(run, {}, false);
 }

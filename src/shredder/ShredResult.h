@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/IStorageProbe.h"
+#include "shredder/VerdictText.h"  // the words for StorageNote's reason
 
 namespace quenvor::shredder {
 

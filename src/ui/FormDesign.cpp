@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "text/TextIds.h"
+
 namespace quenvor::ui {
 namespace {
 
@@ -19,6 +21,10 @@ ControlSpec make(std::string name, ControlKind kind, int l, int t, int w, int h,
     return c;
 }
 
+// A caption that names a text of the string table; StringTable::LocalizeCaptions puts the
+// text in the current language in its place.
+std::string textCaption(int id) { return std::to_string(id); }
+
 // The tabs as drawn when not current; the current tab's hot area and caption stand higher
 // by kRaise, its hot area growing upwards so its foot stays on the strip's base line.
 struct TabPlace {
@@ -34,7 +40,8 @@ constexpr std::array<TabPlace, kTabCount> kTabs = {{
 constexpr int kRaise = 45;
 constexpr int kLabelTop = 555;
 constexpr int kLabelHeight = 195;
-constexpr std::array<const char*, kTabCount> kTabCaption = {"133", "134", "135", "136"};
+constexpr std::array<int, kTabCount> kTabCaption = {text::EraseTracksTab, text::ShredderTab, text::SettingsTab,
+                                                    text::AboutTab};
 
 void addStrips(std::vector<ControlSpec>& v) {
     for (int i = 0; i < kTabCount; ++i) {
@@ -56,7 +63,7 @@ void addStrips(std::vector<ControlSpec>& v) {
             const auto& t = kTabs[static_cast<std::size_t>(j)];
             auto lbl = make(FormDesign::member("lblP1Tab" + std::to_string(j + 1), i), ControlKind::Label, t.labelLeft,
                             kLabelTop - (current ? kRaise : 0), t.labelWidth, t.labelWidth ? kLabelHeight : 0,
-                            kTabCaption[static_cast<std::size_t>(j)]);
+                            textCaption(kTabCaption[static_cast<std::size_t>(j)]));
             lbl.parent = strip;
             lbl.bold = current;
             lbl.centred = true;
@@ -71,27 +78,27 @@ std::vector<ControlSpec> build() {
     addStrips(v);
     using K = ControlKind;
 
-    auto title = make("lblTitle", K::Label, 2040, 1080, 4710, 255, "110");
+    auto title = make("lblTitle", K::Label, 2040, 1080, 4710, 255, textCaption(text::StartPageTitle));
     title.bold = true;
     v.push_back(title);
     auto start = make("lblStart", K::Label, 2040, 1440, 4695, 1555);
     start.darkGrey = true;
     v.push_back(start);
-    auto recent = make("lblRecentFiles", K::Label, 2040, 3120, 0, 0, "137");
+    auto recent = make("lblRecentFiles", K::Label, 2040, 3120, 0, 0, textCaption(text::VisitedSitesLabel));
     recent.bold = true;
     recent.autoSize = true;
     v.push_back(recent);
     auto lst2 = make("LstB2", K::ListBox, 2040, 3360, 4695, 615);
     lst2.face = FontFace::SansSerif;
     v.push_back(lst2);
-    auto cookies = make("lblCookies", K::Label, 2040, 4200, 4575, 255, "123");
+    auto cookies = make("lblCookies", K::Label, 2040, 4200, 4575, 255, textCaption(text::CookiesListLabel));
     cookies.bold = true;
     cookies.darkGrey = true;
     v.push_back(cookies);
     auto lst3 = make("LstB3", K::ListBox, 2040, 4440, 4695, 615);
     lst3.face = FontFace::SansSerif;
     v.push_back(lst3);
-    v.push_back(make("cmdNext", K::Button, 7080, 5025, 1695, 425, "138"));
+    v.push_back(make("cmdNext", K::Button, 7080, 5025, 1695, 425, textCaption(text::EraseTracksButton)));
 
     // Its foot stays above the method's caption; a longer text widens it over the buttons'
     // column instead, which lies lower.
@@ -100,7 +107,7 @@ std::vector<ControlSpec> build() {
     shredder.darkGrey = true;
     shredder.visible = false;
     v.push_back(shredder);
-    auto delSel = make("lblDeleteSel", K::Label, 2025, 3700, 1785, 195, "124");
+    auto delSel = make("lblDeleteSel", K::Label, 2025, 3700, 1785, 195, textCaption(text::ShredLevelLabel));
     delSel.visible = false;
     v.push_back(delSel);
     auto secure = make("cmbSecure", K::ComboBox, 1992, 4020, 3330, 315);
@@ -121,18 +128,18 @@ std::vector<ControlSpec> build() {
     stat.pointSizeX100 = 675;
     stat.visible = false;
     v.push_back(stat);
-    auto file = make("cmdFile", K::Button, 3390, 5025, 1695, 425, "126");
+    auto file = make("cmdFile", K::Button, 3390, 5025, 1695, 425, textCaption(text::SelectFileButton));
     file.visible = false;
     v.push_back(file);
-    auto folder = make("cmdFolder", K::Button, 5235, 5025, 1695, 425, "127");
+    auto folder = make("cmdFolder", K::Button, 5235, 5025, 1695, 425, textCaption(text::SelectFolderButton));
     folder.visible = false;
     v.push_back(folder);
-    auto del = make("cmdDelete", K::Button, 7080, 5025, 1695, 425, "131");
+    auto del = make("cmdDelete", K::Button, 7080, 5025, 1695, 425, textCaption(text::DeleteButton));
     del.face = FontFace::Arial;
     del.enabled = false;
     del.visible = false;
     v.push_back(del);
-    auto cancel = make("cmdCancel", K::Button, 7080, 4470, 1695, 425, "132");
+    auto cancel = make("cmdCancel", K::Button, 7080, 4470, 1695, 425, textCaption(text::AbortButton));
     cancel.visible = false;
     v.push_back(cancel);
     // What Delete would destroy, under the buttons and as wide as the page's column.
@@ -148,13 +155,14 @@ std::vector<ControlSpec> build() {
     struct Chk {
         const char* name;
         int left, top, width;
-        const char* caption;
+        int caption;
     };
-    const Chk chks[] = {{"chk1", 120, 120, 2905, "116"},  {"chk2", 120, 480, 2905, "115"},
-                        {"chk3", 120, 840, 2905, "114"},  {"chk4", 3300, 480, 2905, "117"},
-                        {"chk5", 3300, 840, 2905, "118"}, {"chk6", 3300, 150, 3200, "119"}};
+    const Chk chks[] = {
+        {"chk1", 120, 120, 2905, text::ClearHistoryOption},  {"chk2", 120, 480, 2905, text::ClearInternetFilesOption},
+        {"chk3", 120, 840, 2905, text::ClearFormDataOption}, {"chk4", 3300, 480, 2905, text::ClearCookiesOption},
+        {"chk5", 3300, 840, 2905, text::ClearTempOption},    {"chk6", 3300, 150, 3200, text::ClearRecentFilesOption}};
     for (const auto& c : chks) {
-        auto chk = make(c.name, K::CheckBox, c.left, c.top, c.width, 255, c.caption);
+        auto chk = make(c.name, K::CheckBox, c.left, c.top, c.width, 255, textCaption(c.caption));
         chk.parent = "pSettings";
         chk.face = FontFace::SansSerif;
         chk.check = chk.name == "chk1" ? 0 : 1;
@@ -164,7 +172,7 @@ std::vector<ControlSpec> build() {
     lang.parent = "pSettings";
     lang.face = FontFace::SansSerif;
     v.push_back(lang);
-    auto save = make("cmdSave", K::Button, 7080, 5025, 1695, 425, "128");
+    auto save = make("cmdSave", K::Button, 7080, 5025, 1695, 425, textCaption(text::SaveButton));
     save.visible = false;
     v.push_back(save);
 
@@ -172,8 +180,8 @@ std::vector<ControlSpec> build() {
     about.darkGrey = true;
     about.visible = false;
     v.push_back(about);
-    v.push_back(make("cmdHelp", K::Button, 7080, 3930, 1695, 425, "162"));
-    v.push_back(make("cmdQuit", K::Button, 7080, 4470, 1695, 425, "163"));
+    v.push_back(make("cmdHelp", K::Button, 7080, 3930, 1695, 425, textCaption(text::HelpButton)));
+    v.push_back(make("cmdQuit", K::Button, 7080, 4470, 1695, 425, textCaption(text::QuitButton)));
     return v;
 }
 

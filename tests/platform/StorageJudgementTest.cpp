@@ -9,14 +9,10 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <set>
-
-#include "platform/EmbeddedStringResource.h"
 #include "platform/linux/LinuxStorageProbe.h"
+#include "platform/linux/MountTable.h"
 #include "support/FakeStorageProbe.h"  // compiled here so it stays in step with the interface
-#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
-#include "ui/StringTable.h"
 
 namespace quenvor::platform {
 namespace {
@@ -199,14 +195,17 @@ TEST(StorageJudgement, BlocksPastTheEndOfTheFileAreNotCompared) {
 }
 
 TEST(StorageJudgement, TheMountsTableIsReadAsTheKernelWritesIt) {
-    const auto m = LinuxStorageProbe::parseMountInfo(
+    const auto table = MountTable::parse(
         "22 1 254:0 / / rw,relatime shared:1 - ext4 /dev/vda rw,discard\n"
         "40 22 0:35 / /mnt/my\\040disk rw,relatime shared:20 master:3 - btrfs /dev/loop0 "
         "rw,space_cache=v2,subvolid=5,subvol=/\n"
         "garbage line\n"
         "41 22 0:36 / /srv rw - \n"
+        "44 22 7:2 / /cut rw - ext4 /dev/loop2\n"  // cut short before its options
+        "45 22 7:-3 / /neg rw - ext4 /dev/loop3 rw\n"
         "42 22 0:50 / /home/ana/remote rw,nosuid,nodev - fuse.sshfs ana@host:/home rw,user_id=1000\n"
         "43 22 7:1 / /j rw - ext4 /dev/loop1 rw,data=journal");
+    const auto& m = table.entries();
     ASSERT_EQ(m.size(), 4u);
     EXPECT_EQ(m[0].mountId, 22);
     EXPECT_EQ(m[0].major, 254u);
@@ -217,6 +216,12 @@ TEST(StorageJudgement, TheMountsTableIsReadAsTheKernelWritesIt) {
     EXPECT_EQ(m[1].superOptions, "rw,space_cache=v2,subvolid=5,subvol=/");
     EXPECT_EQ(m[2].fsType, "fuse.sshfs");
     EXPECT_EQ(m[3].superOptions, "rw,data=journal");  // the last line has no line feed
+    EXPECT_EQ(table.find(::makedev(0, 35), std::nullopt), &m[1]);
+    EXPECT_EQ(table.find(::makedev(0, 35), 42), &m[2]);  // the mount id, when known, decides
+    EXPECT_EQ(table.find(::makedev(9, 9), std::nullopt), nullptr);
+    EXPECT_TRUE(MountTable::hasOption(m[3].superOptions, "data=journal"));
+    EXPECT_FALSE(MountTable::hasOption("rw,data=journal", "data=journ"));
+    EXPECT_FALSE(MountTable::hasOption("", "rw"));
 }
 
 TEST(StorageJudgement, AnOverlaysLayersAreReadFromItsOptions) {
@@ -232,7 +237,7 @@ TEST(StorageJudgement, AnOverlaysLayersAreReadFromItsOptions) {
              {"ro,lowerdir=/top:/mid::/data", "", {"/top", "/mid", "/data"}, false},  // read-only, a data layer
              {"rw,lowerdir+=/one,lowerdir+=/two,upperdir=/u\\054x", "/u,x", {"/one", "/two"}, false},
          }) {
-        const auto l = LinuxStorageProbe::parseOverlayOptions(c.options);
+        const auto l = MountTable::overlayLayers(c.options);
         EXPECT_EQ(l.upper, c.upper) << c.options;
         EXPECT_EQ(l.lowers, c.lowers) << c.options;
         EXPECT_EQ(l.metacopy, c.metacopy) << c.options;
@@ -322,39 +327,6 @@ TEST(StorageDevice, APartitionIsJudgedByTheQueueOfItsDisk) {
     std::filesystem::remove_all(disk / "queue");  // a device without a queue says nothing
     EXPECT_FALSE(probe.device(file).known);
     EXPECT_FALSE(probe.device(tmp / "missing").known);
-}
-
-TEST(StorageJudgement, EveryReasonAndMessageHasItsOwnTextInBothLanguages) {
-    EmbeddedStringResource resource;
-    test::ScriptedUi ui;
-    ui::StringTable table(&resource, &ui);
-    std::set<std::string> reasons;
-    for (auto r :
-         {RemainReason::CopyOnWrite, RemainReason::SharedExtents, RemainReason::Journal,
-          RemainReason::NetworkOrUserSpace, RemainReason::Overlay, RemainReason::Stacked, RemainReason::Compressed,
-          RemainReason::Moved, RemainReason::Unverifiable, RemainReason::LowerLayer}) {
-        const int id = remainReasonTextId(r);
-        ASSERT_TRUE((id >= 210 && id <= 229) || id == storage_text::kLowerLayerKept) << id;
-        for (auto lang : {ui::kEnglish, ui::kSpanish}) {
-            table.setLanguage(lang);
-            const std::string t = table.LoadLangString(id);
-            EXPECT_FALSE(t.empty()) << id;
-            EXPECT_TRUE(reasons.insert(t).second) << "two reasons read the same: " << t;
-        }
-    }
-    EXPECT_EQ(remainReasonTextId(RemainReason::None), 0);
-    for (int id : {storage_text::kFileMayRemain, storage_text::kFolderMayRemain, storage_text::kCountMayRemain,
-                   storage_text::kCountMayRemainOne, storage_text::kConfirmNote, storage_text::kNotChecked,
-                   storage_text::kLayerUnknown}) {
-        for (auto lang : {ui::kEnglish, ui::kSpanish}) {
-            table.setLanguage(lang);
-            EXPECT_FALSE(table.LoadLangString(id).empty()) << id;
-        }
-    }
-    table.setLanguage(ui::kSpanish);
-    EXPECT_NE(table.LoadLangString(storage_text::kCountMayRemain).find("%1"), std::string::npos);
-    EXPECT_NE(table.LoadLangString(storage_text::kConfirmNote).find("%1"), std::string::npos);
-    EXPECT_TRUE(ui.messages.empty());
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <optional>
 #include <random>
 
 #include "platform/linux/LinuxStorageProbe.h"
@@ -73,181 +75,244 @@ StorageVerdict examined(LinuxStorageProbe& probe, const OpenFile& f) {
     return r.ok() ? *r : StorageVerdict{};
 }
 
-TEST(StorageProbeOnBtrfs, AnOrdinaryFileKeepsItsOldBlocksAndIsNamedCopyOnWrite) {
-    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::btrfs());
+// One file on a real filesystem, written with a marker, examined, overwritten once as a pass
+// does and verified; then the raw image is searched for the marker.
+struct Rig {
+    std::unique_ptr<LoopImage> img;
     LinuxStorageProbe probe;
-    const std::string marker = newMarker();
-    OpenFile f(*img / "secret.txt");
-    ASSERT_TRUE(f.writeAll('a', marker));
+    std::string marker = newMarker();
+    std::filesystem::path folder;  // where the file is; the mount point unless a step moves it
+    std::filesystem::path file;
+    StorageVerdict before, after;
+};
 
-    const StorageVerdict before = examined(probe, f);
-    EXPECT_EQ(before.filesystem, "btrfs");
-    EXPECT_EQ(before.outcome, OverwriteOutcome::MayRemain);
-    EXPECT_EQ(before.reason, RemainReason::CopyOnWrite);
-    ASSERT_TRUE(f.overwrite());
-    const StorageVerdict after = probe.verify(f.handle(), before);
-    EXPECT_EQ(after.reason, RemainReason::CopyOnWrite);
-    // The verdict is true: the passes went to new blocks and the old ones are still there.
-    EXPECT_TRUE(img->rawContains(marker));
+// What the probe must say: MayRemain for that reason, or in place for None.
+struct Said {
+    RemainReason reason = RemainReason::None;
+    std::optional<bool> extentsChecked{};  // checked only where it matters
+};
 
-    auto folder = probe.examinePath(img->mountPoint());
-    ASSERT_TRUE(folder.ok());
-    EXPECT_EQ(folder->reason, RemainReason::CopyOnWrite);
-}
+struct ProbeCase {
+    const char* name = "";
+    LoopImage::Recipe (*recipe)() = nullptr;
+    // Mounts something other than a recipe's image; may write the file itself.
+    std::function<std::unique_ptr<LoopImage>(Rig&, std::string& whyNot)> mount{};
+    std::function<void(Rig&)> beforeWrite{}, afterWrite{}, beforePasses{}, atEnd{};
+    std::string filesystem{};
+    Said before{}, after{};
+    std::optional<bool> oldBytesRemain{};  // unset where there is no image to search
+    std::optional<RemainReason> folder{};  // the folder's own verdict, when it is worth checking
+    std::size_t size = kFileSize;
+    bool writtenByMount = false;
+};
 
-TEST(StorageProbeOnBtrfs, AFileMadeInANoCopyOnWriteFolderIsOverwrittenInPlace) {
-    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::btrfs());
-    LinuxStorageProbe probe;
-    const auto dir = *img / "nocow";
-    std::filesystem::create_directory(dir);
-    // The flag only takes for files created after it is set on their empty folder.
-    ASSERT_TRUE(addFlag(dir, FS_NOCOW_FL));
-    auto folder = probe.examinePath(dir);
-    ASSERT_TRUE(folder.ok());
-    EXPECT_TRUE(folder->inPlace());
+// Failures name the case, not its bytes.
+void PrintTo(const ProbeCase& c, std::ostream* os) { *os << c.name; }
 
-    const std::string marker = newMarker();
-    OpenFile f(dir / "secret.txt");
-    ASSERT_TRUE(f.writeAll('a', marker));
-    ASSERT_TRUE(img->rawContains(marker));
-    const StorageVerdict before = examined(probe, f);
-    EXPECT_TRUE(before.inPlace()) << static_cast<int>(before.reason);
-    EXPECT_TRUE(before.extentsChecked);
-    EXPECT_FALSE(before.extents.empty());
-
-    ASSERT_TRUE(f.overwrite());
-    const StorageVerdict after = probe.verify(f.handle(), before);
-    EXPECT_TRUE(after.inPlace()) << static_cast<int>(after.reason);
-    EXPECT_TRUE(after.extentsChecked);
-    EXPECT_EQ(after.extents, before.extents);
-    EXPECT_FALSE(img->rawContains(marker));
-}
-
-TEST(StorageProbeOnBtrfs, ASnapshotSharingANoCopyOnWriteFileIsNamed) {
-    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::btrfs());
-    LinuxStorageProbe probe;
-    const auto sub = *img / "sub";
-    ASSERT_EQ(LoopImage::run({"btrfs", "subvolume", "create", sub.string()}), 0);
-    const auto dir = sub / "nocow";
-    std::filesystem::create_directory(dir);
-    ASSERT_TRUE(addFlag(dir, FS_NOCOW_FL));
-    const std::string marker = newMarker();
-    OpenFile f(dir / "secret.txt");
-    ASSERT_TRUE(f.writeAll('a', marker));
-    ASSERT_EQ(LoopImage::run({"btrfs", "subvolume", "snapshot", sub.string(), (*img / "snap").string()}), 0);
-
-    const StorageVerdict before = examined(probe, f);
-    EXPECT_EQ(before.reason, RemainReason::SharedExtents);
-    ASSERT_TRUE(f.overwrite());
-    EXPECT_EQ(probe.verify(f.handle(), before).reason, RemainReason::SharedExtents);
-    EXPECT_TRUE(img->rawContains(marker));  // the snapshot still has it
-}
-
-TEST(StorageProbeOnXfs, AReflinkedCopyIsNamedAndItsTwinSurvivesTheOverwrite) {
-    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::xfsReflink());
-    LinuxStorageProbe probe;
-    const std::string marker = newMarker();
-    {
-        OpenFile original(*img / "original.txt");
-        ASSERT_TRUE(original.writeAll('a', marker));
+void expectSaid(const StorageVerdict& v, const Said& said, const char* when) {
+    EXPECT_EQ(v.outcome, said.reason == RemainReason::None ? OverwriteOutcome::InPlace : OverwriteOutcome::MayRemain)
+        << when;
+    EXPECT_EQ(v.reason, said.reason) << when;
+    if (said.extentsChecked) {
+        EXPECT_EQ(v.extentsChecked, *said.extentsChecked) << when;
     }
-    ASSERT_EQ(
-        LoopImage::run({"cp", "--reflink=always", (*img / "original.txt").string(), (*img / "copy.txt").string()}), 0);
-    OpenFile copy(*img / "copy.txt", O_WRONLY);
-    const StorageVerdict before = examined(probe, copy);
-    EXPECT_EQ(before.filesystem, "xfs");
-    EXPECT_EQ(before.reason, RemainReason::SharedExtents);
-    {
-        OpenFile twin(*img / "original.txt", O_RDONLY);
-        EXPECT_EQ(examined(probe, twin).reason, RemainReason::SharedExtents);
+}
+
+class StorageProbeOn : public ::testing::TestWithParam<ProbeCase> {};
+
+TEST_P(StorageProbeOn, TheVerdictMatchesWhatTheImageKeeps) {
+    const ProbeCase& c = GetParam();
+    const auto step = [&](const std::function<void(Rig&)>& f, Rig& r) {
+        if (f) f(r);
+        return !HasFatalFailure();
+    };
+    Rig r;
+    std::string whyNot;
+    r.img = c.mount ? c.mount(r, whyNot) : LoopImage::create(c.recipe(), whyNot);
+    if (!r.img) {
+        if (LoopImage::mustRun()) FAIL() << "real-filesystem test cannot run: " << whyNot;
+        std::cerr << "\n*** SKIPPED real-filesystem test: " << whyNot << " ***\n\n";
+        GTEST_SKIP() << whyNot;
+    }
+    r.folder = r.img->mountPoint();
+    if (!step(c.beforeWrite, r)) return;
+    r.file = r.folder / "secret.txt";
+    const std::size_t size = c.size != 0 ? c.size : r.marker.size();
+    OpenFile f(r.file, c.writtenByMount ? O_WRONLY : O_WRONLY | O_CREAT);
+    ASSERT_GE(f.fd(), 0) << std::strerror(errno);
+    if (!c.writtenByMount) {
+        ASSERT_TRUE(f.writeAll('a', r.marker, size));
+    }
+    // A marker that never reached the disk would make its absence prove nothing.
+    if (c.oldBytesRemain == false) {
+        ASSERT_TRUE(r.img->rawContains(r.marker));
+    }
+    if (!step(c.afterWrite, r)) return;
+
+    r.before = examined(r.probe, f);
+    EXPECT_EQ(r.before.filesystem, c.filesystem);
+    expectSaid(r.before, c.before, "before the passes");
+    if (!step(c.beforePasses, r)) return;
+    ASSERT_TRUE(f.overwrite(size));
+    r.after = r.probe.verify(f.handle(), r.before);
+    expectSaid(r.after, c.after, "after the passes");
+    if (c.oldBytesRemain) {
+        EXPECT_EQ(r.img->rawContains(r.marker), *c.oldBytesRemain);
     }
 
-    ASSERT_TRUE(copy.overwrite());
-    EXPECT_EQ(probe.verify(copy.handle(), before).reason, RemainReason::SharedExtents);
-    EXPECT_TRUE(img->rawContains(marker));
-    // Once the copy has its own blocks the twin shares nothing and would be overwritten in place.
-    OpenFile twin(*img / "original.txt", O_RDONLY);
-    EXPECT_TRUE(examined(probe, twin).inPlace());
+    if (c.folder) {
+        auto folder = r.probe.examinePath(r.folder);
+        ASSERT_TRUE(folder.ok()) << folder.error().message;
+        EXPECT_EQ(folder->reason, *c.folder);
+        EXPECT_EQ(folder->inPlace(), *c.folder == RemainReason::None);
+    }
+    step(c.atEnd, r);
 }
 
-TEST(StorageProbeOnXfs, ACopyMadeDuringTheRunIsCaughtByTheCheckAfterThePasses) {
-    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::xfsReflink());
-    LinuxStorageProbe probe;
-    const std::string marker = newMarker();
-    OpenFile f(*img / "secret.txt");
-    ASSERT_TRUE(f.writeAll('a', marker));
-    const StorageVerdict before = examined(probe, f);
-    ASSERT_TRUE(before.inPlace());
-    ASSERT_TRUE(before.extentsChecked);
-
-    // Someone else reflinks the file between the check and the passes: the passes then go to
-    // new blocks and the copy keeps the old ones.
-    ASSERT_EQ(LoopImage::run({"cp", "--reflink=always", (*img / "secret.txt").string(), (*img / "late.txt").string()}),
-              0);
-    ASSERT_TRUE(f.overwrite());
-    const StorageVerdict after = probe.verify(f.handle(), before);
-    EXPECT_EQ(after.outcome, OverwriteOutcome::MayRemain);
-    EXPECT_EQ(after.reason, RemainReason::Moved);
-    EXPECT_TRUE(img->rawContains(marker));
+// The folder made no-copy-on-write while empty: only files created after that take the flag.
+void noCowFolder(Rig& r, const std::filesystem::path& dir) {
+    std::filesystem::create_directory(dir);
+    ASSERT_TRUE(addFlag(dir, FS_NOCOW_FL)) << std::strerror(errno);
+    r.folder = dir;
 }
 
-TEST(StorageProbeOnXfs, APlainFileIsOverwrittenInPlaceAndNoOldByteRemains) {
-    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::xfsReflink());
-    LinuxStorageProbe probe;
-    const std::string marker = newMarker();
-    OpenFile f(*img / "secret.txt");
-    ASSERT_TRUE(f.writeAll('a', marker));
-    ASSERT_TRUE(img->rawContains(marker));
-    const StorageVerdict before = examined(probe, f);
-    EXPECT_TRUE(before.inPlace());
-    EXPECT_TRUE(before.extentsChecked);
-    ASSERT_TRUE(f.overwrite());
-    EXPECT_TRUE(probe.verify(f.handle(), before).inPlace());
-    EXPECT_FALSE(img->rawContains(marker));
+void reflink(const std::filesystem::path& from, const std::filesystem::path& to) {
+    ASSERT_EQ(LoopImage::run({"cp", "--reflink=always", from.string(), to.string()}), 0);
 }
 
-TEST(StorageProbeOnExt4, DataJournalKeepsACopyAndIsNamed) {
-    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4DataJournal());
-    LinuxStorageProbe probe;
-    const std::string marker = newMarker();
-    OpenFile f(*img / "secret.txt");
-    ASSERT_TRUE(f.writeAll('a', marker));
-    const StorageVerdict before = examined(probe, f);
-    EXPECT_EQ(before.filesystem, "ext4");
-    EXPECT_EQ(before.reason, RemainReason::Journal);
-    ASSERT_TRUE(f.overwrite());
-    EXPECT_EQ(probe.verify(f.handle(), before).reason, RemainReason::Journal);
-    EXPECT_TRUE(img->rawContains(marker));
-
-    auto folder = probe.examinePath(img->mountPoint());
-    ASSERT_TRUE(folder.ok());
-    EXPECT_EQ(folder->reason, RemainReason::Journal);
+StorageVerdict examinedAt(LinuxStorageProbe& probe, const std::filesystem::path& p) {
+    OpenFile f(p, O_RDONLY);
+    return examined(probe, f);
 }
 
-TEST(StorageProbeOnExt4, APlainFileIsOverwrittenInPlaceAndNoOldByteRemains) {
-    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4());
-    LinuxStorageProbe probe;
-    const std::string marker = newMarker();
-    OpenFile f(*img / "secret.txt");
-    ASSERT_TRUE(f.writeAll('a', marker));
-    ASSERT_TRUE(img->rawContains(marker));
-    const StorageVerdict before = examined(probe, f);
-    EXPECT_EQ(before.filesystem, "ext4");
-    EXPECT_TRUE(before.inPlace());
-    EXPECT_TRUE(before.extentsChecked);
-    EXPECT_TRUE(before.unverified.empty()) << before.unverified;
+using R = RemainReason;
 
-    ASSERT_TRUE(f.overwrite());
-    const StorageVerdict after = probe.verify(f.handle(), before);
-    EXPECT_TRUE(after.inPlace());
-    EXPECT_TRUE(after.extentsChecked);
-    EXPECT_FALSE(img->rawContains(marker));
+const ProbeCase kProbeCases[] = {
+    {.name = "BtrfsOrdinaryFileKeepsItsOldBlocks",
+     .recipe = LoopImage::btrfs,
+     .filesystem = "btrfs",
+     .before = {R::CopyOnWrite},
+     .after = {R::CopyOnWrite},
+     .oldBytesRemain = true,
+     .folder = R::CopyOnWrite},
+    {.name = "BtrfsNoCopyOnWriteFolderIsOverwrittenInPlace",
+     .recipe = LoopImage::btrfs,
+     .beforeWrite = [](Rig& r) { noCowFolder(r, *r.img / "nocow"); },
+     .atEnd =
+         [](Rig& r) {
+             EXPECT_FALSE(r.before.extents.empty());
+             EXPECT_EQ(r.after.extents, r.before.extents);
+         },
+     .filesystem = "btrfs",
+     .before = {R::None, true},
+     .after = {R::None, true},
+     .oldBytesRemain = false,
+     .folder = R::None},
+    {.name = "BtrfsSnapshotSharingANoCopyOnWriteFile",
+     .recipe = LoopImage::btrfs,
+     .beforeWrite =
+         [](Rig& r) {
+             const auto sub = *r.img / "sub";
+             ASSERT_EQ(LoopImage::run({"btrfs", "subvolume", "create", sub.string()}), 0);
+             noCowFolder(r, sub / "nocow");
+         },
+     .afterWrite =
+         [](Rig& r) {
+             ASSERT_EQ(LoopImage::run(
+                           {"btrfs", "subvolume", "snapshot", (*r.img / "sub").string(), (*r.img / "snap").string()}),
+                       0);
+         },
+     .filesystem = "btrfs",
+     .before = {R::SharedExtents},
+     .after = {R::SharedExtents},
+     .oldBytesRemain = true},  // the snapshot still has it
+    {.name = "XfsReflinkedTwinSurvivesTheOverwrite",
+     .recipe = LoopImage::xfsReflink,
+     .afterWrite =
+         [](Rig& r) {
+             reflink(r.file, r.folder / "twin.txt");
+             EXPECT_EQ(examinedAt(r.probe, r.folder / "twin.txt").reason, R::SharedExtents);
+         },
+     // Once the file has blocks of its own the twin shares nothing and would be overwritten in place.
+     .atEnd = [](Rig& r) { EXPECT_TRUE(examinedAt(r.probe, r.folder / "twin.txt").inPlace()); },
+     .filesystem = "xfs",
+     .before = {R::SharedExtents},
+     .after = {R::SharedExtents},
+     .oldBytesRemain = true},
+    // Someone reflinks the file between the check and the passes: the passes then go to new
+    // blocks and the copy keeps the old ones.
+    {.name = "XfsCopyMadeDuringTheRunIsCaughtAfterThePasses",
+     .recipe = LoopImage::xfsReflink,
+     .beforePasses = [](Rig& r) { reflink(r.file, r.folder / "late.txt"); },
+     .filesystem = "xfs",
+     .before = {R::None, true},
+     .after = {R::Moved},
+     .oldBytesRemain = true},
+    {.name = "XfsPlainFileLeavesNoOldByte",
+     .recipe = LoopImage::xfsReflink,
+     .filesystem = "xfs",
+     .before = {R::None, true},
+     .after = {R::None},
+     .oldBytesRemain = false},
+    {.name = "Ext4DataJournalKeepsACopy",
+     .recipe = LoopImage::ext4DataJournal,
+     .filesystem = "ext4",
+     .before = {R::Journal},
+     .after = {R::Journal},
+     .oldBytesRemain = true,
+     .folder = R::Journal},
+    {.name = "Ext4PlainFileLeavesNoOldByte",
+     .recipe = LoopImage::ext4,
+     .atEnd =
+         [](Rig& r) {
+             EXPECT_TRUE(r.before.unverified.empty()) << r.before.unverified;
+             EXPECT_TRUE(r.probe.device(r.img->mountPoint()).known);  // the loop device has a queue
+         },
+     .filesystem = "ext4",
+     .before = {R::None, true},
+     .after = {R::None, true},
+     .oldBytesRemain = false,
+     .folder = R::None},
+    {.name = "Ext4TinyFileInsideItsInodeIsNamedForTheJournal",
+     .recipe =
+         [] {
+             auto recipe = LoopImage::ext4();
+             recipe.name = "ext4 inline_data";
+             recipe.mkfs.insert(recipe.mkfs.end(), {"-O", "inline_data"});
+             return recipe;
+         },
+     .filesystem = "ext4",
+     .before = {R::Journal},
+     .after = {R::Journal},
+     .oldBytesRemain = true,  // the journal's copy of the inode
+     .size = 0},              // the marker's own size
+    {.name = "TmpfsIsInPlaceWithNothingLeftToCheck",
+     .mount = [](Rig&, std::string& whyNot) { return LoopImage::createTmpfs(whyNot); },
+     .atEnd = [](Rig& r) { EXPECT_TRUE(r.before.unverified.empty()); },
+     .filesystem = "tmpfs",
+     .before = {R::None, false},
+     .after = {R::None}},
+    {.name = "OverlayLowerLayerKeepsTheOriginal",
+     .mount =
+         [](Rig& r, std::string& whyNot) {
+             return LoopImage::createOverlay(
+                 [&](const std::filesystem::path& lower) { OpenFile(lower / "secret.txt").writeAll('a', r.marker); },
+                 whyNot);
+         },
+     .atEnd =
+         [](Rig& r) {
+             std::ifstream lower(r.img->lowerDir() / "secret.txt", std::ios::binary);
+             const std::string original(std::istreambuf_iterator<char>(lower), {});
+             EXPECT_NE(original.find(r.marker), std::string::npos);
+         },
+     .filesystem = "overlay",
+     .before = {R::Overlay},
+     .after = {R::Overlay},
+     .writtenByMount = true},
+};
 
-    auto folder = probe.examinePath(img->mountPoint());
-    ASSERT_TRUE(folder.ok());
-    EXPECT_TRUE(folder->inPlace());
-    EXPECT_TRUE(probe.device(img->mountPoint()).known);  // the loop device has a queue
-}
+INSTANTIATE_TEST_SUITE_P(RealFilesystems, StorageProbeOn, ::testing::ValuesIn(kProbeCases),
+                         [](const ::testing::TestParamInfo<ProbeCase>& p) { return std::string(p.param.name); });
 
 TEST(StorageProbeOnExt4, EmptyAndSparseFilesAreNotMistakenForMovedOnes) {
     QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4());
@@ -266,22 +331,6 @@ TEST(StorageProbeOnExt4, EmptyAndSparseFilesAreNotMistakenForMovedOnes) {
     ASSERT_TRUE(s.inPlace());
     ASSERT_TRUE(sparse.overwrite((1 << 20) + 1));
     EXPECT_TRUE(probe.verify(sparse.handle(), s).inPlace());
-}
-
-TEST(StorageProbeOnExt4, ATinyFileKeptInsideItsInodeIsNamedForTheJournal) {
-    auto recipe = LoopImage::ext4();
-    recipe.name = "ext4 inline_data";
-    recipe.mkfs.insert(recipe.mkfs.end(), {"-O", "inline_data"});
-    QUENVOR_MOUNT_OR_SKIP(img, recipe);
-    LinuxStorageProbe probe;
-    const std::string marker = newMarker();
-    OpenFile f(*img / "note.txt");
-    ASSERT_TRUE(f.writeAll('a', marker, marker.size()));
-    const StorageVerdict before = examined(probe, f);
-    EXPECT_EQ(before.reason, RemainReason::Journal);
-    ASSERT_TRUE(f.overwrite(marker.size()));
-    EXPECT_EQ(probe.verify(f.handle(), before).reason, RemainReason::Journal);
-    EXPECT_TRUE(img->rawContains(marker));  // the journal's copy of the inode
 }
 
 TEST(StorageProbeOnExt4, AFileWithItsOwnJournalFlagIsNamed) {
@@ -334,51 +383,6 @@ TEST(StorageProbeOnExt4, ProbingAndVerifyingASmallFileCostsLittle) {
     // Generous even under the sanitizers; reading the mounts table for every file instead of
     // once per filesystem would exceed it on a machine with many mounts.
     EXPECT_LT(examineUs + verifyUs, 1000);
-}
-
-TEST(StorageProbeOnTmpfs, MemoryOnlyStorageIsInPlaceWithNothingLeftToCheck) {
-    std::string whyNot;
-    auto img = LoopImage::createTmpfs(whyNot);
-    if (!img) {
-        if (LoopImage::mustRun()) FAIL() << whyNot;
-        GTEST_SKIP() << whyNot;
-    }
-    LinuxStorageProbe probe;
-    OpenFile f(*img / "secret.txt");
-    ASSERT_TRUE(f.writeAll('a'));
-    const StorageVerdict before = examined(probe, f);
-    EXPECT_EQ(before.filesystem, "tmpfs");
-    EXPECT_TRUE(before.inPlace());
-    EXPECT_FALSE(before.extentsChecked);
-    EXPECT_TRUE(before.unverified.empty());
-    ASSERT_TRUE(f.overwrite());
-    EXPECT_TRUE(probe.verify(f.handle(), before).inPlace());
-}
-
-TEST(StorageProbeOnOverlay, TheLowerLayerKeepsTheOriginalAndIsNamed) {
-    const std::string marker = newMarker();
-    std::string whyNot;
-    auto img = LoopImage::createOverlay(
-        [&](const std::filesystem::path& lower) {
-            OpenFile f(lower / "secret.txt");
-            f.writeAll('a', marker);
-        },
-        whyNot);
-    if (!img) {
-        if (LoopImage::mustRun()) FAIL() << whyNot;
-        GTEST_SKIP() << whyNot;
-    }
-    LinuxStorageProbe probe;
-    OpenFile f(*img / "secret.txt", O_WRONLY);
-    ASSERT_GE(f.fd(), 0);
-    const StorageVerdict before = examined(probe, f);
-    EXPECT_EQ(before.filesystem, "overlay");
-    EXPECT_EQ(before.reason, RemainReason::Overlay);
-    ASSERT_TRUE(f.overwrite());
-    EXPECT_EQ(probe.verify(f.handle(), before).reason, RemainReason::Overlay);
-    std::ifstream lower(img->lowerDir() / "secret.txt", std::ios::binary);
-    const std::string original(std::istreambuf_iterator<char>(lower), {});
-    EXPECT_NE(original.find(marker), std::string::npos);
 }
 
 TEST(RawImageSearch, FindsEveryMarkerOnceAcrossChunksAndHoles) {

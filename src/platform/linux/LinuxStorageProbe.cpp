@@ -16,7 +16,7 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace quenvor::platform {
 namespace {
@@ -117,17 +117,6 @@ Kind kindOf(std::uint64_t magic, const std::string& fsType) {
     return k ? k->kind : Kind::Unknown;
 }
 
-bool hasOption(const std::string& options, std::string_view wanted) {
-    std::size_t start = 0;
-    while (start <= options.size()) {
-        std::size_t end = options.find(',', start);
-        if (end == std::string::npos) end = options.size();
-        if (std::string_view(options).substr(start, end - start) == wanted) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
 std::string errnoText(const char* what, int err) { return std::string(what) + ": " + std::strerror(err); }
 
 Status readExtents(int fd, std::vector<LinuxStorageProbe::RawExtent>& out) {
@@ -178,23 +167,6 @@ std::string readWhole(const std::filesystem::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Paths in the mounts table escape space, tab, newline and backslash as three octal digits.
-std::string unescape(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 4 <= s.size() &&
-            std::all_of(s.begin() + static_cast<std::ptrdiff_t>(i) + 1, s.begin() + static_cast<std::ptrdiff_t>(i) + 4,
-                        [](char c) { return c >= '0' && c <= '7'; })) {
-            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
-            i += 3;
-        } else {
-            out += s[i];
-        }
-    }
-    return out;
-}
-
 std::optional<int> mountIdOf(int dirfd, const char* path, int flags) {
 #ifdef STATX_MNT_ID
     struct statx sx {};
@@ -206,19 +178,6 @@ std::optional<int> mountIdOf(int dirfd, const char* path, int flags) {
     (void)flags;
 #endif
     return std::nullopt;
-}
-
-const LinuxStorageProbe::MountEntry* findMount(const std::vector<LinuxStorageProbe::MountEntry>& mounts,
-                                               std::uint64_t dev, std::optional<int> mountId) {
-    if (mountId) {
-        for (const auto& m : mounts)
-            if (m.mountId == *mountId) return &m;
-    }
-    // Several mounts can show the same device (bind mounts); they share the filesystem's
-    // options, so any of them answers.
-    for (const auto& m : mounts)
-        if (m.major == ::major(dev) && m.minor == ::minor(dev)) return &m;
-    return nullptr;
 }
 
 class Fd {
@@ -282,74 +241,17 @@ bool hasOverlayAttribute(const std::filesystem::path& p, const char* name) {
 
 bool isWhiteout(const struct stat& st) { return S_ISCHR(st.st_mode) && st.st_rdev == 0; }
 
-// Splits an overlay's list of lower folders. A colon inside a folder name is written "\:".
-std::vector<std::filesystem::path> splitLayers(std::string_view list) {
-    std::vector<std::filesystem::path> out;
-    std::string one;
-    const auto flush = [&] {
-        if (!one.empty()) out.emplace_back(one);
-        one.clear();
-    };
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        if (list[i] == '\\' && i + 1 < list.size() && list[i + 1] == ':') {
-            one += ':';
-            ++i;
-        } else if (list[i] == ':') {
-            flush();
-        } else {
-            one += list[i];
-        }
-    }
-    flush();
-    return out;
-}
-
 }  // namespace
 
 LinuxStorageProbe::LinuxStorageProbe(std::filesystem::path mountInfo, std::filesystem::path sysRoot,
                                      std::filesystem::path procFs)
     : m_mountInfo(std::move(mountInfo)), m_sysRoot(std::move(sysRoot)), m_procFs(std::move(procFs)) {}
 
-LinuxStorageProbe::OverlayLayers LinuxStorageProbe::parseOverlayOptions(const std::string& superOptions) {
-    OverlayLayers out;
-    std::size_t start = 0;
-    while (start < superOptions.size()) {
-        std::size_t end = superOptions.find(',', start);
-        if (end == std::string::npos) end = superOptions.size();
-        const std::string_view o = std::string_view(superOptions).substr(start, end - start);
-        const auto value = [&](std::string_view key) -> std::optional<std::string_view> {
-            if (o.substr(0, key.size()) != key) return std::nullopt;
-            return o.substr(key.size());
-        };
-        if (auto v = value("upperdir=")) {
-            out.upper = unescape(*v);
-        } else if (auto l = value("lowerdir="); l || (l = value("lowerdir+="))) {
-            for (auto& p : splitLayers(unescape(*l))) out.lowers.push_back(std::move(p));
-        } else if (o == "metacopy=on") {
-            out.metacopy = true;
-        }
-        start = end + 1;
-    }
-    return out;
-}
-
-std::string LinuxStorageProbe::ext4Options(std::uint64_t dev) {
-    if (::major(dev) == 0) return {};
-    std::error_code ec;
-    // The filesystem's directory there is named as the kernel names the block device.
-    const auto node = std::filesystem::canonical(
-        m_sysRoot / "dev" / "block" / (std::to_string(::major(dev)) + ":" + std::to_string(::minor(dev))), ec);
-    if (ec || node.filename().empty()) return {};
-    std::string options = readWhole(m_procFs / "ext4" / node.filename() / "options");
-    std::replace(options.begin(), options.end(), '\n', ',');
-    return options;
-}
-
 Result<LinuxStorageProbe::OverlayPlace> LinuxStorageProbe::overlayPlace(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return Error{errno, errnoText("cannot examine the file", errno)};
     const auto mountId = mountIdOf(fd, "", AT_EMPTY_PATH);
-    std::optional<MountEntry> entry;
+    std::optional<MountTable::Entry> entry;
     {
         const auto key = std::make_pair(static_cast<std::uint64_t>(st.st_dev), mountId.value_or(-1));
         const auto now = std::chrono::steady_clock::now();
@@ -357,12 +259,12 @@ Result<LinuxStorageProbe::OverlayPlace> LinuxStorageProbe::overlayPlace(int fd) 
         if (auto it = m_overlays.find(key); it != m_overlays.end() && now - it->second.readAt < kFreshMount) {
             entry = it->second.entry;
         } else {
-            const auto mounts = parseMountInfo(readWhole(m_mountInfo));
-            if (const MountEntry* found = findMount(mounts, st.st_dev, mountId)) entry = *found;
+            const auto mounts = MountTable::read(m_mountInfo);
+            if (const auto* found = mounts.find(st.st_dev, mountId)) entry = *found;
             m_overlays.insert_or_assign(key, CachedEntry{entry, now});
         }
     }
-    const MountEntry* m = entry ? &*entry : nullptr;
+    const MountTable::Entry* m = entry ? &*entry : nullptr;
     if (!m || m->fsType != "overlay") return Error{ENOENT, "the overlay holding the file is not in the mounts table"};
     std::array<char, PATH_MAX> buf{};
     const std::string link = "/proc/self/fd/" + std::to_string(fd);
@@ -379,7 +281,7 @@ Result<LinuxStorageProbe::OverlayPlace> LinuxStorageProbe::overlayPlace(int fd) 
     else if (at != top)  // removed, or reached through another mount
         return Error{ENOENT, "the file is no longer where the overlay shows it: " + at};
     OverlayPlace place;
-    place.layers = parseOverlayOptions(m->superOptions);
+    place.layers = MountTable::overlayLayers(m->superOptions);
     place.relative = std::filesystem::path(m->root).relative_path() / rest;
     return place;
 }
@@ -413,7 +315,7 @@ Result<LinuxStorageProbe::Layered> LinuxStorageProbe::layerAt(const OverlayPlace
     return out;
 }
 
-void LinuxStorageProbe::judgeAsUpper(const OverlayLayers& layers, Facts& facts) {
+void LinuxStorageProbe::judgeAsUpper(const MountTable::OverlayLayers& layers, Facts& facts) {
     Fd up(::open(layers.upper.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat st {};
     struct statfs sf {};
@@ -442,41 +344,6 @@ Result<FileLayer> LinuxStorageProbe::layerOf(std::intptr_t folderHandle, const s
     return at->layer;
 }
 
-std::vector<LinuxStorageProbe::MountEntry> LinuxStorageProbe::parseMountInfo(const std::string& text) {
-    std::vector<MountEntry> out;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream in(line);
-        std::vector<std::string> f;
-        for (std::string w; in >> w;) f.push_back(std::move(w));
-        // id parent major:minor root mountpoint options [optional...] - type source superoptions
-        const auto dash = std::find(f.begin(), f.end(), "-");
-        if (dash == f.end() || dash - f.begin() < 6 || f.end() - dash < 3) continue;
-        MountEntry m;
-        char* end = nullptr;
-        errno = 0;
-        const long id = std::strtol(f[0].c_str(), &end, 10);
-        if (errno != 0 || *end != '\0') continue;
-        m.mountId = static_cast<int>(id);
-        const auto colon = f[2].find(':');
-        if (colon == std::string::npos) continue;
-        try {
-            m.major = static_cast<unsigned>(std::stoul(f[2].substr(0, colon)));
-            m.minor = static_cast<unsigned>(std::stoul(f[2].substr(colon + 1)));
-        } catch (const std::exception&) {
-            continue;
-        }
-        m.root = unescape(f[3]);
-        m.mountPoint = unescape(f[4]);
-        m.fsType = unescape(*(dash + 1));
-        m.source = unescape(*(dash + 2));
-        m.superOptions = *(dash + 3);
-        out.push_back(std::move(m));
-    }
-    return out;
-}
-
 std::optional<LinuxStorageProbe::MountFacts> LinuxStorageProbe::mountOf(int fd, std::uint64_t dev, std::uint64_t fsid,
                                                                         std::uint64_t magic) {
     const auto key = std::make_tuple(dev, fsid, magic);
@@ -484,14 +351,14 @@ std::optional<LinuxStorageProbe::MountFacts> LinuxStorageProbe::mountOf(int fd, 
     std::lock_guard lock(m_mutex);
     if (auto it = m_mounts.find(key); it != m_mounts.end() && now - it->second.readAt < kFreshMount)
         return it->second.facts;
-    const auto mounts = parseMountInfo(readWhole(m_mountInfo));
-    const MountEntry* m = findMount(mounts, dev, std::nullopt);
+    const auto mounts = MountTable::read(m_mountInfo);
+    const auto* m = mounts.find(dev, std::nullopt);
     // A btrfs subvolume that is not mounted on its own has a device number of its own.
-    if (!m) m = findMount(mounts, dev, mountIdOf(fd, "", AT_EMPTY_PATH));
+    if (!m) m = mounts.find(dev, mountIdOf(fd, "", AT_EMPTY_PATH));
     std::optional<MountFacts> facts;
     if (m) {
         facts = MountFacts{m->fsType, m->superOptions, {}};
-        if (kindOf(magic, m->fsType) == Kind::Ext) facts->fsOptions = ext4Options(dev);
+        if (kindOf(magic, m->fsType) == Kind::Ext) facts->fsOptions = MountTable::ext4Options(m_sysRoot, m_procFs, dev);
     }
     m_mounts.insert_or_assign(key, CachedMount{facts, now});
     return facts;
@@ -520,12 +387,13 @@ StorageVerdict LinuxStorageProbe::judge(const Facts& facts) {
         case Kind::Btrfs:
             // Only a file created with the no-copy-on-write flag (set on its folder, or for the
             // whole filesystem by nodatacow) is rewritten where it lies.
-            if (!flag(FS_NOCOW_FL) && !(facts.directory && hasOption(facts.superOptions, "nodatacow")))
+            if (!flag(FS_NOCOW_FL) && !(facts.directory && MountTable::hasOption(facts.superOptions, "nodatacow")))
                 return remain(RemainReason::CopyOnWrite);
             break;
         case Kind::Ext:
             // ext2 has no journal; a per-file journal flag (chattr +j) does what data=journal does.
-            if (hasOption(facts.superOptions, "data=journal") || hasOption(facts.fsOptions, "data=journal") ||
+            if (MountTable::hasOption(facts.superOptions, "data=journal") ||
+                MountTable::hasOption(facts.fsOptions, "data=journal") ||
                 (flag(FS_JOURNAL_DATA_FL) && facts.fsType != "ext2"))
                 return remain(RemainReason::Journal);
             break;
@@ -697,9 +565,9 @@ Result<StorageVerdict> LinuxStorageProbe::examinePath(const std::filesystem::pat
 DeviceKind LinuxStorageProbe::device(const std::filesystem::path& p) {
     struct stat st {};
     if (::fstatat(AT_FDCWD, p.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return {};
-    const auto mounts = parseMountInfo(readWhole(m_mountInfo));
+    const auto mounts = MountTable::read(m_mountInfo);
     dev_t dev = st.st_dev;
-    if (const MountEntry* m = findMount(mounts, dev, mountIdOf(AT_FDCWD, p.c_str(), AT_SYMLINK_NOFOLLOW))) {
+    if (const auto* m = mounts.find(dev, mountIdOf(AT_FDCWD, p.c_str(), AT_SYMLINK_NOFOLLOW))) {
         // btrfs and device-mapper report a device number of their own; the source names the disk.
         struct stat src {};
         if (m->source.rfind("/dev/", 0) == 0 && ::stat(m->source.c_str(), &src) == 0 && S_ISBLK(src.st_mode))

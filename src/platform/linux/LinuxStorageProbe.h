@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/IStorageProbe.h"
+#include "platform/linux/MountTable.h"
 
 namespace quenvor::platform {
 
@@ -27,27 +28,6 @@ public:
     Result<StorageVerdict> examinePath(const std::filesystem::path& p) override;
     DeviceKind device(const std::filesystem::path& p) override;
     Result<FileLayer> layerOf(std::intptr_t folderHandle, const std::string& name) override;
-
-    struct MountEntry {
-        int mountId = 0;
-        unsigned major = 0;
-        unsigned minor = 0;
-        std::string root;  // the folder of the filesystem shown at the mount point
-        std::string mountPoint;
-        std::string fsType;  // "ext4", "fuse.sshfs"
-        std::string source;  // "/dev/sda2", "server:/export"
-        std::string superOptions;
-    };
-    // Lines in the format of /proc/self/mountinfo; malformed lines are skipped.
-    static std::vector<MountEntry> parseMountInfo(const std::string& text);
-
-    // The layers an overlay's options name, as the mounts table shows them.
-    struct OverlayLayers {
-        std::filesystem::path upper;                // empty for a read-only overlay
-        std::vector<std::filesystem::path> lowers;  // the topmost first
-        bool metacopy = false;                      // an upper file may hold only the attributes, its data still below
-    };
-    static OverlayLayers parseOverlayOptions(const std::string& superOptions);
 
     struct RawExtent {
         ExtentRange range;
@@ -81,10 +61,9 @@ private:
         std::string fsOptions;
     };
     std::optional<MountFacts> mountOf(int fd, std::uint64_t dev, std::uint64_t fsid, std::uint64_t magic);
-    std::string ext4Options(std::uint64_t dev);
     // Where an open file or folder lies inside its overlay.
     struct OverlayPlace {
-        OverlayLayers layers;
+        MountTable::OverlayLayers layers;
         std::filesystem::path relative;  // from the overlay's root, without a leading slash
     };
     Result<OverlayPlace> overlayPlace(int fd);
@@ -94,7 +73,7 @@ private:
     };
     static Result<Layered> layerAt(const OverlayPlace& place);
     // The facts of the filesystem that holds the upper layer, in place of the overlay's.
-    void judgeAsUpper(const OverlayLayers& layers, Facts& facts);
+    void judgeAsUpper(const MountTable::OverlayLayers& layers, Facts& facts);
 
     std::filesystem::path m_mountInfo;
     std::filesystem::path m_sysRoot;
@@ -110,7 +89,7 @@ private:
     std::map<std::tuple<std::uint64_t, std::uint64_t, std::uint64_t>, CachedMount> m_mounts;
     // The overlay's entry, by device and mount: asked for every file of a folder being shredded.
     struct CachedEntry {
-        std::optional<MountEntry> entry;
+        std::optional<MountTable::Entry> entry;
         std::chrono::steady_clock::time_point readAt;
     };
     std::map<std::pair<std::uint64_t, int>, CachedEntry> m_overlays;

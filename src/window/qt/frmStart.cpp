@@ -10,6 +10,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "text/TextIds.h"
 #include "ui/FormDesign.h"
 #include "window/qt/ChoiceList.h"
 #include "window/qt/HotLabel.h"
@@ -69,7 +70,7 @@ void measureBoldFirst() {
 frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services, QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("frmStart"));
     setFixedSize(px(ui::kClientWidthTwips), px(ui::kClientHeightTwips));
-    setWindowTitle(QStringLiteral("154"));
+    setWindowTitle(QString::number(text::AppTitle));  // the start form names it in the current language
     measureBoldFirst();
     // Made first, so every control lies above it.
     (new SideBand(this))->setGeometry(0, kStripsHeight, kSideBandWidth, height() - kStripsHeight);

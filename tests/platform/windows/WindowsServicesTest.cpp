@@ -28,6 +28,7 @@
 #include "support/FakeFormView.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
+#include "text/TextIds.h"
 #include "ui/StringTable.h"
 
 namespace quenvor::platform::windows {
@@ -231,11 +232,12 @@ TEST(RealStringResource, TheProgramsResourceHoldsExactlyTheEmbeddedBlocks) {
     test::ScriptedUi ui;
     ui::StringTable table(&resource, &ui);
     table.setLanguage(1053);
-    EXPECT_EQ(table.LoadLangString(110), "You  always leave traces behind");
-    EXPECT_EQ(table.LoadLangString(144), "Are you sure you want to remove this file?\nYou can NEVER get it back.");
+    EXPECT_EQ(table.LoadLangString(text::StartPageTitle), "You  always leave traces behind");
+    EXPECT_EQ(table.LoadLangString(text::ConfirmFileShred),
+              "Are you sure you want to remove this file?\nYou can NEVER get it back.");
     table.setLanguage(1034);
-    EXPECT_EQ(table.LoadLangString(127), "Esco&jer una carpeta ");
-    EXPECT_EQ(table.LoadLangString(140), "Español");
+    EXPECT_EQ(table.LoadLangString(text::SelectFolderButton), "Esco&jer una carpeta ");
+    EXPECT_EQ(table.LoadLangString(text::LanguageSpanish), "Español");
     EXPECT_TRUE(ui.messages.empty());
 }
 
