@@ -10,6 +10,7 @@
 #include "cleaning/firefox/cFireFox.h"
 #include "platform/IRegistry.h"
 #include "platform/Utf8Path.h"
+#include "text/TextIds.h"
 #include "ui/BusyState.h"
 #include "ui/Guarded.h"
 #include "ui/IFormView.h"
@@ -23,21 +24,21 @@ namespace {
 int areaText(common::CleanArea a) {
     switch (a) {
         case common::CleanArea::History:
-            return 172;
+            return text::AreaHistory;
         case common::CleanArea::Cache:
-            return 173;
+            return text::AreaInternetFiles;
         case common::CleanArea::FormData:
-            return 174;
+            return text::AreaFormData;
         case common::CleanArea::Cookies:
-            return 175;
+            return text::AreaCookies;
         case common::CleanArea::Temp:
-            return 176;
+            return text::AreaTemporaryFiles;
         case common::CleanArea::Recent:
-            return 177;
+            return text::AreaRecentDocuments;
         case common::CleanArea::TypedUrls:
-            return 178;
+            return text::AreaTypedAddresses;
     }
-    return 172;
+    return text::AreaHistory;
 }
 
 }  // namespace
@@ -54,8 +55,9 @@ bool CleaningRun::selected(const char* box) { return m_s.view.checkValue(box) ==
 
 void CleaningRun::cmdNext_Click() {
     auto text = [&](int id) { return m_s.strings.LoadLangString(id); };
-    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(151)), text(152), ui::MsgButtons::YesNo,
-                          ui::MsgIcon::Exclamation, ui::MsgDefault::Second) != ui::MsgAnswer::Yes)
+    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(text::ConfirmCleaning)),
+                          text(text::ConfirmCleaningTitle), ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation,
+                          ui::MsgDefault::Second) != ui::MsgAnswer::Yes)
         return;
     m_report.clear();
     m_s.busy.beginRun(ui::BusyState::Run::Cleaning, m_s.view);
@@ -76,8 +78,9 @@ void CleaningRun::cmdNext_Click() {
     chromium.setReport(&m_report);
     // An operation that throws is told as not done, in its area.
     auto run = [&](common::CleanArea area, const std::string& what, auto&& step) {
-        ui::reportedStep(step,
-                         [&](const std::string& why) { m_report.fail(area, what, why.empty() ? text(232) : why); });
+        ui::reportedStep(step, [&](const std::string& why) {
+            m_report.fail(area, what, why.empty() ? text(text::UnexpectedError) : why);
+        });
     };
 
     const bool cache = selected("chk2");
@@ -108,15 +111,16 @@ void CleaningRun::cmdNext_Click() {
     // The page's lists show what is left once every step has run (a running browser keeps its
     // entries, cookies stay unless they were chosen); "all deleted" only for a list left empty.
     if (cache) ui::guarded([&] { showWhatRemains(); });
-    ui::reportedStep([&] { reportDamagedStore(); },
-                     [&](const std::string& why) { m_report.failWhole(why.empty() ? text(232) : why); });
+    ui::reportedStep(
+        [&] { reportDamagedStore(); },
+        [&](const std::string& why) { m_report.failWhole(why.empty() ? text(text::UnexpectedError) : why); });
 
     ui::guarded([&] { firefox().setReport(nullptr); });
     ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Default); });
     if (m_report.clean()) {
-        m_s.ui.messageBox(text(159), text(154), ui::MsgButtons::Ok, ui::MsgIcon::Information);
+        m_s.ui.messageBox(text(text::CleaningDone), text(text::AppTitle), ui::MsgButtons::Ok, ui::MsgIcon::Information);
     } else {
-        m_s.ui.messageBox(summary(), text(154), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
+        m_s.ui.messageBox(summary(), text(text::AppTitle), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
     }
     m_s.busy.endRun(ui::BusyState::Run::Cleaning, m_s.view);
 }
@@ -129,7 +133,8 @@ void CleaningRun::showWhatRemains() {
         ui::guarded([&] { lists.ListCookies(); });
     }
     for (const char* list : {"LstB2", "LstB3"})
-        if (m_s.view.listItems(list).empty()) m_s.view.addListItem(list, m_s.strings.LoadLangString(158));
+        if (m_s.view.listItems(list).empty())
+            m_s.view.addListItem(list, m_s.strings.LoadLangString(text::ListClearedItem));
 }
 
 // The store the system's traces are kept in could not be read whole: the run cleaned the part
@@ -138,12 +143,12 @@ void CleaningRun::reportDamagedStore() {
     const auto damage = m_s.firefox.registry.damage();
     if (!damage) return;
     const bool setAside = damage->keptAs != damage->file;
-    std::string line = m_s.strings.LoadLangString(setAside ? 230 : 231);
+    std::string line = m_s.strings.LoadLangString(setAside ? text::StoreDamagedSetAside : text::StoreDamagedUntouched);
     line = ui::replaceAll(line, "%1", platform::utf8Of(damage->file));
     // The line is enough to find the damage, and reads in the language in force.
-    const std::string where = damage->line
-                                  ? ui::replaceAll(m_s.strings.LoadLangString(233), "%1", std::to_string(damage->line))
-                                  : damage->detail;
+    const std::string where =
+        damage->line ? ui::replaceAll(m_s.strings.LoadLangString(text::DamageLine), "%1", std::to_string(damage->line))
+                     : damage->detail;
     line = ui::replaceAll(line, "%2", where);
     line = ui::replaceAll(line, "%3", platform::utf8Of(damage->keptAs));
     m_report.failWhole(line);
@@ -151,7 +156,7 @@ void CleaningRun::reportDamagedStore() {
 
 std::string CleaningRun::summary() {
     auto text = [&](int id) { return m_s.strings.LoadLangString(id); };
-    ui::ListedMessage msg(text(170), text(179));
+    ui::ListedMessage msg(text(text::CleaningIncomplete), text(text::CleaningAndMore));
     // A running browser is one line per profile, whatever it kept us from doing.
     for (const auto& line : m_report.wholeFailures()) msg.addAlways(line);
     std::set<std::pair<std::string, std::string>> running;
@@ -161,8 +166,10 @@ std::string CleaningRun::summary() {
             std::string browser = f.browser, profile = f.what;
             if (browser.empty()) chromium::ChromiumUrlCache::splitBusyName(f.what, browser, profile);
             if (!running.insert({browser, profile}).second) continue;
-            msg.addAlways(browser.empty() ? ui::replaceAll(text(171), "%1", profile)
-                                          : ui::replaceAll(ui::replaceAll(text(240), "%2", profile), "%1", browser));
+            msg.addAlways(
+                browser.empty()
+                    ? ui::replaceAll(text(text::FirefoxProfileInUse), "%1", profile)
+                    : ui::replaceAll(ui::replaceAll(text(text::BrowserProfileInUse), "%2", profile), "%1", browser));
             continue;
         }
         msg.add(text(areaText(f.area)) + (f.what.empty() ? "" : ": " + f.what) +

@@ -11,17 +11,6 @@
 
 namespace quenvor::shredder {
 
-namespace held_text {
-constexpr int kFolderMoved = 320;      // the chosen folder moved or was replaced during the run
-constexpr int kFileReplaced = 321;     // a listed file found replaced by a pipe, link, device or folder
-constexpr int kNameMoved = 322;        // overwritten and emptied, then its name went elsewhere
-constexpr int kFileGoneHeading = 323;  // file mode: not shredded, and not in place either
-constexpr int kFileGone = 324;         // file mode: the name was gone from its folder at the shred
-constexpr int kFolderNotHeld = 325;    // folder mode: moved or replaced between choice and confirmation
-constexpr int kFolderMovedDone = 326;  // shredded and removed, but its path led elsewhere by the end
-constexpr int kFileMovedDone = 327;    // the same for a file
-}  // namespace held_text
-
 class HeldChoice {
 public:
     enum class Problem {

@@ -16,19 +16,6 @@
 
 namespace quenvor::shredder {
 
-namespace interrupted_text {
-constexpr int kFolderStopped = 380;      // "...while it was shredding this folder:"
-constexpr int kFileStopped = 381;        // "...while it was shredding this file:"
-constexpr int kPartlyOverwritten = 382;  // the file whose passes were under way, still there
-constexpr int kNotShreddedYet = 383;     // heading of what is still below the folder
-constexpr int kFinishIt = 384;           // the question, "%1" the passes
-constexpr int kGone = 385;               // the choice is no longer there
-constexpr int kReplaced = 386;           // something else has the choice's name now
-constexpr int kRefused = 387;            // the page's refusal, followed by the path
-constexpr int kUnreadable = 388;         // the record could not be read, followed by its path
-constexpr int kNotForgotten = 389;       // the record could not be removed, path and reason follow
-}  // namespace interrupted_text
-
 class InterruptedRun {
 public:
     struct Record {

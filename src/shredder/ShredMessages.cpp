@@ -1,4 +1,6 @@
 #include "shredder/ShredMessages.h"
+#include "shredder/VerdictText.h"
+#include "text/TextIds.h"
 
 #include <algorithm>
 #include <utility>
@@ -12,8 +14,6 @@
 
 namespace quenvor::shredder {
 
-using namespace page_text;
-using namespace shred_text;
 using platform::shownPath;
 using ui::replaceAll;
 
@@ -27,16 +27,16 @@ int fileHeading(const ShredResult& r) {
         case ShredStatus::RemovalFailed:
         case ShredStatus::NameReplaced:
         case ShredStatus::NameMoved:
-            return kFileNotRemoved;
+            return text::FileOverwrittenNotRemoved;
         case ShredStatus::NotFound:  // not shredded, and not in place either
-            return held_text::kFileGoneHeading;
+            return text::FileGoneHeading;
         case ShredStatus::WriteFailed:
         case ShredStatus::KeptGrowing:
         case ShredStatus::DiskFull:
         case ShredStatus::Unexpected:  // it may have stopped part way through the passes
-            return kFilePartly;
+            return text::FileNotFullyShredded;
         default:
-            return kFileNotShredded;
+            return text::FileNotShredded;
     }
 }
 
@@ -45,17 +45,17 @@ int protectionText(Protection p) {
         case Protection::None:
             break;
         case Protection::ProgramFile:
-            return kProgramFile;
+            return text::ProtectedProgramFile;
         case Protection::ProgramFolder:
-            return kProgramFolder;
+            return text::ProtectedProgramFolder;
         case Protection::HoldsProgram:
-            return kHoldsProgram;
+            return text::ProtectedHoldsProgram;
         case Protection::Home:
-            return kHome;
+            return text::ProtectedHomeFolder;
         case Protection::SystemRoot:
-            return kSystemRoot;
+            return text::ProtectedSystemRoot;
         case Protection::MountRoot:
-            return kMountRoot;
+            return text::ProtectedMountRoot;
     }
     return 0;
 }
@@ -75,40 +75,40 @@ std::string ShredMessages::confirm(int id, const std::string& path,
         const std::string br = lf > 0 && ask[lf - 1] == '\r' ? "\r\n" : "\n";
         ask.insert(lf + 1, shownPath(path) + br);
     }
-    if (remains)
-        ask += "\r\n\r\n" + replaceAll(m_text(platform::storage_text::kConfirmNote), "%1", remainText(*remains));
+    if (remains) ask += "\r\n\r\n" + replaceAll(m_text(text::MayRemainConfirmNote), "%1", remainText(*remains));
     return ask;
 }
 
 std::string ShredMessages::confirmFile(const std::string& path, std::optional<platform::RemainReason> remains) const {
-    return confirm(kConfirmFile, path, remains);
+    return confirm(text::ConfirmFileShred, path, remains);
 }
 
 std::string ShredMessages::confirmFolder(const std::string& path, std::optional<platform::RemainReason> remains) const {
-    return confirm(kConfirmFolder, path, remains);
+    return confirm(text::ConfirmFolderShred, path, remains);
 }
 
 std::string ShredMessages::sharedContents(std::uint64_t otherNames) const {
-    return replaceAll(ui::StringTable::ExpandLineBreaks(m_text(kSharedContents)), "%1", std::to_string(otherNames));
+    return replaceAll(ui::StringTable::ExpandLineBreaks(m_text(text::ConfirmHardLinks)), "%1",
+                      std::to_string(otherNames));
 }
 
 std::string ShredMessages::protectedChoice(Protection kind, const std::string& path, bool folder) const {
     return m_text(protectionText(kind)) + "\r\n" + shownPath(path) + "\r\n\r\n" +
-           m_text(folder ? kFolderAnyway : kFileAnyway);
+           m_text(folder ? text::ConfirmProtectedFolder : text::ConfirmProtectedFile);
 }
 
 std::string ShredMessages::notAFile(const std::string& path, bool gone) const {
-    return m_text(gone ? kNotFound : kNotARegularFile) + "\r\n" + shownPath(path);
+    return m_text(gone ? text::FileNotFound : text::NotARegularFile) + "\r\n" + shownPath(path);
 }
 
 std::string ShredMessages::folderNotHeld(const std::string& path, bool unreadable, const std::string& detail) const {
-    std::string why = m_text(unreadable ? kFolderUnreadable : held_text::kFolderNotHeld) + "\r\n" + shownPath(path);
+    std::string why = m_text(unreadable ? text::FolderUnreadable : text::FolderNotHeld) + "\r\n" + shownPath(path);
     if (!detail.empty()) why += "\r\n" + detail;
     return why;
 }
 
 std::string ShredMessages::resumeRefused(bool levelKnown, const std::string& path) const {
-    return m_text(levelKnown ? interrupted_text::kRefused : interrupted_text::kUnreadable) + "\r\n" + shownPath(path);
+    return m_text(levelKnown ? text::InterruptedRefused : text::InterruptedUnreadable) + "\r\n" + shownPath(path);
 }
 
 std::string ShredMessages::movedNote(int id, const std::string& path, const std::string& rest) const {
@@ -117,38 +117,35 @@ std::string ShredMessages::movedNote(int id, const std::string& path, const std:
 }
 
 std::string ShredMessages::unexpected(const std::string& detail) const {
-    return detail.empty() ? m_text(kUnexpected) : m_text(kUnexpected) + " (" + detail + ")";
+    return detail.empty() ? m_text(text::UnexpectedError) : m_text(text::UnexpectedError) + " (" + detail + ")";
 }
 
-std::string ShredMessages::remainText(platform::RemainReason r) const {
-    const int id = platform::remainReasonTextId(r);
-    return m_text(id != 0 ? id : platform::remainReasonTextId(platform::RemainReason::Unverifiable));
-}
+std::string ShredMessages::remainText(platform::RemainReason r) const { return m_text(textFor(r)); }
 
 std::string ShredMessages::reasonFor(const FolderShred::Left& l) const {
     const auto withDetail = [&](int id) { return l.detail.empty() ? m_text(id) : m_text(id) + " (" + l.detail + ")"; };
     switch (l.reason) {
         case FolderShred::Reason::Unreadable:
         case FolderShred::Reason::NotEntered:
-            return withDetail(kNotRead);
+            return withDetail(text::ReasonUnreadable);
         case FolderShred::Reason::NotRemoved:
-            return withDetail(kNotRemoved);
+            return withDetail(text::ReasonNotRemoved);
         case FolderShred::Reason::OtherNames:
-            return m_text(kOtherNames);
+            return m_text(text::ReasonOtherNames);
         case FolderShred::Reason::MountPoint:
-            return m_text(kMountPoint);
+            return m_text(text::ReasonMountPoint);
         case FolderShred::Reason::Changed:
-            return m_text(kChanged);
+            return m_text(text::ReasonReplaced);
         case FolderShred::Reason::FolderChanged:
-            return m_text(kFolderChanged);
+            return m_text(text::ReasonFolderReplaced);
         case FolderShred::Reason::AppearedLate:
-            return m_text(kAppearedLate);
+            return m_text(text::ReasonAppearedLate);
         case FolderShred::Reason::Unexpected:
             return unexpected(l.detail);
         case FolderShred::Reason::FolderMoved:
-            return m_text(held_text::kFolderMoved);
+            return m_text(text::ReasonFolderMoved);
         case FolderShred::Reason::FileReplaced:
-            return m_text(held_text::kFileReplaced);
+            return m_text(text::ReasonFileReplaced);
         case FolderShred::Reason::NotShredded:
             break;
     }
@@ -161,41 +158,41 @@ std::string ShredMessages::reasonFor(const ShredResult& r) const {
         case ShredStatus::Shredded:
             return {};
         case ShredStatus::NotFound:
-            return m_text(held_text::kFileGone);
+            return m_text(text::ReasonFileGone);
         case ShredStatus::NotRegularFile:
-            return m_text(kNotARegularFile);
+            return m_text(text::NotARegularFile);
         case ShredStatus::NoPasses:
-            return m_text(kNoPasses);
+            return m_text(text::ReasonNoPasses);
         case ShredStatus::OpenFailed:
-            reason = m_text(kNotOpened);
+            reason = m_text(text::ReasonOpenFailed);
             break;
         case ShredStatus::WriteFailed:
-            reason = m_text(kWriteFailed);
+            reason = m_text(text::ReasonWriteFailed);
             break;
         case ShredStatus::RemovalPending:
-            reason = m_text(kRemovalPending);
+            reason = m_text(text::ReasonRemovalPending);
             break;
         case ShredStatus::RemovalFailed:
         case ShredStatus::NotHidden:
-            reason = m_text(kNotRemoved);
+            reason = m_text(text::ReasonNotRemoved);
             break;
         case ShredStatus::Changed:
-            reason = m_text(kChanged);
+            reason = m_text(text::ReasonReplaced);
             break;
         case ShredStatus::NameReplaced:
-            reason = m_text(kNameReplaced);
+            reason = m_text(text::ReasonNameReplaced);
             break;
         case ShredStatus::NameMoved:
-            reason = m_text(held_text::kNameMoved);
+            reason = m_text(text::ReasonNameMoved);
             break;
         case ShredStatus::KeptGrowing:
-            reason = m_text(kKeptGrowing);
+            reason = m_text(text::ReasonKeptGrowing);
             break;
         case ShredStatus::LayerUnknown:
-            reason = m_text(platform::storage_text::kLayerUnknown);
+            reason = m_text(text::ReasonLayerUnknown);
             break;
         case ShredStatus::DiskFull:
-            reason = m_text(disk_full_text::kReason);
+            reason = m_text(text::ReasonDiskFull);
             break;
         case ShredStatus::Unexpected:
             return unexpected(r.detail);
@@ -209,16 +206,15 @@ ShredMessages::Shown ShredMessages::fileResult(const std::string& path, const Sh
     if (!r.ok()) return {m_text(fileHeading(r)) + "\r\n" + shown + "\r\n" + reasonFor(r), true};
     Shown s;
     if (r.storage.mayRemain())
-        s = {m_text(platform::storage_text::kFileMayRemain) + "\r\n" + shown + "\r\n" + remainText(r.storage.reason),
-             true};
+        s = {m_text(text::MayRemainFileHeading) + "\r\n" + shown + "\r\n" + remainText(r.storage.reason), true};
     else if (r.storage.unchecked)
-        s = {m_text(kFileDeleted) + "\r\n\r\n" + m_text(platform::storage_text::kNotChecked) + ".", false};
+        s = {m_text(text::FileShredded) + "\r\n\r\n" + m_text(text::PassesNotChecked) + ".", false};
     else
-        s = {m_text(kFileDeleted), false};
+        s = {m_text(text::FileShredded), false};
     // Shredded and removed, but the path shows something the run never touched: saying only
     // that the file was deleted would send the user to the wrong place.
     if (moved) {
-        s.text = movedNote(held_text::kFileMovedDone, path, s.text == m_text(kFileDeleted) ? std::string() : s.text);
+        s.text = movedNote(text::FileMovedDone, path, s.text == m_text(text::FileShredded) ? std::string() : s.text);
         s.warn = true;
     }
     return s;
@@ -231,7 +227,7 @@ ShredMessages::Shown ShredMessages::folderResult(const std::string& folder, cons
     // Everything walked is gone, but the path shows something the run never touched.
     if (o.choiceMoved && !o.aborted && o.left.empty()) {
         s.text =
-            movedNote(held_text::kFolderMovedDone, folder, s.text == m_text(kFolderDeleted) ? std::string() : s.text);
+            movedNote(text::FolderMovedDone, folder, s.text == m_text(text::FolderShredded) ? std::string() : s.text);
         s.warn = true;
     }
     return s;
@@ -246,36 +242,37 @@ std::string ShredMessages::leftList(const FolderShred::Outcome& o) const {
     const int filesLeft = o.leftOf(FolderShred::Kind::File);
     std::string heading;
     if (filesLeft == 0)
-        heading = o.files == 0 ? m_text(kNoneToShred) : counted(o.files, kOnlyShredded, kAllShredded);
+        heading = o.files == 0 ? m_text(text::NoneToShredNotRemoved)
+                               : counted(o.files, text::OnlyFileShreddedNotRemoved, text::AllShreddedNotRemoved);
     else if (o.files == 1)
-        heading = m_text(kOnlyNotShredded);
+        heading = m_text(text::OnlyFileNotShredded);
     else
-        heading = replaceAll(filesLeft == 1 ? m_text(kOneNotShredded)
-                                            : replaceAll(m_text(kSomeNotShredded), "%1", std::to_string(filesLeft)),
-                             "%2", std::to_string(o.files));
-    ui::ListedMessage msg(heading, m_text(kAndMore));
+        heading =
+            replaceAll(filesLeft == 1 ? m_text(text::OneOfFilesNotShredded)
+                                      : replaceAll(m_text(text::FilesNotShredded), "%1", std::to_string(filesLeft)),
+                       "%2", std::to_string(o.files));
+    ui::ListedMessage msg(heading, m_text(text::AndMore));
     for (const auto& l : o.left) msg.add(shownPath(l.path) + ": " + reasonFor(l));
     return msg.text();
 }
 
 std::string ShredMessages::remainedList(const FolderShred::Outcome& o) const {
     if (o.remained.empty()) return {};
-    ui::ListedMessage rest(counted(static_cast<int>(o.remained.size()), platform::storage_text::kCountMayRemainOne,
-                                   platform::storage_text::kCountMayRemain),
-                           m_text(kAndMore));
+    ui::ListedMessage rest(counted(static_cast<int>(o.remained.size()), text::MayRemainCountOne, text::MayRemainCount),
+                           m_text(text::AndMore));
     for (const auto& r : o.remained) rest.add(shownPath(r.path) + ": " + remainText(r.reason));
     return "\r\n\r\n" + rest.text();
 }
 
 std::string ShredMessages::uncheckedList(const FolderShred::Outcome& o) const {
     if (o.unchecked.empty()) return {};
-    ui::ListedMessage msg(m_text(platform::storage_text::kNotChecked) + ":", m_text(kAndMore));
+    ui::ListedMessage msg(m_text(text::PassesNotChecked) + ":", m_text(text::AndMore));
     for (const auto& p : o.unchecked) msg.add(shownPath(p));
     return "\r\n\r\n" + msg.text();
 }
 
 std::string ShredMessages::fileList(const Tally& t) const {
-    ui::ListedMessage names({}, m_text(kAndMore));
+    ui::ListedMessage names({}, m_text(text::AndMore));
     for (const auto& n : t.firstFiles) names.add(shownPath(n));
     // The rest are counted, not named.
     for (auto i = static_cast<int>(t.firstFiles.size()); i < t.files; ++i) names.add({});
@@ -290,11 +287,11 @@ std::string ShredMessages::abortAccount(const FolderShred::Outcome& o, const Tal
             (l.result.status == ShredStatus::RemovalPending || l.result.status == ShredStatus::RemovalFailed ||
              l.result.status == ShredStatus::NameReplaced))
             --shredded;
-    std::string shown = counted(std::max(shredded, 0), kStoppedOne, kStopped) + "\r\n\r\n";
+    std::string shown = counted(std::max(shredded, 0), text::StoppedCountOne, text::StoppedCount) + "\r\n\r\n";
     if (t.files == 0)
-        shown += m_text(kFolderStaysEmpty);
+        shown += m_text(text::FolderStaysEmpty);
     else
-        shown += counted(t.files, kFolderStaysOne, kFolderStays) + fileList(t);
+        shown += counted(t.files, text::FolderStaysOne, text::FolderStays) + fileList(t);
     if (!o.left.empty()) shown += "\r\n\r\n" + leftList(o);
     return shown + remainedList(o) + uncheckedList(o);
 }
@@ -307,43 +304,51 @@ std::string ShredMessages::folderAccount(const FolderShred::Outcome& o, const Ta
         std::string shown = leftList(o) + remainedList(o) + uncheckedList(o);
         // What is left is what is on the disk now: a name removed whose contents other names
         // keep is no longer in the folder.
-        const std::string parts[] = {counted(o.files, kOneFile, kFiles),       counted(o.folders, kOneFolder, kFolders),
-                                     counted(o.others, kOneOther, kOthers),    counted(t.files, kOneFile, kFiles),
-                                     counted(t.folders, kOneFolder, kFolders), counted(t.others, kOneOther, kOthers)};
-        std::string counts = m_text(kCounts);
+        const std::string parts[] = {counted(o.files, text::CountOneFile, text::CountFiles),
+                                     counted(o.folders, text::CountOneFolder, text::CountFolders),
+                                     counted(o.others, text::CountOneOther, text::CountOthers),
+                                     counted(t.files, text::CountOneFile, text::CountFiles),
+                                     counted(t.folders, text::CountOneFolder, text::CountFolders),
+                                     counted(t.others, text::CountOneOther, text::CountOthers)};
+        std::string counts = m_text(text::FoundAndLeft);
         for (int i = 0; i < 6; ++i)
             counts = replaceAll(counts, "%" + std::to_string(i + 1), parts[static_cast<std::size_t>(i)]);
         shown += "\r\n\r\n" + counts;
         const bool fileInPlace = std::any_of(o.left.begin(), o.left.end(), [](const FolderShred::Left& l) {
             return l.leftInPlace && l.kind == FolderShred::Kind::File;
         });
-        if (o.diskFull) shown += "\r\n\r\n" + m_text(disk_full_text::kFolderStopped);
-        if (fileInPlace) shown += "\r\n\r\n" + m_text(kLeftInPlace);
+        if (o.diskFull) shown += "\r\n\r\n" + m_text(text::DiskFullFolderStopped);
+        if (fileInPlace) shown += "\r\n\r\n" + m_text(text::UnshreddedStayInPlace);
         return shown;
     }
     std::string shown;
     if (!o.remained.empty()) {
-        ui::ListedMessage msg(m_text(platform::storage_text::kFolderMayRemain), m_text(kAndMore));
+        ui::ListedMessage msg(m_text(text::MayRemainFolderHeading), m_text(text::AndMore));
         for (const auto& r : o.remained) msg.add(shownPath(r.path) + ": " + remainText(r.reason));
         shown = msg.text();
     } else {
-        shown = m_text(kFolderDeleted);
+        shown = m_text(text::FolderShredded);
         warn = false;
     }
     return shown + uncheckedList(o);
 }
 
 std::string ShredMessages::withStopNote(const std::string& line, bool stopping) const {
-    return stopping ? line + " " + m_text(kStoppingNote) : line;
+    return stopping ? line + " " + m_text(text::StoppingSuffix) : line;
 }
 
-std::string ShredMessages::shreddingLine(const std::string& name) const { return m_text(kShredding) + " " + name; }
+std::string ShredMessages::shreddingLine(const std::string& name) const {
+    return m_text(text::ShreddingFolderStatus) + " " + name;
+}
 
 std::string ShredMessages::passLine(std::int64_t done, std::int64_t of, bool stopping) const {
-    return withStopNote(
-        m_text(kOverwriting) + " " + std::to_string(done) + " " + m_text(kOf) + " " + std::to_string(of), stopping);
+    return withStopNote(m_text(text::OverwritingStatus) + " " + std::to_string(done) + " " +
+                            m_text(text::OverwritingStatusOf) + " " + std::to_string(of),
+                        stopping);
 }
 
-std::string ShredMessages::fileDoneLine(bool stopping) const { return withStopNote(m_text(kFileDoneStatus), stopping); }
+std::string ShredMessages::fileDoneLine(bool stopping) const {
+    return withStopNote(m_text(text::RemovingFileStatus), stopping);
+}
 
 }  // namespace quenvor::shredder

@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "platform/IStorageProbe.h"
-#include "shredder/VerdictText.h"  // the words for StorageNote's reason
 
 namespace quenvor::shredder {
 
@@ -25,12 +24,6 @@ enum class ShredStatus {
     NotHidden,       // in an overlay's lower layer, so never written, and its name could not be removed
     LayerUnknown,    // on an overlay whose layer holding it could not be told: left untouched
 };
-
-// What the page says of a full disk.
-namespace disk_full_text {
-inline constexpr int kReason = 350;         // why the file was left: the disk is full
-inline constexpr int kFolderStopped = 351;  // a folder run stopped at the full disk
-}  // namespace disk_full_text
 
 // What the passes could achieve where the file lies, as far as anyone could tell.
 struct StorageNote {

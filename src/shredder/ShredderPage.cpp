@@ -1,4 +1,5 @@
 #include "shredder/ShredderPage.h"
+#include "text/TextIds.h"
 
 #include <cfenv>
 #include <cmath>
@@ -68,11 +69,11 @@ void ShredderPage::cmdFile_Click() {
         m_sSelectedFolder.clear();
         m_sSelectedFile.clear();
         auto& dlg = m_s.fileDialog;
-        dlg.setDialogTitle(text(page_text::kChooseFileTitle));
+        dlg.setDialogTitle(text(text::SelectFileDialogTitle));
         dlg.setCancelError(true);
         dlg.setHwnd(m_owner);
         dlg.setFlags(ui::kOfnPathMustExist | ui::kOfnFileMustExist);
-        dlg.setFilter(text(page_text::kAllFiles) + " (*.*)|*.*");
+        dlg.setFilter(text(text::AllFilesFilter) + " (*.*)|*.*");
         dlg.setFilterIndex(1);
         dlg.ShowOpen();
         m_sSelectedFile = dlg.Filename();
@@ -113,7 +114,7 @@ bool ShredderPage::confirmProtected(const std::string& path, bool folder) {
     const Protection kind = m_protected.of(path, folder);
     if (kind == Protection::None) return true;
     return m_s.ui.messageBox(m_say.protectedChoice(kind, path, folder),
-                             text(folder ? page_text::kConfirmFolderTitle : page_text::kConfirmFileTitle),
+                             text(folder ? text::ConfirmFolderShredTitle : text::ConfirmFileShredTitle),
                              MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) == MsgAnswer::Yes;
 }
 
@@ -156,7 +157,7 @@ void ShredderPage::cmdCancel_Click() {
     m_bAbort = true;
     // The current file may take minutes: say at once that the click was heard, and what it does.
     m_s.view.setEnabled("cmdCancel", false);
-    m_s.view.setCaption("lblStatus", text(page_text::kStoppingStatus));
+    m_s.view.setCaption("lblStatus", text(text::StoppingStatus));
 }
 
 void ShredderPage::beginRun(bool folderMode) {
@@ -248,7 +249,7 @@ void ShredderPage::shredSelectedFile() {
     const auto refuse = [&](bool gone) {
         m_sSelectedFile.clear();
         m_s.view.setEnabled("cmdDelete", false);
-        m_s.ui.messageBox(m_say.notAFile(path, gone), text(page_text::kTitle), MsgButtons::Ok, MsgIcon::Exclamation);
+        m_s.ui.messageBox(m_say.notAFile(path, gone), text(text::AppTitle), MsgButtons::Ok, MsgIcon::Exclamation);
     };
     if (st && st->type == FileType::NotFound) return refuse(true);
     if (!st || st->type != FileType::Regular) return refuse(false);
@@ -261,12 +262,11 @@ void ShredderPage::shredSelectedFile() {
             m_s.view.setEnabled("cmdFile", true);
         }
     };
-    if (!m_resuming &&
-        m_s.ui.messageBox(m_say.confirmFile(path, remainsWhere(path)), text(page_text::kConfirmFileTitle),
-                          MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) != MsgAnswer::Yes)
+    if (!m_resuming && m_s.ui.messageBox(m_say.confirmFile(path, remainsWhere(path)), text(text::ConfirmFileShredTitle),
+                                         MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) != MsgAnswer::Yes)
         return declined();
     if (st->hardLinks > 1) {
-        if (m_s.ui.messageBox(m_say.sharedContents(st->hardLinks - 1), text(page_text::kConfirmFileTitle),
+        if (m_s.ui.messageBox(m_say.sharedContents(st->hardLinks - 1), text(text::ConfirmFileShredTitle),
                               MsgButtons::YesNo, MsgIcon::Exclamation, MsgDefault::Second) != MsgAnswer::Yes)
             return declined();
     }
@@ -276,21 +276,21 @@ void ShredderPage::shredSelectedFile() {
     const ShredResult r = shredOne(path, *st, &moved);
     m_sSelectedFile.clear();
     if (r.ok() && !r.storage.mayRemain()) {
-        m_s.view.setCaption("lblStatus", text(page_text::kFileRemovedStatus));
+        m_s.view.setCaption("lblStatus", text(text::FileRemovedStatus));
     } else {
         hideProgress();
         m_s.view.setCaption("lblStatus", "");
     }
     endRun(false);
     const auto shown = m_say.fileResult(path, r, moved);
-    m_s.ui.messageBox(shown.text, text(page_text::kTitle), MsgButtons::Ok,
+    m_s.ui.messageBox(shown.text, text(text::AppTitle), MsgButtons::Ok,
                       shown.warn ? MsgIcon::Exclamation : MsgIcon::Information);
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
 
 void ShredderPage::shredSelectedFolder() {
     if (!m_resuming && m_s.ui.messageBox(m_say.confirmFolder(m_sSelectedFolder, remainsWhere(m_sSelectedFolder)),
-                                         text(page_text::kConfirmFolderTitle), MsgButtons::YesNo, MsgIcon::Exclamation,
+                                         text(text::ConfirmFolderShredTitle), MsgButtons::YesNo, MsgIcon::Exclamation,
                                          MsgDefault::Second) != MsgAnswer::Yes) {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
@@ -301,7 +301,7 @@ void ShredderPage::shredSelectedFolder() {
     if (!st || st->type != FileType::Directory) {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
-        m_s.ui.messageBox(m_say.folderNotHeld(folder, true, {}), text(page_text::kTitle), MsgButtons::Ok,
+        m_s.ui.messageBox(m_say.folderNotHeld(folder, true, {}), text(text::AppTitle), MsgButtons::Ok,
                           MsgIcon::Exclamation);
         return;
     }
@@ -312,8 +312,8 @@ void ShredderPage::shredSelectedFolder() {
         m_s.view.setEnabled("cmdDelete", false);
         m_sSelectedFolder.clear();
         const bool unreadable = held.problem() == HeldChoice::Problem::Unreadable;
-        m_s.ui.messageBox(m_say.folderNotHeld(folder, unreadable, held.detail()), text(page_text::kTitle),
-                          MsgButtons::Ok, MsgIcon::Exclamation);
+        m_s.ui.messageBox(m_say.folderNotHeld(folder, unreadable, held.detail()), text(text::AppTitle), MsgButtons::Ok,
+                          MsgIcon::Exclamation);
         return;
     }
 
@@ -341,10 +341,10 @@ void ShredderPage::shredSelectedFolder() {
     if (outcome.aborted) {
         m_bAbort = false;
         endRun(true);
-        m_s.view.setCaption("lblStatus", text(page_text::kAbortedStatus));
+        m_s.view.setCaption("lblStatus", text(text::AbortedStatus));
         showChoice();
         // An account of the stop: what was shredded, and what is still there.
-        m_s.ui.messageBox(shown.text, text(page_text::kTitle), MsgButtons::Ok, MsgIcon::Exclamation);
+        m_s.ui.messageBox(shown.text, text(text::AppTitle), MsgButtons::Ok, MsgIcon::Exclamation);
         if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
         return;
     }
@@ -355,7 +355,7 @@ void ShredderPage::shredSelectedFolder() {
     hideProgress();
     // Abort must not stay on show behind the final message, as if the run could still be stopped.
     endRun(true);
-    m_s.ui.messageBox(shown.text, text(page_text::kTitle), MsgButtons::Ok,
+    m_s.ui.messageBox(shown.text, text(text::AppTitle), MsgButtons::Ok,
                       shown.warn ? MsgIcon::Exclamation : MsgIcon::Information);
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
@@ -417,7 +417,7 @@ void ShredderPage::resume(const InterruptedRun::Record& r) {
         if (m_run) (void)m_run->forget();  // the message below is all there is to do about it
         const std::string shown =
             m_say.resumeRefused(level, platform::utf8Of(level || !m_run ? r.choice : m_run->file()));
-        m_s.ui.messageBox(shown, text(page_text::kTitle), MsgButtons::Ok, MsgIcon::Exclamation);
+        m_s.ui.messageBox(shown, text(text::AppTitle), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
     m_sSelectedFile = r.folder ? std::string() : platform::utf8Of(r.choice);
@@ -433,7 +433,7 @@ void ShredderPage::resume(const InterruptedRun::Record& r) {
 
 bool ShredderPage::QueryClose(std::function<void()> whenStopped) {
     if (!m_s.busy.running(ui::BusyState::Run::Shred)) return true;
-    if (m_s.ui.messageBox(text(page_text::kStopAndQuit), text(page_text::kTitle), MsgButtons::YesNo,
+    if (m_s.ui.messageBox(text(text::ConfirmQuitWhileShredding), text(text::AppTitle), MsgButtons::YesNo,
                           MsgIcon::Question) == MsgAnswer::Yes) {
         cmdCancel_Click();
         m_whenStopped = std::move(whenStopped);

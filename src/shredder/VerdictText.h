@@ -11,19 +11,3 @@ namespace quenvor::shredder {
 int textFor(platform::RemainReason r);
 
 }  // namespace quenvor::shredder
-
-// The names the shredder page used while the texts lived in the platform interface; they go
-// once the page calls textFor and names its texts from quenvor::text.
-namespace quenvor::platform {
-namespace storage_text {
-inline constexpr int kLowerLayerKept = text::RemainLowerLayer;
-inline constexpr int kLayerUnknown = text::ReasonLayerUnknown;
-inline constexpr int kFileMayRemain = text::MayRemainFileHeading;
-inline constexpr int kFolderMayRemain = text::MayRemainFolderHeading;
-inline constexpr int kCountMayRemain = text::MayRemainCount;
-inline constexpr int kCountMayRemainOne = text::MayRemainCountOne;
-inline constexpr int kConfirmNote = text::MayRemainConfirmNote;
-inline constexpr int kNotChecked = text::PassesNotChecked;
-}  // namespace storage_text
-inline int remainReasonTextId(RemainReason r) { return r == RemainReason::None ? 0 : shredder::textFor(r); }
-}  // namespace quenvor::platform

@@ -4,8 +4,10 @@
 #include <windowsx.h>
 
 #include <stdexcept>
+#include <string>
 
 #include "platform/windows/WideText.h"
+#include "text/TextIds.h"
 #include "window/win32/Art.h"
 
 namespace quenvor::window::win32 {
@@ -61,7 +63,7 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services)
     : m_pageBrush(CreateSolidBrush(Art::kPage)), m_whiteBrush(CreateSolidBrush(RGB(255, 255, 255))) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     registerClasses(instance);
-    m_hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, L"154",
+    m_hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, std::to_wstring(text::AppTitle).c_str(),
                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
                              CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, nullptr);
     if (!m_hwnd) throw std::runtime_error("the main window could not be made");
