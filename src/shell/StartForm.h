@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/PlatformServices.h"
 #include "shell/PageNavigation.h"
@@ -29,6 +31,15 @@ class IUiServices;
 }  // namespace quenvor::ui
 
 namespace quenvor::shell {
+
+namespace startup_text {
+constexpr int kPartsFailed = 400;   // the heading of the message naming what did not start
+constexpr int kShredderPart = 401;  // each part, as that message names it
+constexpr int kCleaningPart = 402;
+constexpr int kPendingPart = 403;
+constexpr int kStartAgain = 404;  // what the user can do about it
+constexpr int kNoReason = 405;    // a failure that carried no words of its own
+}  // namespace startup_text
 
 class StartForm {
 public:
@@ -66,6 +77,13 @@ public:
 private:
     // Retries the removals left by earlier runs; what the user must hear about them, or "".
     std::string retryPending();
+    // Runs one part's set-up; a failure is kept (with its words) to be told at the end of the load.
+    template <class F>
+    void startPart(int part, F&& setUp);
+    // The message naming every part that did not start, or "" when all did.
+    std::string partsFailedText();
+    // The buttons of a part that did not start stay off (a run's end turns them back on).
+    void disableFailedParts();
 
     ui::IFormView& m_view;
     ui::IUiServices& m_ui;
@@ -83,6 +101,7 @@ private:
     std::uintptr_t m_owner = 0;
     bool m_ending = false;
     std::string m_pendingNotice;
+    std::vector<std::pair<int, std::string>> m_failedParts;  // text id of the part, reason
 };
 
 }  // namespace quenvor::shell

@@ -1,5 +1,7 @@
 #include "support/FakeFormView.h"
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 
 #include "ui/FormDesign.h"
@@ -26,7 +28,11 @@ FakeFormView::FakeFormView() {
 
 FakeFormView::Control& FakeFormView::at(const std::string& name) {
     auto it = m_controls.find(name);
-    if (it == m_controls.end()) throw std::out_of_range("no control " + name);
+    if (it == m_controls.end()) {
+        // The logic runs its view updates guarded, so a throw alone would pass unseen.
+        ADD_FAILURE() << "no control named " << name << " in the form design";
+        throw std::out_of_range("no control " + name);
+    }
     return it->second;
 }
 

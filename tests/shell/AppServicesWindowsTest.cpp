@@ -1,0 +1,115 @@
+// The program's own start-up on Windows against WinINet itself (Wine's, in CI): entries a browser
+// put in the system's URL cache are on page one, and a run that says they are gone left none.
+#include <windows.h>
+// After windows.h, which it expects first.
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/NativePlatform.h"
+#include "shell/AppServices.h"
+#include "shell/StartForm.h"
+#include "support/FakeFormView.h"
+#include "support/Fakes.h"
+#include "support/ScriptedUi.h"
+
+namespace quenvor::shell {
+namespace {
+
+struct Made {
+    std::string url;
+    DWORD type;
+    std::filesystem::path file;
+};
+
+// An entry the way a browser makes one: a file for it in the cache, then the commit.
+bool make(Made& m) {
+    char file[MAX_PATH] = {};
+    if (!CreateUrlCacheEntryA(m.url.c_str(), 0, "htm", file, 0)) return false;
+    m.file = file;
+    { std::ofstream(m.file, std::ios::binary) << "secret of " << m.url; }
+    FILETIME never{};
+    return CommitUrlCacheEntryA(m.url.c_str(), file, never, never, m.type, nullptr, 0, nullptr, nullptr) != FALSE;
+}
+
+// What FindFirstUrlCacheEntry walks now, by name.
+std::vector<std::string> cachedNames() {
+    std::vector<std::string> names;
+    std::vector<char> buffer(4096);
+    auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOA*>(buffer.data());
+    DWORD size = static_cast<DWORD>(buffer.size());
+    HANDLE find = FindFirstUrlCacheEntryA(nullptr, info, &size);
+    if (!find) return names;
+    do {
+        if (info->lpszSourceUrlName) names.emplace_back(info->lpszSourceUrlName);
+        size = static_cast<DWORD>(buffer.size());
+    } while (FindNextUrlCacheEntryA(find, info, &size));
+    FindCloseUrlCache(find);
+    return names;
+}
+
+bool has(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+TEST(RealWinInet, PagesAndCookiesAreListedThenErasedAndTheRunTellsTheTruth) {
+    std::vector<Made> pages = {{"http://quenvor-run.example/one", NORMAL_CACHE_ENTRY, {}},
+                               {"http://quenvor-run.example/two?q=1", NORMAL_CACHE_ENTRY, {}},
+                               {"https://quenvor-run.example/three", NORMAL_CACHE_ENTRY, {}}};
+    // A cookie as WinINet's own client marks it, normal as well: still no page.
+    std::vector<Made> cookies = {{"Cookie:ana@quenvor-run.example/", COOKIE_CACHE_ENTRY, {}},
+                                 {"Cookie:ana@quenvor-run.example/sub/", COOKIE_CACHE_ENTRY | NORMAL_CACHE_ENTRY, {}}};
+    for (auto* set : {&pages, &cookies})
+        for (auto& m : *set) ASSERT_TRUE(make(m)) << m.url << ": " << GetLastError();
+
+    platform::NativePlatform native;
+    AppServices app(native.services());
+    auto& services = app.services();
+    test::MemorySettingsStore settings;
+    services.settings = &settings;
+    test::FakeFormView view;
+    test::ScriptedUi ui;
+    StartForm form(view, ui, services);
+    form.Form_Load();
+    const auto visited = view.listItems("LstB2"), listedCookies = view.listItems("LstB3");
+    for (const auto& m : pages) EXPECT_TRUE(has(visited, m.url)) << m.url;
+    for (const auto& m : cookies) {
+        EXPECT_TRUE(has(listedCookies, m.url)) << m.url;
+        EXPECT_FALSE(has(visited, m.url)) << m.url;
+    }
+
+    for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n == 2 || n == 4 ? 1 : 0);
+    ui.messages.clear();
+    form.cmdNext_Click();
+    ASSERT_EQ(ui.messages.size(), 2u);  // the question, then the outcome
+    const std::string& said = ui.messages[1].text;
+
+    const auto left = cachedNames();
+    std::vector<std::string> kept;
+    for (auto* set : {&pages, &cookies})
+        for (const auto& m : *set) {
+            std::error_code ec;
+            if (has(left, m.url) || std::filesystem::exists(m.file, ec)) kept.push_back(m.url);
+        }
+    if (kept.empty()) {
+        EXPECT_EQ(said, form.strings().LoadLangString(159));
+    } else {
+        // What the system would not let go is named, never claimed as deleted.
+        EXPECT_NE(said, form.strings().LoadLangString(159));
+        for (const auto& url : kept) EXPECT_NE(said.find(url), std::string::npos) << url << " in:\n" << said;
+    }
+    for (const char* list : {"LstB2", "LstB3"})
+        for (const auto& item : view.listItems(list)) EXPECT_EQ(item.find("quenvor-run.example"), std::string::npos);
+    RecordProperty("kept", std::to_string(kept.size()));
+    std::cout << "WinINet kept " << kept.size() << " of 5 entries after the run\n";
+}
+
+}  // namespace
+}  // namespace quenvor::shell
