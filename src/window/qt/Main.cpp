@@ -40,8 +40,8 @@ int Main(int argc, char** argv) {
     QApplication::setFont(base);
 
     platform::NativePlatform native;
-    shell::AppServices app(native.services());
-    auto& services = app.services();
+    shell::AppServices composed(native.services());
+    auto& services = composed.services();
     QtSettingsStore settings;
     QtDocumentOpener opener;
     services.settings = &settings;
