@@ -55,7 +55,10 @@ std::optional<std::string> FakeFormView::caption(const std::string& name) {
 
 void FakeFormView::setCaption(const std::string& name, const std::string& text) {
     auto& c = at(name);
-    if (!c.caption) throw std::invalid_argument(name + " has no caption");
+    if (!c.caption) {
+        ADD_FAILURE() << name << " has no caption to set";
+        throw std::invalid_argument(name + " has no caption");
+    }
     c.caption = text;
     log.push_back("caption " + name + "=" + text);
 }
