@@ -107,6 +107,11 @@ void CleaningRun::cmdNext_Click() {
     if (selected("chk4")) {
         run(common::CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
         run(common::CleanArea::Cookies, "Chromium", [&] { chromium.ClearCookies(); });
+        // What the lists still name as a cookie (the system's own store): after the browsers'
+        // steps, so a browser's cookie is not taken twice.
+        if (m_s.urlCache)
+            run(common::CleanArea::Cookies, "",
+                [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearCookies(&m_report); });
     }
     // The page's lists show what is left once every step has run (a running browser keeps its
     // entries, cookies stay unless they were chosen); "all deleted" only for a list left empty.

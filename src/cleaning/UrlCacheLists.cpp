@@ -33,11 +33,20 @@ void fill(platform::MemoryBlock& block, const platform::UrlCacheEntry& e) {
     std::memcpy(block.data() + sizeof h, e.sourceUrlName.c_str(), e.sourceUrlName.size() + 1);
 }
 
+bool isCookie(const std::string& name) { return name.compare(0, 6, "Cookie") == 0; }
+
+// WinINet marks its cookies and history records as normal entries too: they are no page, and
+// go only with their own options.
+bool isPage(std::uint32_t type) {
+    return (type & platform::kNormalCacheEntry) &&
+           !(type & (platform::kCookieCacheEntry | platform::kUrlHistoryCacheEntry));
+}
+
 void addIfCookie(ui::IFormView& view, platform::MemoryBlock& block) {
     RecordHeader h{};
     if (!block.ReadFrom(&h, sizeof h) || h.nameOffset == 0) return;
     const std::string name = block.ExtractString(block.Handle() + h.nameOffset, block.Size());
-    if (name.compare(0, 6, "Cookie") == 0) view.addListItem("LstB3", name);
+    if (isCookie(name)) view.addListItem("LstB3", name);
 }
 
 }  // namespace
@@ -50,8 +59,7 @@ void UrlCacheLists::ListVisitedSites() {
         // Every entry, the first included, is listed only when it is a page of the normal type.
         bool more = cache.GetFirstCacheEntry();
         while (more) {
-            if (cache.GetCacheEntryType() & platform::kNormalCacheEntry)
-                m_view.addListItem("LstB2", cache.GetCacheEntryUrl());
+            if (isPage(cache.GetCacheEntryType())) m_view.addListItem("LstB2", cache.GetCacheEntryUrl());
             more = cache.GetNextCacheEntry();
         }
         cache.CloseCacheEnum();
@@ -79,6 +87,16 @@ void UrlCacheLists::ListCookies() {
 }
 
 void UrlCacheLists::ClearUrlCache(common::CleanReport* report) {
+    clear(report, common::CleanArea::Cache, [](const platform::UrlCacheEntry& e) { return isPage(e.cacheEntryType); });
+}
+
+void UrlCacheLists::ClearCookies(common::CleanReport* report) {
+    clear(report, common::CleanArea::Cookies,
+          [](const platform::UrlCacheEntry& e) { return isCookie(e.sourceUrlName); });
+}
+
+template <class Pick>
+void UrlCacheLists::clear(common::CleanReport* report, common::CleanArea area, Pick pick) {
     ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Hourglass); });
     // A cache that cannot be walked leaves its entries behind: the caller hears of it, once the
     // pointer is back.
@@ -87,14 +105,14 @@ void UrlCacheLists::ClearUrlCache(common::CleanReport* report) {
         Cache cache(m_cache);
         bool more = cache.GetFirstCacheEntry();
         while (more) {
-            if (cache.GetCacheEntryType() & platform::kNormalCacheEntry) {
-                const std::string url = cache.GetCacheEntryUrl();
-                if (auto s = m_cache.deleteEntry(url); !s && report) {
+            const platform::UrlCacheEntry entry{cache.GetCacheEntryUrl(), cache.GetCacheEntryType()};
+            if (pick(entry)) {
+                if (auto s = m_cache.deleteEntry(entry.sourceUrlName); !s && report) {
                     // A running browser is reported once per profile, by name.
                     if (s.error().code == EBUSY)
-                        report->fail(common::CleanArea::Cache, s.error().message, "Firefox is running", true);
+                        report->fail(area, s.error().message, "Firefox is running", true);
                     else
-                        report->fail(common::CleanArea::Cache, url, s.error().message);
+                        report->fail(area, entry.sourceUrlName, s.error().message);
                 }
             }
             more = cache.GetNextCacheEntry();

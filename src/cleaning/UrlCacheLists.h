@@ -10,7 +10,8 @@ class IUiServices;
 
 namespace quenvor::cleaning::common {
 class CleanReport;
-}
+enum class CleanArea;
+}  // namespace quenvor::cleaning::common
 
 namespace quenvor::cleaning {
 
@@ -19,12 +20,18 @@ public:
     UrlCacheLists(ui::IFormView& view, ui::IUiServices& ui, platform::IUrlCache& cache)
         : m_view(view), m_ui(ui), m_cache(cache) {}
 
-    void ListVisitedSites();  // LstB2: entries of the normal type
+    void ListVisitedSites();  // LstB2: entries of the normal type that are no cookie or history record
     void ListCookies();       // LstB3: entries named "Cookie..."
-    // Removes the entries of the normal type; raises what stopped the walk of the cache.
+    // Removes the entries LstB2 lists; raises what stopped the walk of the cache.
     void ClearUrlCache(common::CleanReport* report);
+    // Removes the entries LstB3 lists (the system's own cookies among them: the browsers'
+    // cookie steps take only their own stores); raises what stopped the walk of the cache.
+    void ClearCookies(common::CleanReport* report);
 
 private:
+    template <class Pick>
+    void clear(common::CleanReport* report, common::CleanArea area, Pick pick);
+
     ui::IFormView& m_view;
     ui::IUiServices& m_ui;
     platform::IUrlCache& m_cache;

@@ -1,5 +1,6 @@
 #include "shell/StartForm.h"
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 
@@ -35,6 +36,17 @@ StartForm::StartForm(ui::IFormView& view, ui::IUiServices& ui, platform::Platfor
 
 StartForm::~StartForm() = default;
 
+template <class F>
+void StartForm::startPart(int part, F&& setUp) {
+    const bool started =
+        ui::reportedStep(setUp, [&](const std::string& why) { m_failedParts.emplace_back(part, why); });
+    if (started || part != text::StartupShredderPart) return;
+    // Half a page is no page: what did start of it goes, so no button reaches it.
+    m_shredder.reset();
+    m_run.reset();
+    m_cShred.reset();
+}
+
 void StartForm::Form_Load() {
     ui::guarded([&] { m_settings.LoadLanguage(); });
     ui::guarded([&] { m_strings.LocalizeCaptions(m_view); });
@@ -47,34 +59,36 @@ void StartForm::Form_Load() {
                           ui::StringTable::ExpandLineBreaks(m_strings.LoadLangString(text::ShredderPageIntro)));
     });
     ui::guarded([&] { m_view.setWindowCaption(m_strings.LoadLangString(text::AppTitle)); });
-    ui::guarded([&] {
+    startPart(text::StartupShredderPart, [&] {
         m_c = std::make_unique<ui::cBrowseForFolder>(m_ui);
         m_cHookDlg = std::make_unique<ui::cCommonDialog>(m_ui);
-        if (m_services.files) {
-            m_cShred = std::make_unique<shredder::cPattern>(*m_services.files, m_services.random);
-            m_shredder = std::make_unique<shredder::ShredderPage>(
-                shredder::ShredderPage::Services{m_view, m_ui, m_strings, m_busy, *m_services.files, m_services.folders,
-                                                 *m_cShred, *m_cHookDlg, *m_c, m_services.storageProbe});
-            m_shredder->setOwner(m_owner);
-            // Beside the list of removals left for the next start, in the same per-user folder.
-            if (m_services.pending) {
-                m_run = std::make_unique<shredder::InterruptedRun>(
-                    *m_services.files, m_services.pending->file().parent_path() / "interrupted-shred",
-                    m_services.processes ? m_services.processes->currentProcessId() : 0);
-                m_shredder->setRunRecord(m_run.get());
-            }
+        if (!m_services.files) return;
+        m_cShred = std::make_unique<shredder::cPattern>(*m_services.files, m_services.random);
+        m_shredder = std::make_unique<shredder::ShredderPage>(
+            shredder::ShredderPage::Services{m_view, m_ui, m_strings, m_busy, *m_services.files, m_services.folders,
+                                             *m_cShred, *m_cHookDlg, *m_c, m_services.storageProbe});
+        m_shredder->setOwner(m_owner);
+        // Beside the list of removals left for the next start, in the same per-user folder.
+        if (m_services.pending) {
+            m_run = std::make_unique<shredder::InterruptedRun>(
+                *m_services.files, m_services.pending->file().parent_path() / "interrupted-shred",
+                m_services.processes ? m_services.processes->currentProcessId() : 0);
+            m_shredder->setRunRecord(m_run.get());
         }
-        // What an earlier run could not remove goes now, if it is still the same file; what
-        // still cannot go stays listed for the next start. The user is told at the end of the
-        // load, once: a file believed destroyed that is still there must not go unnoticed.
+    });
+    // What an earlier run could not remove goes now, if it is still the same file; what still
+    // cannot go stays listed for the next start. The user is told at the end of the load, once: a
+    // file believed destroyed that is still there must not go unnoticed.
+    startPart(text::StartupPendingPart, [&] {
         if (m_services.pending && m_services.files) m_pendingNotice = retryPending();
-        if (m_services.registry && m_services.profiles && m_services.files && m_services.folders) {
-            const cleaning::firefox::FirefoxProfiles::Services firefox{*m_services.registry, *m_services.profiles,
-                                                                       *m_services.files, *m_services.folders};
-            m_cleaning = std::make_unique<cleaning::CleaningRun>(
-                cleaning::CleaningRun::Services{m_view, m_ui, m_strings, m_busy, firefox, m_services.urlCache,
-                                                m_services.urlHistory, m_services.processes});
-        }
+    });
+    startPart(text::StartupCleaningPart, [&] {
+        if (!m_services.registry || !m_services.profiles || !m_services.files || !m_services.folders) return;
+        const cleaning::firefox::FirefoxProfiles::Services firefox{*m_services.registry, *m_services.profiles,
+                                                                   *m_services.files, *m_services.folders};
+        m_cleaning = std::make_unique<cleaning::CleaningRun>(
+            cleaning::CleaningRun::Services{m_view, m_ui, m_strings, m_busy, firefox, m_services.urlCache,
+                                            m_services.urlHistory, m_services.processes});
     });
     ui::guarded([&] {
         m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(text::LanguageEnglish));
@@ -93,11 +107,36 @@ void StartForm::Form_Load() {
     ui::guarded([&] { m_pages.ShowTracksPage(); });
     ui::guarded([&] { ListVisitedSites(); });
     ui::guarded([&] { ListCookies(); });
+    ui::guarded([&] { disableFailedParts(); });
+    // Told even when the window could not be filled: the user must not take a missing part for
+    // a button that does nothing.
+    ui::guarded([&] {
+        if (const std::string failed = partsFailedText(); !failed.empty())
+            m_ui.messageBox(failed, m_strings.LoadLangString(154), ui::MsgButtons::Ok, ui::MsgIcon::Critical);
+    });
     ui::guarded([&] {
         if (!m_pendingNotice.empty())
             m_ui.messageBox(std::exchange(m_pendingNotice, {}), m_strings.LoadLangString(text::AppTitle),
                             ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
     });
+}
+
+std::string StartForm::partsFailedText() {
+    if (m_failedParts.empty()) return {};
+    std::string text = m_strings.LoadLangString(text::StartupPartsFailed);
+    for (const auto& [part, why] : m_failedParts)
+        text += "\r\n" + m_strings.LoadLangString(part) + ": " +
+                (why.empty() ? m_strings.LoadLangString(text::StartupNoReason) : why);
+    return text + "\r\n\r\n" + m_strings.LoadLangString(text::StartupStartAgain);
+}
+
+void StartForm::disableFailedParts() {
+    for (const auto& failed : m_failedParts) {
+        if (failed.first == text::StartupShredderPart)
+            for (const char* b : {"cmdFile", "cmdFolder", "cmdDelete"})
+                ui::guarded([&] { m_view.setEnabled(b, false); });
+        if (failed.first == text::StartupCleaningPart) ui::guarded([&] { m_view.setEnabled("cmdNext", false); });
+    }
 }
 
 std::string StartForm::retryPending() {
@@ -131,7 +170,15 @@ void StartForm::ListCookies() {
 }
 
 void StartForm::cmdNext_Click() {
-    if (m_cleaning && !m_busy.any()) m_cleaning->cmdNext_Click();
+    if (m_busy.any()) return;
+    if (m_cleaning) {
+        m_cleaning->cmdNext_Click();
+        // The run's end turns the start buttons back on, a shredder's that never started too.
+        ui::guarded([&] { disableFailedParts(); });
+    } else if (std::any_of(m_failedParts.begin(), m_failedParts.end(),
+                           [](const auto& f) { return f.first == text::StartupCleaningPart; })) {
+        m_ui.messageBox(partsFailedText(), m_strings.LoadLangString(154), ui::MsgButtons::Ok, ui::MsgIcon::Critical);
+    }
 }
 
 void StartForm::Form_Shown() {

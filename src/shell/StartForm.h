@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/PlatformServices.h"
 #include "shell/PageNavigation.h"
@@ -66,6 +68,13 @@ public:
 private:
     // Retries the removals left by earlier runs; what the user must hear about them, or "".
     std::string retryPending();
+    // Runs one part's set-up; a failure is kept (with its words) to be told at the end of the load.
+    template <class F>
+    void startPart(int part, F&& setUp);
+    // The message naming every part that did not start, or "" when all did.
+    std::string partsFailedText();
+    // The buttons of a part that did not start stay off (a run's end turns them back on).
+    void disableFailedParts();
 
     ui::IFormView& m_view;
     ui::IUiServices& m_ui;
@@ -83,6 +92,7 @@ private:
     std::uintptr_t m_owner = 0;
     bool m_ending = false;
     std::string m_pendingNotice;
+    std::vector<std::pair<int, std::string>> m_failedParts;  // text id of the part, reason
 };
 
 }  // namespace quenvor::shell

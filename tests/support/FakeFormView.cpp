@@ -1,5 +1,7 @@
 #include "support/FakeFormView.h"
 
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 
 #include "ui/FormDesign.h"
@@ -26,7 +28,11 @@ FakeFormView::FakeFormView() {
 
 FakeFormView::Control& FakeFormView::at(const std::string& name) {
     auto it = m_controls.find(name);
-    if (it == m_controls.end()) throw std::out_of_range("no control " + name);
+    if (it == m_controls.end()) {
+        // The logic runs its view updates guarded, so a throw alone would pass unseen.
+        ADD_FAILURE() << "no control named " << name << " in the form design";
+        throw std::out_of_range("no control " + name);
+    }
     return it->second;
 }
 
@@ -49,7 +55,10 @@ std::optional<std::string> FakeFormView::caption(const std::string& name) {
 
 void FakeFormView::setCaption(const std::string& name, const std::string& text) {
     auto& c = at(name);
-    if (!c.caption) throw std::invalid_argument(name + " has no caption");
+    if (!c.caption) {
+        ADD_FAILURE() << name << " has no caption to set";
+        throw std::invalid_argument(name + " has no caption");
+    }
     c.caption = text;
     log.push_back("caption " + name + "=" + text);
 }

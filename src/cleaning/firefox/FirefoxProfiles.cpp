@@ -1,6 +1,7 @@
 #include "cleaning/firefox/FirefoxProfiles.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <optional>
 #include <set>
 
@@ -20,6 +21,17 @@ namespace {
 bool inside(const fs::path& p, const fs::path& folder) {
     const auto rel = p.lexically_normal().lexically_relative(folder.lexically_normal());
     return !rel.empty() && *rel.begin() != "..";
+}
+
+// One spelling per folder: Windows names a folder the same whatever the case of its letters.
+fs::path spelling(const fs::path& p) {
+#ifdef _WIN32
+    std::wstring text = p.lexically_normal().native();
+    for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return fs::path(text);
+#else
+    return p.lexically_normal();
+#endif
 }
 
 fs::path resolved(const fs::path& p) {
@@ -108,6 +120,10 @@ std::vector<FirefoxProfile> FirefoxProfiles::find() {
         fs::path firefox, cache;
     };
     const std::vector<Root> roots = {
+#ifdef _WIN32
+        // Where Firefox itself asks for on Windows; the registry's copy below may be missing.
+        {m_s.folders.configHome() / "Mozilla/Firefox", m_s.folders.cacheHome() / "Mozilla/Firefox"},
+#endif
         {platform::pathFromUtf8(shellFolder("AppData")) / "mozilla/firefox",
          platform::pathFromUtf8(shellFolder("Local AppData")) / "mozilla/firefox"},
         {home / ".mozilla/firefox", m_s.folders.cacheHome() / "mozilla/firefox"},
@@ -129,7 +145,7 @@ std::vector<FirefoxProfile> FirefoxProfiles::find() {
         const fs::path ini = root.firefox / "profiles.ini";
         auto st = m_s.files.status(ini);
         if (!st || st->type != platform::FileType::Regular) continue;
-        const fs::path canonical = root.firefox.lexically_normal();
+        const fs::path canonical = spelling(root.firefox);
         if (std::find(seenRoots.begin(), seenRoots.end(), canonical) != seenRoots.end()) continue;
         seenRoots.push_back(canonical);
         const auto sections = platform::IniProfileReader::sections(ini);
@@ -160,7 +176,8 @@ std::vector<FirefoxProfile> FirefoxProfiles::find() {
                 continue;
             }
             if (absent) continue;
-            if (std::none_of(found.begin(), found.end(), [&](const auto& f) { return f.folder == p.folder; }))
+            if (std::none_of(found.begin(), found.end(),
+                             [&](const auto& f) { return spelling(f.folder) == spelling(p.folder); }))
                 found.push_back(p);
         }
     }

@@ -6,10 +6,8 @@
 #include <QIcon>
 #include <QTimer>
 
-#include "cleaning/CompositeUrlCache.h"
-#include "cleaning/chromium/ChromiumUrlCache.h"
-#include "cleaning/firefox/FirefoxUrlCache.h"
 #include "platform/NativePlatform.h"
+#include "shell/AppServices.h"
 #include "window/qt/QtDocumentOpener.h"
 #include "window/qt/QtSettingsStore.h"
 #include "window/qt/QtUiServices.h"
@@ -42,15 +40,12 @@ int Main(int argc, char** argv) {
     QApplication::setFont(base);
 
     platform::NativePlatform native;
-    auto services = native.services();
+    shell::AppServices composed(native.services());
+    auto& services = composed.services();
     QtSettingsStore settings;
     QtDocumentOpener opener;
     services.settings = &settings;
     services.opener = &opener;
-    const auto firefoxCache = cleaning::firefox::FirefoxUrlCache::fromServices(services);
-    const auto chromiumCache = cleaning::chromium::ChromiumUrlCache::fromServices(services);
-    cleaning::CompositeUrlCache urlCache({firefoxCache.get(), chromiumCache.get()});
-    services.urlCache = &urlCache;
 
     QtUiServices ui;
     frmStart form(ui, services);

@@ -5,8 +5,8 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "cleaning/firefox/FirefoxUrlCache.h"
 #include "platform/NativePlatform.h"
+#include "shell/AppServices.h"
 #include "window/win32/ShellDocumentOpener.h"
 #include "window/win32/Win32UiServices.h"
 #include "window/win32/frmStart.h"
@@ -20,11 +20,10 @@ int Main() {
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
     platform::NativePlatform native;
-    auto services = native.services();
+    shell::AppServices app(native.services());
+    auto& services = app.services();
     ShellDocumentOpener opener;
     services.opener = &opener;
-    const auto urlCache = cleaning::firefox::FirefoxUrlCache::fromServices(services);
-    services.urlCache = urlCache.get();
 
     Win32UiServices ui;
     int code = 0;
