@@ -81,9 +81,14 @@ struct Rig {
     }
 };
 
-void expectRouted(const std::string& name, const std::function<void(ClickRouter&)>& routed, const Handler& direct) {
+void expectRouted(const std::string& name, const std::function<void(ClickRouter&)>& routed, const Handler& direct,
+                  const std::function<void(Rig&)>& setUp = {}) {
     SCOPED_TRACE(name);
     Rig viaRouter, viaHandler;
+    if (setUp) {
+        setUp(viaRouter);
+        setUp(viaHandler);
+    }
     ClickRouter router(*viaRouter.form);
     const std::string before = viaRouter.trace();
     routed(router);
@@ -108,6 +113,8 @@ TEST(ClickRouterTest, EachNameReachesItsHandler) {
         {"cmdFolder", onPage(&ShredderPage::cmdFolder_Click)},
         {"cmdDelete", onPage(&ShredderPage::cmdDelete_Click)},
         {"cmdCancel", onPage(&ShredderPage::cmdCancel_Click)}};
+    // Abort does something only while a shred goes on.
+    const auto duringShred = [](Rig& r) { r.form->busy().begin(ui::BusyState::Run::Shred); };
     for (int strip = 0; strip < ui::kTabCount; ++strip) {
         for (int tab = 1; tab <= ui::kTabCount; ++tab) {
             const std::string n = std::to_string(tab);
@@ -124,7 +131,8 @@ TEST(ClickRouterTest, EachNameReachesItsHandler) {
         // The windows forward a click on a picture, caption or list only when it is routed.
         EXPECT_TRUE(router.routes(name)) << name;
         expectRouted(
-            name, [&](ClickRouter& r) { r.click(name); }, route.second);
+            name, [&](ClickRouter& r) { r.click(name); }, route.second,
+            name == "cmdCancel" ? std::function<void(Rig&)>(duringShred) : nullptr);
     }
 }
 
