@@ -112,7 +112,8 @@ void StartForm::Form_Load() {
     // a button that does nothing.
     ui::guarded([&] {
         if (const std::string failed = partsFailedText(); !failed.empty())
-            m_ui.messageBox(failed, m_strings.LoadLangString(154), ui::MsgButtons::Ok, ui::MsgIcon::Critical);
+            m_ui.messageBox(failed, m_strings.LoadLangString(text::AppTitle), ui::MsgButtons::Ok,
+                            ui::MsgIcon::Critical);
     });
     ui::guarded([&] {
         if (!m_pendingNotice.empty())
@@ -177,7 +178,8 @@ void StartForm::cmdNext_Click() {
         ui::guarded([&] { disableFailedParts(); });
     } else if (std::any_of(m_failedParts.begin(), m_failedParts.end(),
                            [](const auto& f) { return f.first == text::StartupCleaningPart; })) {
-        m_ui.messageBox(partsFailedText(), m_strings.LoadLangString(154), ui::MsgButtons::Ok, ui::MsgIcon::Critical);
+        m_ui.messageBox(partsFailedText(), m_strings.LoadLangString(text::AppTitle), ui::MsgButtons::Ok,
+                        ui::MsgIcon::Critical);
     }
 }
 

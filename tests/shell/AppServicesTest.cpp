@@ -17,6 +17,7 @@
 #include "support/Fakes.h"
 #include "support/FirefoxFixture.h"
 #include "support/ScriptedUi.h"
+#include "text/TextIds.h"
 
 namespace quenvor::shell {
 namespace {
@@ -73,8 +74,8 @@ TEST_F(Startup, FirefoxAndChromiumAreListedTogetherAndBothErased) {
 
     eraseCacheAndCookies();
     ASSERT_EQ(ui.messages.size(), 2u);
-    EXPECT_EQ(ui.messages[1].text, form->strings().LoadLangString(159));
-    const std::vector<std::string> none{form->strings().LoadLangString(158)};
+    EXPECT_EQ(ui.messages[1].text, form->strings().LoadLangString(text::CleaningDone));
+    const std::vector<std::string> none{form->strings().LoadLangString(text::ListClearedItem)};
     EXPECT_EQ(view.listItems("LstB2"), none);
     EXPECT_EQ(view.listItems("LstB3"), none);
 }

@@ -24,6 +24,7 @@
 #include "support/FirefoxFixture.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
+#include "text/TextIds.h"
 
 namespace quenvor::shell {
 namespace {
@@ -135,8 +136,8 @@ TEST(RealWinInet, PagesAndCookiesAreListedThenErasedAndTheRunTellsTheTruth) {
             }
         return kept;
     };
-    const std::string allGone = form.strings().LoadLangString(159);
-    const std::vector<std::string> emptyList{form.strings().LoadLangString(158)};
+    const std::string allGone = form.strings().LoadLangString(text::CleaningDone);
+    const std::vector<std::string> emptyList{form.strings().LoadLangString(text::ListClearedItem)};
 
     // One page held open, as a browser holds the page it shows: the system will not let it go.
     std::vector<char> held(4096);

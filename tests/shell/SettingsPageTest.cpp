@@ -9,6 +9,7 @@
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
+#include "text/TextIds.h"
 #include "ui/StringTable.h"
 
 namespace quenvor::shell {
@@ -84,7 +85,7 @@ TEST_F(Settings, StoredValuesAreReadAndBadOnesLeaveTheDesignState) {
     strings.setLanguage(0);
     page.LoadLanguage();
     EXPECT_EQ(strings.language(), 0);
-    EXPECT_EQ(strings.LoadLangString(163), "&Quit");  // the window stays readable
+    EXPECT_EQ(strings.LoadLangString(text::QuitButton), "&Quit");  // the window stays readable
 }
 
 TEST_F(Settings, PickingALanguageStoresItAtOnceWithoutAMessage) {

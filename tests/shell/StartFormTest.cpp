@@ -22,6 +22,7 @@
 #include "support/FaultyFileService.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
+#include "text/TextIds.h"
 
 namespace quenvor::shell {
 namespace {
@@ -88,8 +89,8 @@ TEST_F(Start, LoadRunsItsStepsInOrder) {
     form->Form_Load();
     const auto captions = position("caption cmdQuit=&Quit");
     const auto checks = position("check chk1=1");
-    const auto texts =
-        position("caption lblShredder=" + ui::StringTable::ExpandLineBreaks(form->strings().LoadLangString(103)));
+    const auto texts = position("caption lblShredder=" + ui::StringTable::ExpandLineBreaks(
+                                                             form->strings().LoadLangString(text::ShredderPageIntro)));
     const auto window = position("window Quenvor");
     const auto language = position("combo cmbLanguage+English");
     const auto secure = position("combo cmbSecure+Secure (Recomended)");

@@ -13,6 +13,7 @@
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
+#include "text/TextIds.h"
 #include "ui/FormDesign.h"
 #include "window/win32/GdiObject.h"
 #include "window/win32/MemoryDC.h"
@@ -242,8 +243,8 @@ TEST_F(Win32WindowTest, ListsTakeTheWheelOnlyWithTheFocus) {
 TEST_F(Win32WindowTest, LanguageListShowsItsWordUntilPicked) {
     auto form = open();
     EXPECT_EQ(form->view().comboSelectedIndex("cmbLanguage"), -1);
-    EXPECT_EQ(form->view().comboText("cmbLanguage"), form->logic().strings().LoadLangString(141));
-    const std::string spanish = form->logic().strings().LoadLangString(140);
+    EXPECT_EQ(form->view().comboText("cmbLanguage"), form->logic().strings().LoadLangString(text::LanguagePrompt));
+    const std::string spanish = form->logic().strings().LoadLangString(text::LanguageSpanish);
     HWND list = form->control("cmbLanguage");
     SendMessageW(list, CB_SETCURSEL, 1, 0);
     SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE),
