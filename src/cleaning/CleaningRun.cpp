@@ -46,7 +46,7 @@ CleaningRun::CleaningRun(Services s) : m_s(s) {}
 CleaningRun::~CleaningRun() = default;
 
 firefox::cFireFox& CleaningRun::firefox() {
-    if (!m_firefox) m_firefox = std::make_unique<firefox::cFireFox>(m_s.firefox, m_s.processes);
+    if (!m_firefox) m_firefox = std::make_unique<firefox::cFireFox>(m_s.firefox, m_s.processes, m_report);
     return *m_firefox;
 }
 
@@ -71,9 +71,7 @@ void CleaningRun::cmdNext_Click() {
                 m_report);
         return *windows;
     };
-    ui::guarded([&] { firefox().setReport(&m_report); });
-    chromium::cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes);
-    chromium.setReport(&m_report);
+    chromium::cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes, m_report);
     // An operation that throws is told as not done, in its area.
     auto run = [&](common::CleanArea area, const std::string& what, auto&& step) {
         ui::reportedStep(step,
@@ -111,7 +109,6 @@ void CleaningRun::cmdNext_Click() {
     ui::reportedStep([&] { reportDamagedStore(); },
                      [&](const std::string& why) { m_report.failWhole(why.empty() ? text(232) : why); });
 
-    ui::guarded([&] { firefox().setReport(nullptr); });
     ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Default); });
     if (m_report.clean()) {
         m_s.ui.messageBox(text(159), text(154), ui::MsgButtons::Ok, ui::MsgIcon::Information);

@@ -146,7 +146,7 @@ void cChromium::cleanIcons(const ChromiumProfile& p) {
 }
 
 void cChromium::fail(common::CleanArea area, const std::string& what, const std::string& why) {
-    if (m_report) m_report->fail(area, what, why);
+    m_report.fail(area, what, why);
 }
 
 void cChromium::forEachIdleProfile(common::CleanArea area, const std::function<void(const ChromiumProfile&)>& work) {
@@ -156,7 +156,7 @@ void cChromium::forEachIdleProfile(common::CleanArea area, const std::function<v
         if (it == running.end())
             it = running.emplace(p.root, ChromiumRunning::running(p.root, m_s.files, m_processes)).first;
         if (it->second) {
-            if (m_report) m_report->fail(area, p.name, p.browser + " is running", true, p.browser);
+            m_report.fail(area, p.name, p.browser + " is running", true, p.browser);
             continue;
         }
         work(p);

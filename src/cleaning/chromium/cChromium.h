@@ -22,9 +22,9 @@ namespace quenvor::cleaning::chromium {
 
 class cChromium {
 public:
-    cChromium(ChromiumProfiles::Services s, platform::IProcessTable* processes) : m_s(s), m_processes(processes) {}
-
-    void setReport(common::CleanReport* report) { m_report = report; }
+    // What could not be removed goes to `report`, which outlives this cleaner.
+    cChromium(ChromiumProfiles::Services s, platform::IProcessTable* processes, common::CleanReport& report)
+        : m_s(s), m_processes(processes), m_report(report) {}
 
     void ClearHistory();
     void ClearCache();
@@ -52,7 +52,7 @@ private:
 
     ChromiumProfiles::Services m_s;
     platform::IProcessTable* m_processes;
-    common::CleanReport* m_report = nullptr;
+    common::CleanReport& m_report;
 };
 
 }  // namespace quenvor::cleaning::chromium

@@ -59,8 +59,7 @@ protected:
 
     void SetUp() override { ChromiumFixture::makeProfile(profile); }
     chromium::cChromium cleaner() {
-        chromium::cChromium c(services, &processes);
-        c.setReport(&report);
+        chromium::cChromium c(services, &processes, report);
         return c;
     }
     void lock(const std::string& target) { fs::create_symlink(target, root / "SingletonLock"); }
