@@ -7,12 +7,12 @@
 // extensions alike: they are emptied whole, as they cannot be split without the browser.
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "cleaning/chromium/ChromiumProfiles.h"
 #include "cleaning/common/CleanReport.h"
+#include "cleaning/formats/SqliteCleaner.h"
 
 namespace quenvor::platform {
 class IProcessTable;
@@ -31,10 +31,6 @@ public:
     void ClearCookies();
     void ClearFormData();
 
-    // The addresses the profile's "Bookmarks" file keeps; their icons stay with them.
-    // No file is no bookmark; a file that cannot be read is nothing.
-    static std::optional<std::vector<std::string>> bookmarkedUrls(const std::filesystem::path& bookmarksFile);
-
 private:
     void forEachIdleProfile(common::CleanArea area, const std::function<void(const ChromiumProfile&)>& work);
     void removeFile(common::CleanArea area, const std::filesystem::path& p);
@@ -46,7 +42,7 @@ private:
     // Cleans one store and, once that is done, its rollback journal, which still holds the
     // removed pages; a journal the store could not be cleaned with may be needed to repair it.
     void cleanStore(common::CleanArea area, const std::filesystem::path& db, const std::vector<std::string>& tables,
-                    const std::vector<std::string>& extraSql = {}, const std::vector<std::string>& extraNeeds = {});
+                    std::vector<formats::SqliteCleaner::Statement> extra = {});
     void cleanIcons(const ChromiumProfile& p);
     void fail(common::CleanArea area, const std::string& what, const std::string& why);
 

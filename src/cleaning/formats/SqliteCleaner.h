@@ -16,9 +16,13 @@ namespace quenvor::cleaning::formats {
 
 class SqliteCleaner {
 public:
+    // One SQL statement. Text from outside (an address, a host) is never spelt into it: it is
+    // bound to the statement's parameters ("?"), which run once per row of values, and not at
+    // all for no row; a statement without parameters runs once.
     struct Statement {
         std::string sql;
-        std::vector<std::string> needsTables;  // skipped unless every one exists
+        std::vector<std::string> needsTables;             // skipped unless every one exists
+        std::vector<std::vector<std::string>> rows = {};  // values for the parameters, a row per run
     };
     struct Attachment {
         std::string schema;  // e.g. "fav"
