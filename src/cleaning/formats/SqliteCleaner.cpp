@@ -30,14 +30,15 @@ platform::Error failure(sqlite3* db, const std::filesystem::path& file, const st
     return platform::Error{code, platform::utf8Of(file.filename()) + ": " + step + ": " + why};
 }
 
-bool exec(sqlite3* db, const std::string& sql) {
+[[nodiscard]] bool exec(sqlite3* db, const std::string& sql) {
     return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 // One statement: run once when it has no parameters, else once for each row of values bound to
 // them (and not at all for no row). Exactly one statement: text after it would never run. A
 // failed step leaves its error on the connection, which finalizing does not clear.
-bool execStatement(sqlite3* db, const std::string& sql, const std::vector<std::vector<std::string>>& rows) {
+[[nodiscard]] bool execStatement(sqlite3* db, const std::string& sql,
+                                 const std::vector<std::vector<std::string>>& rows) {
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
     bool ok = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, &tail) == SQLITE_OK && st &&
@@ -250,22 +251,27 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
         if (!ready) continue;
         if (!execStatement(c.db, s.sql, s.rows)) {
             auto err = failure(c.db, file, "delete");
-            exec(c.db, "ROLLBACK");
+            (void)exec(c.db, "ROLLBACK");  // the failure is told; a rollback that fails leaves the journal to do it
             return err;
         }
         if (auto t = deletedTable(s.sql)) touched.insert(*t);
     }
     if (!followReferences(c.db, schemas, touched)) {
         auto err = failure(c.db, file, "delete");
-        exec(c.db, "ROLLBACK");
+        (void)exec(c.db, "ROLLBACK");
         return err;
     }
     if (!exec(c.db, "COMMIT")) {
         auto err = failure(c.db, file, "commit");
-        exec(c.db, "ROLLBACK");
+        (void)exec(c.db, "ROLLBACK");
         return err;
     }
-    for (const auto& schema : schemas) exec(c.db, "PRAGMA " + schema + ".wal_checkpoint(TRUNCATE)");
+    // Until the write-ahead log is folded back in, the store's own file still holds the removed
+    // rows: a reader that keeps the log from being folded (the checkpoint waits for it as long as
+    // for a lock) leaves them there, which is said. A store without a log has nothing to fold.
+    for (const auto& schema : schemas)
+        if (sqlite3_wal_checkpoint_v2(c.db, schema.c_str(), SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) != SQLITE_OK)
+            return failure(c.db, file, "checkpoint, so the removed rows are still in the file");
     return {};
 }
 

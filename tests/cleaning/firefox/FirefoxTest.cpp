@@ -162,6 +162,20 @@ TEST_F(FakeHome, ALockedOrDamagedStoreIsReportedAndLeftAsItWas) {
     EXPECT_NE(report.failures()[1].reason.find("damaged"), std::string::npos) << report.failures()[1].reason;
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "2");
     EXPECT_EQ(TempDir::read(profile / "formhistory.sqlite"), std::string(4096, 'G'));
+
+    // A reader that keeps the write-ahead log from being folded back leaves the removed rows in
+    // the store's own file: they are gone from the store, and that they linger there is said.
+    report.clear();
+    FirefoxFixture::sql(profile / "cookies.sqlite", "PRAGMA journal_mode = WAL;");
+    ASSERT_EQ(sqlite3_open((profile / "cookies.sqlite").c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN; SELECT count(*) FROM moz_cookies;", nullptr, nullptr, nullptr), SQLITE_OK);
+    ff.ClearFirefoxCookies();
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    ASSERT_EQ(report.failures().size(), 1u);
+    EXPECT_NE(report.failures()[0].reason.find("removed rows are still in the file"), std::string::npos)
+        << report.failures()[0].reason;
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
 }
 
 // A profile list can name any folder. Only real profile folders are touched: a link that leads
