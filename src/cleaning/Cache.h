@@ -17,7 +17,7 @@ public:
     bool GetNextCacheEntry();
     std::string GetCacheEntryUrl() const { return m_current ? m_current->sourceUrlName : std::string(); }
     std::uint32_t GetCacheEntryType() const { return m_current ? m_current->cacheEntryType : 0; }
-    bool DeleteCacheEntry(const std::string& url) { return m_cache.deleteEntry(url).ok(); }
+    platform::Status DeleteCacheEntry(const std::string& url) { return m_cache.deleteEntry(url); }
     void CloseCacheEnum();
 
 private:

@@ -47,7 +47,7 @@ CleaningRun::CleaningRun(Services s) : m_s(s) {}
 CleaningRun::~CleaningRun() = default;
 
 firefox::cFireFox& CleaningRun::firefox() {
-    if (!m_firefox) m_firefox = std::make_unique<firefox::cFireFox>(m_s.firefox, m_s.processes);
+    if (!m_firefox) m_firefox = std::make_unique<firefox::cFireFox>(m_s.firefox, m_s.processes, m_report);
     return *m_firefox;
 }
 
@@ -73,9 +73,7 @@ void CleaningRun::cmdNext_Click() {
                 m_report);
         return *windows;
     };
-    ui::guarded([&] { firefox().setReport(&m_report); });
-    chromium::cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes);
-    chromium.setReport(&m_report);
+    chromium::cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes, m_report);
     // An operation that throws is told as not done, in its area.
     auto run = [&](common::CleanArea area, const std::string& what, auto&& step) {
         ui::reportedStep(step, [&](const std::string& why) {
@@ -120,7 +118,6 @@ void CleaningRun::cmdNext_Click() {
         [&] { reportDamagedStore(); },
         [&](const std::string& why) { m_report.failWhole(why.empty() ? text(text::UnexpectedError) : why); });
 
-    ui::guarded([&] { firefox().setReport(nullptr); });
     ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Default); });
     if (m_report.clean()) {
         m_s.ui.messageBox(text(text::CleaningDone), text(text::AppTitle), ui::MsgButtons::Ok, ui::MsgIcon::Information);

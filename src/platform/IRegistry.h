@@ -54,20 +54,21 @@ struct StoreDamage {
 class IRegistry {
 public:
     virtual ~IRegistry() = default;
-    virtual long openKey(RegKey parent, const std::string& subKey, RegKey& opened) = 0;
+    [[nodiscard]] virtual long openKey(RegKey parent, const std::string& subKey, RegKey& opened) = 0;
     // `existed` (when given) tells whether the key was there already.
-    virtual long createKey(RegKey parent, const std::string& subKey, RegKey& opened, bool* existed = nullptr) = 0;
-    virtual long closeKey(RegKey key) = 0;
+    [[nodiscard]] virtual long createKey(RegKey parent, const std::string& subKey, RegKey& opened,
+                                         bool* existed = nullptr) = 0;
+    [[nodiscard]] virtual long closeKey(RegKey key) = 0;
     // On entry `size` is the room the caller offers; on return the size the value needs.
     // ERROR_MORE_DATA when the room is too small (data then untouched).
-    virtual long queryValue(RegKey key, const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& data,
-                            std::uint32_t& size) = 0;
-    virtual long setValue(RegKey key, const std::string& name, std::uint32_t type,
-                          const std::vector<std::uint8_t>& data) = 0;
-    virtual long deleteKey(RegKey parent, const std::string& subKey) = 0;
-    virtual long deleteValue(RegKey key, const std::string& name) = 0;
-    virtual long enumKey(RegKey key, std::uint32_t index, std::string& name) = 0;
-    virtual long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) = 0;
+    [[nodiscard]] virtual long queryValue(RegKey key, const std::string& name, std::uint32_t& type,
+                                          std::vector<std::uint8_t>& data, std::uint32_t& size) = 0;
+    [[nodiscard]] virtual long setValue(RegKey key, const std::string& name, std::uint32_t type,
+                                        const std::vector<std::uint8_t>& data) = 0;
+    [[nodiscard]] virtual long deleteKey(RegKey parent, const std::string& subKey) = 0;
+    [[nodiscard]] virtual long deleteValue(RegKey key, const std::string& name) = 0;
+    [[nodiscard]] virtual long enumKey(RegKey key, std::uint32_t index, std::string& name) = 0;
+    [[nodiscard]] virtual long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) = 0;
     // Set when the store's file could not be read whole; what it held beyond the readable part
     // was then neither answered nor cleaned.
     virtual std::optional<StoreDamage> damage() { return std::nullopt; }

@@ -26,17 +26,18 @@ public:
     RegistryStore(std::filesystem::path file, IKnownFolders* folders);
     ~RegistryStore() override;
 
-    long openKey(RegKey parent, const std::string& subKey, RegKey& opened) override;
-    long createKey(RegKey parent, const std::string& subKey, RegKey& opened, bool* existed = nullptr) override;
-    long closeKey(RegKey key) override;
-    long queryValue(RegKey key, const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& data,
-                    std::uint32_t& size) override;
-    long setValue(RegKey key, const std::string& name, std::uint32_t type,
-                  const std::vector<std::uint8_t>& data) override;
-    long deleteKey(RegKey parent, const std::string& subKey) override;
-    long deleteValue(RegKey key, const std::string& name) override;
-    long enumKey(RegKey key, std::uint32_t index, std::string& name) override;
-    long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) override;
+    [[nodiscard]] long openKey(RegKey parent, const std::string& subKey, RegKey& opened) override;
+    [[nodiscard]] long createKey(RegKey parent, const std::string& subKey, RegKey& opened,
+                                 bool* existed = nullptr) override;
+    [[nodiscard]] long closeKey(RegKey key) override;
+    [[nodiscard]] long queryValue(RegKey key, const std::string& name, std::uint32_t& type,
+                                  std::vector<std::uint8_t>& data, std::uint32_t& size) override;
+    [[nodiscard]] long setValue(RegKey key, const std::string& name, std::uint32_t type,
+                                const std::vector<std::uint8_t>& data) override;
+    [[nodiscard]] long deleteKey(RegKey parent, const std::string& subKey) override;
+    [[nodiscard]] long deleteValue(RegKey key, const std::string& name) override;
+    [[nodiscard]] long enumKey(RegKey key, std::uint32_t index, std::string& name) override;
+    [[nodiscard]] long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) override;
     std::optional<StoreDamage> damage() override;
 
     const std::filesystem::path& file() const { return m_file; }
@@ -46,7 +47,7 @@ private:
     std::vector<RegistryValue> valuesOf(RegKey key);
     void load();
     void setAside(std::string detail, std::size_t line = 0);
-    long save();
+    [[nodiscard]] long save();
 
     std::filesystem::path m_file;
     ShellFolderValues m_shellFolders;

@@ -10,8 +10,9 @@ namespace {
 struct KeyGuard {
     IRegistry& reg;
     RegKey key = 0;
+    // A handle that will not close has nothing left to lose and no one to tell.
     ~KeyGuard() {
-        if (key) reg.closeKey(key);
+        if (key) (void)reg.closeKey(key);
     }
 };
 
@@ -106,7 +107,8 @@ RegVariant cRegistry::Value() {
     const long rc = m_registry.queryValue(k.key, m_valueKey, type, data, size);
     if (rc != kErrorSuccess && rc != kErrorMoreData) return m_default;
     m_valueType = static_cast<std::int32_t>(type);
-    if (size > 0) (void)m_registry.queryValue(k.key, m_valueKey, type, data, size);  // room just measured
+    // The room was just measured; a value that changed or vanished meanwhile is not read as zeros.
+    if (size > 0 && m_registry.queryValue(k.key, m_valueKey, type, data, size) != kErrorSuccess) return m_default;
     data.resize(size);
     switch (type) {
         case kRegSz:

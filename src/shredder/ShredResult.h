@@ -33,7 +33,8 @@ struct StorageNote {
     bool mayRemain() const { return outcome == platform::OverwriteOutcome::MayRemain; }
 };
 
-struct ShredResult {
+// Never dropped: a shred that did not happen must reach whoever asked for it.
+struct [[nodiscard]] ShredResult {
     ShredResult() = default;
     ShredResult(ShredStatus s, std::string d = {}) : status(s), detail(std::move(d)) {}  // NOLINT: implicit by design
 

@@ -50,8 +50,7 @@ protected:
         TempDir::write(cacheRoot / "Cache/Cache_Data/1234_0", "cached");
     }
     chromium::cChromium cleaner() {
-        chromium::cChromium c({files, folders}, &processes);
-        c.setReport(&report);
+        chromium::cChromium c({files, folders}, &processes, report);
         return c;
     }
 };
@@ -145,8 +144,7 @@ protected:
         ChromiumFixture::makeProfile(opera);
     }
     chromium::cChromium cleaner() {
-        chromium::cChromium c({files, folders}, &processes);
-        c.setReport(&report);
+        chromium::cChromium c({files, folders}, &processes, report);
         return c;
     }
 };

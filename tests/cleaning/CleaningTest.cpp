@@ -435,9 +435,14 @@ TEST_F(Run, ADamagedStoreIsNamedAndTheCookiesStillGo) {
 class FailingRegistry : public platform::IRegistry {
 public:
     enum class Mode { ThrowStd, ThrowOther, Refuse } mode = Mode::ThrowStd;
+    std::string closedKey;  // when it exists, it refuses to open
     explicit FailingRegistry(platform::IRegistry& real) : m_real(real) {}
     long openKey(platform::RegKey p, const std::string& s, platform::RegKey& o) override {
-        return m_real.openKey(p, s, o);
+        const long rc = m_real.openKey(p, s, o);
+        if (rc != platform::kErrorSuccess || s != closedKey) return rc;
+        EXPECT_EQ(m_real.closeKey(o), platform::kErrorSuccess);
+        o = 0;
+        return platform::kErrorAccessDenied;
     }
     long createKey(platform::RegKey p, const std::string& s, platform::RegKey& o, bool* e) override {
         return m_real.createKey(p, s, o, e);
@@ -489,6 +494,25 @@ TEST_F(Run, AStepThatThrowsOrIsRefusedIsToldAsNotDone) {
     }
 }
 
+// A key that is not there holds nothing to delete; one that is there but will not open keeps its
+// values, and says so once.
+TEST_F(Home, ARecentDocumentsKeyThatWillNotOpenIsReported) {
+    FailingRegistry failing(registry);
+    failing.closedKey = desktop::kRecentDocsKey;
+    common::CleanReport seen;
+    desktop::cCleanInternet withIt{{failing, files, folders, nullptr, &processes}, seen};
+    withIt.CleanRecentFilesMenu();
+    EXPECT_TRUE(seen.clean());
+    set(desktop::kRecentDocsKey, "a", "doc");
+    set(desktop::kRecentDocsKey, "MRUList", "a");
+    withIt.CleanRecentFilesMenu();
+    ASSERT_EQ(seen.failures().size(), 1u);
+    EXPECT_EQ(seen.failures()[0].area, common::CleanArea::Recent);
+    EXPECT_EQ(seen.failures()[0].what, desktop::kRecentDocsKey);
+    EXPECT_EQ(seen.failures()[0].reason, "the key could not be opened (access denied)");
+    EXPECT_EQ(reg(desktop::kRecentDocsKey, "a").Value(), platform::RegVariant(std::string("doc")));
+}
+
 // A folder that cannot be read still holds what the user asked to remove: it is named, not
 // passed over as if it were empty. A folder that is not there is nothing to clean.
 class UnlistableFolders : public test::FaultyFileService {
@@ -514,8 +538,7 @@ TEST_F(Home, FoldersThatCannotBeReadAreReported) {
     common::CleanReport seen;
     desktop::cCleanInternet system{{registry, unlistable, folders, nullptr, &processes}, seen};
     system.CleanRecentFilesMenu();
-    firefox::cFireFox firefox{{registry, ini, unlistable, folders}, &processes};
-    firefox.setReport(&seen);
+    firefox::cFireFox firefox{{registry, ini, unlistable, folders}, &processes, seen};
     firefox.ClearFirefoxCache();
     ASSERT_EQ(seen.failures().size(), 2u);
     EXPECT_EQ(seen.failures()[0].area, common::CleanArea::Recent);
@@ -529,8 +552,8 @@ TEST_F(Home, FoldersThatCannotBeReadAreReported) {
     fs::create_directories(list);
     unlistable.claimRegular = {list.string()};
     common::CleanReport cookies;
-    firefox.setReport(&cookies);
-    firefox.ClearFirefoxCookies();
+    firefox::cFireFox(firefox::FirefoxProfiles::Services{registry, ini, unlistable, folders}, &processes, cookies)
+        .ClearFirefoxCookies();
     ASSERT_EQ(cookies.failures().size(), 1u);
     EXPECT_EQ(cookies.failures()[0].what, list.string());
     EXPECT_EQ(cookies.failures()[0].reason.rfind("cannot read " + list.string(), 0), 0u)

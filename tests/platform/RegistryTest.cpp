@@ -52,16 +52,16 @@ TEST_F(Registry, KeysAndValuesSurviveTheFileWithEveryType) {
     bool existed = true;
     ASSERT_EQ(store.createKey(kCurrentUser, "Software\\Test\\Deep", k, &existed), kErrorSuccess);
     EXPECT_FALSE(existed);
-    store.setValue(k, "text", kRegSz, bytes("a \"quoted\" \\ value"));
-    store.setValue(k, "", kRegSz, bytes("default"));
-    store.setValue(k, "exp", kRegExpandSz, bytes("%HOME%/x"));
-    store.setValue(k, "multi", kRegMultiSz, {'a', 0, 'b', 0, 0});
-    store.setValue(k, "dw", kRegDword, {1, 2, 0, 0});
-    store.setValue(k, "be", kRegDwordBigEndian, {0, 0, 1, 2});
-    store.setValue(k, "bin", kRegBinary, {9, 8, 7});
-    store.setValue(k, "none", kRegNone, {});
-    store.setValue(k, "empty", kRegSz, {});
-    store.closeKey(k);
+    ASSERT_EQ(store.setValue(k, "text", kRegSz, bytes("a \"quoted\" \\ value")), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "", kRegSz, bytes("default")), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "exp", kRegExpandSz, bytes("%HOME%/x")), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "multi", kRegMultiSz, {'a', 0, 'b', 0, 0}), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "dw", kRegDword, {1, 2, 0, 0}), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "be", kRegDwordBigEndian, {0, 0, 1, 2}), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "bin", kRegBinary, {9, 8, 7}), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "none", kRegNone, {}), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "empty", kRegSz, {}), kErrorSuccess);
+    ASSERT_EQ(store.closeKey(k), kErrorSuccess);
 
     RegistryStore again(file, &folders);
     RegKey k2 = 0;
@@ -95,7 +95,7 @@ TEST_F(Registry, ReturnCodesFollowTheRegistryApi) {
     EXPECT_EQ(store.openKey(kCurrentUser, "Software\\Missing", k), kErrorFileNotFound);
     EXPECT_EQ(store.openKey(12345, "x", k), kErrorInvalidHandle);
     ASSERT_EQ(store.createKey(kCurrentUser, "Software\\A\\B", k), kErrorSuccess);
-    store.setValue(k, "v", kRegSz, bytes("0123456789"));
+    ASSERT_EQ(store.setValue(k, "v", kRegSz, bytes("0123456789")), kErrorSuccess);
     std::uint32_t type = 0, size = 0;
     std::vector<std::uint8_t> d;
     EXPECT_EQ(store.queryValue(k, "v", type, d, size), kErrorMoreData);
@@ -105,7 +105,7 @@ TEST_F(Registry, ReturnCodesFollowTheRegistryApi) {
     EXPECT_EQ(store.enumValue(k, 1, name, type), kErrorNoMoreItems);
     bool existed = false;
     RegKey again = 0;
-    store.createKey(kCurrentUser, "Software\\A\\B", again, &existed);
+    ASSERT_EQ(store.createKey(kCurrentUser, "Software\\A\\B", again, &existed), kErrorSuccess);
     EXPECT_TRUE(existed);
     // A key with subkeys is not deleted by the plain deletion.
     EXPECT_EQ(store.deleteKey(kCurrentUser, "Software\\A"), kErrorAccessDenied);
@@ -118,8 +118,8 @@ TEST_F(Registry, ReturnCodesFollowTheRegistryApi) {
 
 TEST_F(Registry, AnInterruptedSaveLosesNothing) {
     RegKey k = 0;
-    store.createKey(kCurrentUser, "Software\\Keep", k);
-    store.setValue(k, "v", kRegSz, bytes("kept"));
+    ASSERT_EQ(store.createKey(kCurrentUser, "Software\\Keep", k), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "v", kRegSz, bytes("kept")), kErrorSuccess);
     // What a crash between writing the temporary file and renaming it leaves behind.
     TempDir::write(file.string() + ".tmp-123", "[HKEY_CURRENT_USER\\Software\\Keep]\r\n\"v\"=\"half");
     RegistryStore after(file, &folders);
@@ -146,14 +146,14 @@ TEST_F(Registry, ShellFoldersComeFromTheDesktop) {
 
 TEST_F(Registry, cRegistryReadsEachTypeAsItsVariant) {
     RegKey k = 0;
-    store.createKey(kCurrentUser, "Software\\T", k);
-    store.setValue(k, "ten", kRegSz, bytes("0123456789"));
-    store.setValue(k, "exp", kRegExpandSz, bytes("%HOME%\\docs %UNSET%"));
-    store.setValue(k, "be", kRegDwordBigEndian, {0, 0, 1, 2});
-    store.setValue(k, "dw", kRegDword, {0xFF, 0xFF, 0xFF, 0xFF});
-    store.setValue(k, "bin", kRegBinary, {1, 2, 3});
-    store.setValue(k, "multi", kRegMultiSz, {'a', 0, 'b', 0, 0});
-    store.setValue(k, "zero", kRegSz, {});
+    ASSERT_EQ(store.createKey(kCurrentUser, "Software\\T", k), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "ten", kRegSz, bytes("0123456789")), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "exp", kRegExpandSz, bytes("%HOME%\\docs %UNSET%")), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "be", kRegDwordBigEndian, {0, 0, 1, 2}), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "dw", kRegDword, {0xFF, 0xFF, 0xFF, 0xFF}), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "bin", kRegBinary, {1, 2, 3}), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "multi", kRegMultiSz, {'a', 0, 'b', 0, 0}), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "zero", kRegSz, {}), kErrorSuccess);
     auto r = reg("Software\\T", "ten");
     EXPECT_EQ(r.Value(), RegVariant(std::string("0123456789")));
     EXPECT_EQ(r.ValueType(), 1);
@@ -170,6 +170,25 @@ TEST_F(Registry, cRegistryReadsEachTypeAsItsVariant) {
     missing.setDefault(std::string("fallback"));
     EXPECT_EQ(missing.Value(), RegVariant(std::string("fallback")));
     EXPECT_EQ(reg("Software\\Nowhere", "AppData").Value(), RegVariant());
+}
+
+// A value deleted between measuring it and reading it is the default, not a run of zeros.
+TEST_F(Registry, cRegistryReadsAValueThatVanishesMeanwhileAsItsDefault) {
+    struct Vanishing : RegistryStore {
+        using RegistryStore::RegistryStore;
+        int queries = 0;
+        long queryValue(RegKey key, const std::string& name, std::uint32_t& type, std::vector<std::uint8_t>& data,
+                        std::uint32_t& size) override {
+            if (++queries == 2) return kErrorFileNotFound;
+            return RegistryStore::queryValue(key, name, type, data, size);
+        }
+    } vanishing{file, &folders};
+    RegKey k = 0;
+    ASSERT_EQ(vanishing.createKey(kCurrentUser, "Software\\T", k), kErrorSuccess);
+    ASSERT_EQ(vanishing.setValue(k, "dw", kRegDword, {7, 0, 0, 0}), kErrorSuccess);
+    cRegistry r(vanishing);
+    EXPECT_EQ(r.ValueEx(static_cast<std::int32_t>(kCurrentUser), "Software\\T", "dw", kRegDword, std::int32_t{-5}),
+              RegVariant(std::int32_t{-5}));
 }
 
 TEST_F(Registry, cRegistryWritesChooseTheStringTypeByPercentSigns) {
@@ -389,7 +408,7 @@ TEST_F(Registry, OneBadLineLosesNoOtherKey) {
             std::uint32_t type = 0, size = 64;
             std::vector<std::uint8_t> d;
             EXPECT_EQ(next.queryValue(k, value, type, d, size), kErrorSuccess) << bad << " " << value;
-            next.closeKey(k);
+            ASSERT_EQ(next.closeKey(k), kErrorSuccess);
         }
         std::filesystem::remove(damage->keptAs);
     }

@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <set>
 
+#include "cleaning/chromium/ChromiumBookmarks.h"
 #include "cleaning/chromium/ChromiumRunning.h"
-#include "cleaning/formats/JsonValue.h"
 #include "cleaning/formats/SqliteCleaner.h"
 #include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
@@ -33,22 +32,8 @@ bool holds(const fs::path& outer, const fs::path& inner) {
     return std::mismatch(o.begin(), o.end(), i.begin(), i.end()).first == o.end();
 }
 
-std::string sqlText(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
-    return out + "'";
-}
-
 // Caches nest a few folders deep; a deeper tree is not one the browser made.
 constexpr int kMaxCacheDepth = 16;
-
-void collectUrls(const formats::JsonValue& node, std::set<std::string>& urls, int depth) {
-    if (depth > 256) return;
-    if (const formats::JsonValue* url = node.member("url"); url && url->kind() == formats::JsonValue::Kind::String)
-        urls.insert(url->text());
-    for (const auto& [name, child] : node.members()) collectUrls(child, urls, depth + 1);
-    for (const auto& item : node.items()) collectUrls(item, urls, depth + 1);
-}
 
 const std::vector<std::string> kHistoryTables = {"urls",
                                                  "visits",
@@ -112,41 +97,32 @@ constexpr const char* kSiteFiles[] = {"TransportSecurity",         "Network Pers
 
 }  // namespace
 
-std::optional<std::vector<std::string>> cChromium::bookmarkedUrls(const fs::path& file) {
-    std::error_code ec;
-    if (!fs::exists(fs::symlink_status(file, ec))) return std::vector<std::string>{};
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return std::nullopt;
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto doc = formats::JsonValue::parse(text);
-    if (!doc) return std::nullopt;
-    std::set<std::string> urls;
-    collectUrls(*doc, urls, 0);
-    return std::vector<std::string>(urls.begin(), urls.end());
-}
-
 // A bookmark keeps its page's icon; every other page's icon goes.
 void cChromium::cleanIcons(const ChromiumProfile& p) {
     const fs::path favicons = p.folder / "Favicons";
-    const auto kept = bookmarkedUrls(p.folder / "Bookmarks");
+    const auto kept = ChromiumBookmarks::urls(p.folder / "Bookmarks");
     if (!kept) {
         // Without the bookmarks every icon might be one of theirs.
         fail(common::CleanArea::History, platform::utf8Of(favicons),
              "the bookmarks could not be read, so page icons were kept");
         return;
     }
-    std::string keep;
-    for (const auto& u : *kept) keep += (keep.empty() ? "" : ",") + sqlText(u);
-    cleanStore(
-        common::CleanArea::History, favicons, {},
-        {keep.empty() ? "DELETE FROM icon_mapping" : "DELETE FROM icon_mapping WHERE page_url NOT IN (" + keep + ")",
-         "DELETE FROM favicon_bitmaps WHERE icon_id NOT IN (SELECT icon_id FROM icon_mapping)",
-         "DELETE FROM favicons WHERE id NOT IN (SELECT icon_id FROM icon_mapping)"},
-        {"icon_mapping", "favicon_bitmaps", "favicons"});
+    // The kept addresses go in a table of the connection's own, filled one bound row at a time,
+    // however many there are and whatever they hold.
+    std::vector<std::vector<std::string>> rows;
+    rows.reserve(kept->size());
+    for (const auto& u : *kept) rows.push_back({u});
+    const std::vector<std::string> needs = {"icon_mapping", "favicon_bitmaps", "favicons"};
+    cleanStore(common::CleanArea::History, favicons, {},
+               {{"CREATE TEMP TABLE kept (url TEXT PRIMARY KEY)", needs},
+                {"INSERT OR IGNORE INTO temp.kept VALUES (?)", needs, std::move(rows)},
+                {"DELETE FROM icon_mapping WHERE page_url NOT IN (SELECT url FROM temp.kept)", needs},
+                {"DELETE FROM favicon_bitmaps WHERE icon_id NOT IN (SELECT icon_id FROM icon_mapping)", needs},
+                {"DELETE FROM favicons WHERE id NOT IN (SELECT icon_id FROM icon_mapping)", needs}});
 }
 
 void cChromium::fail(common::CleanArea area, const std::string& what, const std::string& why) {
-    if (m_report) m_report->fail(area, what, why);
+    m_report.fail(area, what, why);
 }
 
 void cChromium::forEachIdleProfile(common::CleanArea area, const std::function<void(const ChromiumProfile&)>& work) {
@@ -156,7 +132,7 @@ void cChromium::forEachIdleProfile(common::CleanArea area, const std::function<v
         if (it == running.end())
             it = running.emplace(p.root, ChromiumRunning::running(p.root, m_s.files, m_processes)).first;
         if (it->second) {
-            if (m_report) m_report->fail(area, p.name, p.browser + " is running", true, p.browser);
+            m_report.fail(area, p.name, p.browser + " is running", true, p.browser);
             continue;
         }
         work(p);
@@ -210,11 +186,11 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
 }
 
 void cChromium::cleanStore(common::CleanArea area, const fs::path& db, const std::vector<std::string>& tables,
-                           const std::vector<std::string>& extraSql, const std::vector<std::string>& extraNeeds) {
+                           std::vector<formats::SqliteCleaner::Statement> extra) {
     std::vector<formats::SqliteCleaner::Statement> statements;
-    statements.reserve(tables.size() + extraSql.size());
+    statements.reserve(tables.size() + extra.size());
     for (const auto& t : tables) statements.push_back({"DELETE FROM " + t, {t}});
-    for (const auto& sql : extraSql) statements.push_back({sql, extraNeeds});
+    for (auto& s : extra) statements.push_back(std::move(s));
     if (auto s = formats::SqliteCleaner::run(db, statements); !s) {
         fail(area, platform::utf8Of(db), s.error().message);
         return;

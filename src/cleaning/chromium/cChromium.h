@@ -7,12 +7,12 @@
 // extensions alike: they are emptied whole, as they cannot be split without the browser.
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "cleaning/chromium/ChromiumProfiles.h"
 #include "cleaning/common/CleanReport.h"
+#include "cleaning/formats/SqliteCleaner.h"
 
 namespace quenvor::platform {
 class IProcessTable;
@@ -22,18 +22,14 @@ namespace quenvor::cleaning::chromium {
 
 class cChromium {
 public:
-    cChromium(ChromiumProfiles::Services s, platform::IProcessTable* processes) : m_s(s), m_processes(processes) {}
-
-    void setReport(common::CleanReport* report) { m_report = report; }
+    // What could not be removed goes to `report`, which outlives this cleaner.
+    cChromium(ChromiumProfiles::Services s, platform::IProcessTable* processes, common::CleanReport& report)
+        : m_s(s), m_processes(processes), m_report(report) {}
 
     void ClearHistory();
     void ClearCache();
     void ClearCookies();
     void ClearFormData();
-
-    // The addresses the profile's "Bookmarks" file keeps; their icons stay with them.
-    // No file is no bookmark; a file that cannot be read is nothing.
-    static std::optional<std::vector<std::string>> bookmarkedUrls(const std::filesystem::path& bookmarksFile);
 
 private:
     void forEachIdleProfile(common::CleanArea area, const std::function<void(const ChromiumProfile&)>& work);
@@ -46,13 +42,13 @@ private:
     // Cleans one store and, once that is done, its rollback journal, which still holds the
     // removed pages; a journal the store could not be cleaned with may be needed to repair it.
     void cleanStore(common::CleanArea area, const std::filesystem::path& db, const std::vector<std::string>& tables,
-                    const std::vector<std::string>& extraSql = {}, const std::vector<std::string>& extraNeeds = {});
+                    std::vector<formats::SqliteCleaner::Statement> extra = {});
     void cleanIcons(const ChromiumProfile& p);
     void fail(common::CleanArea area, const std::string& what, const std::string& why);
 
     ChromiumProfiles::Services m_s;
     platform::IProcessTable* m_processes;
-    common::CleanReport* m_report = nullptr;
+    common::CleanReport& m_report;
 };
 
 }  // namespace quenvor::cleaning::chromium

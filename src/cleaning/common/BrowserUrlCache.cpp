@@ -15,12 +15,6 @@ namespace quenvor::cleaning::common {
 
 namespace {
 
-std::string sqlText(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
-    return out + "'";
-}
-
 constexpr std::int64_t kClockTickNs = 100'000'000;
 
 std::int64_t nowNs() {
@@ -137,9 +131,12 @@ platform::Status BrowserUrlCache::deleteEntry(const std::string& name) {
             for (const auto& f : item.files)
                 if (auto s = m_files.remove(f); !s && !platform::isGone(s.error())) return s;
         } else {
-            const std::string sql = "DELETE FROM " + item.table + " WHERE " + item.hostColumn + " = " +
-                                    sqlText(item.host) + " AND path = " + sqlText(item.path);
-            if (auto s = formats::SqliteCleaner::run(item.database, {{sql, {item.table}}}); !s) return s;
+            // The table and column are the browser's own names, fixed here; the host and path are
+            // whatever a site chose, and are bound.
+            const std::string sql = "DELETE FROM " + item.table + " WHERE " + item.hostColumn + " = ? AND path = ?";
+            if (auto s = formats::SqliteCleaner::run(item.database, {{sql, {item.table}, {{item.host, item.path}}}});
+                !s)
+                return s;
         }
     }
     return {};

@@ -64,6 +64,10 @@ std::string registryReason(long rc) {
     }
 }
 
+std::string openReason(long rc) {
+    return rc == platform::kErrorAccessDenied ? "the key could not be opened (access denied)" : registryReason(rc);
+}
+
 }  // namespace
 
 std::string cCleanInternet::ReadStringValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
@@ -75,7 +79,7 @@ std::string cCleanInternet::ReadStringValue(std::uintptr_t root, const std::stri
     std::vector<std::uint8_t> data;
     long rc = m_s.registry.queryValue(key, name, type, data, size);
     if (rc == platform::kErrorMoreData) rc = m_s.registry.queryValue(key, name, type, data, size);
-    m_s.registry.closeKey(key);
+    (void)m_s.registry.closeKey(key);  // what was read is read; the handle has nothing more to say
     if (rc != platform::kErrorSuccess) return fallback;
     std::string text(data.begin(),
                      data.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(size, data.size())));
@@ -83,14 +87,21 @@ std::string cCleanInternet::ReadStringValue(std::uintptr_t root, const std::stri
     return text;
 }
 
-void cCleanInternet::DeleteRegValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
-                                    common::CleanArea area) {
+// A key that is not there holds nothing to delete; one that is there but will not open keeps
+// every value it holds, which is said once for the key.
+void cCleanInternet::DeleteRegValues(std::uintptr_t root, const std::string& subKey,
+                                     const std::vector<std::string>& names, common::CleanArea area) {
     RegKey key = 0;
-    if (m_s.registry.openKey(root, subKey, key) != platform::kErrorSuccess) return;
-    const long rc = m_s.registry.deleteValue(key, name);
-    m_s.registry.closeKey(key);
-    if (rc != platform::kErrorSuccess && rc != platform::kErrorFileNotFound)
-        m_report.fail(area, subKey + name, registryReason(rc));
+    if (const long rc = m_s.registry.openKey(root, subKey, key); rc != platform::kErrorSuccess) {
+        if (rc != platform::kErrorFileNotFound) m_report.fail(area, subKey, openReason(rc));
+        return;
+    }
+    for (const auto& name : names) {
+        const long rc = m_s.registry.deleteValue(key, name);
+        if (rc != platform::kErrorSuccess && rc != platform::kErrorFileNotFound)
+            m_report.fail(area, subKey + name, registryReason(rc));
+    }
+    (void)m_s.registry.closeKey(key);  // the deletions are done or reported already
 }
 
 bool cCleanInternet::CreateRegKey(std::uintptr_t root, const std::string& subKey) {
@@ -99,7 +110,7 @@ bool cCleanInternet::CreateRegKey(std::uintptr_t root, const std::string& subKey
     if (m_s.registry.createKey(root, subKey, key, &existed) != platform::kErrorSuccess)
         throw platform::RaisedError(kErrCreateKey, platform::errorSource("cCleanInternet"),
                                     "Unable to create the registry key");
-    m_s.registry.closeKey(key);
+    (void)m_s.registry.closeKey(key);  // the key is made; the handle has nothing more to say
     return existed;
 }
 
@@ -134,9 +145,10 @@ void cCleanInternet::CleanRecentFilesMenu() {
     const std::string folder =
         ReadStringValue(platform::kCurrentUser, platform::kShellFoldersKey, "Recent", std::string());
     purge(folder, common::CleanArea::Recent, PurgeRule::AnyFile);
-    for (char c = 'a'; c <= 'z'; ++c)
-        DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, std::string(1, c), common::CleanArea::Recent);
-    DeleteRegValue(platform::kCurrentUser, kRecentDocsKey, "MRUList", common::CleanArea::Recent);
+    std::vector<std::string> entries;
+    for (char c = 'a'; c <= 'z'; ++c) entries.emplace_back(1, c);
+    entries.emplace_back("MRUList");
+    DeleteRegValues(platform::kCurrentUser, kRecentDocsKey, entries, common::CleanArea::Recent);
     emptyDesktopRecentList();
     ThumbnailCache(m_s.files, m_s.folders, m_report).clear();
     LibreOfficeRecent(m_s.files, m_s.folders, m_s.processes, m_report).clear();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "cleaning/common/CleanReport.h"
 
@@ -43,8 +44,8 @@ public:
 private:
     std::string ReadStringValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
                                 const std::string& fallback);
-    void DeleteRegValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
-                        common::CleanArea area);
+    void DeleteRegValues(std::uintptr_t root, const std::string& subKey, const std::vector<std::string>& names,
+                         common::CleanArea area);
     bool CreateRegKey(std::uintptr_t root, const std::string& subKey);
     void DeleteRegKey(std::uintptr_t root, const std::string& subKey, common::CleanArea area);
     enum class PurgeRule { AnyFile, IdleOwnFiles };

@@ -13,7 +13,7 @@ using platform::FileType;
 namespace fs = std::filesystem;
 
 void cFireFox::fail(common::CleanArea area, const std::string& what, const std::string& why, bool running) {
-    if (m_report) m_report->fail(area, what, why, running);
+    m_report.fail(area, what, why, running);
 }
 
 void cFireFox::forEachIdleProfile(common::CleanArea area, const std::function<void(const FirefoxProfile&)>& work) {

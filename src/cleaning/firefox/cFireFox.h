@@ -17,9 +17,9 @@ namespace quenvor::cleaning::firefox {
 
 class cFireFox {
 public:
-    cFireFox(FirefoxProfiles::Services s, platform::IProcessTable* processes) : m_s(s), m_processes(processes) {}
-
-    void setReport(common::CleanReport* report) { m_report = report; }
+    // What could not be removed goes to `report`, which outlives this cleaner.
+    cFireFox(FirefoxProfiles::Services s, platform::IProcessTable* processes, common::CleanReport& report)
+        : m_s(s), m_processes(processes), m_report(report) {}
 
     void ClearFirefoxHistory();
     void ClearFirefoxCache();
@@ -35,7 +35,7 @@ private:
 
     FirefoxProfiles::Services m_s;
     platform::IProcessTable* m_processes;
-    common::CleanReport* m_report = nullptr;
+    common::CleanReport& m_report;
 };
 
 }  // namespace quenvor::cleaning::firefox

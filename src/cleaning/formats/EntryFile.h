@@ -17,7 +17,7 @@ public:
 
     std::uint64_t size() const { return m_size; }
     // True only when all `n` bytes at `at` were read.
-    bool readAt(std::uint64_t at, void* to, std::size_t n);
+    [[nodiscard]] bool readAt(std::uint64_t at, void* to, std::size_t n);
 
 private:
     EntryFile() = default;

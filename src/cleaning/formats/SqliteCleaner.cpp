@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <optional>
 #include <set>
+#include <string_view>
 
 #include "platform/LinkStatus.h"
 #include "platform/Utf8Path.h"
@@ -29,8 +30,31 @@ platform::Error failure(sqlite3* db, const std::filesystem::path& file, const st
     return platform::Error{code, platform::utf8Of(file.filename()) + ": " + step + ": " + why};
 }
 
-bool exec(sqlite3* db, const std::string& sql) {
+[[nodiscard]] bool exec(sqlite3* db, const std::string& sql) {
     return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+// One statement: run once when it has no parameters, else once for each row of values bound to
+// them (and not at all for no row). Exactly one statement: text after it would never run. A
+// failed step leaves its error on the connection, which finalizing does not clear.
+[[nodiscard]] bool execStatement(sqlite3* db, const std::string& sql,
+                                 const std::vector<std::vector<std::string>>& rows) {
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    bool ok = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, &tail) == SQLITE_OK && st &&
+              std::string_view(tail).find_first_not_of(" \t\r\n;") == std::string_view::npos;
+    const int params = ok ? sqlite3_bind_parameter_count(st) : 0;
+    if (ok && params == 0) ok = rows.empty() && sqlite3_step(st) == SQLITE_DONE;
+    for (std::size_t r = 0; ok && params > 0 && r < rows.size(); ++r) {
+        const auto& row = rows[r];
+        ok = static_cast<int>(row.size()) == params;
+        for (std::size_t i = 0; ok && i < row.size(); ++i)
+            ok = sqlite3_bind_text64(st, static_cast<int>(i + 1), row[i].data(), row[i].size(), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8) == SQLITE_OK;
+        ok = ok && sqlite3_step(st) == SQLITE_DONE && sqlite3_reset(st) == SQLITE_OK;
+    }
+    sqlite3_finalize(st);
+    return ok;
 }
 
 std::set<std::string> tables(sqlite3* db, const std::vector<std::string>& schemas) {
@@ -216,6 +240,8 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
     }
     for (const auto& schema : schemas)
         if (!exec(c.db, "PRAGMA " + schema + ".secure_delete = ON")) return failure(c.db, file, "prepare");
+    // What a statement keeps aside for itself (the addresses to keep) never reaches a file.
+    if (!exec(c.db, "PRAGMA temp_store = MEMORY")) return failure(c.db, file, "prepare");
     const auto present = tables(c.db, schemas);
     std::set<std::string> touched;
     if (!exec(c.db, "BEGIN IMMEDIATE")) return failure(c.db, file, "lock");
@@ -223,24 +249,29 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
         bool ready = true;
         for (const auto& t : s.needsTables) ready = ready && present.contains(t);
         if (!ready) continue;
-        if (!exec(c.db, s.sql)) {
+        if (!execStatement(c.db, s.sql, s.rows)) {
             auto err = failure(c.db, file, "delete");
-            exec(c.db, "ROLLBACK");
+            (void)exec(c.db, "ROLLBACK");  // the failure is told; a rollback that fails leaves the journal to do it
             return err;
         }
         if (auto t = deletedTable(s.sql)) touched.insert(*t);
     }
     if (!followReferences(c.db, schemas, touched)) {
         auto err = failure(c.db, file, "delete");
-        exec(c.db, "ROLLBACK");
+        (void)exec(c.db, "ROLLBACK");
         return err;
     }
     if (!exec(c.db, "COMMIT")) {
         auto err = failure(c.db, file, "commit");
-        exec(c.db, "ROLLBACK");
+        (void)exec(c.db, "ROLLBACK");
         return err;
     }
-    for (const auto& schema : schemas) exec(c.db, "PRAGMA " + schema + ".wal_checkpoint(TRUNCATE)");
+    // Until the write-ahead log is folded back in, the store's own file still holds the removed
+    // rows: a reader that keeps the log from being folded (the checkpoint waits for it as long as
+    // for a lock) leaves them there, which is said. A store without a log has nothing to fold.
+    for (const auto& schema : schemas)
+        if (sqlite3_wal_checkpoint_v2(c.db, schema.c_str(), SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) != SQLITE_OK)
+            return failure(c.db, file, "checkpoint, so the removed rows are still in the file");
     return {};
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // Runs deletions on one of a browser's SQLite stores: in a single transaction with
 // secure_delete on (removed rows are overwritten in the file), then a TRUNCATE checkpoint so
-// they do not linger in the write-ahead log either. Rows that
-// pointed at removed rows follow them as the database's own schema declares. A locked or damaged store is left as it
-// was.
+// they linger neither in the write-ahead log nor in the store's file behind it; a checkpoint
+// that cannot finish is a failure. Rows that pointed at removed rows follow them as the
+// database's own schema declares. A locked or damaged store is left as it was.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,9 +16,13 @@ namespace quenvor::cleaning::formats {
 
 class SqliteCleaner {
 public:
+    // One SQL statement. Text from outside (an address, a host) is never spelt into it: it is
+    // bound to the statement's parameters ("?"), which run once per row of values, and not at
+    // all for no row; a statement without parameters runs once.
     struct Statement {
         std::string sql;
-        std::vector<std::string> needsTables;  // skipped unless every one exists
+        std::vector<std::string> needsTables;             // skipped unless every one exists
+        std::vector<std::vector<std::string>> rows = {};  // values for the parameters, a row per run
     };
     struct Attachment {
         std::string schema;  // e.g. "fav"

@@ -59,8 +59,7 @@ protected:
 
     void SetUp() override { ChromiumFixture::makeProfile(profile); }
     chromium::cChromium cleaner() {
-        chromium::cChromium c(services, &processes);
-        c.setReport(&report);
+        chromium::cChromium c(services, &processes, report);
         return c;
     }
     void lock(const std::string& target) { fs::create_symlink(target, root / "SingletonLock"); }
@@ -196,6 +195,63 @@ TEST_F(Chromium, UnreadableBookmarksKeepTheIconsAndAreReported) {
     cleaner().ClearHistory();
     EXPECT_TRUE(report.clean()) << failures();
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "Favicons", "SELECT count(*) FROM favicons"), "0");
+}
+
+// Bookmarked addresses are bound, never spelt into the SQL: whatever they hold and however many
+// there are, each keeps its icon, and a page beside each (one character longer) loses its own.
+TEST_F(Chromium, EveryBookmarkKeepsItsIconWhateverItsAddressHoldsAndNothingElseDoes) {
+    const std::vector<std::string> awkward = {"https://o'brien.example/it''s", "https://a.example/back\\slash\\",
+                                              "https://café.example/ñandú?q=日本", "https://x.example/') OR 1=1 --",
+                                              "https://y.example/%27\"quoted\""};
+    for (const std::size_t count : {awkward.size(), std::size_t{5000}}) {
+        std::vector<std::string> kept = awkward;
+        while (kept.size() < count) kept.push_back("https://site" + std::to_string(kept.size()) + ".example/");
+        std::string children;
+        for (const auto& url : kept) {
+            std::string escaped;
+            for (char c : url) escaped += c == '"' || c == '\\' ? std::string{'\\', c} : std::string(1, c);
+            children += (children.empty() ? "" : ",") + std::string(R"({"type": "url", "url": ")") + escaped + "\"}";
+        }
+        TempDir::write(profile / "Bookmarks",
+                       R"({"roots": {"other": {"type": "folder", "children": [)" + children + "]}}, \"version\": 1}");
+        fs::remove(profile / "Favicons");
+        FirefoxFixture::sql(profile / "Favicons", R"(
+            CREATE TABLE icon_mapping (id INTEGER PRIMARY KEY, page_url LONGVARCHAR NOT NULL, icon_id INTEGER);
+            CREATE TABLE favicons (id INTEGER PRIMARY KEY, url LONGVARCHAR NOT NULL, icon_type INTEGER DEFAULT 1);
+            CREATE TABLE favicon_bitmaps (id INTEGER PRIMARY KEY, icon_id INTEGER NOT NULL, image_data BLOB);
+            INSERT INTO favicons VALUES (1, 'https://icons.example/1.ico', 1);)");
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(fs::path(profile / "Favicons").c_str(), &db), SQLITE_OK);
+        sqlite3_stmt* add = nullptr;
+        ASSERT_EQ(
+            sqlite3_prepare_v2(db, "INSERT INTO icon_mapping (page_url, icon_id) VALUES (?, 1)", -1, &add, nullptr),
+            SQLITE_OK);
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        for (const auto& url : kept)
+            for (const std::string& page : {url, url + "/"}) {
+                sqlite3_bind_text(add, 1, page.c_str(), -1, SQLITE_TRANSIENT);
+                EXPECT_EQ(sqlite3_step(add), SQLITE_DONE);
+                sqlite3_reset(add);
+            }
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_finalize(add);
+        sqlite3_close(db);
+
+        report.clear();
+        cleaner().ClearHistory();
+        EXPECT_TRUE(report.clean()) << failures();
+        std::string left = FirefoxFixture::queryOne(profile / "Favicons",
+                                                    "SELECT group_concat(page_url, char(10)) FROM "
+                                                    "(SELECT page_url FROM icon_mapping ORDER BY page_url)");
+        std::vector<std::string> pages;
+        for (std::size_t at = 0, end = 0; at <= left.size(); at = end + 1) {
+            end = std::min(left.find('\n', at), left.size());
+            pages.push_back(left.substr(at, end - at));
+        }
+        std::sort(kept.begin(), kept.end());
+        EXPECT_EQ(pages, kept) << count;
+        EXPECT_EQ(FirefoxFixture::queryOne(profile / "Favicons", "SELECT count(*) FROM favicons"), "1");
+    }
 }
 
 // A store another program holds locked is left as it was, journal included: the journal may be

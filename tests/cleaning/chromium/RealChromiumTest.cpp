@@ -180,8 +180,7 @@ TEST_F(RealChromium, AProfileWrittenByChromiumIsListedCleanedAndStillOpens) {
     EXPECT_NE(std::find(names.begin(), names.end(), "Cookie:ana@127.0.0.1/"), names.end());
 
     common::CleanReport report;
-    chromium::cChromium c(services, &processes);
-    c.setReport(&report);
+    chromium::cChromium c(services, &processes, report);
     c.ClearHistory();
     c.ClearCookies();
     c.ClearFormData();
@@ -226,8 +225,7 @@ TEST_F(RealChromium, ARunningChromiumKeepsItsProfileUntilItEndsEvenByACrash) {
     std::this_thread::sleep_for(std::chrono::seconds(2));
     ASSERT_TRUE(chromium::ChromiumRunning::running(userData, files, &processes));
     common::CleanReport report;
-    chromium::cChromium c(services, &processes);
-    c.setReport(&report);
+    chromium::cChromium c(services, &processes, report);
     const auto before = fs::last_write_time(profile / "History");
     c.ClearHistory();
     ASSERT_EQ(report.failures().size(), 1u);

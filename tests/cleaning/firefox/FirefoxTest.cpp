@@ -65,8 +65,7 @@ TEST_F(FakeHome, HistoryGoesBookmarksStayAndNothingLingersInTheFiles) {
     const auto profile = firefoxRoot() / "Profiles/a.default";
     FirefoxFixture::makeProfile(profile);
     TempDir::write(profile / "history.dat", "old history");
-    firefox::cFireFox ff(services, &processes);
-    ff.setReport(&report);
+    firefox::cFireFox ff(services, &processes, report);
     ff.ClearFirefoxHistory();
     EXPECT_TRUE(report.clean()) << report.failures().front().reason;
     const auto places = profile / "places.sqlite";
@@ -95,8 +94,7 @@ TEST_F(FakeHome, CookiesFormsAndCacheAreEmptied) {
     FirefoxFixture::writeCacheEntry(cacheRoot() / "Profiles/a.default", "ABCDEF", "a,:https://secret-clinic.example/");
     TempDir::write(cacheRoot() / "Profiles/a.default/Cache/_CACHE_001_", "old cache");
     TempDir::write(cacheRoot() / "Profiles/a.default/Cache/sub/keep", "subfolder");
-    firefox::cFireFox ff(services, &processes);
-    ff.setReport(&report);
+    firefox::cFireFox ff(services, &processes, report);
     ff.ClearFirefoxCookies();
     ff.ClearFirefoxFormHistory();
     ff.ClearFirefoxCache();
@@ -112,8 +110,7 @@ TEST_F(FakeHome, CookiesFormsAndCacheAreEmptied) {
 }
 
 TEST_F(FakeHome, NoFirefoxOrMissingFilesIsNothingToReport) {
-    firefox::cFireFox ff(services, &processes);
-    ff.setReport(&report);
+    firefox::cFireFox ff(services, &processes, report);
     ff.ClearFirefoxHistory();
     ff.ClearFirefoxCookies();
     profilesIni("[Profile0]\nPath=Profiles/empty\n");
@@ -135,8 +132,7 @@ TEST_F(FakeHome, ARunningFirefoxKeepsItsProfileUntouched) {
     {
         test::HeldLock firefox(busy / ".parentlock");
         ASSERT_TRUE(firefox.held());
-        firefox::cFireFox ff(services, &processes);
-        ff.setReport(&report);
+        firefox::cFireFox ff(services, &processes, report);
         ff.ClearFirefoxCookies();
     }
     EXPECT_EQ(FirefoxFixture::queryOne(busy / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "2");
@@ -156,8 +152,7 @@ TEST_F(FakeHome, ALockedOrDamagedStoreIsReportedAndLeftAsItWas) {
                            nullptr),
               SQLITE_OK);
     TempDir::write(profile / "formhistory.sqlite", std::string(4096, 'G'));
-    firefox::cFireFox ff(services, &processes);
-    ff.setReport(&report);
+    firefox::cFireFox ff(services, &processes, report);
     ff.ClearFirefoxCookies();
     ff.ClearFirefoxFormHistory();
     sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -167,6 +162,20 @@ TEST_F(FakeHome, ALockedOrDamagedStoreIsReportedAndLeftAsItWas) {
     EXPECT_NE(report.failures()[1].reason.find("damaged"), std::string::npos) << report.failures()[1].reason;
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "2");
     EXPECT_EQ(TempDir::read(profile / "formhistory.sqlite"), std::string(4096, 'G'));
+
+    // A reader that keeps the write-ahead log from being folded back leaves the removed rows in
+    // the store's own file: they are gone from the store, and that they linger there is said.
+    report.clear();
+    FirefoxFixture::sql(profile / "cookies.sqlite", "PRAGMA journal_mode = WAL;");
+    ASSERT_EQ(sqlite3_open((profile / "cookies.sqlite").c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "BEGIN; SELECT count(*) FROM moz_cookies;", nullptr, nullptr, nullptr), SQLITE_OK);
+    ff.ClearFirefoxCookies();
+    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    ASSERT_EQ(report.failures().size(), 1u);
+    EXPECT_NE(report.failures()[0].reason.find("removed rows are still in the file"), std::string::npos)
+        << report.failures()[0].reason;
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
 }
 
 // A profile list can name any folder. Only real profile folders are touched: a link that leads
@@ -201,8 +210,7 @@ TEST_F(FakeHome, AHostileProfileListReachesNothingOutsideItsProfiles) {
     EXPECT_EQ(found[0].name, "synced");
     EXPECT_EQ(found[0].folder, fs::canonical(inside));
 
-    firefox::cFireFox ff(services, &processes);
-    ff.setReport(&report);
+    firefox::cFireFox ff(services, &processes, report);
     ff.ClearFirefoxCache();
     ff.ClearFirefoxCookies();
     EXPECT_TRUE(fs::exists(outside / "Cache/precious"));
@@ -243,8 +251,7 @@ TEST_F(FakeHome, AHomeReachedThroughALinkIsStillCleaned) {
     cache.findClose(find);
     EXPECT_EQ(names, (std::vector<std::string>{"Cookie:ana@news.example/world", "Cookie:ana@secret-clinic.example/"}));
 
-    firefox::cFireFox ff(services, &processes);
-    ff.setReport(&report);
+    firefox::cFireFox ff(services, &processes, report);
     ff.ClearFirefoxCookies();
     ff.ClearFirefoxHistory();
     EXPECT_EQ(FirefoxFixture::queryOne(a / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
@@ -271,8 +278,7 @@ TEST_F(FakeHome, HistoryFollowsTheSchemasOwnReferencesAndNamesTheDamagedFile) {
         INSERT INTO later_notes VALUES (1, 1), (2, 2);
         INSERT INTO soft_link VALUES (1, 1), (2, 2);
     )");
-    firefox::cFireFox ff(services, &processes);
-    ff.setReport(&report);
+    firefox::cFireFox ff(services, &processes, report);
     ff.ClearFirefoxHistory();
     EXPECT_TRUE(report.clean()) << report.failures().front().reason;
     const auto places = profile / "places.sqlite";
@@ -290,8 +296,7 @@ TEST_F(FakeHome, HistoryFollowsTheSchemasOwnReferencesAndNamesTheDamagedFile) {
         fs::remove(file.string() + "-wal");
         fs::resize_file(file, 1000);  // a store cut short by a full disk or a copy
         common::CleanReport seen;
-        ff.setReport(&seen);
-        ff.ClearFirefoxHistory();
+        firefox::cFireFox(services, &processes, seen).ClearFirefoxHistory();
         ASSERT_EQ(seen.failures().size(), 1u) << damaged;
         EXPECT_EQ(seen.failures()[0].reason.rfind(std::string(damaged) + ": ", 0), 0u) << seen.failures()[0].reason;
         EXPECT_NE(seen.failures()[0].reason.find("damaged"), std::string::npos) << seen.failures()[0].reason;
@@ -329,8 +334,7 @@ TEST_F(FakeHome, SessionSiteDataAndTheRestOfTheCacheGoWithTheirOptions) {
     fs::rename(cache / "cache2/entries/D00M", cache / "cache2/doomed/1234");
     TempDir::write(cache / "thumbnails/abc.png", "picture of a page");
 
-    firefox::cFireFox ff(services, &processes);
-    ff.setReport(&report);
+    firefox::cFireFox ff(services, &processes, report);
     ff.ClearFirefoxHistory();
     for (const auto& f : session) EXPECT_FALSE(fs::exists(f)) << f;
     EXPECT_TRUE(fs::exists(profile / "sessionstore-backups/other.txt"));

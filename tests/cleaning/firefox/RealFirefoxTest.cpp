@@ -97,8 +97,7 @@ TEST(RealFirefox, AProfileWrittenByFirefoxIsListedCleanedAndStillOpens) {
     EXPECT_NE(std::find(names.begin(), names.end(), "Cookie:ana@127.0.0.1/"), names.end());
 
     common::CleanReport report;
-    firefox::cFireFox ff(s, &h.processes);
-    ff.setReport(&report);
+    firefox::cFireFox ff(s, &h.processes, report);
     ff.ClearFirefoxHistory();
     ff.ClearFirefoxCookies();
     ff.ClearFirefoxFormHistory();
