@@ -521,7 +521,7 @@ public:
     std::set<std::string> claimRegular;  // a folder passed off as a file, whose reading then fails
     platform::Result<platform::FileStatus> status(const fs::path& p) override {
         auto st = FaultyFileService::status(p);
-        if (st && claimRegular.count(p.string())) st->type = platform::FileType::Regular;
+        if (st && claimRegular.contains(p.string())) st->type = platform::FileType::Regular;
         return st;
     }
 };

@@ -3,7 +3,7 @@
 // A Chromium that is still running keeps its profile until it ends, even by a crash.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): kill() is POSIX, not in <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,7 +52,7 @@ public:
                                          "--disable-sync",
                                          "--password-store=basic",
                                          "--user-data-dir=" + userData.string()};
-        if (dumpAndQuit) args.push_back("--dump-dom");
+        if (dumpAndQuit) args.emplace_back("--dump-dom");
         args.push_back(url);
         std::vector<char*> argv, envp;
         for (auto& a : args) argv.push_back(a.data());

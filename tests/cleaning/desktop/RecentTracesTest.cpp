@@ -1,5 +1,5 @@
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): kill() is POSIX, not in <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>

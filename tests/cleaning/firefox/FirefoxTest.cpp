@@ -354,7 +354,7 @@ TEST_F(FakeHome, SessionSiteDataAndTheRestOfTheCacheGoWithTheirOptions) {
 
 TEST(CacheEntryKey, ReadsTheKeyOfEntriesAndStripsItsTags) {
     TempDir dir;
-    const std::string big(600 * 1024, 'b');  // three chunks of data before the metadata
+    const std::string big(std::size_t{600} * 1024, 'b');  // three chunks of data before the metadata
     for (unsigned version : {1u, 2u, 3u}) {
         const auto bytes = FirefoxFixture::cacheEntry(
             "O^partitionKey=%28https%2Cx.example%29,a,:https://x.example/a?b=c", big, version);
@@ -400,7 +400,7 @@ TEST(CacheEntryKey, DamagedEntriesNeverCrashTheReader) {
     }
     // A key longer than the tail the reader takes first, after data of several chunks.
     const std::string longKey = "a,:https://x.example/?" + std::string(9000, 'q');
-    const auto bytes = FirefoxFixture::cacheEntry(longKey, std::string(300 * 1024, 'd'));
+    const auto bytes = FirefoxFixture::cacheEntry(longKey, std::string(std::size_t{300} * 1024, 'd'));
     TempDir::write(dir / "entry", bytes);
     EXPECT_EQ(firefox::CacheEntryKey::read(dir / "entry"), longKey);
 }
