@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ranges>
 #include <thread>
 
 #include "platform/PendingDeletionList.h"
@@ -103,7 +104,7 @@ struct BindMounts {
         return true;
     }
     ~BindMounts() {
-        for (auto it = points.rbegin(); it != points.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
+        for (const auto& p : points | std::views::reverse) ::umount2(p.c_str(), MNT_DETACH);
     }
 };
 
