@@ -104,8 +104,8 @@ format-check: deps
 # clang-tidy (.clang-tidy) over src/ and tests/ with the flags of a configured build. The one
 # generated header the sources include, text/TextIds.h, comes from a small tool built first; the
 # Qt window test includes its own moc output, generated alone (/fast: without building the
-# libraries the moc step otherwise waits for). TIDY_CHECKS adds checks
-# for one run. The colours run-clang-tidy always asks for are taken out, for logs.
+# libraries the moc step otherwise waits for). TIDY_CHECKS adds checks for one run. The colours
+# run-clang-tidy always asks for are taken out, for logs.
 LINT_BUILD  ?= build-lint
 TIDY_CHECKS ?=
 lint: deps

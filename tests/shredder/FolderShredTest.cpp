@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <ranges>
 #include <thread>
 
 #include "platform/PendingDeletionList.h"
@@ -104,7 +103,7 @@ struct BindMounts {
         return true;
     }
     ~BindMounts() {
-        for (const auto& p : points | std::views::reverse) ::umount2(p.c_str(), MNT_DETACH);
+        for (; !points.empty(); points.pop_back()) ::umount2(points.back().c_str(), MNT_DETACH);
     }
 };
 
