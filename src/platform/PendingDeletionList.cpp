@@ -16,7 +16,8 @@ namespace {
 std::string hex(const std::string& s) {
     static const char* digits = "0123456789abcdef";
     std::string out;
-    for (unsigned char c : s) {
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
         out += digits[c >> 4];
         out += digits[c & 15];
     }

@@ -126,8 +126,8 @@ RegVariant cRegistry::Value() {
         case kRegDwordBigEndian: {
             data.resize(4, 0);
             if (type == kRegDwordBigEndian) std::swap(data[0], data[3]), std::swap(data[1], data[2]);
-            const auto u = static_cast<std::uint32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
-                                                      (static_cast<std::uint32_t>(data[3]) << 24));
+            const std::uint32_t u = std::uint32_t{data[0]} | (std::uint32_t{data[1]} << 8) |
+                                    (std::uint32_t{data[2]} << 16) | (std::uint32_t{data[3]} << 24);
             return static_cast<std::int32_t>(u);
         }
         default:

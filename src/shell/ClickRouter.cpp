@@ -46,7 +46,7 @@ void ClickRouter::click(const std::string& name) {
     if (it == m_clicks.end()) {
 #ifndef NDEBUG
         std::fprintf(stderr, "a click on \"%s\", which has no handler\n", name.c_str());
-        assert(!"every click the windows forward has a handler");
+        assert(false && "every click the windows forward has a handler");
 #endif
         return;
     }

@@ -48,7 +48,7 @@ void SettingsPage::LoadLanguage() {
 
 void SettingsPage::LoadOptions() {
     if (!m_store) return;
-    for (int n = 1; n <= 6; ++n) {
+    for (std::size_t n = 1; n <= kDefaults.size(); ++n) {
         const std::string key = "S" + std::to_string(n);
         const auto value = ui::toInt16(m_store->read(kSettingsApp, kSettingsSection, key, kDefaults[n - 1]));
         if (value && *value >= 0 && *value <= 2) m_view.setCheckValue("chk" + std::to_string(n), *value);

@@ -25,7 +25,8 @@ constexpr std::uint64_t kBigFile = std::uint64_t{1024} * 1024;
 std::string hex(const std::string& s) {
     static constexpr char digits[] = "0123456789abcdef";
     std::string out;
-    for (unsigned char c : s) {
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
         out += digits[c >> 4];
         out += digits[c & 15];
     }

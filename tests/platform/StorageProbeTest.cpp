@@ -22,7 +22,7 @@ namespace {
 
 using test::LoopImage;
 
-constexpr std::size_t kFileSize = 64 * 1024;  // above btrfs's inline limit, several blocks
+constexpr std::size_t kFileSize = std::size_t{64} * 1024;  // above btrfs's inline limit, several blocks
 
 std::string newMarker() {
     std::random_device rd;

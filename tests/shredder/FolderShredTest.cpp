@@ -103,7 +103,7 @@ struct BindMounts {
         return true;
     }
     ~BindMounts() {
-        for (auto it = points.rbegin(); it != points.rend(); ++it) ::umount2(it->c_str(), MNT_DETACH);
+        for (; !points.empty(); points.pop_back()) ::umount2(points.back().c_str(), MNT_DETACH);
     }
 };
 

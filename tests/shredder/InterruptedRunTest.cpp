@@ -87,7 +87,7 @@ TEST(InterruptedRun, LivesFromTheRunsStartToItsEnd) {
     // Between updates a small file waits for the interval; a big one is named at once.
     InterruptedRun slow(*files, run.file(), 0, std::chrono::hours(1));
     const auto big = chosen / "big";
-    TempDir::write(big, std::string(1024 * 1024, 'b'));
+    TempDir::write(big, std::string(std::size_t{1024} * 1024, 'b'));
     ASSERT_TRUE(slow.begin(true, chosen, 4).ok());
     for (const auto& [begun, named] : {std::pair{file, file}, {chosen / "small", file}, {big, big}}) {
         ASSERT_TRUE(slow.fileBegins(begun, 4).ok());

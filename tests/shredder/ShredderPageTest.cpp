@@ -1077,7 +1077,7 @@ TEST_F(FolderPage, CountsOfOneAreSingularInBothLanguages) {
 // half overwritten and finishes it with the level it had, without asking twice.
 TEST_F(Page, AShredKilledMidwayIsFoundAndFinishedAtTheNextStart) {
     const auto f = dir / "big.bin";
-    const std::string original(256 * 1024, 'S');
+    const std::string original(std::size_t{256} * 1024, 'S');
     TempDir::write(f, original);
     InterruptedRun run(files, dir / "state/interrupted-shred");
     page.setRunRecord(&run);

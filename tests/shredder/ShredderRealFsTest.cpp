@@ -28,7 +28,7 @@ namespace {
 using test::LoopImage;
 namespace fs = std::filesystem;
 
-constexpr std::size_t kFileSize = 64 * 1024;  // above btrfs's inline limit, several blocks
+constexpr std::size_t kFileSize = std::size_t{64} * 1024;  // above btrfs's inline limit, several blocks
 
 std::string newMarker() {
     std::random_device rd;
@@ -280,7 +280,7 @@ TEST_F(RealFs, OnExt4AChoiceSwappedDuringTheRunNeverReachesTheOtherFolder) {
         const std::string m = shredFolder(chosen);
         ASSERT_TRUE(swapped);
         ui.onProcessEvents = nullptr;
-        for (int i = 0; i < 3; ++i) {
+        for (std::size_t i = 0; i < 3; ++i) {
             EXPECT_EQ(readAll(chosen / ("doc" + std::to_string(i))), before[i]) << i;
             EXPECT_FALSE(img->rawContains(mine[i])) << i;
         }

@@ -42,7 +42,7 @@ public:
         events.push_back("tick " + std::to_string(lCnt));
         if (onTick) onTick(lCnt);
     }
-    void eSCompComplete() override { events.push_back("complete"); }
+    void eSCompComplete() override { events.emplace_back("complete"); }
 };
 
 TEST(BlockPlan, FollowsTheSizeTableWithEveryBoundInTheLowerRow) {
@@ -92,7 +92,7 @@ protected:
 
     Engine() { engine.setEvents(&events); }
     std::filesystem::path make(const std::string& name, std::size_t size, char fill = 'S') {
-        const auto p = dir / name;
+        auto p = dir / name;
         TempDir::write(p, std::string(size, fill));
         return p;
     }
@@ -490,7 +490,7 @@ TEST(EngineLimits, FilesPastTwoGibibytesAreCoveredToTheirLastByte) {
 TEST(EngineLimits, ASparseFileIsWrittenOnlyWhereItHoldsDataWithItsPlannedPatterns) {
     HugeFile sparse;
     constexpr std::uint64_t GiB = 1ull << 30;
-    constexpr std::uint64_t end = 20 * GiB + 3 * 524288;
+    constexpr std::uint64_t end = 20 * GiB + std::uint64_t{3} * 524288;
     sparse.size = end + 5;  // 40963 blocks of 512 KiB, so the patterns shift from pass to pass, and 5 bytes more
     sparse.holding = {{1000, 5000}, {19 * GiB - 100, (1 << 20) + 200}, {end + 2, 3}};
     sparse.keep = true;

@@ -7,6 +7,9 @@
 
 namespace quenvor::test {
 
+// The made-up files carry the NUL bytes of the real formats, which a plain literal would cut short.
+using namespace std::string_literals;
+
 namespace {
 
 void le32(std::string& out, std::uint32_t v) {
@@ -45,7 +48,7 @@ void ChromiumFixture::writeSiteData(const std::filesystem::path& folder) {
                           "File System/Origins/CURRENT", "Service Worker/Database/CURRENT", "databases/Databases.db",
                           "WebStorage/QuotaManager"})
         TempDir::write(folder / f, "MANIFEST-000001\n");
-    TempDir::write(folder / "Local Storage/leveldb/000003.log", "_https://secret-clinic.example\x00\x01token");
+    TempDir::write(folder / "Local Storage/leveldb/000003.log", "_https://secret-clinic.example\x00\x01token"s);
     TempDir::write(folder / "Session Storage/000003.log", "map-1-secret-clinic");
     TempDir::write(folder / "IndexedDB" / (site + ".indexeddb.leveldb") / "000003.log", "records");
     TempDir::write(folder / "IndexedDB" / (site + ".indexeddb.blob") / "1/00/1", "blob");
@@ -59,9 +62,9 @@ void ChromiumFixture::writeSiteData(const std::filesystem::path& folder) {
     TempDir::write(
         folder / "Network/Network Persistent State",
         R"({"net": {"http_server_properties": {"servers": [{"server": "https://secret-clinic.example"}]}}})");
-    TempDir::write(folder / "Network/Reporting and NEL", "SQLite format 3\0nel_policies secret-clinic.example");
+    TempDir::write(folder / "Network/Reporting and NEL", "SQLite format 3\0nel_policies secret-clinic.example"s);
     TempDir::write(folder / "Network/Reporting and NEL-journal", "journal");
-    TempDir::write(folder / "Shared Storage", "SQLite format 3\0values_mapping https://secret-clinic.example");
+    TempDir::write(folder / "Shared Storage", "SQLite format 3\0values_mapping https://secret-clinic.example"s);
     TempDir::write(folder / "shared_proto_db/000003.log", "the browser's own");
     TempDir::write(folder / "Local Extension Settings/abcdefghijklmnop/000003.log", "an extension's settings");
     TempDir::write(folder / "Extension State/000003.log", "extension state");

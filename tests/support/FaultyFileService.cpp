@@ -58,7 +58,7 @@ public:
     }
     platform::Result<std::vector<platform::DirectoryEntry>> list() override {
         hook("list", path().string());
-        if (m_owner.failListFor.count(path().string())) return platform::Error{EACCES, "Permission denied"};
+        if (m_owner.failListFor.contains(path().string())) return platform::Error{EACCES, "Permission denied"};
         return m_real->list();
     }
     platform::Result<platform::FileStatus> statAt(const std::string& name) override {
@@ -70,7 +70,7 @@ public:
         const auto p = full(name);
         hook("openFile", p);
         ++m_owner.opens;
-        if (m_owner.failOpenFor.count(p) || (m_owner.readOnlyUntilMadeWritable && !m_owner.writable.count(p)))
+        if (m_owner.failOpenFor.contains(p) || (m_owner.readOnlyUntilMadeWritable && !m_owner.writable.contains(p)))
             return platform::Error{13, "cannot open " + p + ": Permission denied"};
         auto f = m_real->openFile(name);
         if (!f) return f.error();
@@ -86,15 +86,15 @@ public:
         const auto f = full(from), t = full(to);
         hook("renameAt", f);
         m_owner.renames.emplace_back(f, t);
-        if (m_owner.failRemoveFor.count("*")) return platform::Error{1, "Operation not permitted"};
+        if (m_owner.failRemoveFor.contains("*")) return platform::Error{1, "Operation not permitted"};
         auto s = m_real->renameAt(from, to);
-        if (s && m_owner.failRemoveFor.count(f)) m_owner.failRemoveFor.insert(t);
+        if (s && m_owner.failRemoveFor.contains(f)) m_owner.failRemoveFor.insert(t);
         return s;
     }
     platform::Status unlinkAt(const std::string& name, bool folder) override {
         const auto p = full(name);
         hook("unlinkAt", p);
-        if (m_owner.failRemoveFor.count(p) || m_owner.failRemoveFor.count("*"))
+        if (m_owner.failRemoveFor.contains(p) || m_owner.failRemoveFor.contains("*"))
             return platform::Error{1, "cannot remove " + p + ": Operation not permitted"};
         m_owner.removed.push_back(p);
         return m_real->unlinkAt(name, folder);
@@ -123,7 +123,7 @@ private:
     }
     platform::Result<platform::FileStatus> readOnlyUnlessMadeWritable(platform::Result<platform::FileStatus> s,
                                                                       const std::string& p) {
-        if (s && m_owner.readOnlyUntilMadeWritable && !m_owner.writable.count(p)) s->readOnly = true;
+        if (s && m_owner.readOnlyUntilMadeWritable && !m_owner.writable.contains(p)) s->readOnly = true;
         return s;
     }
 
@@ -150,7 +150,7 @@ platform::Result<std::unique_ptr<platform::IDirectory>> FaultyFileService::openD
 platform::Result<std::unique_ptr<platform::IWritableFile>> FaultyFileService::openInPlace(
     const std::filesystem::path& p) {
     ++opens;
-    if (failOpenFor.count(p.string()) || (readOnlyUntilMadeWritable && !writable.count(p.string())))
+    if (failOpenFor.contains(p.string()) || (readOnlyUntilMadeWritable && !writable.contains(p.string())))
         return platform::Error{13, "cannot open " + p.string() + ": Permission denied"};
     auto f = m_real.openInPlace(p);
     if (!f) return f.error();

@@ -39,12 +39,12 @@ public:
 
     platform::Result<platform::FileStatus> status(const std::filesystem::path& p) override {
         auto s = m_real.status(p);
-        if (s && readOnlyUntilMadeWritable && !writable.count(p.string())) s->readOnly = true;
+        if (s && readOnlyUntilMadeWritable && !writable.contains(p.string())) s->readOnly = true;
         return s;
     }
     platform::Result<std::unique_ptr<platform::IWritableFile>> openInPlace(const std::filesystem::path& p) override;
     platform::Status remove(const std::filesystem::path& p) override {
-        if (failRemoveFor.count(p.string()) || failRemoveFor.count("*"))
+        if (failRemoveFor.contains(p.string()) || failRemoveFor.contains("*"))
             return platform::Error{1, "cannot remove " + p.string() + ": Operation not permitted"};
         removed.push_back(p.string());
         return m_real.remove(p);
@@ -55,9 +55,9 @@ public:
     }
     platform::Status rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
         renames.emplace_back(from.string(), to.string());
-        if (failRemoveFor.count("*")) return platform::Error{1, "Operation not permitted"};
+        if (failRemoveFor.contains("*")) return platform::Error{1, "Operation not permitted"};
         auto s = m_real.rename(from, to);
-        if (s && failRemoveFor.count(from.string())) failRemoveFor.insert(to.string());
+        if (s && failRemoveFor.contains(from.string())) failRemoveFor.insert(to.string());
         return s;
     }
     platform::Status setWritable(const std::filesystem::path& p) override {
@@ -70,7 +70,7 @@ public:
         return m_real.flushDirectory(dir);
     }
     platform::Result<std::vector<platform::DirectoryEntry>> list(const std::filesystem::path& dir) override {
-        if (failListFor.count(dir.string())) return platform::Error{EACCES, "Permission denied"};
+        if (failListFor.contains(dir.string())) return platform::Error{EACCES, "Permission denied"};
         listed.push_back(dir.string());
         return m_real.list(dir);
     }

@@ -85,6 +85,7 @@ private:
 }  // namespace quenvor::test
 
 // Declares `var`, a mounted image of `recipe`, or skips (fails under CI) with the reason.
+// NOLINTBEGIN(bugprone-macro-parentheses): `var` is the name declared, which cannot be parenthesised.
 #define QUENVOR_MOUNT_OR_SKIP(var, recipe)                                                                       \
     std::string var##WhyNot;                                                                                     \
     auto var = ::quenvor::test::LoopImage::create((recipe), var##WhyNot);                                        \
@@ -93,3 +94,4 @@ private:
         std::cerr << "\n*** SKIPPED real-filesystem test: " << var##WhyNot << " ***\n\n";                        \
         GTEST_SKIP() << var##WhyNot;                                                                             \
     }
+// NOLINTEND(bugprone-macro-parentheses)

@@ -136,7 +136,7 @@ TEST(cBrowseForFolder, OnlyAFullPathIsAChoice) {
     cBrowseForFolder b(ui);
     b.setInitialDir("/opt/quenvor");
     for (const char* answer : {"", "   ", "Private", "./Private", "."}) {
-        ui.folderAnswers.push_back(answer);
+        ui.folderAnswers.emplace_back(answer);
         EXPECT_EQ(b.BrowseForFolder(), "") << '"' << answer << '"';
         EXPECT_EQ(b.DisplayName(), "");
     }

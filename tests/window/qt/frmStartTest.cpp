@@ -124,7 +124,7 @@ private slots:
         auto f = open(ui);
         QCOMPARE(f->size(), QSize(615, 424));
         for (const auto& design : ui::FormDesign::controls()) {
-            QWidget* c = f->findChild<QWidget*>(QString::fromStdString(design.name));
+            auto* c = f->findChild<QWidget*>(QString::fromStdString(design.name));
             QVERIFY2(c, design.name.c_str());
             QCOMPARE(c->pos(), QPoint((design.left + 7) / 15, (design.top + 7) / 15));
             if (!design.autoSize) QCOMPARE(c->size(), QSize((design.width + 7) / 15, (design.height + 7) / 15));
