@@ -2,7 +2,7 @@
 // Another process holding a write lock on a file for as long as this object lives: how a
 // running Firefox holds its profile's lock file.
 #include <fcntl.h>
-#include <signal.h>
+#include <signal.h>  // NOLINT(modernize-deprecated-headers): kill() is POSIX, not in <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <string>
 #include <thread>
 
@@ -20,10 +21,12 @@ public:
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        ::listen(m_fd, 16);
         socklen_t len = sizeof a;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        // A server that is not listening would leave the browser's page blank, and the test
+        // would look for its tokens in a profile that never saw them.
+        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(m_fd, 16) != 0 ||
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            throw std::runtime_error("the loopback server could not listen");
         m_port = ntohs(a.sin_port);
         m_thread = std::thread([this] { serve(); });
     }
