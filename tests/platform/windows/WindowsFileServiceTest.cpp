@@ -19,7 +19,6 @@
 #include "cleaning/desktop/cCleanInternet.h"
 #include "cleaning/formats/EntryFile.h"
 #include "cleaning/formats/SqliteCleaner.h"
-#include "platform/EmbeddedStringResource.h"
 #include "platform/LinkStatus.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/Utf8Path.h"
@@ -31,16 +30,10 @@
 #include "platform/windows/WindowsRandomSource.h"
 #include "platform/windows/WindowsRegistry.h"
 #include "shredder/FolderShred.h"
-#include "shredder/ShredderPage.h"
 #include "shredder/cPattern.h"
-#include "support/FakeFormView.h"
 #include "support/Fakes.h"
-#include "support/ScriptedUi.h"
+#include "support/ShredderRig.h"
 #include "support/TempDir.h"
-#include "ui/BusyState.h"
-#include "ui/StringTable.h"
-#include "ui/dialogs/cBrowseForFolder.h"
-#include "ui/dialogs/cCommonDialog.h"
 
 namespace quenvor::platform::windows {
 namespace {
@@ -496,35 +489,6 @@ TEST_F(PosixLinks, AShredLeavesTheLinksAndWhatTheyPointTo) {
     EXPECT_TRUE(fs::exists(inside));
 }
 
-// The File Shredder page over the real file service, answered by script.
-class ShredderPageRig {
-public:
-    explicit ShredderPageRig(WindowsFileService& files) : strings(&resource, &ui), engine(files, &random) {
-        strings.setLanguage(ui::kEnglish);
-        view.addComboItem("cmbSecure", "Secure (Recomended)");
-        view.setComboSelectedIndex("cmbSecure", 0);
-        page = std::make_unique<shredder::ShredderPage>(shredder::ShredderPage::Services{
-            view, ui, strings, busy, files, &folders, engine, fileDialog, browser, nullptr});
-    }
-    void shredFolder(const fs::path& chosen) {
-        ui.folderAnswers.push_back(utf8Of(chosen));
-        page->cmdFolder_Click();
-        page->cmdDelete_Click();
-    }
-
-    WindowsRandomSource random;
-    EmbeddedStringResource resource;
-    test::ScriptedUi ui;
-    ui::StringTable strings;
-    test::FakeFormView view;
-    test::FixedFolders folders;
-    ui::BusyState busy;
-    shredder::cPattern engine;
-    ui::cCommonDialog fileDialog{ui};
-    ui::cBrowseForFolder browser{ui};
-    std::unique_ptr<shredder::ShredderPage> page;
-};
-
 // Windows keeps a read-only mark on folders too (Explorer sets it on customised ones), and such
 // a folder refuses to be removed until the mark is taken off it.
 TEST_F(RealFiles, AChosenFolderWithReadOnlyFoldersAndFilesInsideIsShreddedWhole) {
@@ -535,7 +499,8 @@ TEST_F(RealFiles, AChosenFolderWithReadOnlyFoldersAndFilesInsideIsShreddedWhole)
                           chosen / "marked" / "inner", chosen / "marked"})
         ASSERT_TRUE(SetFileAttributesW(p.c_str(), GetFileAttributesW(p.c_str()) | FILE_ATTRIBUTE_READONLY));
 
-    ShredderPageRig rig(files);
+    test::FixedFolders folders;
+    test::ShredderRig rig(files, &folders, nullptr);
     rig.shredFolder(chosen);
     auto& ui = rig.ui;
 
@@ -554,10 +519,11 @@ TEST_F(RealFiles, TheShreddersMessagesSpellNestedPathsTheWindowsWay) {
     HANDLE h = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
 
-    ShredderPageRig rig(files);
+    test::FixedFolders folders;
+    test::ShredderRig rig(files, &folders, nullptr);
     rig.shredFolder(chosen);
     auto& ui = rig.ui;
-    auto& page = *rig.page;
+    auto& page = rig.page;
     CloseHandle(h);
 
     ASSERT_EQ(ui.messages.size(), 2u);
