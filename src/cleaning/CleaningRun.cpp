@@ -37,6 +37,10 @@ int areaText(common::CleanArea a) {
             return text::AreaRecentDocuments;
         case common::CleanArea::TypedUrls:
             return text::AreaTypedAddresses;
+        case common::CleanArea::SiteData:
+            return text::AreaSiteData;
+        case common::CleanArea::Thumbnails:
+            return text::AreaThumbnails;
     }
     return text::AreaHistory;
 }
@@ -48,6 +52,7 @@ CleaningRun::~CleaningRun() = default;
 
 firefox::cFireFox& CleaningRun::firefox() {
     if (!m_firefox) m_firefox = std::make_unique<firefox::cFireFox>(m_s.firefox, m_s.processes, m_report);
+    m_firefox->setKeepList(m_keep);
     return *m_firefox;
 }
 
@@ -74,6 +79,7 @@ void CleaningRun::cmdNext_Click() {
         return *windows;
     };
     chromium::cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes, m_report);
+    chromium.setKeepList(m_keep);
     // An operation that throws is told as not done, in its area.
     auto run = [&](common::CleanArea area, const std::string& what, auto&& step) {
         ui::reportedStep(step, [&](const std::string& why) {

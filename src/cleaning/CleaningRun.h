@@ -3,8 +3,10 @@
 // and a final message that says whether everything selected was removed.
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "cleaning/common/CleanReport.h"
+#include "cleaning/common/KeepList.h"
 #include "cleaning/firefox/FirefoxProfiles.h"
 
 namespace quenvor::platform {
@@ -42,6 +44,8 @@ public:
     ~CleaningRun();
 
     void cmdNext_Click();
+    // The sites whose cookies and site data every later run keeps.
+    void setKeepList(common::KeepList keep) { m_keep = std::move(keep); }
     const common::CleanReport& lastReport() const { return m_report; }
     // The message the last run ended with.
     std::string summary();
@@ -55,6 +59,7 @@ private:
     Services m_s;
     std::unique_ptr<firefox::cFireFox> m_firefox;  // kept for the window's life, made on first use
     common::CleanReport m_report;
+    common::KeepList m_keep;
 };
 
 }  // namespace quenvor::cleaning

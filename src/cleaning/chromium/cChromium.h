@@ -8,10 +8,12 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cleaning/chromium/ChromiumProfiles.h"
 #include "cleaning/common/CleanReport.h"
+#include "cleaning/common/KeepList.h"
 #include "cleaning/formats/SqliteCleaner.h"
 
 namespace quenvor::platform {
@@ -31,6 +33,9 @@ public:
     void ClearCookies();
     void ClearFormData();
 
+    // The sites whose cookies and site data stay; none unless set.
+    void setKeepList(common::KeepList keep) { m_keep = std::move(keep); }
+
 private:
     void forEachIdleProfile(common::CleanArea area, const std::function<void(const ChromiumProfile&)>& work);
     void removeFile(common::CleanArea area, const std::filesystem::path& p);
@@ -49,6 +54,7 @@ private:
     ChromiumProfiles::Services m_s;
     platform::IProcessTable* m_processes;
     common::CleanReport& m_report;
+    common::KeepList m_keep;
 };
 
 }  // namespace quenvor::cleaning::chromium

@@ -4,9 +4,11 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cleaning/common/CleanReport.h"
+#include "cleaning/common/KeepList.h"
 #include "cleaning/firefox/FirefoxProfiles.h"
 
 namespace quenvor::platform {
@@ -26,6 +28,9 @@ public:
     void ClearFirefoxCookies();
     void ClearFirefoxFormHistory();
 
+    // The sites whose cookies and site data stay; none unless set.
+    void setKeepList(common::KeepList keep) { m_keep = std::move(keep); }
+
 private:
     void forEachIdleProfile(common::CleanArea area, const std::function<void(const FirefoxProfile&)>& work);
     void removeFile(common::CleanArea area, const std::filesystem::path& p);
@@ -36,6 +41,7 @@ private:
     FirefoxProfiles::Services m_s;
     platform::IProcessTable* m_processes;
     common::CleanReport& m_report;
+    common::KeepList m_keep;
 };
 
 }  // namespace quenvor::cleaning::firefox
