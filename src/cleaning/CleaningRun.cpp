@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "cleaning/RunAccount.h"
 #include "cleaning/UrlCacheLists.h"
 #include "cleaning/chromium/ChromiumUrlCache.h"
 #include "cleaning/chromium/cChromium.h"
@@ -19,33 +20,6 @@
 #include "ui/StringTable.h"
 
 namespace quenvor::cleaning {
-namespace {
-
-int areaText(common::CleanArea a) {
-    switch (a) {
-        case common::CleanArea::History:
-            return text::AreaHistory;
-        case common::CleanArea::Cache:
-            return text::AreaInternetFiles;
-        case common::CleanArea::FormData:
-            return text::AreaFormData;
-        case common::CleanArea::Cookies:
-            return text::AreaCookies;
-        case common::CleanArea::Temp:
-            return text::AreaTemporaryFiles;
-        case common::CleanArea::Recent:
-            return text::AreaRecentDocuments;
-        case common::CleanArea::TypedUrls:
-            return text::AreaTypedAddresses;
-        case common::CleanArea::SiteData:
-            return text::AreaSiteData;
-        case common::CleanArea::Thumbnails:
-            return text::AreaThumbnails;
-    }
-    return text::AreaHistory;
-}
-
-}  // namespace
 
 CleaningRun::CleaningRun(Services s) : m_s(s) {}
 CleaningRun::~CleaningRun() = default;
@@ -95,13 +69,15 @@ void CleaningRun::cmdNext_Click() {
         run(common::CleanArea::Cache, "Firefox", [&] { firefox().ClearFirefoxCache(); });
         run(common::CleanArea::Cache, "Chromium", [&] { chromium.ClearCache(); });
     }
-    if (selected("chk3")) {
+    const bool forms = selected("chk3");
+    if (forms) {
         run(common::CleanArea::TypedUrls, desktop::kTypedUrlsKey, [&] { system().CleanTypedUrls(); });
         run(common::CleanArea::FormData, desktop::kFormDataKey, [&] { system().CleanFormData(); });
         run(common::CleanArea::FormData, "Firefox", [&] { firefox().ClearFirefoxFormHistory(); });
         run(common::CleanArea::FormData, "Chromium", [&] { chromium.ClearFormData(); });
     }
-    if (selected("chk1")) {
+    const bool history = selected("chk1");
+    if (history) {
         run(common::CleanArea::History, "", [&] { system().ClearInternetHistory(); });
         run(common::CleanArea::History, "Firefox", [&] { firefox().ClearFirefoxHistory(); });
         run(common::CleanArea::History, "Chromium", [&] { chromium.ClearHistory(); });
@@ -118,17 +94,22 @@ void CleaningRun::cmdNext_Click() {
                 [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearCookies(&m_report); });
     }
     // The page's lists show what is left once every step has run (a running browser keeps its
-    // entries, cookies stay unless they were chosen); "all deleted" only for a list left empty.
-    if (cache) ui::guarded([&] { showWhatRemains(); });
+    // entries, cookies stay unless they were chosen, kept sites stay); "all deleted" only for a
+    // list left empty. Whatever was chosen, a list that still named what went would mislead.
+    ui::guarded([&] { showWhatRemains(); });
     ui::reportedStep(
         [&] { reportDamagedStore(); },
         [&](const std::string& why) { m_report.failWhole(why.empty() ? text(text::UnexpectedError) : why); });
 
     ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Default); });
+    // What went and what stayed follows the verdict, whichever it is.
+    std::string account;
+    ui::guarded([&] { account = "\n\n" + RunAccount(m_s.strings).text(m_report, history || forms); });
     if (m_report.clean()) {
-        m_s.ui.messageBox(text(text::CleaningDone), text(text::AppTitle), ui::MsgButtons::Ok, ui::MsgIcon::Information);
+        m_s.ui.messageBox(text(text::CleaningDone) + account, text(text::AppTitle), ui::MsgButtons::Ok,
+                          ui::MsgIcon::Information);
     } else {
-        m_s.ui.messageBox(summary(), text(text::AppTitle), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
+        m_s.ui.messageBox(summary() + account, text(text::AppTitle), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
     }
     m_s.busy.endRun(ui::BusyState::Run::Cleaning, m_s.view);
 }
@@ -180,7 +161,7 @@ std::string CleaningRun::summary() {
                     : ui::replaceAll(ui::replaceAll(text(text::BrowserProfileInUse), "%2", profile), "%1", browser));
             continue;
         }
-        msg.add(text(areaText(f.area)) + (f.what.empty() ? "" : ": " + f.what) +
+        msg.add(text(RunAccount::areaText(f.area)) + (f.what.empty() ? "" : ": " + f.what) +
                 (f.reason.empty() ? "" : ": " + f.reason));
     }
     return msg.text();

@@ -107,7 +107,9 @@ void UrlCacheLists::clear(common::CleanReport* report, common::CleanArea area, P
         while (more) {
             const platform::UrlCacheEntry entry{cache.GetCacheEntryUrl(), cache.GetCacheEntryType()};
             if (pick(entry)) {
-                if (auto s = m_cache.deleteEntry(entry.sourceUrlName); !s && report) {
+                auto s = m_cache.deleteEntry(entry.sourceUrlName);
+                if (s && report) report->removed(area, 1);
+                if (!s && report) {
                     // A running browser is reported once per profile, by name.
                     if (s.error().code == EBUSY)
                         report->fail(area, s.error().message, "Firefox is running", true);

@@ -336,7 +336,12 @@ TEST_F(Run, NoChangesNothing) {
 TEST_F(Run, TheDefaultOptionsCleanEverythingAndSaySo) {
     TempDir::write(tmp / "kept-without-chk5", "x");
     run.cmdNext_Click();
-    EXPECT_EQ(ui.messages.back().text, "Your Internet History is now deleted.");
+    EXPECT_EQ(test::verdictOf(ui.messages.back().text), "Your Internet History is now deleted.");
+    // Then what went, area by area, and what stayed on purpose.
+    EXPECT_NE(ui.messages.back().text.find("\n\nRemoved:\nHistory: "), std::string::npos) << ui.messages.back().text;
+    EXPECT_NE(ui.messages.back().text.find("\nCookies: 2 items\nKept: your bookmarks and saved passwords."),
+              std::string::npos)
+        << ui.messages.back().text;
     EXPECT_EQ(ui.messages.back().icon, ui::MsgIcon::Information);
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "formhistory.sqlite", "SELECT count(*) FROM moz_formhistory"), "0");
@@ -375,10 +380,12 @@ TEST_F(Run, TheListsShowWhatTheRunLeft) {
 TEST_F(Run, NothingSelectedOrGreyedDeletesNothing) {
     for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n % 2 ? 0 : 2);
     run.cmdNext_Click();
-    EXPECT_EQ(ui.messages.back().text, "Your Internet History is now deleted.");
+    EXPECT_EQ(ui.messages.back().text, "Your Internet History is now deleted.\n\nThere was nothing to remove.");
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "2");
     EXPECT_TRUE(fs::exists(cacheFolder / "cache2/entries/01"));
-    EXPECT_EQ(view.listItems("LstB2").size(), 1u);
+    // The lists name what is there now.
+    EXPECT_EQ(view.listItems("LstB2"),
+              (std::vector<std::string>{"https://secret-clinic.example/appointment", "https://cdn.example/x.js"}));
 }
 
 TEST_F(Run, OnlyCookiesLeavesTheRestAndTheLists) {
@@ -386,7 +393,9 @@ TEST_F(Run, OnlyCookiesLeavesTheRestAndTheLists) {
     run.cmdNext_Click();
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "0");
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "places.sqlite", "SELECT count(*) FROM moz_historyvisits"), "2");
-    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"https://secret-clinic.example/appointment"}));
+    EXPECT_EQ(view.listItems("LstB2"),
+              (std::vector<std::string>{"https://secret-clinic.example/appointment", "https://cdn.example/x.js"}));
+    EXPECT_EQ(view.listItems("LstB3"), (std::vector<std::string>{"All files were deleted.."}));
 }
 
 TEST_F(Run, FailuresAreToldNotHidden) {

@@ -74,7 +74,7 @@ TEST_F(Startup, FirefoxAndChromiumAreListedTogetherAndBothErased) {
 
     eraseCacheAndCookies();
     ASSERT_EQ(ui.messages.size(), 2u);
-    EXPECT_EQ(ui.messages[1].text, form->strings().LoadLangString(text::CleaningDone));
+    EXPECT_EQ(test::verdictOf(ui.messages[1].text), form->strings().LoadLangString(text::CleaningDone));
     const std::vector<std::string> none{form->strings().LoadLangString(text::ListClearedItem)};
     EXPECT_EQ(view.listItems("LstB2"), none);
     EXPECT_EQ(view.listItems("LstB3"), none);

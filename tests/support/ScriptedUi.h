@@ -63,4 +63,7 @@ public:
     void endProgram() override { ++endProgramCalls; }
 };
 
+// A run's final message without the account of what went that follows its verdict.
+inline std::string verdictOf(const std::string& message) { return message.substr(0, message.find("\n\n")); }
+
 }  // namespace quenvor::test

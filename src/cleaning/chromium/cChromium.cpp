@@ -143,8 +143,11 @@ void cChromium::removeFile(common::CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
     if (!st && !platform::isGone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()))
-        fail(area, platform::utf8Of(p), r.error().message);
+    if (auto r = m_s.files.remove(p); !r) {
+        if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+    } else {
+        m_report.removed(area, 1, st->size);
+    }
 }
 
 void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Folders folders, int depth) {
@@ -191,10 +194,12 @@ void cChromium::cleanStore(common::CleanArea area, const fs::path& db, const std
     statements.reserve(tables.size() + extra.size());
     for (const auto& t : tables) statements.push_back({"DELETE FROM " + t, {t}});
     for (auto& s : extra) statements.push_back(std::move(s));
-    if (auto s = formats::SqliteCleaner::run(db, statements); !s) {
-        fail(area, platform::utf8Of(db), s.error().message);
+    auto removed = formats::SqliteCleaner::run(db, statements);
+    if (!removed) {
+        fail(area, platform::utf8Of(db), removed.error().message);
         return;
     }
+    m_report.removed(area, *removed);
     auto journal = db;
     journal += "-journal";
     removeFile(area, journal);

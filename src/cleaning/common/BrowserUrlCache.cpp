@@ -136,7 +136,7 @@ platform::Status BrowserUrlCache::deleteEntry(const std::string& name) {
             const std::string sql = "DELETE FROM " + item.table + " WHERE " + item.hostColumn + " = ? AND path = ?";
             if (auto s = formats::SqliteCleaner::run(item.database, {{sql, {item.table}, {{item.host, item.path}}}});
                 !s)
-                return s;
+                return s.status();
         }
     }
     return {};

@@ -33,8 +33,11 @@ void cFireFox::removeFile(common::CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
     if (!st && !platform::isGone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()))
-        fail(area, platform::utf8Of(p), r.error().message);
+    if (auto r = m_s.files.remove(p); !r) {
+        if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+    } else {
+        m_report.removed(area, 1, st->size);
+    }
 }
 
 void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir) {
@@ -47,8 +50,11 @@ void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir) {
     // The listing already tells a folder from the rest: each other entry costs one unlink.
     for (const auto& e : *listing) {
         if (e.type == FileType::Directory) continue;
-        if (auto r = m_s.files.remove(dir / e.name); !r && !platform::isGone(r.error()))
-            fail(area, platform::utf8Of(dir / e.name), r.error().message);
+        if (auto r = m_s.files.remove(dir / e.name); !r) {
+            if (!platform::isGone(r.error())) fail(area, platform::utf8Of(dir / e.name), r.error().message);
+        } else {
+            m_report.removed(area, 1);
+        }
     }
 }
 
@@ -62,8 +68,11 @@ void cFireFox::removeTreeIn(common::CleanArea area, const fs::path& dir) {
     for (const auto& e : *listing) {
         const auto p = dir / e.name;
         if (e.type == FileType::Directory) removeTreeIn(area, p);
-        if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()))
-            fail(area, platform::utf8Of(p), r.error().message);
+        if (auto r = m_s.files.remove(p); !r) {
+            if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+        } else if (e.type != FileType::Directory) {
+            m_report.removed(area, 1);
+        }
     }
 }
 
@@ -108,6 +117,8 @@ void cFireFox::ClearFirefoxHistory() {
                                                  {{"fav", p.folder / "favicons.sqlite"}});
             !s)
             fail(common::CleanArea::History, platform::utf8Of(p.folder / "places.sqlite"), s.error().message);
+        else
+            m_report.removed(common::CleanArea::History, *s);
     });
 }
 
@@ -127,6 +138,8 @@ void cFireFox::ClearFirefoxCookies() {
                                                  {{"DELETE FROM moz_cookies", {"moz_cookies"}}});
             !s)
             fail(common::CleanArea::Cookies, platform::utf8Of(p.folder / "cookies.sqlite"), s.error().message);
+        else
+            m_report.removed(common::CleanArea::Cookies, *s);
         // Site data goes with the cookies, as Firefox's own "Cookies and site data" does: each
         // site's folder (local storage, IndexedDB, caches of service workers) and its record in
         // the storage index. The browser's own origins under storage/permanent stay.
@@ -137,11 +150,15 @@ void cFireFox::ClearFirefoxCookies() {
         };
         if (auto s = formats::SqliteCleaner::run(p.folder / "storage.sqlite", index); !s)
             fail(common::CleanArea::Cookies, platform::utf8Of(p.folder / "storage.sqlite"), s.error().message);
+        else
+            m_report.removed(common::CleanArea::Cookies, *s);
         for (const char* store : {"webappsstore.sqlite", "storage/ls-archive.sqlite"}) {
             if (auto s =
                     formats::SqliteCleaner::run(p.folder / store, {{"DELETE FROM webappsstore2", {"webappsstore2"}}});
                 !s)
                 fail(common::CleanArea::Cookies, platform::utf8Of(p.folder / store), s.error().message);
+            else
+                m_report.removed(common::CleanArea::Cookies, *s);
         }
     });
 }
@@ -156,6 +173,8 @@ void cFireFox::ClearFirefoxFormHistory() {
         };
         if (auto s = formats::SqliteCleaner::run(p.folder / "formhistory.sqlite", forms); !s)
             fail(common::CleanArea::FormData, platform::utf8Of(p.folder / "formhistory.sqlite"), s.error().message);
+        else
+            m_report.removed(common::CleanArea::FormData, *s);
     });
 }
 

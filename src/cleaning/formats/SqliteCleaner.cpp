@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -37,21 +38,24 @@ platform::Error failure(sqlite3* db, const std::filesystem::path& file, const st
 // One statement: run once when it has no parameters, else once for each row of values bound to
 // them (and not at all for no row). Exactly one statement: text after it would never run. A
 // failed step leaves its error on the connection, which finalizing does not clear.
-[[nodiscard]] bool execStatement(sqlite3* db, const std::string& sql,
-                                 const std::vector<std::vector<std::string>>& rows) {
+[[nodiscard]] bool execStatement(sqlite3* db, const std::string& sql, const std::vector<std::vector<std::string>>& rows,
+                                 std::uint64_t& changed) {
     sqlite3_stmt* st = nullptr;
     const char* tail = nullptr;
     bool ok = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, &tail) == SQLITE_OK && st &&
               std::string_view(tail).find_first_not_of(" \t\r\n;") == std::string_view::npos;
     const int params = ok ? sqlite3_bind_parameter_count(st) : 0;
     if (ok && params == 0) ok = rows.empty() && sqlite3_step(st) == SQLITE_DONE;
+    if (ok && params == 0) changed += static_cast<std::uint64_t>(sqlite3_changes64(db));
     for (std::size_t r = 0; ok && params > 0 && r < rows.size(); ++r) {
         const auto& row = rows[r];
         ok = static_cast<int>(row.size()) == params;
         for (std::size_t i = 0; ok && i < row.size(); ++i)
             ok = sqlite3_bind_text64(st, static_cast<int>(i + 1), row[i].data(), row[i].size(), SQLITE_TRANSIENT,
                                      SQLITE_UTF8) == SQLITE_OK;
-        ok = ok && sqlite3_step(st) == SQLITE_DONE && sqlite3_reset(st) == SQLITE_OK;
+        ok = ok && sqlite3_step(st) == SQLITE_DONE;
+        if (ok) changed += static_cast<std::uint64_t>(sqlite3_changes64(db));
+        ok = ok && sqlite3_reset(st) == SQLITE_OK;
     }
     sqlite3_finalize(st);
     return ok;
@@ -203,8 +207,9 @@ std::filesystem::path SqliteCleaner::openable(const std::filesystem::path& file)
     return ec ? file : parent / file.filename();
 }
 
-platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std::vector<Statement>& statements,
-                                    const std::vector<Attachment>& attachments) {
+platform::Result<std::uint64_t> SqliteCleaner::run(const std::filesystem::path& file,
+                                                   const std::vector<Statement>& statements,
+                                                   const std::vector<Attachment>& attachments) {
     std::error_code ec;
     const auto kind = std::filesystem::symlink_status(file, ec);
     // A store replaced by a link could lead anywhere: it is named, never opened.
@@ -215,7 +220,7 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
     // one that was cleaned.
     if (ec && kind.type() != std::filesystem::file_type::not_found)
         return platform::Error{ec.value(), platform::utf8Of(file.filename()) + ": examine: " + ec.message()};
-    if (!std::filesystem::is_regular_file(kind)) return {};
+    if (!std::filesystem::is_regular_file(kind)) return std::uint64_t{0};
     Connection c;
     const auto path = platform::utf8Of(openable(file));
     if (sqlite3_open_v2(path.c_str(), &c.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK)
@@ -244,17 +249,23 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
     if (!exec(c.db, "PRAGMA temp_store = MEMORY")) return failure(c.db, file, "prepare");
     const auto present = tables(c.db, schemas);
     std::set<std::string> touched;
+    std::uint64_t removed = 0;
     if (!exec(c.db, "BEGIN IMMEDIATE")) return failure(c.db, file, "lock");
     for (const auto& s : statements) {
         bool ready = true;
         for (const auto& t : s.needsTables) ready = ready && present.contains(t);
         if (!ready) continue;
-        if (!execStatement(c.db, s.sql, s.rows)) {
+        // Rows a statement keeps aside or resets are not rows removed.
+        std::uint64_t changed = 0;
+        if (!execStatement(c.db, s.sql, s.rows, changed)) {
             auto err = failure(c.db, file, "delete");
             (void)exec(c.db, "ROLLBACK");  // the failure is told; a rollback that fails leaves the journal to do it
             return err;
         }
-        if (auto t = deletedTable(s.sql)) touched.insert(*t);
+        if (auto t = deletedTable(s.sql)) {
+            touched.insert(*t);
+            removed += changed;
+        }
     }
     if (!followReferences(c.db, schemas, touched)) {
         auto err = failure(c.db, file, "delete");
@@ -272,7 +283,7 @@ platform::Status SqliteCleaner::run(const std::filesystem::path& file, const std
     for (const auto& schema : schemas)
         if (sqlite3_wal_checkpoint_v2(c.db, schema.c_str(), SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr) != SQLITE_OK)
             return failure(c.db, file, "checkpoint, so the removed rows are still in the file");
-    return {};
+    return removed;
 }
 
 }  // namespace quenvor::cleaning::formats

@@ -4,6 +4,7 @@
 // they linger neither in the write-ahead log nor in the store's file behind it; a checkpoint
 // that cannot finish is a failure. Rows that pointed at removed rows follow them as the
 // database's own schema declares. A locked or damaged store is left as it was.
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -31,9 +32,11 @@ public:
 
     // The name to open a store by: the folders above it resolved, the store itself as given.
     static std::filesystem::path openable(const std::filesystem::path& db);
+    // The rows the DELETE statements removed (not those that followed them by reference).
     // Nothing to do (and no failure) when the file does not exist; a link in its place is refused.
-    static platform::Status run(const std::filesystem::path& db, const std::vector<Statement>& statements,
-                                const std::vector<Attachment>& attachments = {});
+    static platform::Result<std::uint64_t> run(const std::filesystem::path& db,
+                                               const std::vector<Statement>& statements,
+                                               const std::vector<Attachment>& attachments = {});
 };
 
 }  // namespace quenvor::cleaning::formats

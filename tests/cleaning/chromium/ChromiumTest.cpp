@@ -520,7 +520,7 @@ TEST_F(ChromiumLists, ARunningBrowsersEntriesAreListedNotDeletedAndNamedWithThei
     for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n == 2 ? 1 : 0);
     CleaningRun run{{view, ui, strings, busy, {registry, ini, files, folders}, &both, nullptr, &processes}};
     run.cmdNext_Click();
-    const std::string text = ui.messages.back().text;
+    const std::string text = test::verdictOf(ui.messages.back().text);
     EXPECT_NE(
         text.find("Chromium is running with the profile Default: it was left alone. Close Chromium and try again."),
         std::string::npos)
