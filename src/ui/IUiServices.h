@@ -43,6 +43,15 @@ public:
     virtual ~IUiServices() = default;
     virtual MsgAnswer messageBox(const std::string& text, const std::string& title, MsgButtons buttons, MsgIcon icon,
                                  MsgDefault defaultButton = MsgDefault::First) = 0;
+    // A message box with a long list behind it, opened on demand: the button captioned
+    // `detailsButton` shows `details` (a line each, tens of thousands at times) inside the box
+    // without closing it. A window that cannot show the list asks the plain question.
+    virtual MsgAnswer messageBoxWithDetails(const std::string& text, const std::string& title, MsgButtons buttons,
+                                            MsgIcon icon, MsgDefault defaultButton,
+                                            const std::string& /*detailsButton*/,
+                                            const std::vector<std::string>& /*details*/) {
+        return messageBox(text, title, buttons, icon, defaultButton);
+    }
     virtual FileDialogResult openFileDialog(const FileDialogRequest& request) = 0;
     virtual std::string browseForFolder(const FolderDialogRequest& request) = 0;  // empty on cancel
     virtual void setMousePointer(MousePointer pointer) = 0;

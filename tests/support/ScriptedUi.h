@@ -16,6 +16,8 @@ public:
         ui::MsgButtons buttons;
         ui::MsgIcon icon;
         ui::MsgDefault defaultButton = ui::MsgDefault::First;
+        std::string detailsButton = {};
+        std::vector<std::string> details = {};
     };
     std::vector<Message> messages;
     std::deque<ui::MsgAnswer> answers;  // empty: Ok, or Yes for a Yes/No box
@@ -40,6 +42,14 @@ public:
         }
         return buttons == ui::MsgButtons::Ok || buttons == ui::MsgButtons::OkCancel ? ui::MsgAnswer::Ok
                                                                                     : ui::MsgAnswer::Yes;
+    }
+    ui::MsgAnswer messageBoxWithDetails(const std::string& text, const std::string& title, ui::MsgButtons buttons,
+                                        ui::MsgIcon icon, ui::MsgDefault defaultButton, const std::string& detailsButton,
+                                        const std::vector<std::string>& details) override {
+        const auto answer = messageBox(text, title, buttons, icon, defaultButton);
+        messages.back().detailsButton = detailsButton;
+        messages.back().details = details;
+        return answer;
     }
     ui::FileDialogResult openFileDialog(const ui::FileDialogRequest& request) override {
         fileRequests.push_back(request);
