@@ -3,10 +3,12 @@
 #include <map>
 #include <set>
 
+#include "cleaning/PlanPreview.h"
 #include "cleaning/RunAccount.h"
 #include "cleaning/UrlCacheLists.h"
 #include "cleaning/chromium/ChromiumUrlCache.h"
 #include "cleaning/chromium/cChromium.h"
+#include "cleaning/common/PlanSink.h"
 #include "cleaning/desktop/cCleanInternet.h"
 #include "cleaning/firefox/cFireFox.h"
 #include "platform/IRegistry.h"
@@ -34,17 +36,11 @@ bool CleaningRun::selected(const char* box) { return m_s.view.checkValue(box) ==
 
 void CleaningRun::cmdNext_Click() {
     auto text = [&](int id) { return m_s.strings.LoadLangString(id); };
-    if (m_s.ui.messageBox(ui::StringTable::ExpandLineBreaks(text(text::ConfirmCleaning)),
-                          text(text::ConfirmCleaningTitle), ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation,
-                          ui::MsgDefault::Second) != ui::MsgAnswer::Yes)
-        return;
     m_report.clear();
-    m_s.busy.beginRun(ui::BusyState::Run::Cleaning, m_s.view);
-    ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Hourglass); });
-    ui::guarded([&] { m_s.ui.processPendingEvents(); });
-
+    // The cleaners live until the plan they fill is carried out.
     std::unique_ptr<desktop::cCleanInternet> windows;
-    auto system = [&]() -> desktop::cCleanInternet& {
+    // Named, as the plan's steps call it when they are carried out.
+    const std::function<desktop::cCleanInternet&()> system = [&]() -> desktop::cCleanInternet& {
         if (!windows)
             windows = std::make_unique<desktop::cCleanInternet>(
                 desktop::cCleanInternet::Services{m_s.firefox.registry, m_s.firefox.files, m_s.firefox.folders,
@@ -54,49 +50,36 @@ void CleaningRun::cmdNext_Click() {
     };
     chromium::cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes, m_report);
     chromium.setKeepList(m_keep);
-    // An operation that throws is told as not done, in its area.
-    auto run = [&](common::CleanArea area, const std::string& what, auto&& step) {
-        ui::reportedStep(step, [&](const std::string& why) {
-            m_report.fail(area, what, why.empty() ? text(text::UnexpectedError) : why);
-        });
-    };
+    common::CleanPlan plan;
+    const bool cache = selected("chk2"), forms = selected("chk3"), history = selected("chk1");
+    ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Hourglass); });
+    ui::reportedStep(
+        [&] { makePlan(plan, chromium, system, cache, forms, history); },
+        [&](const std::string& why) { m_report.failWhole(why.empty() ? text(text::UnexpectedError) : why); });
+    chromium.setPlan(nullptr);
+    firefox().setPlan(nullptr);
+    ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Default); });
 
-    const bool cache = selected("chk2");
-    if (cache) {
-        if (m_s.urlCache)
-            run(common::CleanArea::Cache, "",
-                [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report); });
-        run(common::CleanArea::Cache, "Firefox", [&] { firefox().ClearFirefoxCache(); });
-        run(common::CleanArea::Cache, "Chromium", [&] { chromium.ClearCache(); });
-    }
-    const bool forms = selected("chk3");
-    if (forms) {
-        run(common::CleanArea::TypedUrls, desktop::kTypedUrlsKey, [&] { system().CleanTypedUrls(); });
-        run(common::CleanArea::FormData, desktop::kFormDataKey, [&] { system().CleanFormData(); });
-        run(common::CleanArea::FormData, "Firefox", [&] { firefox().ClearFirefoxFormHistory(); });
-        run(common::CleanArea::FormData, "Chromium", [&] { chromium.ClearFormData(); });
-    }
-    const bool history = selected("chk1");
-    if (history) {
-        run(common::CleanArea::History, "", [&] { system().ClearInternetHistory(); });
-        run(common::CleanArea::History, "Firefox", [&] { firefox().ClearFirefoxHistory(); });
-        run(common::CleanArea::History, "Chromium", [&] { chromium.ClearHistory(); });
-    }
-    if (selected("chk6")) run(common::CleanArea::Recent, "", [&] { system().CleanRecentFilesMenu(); });
-    if (selected("chk5")) run(common::CleanArea::Temp, "", [&] { system().EmptyTempFolder(); });
-    if (selected("chk4")) {
-        run(common::CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
-        run(common::CleanArea::Cookies, "Chromium", [&] { chromium.ClearCookies(); });
-        // What the lists still name as a cookie (the system's own store): after the browsers'
-        // steps, so a browser's cookie is not taken twice.
-        if (m_s.urlCache)
-            run(common::CleanArea::Cookies, "",
-                [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearCookies(&m_report); });
-    }
+    // The question is the one it always was; what the plan holds is there for the asking.
+    if (m_s.ui.messageBoxWithDetails(ui::StringTable::ExpandLineBreaks(text(text::ConfirmCleaning)),
+                                     text(text::ConfirmCleaningTitle), ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation,
+                                     ui::MsgDefault::Second, text(text::PreviewButton),
+                                     PlanPreview(m_s.strings).lines(plan)) != ui::MsgAnswer::Yes)
+        return;
+    m_s.busy.beginRun(ui::BusyState::Run::Cleaning, m_s.view);
+    ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Hourglass); });
+    ui::guarded([&] { m_s.ui.processPendingEvents(); });
+    // Exactly what was planned, in order; a step that throws is told as not done, in its area.
+    for (auto& step : plan.steps())
+        ui::reportedStep(step.act, [&](const std::string& why) {
+            m_report.fail(step.area, step.what, why.empty() ? text(text::UnexpectedError) : why);
+        });
+
     // The page's lists show what is left once every step has run (a running browser keeps its
     // entries, cookies stay unless they were chosen, kept sites stay); "all deleted" only for a
     // list left empty. Whatever was chosen, a list that still named what went would mislead.
     ui::guarded([&] { showWhatRemains(); });
+    ui::guarded([&] { reportAppeared(plan, cache, selected("chk4")); });
     ui::reportedStep(
         [&] { reportDamagedStore(); },
         [&](const std::string& why) { m_report.failWhole(why.empty() ? text(text::UnexpectedError) : why); });
@@ -112,6 +95,81 @@ void CleaningRun::cmdNext_Click() {
         m_s.ui.messageBox(summary() + account, text(text::AppTitle), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
     }
     m_s.busy.endRun(ui::BusyState::Run::Cleaning, m_s.view);
+}
+
+void CleaningRun::makePlan(common::CleanPlan& plan, chromium::cChromium& chromium,
+                           const std::function<desktop::cCleanInternet&()>& system, bool cache, bool forms,
+                           bool history) {
+    auto text = [&](int id) { return m_s.strings.LoadLangString(id); };
+    chromium.setPlan(&plan);
+    firefox().setPlan(&plan);
+    common::PlanSink sink;
+    sink.attach(&plan);
+    // Finding what would go may fail too: told in its area, as a failed removal would be.
+    auto find = [&](common::CleanArea area, const std::string& what, auto&& step) {
+        ui::reportedStep(step, [&](const std::string& why) {
+            m_report.fail(area, what, why.empty() ? text(text::UnexpectedError) : why);
+        });
+    };
+    // The system's own traces are found as they go: each operation is one step of the plan.
+    auto whole = [&](common::CleanArea area, const std::string& what, std::function<void()> op) {
+        sink.setSource({}, {});
+        sink.step(area, what, 0, 0, std::move(op));
+    };
+    if (cache) {
+        if (m_s.urlCache)
+            find(common::CleanArea::Cache, "",
+                 [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report, &sink); });
+        find(common::CleanArea::Cache, "Firefox", [&] { firefox().ClearFirefoxCache(); });
+        find(common::CleanArea::Cache, "Chromium", [&] { chromium.ClearCache(); });
+    }
+    if (forms) {
+        whole(common::CleanArea::TypedUrls, desktop::kTypedUrlsKey, [&system] { system().CleanTypedUrls(); });
+        whole(common::CleanArea::FormData, desktop::kFormDataKey, [&system] { system().CleanFormData(); });
+        find(common::CleanArea::FormData, "Firefox", [&] { firefox().ClearFirefoxFormHistory(); });
+        find(common::CleanArea::FormData, "Chromium", [&] { chromium.ClearFormData(); });
+    }
+    if (history) {
+        whole(common::CleanArea::History, "", [&system] { system().ClearInternetHistory(); });
+        find(common::CleanArea::History, "Firefox", [&] { firefox().ClearFirefoxHistory(); });
+        find(common::CleanArea::History, "Chromium", [&] { chromium.ClearHistory(); });
+    }
+    if (selected("chk6")) whole(common::CleanArea::Recent, "", [&system] { system().CleanRecentFilesMenu(); });
+    if (selected("chk5")) whole(common::CleanArea::Temp, "", [&system] { system().EmptyTempFolder(); });
+    if (selected("chk4")) {
+        find(common::CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
+        find(common::CleanArea::Cookies, "Chromium", [&] { chromium.ClearCookies(); });
+        // What the lists name as a cookie (the system's own store among them), after the
+        // browsers' steps: a browser's cookie they took is gone by then, and not counted twice.
+        if (m_s.urlCache) {
+            const auto before = plan.steps().size();
+            find(common::CleanArea::Cookies, "",
+                 [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearCookies(&m_report, &sink, &m_keep); });
+            // Listed one by one, counted by the stores' own steps.
+            for (auto i = before; i < plan.steps().size(); ++i) plan.steps()[i].items = 0;
+        }
+    }
+}
+
+// Entries the lists name now that the plan did not hold came after it was made: the run left
+// them, and says so rather than calling the lists' areas clean.
+void CleaningRun::reportAppeared(const common::CleanPlan& plan, bool cache, bool cookies) {
+    std::set<std::string> planned;
+    for (const auto& s : plan.steps()) planned.insert(s.names.begin(), s.names.end());
+    const std::string cleared = m_s.strings.LoadLangString(text::ListClearedItem);
+    std::vector<std::string> appeared;
+    auto check = [&](const char* list) {
+        for (const auto& item : m_s.view.listItems(list))
+            if (item != cleared && !planned.contains(item) && !m_keep.keeps(item)) appeared.push_back(item);
+    };
+    if (cache) check("LstB2");
+    if (cookies) check("LstB3");
+    if (appeared.empty()) return;
+    ui::ListedMessage msg(ui::replaceAll(m_s.strings.LoadLangString(text::AppearedAfterPreview), "%1",
+                                         RunAccount(m_s.strings).count(appeared.size())),
+                          m_s.strings.LoadLangString(text::CleaningAndMore));
+    for (const auto& a : appeared) msg.add(a);
+    m_report.failWhole(msg.text());
 }
 
 void CleaningRun::showWhatRemains() {

@@ -1,10 +1,12 @@
 #pragma once
 // The "Erase my tracks" button: confirmation, the selected operations in their fixed order,
 // and a final message that says whether everything selected was removed.
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "cleaning/common/CleanPlan.h"
 #include "cleaning/common/CleanReport.h"
 #include "cleaning/common/KeepList.h"
 #include "cleaning/firefox/FirefoxProfiles.h"
@@ -23,6 +25,12 @@ class StringTable;
 
 namespace quenvor::cleaning::firefox {
 class cFireFox;
+}
+namespace quenvor::cleaning::chromium {
+class cChromium;
+}
+namespace quenvor::cleaning::desktop {
+class cCleanInternet;
 }
 
 namespace quenvor::cleaning {
@@ -55,6 +63,9 @@ private:
     firefox::cFireFox& firefox();
     void reportDamagedStore();
     void showWhatRemains();
+    void makePlan(common::CleanPlan& plan, chromium::cChromium& chromium,
+                  const std::function<desktop::cCleanInternet&()>& system, bool cache, bool forms, bool history);
+    void reportAppeared(const common::CleanPlan& plan, bool cache, bool cookies);
 
     Services m_s;
     std::unique_ptr<firefox::cFireFox> m_firefox;  // kept for the window's life, made on first use

@@ -7,6 +7,9 @@
 
 #include "cleaning/Cache.h"
 #include "cleaning/common/CleanReport.h"
+#include "cleaning/common/KeepList.h"
+#include "cleaning/common/PlanSink.h"
+#include "platform/ErrorKinds.h"
 #include "platform/IUrlCache.h"
 #include "platform/MemoryBlock.h"
 #include "ui/Guarded.h"
@@ -86,42 +89,58 @@ void UrlCacheLists::ListCookies() {
     });
 }
 
-void UrlCacheLists::ClearUrlCache(common::CleanReport* report) {
-    clear(report, common::CleanArea::Cache, [](const platform::UrlCacheEntry& e) { return isPage(e.cacheEntryType); });
+void UrlCacheLists::ClearUrlCache(common::CleanReport* report, common::PlanSink* sink) {
+    clear(report, sink, common::CleanArea::Cache,
+          [](const platform::UrlCacheEntry& e) { return isPage(e.cacheEntryType); });
 }
 
-void UrlCacheLists::ClearCookies(common::CleanReport* report) {
-    clear(report, common::CleanArea::Cookies,
-          [](const platform::UrlCacheEntry& e) { return isCookie(e.sourceUrlName); });
+void UrlCacheLists::ClearCookies(common::CleanReport* report, common::PlanSink* sink, const common::KeepList* keep) {
+    // "Cookie:user@host/path": a kept site's cookie stays in every store.
+    clear(report, sink, common::CleanArea::Cookies, [keep](const platform::UrlCacheEntry& e) {
+        return isCookie(e.sourceUrlName) && !(keep && keep->keeps(e.sourceUrlName));
+    });
 }
 
 template <class Pick>
-void UrlCacheLists::clear(common::CleanReport* report, common::CleanArea area, Pick pick) {
+void UrlCacheLists::clear(common::CleanReport* report, common::PlanSink* sink, common::CleanArea area, Pick pick) {
     ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Hourglass); });
     // A cache that cannot be walked leaves its entries behind: the caller hears of it, once the
     // pointer is back.
     std::exception_ptr failed;
+    std::vector<std::string> names;
     try {
         Cache cache(m_cache);
         bool more = cache.GetFirstCacheEntry();
         while (more) {
             const platform::UrlCacheEntry entry{cache.GetCacheEntryUrl(), cache.GetCacheEntryType()};
-            if (pick(entry)) {
-                auto s = m_cache.deleteEntry(entry.sourceUrlName);
-                if (s && report) report->removed(area, 1);
-                if (!s && report) {
-                    // A running browser is reported once per profile, by name.
-                    if (s.error().code == EBUSY)
-                        report->fail(area, s.error().message, "Firefox is running", true);
-                    else
-                        report->fail(area, entry.sourceUrlName, s.error().message);
-                }
-            }
+            if (pick(entry)) names.push_back(entry.sourceUrlName);
             more = cache.GetNextCacheEntry();
         }
         cache.CloseCacheEnum();
     } catch (...) {
         failed = std::current_exception();
+    }
+    // The entries go by the names the walk found, and only those.
+    auto remove = [this, report, area](const std::vector<std::string>& listed) {
+        for (const auto& name : listed) {
+            auto s = m_cache.deleteEntry(name);
+            if (!report || (!s && platform::isGone(s.error()))) continue;
+            if (s)
+                report->removed(area, 1);
+            else if (s.error().code == EBUSY)  // a running browser is reported once per profile, by name
+                report->fail(area, s.error().message, "Firefox is running", true);
+            else
+                report->fail(area, name, s.error().message);
+        }
+    };
+    if (!names.empty()) {
+        if (sink) {
+            const auto count = names.size();
+            sink->step(
+                area, {}, count, 0, [remove, names] { remove(names); }, names);
+        } else {
+            remove(names);
+        }
     }
     ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Default); });
     if (failed) std::rethrow_exception(failed);

@@ -10,6 +10,8 @@ class IUiServices;
 
 namespace quenvor::cleaning::common {
 class CleanReport;
+class KeepList;
+class PlanSink;
 enum class CleanArea;
 }  // namespace quenvor::cleaning::common
 
@@ -22,15 +24,17 @@ public:
 
     void ListVisitedSites();  // LstB2: entries of the normal type that are no cookie or history record
     void ListCookies();       // LstB3: entries named "Cookie..."
-    // Removes the entries LstB2 lists; raises what stopped the walk of the cache.
-    void ClearUrlCache(common::CleanReport* report);
+    // Removes the entries LstB2 lists; raises what stopped the walk of the cache. With a sink,
+    // what would go is added to its plan instead, as one step that removes exactly those.
+    void ClearUrlCache(common::CleanReport* report, common::PlanSink* sink = nullptr);
     // Removes the entries LstB3 lists (the system's own cookies among them: the browsers'
     // cookie steps take only their own stores); raises what stopped the walk of the cache.
-    void ClearCookies(common::CleanReport* report);
+    void ClearCookies(common::CleanReport* report, common::PlanSink* sink = nullptr,
+                      const common::KeepList* keep = nullptr);
 
 private:
     template <class Pick>
-    void clear(common::CleanReport* report, common::CleanArea area, Pick pick);
+    void clear(common::CleanReport* report, common::PlanSink* sink, common::CleanArea area, Pick pick);
 
     ui::IFormView& m_view;
     ui::IUiServices& m_ui;

@@ -135,6 +135,7 @@ void cChromium::forEachIdleProfile(common::CleanArea area, const std::function<v
             m_report.fail(area, p.name, p.browser + " is running", true, p.browser);
             continue;
         }
+        m_sink.setSource(p.browser, p.name);
         work(p);
     }
 }
@@ -143,11 +144,14 @@ void cChromium::removeFile(common::CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
     if (!st && !platform::isGone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    if (auto r = m_s.files.remove(p); !r) {
-        if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
-    } else {
-        m_report.removed(area, 1, st->size);
-    }
+    const auto size = st->size;
+    m_sink.step(area, platform::utf8Of(p), 1, size, [this, area, p, size] {
+        if (auto r = m_s.files.remove(p); !r) {
+            if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+        } else {
+            m_report.removed(area, 1, size);
+        }
+    });
 }
 
 void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Folders folders, int depth) {
@@ -183,8 +187,11 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
         removeFilesBelow(area, p, folders, depth + 1);
         // A folder something was left in has had that reported already.
         if (folders == Folders::Remove)
-            if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()) && !platform::isNotEmpty(r.error()))
-                fail(area, platform::utf8Of(p), r.error().message);
+            m_sink.step(area, platform::utf8Of(p), 0, 0, [this, area, p] {
+                if (auto r = m_s.files.remove(p);
+                    !r && !platform::isGone(r.error()) && !platform::isNotEmpty(r.error()))
+                    fail(area, platform::utf8Of(p), r.error().message);
+            });
     }
 }
 
@@ -194,15 +201,25 @@ void cChromium::cleanStore(common::CleanArea area, const fs::path& db, const std
     statements.reserve(tables.size() + extra.size());
     for (const auto& t : tables) statements.push_back({"DELETE FROM " + t, {t}});
     for (auto& s : extra) statements.push_back(std::move(s));
-    auto removed = formats::SqliteCleaner::run(db, statements);
-    if (!removed) {
-        fail(area, platform::utf8Of(db), removed.error().message);
-        return;
-    }
-    m_report.removed(area, *removed);
-    auto journal = db;
-    journal += "-journal";
-    removeFile(area, journal);
+    // A store with nothing to remove is left as it is; one that cannot be counted is tried, so
+    // that what stops it is told.
+    const auto found = formats::SqliteCleaner::count(db, statements);
+    if (found && *found == 0) return;
+    m_sink.step(area, platform::utf8Of(db), found ? *found : 0, 0, [this, area, db, statements] {
+        auto removed = formats::SqliteCleaner::run(db, statements);
+        if (!removed) {
+            fail(area, platform::utf8Of(db), removed.error().message);
+            return;
+        }
+        m_report.removed(area, *removed);
+        auto journal = db;
+        journal += "-journal";
+        auto st = m_s.files.status(journal);
+        if (st && st->type != FileType::NotFound && st->type != FileType::Directory) {
+            if (auto r = m_s.files.remove(journal); !r && !platform::isGone(r.error()))
+                fail(area, platform::utf8Of(journal), r.error().message);
+        }
+    });
 }
 
 void cChromium::ClearHistory() {

@@ -14,6 +14,7 @@
 #include "cleaning/chromium/ChromiumProfiles.h"
 #include "cleaning/common/CleanReport.h"
 #include "cleaning/common/KeepList.h"
+#include "cleaning/common/PlanSink.h"
 #include "cleaning/formats/SqliteCleaner.h"
 
 namespace quenvor::platform {
@@ -35,6 +36,9 @@ public:
 
     // The sites whose cookies and site data stay; none unless set.
     void setKeepList(common::KeepList keep) { m_keep = std::move(keep); }
+    // While a plan is set, the steps above only find what they would remove and add it to the
+    // plan, whose actions remove exactly that later; without one they act at once.
+    void setPlan(common::CleanPlan* plan) { m_sink.attach(plan); }
 
 private:
     void forEachIdleProfile(common::CleanArea area, const std::function<void(const ChromiumProfile&)>& work);
@@ -55,6 +59,7 @@ private:
     platform::IProcessTable* m_processes;
     common::CleanReport& m_report;
     common::KeepList m_keep;
+    common::PlanSink m_sink;
 };
 
 }  // namespace quenvor::cleaning::chromium

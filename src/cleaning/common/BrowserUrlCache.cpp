@@ -121,6 +121,9 @@ platform::Status BrowserUrlCache::deleteEntry(const std::string& name) {
     m_listings.clear();
     const auto at = m_byName.find(name);
     if (at == m_byName.end()) return platform::Error{ENOENT, "no cache entry named " + name};
+    // A name whose files and rows are all gone already (a browser's own step took them) is
+    // gone, not removed: the run counts only what it removed.
+    bool removedAny = false;
     for (const std::size_t i : at->second) {
         const auto& item = m_known[i];
         if (item.running) return platform::Error{EBUSY, item.profile};
@@ -128,17 +131,21 @@ platform::Status BrowserUrlCache::deleteEntry(const std::string& name) {
             // Removed by the files the listing saw. One already gone (one resource embedded by two
             // sites is kept under two keys with the same address, or the browser's own eviction)
             // is no failure.
-            for (const auto& f : item.files)
-                if (auto s = m_files.remove(f); !s && !platform::isGone(s.error())) return s;
+            for (const auto& f : item.files) {
+                auto s = m_files.remove(f);
+                if (!s && !platform::isGone(s.error())) return s;
+                removedAny = removedAny || s.ok();
+            }
         } else {
             // The table and column are the browser's own names, fixed here; the host and path are
             // whatever a site chose, and are bound.
             const std::string sql = "DELETE FROM " + item.table + " WHERE " + item.hostColumn + " = ? AND path = ?";
-            if (auto s = formats::SqliteCleaner::run(item.database, {{sql, {item.table}, {{item.host, item.path}}}});
-                !s)
-                return s.status();
+            auto s = formats::SqliteCleaner::run(item.database, {{sql, {item.table}, {{item.host, item.path}}}});
+            if (!s) return s.status();
+            removedAny = removedAny || *s > 0;
         }
     }
+    if (!removedAny) return platform::Error{ENOENT, name + ": already gone"};
     return {};
 }
 

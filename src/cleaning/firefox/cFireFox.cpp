@@ -23,6 +23,7 @@ void cFireFox::forEachIdleProfile(common::CleanArea area, const std::function<vo
             fail(area, p.name, "Firefox is running", true);
             continue;
         }
+        m_sink.setSource("Firefox", p.name);
         work(p);
     }
     for (const auto& [list, why] : profiles.unreadable()) fail(area, platform::utf8Of(list), why);
@@ -33,11 +34,33 @@ void cFireFox::removeFile(common::CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
     if (!st && !platform::isGone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    if (auto r = m_s.files.remove(p); !r) {
-        if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
-    } else {
-        m_report.removed(area, 1, st->size);
-    }
+    removeListed(area, p, 1, st->size);
+}
+
+// One entry a listing or a look found: removed when the plan says so, told when it stays.
+void cFireFox::removeListed(common::CleanArea area, const fs::path& p, std::uint64_t items, std::uint64_t bytes) {
+    m_sink.step(area, platform::utf8Of(p), items, bytes, [this, area, p, items, bytes] {
+        if (auto r = m_s.files.remove(p); !r) {
+            if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+        } else {
+            m_report.removed(area, items, bytes);
+        }
+    });
+}
+
+void cFireFox::cleanStore(common::CleanArea area, const fs::path& db,
+                          const std::vector<formats::SqliteCleaner::Statement>& statements,
+                          const std::vector<formats::SqliteCleaner::Attachment>& attachments) {
+    // A store with nothing to remove is left as it is; one that cannot be counted is tried, so
+    // that what stops it is told.
+    const auto found = formats::SqliteCleaner::count(db, statements, attachments);
+    if (found && *found == 0) return;
+    m_sink.step(area, platform::utf8Of(db), found ? *found : 0, 0, [this, area, db, statements, attachments] {
+        if (auto s = formats::SqliteCleaner::run(db, statements, attachments); !s)
+            fail(area, platform::utf8Of(db), s.error().message);
+        else
+            m_report.removed(area, *s);
+    });
 }
 
 void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir) {
@@ -49,12 +72,7 @@ void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir) {
     }
     // The listing already tells a folder from the rest: each other entry costs one unlink.
     for (const auto& e : *listing) {
-        if (e.type == FileType::Directory) continue;
-        if (auto r = m_s.files.remove(dir / e.name); !r) {
-            if (!platform::isGone(r.error())) fail(area, platform::utf8Of(dir / e.name), r.error().message);
-        } else {
-            m_report.removed(area, 1);
-        }
+        if (e.type != FileType::Directory) removeListed(area, dir / e.name, 1, 0);
     }
 }
 
@@ -68,11 +86,7 @@ void cFireFox::removeTreeIn(common::CleanArea area, const fs::path& dir) {
     for (const auto& e : *listing) {
         const auto p = dir / e.name;
         if (e.type == FileType::Directory) removeTreeIn(area, p);
-        if (auto r = m_s.files.remove(p); !r) {
-            if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
-        } else if (e.type != FileType::Directory) {
-            m_report.removed(area, 1);
-        }
+        removeListed(area, p, e.type == FileType::Directory ? 0 : 1, 0);
     }
 }
 
@@ -113,12 +127,8 @@ void cFireFox::ClearFirefoxHistory() {
             {"DELETE FROM fav.moz_icons WHERE id NOT IN (SELECT icon_id FROM fav.moz_icons_to_pages)",
              {"fav.moz_icons", "fav.moz_icons_to_pages"}},
         };
-        if (auto s = formats::SqliteCleaner::run(p.folder / "places.sqlite", history,
-                                                 {{"fav", p.folder / "favicons.sqlite"}});
-            !s)
-            fail(common::CleanArea::History, platform::utf8Of(p.folder / "places.sqlite"), s.error().message);
-        else
-            m_report.removed(common::CleanArea::History, *s);
+        cleanStore(common::CleanArea::History, p.folder / "places.sqlite", history,
+                   {{"fav", p.folder / "favicons.sqlite"}});
     });
 }
 
@@ -134,12 +144,8 @@ void cFireFox::ClearFirefoxCache() {
 void cFireFox::ClearFirefoxCookies() {
     forEachIdleProfile(common::CleanArea::Cookies, [&](const FirefoxProfile& p) {
         removeFile(common::CleanArea::Cookies, p.folder / "cookies.txt");
-        if (auto s = formats::SqliteCleaner::run(p.folder / "cookies.sqlite",
-                                                 {{"DELETE FROM moz_cookies", {"moz_cookies"}}});
-            !s)
-            fail(common::CleanArea::Cookies, platform::utf8Of(p.folder / "cookies.sqlite"), s.error().message);
-        else
-            m_report.removed(common::CleanArea::Cookies, *s);
+        cleanStore(common::CleanArea::Cookies, p.folder / "cookies.sqlite",
+                   {{"DELETE FROM moz_cookies", {"moz_cookies"}}});
         // Site data goes with the cookies, as Firefox's own "Cookies and site data" does: each
         // site's folder (local storage, IndexedDB, caches of service workers) and its record in
         // the storage index. The browser's own origins under storage/permanent stay.
@@ -148,17 +154,10 @@ void cFireFox::ClearFirefoxCookies() {
             {"DELETE FROM origin WHERE repository_id IN (SELECT id FROM repository WHERE name = 'default')",
              {"origin", "repository"}},
         };
-        if (auto s = formats::SqliteCleaner::run(p.folder / "storage.sqlite", index); !s)
-            fail(common::CleanArea::Cookies, platform::utf8Of(p.folder / "storage.sqlite"), s.error().message);
-        else
-            m_report.removed(common::CleanArea::Cookies, *s);
+        cleanStore(common::CleanArea::Cookies, p.folder / "storage.sqlite", index);
         for (const char* store : {"webappsstore.sqlite", "storage/ls-archive.sqlite"}) {
-            if (auto s =
-                    formats::SqliteCleaner::run(p.folder / store, {{"DELETE FROM webappsstore2", {"webappsstore2"}}});
-                !s)
-                fail(common::CleanArea::Cookies, platform::utf8Of(p.folder / store), s.error().message);
-            else
-                m_report.removed(common::CleanArea::Cookies, *s);
+            cleanStore(common::CleanArea::Cookies, p.folder / store,
+                       {{"DELETE FROM webappsstore2", {"webappsstore2"}}});
         }
     });
 }
@@ -171,10 +170,7 @@ void cFireFox::ClearFirefoxFormHistory() {
             {"DELETE FROM moz_sources", {"moz_sources"}},
             {"DELETE FROM moz_formhistory", {"moz_formhistory"}},
         };
-        if (auto s = formats::SqliteCleaner::run(p.folder / "formhistory.sqlite", forms); !s)
-            fail(common::CleanArea::FormData, platform::utf8Of(p.folder / "formhistory.sqlite"), s.error().message);
-        else
-            m_report.removed(common::CleanArea::FormData, *s);
+        cleanStore(common::CleanArea::FormData, p.folder / "formhistory.sqlite", forms);
     });
 }
 

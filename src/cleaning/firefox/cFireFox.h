@@ -1,6 +1,7 @@
 #pragma once
 // Removes Firefox's history (keeping bookmarks) and saved session, cookies with site data, form
 // history and disk cache from every profile of the user, leaving alone any profile whose Firefox is running.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -9,7 +10,9 @@
 
 #include "cleaning/common/CleanReport.h"
 #include "cleaning/common/KeepList.h"
+#include "cleaning/common/PlanSink.h"
 #include "cleaning/firefox/FirefoxProfiles.h"
+#include "cleaning/formats/SqliteCleaner.h"
 
 namespace quenvor::platform {
 class IProcessTable;
@@ -30,18 +33,26 @@ public:
 
     // The sites whose cookies and site data stay; none unless set.
     void setKeepList(common::KeepList keep) { m_keep = std::move(keep); }
+    // While a plan is set, the steps above only find what they would remove and add it to the
+    // plan, whose actions remove exactly that later; without one they act at once.
+    void setPlan(common::CleanPlan* plan) { m_sink.attach(plan); }
 
 private:
     void forEachIdleProfile(common::CleanArea area, const std::function<void(const FirefoxProfile&)>& work);
     void removeFile(common::CleanArea area, const std::filesystem::path& p);
     void removeFilesIn(common::CleanArea area, const std::filesystem::path& dir);
     void removeTreeIn(common::CleanArea area, const std::filesystem::path& dir);
+    void removeListed(common::CleanArea area, const std::filesystem::path& p, std::uint64_t items, std::uint64_t bytes);
+    void cleanStore(common::CleanArea area, const std::filesystem::path& db,
+                    const std::vector<formats::SqliteCleaner::Statement>& statements,
+                    const std::vector<formats::SqliteCleaner::Attachment>& attachments = {});
     void fail(common::CleanArea area, const std::string& what, const std::string& why, bool running = false);
 
     FirefoxProfiles::Services m_s;
     platform::IProcessTable* m_processes;
     common::CleanReport& m_report;
     common::KeepList m_keep;
+    common::PlanSink m_sink;
 };
 
 }  // namespace quenvor::cleaning::firefox

@@ -210,6 +210,18 @@ std::filesystem::path SqliteCleaner::openable(const std::filesystem::path& file)
 platform::Result<std::uint64_t> SqliteCleaner::run(const std::filesystem::path& file,
                                                    const std::vector<Statement>& statements,
                                                    const std::vector<Attachment>& attachments) {
+    return execute(file, statements, attachments, false);
+}
+
+platform::Result<std::uint64_t> SqliteCleaner::count(const std::filesystem::path& file,
+                                                     const std::vector<Statement>& statements,
+                                                     const std::vector<Attachment>& attachments) {
+    return execute(file, statements, attachments, true);
+}
+
+platform::Result<std::uint64_t> SqliteCleaner::execute(const std::filesystem::path& file,
+                                                       const std::vector<Statement>& statements,
+                                                       const std::vector<Attachment>& attachments, bool dryRun) {
     std::error_code ec;
     const auto kind = std::filesystem::symlink_status(file, ec);
     // A store replaced by a link could lead anywhere: it is named, never opened.
@@ -271,6 +283,12 @@ platform::Result<std::uint64_t> SqliteCleaner::run(const std::filesystem::path& 
         auto err = failure(c.db, file, "delete");
         (void)exec(c.db, "ROLLBACK");
         return err;
+    }
+    // Counting runs the very statements, references followed, and takes it all back: the count is
+    // what the run will remove, not an estimate of it.
+    if (dryRun) {
+        if (!exec(c.db, "ROLLBACK")) return failure(c.db, file, "count");
+        return removed;
     }
     if (!exec(c.db, "COMMIT")) {
         auto err = failure(c.db, file, "commit");

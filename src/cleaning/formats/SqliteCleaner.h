@@ -37,6 +37,15 @@ public:
     static platform::Result<std::uint64_t> run(const std::filesystem::path& db,
                                                const std::vector<Statement>& statements,
                                                const std::vector<Attachment>& attachments = {});
+    // The rows run() would remove now, found by running the statements and taking them back.
+    static platform::Result<std::uint64_t> count(const std::filesystem::path& db,
+                                                 const std::vector<Statement>& statements,
+                                                 const std::vector<Attachment>& attachments = {});
+
+private:
+    static platform::Result<std::uint64_t> execute(const std::filesystem::path& db,
+                                                   const std::vector<Statement>& statements,
+                                                   const std::vector<Attachment>& attachments, bool dryRun);
 };
 
 }  // namespace quenvor::cleaning::formats
