@@ -117,9 +117,14 @@ void CleaningRun::makePlan(common::CleanPlan& plan, chromium::cChromium& chromiu
         sink.step(area, what, 0, 0, std::move(op));
     };
     if (cache) {
-        if (m_s.urlCache)
+        // The page's list of addresses, one by one; the browsers' own steps count their files,
+        // which the list's entries are.
+        if (m_s.urlCache) {
+            const auto before = plan.steps().size();
             find(common::CleanArea::Cache, "",
                  [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report, &sink); });
+            for (auto i = before; i < plan.steps().size(); ++i) plan.steps()[i].items = 0;
+        }
         find(common::CleanArea::Cache, "Firefox", [&] { firefox().ClearFirefoxCache(); });
         find(common::CleanArea::Cache, "Chromium", [&] { chromium.ClearCache(); });
     }

@@ -120,10 +120,11 @@ void UrlCacheLists::clear(common::CleanReport* report, common::PlanSink* sink, c
     } catch (...) {
         failed = std::current_exception();
     }
-    // The entries go by the names the walk found, and only those.
-    auto remove = [this, report, area](const std::vector<std::string>& listed) {
+    // The entries go by the names the walk found, and only those; the cache outlives these
+    // lists, which a step of a plan may outlive.
+    auto remove = [&cache = m_cache, report, area](const std::vector<std::string>& listed) {
         for (const auto& name : listed) {
-            auto s = m_cache.deleteEntry(name);
+            auto s = cache.deleteEntry(name);
             if (!report || (!s && platform::isGone(s.error()))) continue;
             if (s)
                 report->removed(area, 1);

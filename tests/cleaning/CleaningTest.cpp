@@ -12,6 +12,7 @@
 #include "cleaning/firefox/FirefoxUrlCache.h"
 #include "cleaning/firefox/cFireFox.h"
 #include "platform/EmbeddedStringResource.h"
+#include "platform/ErrorKinds.h"
 #include "platform/IniProfileReader.h"
 #include "platform/RaisedError.h"
 #include "platform/RegistryStore.h"
@@ -283,7 +284,9 @@ TEST_F(Lists, OneAddressUnderTwoKeysIsRemovedWithoutAFalseFailure) {
     lists.ClearUrlCache(&report);
     EXPECT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
     for (const char* f : {"01", "02", "04", "05"}) EXPECT_FALSE(fs::exists(cacheFolder / "cache2/entries" / f)) << f;
-    EXPECT_TRUE(cache.deleteEntry("https://cdn.example/i.png").ok());  // already gone is gone
+    // Already gone is gone, and not counted as removed a second time.
+    const auto again = cache.deleteEntry("https://cdn.example/i.png");
+    EXPECT_TRUE(!again.ok() && platform::isGone(again.error()));
 }
 
 // Both lists share one reading of the cache, but a change made after it is never hidden.
@@ -328,7 +331,8 @@ TEST_F(Run, NoChangesNothing) {
     EXPECT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].title, "Confirm removal");
     EXPECT_EQ(ui.messages[0].defaultButton, ui::MsgDefault::Second);  // Enter alone cleans nothing
-    EXPECT_TRUE(ui.pointers.empty());
+    // Finding what would go shows the hourglass, and the pointer is back as it was.
+    EXPECT_EQ(ui.pointers.back(), ui::MousePointer::Default);
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT count(*) FROM moz_cookies"), "2");
     EXPECT_EQ(view.listItems("LstB2").size(), 1u);
 }
@@ -396,6 +400,37 @@ TEST_F(Run, OnlyCookiesLeavesTheRestAndTheLists) {
     EXPECT_EQ(view.listItems("LstB2"),
               (std::vector<std::string>{"https://secret-clinic.example/appointment", "https://cdn.example/x.js"}));
     EXPECT_EQ(view.listItems("LstB3"), (std::vector<std::string>{"All files were deleted.."}));
+}
+
+// The question carries the plan, and the run carries out that plan and nothing else: what came
+// while the question was open stays, and is named apart. A kept site's cookies stay too.
+TEST_F(Run, TheRunCarriesOutThePlanItShowedAndNamesWhatCameAfter) {
+    run.setKeepList(common::KeepList::parse("news.example"));
+    ui.onMessage = [&] {
+        if (ui.messages.size() == 1)
+            FirefoxFixture::writeCacheEntry(cacheFolder, "09", "a,:https://came-later.example/");
+    };
+    run.cmdNext_Click();
+    const auto& question = ui.messages.front();
+    EXPECT_EQ(question.detailsButton, "&Show what will be removed");
+    auto listed = [&](const std::string& line) {
+        return std::find(question.details.begin(), question.details.end(), line) != question.details.end();
+    };
+    std::string all;
+    for (const auto& d : question.details) all += d + "\n";
+    EXPECT_TRUE(listed("Firefox, profile Profile0:")) << all;
+    EXPECT_TRUE(listed("    Temporary Internet files: 3 items")) << all;
+    EXPECT_TRUE(listed("https://secret-clinic.example/appointment"));
+    EXPECT_TRUE(listed("Cookie:ana@secret-clinic.example/"));
+    EXPECT_FALSE(listed("Cookie:ana@news.example/world"));
+
+    EXPECT_TRUE(fs::exists(cacheFolder / "cache2/entries/09"));
+    EXPECT_FALSE(fs::exists(cacheFolder / "cache2/entries/01"));
+    const std::string said = ui.messages.back().text;
+    EXPECT_NE(said.find("1 items appeared after the list of what would be removed was made"), std::string::npos)
+        << said;
+    EXPECT_NE(said.find("https://came-later.example/"), std::string::npos) << said;
+    EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"https://came-later.example/"}));
 }
 
 TEST_F(Run, FailuresAreToldNotHidden) {
