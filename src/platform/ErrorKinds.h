@@ -24,6 +24,17 @@ inline bool isNotEmpty(const Error& e) {
     return e.code == ENOTEMPTY || e.code == EEXIST;
 }
 
+// Another program holds the file open in a way that forbids its removal: Windows' sharing and
+// lock violations. POSIX systems never refuse a removal for that; there the caller asks the
+// process table instead.
+inline bool isInUse([[maybe_unused]] const Error& e) {
+#ifdef _WIN32
+    return e.code == 32 || e.code == 33;  // ERROR_SHARING_VIOLATION, ERROR_LOCK_VIOLATION
+#else
+    return false;
+#endif
+}
+
 // No room left for what was being written: the filesystem, or the user's share of it, is full.
 // Whatever comes next on the same disk would fail the same way.
 inline bool isDiskFull(const Error& e) {

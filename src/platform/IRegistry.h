@@ -65,7 +65,10 @@ public:
                                           std::vector<std::uint8_t>& data, std::uint32_t& size) = 0;
     [[nodiscard]] virtual long setValue(RegKey key, const std::string& name, std::uint32_t type,
                                         const std::vector<std::uint8_t>& data) = 0;
+    // A key with subkeys stays: that takes deleteTree.
     [[nodiscard]] virtual long deleteKey(RegKey parent, const std::string& subKey) = 0;
+    // The key with every subkey and value below it.
+    [[nodiscard]] virtual long deleteTree(RegKey parent, const std::string& subKey) = 0;
     [[nodiscard]] virtual long deleteValue(RegKey key, const std::string& name) = 0;
     [[nodiscard]] virtual long enumKey(RegKey key, std::uint32_t index, std::string& name) = 0;
     [[nodiscard]] virtual long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) = 0;

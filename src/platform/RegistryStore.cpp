@@ -202,7 +202,11 @@ long RegistryStore::setValue(RegKey key, const std::string& name, std::uint32_t 
     return save();
 }
 
-long RegistryStore::deleteKey(RegKey parent, const std::string& subKey) {
+long RegistryStore::deleteKey(RegKey parent, const std::string& subKey) { return removeKey(parent, subKey, false); }
+
+long RegistryStore::deleteTree(RegKey parent, const std::string& subKey) { return removeKey(parent, subKey, true); }
+
+long RegistryStore::removeKey(RegKey parent, const std::string& subKey, bool withSubkeys) {
     const auto parts = splitKeyPath(subKey);
     if (parts.empty()) return kErrorAccessDenied;
     std::string parentPath;
@@ -212,7 +216,7 @@ long RegistryStore::deleteKey(RegKey parent, const std::string& subKey) {
     auto it = owner->subkeys.find(parts.back());
     if (it == owner->subkeys.end()) return kErrorFileNotFound;
     // As the plain registry deletion does: a key with subkeys stays.
-    if (!it->second->subkeys.empty()) return kErrorAccessDenied;
+    if (!withSubkeys && !it->second->subkeys.empty()) return kErrorAccessDenied;
     owner->subkeys.erase(it);
     return save();
 }

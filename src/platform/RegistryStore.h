@@ -35,6 +35,7 @@ public:
     [[nodiscard]] long setValue(RegKey key, const std::string& name, std::uint32_t type,
                                 const std::vector<std::uint8_t>& data) override;
     [[nodiscard]] long deleteKey(RegKey parent, const std::string& subKey) override;
+    [[nodiscard]] long deleteTree(RegKey parent, const std::string& subKey) override;
     [[nodiscard]] long deleteValue(RegKey key, const std::string& name) override;
     [[nodiscard]] long enumKey(RegKey key, std::uint32_t index, std::string& name) override;
     [[nodiscard]] long enumValue(RegKey key, std::uint32_t index, std::string& name, std::uint32_t& type) override;
@@ -45,6 +46,7 @@ public:
 private:
     RegistryKey* resolve(RegKey parent, const std::string& subKey, bool create, bool* existed, std::string* fullPath);
     std::vector<RegistryValue> valuesOf(RegKey key);
+    [[nodiscard]] long removeKey(RegKey parent, const std::string& subKey, bool withSubkeys);
     void load();
     void setAside(std::string detail, std::size_t line = 0);
     [[nodiscard]] long save();

@@ -8,6 +8,7 @@
 #include "cleaning/Cache.h"
 #include "cleaning/CleaningRun.h"
 #include "cleaning/UrlCacheLists.h"
+#include "cleaning/desktop/RegistryTraces.h"
 #include "cleaning/desktop/cCleanInternet.h"
 #include "cleaning/firefox/FirefoxUrlCache.h"
 #include "cleaning/firefox/cFireFox.h"
@@ -63,10 +64,43 @@ protected:
         r.setValueType(platform::kRegSz);
         r.setValue(text);
     }
+    void setBinary(const std::string& key, const std::string& value, const std::vector<std::uint8_t>& data) {
+        platform::RegKey k = 0;
+        ASSERT_EQ(registry.createKey(kCurrentUser, key, k), platform::kErrorSuccess);
+        ASSERT_EQ(registry.setValue(k, value, platform::kRegBinary, data), platform::kErrorSuccess);
+        EXPECT_EQ(registry.closeKey(k), platform::kErrorSuccess);
+    }
+    // The recent-documents list as Windows writes it: per document a numbered value that starts
+    // with its name in UTF-16 (then the shell's own data), an MRUListEx of their order, and the
+    // same again below a subkey per file type.
+    void writeWindowsRecentDocs() {
+        auto entry = [](const std::u16string& name) {
+            std::vector<std::uint8_t> v;
+            for (char16_t c : name + u'\0') v.insert(v.end(), {std::uint8_t(c & 0xFF), std::uint8_t(c >> 8)});
+            v.insert(v.end(), {0x14, 0x00, 0x1F, 0x50});
+            return v;
+        };
+        const std::string docs = desktop::kRecentDocsKey;
+        setBinary(docs, "0", entry(u"Informe año.docx"));
+        setBinary(docs, "1", entry(u"Fotos"));
+        setBinary(docs, "MRUListEx", {1, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF});
+        setBinary(docs + ".docx", "0", entry(u"Informe año.docx"));
+        setBinary(docs + ".docx", "MRUListEx", {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF});
+        setBinary(docs + "Folder", "0", entry(u"Fotos"));
+        setBinary(docs + "Folder\\Deeper", "0", entry(u"Fotos"));
+    }
+    std::size_t valuesAndSubkeys(const std::string& key) {
+        std::vector<std::string> names, subkeys;
+        std::int32_t count = 0, subCount = 0;
+        reg(key, "").EnumerateValues(names, count);
+        reg(key, "").EnumerateSections(subkeys, subCount);
+        return names.size() + subkeys.size();
+    }
 };
 
 TEST_F(Home, TypedAddressesAndFormData) {
     set(desktop::kTypedUrlsKey, "url1", "http://secret.example/");
+    setBinary(desktop::kTypedUrlsTimeKey, "url1", {1, 2, 3, 4, 5, 6, 7, 8});
     set(desktop::kFormDataKey, "x", "saved form");
     clean.CleanTypedUrls();
     clean.CleanFormData();
@@ -75,6 +109,11 @@ TEST_F(Home, TypedAddressesAndFormData) {
     EXPECT_TRUE(reg(desktop::kTypedUrlsKey, "").KeyExists());
     reg(desktop::kTypedUrlsKey, "").EnumerateValues(names, count);
     EXPECT_EQ(count, 0);
+    EXPECT_FALSE(reg(desktop::kTypedUrlsTimeKey, "").KeyExists());
+    // One address, with its time counted as no entry of its own.
+    const auto typed = report.removedTally().at(common::CleanArea::TypedUrls);
+    EXPECT_EQ(typed.items, 1u);
+    EXPECT_EQ(typed.bytes, std::string("http://secret.example/").size() + 1 + 8);
     EXPECT_FALSE(reg(desktop::kFormDataKey, "").KeyExists());
     clean.CleanFormData();  // nothing there: no trouble, and not made again
     EXPECT_FALSE(reg(desktop::kFormDataKey, "").KeyExists());
@@ -90,7 +129,15 @@ TEST_F(Home, RecentDocumentsFolderValuesAndTheDesktopList) {
     TempDir::write(home / ".local/share/recently-used.xbel",
                    "<?xml version=\"1.0\"?><xbel><bookmark href=\"file:///home/secret.pdf\"/></xbel>");
     TempDir::write(home / ".recently-used", "old list");
-    for (const char* v : {"a", "q", "z", "MRUList", "7", "keep"}) set(desktop::kRecentDocsKey, v, "doc");
+    for (const char* v : {"a", "q", "z", "MRUList"}) set(desktop::kRecentDocsKey, v, "doc");
+    writeWindowsRecentDocs();
+    desktop::RegistryTraces traces(registry, report, common::CleanArea::Recent);
+    const auto found = traces.find(kCurrentUser, desktop::kRecentDocsKey);
+    EXPECT_EQ(found.items, 11u);
+    EXPECT_EQ(std::count(found.names.begin(), found.names.end(), "Informe año.docx"), 2);
+    EXPECT_EQ(std::count(found.names.begin(), found.names.end(), std::string(desktop::kRecentDocsKey) + "MRUListEx"),
+              1);
+    EXPECT_TRUE(report.removedTally().empty());  // finding changes nothing
     clean.CleanRecentFilesMenu();
     EXPECT_FALSE(fs::exists(recent / "report.odt.desktop"));
     EXPECT_FALSE(fs::exists(recent / "deeper/old.desktop"));
@@ -100,10 +147,9 @@ TEST_F(Home, RecentDocumentsFolderValuesAndTheDesktopList) {
     EXPECT_NE(xbel.find("<xbel version=\"1.0\""), std::string::npos);
     EXPECT_NE(xbel.find("</xbel>"), std::string::npos);
     EXPECT_FALSE(fs::exists(home / ".recently-used"));
-    std::vector<std::string> names;
-    std::int32_t count = 0;
-    reg(desktop::kRecentDocsKey, "").EnumerateValues(names, count);
-    EXPECT_EQ(names, (std::vector<std::string>{"7", "keep"}));
+    EXPECT_TRUE(reg(desktop::kRecentDocsKey, "").KeyExists());  // Explorer writes on in it
+    EXPECT_EQ(valuesAndSubkeys(desktop::kRecentDocsKey), 0u);
+    EXPECT_EQ(report.removedTally().at(common::CleanArea::Recent).items, 3u + found.items);  // two files, the old list
     EXPECT_TRUE(report.clean());
 }
 
@@ -136,6 +182,8 @@ TEST_F(Home, TheTempFolderLosesOnlyTheUsersIdleFiles) {
     EXPECT_TRUE(fs::exists(fs::symlink_status(tmp / "fifo")));
     EXPECT_TRUE(fs::exists(dir / "outside.txt"));
     EXPECT_TRUE(report.clean());  // skipping a file in use is no failure
+    EXPECT_EQ(report.removedTally().at(common::CleanArea::Temp).items, 2u);
+    EXPECT_EQ(report.removedTally().at(common::CleanArea::Temp).bytes, 2u);
 }
 
 // Files a running program needs without holding them open: the X authority file of a display
@@ -505,6 +553,7 @@ public:
         if (mode == Mode::ThrowOther) throw 42;
         return platform::kErrorAccessDenied;
     }
+    long deleteTree(platform::RegKey p, const std::string& s) override { return deleteKey(p, s); }
     long deleteValue(platform::RegKey k, const std::string& n) override { return m_real.deleteValue(k, n); }
     long enumKey(platform::RegKey k, std::uint32_t i, std::string& n) override { return m_real.enumKey(k, i, n); }
     long enumValue(platform::RegKey k, std::uint32_t i, std::string& n, std::uint32_t& t) override {
@@ -555,6 +604,25 @@ TEST_F(Home, ARecentDocumentsKeyThatWillNotOpenIsReported) {
     EXPECT_EQ(seen.failures()[0].what, desktop::kRecentDocsKey);
     EXPECT_EQ(seen.failures()[0].reason, "the key could not be opened (access denied)");
     EXPECT_EQ(reg(desktop::kRecentDocsKey, "a").Value(), platform::RegVariant(std::string("doc")));
+}
+
+// A subkey the store will not delete keeps its documents and is named; every value still goes,
+// and only what went is counted.
+TEST_F(Home, ARecentDocumentsSubkeyThatWillNotGoIsReported) {
+    FailingRegistry failing(registry);
+    failing.mode = FailingRegistry::Mode::Refuse;
+    common::CleanReport seen;
+    desktop::cCleanInternet withIt{{failing, files, folders, nullptr, &processes}, seen};
+    writeWindowsRecentDocs();
+    withIt.CleanRecentFilesMenu();
+    const std::string docs = desktop::kRecentDocsKey;
+    ASSERT_EQ(seen.failures().size(), 2u);
+    EXPECT_EQ(seen.failures()[0].what, docs + ".docx");
+    EXPECT_EQ(seen.failures()[1].what, docs + "Folder");
+    EXPECT_EQ(seen.failures()[1].reason, "the store refused the change");
+    EXPECT_EQ(valuesAndSubkeys(docs), 2u);
+    EXPECT_EQ(valuesAndSubkeys(docs + "Folder\\Deeper"), 1u);
+    EXPECT_EQ(seen.removedTally().at(common::CleanArea::Recent).items, 3u);
 }
 
 // A folder that cannot be read still holds what the user asked to remove: it is named, not

@@ -114,6 +114,16 @@ TEST_F(Registry, ReturnCodesFollowTheRegistryApi) {
     EXPECT_EQ(store.deleteValue(k, "v"), kErrorFileNotFound);  // its key is gone
     EXPECT_EQ(store.closeKey(k), kErrorSuccess);
     EXPECT_EQ(store.closeKey(k), kErrorInvalidHandle);
+    // The tree deletion takes the key with all below it, for good, and never a root's contents.
+    ASSERT_EQ(store.createKey(kCurrentUser, "Software\\T\\U\\V", k), kErrorSuccess);
+    ASSERT_EQ(store.setValue(k, "v", kRegSz, bytes("x")), kErrorSuccess);
+    EXPECT_EQ(store.closeKey(k), kErrorSuccess);
+    EXPECT_EQ(store.deleteTree(kCurrentUser, "software\\t"), kErrorSuccess);
+    EXPECT_EQ(store.deleteTree(kCurrentUser, "Software\\T"), kErrorFileNotFound);
+    EXPECT_EQ(store.deleteTree(kCurrentUser, ""), kErrorAccessDenied);
+    RegistryStore reread(file, nullptr);
+    EXPECT_EQ(reread.openKey(kCurrentUser, "Software\\T", k), kErrorFileNotFound);
+    EXPECT_EQ(reread.openKey(kCurrentUser, "Software", k), kErrorSuccess);
 }
 
 TEST_F(Registry, AnInterruptedSaveLosesNothing) {

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "cleaning/desktop/LibreOfficeRecent.h"
+#include "cleaning/desktop/RegistryTraces.h"
 #include "cleaning/desktop/ThumbnailCache.h"
 #include "platform/AtomicFile.h"
 #include "platform/ErrorKinds.h"
@@ -53,21 +54,6 @@ std::int64_t nowNs() {
         .count();
 }
 
-std::string registryReason(long rc) {
-    switch (rc) {
-        case platform::kErrorAccessDenied:
-            return "the store refused the change";
-        case platform::kErrorInvalidHandle:
-            return "the key could not be opened";
-        default:
-            return "registry error " + std::to_string(rc);
-    }
-}
-
-std::string openReason(long rc) {
-    return rc == platform::kErrorAccessDenied ? "the key could not be opened (access denied)" : registryReason(rc);
-}
-
 }  // namespace
 
 std::string cCleanInternet::ReadStringValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
@@ -87,23 +73,6 @@ std::string cCleanInternet::ReadStringValue(std::uintptr_t root, const std::stri
     return text;
 }
 
-// A key that is not there holds nothing to delete; one that is there but will not open keeps
-// every value it holds, which is said once for the key.
-void cCleanInternet::DeleteRegValues(std::uintptr_t root, const std::string& subKey,
-                                     const std::vector<std::string>& names, common::CleanArea area) {
-    RegKey key = 0;
-    if (const long rc = m_s.registry.openKey(root, subKey, key); rc != platform::kErrorSuccess) {
-        if (rc != platform::kErrorFileNotFound) m_report.fail(area, subKey, openReason(rc));
-        return;
-    }
-    for (const auto& name : names) {
-        const long rc = m_s.registry.deleteValue(key, name);
-        if (rc != platform::kErrorSuccess && rc != platform::kErrorFileNotFound)
-            m_report.fail(area, subKey + name, registryReason(rc));
-    }
-    (void)m_s.registry.closeKey(key);  // the deletions are done or reported already
-}
-
 bool cCleanInternet::CreateRegKey(std::uintptr_t root, const std::string& subKey) {
     RegKey key = 0;
     bool existed = false;
@@ -115,15 +84,23 @@ bool cCleanInternet::CreateRegKey(std::uintptr_t root, const std::string& subKey
 }
 
 // A key that is not there is already clean; any other refusal leaves its values in place.
-void cCleanInternet::DeleteRegKey(std::uintptr_t root, const std::string& subKey, common::CleanArea area) {
+bool cCleanInternet::DeleteRegKey(std::uintptr_t root, const std::string& subKey, common::CleanArea area) {
     const long rc = m_s.registry.deleteKey(root, subKey);
-    if (rc != platform::kErrorSuccess && rc != platform::kErrorFileNotFound)
-        m_report.fail(area, subKey, registryReason(rc));
+    if (rc == platform::kErrorSuccess || rc == platform::kErrorFileNotFound) return true;
+    m_report.fail(area, subKey, RegistryTraces::reason(rc));
+    return false;
 }
 
-// The key is made again empty; when that fails the raised error tells the run.
+// The key is made again empty; when that fails the raised error tells the run. The times of the
+// same addresses go with them, counted as no entries of their own.
 void cCleanInternet::CleanTypedUrls() {
-    DeleteRegKey(platform::kCurrentUser, kTypedUrlsKey, common::CleanArea::TypedUrls);
+    RegistryTraces traces(m_s.registry, m_report, common::CleanArea::TypedUrls);
+    const auto typed = traces.find(platform::kCurrentUser, kTypedUrlsKey);
+    if (DeleteRegKey(platform::kCurrentUser, kTypedUrlsKey, common::CleanArea::TypedUrls) && typed.exists)
+        m_report.removed(common::CleanArea::TypedUrls, typed.items, typed.bytes);
+    auto times = traces.find(platform::kCurrentUser, kTypedUrlsTimeKey);
+    times.items = 0;
+    traces.removeKey(platform::kCurrentUser, times);
     (void)CreateRegKey(platform::kCurrentUser, kTypedUrlsKey);  // whether it existed does not matter here
 }
 
@@ -145,10 +122,10 @@ void cCleanInternet::CleanRecentFilesMenu() {
     const std::string folder =
         ReadStringValue(platform::kCurrentUser, platform::kShellFoldersKey, "Recent", std::string());
     purge(folder, common::CleanArea::Recent, PurgeRule::AnyFile);
-    std::vector<std::string> entries;
-    for (char c = 'a'; c <= 'z'; ++c) entries.emplace_back(1, c);
-    entries.emplace_back("MRUList");
-    DeleteRegValues(platform::kCurrentUser, kRecentDocsKey, entries, common::CleanArea::Recent);
+    // Every value and subkey: the numbered entries and MRUListEx Windows writes, the subkey of
+    // each file type with its own, and the lettered ones of older systems.
+    RegistryTraces recentDocs(m_s.registry, m_report, common::CleanArea::Recent);
+    recentDocs.removeContents(platform::kCurrentUser, recentDocs.find(platform::kCurrentUser, kRecentDocsKey));
     emptyDesktopRecentList();
     ThumbnailCache(m_s.files, m_s.folders, m_report).clear();
     LibreOfficeRecent(m_s.files, m_s.folders, m_s.processes, m_report).clear();
@@ -185,7 +162,9 @@ void cCleanInternet::emptyDesktopRecentList() {
 void cCleanInternet::emptyOldRecentList() {
     const auto old = m_s.folders.homeFolder() / ".recently-used";
     if (auto s = m_s.files.status(old); s && s->type == FileType::Regular) {
-        if (auto r = m_s.files.remove(old); !r && !platform::isGone(r.error()))
+        if (auto r = m_s.files.remove(old); r)
+            m_report.removed(common::CleanArea::Recent, 1, s->size);
+        else if (!platform::isGone(r.error()))
             m_report.fail(common::CleanArea::Recent, platform::utf8Of(old), r.error().message);
     }
 }
@@ -234,8 +213,14 @@ void cCleanInternet::purge(const std::string& folder, common::CleanArea area, Pu
             for (const auto& part : rel) kept = kept || keptByLivePrograms(platform::utf8Of(part));
             if (kept) continue;
         }
-        if (auto r = m_s.files.remove(path); !r && !platform::isGone(r.error()))
+        if (auto r = m_s.files.remove(path); r) {
+            m_report.removed(area, 1, st->size);
+        } else if (!platform::isGone(r.error())) {
+            // Where no table of open files can be read (Windows), the refusal itself tells
+            // that a program holds the file: in the temporary folder that is a file in use.
+            if (rule == PurgeRule::IdleOwnFiles && platform::isInUse(r.error())) continue;
             m_report.fail(area, entry, r.error().message);
+        }
     }
     // The temporary folder holds other users' folders, closed to us by design; anywhere else a
     // folder that could not be entered still holds what the user asked to remove.

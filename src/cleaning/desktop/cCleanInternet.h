@@ -1,7 +1,8 @@
 #pragma once
 // Removes the traces the system and the desktop keep for the user: typed addresses, saved form
 // data, the history service and folder, the recent-documents folder and list, and the user's
-// own idle files in the temporary folder that are an hour old and no live program keeps.
+// own idle files in the temporary folder that are an hour old and no live program keeps (on
+// Windows, one whose removal is refused because a program holds it open is in use).
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -20,6 +21,8 @@ class IUrlHistory;
 namespace quenvor::cleaning::desktop {
 
 constexpr const char* kTypedUrlsKey = "Software\\Microsoft\\Internet Explorer\\TypedURLs";
+// Windows 8 and later: when each typed address was last typed, by the same value names.
+constexpr const char* kTypedUrlsTimeKey = "Software\\Microsoft\\Internet Explorer\\TypedURLsTime";
 constexpr const char* kFormDataKey = "Software\\Microsoft\\Internet Explorer\\IntelliForms\\Storage1";
 constexpr const char* kRecentDocsKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RecentDocs\\";
 constexpr long kErrCreateKey = 1001;
@@ -44,10 +47,8 @@ public:
 private:
     std::string ReadStringValue(std::uintptr_t root, const std::string& subKey, const std::string& name,
                                 const std::string& fallback);
-    void DeleteRegValues(std::uintptr_t root, const std::string& subKey, const std::vector<std::string>& names,
-                         common::CleanArea area);
     bool CreateRegKey(std::uintptr_t root, const std::string& subKey);
-    void DeleteRegKey(std::uintptr_t root, const std::string& subKey, common::CleanArea area);
+    bool DeleteRegKey(std::uintptr_t root, const std::string& subKey, common::CleanArea area);
     enum class PurgeRule { AnyFile, IdleOwnFiles };
     void purge(const std::string& folder, common::CleanArea area, PurgeRule rule);
     void emptyDesktopRecentList();

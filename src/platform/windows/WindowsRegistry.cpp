@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "platform/RegistryKey.h"
 #include "platform/windows/WideText.h"
 
 namespace quenvor::platform::windows {
@@ -111,6 +112,22 @@ long WindowsRegistry::setValue(RegKey key, const std::string& name, std::uint32_
 
 long WindowsRegistry::deleteKey(RegKey parent, const std::string& subKey) {
     return RegDeleteKeyW(toHandle(parent), widen(subKey).c_str());
+}
+
+long WindowsRegistry::deleteTree(RegKey parent, const std::string& subKey) {
+    // Without a name the system would empty the parent itself.
+    if (splitKeyPath(subKey).empty()) return ERROR_ACCESS_DENIED;
+    // Emptied through a handle of its own with the rights that takes, whatever the parent's
+    // handle was opened for; then the key itself, as the plain deletion does.
+    const std::wstring sub = widen(subKey);
+    HKEY h = nullptr;
+    LSTATUS rc = RegOpenKeyExW(toHandle(parent), sub.c_str(), 0,
+                               DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE, &h);
+    if (rc != ERROR_SUCCESS) return rc;
+    rc = RegDeleteTreeW(h, nullptr);
+    RegCloseKey(h);
+    if (rc != ERROR_SUCCESS) return rc;
+    return RegDeleteKeyW(toHandle(parent), sub.c_str());
 }
 
 long WindowsRegistry::deleteValue(RegKey key, const std::string& name) {

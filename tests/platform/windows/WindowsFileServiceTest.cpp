@@ -636,16 +636,24 @@ private:
     fs::path m_temp;
 };
 
-TEST_F(RealFiles, TheTempPurgeTakesIdleFilesOfEveryScriptAndLeavesOneInUse) {
+// Programs hold their files in the temporary folder open, most without letting them be deleted:
+// such a file is in use and passed over, as on Linux, not a failure of every run.
+TEST_F(RealFiles, TheTempPurgeTakesIdleFilesOfEveryScriptAndLeavesThoseInUse) {
     for (const auto& n : kNames) test::TempDir::write(dir.path() / pathFromUtf8("sub") / pathFromUtf8(n), "x");
     const auto busy = dir.path() / pathFromUtf8("занят.tmp");
+    const auto shared = dir.path() / pathFromUtf8("shared.tmp");
     test::TempDir::write(busy, "in use");
-    HANDLE held = CreateFileW(busy.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    test::TempDir::write(shared, "in use");
+    HANDLE held =
+        CreateFileW(busy.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    HANDLE heldShared = CreateFileW(shared.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(heldShared, INVALID_HANDLE_VALUE);
     // Young files are kept as possibly still wanted by their program: age them all past that.
     const auto old = fs::file_time_type::clock::now() - std::chrono::hours(2);
     for (const auto& n : kNames) fs::last_write_time(dir.path() / pathFromUtf8("sub") / pathFromUtf8(n), old);
     fs::last_write_time(busy, old);
+    fs::last_write_time(shared, old);
 
     WindowsRegistry registry;
     OwnTemp folders(dir.path());
@@ -654,10 +662,69 @@ TEST_F(RealFiles, TheTempPurgeTakesIdleFilesOfEveryScriptAndLeavesOneInUse) {
     cleaning::desktop::cCleanInternet clean({registry, files, folders, nullptr, &processes}, report);
     clean.EmptyTempFolder();
     CloseHandle(held);
+    CloseHandle(heldShared);
 
     for (const auto& n : kNames) EXPECT_FALSE(fs::exists(dir.path() / pathFromUtf8("sub") / pathFromUtf8(n))) << n;
     EXPECT_TRUE(fs::is_directory(dir.path() / pathFromUtf8("sub")));  // folders stay
     EXPECT_TRUE(fs::exists(busy));
+    EXPECT_TRUE(fs::exists(shared));
+    for (const auto& f : report.failures()) ADD_FAILURE() << f.what << ": " << f.reason;
+    EXPECT_EQ(report.removedTally().at(cleaning::common::CleanArea::Temp).items, kNames.size());
+}
+
+// The recent-documents list and the typed addresses as Windows itself writes them, in the
+// system's own registry: every value and subkey goes; the keys their programs write in stay.
+TEST_F(RealFiles, RecentDocumentsAndTypedAddressesAsWindowsWritesThem) {
+    auto put = [](const std::string& key, const wchar_t* name, DWORD type, std::vector<BYTE> data) {
+        HKEY h = nullptr;
+        ASSERT_EQ(
+            RegCreateKeyExW(HKEY_CURRENT_USER, widen(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr),
+            ERROR_SUCCESS);
+        EXPECT_EQ(RegSetValueExW(h, name, 0, type, data.data(), static_cast<DWORD>(data.size())), ERROR_SUCCESS);
+        RegCloseKey(h);
+    };
+    auto entry = [](const std::wstring& document) {
+        std::vector<BYTE> data(reinterpret_cast<const BYTE*>(document.c_str()),
+                               reinterpret_cast<const BYTE*>(document.c_str() + document.size() + 1));
+        data.insert(data.end(), {0x14, 0x00, 0x1F, 0x50});  // the shell's item data follows the name
+        return data;
+    };
+    const std::string docs = cleaning::desktop::kRecentDocsKey;
+    put(docs, L"0", REG_BINARY, entry(L"Informe año.docx"));
+    put(docs, L"1", REG_BINARY, entry(L"Фото"));
+    put(docs, L"MRUListEx", REG_BINARY, {1, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF});
+    put(docs + ".docx", L"0", REG_BINARY, entry(L"Informe año.docx"));
+    put(docs + ".docx", L"MRUListEx", REG_BINARY, {0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF});
+    put(docs + "Folder", L"0", REG_BINARY, entry(L"Фото"));
+    const std::wstring address = L"http://secret.example/";
+    put(cleaning::desktop::kTypedUrlsKey, L"url1", REG_SZ,
+        std::vector<BYTE>(reinterpret_cast<const BYTE*>(address.c_str()),
+                          reinterpret_cast<const BYTE*>(address.c_str() + address.size() + 1)));
+    put(cleaning::desktop::kTypedUrlsTimeKey, L"url1", REG_BINARY, {1, 2, 3, 4, 5, 6, 7, 8});
+
+    WindowsRegistry registry;
+    OwnTemp folders(dir.path());
+    WindowsProcessTable processes;
+    cleaning::common::CleanReport report;
+    cleaning::desktop::cCleanInternet clean({registry, files, folders, nullptr, &processes}, report);
+    clean.CleanRecentFilesMenu();
+    clean.CleanTypedUrls();
+
+    auto contents = [](const std::string& key) {
+        HKEY h = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, widen(key).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return -1L;
+        DWORD subkeys = 0, values = 0;
+        RegQueryInfoKeyW(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                         nullptr);
+        RegCloseKey(h);
+        return static_cast<long>(subkeys + values);
+    };
+    EXPECT_EQ(contents(docs), 0);
+    EXPECT_EQ(contents(cleaning::desktop::kTypedUrlsKey), 0);
+    EXPECT_EQ(contents(cleaning::desktop::kTypedUrlsTimeKey), -1);  // gone
+    for (const auto& f : report.failures()) ADD_FAILURE() << f.what << ": " << f.reason;
+    EXPECT_GE(report.removedTally().at(cleaning::common::CleanArea::Recent).items, 6u);
+    EXPECT_EQ(report.removedTally().at(cleaning::common::CleanArea::TypedUrls).items, 1u);
 }
 
 TEST_F(RealFiles, FixedDisksAreDriveRoots) {

@@ -112,6 +112,18 @@ TEST_F(RealRegistry, KeysOpenEnumerateAndDeleteWithTheSystemsCodes) {
     EXPECT_EQ(reg.deleteKey(key, "Ünïcode child"), kErrorSuccess);
     EXPECT_EQ(reg.deleteValue(key, "never written"), kErrorFileNotFound);
 
+    // The tree deletion takes what the plain one leaves, and never the contents of the parent.
+    ASSERT_EQ(reg.createKey(key, "tree\\deeper", child), kErrorSuccess);
+    ASSERT_EQ(reg.setValue(child, "v", kRegSz, bytes("x")), kErrorSuccess);
+    EXPECT_EQ(reg.closeKey(child), kErrorSuccess);
+    EXPECT_NE(reg.deleteKey(key, "tree"), kErrorSuccess);
+    EXPECT_EQ(reg.deleteTree(key, "tree"), kErrorSuccess);
+    EXPECT_EQ(reg.openKey(key, "tree", missing), kErrorFileNotFound);
+    EXPECT_EQ(reg.deleteTree(key, "tree"), kErrorFileNotFound);
+    EXPECT_EQ(reg.deleteTree(kCurrentUser, ""), kErrorAccessDenied);
+    EXPECT_EQ(reg.openKey(kCurrentUser, path, missing), kErrorSuccess);
+    EXPECT_EQ(reg.closeKey(missing), kErrorSuccess);
+
     // The class the cleaning reads through works on the real hive unchanged.
     ASSERT_EQ(reg.setValue(key, "Path", kRegSz, bytes("C:\\Données")), kErrorSuccess);
     cRegistry r(reg);
