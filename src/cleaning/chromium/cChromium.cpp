@@ -9,6 +9,7 @@
 #include "cleaning/chromium/ChromiumBookmarks.h"
 #include "cleaning/chromium/ChromiumRunning.h"
 #include "cleaning/formats/SqliteCleaner.h"
+#include "cleaning/formats/SqliteReader.h"
 #include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
 #include "platform/Utf8Path.h"
@@ -143,8 +144,11 @@ void cChromium::removeFile(common::CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
     if (!st && !platform::isGone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()))
-        fail(area, platform::utf8Of(p), r.error().message);
+    if (auto r = m_s.files.remove(p); !r) {
+        if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+        return;
+    }
+    m_report.removed(area, 1, st->type == FileType::Regular ? st->size : 0);
 }
 
 void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Folders folders, int depth) {
@@ -152,6 +156,7 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
         fail(area, platform::utf8Of(dir), "nested too deep");
         return;
     }
+    if (depth == 0 && m_keptPaths.contains(dir)) return;
     if (depth == 0) {
         // A folder linked elsewhere keeps its files where the link leads, which is not followed:
         // that is said rather than passed over as clean.
@@ -173,6 +178,7 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
         // extension ("chrome-extension_<id>_0.indexeddb.leveldb"): that is not a site's, and the
         // browser keeps it too when it clears site data.
         if (folders == Folders::Remove && depth == 0 && e.name.rfind("chrome-extension_", 0) == 0) continue;
+        if (folders == Folders::Remove && depth == 0 && m_keptPaths.contains(p)) continue;
         if (e.type != FileType::Directory) {
             removeFile(area, p);
             continue;
@@ -186,21 +192,57 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
 }
 
 void cChromium::cleanStore(common::CleanArea area, const fs::path& db, const std::vector<std::string>& tables,
-                           std::vector<formats::SqliteCleaner::Statement> extra) {
+                           std::vector<formats::SqliteCleaner::Statement> extra, std::uint64_t extraItems) {
     std::vector<formats::SqliteCleaner::Statement> statements;
     statements.reserve(tables.size() + extra.size());
-    for (const auto& t : tables) statements.push_back({"DELETE FROM " + t, {t}});
+    // Rows are counted for the run's account only: a store that cannot be read for that is
+    // still cleaned, and says so then if it cannot be.
+    std::uint64_t items = extraItems;
+    for (const auto& t : tables) {
+        statements.push_back({"DELETE FROM " + t, {t}});
+        if (auto n = formats::SqliteReader::rows(db, t, "SELECT count(*) FROM " + t); n && !n->empty())
+            items += std::stoull(n->front().front());
+    }
     for (auto& s : extra) statements.push_back(std::move(s));
     if (auto s = formats::SqliteCleaner::run(db, statements); !s) {
         fail(area, platform::utf8Of(db), s.error().message);
         return;
     }
+    if (items > 0) m_report.removed(area, items);
     auto journal = db;
     journal += "-journal";
     removeFile(area, journal);
 }
 
+void cChromium::cleanRows(common::CleanArea area, const KeptSiteData::Rows& rows, const std::string& table,
+                          const std::string& column) {
+    if (rows.hosts.empty()) return;
+    std::vector<std::vector<std::string>> values;
+    values.reserve(rows.hosts.size());
+    for (const auto& h : rows.hosts) values.push_back({h});
+    cleanStore(area, rows.store, {},
+               {{"CREATE TEMP TABLE gone (host TEXT PRIMARY KEY)", {}},
+                {"INSERT OR IGNORE INTO temp.gone VALUES (?)", {}, std::move(values)},
+                {"DELETE FROM " + table + " WHERE " + column + " IN (SELECT host FROM temp.gone)", {table}}},
+               rows.items);
+}
+
+void cChromium::cleanPreferences(common::CleanArea area, const fs::path& file, PreferencesSites::Kind kind) {
+    auto found = PreferencesSites::find(m_s.files, file, kind, m_keep);
+    if (!found) {
+        fail(area, platform::utf8Of(file), found.error().message);
+        return;
+    }
+    for (const auto& entry : found->keptBy) m_report.keptSite(entry);
+    if (auto s = PreferencesSites::remove(m_s.files, *found); !s) {
+        fail(area, platform::utf8Of(file), s.error().message);
+        return;
+    }
+    if (!found->entries.empty()) m_report.removed(area, found->entries.size(), found->bytes);
+}
+
 void cChromium::ClearHistory() {
+    std::set<fs::path> roots;
     forEachIdleProfile(common::CleanArea::History, [&](const ChromiumProfile& p) {
         const auto area = common::CleanArea::History;
         cleanStore(area, p.folder / "History", kHistoryTables);
@@ -215,18 +257,39 @@ void cChromium::ClearHistory() {
         removeFilesBelow(area, p.folder / "Sessions_Encrypted");
         for (const char* f : {"Current Session", "Last Session", "Current Tabs", "Last Tabs"})
             removeFile(area, p.folder / f);
+        // Which sites bounced the user on, and which the sites' topics were taken from.
+        cleanStore(area, p.folder / "DIPS", {"bounces", "popups"});
+        cleanStore(area, p.folder / "BrowsingTopicsSiteData", {"browsing_topics_api_usages"});
+        cleanPreferences(area, p.folder / "Preferences", PreferencesSites::Kind::Visits);
+        // The usage statistics the browser keeps for all its profiles hold every address with
+        // its title and times.
+        if (roots.insert(p.root).second)
+            cleanStore(area, p.root / "segmentation_platform" / "ukm_db", {"metrics", "urls"});
     });
 }
 
 void cChromium::ClearCookies() {
     forEachIdleProfile(common::CleanArea::Cookies, [&](const ChromiumProfile& p) {
-        cleanStore(common::CleanArea::Cookies, p.folder / "Network" / "Cookies", {"cookies"});
-        cleanStore(common::CleanArea::Cookies, p.folder / "Cookies", {"cookies"});
+        std::optional<KeptSiteData::Found> kept;
+        if (m_keep.empty()) {
+            cleanStore(common::CleanArea::Cookies, p.folder / "Network" / "Cookies", {"cookies"});
+            cleanStore(common::CleanArea::Cookies, p.folder / "Cookies", {"cookies"});
+        } else {
+            kept = KeptSiteData::find(m_s.files, p.folder, m_keep);
+            for (const auto& [what, why] : kept->failures) fail(common::CleanArea::Cookies, what, why);
+            for (const auto& entry : kept->keptBy) m_report.keptSite(entry);
+            for (const auto& c : kept->cookies) cleanRows(common::CleanArea::Cookies, c, "cookies", "host_key");
+            m_keptPaths = kept->kept;
+        }
         // What the user's extensions set is theirs too.
         cleanStore(common::CleanArea::Cookies, p.folder / "Extension Cookies", {"cookies"});
         // Sites keep more than cookies, and the browser clears it all together.
         for (const char* f : kSiteDataFolders)
             removeFilesBelow(common::CleanArea::Cookies, p.folder / f, Folders::Remove);
+        m_keptPaths.clear();
+        if (kept) cleanRows(common::CleanArea::Cookies, kept->buckets, "buckets", "host");
+        // The permissions, cookie choices and zoom levels the user gave sites.
+        cleanPreferences(common::CleanArea::Cookies, p.folder / "Preferences", PreferencesSites::Kind::Settings);
         // Files of the network layer that each name the sites they remember: the secure-transport
         // list, the servers' announced protocols, the error-reporting endpoints, shared storage.
         // The browser writes fresh ones on its next start.

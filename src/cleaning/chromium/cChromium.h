@@ -5,13 +5,17 @@
 // and stay; what extensions store for themselves in their own folders and entries is not a
 // site's and stays too. Local storage and the service workers are one store each for sites and
 // extensions alike: they are emptied whole, as they cannot be split without the browser.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cleaning/chromium/ChromiumProfiles.h"
+#include "cleaning/chromium/KeptSiteData.h"
+#include "cleaning/chromium/PreferencesSites.h"
 #include "cleaning/common/CleanReport.h"
 #include "cleaning/common/KeepList.h"
 #include "cleaning/formats/SqliteCleaner.h"
@@ -46,8 +50,13 @@ private:
                           int depth = 0);
     // Cleans one store and, once that is done, its rollback journal, which still holds the
     // removed pages; a journal the store could not be cleaned with may be needed to repair it.
+    // `extraItems` counts what `extra` removes, where that was found beforehand.
     void cleanStore(common::CleanArea area, const std::filesystem::path& db, const std::vector<std::string>& tables,
-                    std::vector<formats::SqliteCleaner::Statement> extra = {});
+                    std::vector<formats::SqliteCleaner::Statement> extra = {}, std::uint64_t extraItems = 0);
+    // The rows of the hosts found to go, and no other.
+    void cleanRows(common::CleanArea area, const KeptSiteData::Rows& rows, const std::string& table,
+                   const std::string& column);
+    void cleanPreferences(common::CleanArea area, const std::filesystem::path& file, PreferencesSites::Kind kind);
     void cleanIcons(const ChromiumProfile& p);
     void fail(common::CleanArea area, const std::string& what, const std::string& why);
 
@@ -55,6 +64,8 @@ private:
     platform::IProcessTable* m_processes;
     common::CleanReport& m_report;
     common::KeepList m_keep;
+    // While one profile's site data goes: its files and folders the keep list keeps.
+    std::set<std::filesystem::path> m_keptPaths;
 };
 
 }  // namespace quenvor::cleaning::chromium
