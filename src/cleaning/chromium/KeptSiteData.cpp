@@ -118,10 +118,22 @@ KeptSiteData::Found KeptSiteData::find(platform::IFileService& files, const fs::
     }
 
     // One store for every site: whole when a kept site is in it.
-    for (const auto& [folder, index] : {std::pair{"Service Worker", "Database"}, std::pair{"File System", "Origins"}}) {
+    auto inStore = [&](const fs::path& store) {
         bool any = false;
-        for (const auto& host : originHosts(folderBytes(files, profile / folder / index))) any = kept(host) || any;
-        if (any) found.kept.insert(profile / folder);
+        for (const auto& host : originHosts(folderBytes(files, store))) any = kept(host) || any;
+        return any;
+    };
+    if (inStore(profile / "File System" / "Origins")) found.kept.insert(profile / "File System");
+    // The workers' registrations and scripts are one store, but their caches have a folder for
+    // each site, named in its "index.txt": the other sites' caches go all the same.
+    const fs::path workers = profile / "Service Worker";
+    if (inStore(workers / "Database")) {
+        found.kept.insert(workers / "Database");
+        found.kept.insert(workers / "ScriptCache");
+        if (auto caches = files.list(workers / "CacheStorage"))
+            for (const auto& e : *caches)
+                if (e.type == FileType::Directory && inStore(workers / "CacheStorage" / e.name))
+                    found.kept.insert(workers / "CacheStorage" / e.name);
     }
     return found;
 }

@@ -4,7 +4,8 @@
 // IndexedDB and Web SQL folders are named after their sites and split by name; the storage
 // buckets are rows of "WebStorage/QuotaManager" with folders named by their row. The service
 // workers and the file systems keep every site in one LevelDB store each, which cannot be split
-// without the browser: such a folder stays whole when a kept site has anything in it.
+// without the browser: such a store stays whole when a kept site has anything in it (the
+// workers' scripts with their registrations; their caches are split by site all the same).
 #include <cstdint>
 #include <filesystem>
 #include <set>

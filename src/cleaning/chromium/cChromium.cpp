@@ -178,7 +178,7 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
         // extension ("chrome-extension_<id>_0.indexeddb.leveldb"): that is not a site's, and the
         // browser keeps it too when it clears site data.
         if (folders == Folders::Remove && depth == 0 && e.name.rfind("chrome-extension_", 0) == 0) continue;
-        if (folders == Folders::Remove && depth == 0 && m_keptPaths.contains(p)) continue;
+        if (folders == Folders::Remove && m_keptPaths.contains(p)) continue;
         if (e.type != FileType::Directory) {
             removeFile(area, p);
             continue;

@@ -370,12 +370,22 @@ TEST_F(Chromium, TheKeepListKeepsItsSitesCookiesAndStorageAndNothingElse) {
         EXPECT_FALSE(fs::exists(profile / gone)) << gone;
     EXPECT_EQ(report.removedTally().at(common::CleanArea::Cookies).items > 2, true);
 
-    // The service workers of all sites are one store: whole while a kept site has one in it.
+    // The service workers of all sites are one store: whole while a kept site has one in it,
+    // but for the other sites' caches.
     ChromiumFixture::writeSiteData(profile);
+    fs::remove(profile / "WebStorage/QuotaManager");
     TempDir::write(profile / "Service Worker/Database/000003.log", "REG:https://secret-clinic.example/\x01");
+    for (const char* site : {"secret-clinic.example", "news.example"})
+        TempDir::write(profile / "Service Worker/CacheStorage" / site / "index.txt",
+                       std::string("\x08https://") + site + "/\x12");
     c.ClearCookies();
-    EXPECT_TRUE(fs::exists(profile / "Service Worker/ScriptCache/4f3e2d1c0b0a0908_0"));
-    EXPECT_FALSE(fs::exists(profile / "File System/000"));
+    EXPECT_TRUE(report.clean()) << failures();
+    for (const char* kept : {"Service Worker/ScriptCache/4f3e2d1c0b0a0908_0", "Service Worker/Database/CURRENT",
+                             "Service Worker/CacheStorage/secret-clinic.example/index.txt"})
+        EXPECT_TRUE(fs::exists(profile / kept)) << kept;
+    for (const char* gone :
+         {"Service Worker/CacheStorage/news.example", "Service Worker/CacheStorage/0a1b2c", "File System/000"})
+        EXPECT_FALSE(fs::exists(profile / gone)) << gone;
 }
 
 // The entries "Preferences" keeps per site go in their own step, visits with the history and

@@ -293,7 +293,7 @@ TEST_F(RealChromium, NoVisitedAddressIsLeftAnywhereAndOnlyAKeptSitesCookiesAndSt
     ASSERT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
     EXPECT_EQ(report.keptSites(), std::set<std::string>{"localhost"});
     for (auto area : {common::CleanArea::History, common::CleanArea::Cookies, common::CleanArea::Cache})
-        EXPECT_GT(report.removedTally().count(area) ? report.removedTally().at(area).items : 0u, 0u);
+        EXPECT_GT(report.removedTally().contains(area) ? report.removedTally().at(area).items : 0u, 0u);
 
     // A kept site's visits are history like any other's.
     for (const fs::path& top : {config, cache}) {
