@@ -1,7 +1,8 @@
 #pragma once
 // A web server on the loopback address for the real-browser tests: every request gets a small
 // page that sets a cookie and may be cached for a day; a page whose address holds "/stored"
-// also keeps a value in the site's local storage.
+// also keeps a value in the site's local storage, one holding "/indexed" a record in its
+// IndexedDB, and one with "next=<address>" in its query goes on to that address.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -39,7 +40,10 @@ public:
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+    // Another name of the loopback address ("localhost") makes the page another site.
+    std::string url(const std::string& path, const std::string& host = "127.0.0.1") const {
+        return "http://" + host + ":" + std::to_string(m_port) + path;
+    }
 
 private:
     void serve() {
@@ -49,10 +53,19 @@ private:
             char buf[4096] = {};
             const auto got = ::recv(c, buf, sizeof buf - 1, 0);
             const std::string request(buf, got > 0 ? static_cast<std::size_t>(got) : 0);
-            const bool stored = request.substr(0, request.find('\n')).find("/stored") != std::string::npos;
+            const std::string line = request.substr(0, request.find('\n'));
+            const bool stored = line.find("/stored") != std::string::npos;
+            const bool indexed = line.find("/indexed") != std::string::npos;
+            std::string next;
+            if (const auto at = line.find("next="); at != std::string::npos)
+                next = line.substr(at + 5, line.find_first_of(" &", at) - at - 5);
             const std::string body =
                 std::string("<html><head><title>Private page</title></head><body>loopback") +
                 (stored ? "<script>localStorage.setItem('visit', 'loopback-storage-secret')</script>" : "") +
+                (indexed ? "<script>indexedDB.open('visits', 1).onupgradeneeded = e => e.target.result"
+                           ".createObjectStore('s').put('loopback-indexed-secret', 'k')</script>"
+                         : "") +
+                (next.empty() ? "" : "<script>setTimeout(() => location.href = '" + next + "', 1500)</script>") +
                 "</body></html>";
             const std::string reply =
                 "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=86400\r\n"

@@ -9,6 +9,7 @@
 #include "cleaning/chromium/ChromiumBookmarks.h"
 #include "cleaning/chromium/ChromiumRunning.h"
 #include "cleaning/formats/SqliteCleaner.h"
+#include "cleaning/formats/SqliteReader.h"
 #include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
 #include "platform/Utf8Path.h"
@@ -144,7 +145,7 @@ void cChromium::removeFile(common::CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
     if (!st && !platform::isGone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    const auto size = st->size;
+    const auto size = st->type == FileType::Regular ? st->size : 0;
     m_sink.step(area, platform::utf8Of(p), 1, size, [this, area, p, size] {
         if (auto r = m_s.files.remove(p); !r) {
             if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
@@ -159,6 +160,7 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
         fail(area, platform::utf8Of(dir), "nested too deep");
         return;
     }
+    if (depth == 0 && m_keptPaths.contains(dir)) return;
     if (depth == 0) {
         // A folder linked elsewhere keeps its files where the link leads, which is not followed:
         // that is said rather than passed over as clean.
@@ -180,6 +182,7 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
         // extension ("chrome-extension_<id>_0.indexeddb.leveldb"): that is not a site's, and the
         // browser keeps it too when it clears site data.
         if (folders == Folders::Remove && depth == 0 && e.name.rfind("chrome-extension_", 0) == 0) continue;
+        if (folders == Folders::Remove && m_keptPaths.contains(p)) continue;
         if (e.type != FileType::Directory) {
             removeFile(area, p);
             continue;
@@ -222,7 +225,41 @@ void cChromium::cleanStore(common::CleanArea area, const fs::path& db, const std
     });
 }
 
+void cChromium::cleanRows(common::CleanArea area, const KeptSiteData::Rows& rows, const std::string& table,
+                          const std::string& column) {
+    if (rows.hosts.empty()) return;
+    std::vector<std::vector<std::string>> values;
+    values.reserve(rows.hosts.size());
+    for (const auto& h : rows.hosts) values.push_back({h});
+    cleanStore(area, rows.store, {},
+               {{"CREATE TEMP TABLE gone (host TEXT PRIMARY KEY)", {}},
+                {"INSERT OR IGNORE INTO temp.gone VALUES (?)", {}, std::move(values)},
+                {"DELETE FROM " + table + " WHERE " + column + " IN (SELECT host FROM temp.gone)", {table}}});
+}
+
+void cChromium::cleanPreferences(common::CleanArea area, const fs::path& file, PreferencesSites::Kind kind) {
+    auto found = PreferencesSites::find(m_s.files, file, kind, m_keep);
+    if (!found) {
+        fail(area, platform::utf8Of(file), found.error().message);
+        return;
+    }
+    for (const auto& entry : found->keptBy) m_report.keptSite(entry);
+    if (found->entries.empty()) return;
+    auto names = found->names();
+    m_sink.step(
+        area, platform::utf8Of(file), found->entries.size(), found->bytes,
+        [this, area, file, what = std::move(*found)] {
+            if (auto s = PreferencesSites::remove(m_s.files, what); !s) {
+                fail(area, platform::utf8Of(file), s.error().message);
+                return;
+            }
+            m_report.removed(area, what.entries.size(), what.bytes);
+        },
+        std::move(names));
+}
+
 void cChromium::ClearHistory() {
+    std::set<fs::path> roots;
     forEachIdleProfile(common::CleanArea::History, [&](const ChromiumProfile& p) {
         const auto area = common::CleanArea::History;
         cleanStore(area, p.folder / "History", kHistoryTables);
@@ -237,18 +274,39 @@ void cChromium::ClearHistory() {
         removeFilesBelow(area, p.folder / "Sessions_Encrypted");
         for (const char* f : {"Current Session", "Last Session", "Current Tabs", "Last Tabs"})
             removeFile(area, p.folder / f);
+        // Which sites bounced the user on, and which the sites' topics were taken from.
+        cleanStore(area, p.folder / "DIPS", {"bounces", "popups"});
+        cleanStore(area, p.folder / "BrowsingTopicsSiteData", {"browsing_topics_api_usages"});
+        cleanPreferences(area, p.folder / "Preferences", PreferencesSites::Kind::Visits);
+        // The usage statistics the browser keeps for all its profiles hold every address with
+        // its title and times.
+        if (roots.insert(p.root).second)
+            cleanStore(area, p.root / "segmentation_platform" / "ukm_db", {"metrics", "urls"});
     });
 }
 
 void cChromium::ClearCookies() {
     forEachIdleProfile(common::CleanArea::Cookies, [&](const ChromiumProfile& p) {
-        cleanStore(common::CleanArea::Cookies, p.folder / "Network" / "Cookies", {"cookies"});
-        cleanStore(common::CleanArea::Cookies, p.folder / "Cookies", {"cookies"});
+        std::optional<KeptSiteData::Found> kept;
+        if (m_keep.empty()) {
+            cleanStore(common::CleanArea::Cookies, p.folder / "Network" / "Cookies", {"cookies"});
+            cleanStore(common::CleanArea::Cookies, p.folder / "Cookies", {"cookies"});
+        } else {
+            kept = KeptSiteData::find(m_s.files, p.folder, m_keep);
+            for (const auto& [what, why] : kept->failures) fail(common::CleanArea::Cookies, what, why);
+            for (const auto& entry : kept->keptBy) m_report.keptSite(entry);
+            for (const auto& c : kept->cookies) cleanRows(common::CleanArea::Cookies, c, "cookies", "host_key");
+            m_keptPaths = kept->kept;
+        }
         // What the user's extensions set is theirs too.
         cleanStore(common::CleanArea::Cookies, p.folder / "Extension Cookies", {"cookies"});
         // Sites keep more than cookies, and the browser clears it all together.
         for (const char* f : kSiteDataFolders)
             removeFilesBelow(common::CleanArea::Cookies, p.folder / f, Folders::Remove);
+        m_keptPaths.clear();
+        if (kept) cleanRows(common::CleanArea::Cookies, kept->buckets, "buckets", "host");
+        // The permissions, cookie choices and zoom levels the user gave sites.
+        cleanPreferences(common::CleanArea::Cookies, p.folder / "Preferences", PreferencesSites::Kind::Settings);
         // Files of the network layer that each name the sites they remember: the secure-transport
         // list, the servers' announced protocols, the error-reporting endpoints, shared storage.
         // The browser writes fresh ones on its next start.

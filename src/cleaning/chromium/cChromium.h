@@ -5,13 +5,17 @@
 // and stay; what extensions store for themselves in their own folders and entries is not a
 // site's and stays too. Local storage and the service workers are one store each for sites and
 // extensions alike: they are emptied whole, as they cannot be split without the browser.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cleaning/chromium/ChromiumProfiles.h"
+#include "cleaning/chromium/KeptSiteData.h"
+#include "cleaning/chromium/PreferencesSites.h"
 #include "cleaning/common/CleanReport.h"
 #include "cleaning/common/KeepList.h"
 #include "cleaning/common/PlanSink.h"
@@ -52,6 +56,10 @@ private:
     // removed pages; a journal the store could not be cleaned with may be needed to repair it.
     void cleanStore(common::CleanArea area, const std::filesystem::path& db, const std::vector<std::string>& tables,
                     std::vector<formats::SqliteCleaner::Statement> extra = {});
+    // The rows of the hosts found to go, and no other.
+    void cleanRows(common::CleanArea area, const KeptSiteData::Rows& rows, const std::string& table,
+                   const std::string& column);
+    void cleanPreferences(common::CleanArea area, const std::filesystem::path& file, PreferencesSites::Kind kind);
     void cleanIcons(const ChromiumProfile& p);
     void fail(common::CleanArea area, const std::string& what, const std::string& why);
 
@@ -60,6 +68,8 @@ private:
     common::CleanReport& m_report;
     common::KeepList m_keep;
     common::PlanSink m_sink;
+    // While one profile's site data goes: its files and folders the keep list keeps.
+    std::set<std::filesystem::path> m_keptPaths;
 };
 
 }  // namespace quenvor::cleaning::chromium

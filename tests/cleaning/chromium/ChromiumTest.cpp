@@ -1,10 +1,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <set>
 
 #include "cleaning/CleaningRun.h"
 #include "cleaning/CompositeUrlCache.h"
@@ -15,6 +17,7 @@
 #include "cleaning/chromium/cChromium.h"
 #include "cleaning/firefox/FirefoxUrlCache.h"
 #include "cleaning/formats/JsonValue.h"
+#include "cleaning/formats/JsonWriter.h"
 #include "platform/EmbeddedStringResource.h"
 #include "support/ChromiumFixture.h"
 #include "support/FakeFormView.h"
@@ -333,6 +336,143 @@ TEST_F(Chromium, SiteDataGoesWithCookiesAndNoLinkLeadsOut) {
     EXPECT_EQ(report.failures()[0].what, (profile / "Service Worker").string());
     EXPECT_EQ(report.failures()[0].area, common::CleanArea::Cookies);
     EXPECT_EQ(TempDir::read(dir / "outside/precious.txt"), "not the browser's");
+}
+
+// A kept site keeps its cookies (its subdomains' too, however the host is spelt), its storage
+// folders and its storage buckets' rows and folders; every other site's go.
+TEST_F(Chromium, TheKeepListKeepsItsSitesCookiesAndStorageAndNothingElse) {
+    ChromiumFixture::writeSiteData(profile);
+    fs::remove(profile / "WebStorage/QuotaManager");
+    FirefoxFixture::sql(profile / "WebStorage/QuotaManager", R"(
+        CREATE TABLE buckets (id INTEGER PRIMARY KEY, storage_key TEXT NOT NULL, host TEXT NOT NULL);
+        INSERT INTO buckets VALUES (1, 'https://secret-clinic.example/', 'secret-clinic.example'),
+                                   (2, 'https://news.example/', 'news.example');)");
+    for (const char* bucket : {"WebStorage/1/IndexedDB/x", "WebStorage/2/IndexedDB/x"})
+        TempDir::write(profile / bucket, "");
+    TempDir::write(profile / "IndexedDB/https_news.example_0.indexeddb.leveldb/000003.log", "news");
+    auto c = cleaner();
+    c.setKeepList(common::KeepList::parse(".Secret-Clinic.example;unvisited.example"));
+    c.ClearCookies();
+    EXPECT_TRUE(report.clean()) << failures();
+    EXPECT_EQ(report.keptSites(), std::set<std::string>{"secret-clinic.example"});
+    const auto cookies = profile / "Network/Cookies";
+    EXPECT_EQ(FirefoxFixture::queryOne(cookies, "SELECT group_concat(host_key) FROM cookies"),
+              ".secret-clinic.example");
+    EXPECT_EQ(FirefoxFixture::rawBytes(cookies).find("news.example"), std::string::npos);
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "WebStorage/QuotaManager", "SELECT group_concat(id) FROM buckets"),
+              "1");
+    for (const char* kept : {"IndexedDB/https_secret-clinic.example_0.indexeddb.leveldb/000003.log",
+                             "IndexedDB/https_secret-clinic.example_0.indexeddb.blob/1/00/1",
+                             "databases/https_secret-clinic.example_0/1", "WebStorage/1/IndexedDB/x"})
+        EXPECT_TRUE(fs::exists(profile / kept)) << kept;
+    for (const char* gone : {"IndexedDB/https_news.example_0.indexeddb.leveldb", "WebStorage/2", "File System/000",
+                             "Service Worker/ScriptCache"})
+        EXPECT_FALSE(fs::exists(profile / gone)) << gone;
+    EXPECT_EQ(report.removedTally().at(common::CleanArea::Cookies).items > 2, true);
+
+    // The service workers of all sites are one store: whole while a kept site has one in it,
+    // but for the other sites' caches.
+    ChromiumFixture::writeSiteData(profile);
+    fs::remove(profile / "WebStorage/QuotaManager");
+    TempDir::write(profile / "Service Worker/Database/000003.log", "REG:https://secret-clinic.example/\x01");
+    for (const char* site : {"secret-clinic.example", "news.example"})
+        TempDir::write(profile / "Service Worker/CacheStorage" / site / "index.txt",
+                       std::string("\x08https://") + site + "/\x12");
+    c.ClearCookies();
+    EXPECT_TRUE(report.clean()) << failures();
+    for (const char* kept : {"Service Worker/ScriptCache/4f3e2d1c0b0a0908_0", "Service Worker/Database/CURRENT",
+                             "Service Worker/CacheStorage/secret-clinic.example/index.txt"})
+        EXPECT_TRUE(fs::exists(profile / kept)) << kept;
+    for (const char* gone :
+         {"Service Worker/CacheStorage/news.example", "Service Worker/CacheStorage/0a1b2c", "File System/000"})
+        EXPECT_FALSE(fs::exists(profile / gone)) << gone;
+}
+
+// The entries "Preferences" keeps per site go in their own step, visits with the history and
+// settings with the cookies unless the site is kept; every other member of the file stays as it
+// was, and the file is replaced whole.
+TEST_F(Chromium, PreferencesLoseOnlyTheirPerSiteEntries) {
+    const std::string prefs = R"({"browser": {"window_placement": {"left": 10, "maximized": false}},
+        "profile": {"content_settings": {"exceptions": {
+            "site_engagement": {"https://gone.example:443,*": {"setting": {"rawScore": 4.5e0}},
+                                "https://kept.example:443,*": {"setting": {"rawScore": 1}}},
+            "media_engagement": {"http://127.0.0.1:8080,*": {"setting": {"visits": 2}}},
+            "notifications": {"https://gone.example:443,*": {"setting": 1},
+                              "[*.]kept.example,*": {"setting": 1}, "*,*": {"setting": 2}},
+            "cookies": {}}},
+            "name": "Ana \"\u00e9\" \n"},
+        "partition": {"per_host_zoom_levels": {"x": {"gone.example": {"zoom_level": 1.5},
+                                                     "www.kept.example": {"zoom_level": -1.0}}}},
+        "sessions": [1, {"a": null}]})";
+    const auto file = profile / "Preferences";
+    struct Step {
+        const char* name;
+        void (chromium::cChromium::*run)();
+        std::vector<formats::JsonWriter::Path> gone;
+    };
+    const std::vector<std::string> ex = {"profile", "content_settings", "exceptions"};
+    auto at = [&](std::string type, std::string pattern) {
+        auto p = ex;
+        p.push_back(std::move(type));
+        p.push_back(std::move(pattern));
+        return p;
+    };
+    const std::vector<Step> steps = {
+        {"history",
+         &chromium::cChromium::ClearHistory,
+         {at("site_engagement", "https://gone.example:443,*"), at("site_engagement", "https://kept.example:443,*"),
+          at("media_engagement", "http://127.0.0.1:8080,*")}},
+        {"cookies",
+         &chromium::cChromium::ClearCookies,
+         {at("notifications", "https://gone.example:443,*"),
+          {"partition", "per_host_zoom_levels", "x", "gone.example"}}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        report.clear();
+        TempDir::write(file, prefs);
+        struct ::stat before {};
+        ASSERT_EQ(::stat(file.c_str(), &before), 0);
+        auto c = cleaner();
+        c.setKeepList(common::KeepList::parse("kept.example"));
+        (c.*step.run)();
+        EXPECT_TRUE(report.clean()) << failures();
+        const auto doc = formats::JsonValue::parse(TempDir::read(file));
+        ASSERT_TRUE(doc);
+        const std::set<formats::JsonWriter::Path> gone(step.gone.begin(), step.gone.end());
+        EXPECT_EQ(formats::JsonWriter::write(*doc),
+                  formats::JsonWriter::write(*formats::JsonValue::parse(prefs), gone));
+        EXPECT_EQ(report.removedTally()
+                          .at(step.run == &chromium::cChromium::ClearHistory ? common::CleanArea::History
+                                                                             : common::CleanArea::Cookies)
+                          .items > 0,
+                  true);
+        struct ::stat after {};
+        ASSERT_EQ(::stat(file.c_str(), &after), 0);
+        EXPECT_NE(before.st_ino, after.st_ino) << "replaced whole, never rewritten in place";
+        for (const auto& e : fs::directory_iterator(profile)) {
+            const auto name = e.path().filename().string();
+            EXPECT_TRUE(name == "Preferences" || name.find("Preferences") == std::string::npos)
+                << name << " left behind";
+        }
+    }
+    EXPECT_EQ(report.keptSites(), std::set<std::string>{"kept.example"});
+
+    // A file that is not JSON, or a link, is reported and left as it was.
+    TempDir::write(dir / "elsewhere.json", prefs);
+    for (const std::string& bad : {std::string("{\"profile\": "), std::string("link")}) {
+        report.clear();
+        fs::remove(file);
+        if (bad == "link")
+            fs::create_symlink(dir / "elsewhere.json", file);
+        else
+            TempDir::write(file, bad);
+        cleaner().ClearCookies();
+        ASSERT_EQ(report.failures().size(), 1u) << bad;
+        EXPECT_EQ(report.failures()[0].what, file.string());
+        EXPECT_EQ(TempDir::read(file), bad == "link" ? prefs : bad);
+    }
+    EXPECT_EQ(TempDir::read(dir / "elsewhere.json"), prefs);
 }
 
 TEST_F(Chromium, TheCachesEmptyWithoutFollowingLinksOut) {

@@ -10,7 +10,10 @@
 
 #include <chrono>
 #include <fstream>
+#include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "cleaning/chromium/ChromiumRunning.h"
 #include "cleaning/chromium/ChromiumUrlCache.h"
@@ -36,9 +39,10 @@ std::string chromium() {
 class Browser {
 public:
     // Starts Chromium on the profile folder; with `dumpAndQuit` it loads the page, saves its
-    // profile and quits by itself.
+    // profile and quits by itself, after `pagesFor` of the page's own time when the page goes on
+    // to others.
     Browser(const std::string& exe, const fs::path& home, const fs::path& userData, const std::string& url,
-            bool dumpAndQuit) {
+            bool dumpAndQuit, std::chrono::milliseconds pagesFor = {}) {
         std::vector<std::string> env = {
             "HOME=" + home.string(), "PATH=/usr/bin:/bin", "XDG_RUNTIME_DIR=" + home.string(),
             "XDG_CONFIG_HOME=" + (home / ".config").string(), "XDG_CACHE_HOME=" + (home / ".cache").string()};
@@ -53,6 +57,7 @@ public:
                                          "--password-store=basic",
                                          "--user-data-dir=" + userData.string()};
         if (dumpAndQuit) args.emplace_back("--dump-dom");
+        if (pagesFor.count() > 0) args.push_back("--virtual-time-budget=" + std::to_string(pagesFor.count()));
         args.push_back(url);
         std::vector<char*> argv, envp;
         for (auto& a : args) argv.push_back(a.data());
@@ -123,6 +128,16 @@ std::string blob(const fs::path& db, const std::string& select) {
 std::string unhex(const std::string& h) {
     std::string out;
     for (std::size_t i = 0; i + 1 < h.size(); i += 2) out += static_cast<char>(std::stoi(h.substr(i, 2), nullptr, 16));
+    return out;
+}
+
+// Every file below `dir` whose bytes hold `needle`, as paths relative to `dir`.
+std::vector<std::string> filesHolding(const fs::path& dir, const std::string& needle) {
+    std::vector<std::string> out;
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(dir, ec))
+        if (e.is_regular_file() && FirefoxFixture::rawBytes(e.path()).find(needle) != std::string::npos)
+            out.push_back(fs::relative(e.path(), dir).string());
     return out;
 }
 
@@ -240,6 +255,74 @@ TEST_F(RealChromium, ARunningChromiumKeepsItsProfileUntilItEndsEvenByACrash) {
     c.ClearHistory();
     EXPECT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
     EXPECT_EQ(FirefoxFixture::queryOne(profile / "History", "SELECT count(*) FROM urls"), "0");
+}
+
+// Two sites, each with a cookie, local storage and an IndexedDB record, visited at addresses
+// with their own marks. After the history, cache, cookie and form-data steps no byte of the
+// browser's folders (stores, their journals and free pages, settings, caches) names the site
+// that was not kept, nor any page visited; the kept site keeps its cookie and storage, until a
+// run without a keep list takes those too.
+TEST_F(RealChromium, NoVisitedAddressIsLeftAnywhereAndOnlyAKeptSitesCookiesAndStorageStay) {
+    const std::string kept = server.url("/indexed/kept-path-mark.html?kept-query-mark=1", "localhost");
+    const std::string gone = server.url("/stored/indexed/gone-path-mark.html?gone-query-mark=1&next=" + kept);
+    {
+        Browser b(exe, home, userData, gone, true, std::chrono::milliseconds(8000));
+        ASSERT_EQ(b.wait(), 0);
+    }
+    const fs::path config = userData, cache = home / ".cache/chromium";
+    const auto cookies = fs::exists(profile / "Network/Cookies") ? profile / "Network/Cookies" : profile / "Cookies";
+    const std::string byHost = "SELECT group_concat(host_key) FROM (SELECT DISTINCT host_key FROM cookies ORDER BY 1)";
+    ASSERT_EQ(FirefoxFixture::queryOne(cookies, byHost), "127.0.0.1,localhost") << "both pages were visited";
+    const auto indexed = [&](const std::string& host) {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(profile / "IndexedDB", ec))
+            if (e.path().filename().string().rfind("http_" + host + "_", 0) == 0) return true;
+        return false;
+    };
+    ASSERT_TRUE(indexed("127.0.0.1") && indexed("localhost"));
+    for (const char* mark : {"gone-path-mark", "gone-query-mark", "kept-path-mark", "kept-query-mark"})
+        ASSERT_FALSE(filesHolding(config, mark).empty()) << mark;
+
+    common::CleanReport report;
+    chromium::cChromium c(services, &processes, report);
+    c.setKeepList(common::KeepList::parse("localhost"));
+    c.ClearHistory();
+    c.ClearCache();
+    c.ClearCookies();
+    c.ClearFormData();
+    ASSERT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
+    EXPECT_EQ(report.keptSites(), std::set<std::string>{"localhost"});
+    for (auto area : {common::CleanArea::History, common::CleanArea::Cookies, common::CleanArea::Cache})
+        EXPECT_GT(report.removedTally().contains(area) ? report.removedTally().at(area).items : 0u, 0u);
+
+    // A kept site's visits are history like any other's.
+    for (const fs::path& top : {config, cache}) {
+        for (const char* mark : {"gone-path-mark", "gone-query-mark", "kept-path-mark", "kept-query-mark"})
+            EXPECT_EQ(filesHolding(top, mark), std::vector<std::string>{}) << mark;
+    }
+    for (const auto& f : filesHolding(config, "127.0.0.1"))
+        EXPECT_TRUE(f.ends_with("Bookmarks") || f.ends_with("Login Data")) << f << " names the site that went";
+    EXPECT_EQ(FirefoxFixture::queryOne(cookies, byHost), "localhost");
+    EXPECT_FALSE(indexed("127.0.0.1"));
+    EXPECT_TRUE(indexed("localhost"));
+    for (const auto& e : fs::recursive_directory_iterator(config)) {
+        if (e.is_regular_file() &&
+            FirefoxFixture::rawBytes(e.path()).starts_with(std::string("SQLite format 3\0", 16))) {
+            EXPECT_EQ(FirefoxFixture::queryOne(e.path(), "PRAGMA integrity_check"), "ok") << e.path();
+        }
+    }
+
+    // Without a keep list the kept site goes too.
+    report.clear();
+    c.setKeepList({});
+    c.ClearCookies();
+    ASSERT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
+    EXPECT_TRUE(report.keptSites().empty());
+    EXPECT_EQ(FirefoxFixture::queryOne(cookies, "SELECT count(*) FROM cookies"), "0");
+    EXPECT_FALSE(indexed("localhost"));
+    for (const char* site : {"127.0.0.1", "localhost"})
+        for (const auto& f : filesHolding(config, site))
+            EXPECT_TRUE(f.ends_with("Bookmarks") || f.ends_with("Login Data")) << f << " names " << site;
 }
 
 }  // namespace
