@@ -115,7 +115,7 @@ void CleaningRun::cmdNext_Click() {
         // steps, so a browser's cookie is not taken twice.
         if (m_s.urlCache)
             run(common::CleanArea::Cookies, "",
-                [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearCookies(&m_report); });
+                [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearCookies(&m_report, &m_keep); });
     }
     // The page's lists show what is left once every step has run (a running browser keeps its
     // entries, cookies stay unless they were chosen); "all deleted" only for a list left empty.

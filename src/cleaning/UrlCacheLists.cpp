@@ -7,6 +7,7 @@
 
 #include "cleaning/Cache.h"
 #include "cleaning/common/CleanReport.h"
+#include "cleaning/common/KeepList.h"
 #include "platform/IUrlCache.h"
 #include "platform/MemoryBlock.h"
 #include "ui/Guarded.h"
@@ -90,9 +91,15 @@ void UrlCacheLists::ClearUrlCache(common::CleanReport* report) {
     clear(report, common::CleanArea::Cache, [](const platform::UrlCacheEntry& e) { return isPage(e.cacheEntryType); });
 }
 
-void UrlCacheLists::ClearCookies(common::CleanReport* report) {
+void UrlCacheLists::ClearCookies(common::CleanReport* report, const common::KeepList* keep) {
+    // "Cookie:<user>@<host><path>": the host decides whether the list keeps it.
+    auto kept = [&](const std::string& name) {
+        if (!keep) return false;
+        const auto at = name.find('@');
+        return at != std::string::npos && keep->keeps(name.substr(at + 1, name.find('/', at) - at - 1));
+    };
     clear(report, common::CleanArea::Cookies,
-          [](const platform::UrlCacheEntry& e) { return isCookie(e.sourceUrlName); });
+          [&](const platform::UrlCacheEntry& e) { return isCookie(e.sourceUrlName) && !kept(e.sourceUrlName); });
 }
 
 template <class Pick>

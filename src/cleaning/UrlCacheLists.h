@@ -10,6 +10,7 @@ class IUiServices;
 
 namespace quenvor::cleaning::common {
 class CleanReport;
+class KeepList;
 enum class CleanArea;
 }  // namespace quenvor::cleaning::common
 
@@ -25,8 +26,9 @@ public:
     // Removes the entries LstB2 lists; raises what stopped the walk of the cache.
     void ClearUrlCache(common::CleanReport* report);
     // Removes the entries LstB3 lists (the system's own cookies among them: the browsers'
-    // cookie steps take only their own stores); raises what stopped the walk of the cache.
-    void ClearCookies(common::CleanReport* report);
+    // cookie steps take only their own stores), but for the sites `keep` keeps; raises what
+    // stopped the walk of the cache.
+    void ClearCookies(common::CleanReport* report, const common::KeepList* keep = nullptr);
 
 private:
     template <class Pick>

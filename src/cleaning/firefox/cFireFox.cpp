@@ -1,7 +1,10 @@
 #include "cleaning/firefox/cFireFox.h"
 
 #include <cerrno>
+#include <set>
 
+#include "cleaning/firefox/CacheEntryKey.h"
+#include "cleaning/firefox/FirefoxSiteData.h"
 #include "cleaning/formats/SqliteCleaner.h"
 #include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
@@ -33,11 +36,30 @@ void cFireFox::removeFile(common::CleanArea area, const fs::path& p) {
     auto st = m_s.files.status(p);
     if (!st && !platform::isGone(st.error())) fail(area, platform::utf8Of(p), st.error().message);
     if (!st || st->type == FileType::NotFound || st->type == FileType::Directory) return;
-    if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()))
-        fail(area, platform::utf8Of(p), r.error().message);
+    if (auto r = m_s.files.remove(p); !r) {
+        if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+    } else {
+        m_report.removed(area, 1, st->size);
+    }
 }
 
-void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir) {
+// A folder of the cache linked elsewhere (the folder itself or one above it up to `base`) keeps
+// its files where the link leads, which is not followed: the link is named, once, rather than
+// passed over as clean.
+bool cFireFox::linkedAway(common::CleanArea area, const fs::path& base, const fs::path& dir) {
+    fs::path at = base;
+    for (const auto& part : dir.lexically_relative(base)) {
+        at /= part;
+        auto st = m_s.files.status(at);
+        if (!st || st->type != FileType::Symlink) continue;
+        if (m_namedLinks.insert(at).second) fail(area, platform::utf8Of(at), "a link to somewhere else, not followed");
+        return true;
+    }
+    return false;
+}
+
+void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir,
+                             const std::function<bool(const fs::path&)>& toldAlready) {
     auto listing = m_s.files.list(dir);
     if (!listing) {
         // No such folder is nothing cached there; one that cannot be read still holds its files.
@@ -47,7 +69,9 @@ void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir) {
     // The listing already tells a folder from the rest: each other entry costs one unlink.
     for (const auto& e : *listing) {
         if (e.type == FileType::Directory) continue;
-        if (auto r = m_s.files.remove(dir / e.name); !r && !platform::isGone(r.error()))
+        auto r = m_s.files.remove(dir / e.name);
+        if (r) m_report.removed(area, 1);
+        if (!r && !platform::isGone(r.error()) && !(toldAlready && toldAlready(dir / e.name)))
             fail(area, platform::utf8Of(dir / e.name), r.error().message);
     }
 }
@@ -62,8 +86,9 @@ void cFireFox::removeTreeIn(common::CleanArea area, const fs::path& dir) {
     for (const auto& e : *listing) {
         const auto p = dir / e.name;
         if (e.type == FileType::Directory) removeTreeIn(area, p);
-        if (auto r = m_s.files.remove(p); !r && !platform::isGone(r.error()))
-            fail(area, platform::utf8Of(p), r.error().message);
+        auto r = m_s.files.remove(p);
+        if (r && e.type != FileType::Directory) m_report.removed(area, 1);
+        if (!r && !platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
     }
 }
 
@@ -108,41 +133,64 @@ void cFireFox::ClearFirefoxHistory() {
                                                  {{"fav", p.folder / "favicons.sqlite"}});
             !s)
             fail(common::CleanArea::History, platform::utf8Of(p.folder / "places.sqlite"), s.error().message);
+        // The sites that sent the browser on through a redirect, kept to find bounce trackers.
+        if (auto s = formats::SqliteCleaner::run(p.folder / "bounce-tracking-protection.sqlite",
+                                                 {{"DELETE FROM sites", {"sites"}}});
+            !s)
+            fail(common::CleanArea::History, platform::utf8Of(p.folder / "bounce-tracking-protection.sqlite"),
+                 s.error().message);
     });
 }
 
 void cFireFox::ClearFirefoxCache() {
+    // An entry the address list of the cache already named as not removed is not named again by
+    // its file: one failure, one line.
+    m_namedLinks.clear();
+    std::set<std::string> named;
+    for (const auto& f : m_report.failures())
+        if (f.area == common::CleanArea::Cache) named.insert(f.what);
+    auto namedByAddress = [&](const fs::path& entry) {
+        if (named.empty()) return false;
+        const auto key = CacheEntryKey::read(entry);
+        return key && named.contains(CacheEntryKey::address(*key));
+    };
     forEachIdleProfile(common::CleanArea::Cache, [&](const FirefoxProfile& p) {
-        removeFilesIn(common::CleanArea::Cache, p.cacheFolder / "Cache");
-        removeFilesIn(common::CleanArea::Cache, p.cacheFolder / "cache2" / "entries");
-        removeFilesIn(common::CleanArea::Cache, p.cacheFolder / "cache2" / "doomed");
-        removeFilesIn(common::CleanArea::Cache, p.cacheFolder / "thumbnails");
+        const auto area = common::CleanArea::Cache;
+        if (!linkedAway(area, p.cacheFolder, p.cacheFolder / "Cache")) removeFilesIn(area, p.cacheFolder / "Cache");
+        const fs::path cache2 = p.cacheFolder / "cache2";
+        if (!linkedAway(area, p.cacheFolder, cache2 / "entries"))
+            removeFilesIn(area, cache2 / "entries", namedByAddress);
+        if (!linkedAway(area, p.cacheFolder, cache2 / "doomed")) removeFilesIn(area, cache2 / "doomed");
+        if (!linkedAway(area, p.cacheFolder, cache2)) {
+            // The index (hashes of every address cached), the per-site eviction records and the
+            // folders Firefox moved old entries to before deleting them.
+            if (auto listing = m_s.files.list(cache2)) {
+                for (const auto& e : *listing) {
+                    if (e.type == FileType::Regular) removeFile(area, cache2 / e.name);
+                    if (e.type != FileType::Directory || e.name.rfind("trash", 0) != 0) continue;
+                    removeTreeIn(area, cache2 / e.name);
+                    if (auto r = m_s.files.remove(cache2 / e.name); !r && !platform::isGone(r.error()))
+                        fail(area, platform::utf8Of(cache2 / e.name), r.error().message);
+                }
+            }
+        }
+        if (!linkedAway(area, p.cacheFolder, p.cacheFolder / "thumbnails"))
+            removeFilesIn(area, p.cacheFolder / "thumbnails");
+        // Which sites answer on other ports or protocols, learnt from their replies.
+        for (const char* f : {"AlternateServices.txt", "AlternateServices.bin"}) removeFile(area, p.folder / f);
     });
 }
 
 void cFireFox::ClearFirefoxCookies() {
     forEachIdleProfile(common::CleanArea::Cookies, [&](const FirefoxProfile& p) {
         removeFile(common::CleanArea::Cookies, p.folder / "cookies.txt");
-        if (auto s = formats::SqliteCleaner::run(p.folder / "cookies.sqlite",
-                                                 {{"DELETE FROM moz_cookies", {"moz_cookies"}}});
-            !s)
-            fail(common::CleanArea::Cookies, platform::utf8Of(p.folder / "cookies.sqlite"), s.error().message);
-        // Site data goes with the cookies, as Firefox's own "Cookies and site data" does: each
-        // site's folder (local storage, IndexedDB, caches of service workers) and its record in
-        // the storage index. The browser's own origins under storage/permanent stay.
-        removeTreeIn(common::CleanArea::Cookies, p.folder / "storage" / "default");
-        const std::vector<formats::SqliteCleaner::Statement> index = {
-            {"DELETE FROM origin WHERE repository_id IN (SELECT id FROM repository WHERE name = 'default')",
-             {"origin", "repository"}},
-        };
-        if (auto s = formats::SqliteCleaner::run(p.folder / "storage.sqlite", index); !s)
-            fail(common::CleanArea::Cookies, platform::utf8Of(p.folder / "storage.sqlite"), s.error().message);
-        for (const char* store : {"webappsstore.sqlite", "storage/ls-archive.sqlite"}) {
-            if (auto s =
-                    formats::SqliteCleaner::run(p.folder / store, {{"DELETE FROM webappsstore2", {"webappsstore2"}}});
-                !s)
-                fail(common::CleanArea::Cookies, platform::utf8Of(p.folder / store), s.error().message);
-        }
+        // Site data goes with the cookies, as Firefox's own "Cookies and site data" does; the
+        // kept sites keep both.
+        FirefoxSiteData data(m_s.files, m_keep);
+        data.remove(p, data.find(p), m_report);
+        // The sites that asked to be reached only securely, learnt from their replies.
+        for (const char* f : {"SiteSecurityServiceState.txt", "SiteSecurityServiceState.bin"})
+            removeFile(common::CleanArea::SiteData, p.folder / f);
     });
 }
 

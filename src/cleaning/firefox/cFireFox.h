@@ -3,6 +3,7 @@
 // history and disk cache from every profile of the user, leaving alone any profile whose Firefox is running.
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,7 +35,9 @@ public:
 private:
     void forEachIdleProfile(common::CleanArea area, const std::function<void(const FirefoxProfile&)>& work);
     void removeFile(common::CleanArea area, const std::filesystem::path& p);
-    void removeFilesIn(common::CleanArea area, const std::filesystem::path& dir);
+    bool linkedAway(common::CleanArea area, const std::filesystem::path& base, const std::filesystem::path& dir);
+    void removeFilesIn(common::CleanArea area, const std::filesystem::path& dir,
+                       const std::function<bool(const std::filesystem::path&)>& toldAlready = {});
     void removeTreeIn(common::CleanArea area, const std::filesystem::path& dir);
     void fail(common::CleanArea area, const std::string& what, const std::string& why, bool running = false);
 
@@ -42,6 +45,7 @@ private:
     platform::IProcessTable* m_processes;
     common::CleanReport& m_report;
     common::KeepList m_keep;
+    std::set<std::filesystem::path> m_namedLinks;  // links already named in the report
 };
 
 }  // namespace quenvor::cleaning::firefox
