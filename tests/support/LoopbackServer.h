@@ -1,13 +1,15 @@
 #pragma once
 // A web server on the loopback address for the real-browser tests: every request gets a small
 // page that sets a cookie and may be cached for a day; a page whose address holds "/stored"
-// also keeps a value in the site's local storage.
+// also keeps a value in the site's local storage. A test may write the pages itself instead:
+// `pages` gets each request's target ("/path?query") and returns the page's body.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -16,7 +18,8 @@ namespace quenvor::test {
 
 class LoopbackServer {
 public:
-    LoopbackServer() {
+    explicit LoopbackServer(std::function<std::string(const std::string& target)> pages = {})
+        : m_pages(std::move(pages)) {
         m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -40,6 +43,7 @@ public:
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+    int port() const { return m_port; }
 
 private:
     void serve() {
@@ -49,11 +53,15 @@ private:
             char buf[4096] = {};
             const auto got = ::recv(c, buf, sizeof buf - 1, 0);
             const std::string request(buf, got > 0 ? static_cast<std::size_t>(got) : 0);
-            const bool stored = request.substr(0, request.find('\n')).find("/stored") != std::string::npos;
+            const std::string line = request.substr(0, request.find('\n'));
+            const bool stored = line.find("/stored") != std::string::npos;
+            const auto target = line.find(' ');
             const std::string body =
-                std::string("<html><head><title>Private page</title></head><body>loopback") +
-                (stored ? "<script>localStorage.setItem('visit', 'loopback-storage-secret')</script>" : "") +
-                "</body></html>";
+                m_pages
+                    ? m_pages(line.substr(target + 1, line.find(' ', target + 1) - target - 1))
+                    : std::string("<html><head><title>Private page</title></head><body>loopback") +
+                          (stored ? "<script>localStorage.setItem('visit', 'loopback-storage-secret')</script>" : "") +
+                          "</body></html>";
             const std::string reply =
                 "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=86400\r\n"
                 "Set-Cookie: sid=loopback-secret; Max-Age=86400; Path=/\r\nContent-Length: " +
@@ -62,6 +70,7 @@ private:
             ::close(c);
         }
     }
+    std::function<std::string(const std::string&)> m_pages;
     int m_fd = -1, m_port = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
