@@ -630,7 +630,8 @@ TEST_F(Home, TheRunFollowsItsFixedOrder) {
     firefox::FirefoxProfiles::Services ff{registry, ini, recording, folders};
     const auto profile = home / ".config/mozilla/firefox/Profiles/o";
     TempDir::write(home / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nPath=Profiles/o\n");
-    for (const char* f : {"history.dat", "cookies.txt", "formhistory.dat"}) TempDir::write(profile / f, "x");
+    for (const char* f : {"prefs.js", "times.json", "history.dat", "cookies.txt", "formhistory.dat"})
+        TempDir::write(profile / f, "x");
     TempDir::write(home / ".cache/mozilla/firefox/Profiles/o/Cache/entry", "x");
     TempDir::write(home / ".local/share/RecentDocuments/doc.desktop", "x");
     TempDir::write(tmp / "idle.tmp", "x");

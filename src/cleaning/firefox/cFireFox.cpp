@@ -5,6 +5,7 @@
 
 #include "cleaning/firefox/CacheEntryKey.h"
 #include "cleaning/firefox/FirefoxSiteData.h"
+#include "cleaning/firefox/FirefoxSiteFiles.h"
 #include "cleaning/formats/SqliteCleaner.h"
 #include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
@@ -133,12 +134,8 @@ void cFireFox::ClearFirefoxHistory() {
                                                  {{"fav", p.folder / "favicons.sqlite"}});
             !s)
             fail(common::CleanArea::History, platform::utf8Of(p.folder / "places.sqlite"), s.error().message);
-        // The sites that sent the browser on through a redirect, kept to find bounce trackers.
-        if (auto s = formats::SqliteCleaner::run(p.folder / "bounce-tracking-protection.sqlite",
-                                                 {{"DELETE FROM sites", {"sites"}}});
-            !s)
-            fail(common::CleanArea::History, platform::utf8Of(p.folder / "bounce-tracking-protection.sqlite"),
-                 s.error().message);
+        FirefoxSiteFiles traces(m_s.files);
+        traces.remove(p, traces.find(p, common::CleanArea::History), m_report);
     });
 }
 
@@ -176,8 +173,8 @@ void cFireFox::ClearFirefoxCache() {
         }
         if (!linkedAway(area, p.cacheFolder, p.cacheFolder / "thumbnails"))
             removeFilesIn(area, p.cacheFolder / "thumbnails");
-        // Which sites answer on other ports or protocols, learnt from their replies.
-        for (const char* f : {"AlternateServices.txt", "AlternateServices.bin"}) removeFile(area, p.folder / f);
+        FirefoxSiteFiles traces(m_s.files);
+        traces.remove(p, traces.find(p, area), m_report);
     });
 }
 
@@ -188,9 +185,8 @@ void cFireFox::ClearFirefoxCookies() {
         // kept sites keep both.
         FirefoxSiteData data(m_s.files, m_keep);
         data.remove(p, data.find(p), m_report);
-        // The sites that asked to be reached only securely, learnt from their replies.
-        for (const char* f : {"SiteSecurityServiceState.txt", "SiteSecurityServiceState.bin"})
-            removeFile(common::CleanArea::SiteData, p.folder / f);
+        FirefoxSiteFiles traces(m_s.files);
+        traces.remove(p, traces.find(p, common::CleanArea::SiteData), m_report);
     });
 }
 

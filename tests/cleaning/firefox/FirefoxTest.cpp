@@ -337,12 +337,25 @@ TEST_F(FakeHome, SessionSiteDataAndTheRestOfTheCacheGoWithTheirOptions) {
     fs::create_directories(cache / "cache2/doomed");
     fs::rename(cache / "cache2/entries/D00M", cache / "cache2/doomed/1234");
     TempDir::write(cache / "thumbnails/abc.png", "picture of a page");
+    // Beside the entries: the index of their addresses' hashes, per-site eviction records and a
+    // trash folder of old entries; and in the profile, what sites answer on other ports.
+    const std::vector<fs::path> cacheTraces = {cache / "cache2/index",
+                                               cache / "cache2/ce_YSw=", cache / "cache2/trash1234/ABCD",
+                                               profile / "AlternateServices.txt"};
+    for (const auto& f : cacheTraces) TempDir::write(f, "secret-clinic.example");
+    FirefoxFixture::sql(profile / "bounce-tracking-protection.sqlite", R"(
+        CREATE TABLE sites (originAttributeSuffix TEXT NOT NULL, siteHost TEXT NOT NULL, entryType INTEGER NOT NULL,
+            timeStamp INTEGER NOT NULL, PRIMARY KEY (originAttributeSuffix, siteHost));
+        INSERT INTO sites VALUES ('', 'secret-clinic.example', 0, 1);
+    )");
 
     firefox::cFireFox ff(services, &processes, report);
     ff.ClearFirefoxHistory();
     for (const auto& f : session) EXPECT_FALSE(fs::exists(f)) << f;
     EXPECT_TRUE(fs::exists(profile / "sessionstore-backups/other.txt"));
     EXPECT_TRUE(fs::exists(site / "ls/data.sqlite"));  // site data is not history
+    EXPECT_EQ(FirefoxFixture::rawBytes(profile / "bounce-tracking-protection.sqlite").find("secret-clinic"),
+              std::string::npos);
     ff.ClearFirefoxCookies();
     EXPECT_TRUE(fs::is_directory(profile / "storage/default"));
     EXPECT_TRUE(fs::is_empty(profile / "storage/default"));
@@ -353,6 +366,9 @@ TEST_F(FakeHome, SessionSiteDataAndTheRestOfTheCacheGoWithTheirOptions) {
     ff.ClearFirefoxCache();
     EXPECT_TRUE(fs::is_empty(cache / "cache2/doomed"));
     EXPECT_TRUE(fs::is_empty(cache / "thumbnails"));
+    for (const auto& f : cacheTraces) EXPECT_FALSE(fs::exists(f)) << f;
+    EXPECT_FALSE(fs::exists(cache / "cache2/trash1234"));
+    EXPECT_TRUE(fs::is_directory(cache / "cache2/entries"));
     EXPECT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
 }
 
