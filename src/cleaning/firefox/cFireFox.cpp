@@ -140,9 +140,9 @@ void cFireFox::ClearFirefoxHistory() {
 }
 
 void cFireFox::ClearFirefoxCache() {
+    m_namedLinks.clear();
     // An entry the address list of the cache already named as not removed is not named again by
     // its file: one failure, one line.
-    m_namedLinks.clear();
     std::set<std::string> named;
     for (const auto& f : m_report.failures())
         if (f.area == common::CleanArea::Cache) named.insert(f.what);
