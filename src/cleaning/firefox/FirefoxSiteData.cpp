@@ -1,9 +1,13 @@
 #include "cleaning/firefox/FirefoxSiteData.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
 
 #include "cleaning/formats/SqliteCleaner.h"
 #include "cleaning/formats/SqliteReader.h"
+#include "platform/AtomicFile.h"
 #include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
 #include "platform/Utf8Path.h"
@@ -42,6 +46,33 @@ std::vector<std::vector<std::string>> rowsOf(const std::vector<std::string>& val
     return rows;
 }
 
+constexpr const char* kCertOverrides = "cert_override.txt";
+
+// The host a line of cert_override.txt is for ("example.com:443:<attributes>\t<hash>\t..."),
+// empty for a comment.
+std::string certHost(const std::string& line) {
+    if (line.empty() || line.front() == '#') return {};
+    const std::string key = line.substr(0, line.find('\t'));
+    if (key.empty()) return {};
+    if (key.front() == '[') return common::KeepList::hostOf(key.substr(0, key.find(']') + 1));
+    return common::KeepList::hostOf(key.substr(0, key.find(':')));
+}
+
+// The lines of a text file that is no link; nothing when there is no such file.
+platform::Result<std::vector<std::string>> linesOf(platform::IFileService& files, const fs::path& file) {
+    auto st = files.status(file);
+    if (!st)
+        return platform::isGone(st.error()) ? platform::Result<std::vector<std::string>>(std::vector<std::string>{})
+                                            : platform::Result<std::vector<std::string>>(st.error());
+    if (st->type == FileType::NotFound) return std::vector<std::string>{};
+    if (st->type != FileType::Regular) return platform::Error{ELOOP, "not a plain file, not followed"};
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return platform::Error{EIO, "cannot be read"};
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
 }  // namespace
 
 std::string FirefoxSiteData::folderHost(const std::string& name) {
@@ -78,6 +109,7 @@ std::set<std::string> FirefoxSiteData::Found::sites() const {
     for (const auto& o : permissionOrigins) out.insert(common::KeepList::hostOf(webOrigin(o)));
     for (const auto& h : permissionHosts) out.insert(common::KeepList::hostOf(h));
     for (const auto& g : prefGroups) out.insert(common::KeepList::hostOf(g));
+    for (const auto& l : certOverrides) out.insert(certHost(l));
     out.erase("");
     return out;
 }
@@ -159,6 +191,13 @@ FirefoxSiteData::Found FirefoxSiteData::find(const FirefoxProfile& p) {
         if (!host.empty() && !kept(host, found)) addUnique(found.permissionHosts, host);
     for (const auto& group : read("content-prefs.sqlite", "groups", "SELECT DISTINCT name FROM groups"))
         if (!group.empty() && !kept(group, found)) addUnique(found.prefGroups, group);
+    if (auto lines = linesOf(m_files, p.folder / kCertOverrides); !lines) {
+        found.unreadable.emplace_back(platform::utf8Of(p.folder / kCertOverrides), lines.error().message);
+    } else {
+        for (const auto& line : *lines)
+            if (const auto host = certHost(line); !host.empty() && !kept(host, found))
+                addUnique(found.certOverrides, line);
+    }
     return found;
 }
 
@@ -226,6 +265,25 @@ void FirefoxSiteData::remove(const FirefoxProfile& p, const Found& found, common
                                            rowsOf(found.prefGroups)},
                                           {"DELETE FROM groups WHERE name = ?", {"groups"}, rowsOf(found.prefGroups)}}))
         rows += found.prefGroups.size();
+    if (!found.certOverrides.empty()) {
+        // Rewritten whole or not at all, without the lines found and with every other as it was.
+        const fs::path file = p.folder / kCertOverrides;
+        auto lines = linesOf(m_files, file);
+        std::string text;
+        std::size_t dropped = 0;
+        for (const auto& line : lines ? *lines : std::vector<std::string>{}) {
+            if (std::find(found.certOverrides.begin(), found.certOverrides.end(), line) != found.certOverrides.end())
+                ++dropped;
+            else
+                text += line + "\n";
+        }
+        platform::Status s = lines ? platform::Status() : platform::Status(lines.error());
+        if (s && dropped > 0) s = platform::AtomicFile::write(file, text);
+        if (!s)
+            report.fail(CleanArea::SiteData, platform::utf8Of(file), s.error().message);
+        else
+            rows += dropped;
+    }
     if (!found.folders.empty() || rows > 0)
         report.removed(CleanArea::SiteData, found.folders.size() + rows, found.folderBytes);
     for (const auto& entry : found.keptBy) report.keptSite(entry);

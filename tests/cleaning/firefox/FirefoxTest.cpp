@@ -481,6 +481,10 @@ TEST_F(FakeHome, KeptSitesKeepTheirCookiesStorageAndSettings) {
         INSERT INTO prefs (groupID, settingID, value) VALUES (1, 1, 1.5), (2, 1, 1.2), (NULL, 1, 1.1);
     )");
 
+    const std::string certHeader = "# PSM Certificate Override Settings file\n# This is a generated file!\n";
+    const std::string certKept = "news.example:443:\tOID.2.16.840.1.101.3.4.2.1\tAB:CD\t\n";
+    TempDir::write(profile / "cert_override.txt",
+                   certHeader + "secret-clinic.example:8443:\tOID.2.16.840.1.101.3.4.2.1\tEF:01\t\n" + certKept);
     const auto keep = common::KeepList::parse("news.example");
     const auto profiles = firefox::FirefoxProfiles(services).find();
     ASSERT_EQ(profiles.size(), 1u);
@@ -521,6 +525,7 @@ TEST_F(FakeHome, KeptSitesKeepTheirCookiesStorageAndSettings) {
         EXPECT_EQ(bytes.find("secret-clinic"), std::string::npos) << left[i].first;
         EXPECT_EQ(bytes.find("cinilc-terces"), std::string::npos) << left[i].first;
     }
+    EXPECT_EQ(TempDir::read(profile / "cert_override.txt"), certHeader + certKept);
     EXPECT_EQ(report.keptSites(), (std::set<std::string>{"news.example"}));
     EXPECT_EQ(report.removedTally().at(common::CleanArea::Cookies).items, 1u);
     EXPECT_GE(report.removedTally().at(common::CleanArea::SiteData).items, 8u);
