@@ -280,6 +280,29 @@ TEST_F(Lists, PageOneShowsCachedAddressesAndCookies) {
     EXPECT_EQ(ui.pointers.back(), ui::MousePointer::Default);
 }
 
+// An entry that cannot be removed is named once, by its address, though both the address list
+// and the cache step try it; one without an address is named by its file.
+TEST_F(Lists, AnEntryThatCannotBeRemovedIsNamedOnce) {
+    test::FaultyFileService faulty(files);
+    for (const char* e : {"01", "02", "03"}) faulty.failRemoveFor.insert((cacheFolder / "cache2/entries" / e).string());
+    firefox::FirefoxProfiles::Services s{registry, ini, faulty, folders};
+    firefox::FirefoxUrlCache failing(s, &processes, "ana");
+    UrlCacheLists(view, ui, failing).ClearUrlCache(&report);
+    firefox::cFireFox(s, &processes, report).ClearFirefoxCache();
+    std::vector<std::string> named;
+    for (const auto& f : report.failures()) named.push_back(f.what);
+    EXPECT_EQ(named, (std::vector<std::string>{"https://secret-clinic.example/appointment", "https://cdn.example/x.js",
+                                               (cacheFolder / "cache2/entries/03").string()}));
+}
+
+TEST_F(Lists, ClearingCookiesLeavesTheKeptSites) {
+    const auto keep = common::KeepList::parse(".NEWS.example");
+    UrlCacheLists(view, ui, cache).ClearCookies(&report, nullptr, &keep);
+    EXPECT_EQ(FirefoxFixture::queryOne(profile / "cookies.sqlite", "SELECT group_concat(host) FROM moz_cookies"),
+              "news.example");
+    EXPECT_TRUE(report.clean());
+}
+
 TEST_F(Lists, ClearingTheCacheKeepsCookies) {
     UrlCacheLists lists(view, ui, cache);
     lists.ClearUrlCache(&report);
@@ -719,7 +742,8 @@ TEST_F(Home, TheRunFollowsItsFixedOrder) {
     firefox::FirefoxProfiles::Services ff{registry, ini, recording, folders};
     const auto profile = home / ".config/mozilla/firefox/Profiles/o";
     TempDir::write(home / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nPath=Profiles/o\n");
-    for (const char* f : {"history.dat", "cookies.txt", "formhistory.dat"}) TempDir::write(profile / f, "x");
+    for (const char* f : {"prefs.js", "times.json", "history.dat", "cookies.txt", "formhistory.dat"})
+        TempDir::write(profile / f, "x");
     TempDir::write(home / ".cache/mozilla/firefox/Profiles/o/Cache/entry", "x");
     TempDir::write(home / ".local/share/RecentDocuments/doc.desktop", "x");
     TempDir::write(tmp / "idle.tmp", "x");

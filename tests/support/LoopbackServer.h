@@ -2,13 +2,16 @@
 // A web server on the loopback address for the real-browser tests: every request gets a small
 // page that sets a cookie and may be cached for a day; a page whose address holds "/stored"
 // also keeps a value in the site's local storage, one holding "/indexed" a record in its
-// IndexedDB, and one with "next=<address>" in its query goes on to that address.
+// IndexedDB, and one with "next=<address>" in its query goes on to that address. A test may
+// write the pages itself instead: `pages` gets each request's target ("/path?query") and
+// returns the page's body.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -17,7 +20,8 @@ namespace quenvor::test {
 
 class LoopbackServer {
 public:
-    LoopbackServer() {
+    explicit LoopbackServer(std::function<std::string(const std::string& target)> pages = {})
+        : m_pages(std::move(pages)) {
         m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
@@ -44,6 +48,7 @@ public:
     std::string url(const std::string& path, const std::string& host = "127.0.0.1") const {
         return "http://" + host + ":" + std::to_string(m_port) + path;
     }
+    int port() const { return m_port; }
 
 private:
     void serve() {
@@ -59,14 +64,18 @@ private:
             std::string next;
             if (const auto at = line.find("next="); at != std::string::npos)
                 next = line.substr(at + 5, line.find_first_of(" &", at) - at - 5);
+            const auto target = line.find(' ');
             const std::string body =
-                std::string("<html><head><title>Private page</title></head><body>loopback") +
-                (stored ? "<script>localStorage.setItem('visit', 'loopback-storage-secret')</script>" : "") +
-                (indexed ? "<script>indexedDB.open('visits', 1).onupgradeneeded = e => e.target.result"
-                           ".createObjectStore('s').put('loopback-indexed-secret', 'k')</script>"
-                         : "") +
-                (next.empty() ? "" : "<script>setTimeout(() => location.href = '" + next + "', 1500)</script>") +
-                "</body></html>";
+                m_pages
+                    ? m_pages(line.substr(target + 1, line.find(' ', target + 1) - target - 1))
+                    : std::string("<html><head><title>Private page</title></head><body>loopback") +
+                          (stored ? "<script>localStorage.setItem('visit', 'loopback-storage-secret')</script>" : "") +
+                          (indexed ? "<script>indexedDB.open('visits', 1).onupgradeneeded = e => e.target.result"
+                                     ".createObjectStore('s').put('loopback-indexed-secret', 'k')</script>"
+                                   : "") +
+                          (next.empty() ? ""
+                                        : "<script>setTimeout(() => location.href = '" + next + "', 1500)</script>") +
+                          "</body></html>";
             const std::string reply =
                 "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=86400\r\n"
                 "Set-Cookie: sid=loopback-secret; Max-Age=86400; Path=/\r\nContent-Length: " +
@@ -75,6 +84,7 @@ private:
             ::close(c);
         }
     }
+    std::function<std::string(const std::string&)> m_pages;
     int m_fd = -1, m_port = 0;
     std::atomic<bool> m_stop{false};
     std::thread m_thread;

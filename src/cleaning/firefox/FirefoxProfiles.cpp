@@ -85,11 +85,15 @@ std::optional<std::string> FirefoxProfiles::refusal(FirefoxProfile& p, bool& abs
     if (!listing) return listing.error().message;
     // A profile Firefox has not filled yet holds nothing to remove; its cache still goes.
     if (listing->empty()) return std::nullopt;
-    // The files only Firefox keeps in a profile, the stores of its older versions included.
-    static const std::set<std::string> marks = {"prefs.js",    "times.json",  "places.sqlite",      "cookies.sqlite",
-                                                "history.dat", "cookies.txt", "formhistory.sqlite", "formhistory.dat"};
+    // What Firefox itself writes together: its history store, or its settings beside the record
+    // of when the profile was made or last opened. A single name a user may give a file of their
+    // own ("cookies.txt", a "Cache" folder) never makes an ordinary folder a profile.
+    std::set<std::string> names;
     for (const auto& e : *listing)
-        if (e.type == platform::FileType::Regular && marks.contains(e.name)) return std::nullopt;
+        if (e.type == platform::FileType::Regular) names.insert(e.name);
+    if (names.contains("places.sqlite")) return std::nullopt;
+    if (names.contains("prefs.js") && (names.contains("times.json") || names.contains("compatibility.ini")))
+        return std::nullopt;
     return "not a profile folder";
 }
 

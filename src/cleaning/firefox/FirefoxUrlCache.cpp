@@ -43,7 +43,14 @@ std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::walk() {
     for (const auto& p : FirefoxProfiles(m_s).find()) {
         const bool running = FirefoxProfiles::running(p, m_processes);
         const auto first = items.size();
-        auto entries = folderEntries(p.cacheFolder / "cache2" / "entries", entriesIn);
+        // A cache folder linked elsewhere is not followed (the cache step names it).
+        const auto folder = p.cacheFolder / "cache2" / "entries";
+        auto linked = [&](const std::filesystem::path& f) {
+            auto st = m_s.files.status(f);
+            return st && st->type == FileType::Symlink;
+        };
+        auto entries =
+            linked(folder.parent_path()) || linked(folder) ? std::vector<Item>{} : folderEntries(folder, entriesIn);
         items.insert(items.end(), std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()));
         addCookies(items, p.folder / "cookies.sqlite", "moz_cookies", "host");
         for (auto i = first; i < items.size(); ++i) {

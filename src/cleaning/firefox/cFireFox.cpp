@@ -1,7 +1,11 @@
 #include "cleaning/firefox/cFireFox.h"
 
 #include <cerrno>
+#include <set>
 
+#include "cleaning/firefox/CacheEntryKey.h"
+#include "cleaning/firefox/FirefoxSiteData.h"
+#include "cleaning/firefox/FirefoxSiteFiles.h"
 #include "cleaning/formats/SqliteCleaner.h"
 #include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
@@ -38,10 +42,12 @@ void cFireFox::removeFile(common::CleanArea area, const fs::path& p) {
 }
 
 // One entry a listing or a look found: removed when the plan says so, told when it stays.
-void cFireFox::removeListed(common::CleanArea area, const fs::path& p, std::uint64_t items, std::uint64_t bytes) {
-    m_sink.step(area, platform::utf8Of(p), items, bytes, [this, area, p, items, bytes] {
+void cFireFox::removeListed(common::CleanArea area, const fs::path& p, std::uint64_t items, std::uint64_t bytes,
+                            const std::function<bool(const fs::path&)>& toldAlready) {
+    m_sink.step(area, platform::utf8Of(p), items, bytes, [this, area, p, items, bytes, toldAlready] {
         if (auto r = m_s.files.remove(p); !r) {
-            if (!platform::isGone(r.error())) fail(area, platform::utf8Of(p), r.error().message);
+            if (!platform::isGone(r.error()) && !(toldAlready && toldAlready(p)))
+                fail(area, platform::utf8Of(p), r.error().message);
         } else {
             m_report.removed(area, items, bytes);
         }
@@ -63,7 +69,23 @@ void cFireFox::cleanStore(common::CleanArea area, const fs::path& db,
     });
 }
 
-void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir) {
+// A folder of the cache linked elsewhere (the folder itself or one above it up to `base`) keeps
+// its files where the link leads, which is not followed: the link is named, once, rather than
+// passed over as clean.
+bool cFireFox::linkedAway(common::CleanArea area, const fs::path& base, const fs::path& dir) {
+    fs::path at = base;
+    for (const auto& part : dir.lexically_relative(base)) {
+        at /= part;
+        auto st = m_s.files.status(at);
+        if (!st || st->type != FileType::Symlink) continue;
+        if (m_namedLinks.insert(at).second) fail(area, platform::utf8Of(at), "a link to somewhere else, not followed");
+        return true;
+    }
+    return false;
+}
+
+void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir,
+                             const std::function<bool(const fs::path&)>& toldAlready) {
     auto listing = m_s.files.list(dir);
     if (!listing) {
         // No such folder is nothing cached there; one that cannot be read still holds its files.
@@ -72,7 +94,7 @@ void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir) {
     }
     // The listing already tells a folder from the rest: each other entry costs one unlink.
     for (const auto& e : *listing) {
-        if (e.type != FileType::Directory) removeListed(area, dir / e.name, 1, 0);
+        if (e.type != FileType::Directory) removeListed(area, dir / e.name, 1, 0, toldAlready);
     }
 }
 
@@ -88,6 +110,34 @@ void cFireFox::removeTreeIn(common::CleanArea area, const fs::path& dir) {
         if (e.type == FileType::Directory) removeTreeIn(area, p);
         removeListed(area, p, e.type == FileType::Directory ? 0 : 1, 0);
     }
+}
+
+void cFireFox::siteData(const FirefoxProfile& p) {
+    FirefoxSiteData data(m_s.files, m_keep);
+    auto found = data.find(p);
+    const std::uint64_t stores = found.indexOrigins.size() + found.localStorageKeys.size() +
+                                 found.permissionOrigins.size() + found.permissionHosts.size() +
+                                 found.prefGroups.size() + found.certOverrides.size();
+    const auto sites = found.sites();
+    // The cookies are counted in their own area; the one step removes them with the rest.
+    m_sink.step(common::CleanArea::Cookies, platform::utf8Of(p.folder / "cookies.sqlite"), found.cookies, 0, [] {});
+    m_sink.step(common::CleanArea::SiteData, platform::utf8Of(p.folder / "storage"), found.folders.size() + stores,
+                found.folderBytes,
+                [this, p, what = std::move(found)] { FirefoxSiteData(m_s.files, m_keep).remove(p, what, m_report); },
+                {sites.begin(), sites.end()});
+}
+
+void cFireFox::siteFiles(const FirefoxProfile& p, common::CleanArea area) {
+    FirefoxSiteFiles traces(m_s.files);
+    auto found = traces.find(p, area);
+    std::uint64_t bytes = 0;
+    for (const auto& f : found.files) bytes += f.second;
+    std::vector<std::string> names = found.bounceSites;
+    for (const auto& f : found.files) names.push_back(platform::utf8Of(f.first));
+    m_sink.step(
+        area, platform::utf8Of(p.folder), found.files.size() + found.bounceSites.size(), bytes,
+        [this, p, what = std::move(found)] { FirefoxSiteFiles(m_s.files).remove(p, what, m_report); },
+        std::move(names));
 }
 
 void cFireFox::ClearFirefoxHistory() {
@@ -129,36 +179,55 @@ void cFireFox::ClearFirefoxHistory() {
         };
         cleanStore(common::CleanArea::History, p.folder / "places.sqlite", history,
                    {{"fav", p.folder / "favicons.sqlite"}});
+        siteFiles(p, common::CleanArea::History);
     });
 }
 
 void cFireFox::ClearFirefoxCache() {
+    m_namedLinks.clear();
+    // An entry the address list of the cache already named as not removed is not named again by
+    // its file: one failure, one line.
+    // Asked when a removal fails, once the address list's own step has run.
+    const std::function<bool(const fs::path&)> namedByAddress = [this](const fs::path& entry) {
+        std::set<std::string> named;
+        for (const auto& f : m_report.failures())
+            if (f.area == common::CleanArea::Cache) named.insert(f.what);
+        if (named.empty()) return false;
+        const auto key = CacheEntryKey::read(entry);
+        return key && named.contains(CacheEntryKey::address(*key));
+    };
     forEachIdleProfile(common::CleanArea::Cache, [&](const FirefoxProfile& p) {
-        removeFilesIn(common::CleanArea::Cache, p.cacheFolder / "Cache");
-        removeFilesIn(common::CleanArea::Cache, p.cacheFolder / "cache2" / "entries");
-        removeFilesIn(common::CleanArea::Cache, p.cacheFolder / "cache2" / "doomed");
-        removeFilesIn(common::CleanArea::Cache, p.cacheFolder / "thumbnails");
+        const auto area = common::CleanArea::Cache;
+        if (!linkedAway(area, p.cacheFolder, p.cacheFolder / "Cache")) removeFilesIn(area, p.cacheFolder / "Cache");
+        const fs::path cache2 = p.cacheFolder / "cache2";
+        if (!linkedAway(area, p.cacheFolder, cache2 / "entries"))
+            removeFilesIn(area, cache2 / "entries", namedByAddress);
+        if (!linkedAway(area, p.cacheFolder, cache2 / "doomed")) removeFilesIn(area, cache2 / "doomed");
+        if (!linkedAway(area, p.cacheFolder, cache2)) {
+            // The index (hashes of every address cached), the per-site eviction records and the
+            // folders Firefox moved old entries to before deleting them.
+            if (auto listing = m_s.files.list(cache2)) {
+                for (const auto& e : *listing) {
+                    if (e.type == FileType::Regular) removeFile(area, cache2 / e.name);
+                    if (e.type != FileType::Directory || e.name.rfind("trash", 0) != 0) continue;
+                    removeTreeIn(area, cache2 / e.name);
+                    removeListed(area, cache2 / e.name, 0, 0);
+                }
+            }
+        }
+        if (!linkedAway(area, p.cacheFolder, p.cacheFolder / "thumbnails"))
+            removeFilesIn(area, p.cacheFolder / "thumbnails");
+        siteFiles(p, area);
     });
 }
 
 void cFireFox::ClearFirefoxCookies() {
     forEachIdleProfile(common::CleanArea::Cookies, [&](const FirefoxProfile& p) {
         removeFile(common::CleanArea::Cookies, p.folder / "cookies.txt");
-        cleanStore(common::CleanArea::Cookies, p.folder / "cookies.sqlite",
-                   {{"DELETE FROM moz_cookies", {"moz_cookies"}}});
-        // Site data goes with the cookies, as Firefox's own "Cookies and site data" does: each
-        // site's folder (local storage, IndexedDB, caches of service workers) and its record in
-        // the storage index. The browser's own origins under storage/permanent stay.
-        removeTreeIn(common::CleanArea::Cookies, p.folder / "storage" / "default");
-        const std::vector<formats::SqliteCleaner::Statement> index = {
-            {"DELETE FROM origin WHERE repository_id IN (SELECT id FROM repository WHERE name = 'default')",
-             {"origin", "repository"}},
-        };
-        cleanStore(common::CleanArea::Cookies, p.folder / "storage.sqlite", index);
-        for (const char* store : {"webappsstore.sqlite", "storage/ls-archive.sqlite"}) {
-            cleanStore(common::CleanArea::Cookies, p.folder / store,
-                       {{"DELETE FROM webappsstore2", {"webappsstore2"}}});
-        }
+        // Site data goes with the cookies, as Firefox's own "Cookies and site data" does; the
+        // kept sites keep both.
+        siteData(p);
+        siteFiles(p, common::CleanArea::SiteData);
     });
 }
 

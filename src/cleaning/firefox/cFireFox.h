@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,9 +41,14 @@ public:
 private:
     void forEachIdleProfile(common::CleanArea area, const std::function<void(const FirefoxProfile&)>& work);
     void removeFile(common::CleanArea area, const std::filesystem::path& p);
-    void removeFilesIn(common::CleanArea area, const std::filesystem::path& dir);
+    bool linkedAway(common::CleanArea area, const std::filesystem::path& base, const std::filesystem::path& dir);
+    void removeFilesIn(common::CleanArea area, const std::filesystem::path& dir,
+                       const std::function<bool(const std::filesystem::path&)>& toldAlready = {});
     void removeTreeIn(common::CleanArea area, const std::filesystem::path& dir);
-    void removeListed(common::CleanArea area, const std::filesystem::path& p, std::uint64_t items, std::uint64_t bytes);
+    void removeListed(common::CleanArea area, const std::filesystem::path& p, std::uint64_t items, std::uint64_t bytes,
+                      const std::function<bool(const std::filesystem::path&)>& toldAlready = {});
+    void siteData(const FirefoxProfile& p);
+    void siteFiles(const FirefoxProfile& p, common::CleanArea area);
     void cleanStore(common::CleanArea area, const std::filesystem::path& db,
                     const std::vector<formats::SqliteCleaner::Statement>& statements,
                     const std::vector<formats::SqliteCleaner::Attachment>& attachments = {});
@@ -53,6 +59,7 @@ private:
     common::CleanReport& m_report;
     common::KeepList m_keep;
     common::PlanSink m_sink;
+    std::set<std::filesystem::path> m_namedLinks;  // links already named in the report
 };
 
 }  // namespace quenvor::cleaning::firefox

@@ -35,7 +35,10 @@ platform::Result<SqliteReader::Rows> SqliteReader::rows(const std::filesystem::p
     std::error_code ec;
     const auto st = std::filesystem::symlink_status(db, ec);
     if (!std::filesystem::exists(st)) return Rows{};
-    if (platform::isLink(db) || !std::filesystem::is_regular_file(st))
+    if (std::filesystem::is_symlink(st) || platform::isLink(db))
+        return platform::Error{ELOOP,
+                               platform::utf8Of(db.filename()) + ": open: a symbolic link, not the store itself"};
+    if (!std::filesystem::is_regular_file(st))
         return platform::Error{ELOOP, platform::utf8Of(db.filename()) + ": not a plain file"};
     Connection c;
     if (sqlite3_open_v2(platform::utf8Of(SqliteCleaner::openable(db)).c_str(), &c.db,
@@ -66,6 +69,16 @@ platform::Result<SqliteReader::Rows> SqliteReader::rows(const std::filesystem::p
         out.push_back(std::move(row));
     }
     if (step != SQLITE_DONE) return failure(c.db, db);
+    return out;
+}
+
+platform::Result<std::vector<std::string>> SqliteReader::column(const std::filesystem::path& db,
+                                                                const std::string& table, const std::string& select) {
+    auto all = rows(db, table, select);
+    if (!all) return all.error();
+    std::vector<std::string> out;
+    out.reserve(all->size());
+    for (auto& r : *all) out.push_back(r.empty() ? std::string() : std::move(r.front()));
     return out;
 }
 

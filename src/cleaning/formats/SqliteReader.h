@@ -16,6 +16,9 @@ public:
     // place is refused.
     static platform::Result<Rows> rows(const std::filesystem::path& db, const std::string& table,
                                        const std::string& sql, const std::vector<std::string>& params = {});
+    // The first column of every row `select` yields, the same way.
+    static platform::Result<std::vector<std::string>> column(const std::filesystem::path& db, const std::string& table,
+                                                             const std::string& select);
 };
 
 }  // namespace quenvor::cleaning::formats

@@ -223,8 +223,9 @@ TEST_F(Traces, FirefoxsKinAreFoundByTheSameProfileFinder) {
     TempDir::write(home / ".var/app/net.waterfox.waterfox/.waterfox/profiles.ini",
                    "[Profile0]\nName=water\nPath=w.default\n");
     // Only folders that exist are taken as profiles.
-    TempDir::write(home / ".librewolf/abc.default-default/prefs.js", "");
-    TempDir::write(home / ".var/app/net.waterfox.waterfox/.waterfox/w.default/prefs.js", "");
+    for (const auto& f :
+         {home / ".librewolf/abc.default-default", home / ".var/app/net.waterfox.waterfox/.waterfox/w.default"})
+        for (const char* name : {"prefs.js", "times.json"}) TempDir::write(f / name, "");
     const auto found = firefox::FirefoxProfiles({registry, ini, files, folders}).find();
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].folder, home / ".librewolf/abc.default-default");

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "cleaning/firefox/CacheEntryKey.h"
+#include "cleaning/firefox/FirefoxSiteData.h"
 #include "cleaning/firefox/FirefoxUrlCache.h"
 #include "cleaning/firefox/cFireFox.h"
 #include "platform/IniProfileReader.h"
@@ -47,8 +48,10 @@ TEST_F(FakeHome, EveryListedProfileIsFoundWhereverItLives) {
         elsewhere.string() + "\n\n[General]\nVersion=2\n");
     TempDir::write(home / ".mozilla/firefox/profiles.ini", "[Profile0]\nName=legacy\nPath=abc.legacy\n");
     for (const auto& f : {firefoxRoot() / "Profiles/old.default", firefoxRoot() / "Profiles/main.default-release",
-                          elsewhere, home / ".mozilla/firefox/abc.legacy"})
+                          elsewhere, home / ".mozilla/firefox/abc.legacy"}) {
         TempDir::write(f / "prefs.js", "");
+        TempDir::write(f / "times.json", "{}");
+    }
     const auto found = firefox::FirefoxProfiles(services).find();
     ASSERT_EQ(found.size(), 4u);
     EXPECT_EQ(found[0].folder, firefoxRoot() / "Profiles/old.default");  // a backslash works too
@@ -242,6 +245,7 @@ TEST_F(FakeHome, AHomeReachedThroughALinkIsStillCleaned) {
     FirefoxFixture::makeProfile(a);
     FirefoxFixture::makeProfile(dir / "elsewhere");
     TempDir::write(b / "prefs.js", "");
+    TempDir::write(b / "times.json", "{}");
     fs::create_symlink(dir / "elsewhere/cookies.sqlite", b / "cookies.sqlite");
 
     firefox::FirefoxUrlCache cache(services, &processes, "ana");
@@ -333,12 +337,25 @@ TEST_F(FakeHome, SessionSiteDataAndTheRestOfTheCacheGoWithTheirOptions) {
     fs::create_directories(cache / "cache2/doomed");
     fs::rename(cache / "cache2/entries/D00M", cache / "cache2/doomed/1234");
     TempDir::write(cache / "thumbnails/abc.png", "picture of a page");
+    // Beside the entries: the index of their addresses' hashes, per-site eviction records and a
+    // trash folder of old entries; and in the profile, what sites answer on other ports.
+    const std::vector<fs::path> cacheTraces = {cache / "cache2/index",
+                                               cache / "cache2/ce_YSw=", cache / "cache2/trash1234/ABCD",
+                                               profile / "AlternateServices.txt"};
+    for (const auto& f : cacheTraces) TempDir::write(f, "secret-clinic.example");
+    FirefoxFixture::sql(profile / "bounce-tracking-protection.sqlite", R"(
+        CREATE TABLE sites (originAttributeSuffix TEXT NOT NULL, siteHost TEXT NOT NULL, entryType INTEGER NOT NULL,
+            timeStamp INTEGER NOT NULL, PRIMARY KEY (originAttributeSuffix, siteHost));
+        INSERT INTO sites VALUES ('', 'secret-clinic.example', 0, 1);
+    )");
 
     firefox::cFireFox ff(services, &processes, report);
     ff.ClearFirefoxHistory();
     for (const auto& f : session) EXPECT_FALSE(fs::exists(f)) << f;
     EXPECT_TRUE(fs::exists(profile / "sessionstore-backups/other.txt"));
     EXPECT_TRUE(fs::exists(site / "ls/data.sqlite"));  // site data is not history
+    EXPECT_EQ(FirefoxFixture::rawBytes(profile / "bounce-tracking-protection.sqlite").find("secret-clinic"),
+              std::string::npos);
     ff.ClearFirefoxCookies();
     EXPECT_TRUE(fs::is_directory(profile / "storage/default"));
     EXPECT_TRUE(fs::is_empty(profile / "storage/default"));
@@ -349,7 +366,169 @@ TEST_F(FakeHome, SessionSiteDataAndTheRestOfTheCacheGoWithTheirOptions) {
     ff.ClearFirefoxCache();
     EXPECT_TRUE(fs::is_empty(cache / "cache2/doomed"));
     EXPECT_TRUE(fs::is_empty(cache / "thumbnails"));
+    for (const auto& f : cacheTraces) EXPECT_FALSE(fs::exists(f)) << f;
+    EXPECT_FALSE(fs::exists(cache / "cache2/trash1234"));
+    EXPECT_TRUE(fs::is_directory(cache / "cache2/entries"));
     EXPECT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
+}
+
+// A profile list may name any folder: one of the user's own, holding files that only share a
+// name with what old Firefox versions wrote, is reported and left whole by every step.
+TEST_F(FakeHome, AFolderOfTheUsersOwnIsNeverTakenForAProfile) {
+    const fs::path notes = home / "Documents/Notes";
+    for (const char* f : {"cookies.txt", "letter.docx", "Cache/scan-of-passport.pdf", "history.dat"})
+        TempDir::write(notes / f, "the user's own");
+    profilesIni("[Profile0]\nName=notes\nIsRelative=0\nPath=" + notes.string() + "\n");
+    firefox::cFireFox ff(services, &processes, report);
+    ff.ClearFirefoxHistory();
+    ff.ClearFirefoxCache();
+    ff.ClearFirefoxCookies();
+    ff.ClearFirefoxFormHistory();
+    for (const char* f : {"cookies.txt", "letter.docx", "Cache/scan-of-passport.pdf", "history.dat"})
+        EXPECT_TRUE(fs::exists(notes / f)) << f;
+    ASSERT_EQ(report.failures().size(), 4u);  // once per step
+    EXPECT_EQ(report.failures()[0].what, notes.string());
+    EXPECT_EQ(report.failures()[0].reason, "not a profile folder");
+}
+
+// A cache folder linked elsewhere is named as such and left with everything where it leads,
+// by the cache step and by the address list alike.
+TEST_F(FakeHome, ALinkedCacheFolderIsNamedAndNeverFollowed) {
+    profilesIni("[Profile0]\nPath=Profiles/a\n\n[Profile1]\nPath=Profiles/b\n");
+    FirefoxFixture::makeProfile(firefoxRoot() / "Profiles/a");
+    FirefoxFixture::makeProfile(firefoxRoot() / "Profiles/b");
+    const fs::path elsewhere = home / "elsewhere";
+    FirefoxFixture::writeCacheEntry(elsewhere, "E1", "a,:https://secret-clinic.example/");
+    TempDir::write(home / "Pictures/photo.jpg", "a photo");
+    const fs::path entries = cacheRoot() / "Profiles/a/cache2/entries";
+    const fs::path oldCache = cacheRoot() / "Profiles/b/Cache";
+    fs::create_directories(entries.parent_path());
+    fs::create_directories(oldCache.parent_path());
+    fs::create_symlink(elsewhere / "cache2/entries", entries);
+    fs::create_symlink(home / "Pictures", oldCache);
+
+    firefox::FirefoxUrlCache cache(services, &processes, "ana");
+    platform::UrlCacheFind find = 0;
+    for (auto e = cache.findFirst(find); e; e = cache.findNext(find))
+        EXPECT_EQ(e->sourceUrlName.rfind("Cookie:", 0), 0u) << e->sourceUrlName;
+    cache.findClose(find);
+    firefox::cFireFox ff(services, &processes, report);
+    ff.ClearFirefoxCache();
+    EXPECT_TRUE(fs::exists(elsewhere / "cache2/entries/E1"));
+    EXPECT_TRUE(fs::exists(home / "Pictures/photo.jpg"));
+    EXPECT_TRUE(fs::is_symlink(entries));
+    EXPECT_TRUE(fs::is_symlink(oldCache));
+    std::set<std::string> named;
+    for (const auto& f : report.failures()) {
+        EXPECT_EQ(f.reason, "a link to somewhere else, not followed") << f.what;
+        named.insert(f.what);
+    }
+    EXPECT_EQ(named, (std::set<std::string>{entries.string(), oldCache.string()}));
+    EXPECT_EQ(report.failures().size(), 2u);
+}
+
+// The keep list decides per site: a kept site (and its subdomains) keeps its cookies, storage,
+// permissions and per-site preferences; every other site loses them from every store, and
+// neither its name nor its host lingers in the stores' bytes. The browser's and extensions'
+// own storage is no site's. What would go is found first without changing anything.
+TEST_F(FakeHome, KeptSitesKeepTheirCookiesStorageAndSettings) {
+    profilesIni("[Profile0]\nPath=Profiles/a\n");
+    const auto profile = firefoxRoot() / "Profiles/a";
+    FirefoxFixture::makeProfile(profile);
+    const auto storage = profile / "storage";
+    const std::vector<fs::path> gone = {storage / "default/https+++secret-clinic.example^userContextId=1/idb/1.sqlite",
+                                        storage / "temporary/https+++secret-clinic.example+8443/cache/morgue/1",
+                                        storage / "to-be-removed/8f2e/ls/data.sqlite",
+                                        profile / "SiteSecurityServiceState.txt"};
+    const std::vector<fs::path> stay = {storage / "default/https+++news.example/ls/data.sqlite",
+                                        storage / "permanent/https+++www.news.example/idb/2.sqlite",
+                                        storage / "default/moz-extension+++0a1b^userContextId=4294967295/idb/3.sqlite",
+                                        storage / "permanent/chrome/idb/4.sqlite"};
+    for (const auto& f : gone) TempDir::write(f, "secret-clinic.example data");
+    for (const auto& f : stay) TempDir::write(f, "kept");
+    FirefoxFixture::sql(profile / "storage.sqlite", R"(
+        CREATE TABLE repository (id INTEGER PRIMARY KEY, name TEXT NOT NULL);
+        CREATE TABLE origin (repository_id INTEGER NOT NULL, suffix TEXT, group_ TEXT NOT NULL, origin TEXT NOT NULL,
+            usage INTEGER, PRIMARY KEY (repository_id, origin));
+        INSERT INTO repository VALUES (0, 'persistent'), (2, 'default');
+        INSERT INTO origin VALUES (0, '', 'chrome', 'chrome', 1), (2, '', 'news.example', 'https://news.example', 1),
+            (2, '', 'x', 'moz-extension://0a1b', 1), (2, '', 'secret-clinic.example', 'https://secret-clinic.example', 9);
+    )");
+    for (const char* store : {"webappsstore.sqlite", "storage/ls-archive.sqlite"})
+        FirefoxFixture::sql(profile / store, R"(
+            CREATE TABLE webappsstore2 (originAttributes TEXT, originKey TEXT, scope TEXT, key TEXT, value TEXT);
+            INSERT INTO webappsstore2 VALUES ('', 'elpmaxe.swen.:https:443', '', 'k', 'kept'),
+                ('', 'elpmaxe.cinilc-terces.:https:443', '', 'k', 'secret-value');
+        )");
+    FirefoxFixture::sql(profile / "permissions.sqlite", R"(
+        CREATE TABLE moz_perms (id INTEGER PRIMARY KEY, origin TEXT, type TEXT, permission INTEGER, expireType INTEGER,
+            expireTime INTEGER, modificationTime INTEGER);
+        CREATE TABLE moz_hosts (id INTEGER PRIMARY KEY, host TEXT, type TEXT, permission INTEGER, expireType INTEGER,
+            expireTime INTEGER, modificationTime INTEGER, isInBrowserElement INTEGER);
+        CREATE TABLE moz_origin_interactions (origin TEXT PRIMARY KEY, lastInteractionTime INTEGER);
+        INSERT INTO moz_perms (origin, type, permission) VALUES ('https://news.example', 'cookie', 1),
+            ('https://secret-clinic.example^userContextId=1', 'desktop-notification', 1), ('file:///', 'popup', 1);
+        INSERT INTO moz_hosts (host, type, permission) VALUES ('secret-clinic.example', 'popup', 1);
+        INSERT INTO moz_origin_interactions VALUES ('https://secret-clinic.example', 1);
+    )");
+    FirefoxFixture::sql(profile / "content-prefs.sqlite", R"(
+        CREATE TABLE groups (id INTEGER PRIMARY KEY, name TEXT NOT NULL);
+        CREATE TABLE settings (id INTEGER PRIMARY KEY, name TEXT NOT NULL);
+        CREATE TABLE prefs (id INTEGER PRIMARY KEY, groupID INTEGER REFERENCES groups(id), settingID INTEGER NOT NULL,
+            value BLOB, timestamp INTEGER NOT NULL DEFAULT 0);
+        INSERT INTO groups VALUES (1, 'news.example'), (2, 'secret-clinic.example');
+        INSERT INTO settings VALUES (1, 'browser.content.full-zoom');
+        INSERT INTO prefs (groupID, settingID, value) VALUES (1, 1, 1.5), (2, 1, 1.2), (NULL, 1, 1.1);
+    )");
+
+    const std::string certHeader = "# PSM Certificate Override Settings file\n# This is a generated file!\n";
+    const std::string certKept = "news.example:443:\tOID.2.16.840.1.101.3.4.2.1\tAB:CD\t\n";
+    TempDir::write(profile / "cert_override.txt",
+                   certHeader + "secret-clinic.example:8443:\tOID.2.16.840.1.101.3.4.2.1\tEF:01\t\n" + certKept);
+    const auto keep = common::KeepList::parse("news.example");
+    const auto profiles = firefox::FirefoxProfiles(services).find();
+    ASSERT_EQ(profiles.size(), 1u);
+    const auto found = firefox::FirefoxSiteData(files, keep).find(profiles[0]);
+    EXPECT_EQ(found.sites(), (std::set<std::string>{"secret-clinic.example"}));
+    EXPECT_EQ(found.folders.size(), 3u);
+    for (const auto& f : gone) EXPECT_TRUE(fs::exists(f)) << f;  // finding took nothing
+
+    firefox::cFireFox ff(services, &processes, report);
+    ff.setKeepList(keep);
+    ff.ClearFirefoxCookies();
+    EXPECT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
+    for (const auto& f : gone) EXPECT_FALSE(fs::exists(f)) << f;
+    for (const auto& f : stay) EXPECT_TRUE(fs::exists(f)) << f;
+    EXPECT_FALSE(fs::exists(storage / "default/https+++secret-clinic.example^userContextId=1"));
+    const std::vector<std::pair<const char*, const char*>> left = {
+        {"cookies.sqlite", "SELECT group_concat(host) FROM moz_cookies"},
+        {"storage.sqlite", "SELECT group_concat(origin) FROM origin ORDER BY origin"},
+        {"webappsstore.sqlite", "SELECT group_concat(originKey) FROM webappsstore2"},
+        {"storage/ls-archive.sqlite", "SELECT group_concat(originKey) FROM webappsstore2"},
+        {"permissions.sqlite", "SELECT group_concat(origin) FROM moz_perms"},
+        {"permissions.sqlite", "SELECT count(*) FROM moz_hosts"},
+        {"permissions.sqlite", "SELECT count(*) FROM moz_origin_interactions"},
+        {"content-prefs.sqlite", "SELECT group_concat(name) FROM groups"},
+        {"content-prefs.sqlite", "SELECT group_concat(value) FROM prefs"}};
+    const std::vector<std::string> expected = {"news.example",
+                                               "chrome,https://news.example,moz-extension://0a1b",
+                                               "elpmaxe.swen.:https:443",
+                                               "elpmaxe.swen.:https:443",
+                                               "https://news.example,file:///",
+                                               "0",
+                                               "0",
+                                               "news.example",
+                                               "1.5,1.1"};
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        EXPECT_EQ(FirefoxFixture::queryOne(profile / left[i].first, left[i].second), expected[i]) << left[i].second;
+        const auto bytes = FirefoxFixture::rawBytes(profile / left[i].first);
+        EXPECT_EQ(bytes.find("secret-clinic"), std::string::npos) << left[i].first;
+        EXPECT_EQ(bytes.find("cinilc-terces"), std::string::npos) << left[i].first;
+    }
+    EXPECT_EQ(TempDir::read(profile / "cert_override.txt"), certHeader + certKept);
+    EXPECT_EQ(report.keptSites(), (std::set<std::string>{"news.example"}));
+    EXPECT_EQ(report.removedTally().at(common::CleanArea::Cookies).items, 1u);
+    EXPECT_GE(report.removedTally().at(common::CleanArea::SiteData).items, 8u);
 }
 
 TEST(CacheEntryKey, ReadsTheKeyOfEntriesAndStripsItsTags) {
