@@ -1,10 +1,13 @@
 #pragma once
 // A web server on the loopback address for the real-browser tests: every request gets a small
 // page that sets a cookie and may be cached for a day; a page whose address holds "/stored"
-// also keeps a value in the site's local storage.
+// also keeps a value in the site's local storage. One whose address holds "/both-storages" keeps
+// a value named after its host in local and in session storage, and on 127.0.0.1 frames the same
+// page from localhost, which does the same.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -46,13 +49,25 @@ private:
         while (!m_stop) {
             const int c = ::accept(m_fd, nullptr, nullptr);
             if (c < 0) break;
+            // A connection the browser opens ahead of need may never carry a request: it is not
+            // waited for long, or the requests behind it would wait with it.
+            timeval limit{1, 0};
+            ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
             char buf[4096] = {};
             const auto got = ::recv(c, buf, sizeof buf - 1, 0);
             const std::string request(buf, got > 0 ? static_cast<std::size_t>(got) : 0);
-            const bool stored = request.substr(0, request.find('\n')).find("/stored") != std::string::npos;
+            const auto line = request.substr(0, request.find('\n'));
+            const bool stored = line.find("/stored") != std::string::npos;
+            const bool both = line.find("/both-storages") != std::string::npos;
             const std::string body =
                 std::string("<html><head><title>Private page</title></head><body>loopback") +
                 (stored ? "<script>localStorage.setItem('visit', 'loopback-storage-secret')</script>" : "") +
+                (both ? "<script>var t = location.hostname.split('.').join('_') + '-storage-token';"
+                        "localStorage.setItem('visit', 'local-' + t); sessionStorage.setItem('visit', 'session-' + t);"
+                        "if (location.hostname == '127.0.0.1') { var f = document.createElement('iframe');"
+                        "f.src = 'http://localhost:' + location.port + location.pathname;"
+                        "document.body.appendChild(f); }</script>"
+                      : "") +
                 "</body></html>";
             const std::string reply =
                 "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nCache-Control: max-age=86400\r\n"

@@ -8,6 +8,7 @@
 
 #include "cleaning/chromium/ChromiumBookmarks.h"
 #include "cleaning/chromium/ChromiumRunning.h"
+#include "cleaning/formats/LevelDbSites.h"
 #include "cleaning/formats/SqliteCleaner.h"
 #include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
@@ -84,16 +85,32 @@ const std::vector<std::string> kAutofillTables = {"autofill",
                                                   "autofill_ai_entities",
                                                   "autofill_ai_entities_metadata"};
 
-// The sites' own storage: local and session storage, databases, file systems, service workers
-// with their caches. Extensions keep theirs in other folders ("Local Extension Settings",
-// "Extension State") and in their own entries of these (kept, see removeFilesBelow), and
-// "shared_proto_db" is the browser's own.
-constexpr const char* kSiteDataFolders[] = {"Local Storage", "Session Storage", "IndexedDB", "WebStorage",
-                                            "File System",   "Service Worker",  "databases"};
+// The sites' own storage: databases, file systems, service workers with their caches. Extensions
+// keep theirs in other folders ("Local Extension Settings", "Extension State") and in their own
+// entries of these (kept, see removeFilesBelow), and "shared_proto_db" is the browser's own.
+// Local and session storage are one store each for every site and extension: they are pruned
+// site by site (pruneSiteStorage).
+constexpr const char* kSiteDataFolders[] = {"IndexedDB", "WebStorage", "File System", "Service Worker", "databases"};
 
 constexpr const char* kSiteFiles[] = {"TransportSecurity",         "Network Persistent State", "Reporting and NEL",
                                       "Reporting and NEL-journal", "Shared Storage",           "Shared Storage-journal",
                                       "Shared Storage-wal"};
+
+// Removes the entries of every site the keep list does not keep from one of the stores all sites
+// and extensions share; extensions' entries stay.
+void pruneSiteStorage(const fs::path& folder, formats::LevelDbSites::Kind kind, const common::KeepList& keep,
+                      common::CleanReport& report) {
+    auto found = formats::LevelDbSites::find(folder, kind, [&](std::string_view o) { return !keep.keeps(o); });
+    if (found) {
+        for (const auto& o : found->keptOrigins)
+            if (const auto* entry = keep.entryKeeping(o)) report.keptSite(*entry);
+        if (auto s = formats::LevelDbSites::remove(*found); !s) found = s.error();
+    }
+    if (!found)
+        report.fail(common::CleanArea::Cookies, platform::utf8Of(folder), found.error().message);
+    else
+        report.removed(common::CleanArea::SiteData, found->items, found->bytes);
+}
 
 }  // namespace
 
@@ -227,6 +244,9 @@ void cChromium::ClearCookies() {
         // Sites keep more than cookies, and the browser clears it all together.
         for (const char* f : kSiteDataFolders)
             removeFilesBelow(common::CleanArea::Cookies, p.folder / f, Folders::Remove);
+        pruneSiteStorage(p.folder / "Local Storage" / "leveldb", formats::LevelDbSites::Kind::LocalStorage, m_keep,
+                         m_report);
+        pruneSiteStorage(p.folder / "Session Storage", formats::LevelDbSites::Kind::SessionStorage, m_keep, m_report);
         // Files of the network layer that each name the sites they remember: the secure-transport
         // list, the servers' announced protocols, the error-reporting endpoints, shared storage.
         // The browser writes fresh ones on its next start.

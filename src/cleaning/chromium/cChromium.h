@@ -3,8 +3,9 @@
 // caches of every profile of the Chromium-family browsers, leaving alone every profile of a
 // browser that is running. Saved passwords ("Login Data") and payment cards are not form data
 // and stay; what extensions store for themselves in their own folders and entries is not a
-// site's and stays too. Local storage and the service workers are one store each for sites and
-// extensions alike: they are emptied whole, as they cannot be split without the browser.
+// site's and stays too. Local and session storage are one store each for sites and extensions
+// alike: only the sites' entries go. The service workers' store is emptied whole, as it cannot
+// be split without the browser.
 #include <filesystem>
 #include <functional>
 #include <string>
