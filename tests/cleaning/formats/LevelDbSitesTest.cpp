@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <leveldb/db.h>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "support/LevelDbFixture.h"
 #include "support/TempDir.h"
@@ -177,6 +179,7 @@ TEST_F(LevelDbStore, SessionStorageMapsGoWithTheirLastTab) {
 TEST_F(LevelDbStore, WhatCannotBeOpenedSafelyIsReportedAndLeftAlone) {
     const auto entries = LevelDbFixture::Entries{{LevelDbFixture::localValue("https://gone.example", "k"), "\x01v"}};
     const auto damage = [&] { TempDir::write(local / "CURRENT", "MANIFEST-000099\n"); };
+#ifndef _WIN32
     const auto linkFolder = [&] {
         fs::rename(local, dir / "elsewhere");
         fs::create_directory_symlink(dir / "elsewhere", local);
@@ -185,14 +188,17 @@ TEST_F(LevelDbStore, WhatCannotBeOpenedSafelyIsReportedAndLeftAlone) {
         TempDir::write(dir / "outside.txt", "not the browser's");
         fs::create_symlink(dir / "outside.txt", local / "000099.ldb");
     };
+#endif
     struct Case {
         const char* name;
         std::function<void()> make;
         const char* says;
     };
-    const Case cases[] = {{"damaged", damage, "damaged"},
-                          {"folder is a link", linkFolder, "a link"},
-                          {"a link inside", linkInside, "000099.ldb: a link"}};
+    std::vector<Case> cases = {{"damaged", damage, "damaged"}};
+#ifndef _WIN32  // making a link there takes a privilege the tests do not have
+    cases.push_back({"folder is a link", linkFolder, "a link"});
+    cases.push_back({"a link inside", linkInside, "000099.ldb: a link"});
+#endif
     for (const auto& c : cases) {
         fs::remove_all(dir / "elsewhere");
         fs::remove_all(local);
