@@ -108,7 +108,7 @@ void pruneSiteStorage(const fs::path& folder, formats::LevelDbSites::Kind kind, 
     }
     if (!found)
         report.fail(common::CleanArea::Cookies, platform::utf8Of(folder), found.error().message);
-    else
+    else if (!found->empty())
         report.removed(common::CleanArea::SiteData, found->items, found->bytes);
 }
 

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <exception>
 #include <map>
 #include <memory>
 
@@ -39,10 +40,15 @@ std::string originOf(std::string_view stored) {
 constexpr std::size_t kNamespaceIdLength = 36;
 
 // LevelDB takes a name in the system's narrow encoding: UTF-8 here, the ANSI code page on
-// Windows (a folder outside it cannot be opened, which is said as a failure).
+// Windows, where a name outside it comes back empty (checkFolder refuses it).
 std::string nameOf(const fs::path& p) {
 #ifdef _WIN32
-    return p.string();
+    try {
+        auto narrow = p.string();
+        if (fs::path(narrow) == p) return narrow;
+    } catch (const std::exception&) {
+    }
+    return {};
 #else
     return platform::utf8Of(p);
 #endif
@@ -66,6 +72,8 @@ platform::Status checkFolder(const fs::path& folder) {
     std::error_code ec;
     if (fs::is_symlink(fs::symlink_status(folder, ec)) || platform::isLink(folder))
         return platform::Error{ELOOP, "a link to somewhere else, not followed"};
+    if (nameOf(folder / "LOCK").empty())
+        return platform::Error{EINVAL, "its name has characters LevelDB cannot open on this system"};
     for (const auto& e : fs::directory_iterator(folder, ec)) {
         if (e.is_symlink(ec) || platform::isLink(e.path()))
             return platform::Error{ELOOP,

@@ -249,8 +249,8 @@ TEST_F(RealChromium, ARunningChromiumKeepsItsProfileUntilItEndsEvenByACrash) {
 TEST_F(RealChromium, LocalAndSessionStorageLoseOnlyTheSitesThatGo) {
     using test::LevelDbFixture;
     {
-        // Session storage reaches the disk a moment after the page set it.
-        Browser b(exe, home, userData, server.url("/both-storages.html"), true, 4000);
+        // Session storage reaches the disk some seconds after the page set it, later on a busy machine.
+        Browser b(exe, home, userData, server.url("/both-storages.html"), true, 9000);
         ASSERT_EQ(b.wait(), 0);
     }
     const fs::path local = profile / "Local Storage/leveldb", session = profile / "Session Storage";

@@ -239,6 +239,14 @@ TEST_F(LevelDbStore, WhatCannotBeOpenedSafelyIsReportedAndLeftAlone) {
 #endif
     EXPECT_EQ(LevelDbFixture::read(local).size(), 1u);
 
+#ifdef _WIN32
+    // LevelDB opens names of the ANSI code page only: a profile named outside it is said so.
+    const auto foreign = dir.path() / fs::path(L"\u041f\u0440\u043e\u0444\u0438\u043b\u044c") / "leveldb";
+    TempDir::write(foreign / "CURRENT", "MANIFEST-000001\n");
+    const auto refused = LevelDbSites::find(foreign, Kind::LocalStorage, goes);
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.error().message.find("cannot open"), std::string::npos) << refused.error().message;
+#endif
     found = LevelDbSites::find(dir / "no such store", Kind::SessionStorage, goes);
     ASSERT_TRUE(found);
     EXPECT_TRUE(found->empty());
