@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsqlite3-dev sqlite3
+  libleveldb-dev  # Chromium's local and session storage
   btrfs-progs xfsprogs e2fsprogs mount  # loop-mounted images for the real-filesystem tests
   xvfb xauth fonts-wine fonts-dejavu-core xdg-utils
   firefox-esr chromium

@@ -24,10 +24,11 @@ bad() { echo "FAIL: $*"; fail=1; }
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = quenvor ] || bad "package name '$(field Package)'"
 [ "$(field Version)" = "$version" ] || bad "version '$(field Version)', the project is $version"
-# dpkg-shlibdeps read the program's libraries: Qt and the C++ runtime are among the dependencies.
+# dpkg-shlibdeps read the program's libraries: Qt, the C++ runtime and LevelDB are among the dependencies.
 depends=$(field Depends)
 grep -q 'libqt6widgets6' <<<"$depends" || bad "Depends lacks Qt Widgets: '$depends'"
 grep -q 'libstdc++6' <<<"$depends" || bad "Depends lacks the C++ runtime: '$depends'"
+grep -q 'libleveldb' <<<"$depends" || bad "Depends lacks LevelDB: '$depends'"
 [ "${deb##*/}" = "quenvor_${version}_$(dpkg --print-architecture).deb" ] || bad "file name ${deb##*/}"
 
 usr=$root/usr

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "support/FirefoxFixture.h"
+#include "support/LevelDbFixture.h"
 #include "support/TempDir.h"
 
 namespace quenvor::test {
@@ -44,12 +45,17 @@ std::string ChromiumFixture::bookmarks(const std::string& url) {
 
 void ChromiumFixture::writeSiteData(const std::filesystem::path& folder) {
     const std::string site = "https_secret-clinic.example_0";
-    for (const char* f : {"Local Storage/leveldb/CURRENT", "Local Storage/leveldb/LOCK", "Session Storage/CURRENT",
-                          "File System/Origins/CURRENT", "Service Worker/Database/CURRENT", "databases/Databases.db",
+    for (const char* f : {"File System/Origins/CURRENT", "Service Worker/Database/CURRENT", "databases/Databases.db",
                           "WebStorage/QuotaManager"})
         TempDir::write(folder / f, "MANIFEST-000001\n");
-    TempDir::write(folder / "Local Storage/leveldb/000003.log", "_https://secret-clinic.example\x00\x01token"s);
-    TempDir::write(folder / "Session Storage/000003.log", "map-1-secret-clinic");
+    LevelDbFixture::write(folder / "Local Storage/leveldb",
+                          {{"VERSION", "1"},
+                           {LevelDbFixture::localValue("https://secret-clinic.example", "visit"), "\x01token"},
+                           {LevelDbFixture::localValue("chrome-extension://abcdefghijklmnop", "tabs"), "\x01saved"}});
+    LevelDbFixture::write(folder / "Session Storage",
+                          {{"version", "1"},
+                           {LevelDbFixture::tabEntry(LevelDbFixture::kTab, "https://secret-clinic.example"), "1"},
+                           {"map-1-visit", LevelDbFixture::utf16("secret-clinic")}});
     TempDir::write(folder / "IndexedDB" / (site + ".indexeddb.leveldb") / "000003.log", "records");
     TempDir::write(folder / "IndexedDB" / (site + ".indexeddb.blob") / "1/00/1", "blob");
     TempDir::write(folder / "WebStorage/1/IndexedDB/indexeddb.leveldb/CURRENT", "MANIFEST-000001\n");

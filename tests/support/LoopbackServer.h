@@ -2,12 +2,15 @@
 // A web server on the loopback address for the real-browser tests: every request gets a small
 // page that sets a cookie and may be cached for a day; a page whose address holds "/stored"
 // also keeps a value in the site's local storage, one holding "/indexed" a record in its
-// IndexedDB, and one with "next=<address>" in its query goes on to that address. A test may
+// IndexedDB, and one with "next=<address>" in its query goes on to that address. One whose
+// address holds "/both-storages" keeps a value named after its host in local and in session
+// storage, and on 127.0.0.1 frames the same page from localhost, which does the same. A test may
 // write the pages itself instead: `pages` gets each request's target ("/path?query") and
 // returns the page's body.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -55,12 +58,17 @@ private:
         while (!m_stop) {
             const int c = ::accept(m_fd, nullptr, nullptr);
             if (c < 0) break;
+            // A connection the browser opens ahead of need may never carry a request: it is not
+            // waited for long, or the requests behind it would wait with it.
+            timeval limit{1, 0};
+            ::setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
             char buf[4096] = {};
             const auto got = ::recv(c, buf, sizeof buf - 1, 0);
             const std::string request(buf, got > 0 ? static_cast<std::size_t>(got) : 0);
             const std::string line = request.substr(0, request.find('\n'));
             const bool stored = line.find("/stored") != std::string::npos;
             const bool indexed = line.find("/indexed") != std::string::npos;
+            const bool both = line.find("/both-storages") != std::string::npos;
             std::string next;
             if (const auto at = line.find("next="); at != std::string::npos)
                 next = line.substr(at + 5, line.find_first_of(" &", at) - at - 5);
@@ -73,6 +81,13 @@ private:
                           (indexed ? "<script>indexedDB.open('visits', 1).onupgradeneeded = e => e.target.result"
                                      ".createObjectStore('s').put('loopback-indexed-secret', 'k')</script>"
                                    : "") +
+                          (both ? "<script>var t = location.hostname.split('.').join('_') + '-storage-token';"
+                                  "localStorage.setItem('visit', 'local-' + t); sessionStorage.setItem('visit', "
+                                  "'session-' + t);"
+                                  "if (location.hostname == '127.0.0.1') { var f = document.createElement('iframe');"
+                                  "f.src = 'http://localhost:' + location.port + location.pathname;"
+                                  "document.body.appendChild(f); }</script>"
+                                : "") +
                           (next.empty() ? ""
                                         : "<script>setTimeout(() => location.href = '" + next + "', 1500)</script>") +
                           "</body></html>";

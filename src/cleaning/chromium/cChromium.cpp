@@ -8,6 +8,7 @@
 
 #include "cleaning/chromium/ChromiumBookmarks.h"
 #include "cleaning/chromium/ChromiumRunning.h"
+#include "cleaning/formats/LevelDbSites.h"
 #include "cleaning/formats/SqliteCleaner.h"
 #include "cleaning/formats/SqliteReader.h"
 #include "platform/ErrorKinds.h"
@@ -85,12 +86,12 @@ const std::vector<std::string> kAutofillTables = {"autofill",
                                                   "autofill_ai_entities",
                                                   "autofill_ai_entities_metadata"};
 
-// The sites' own storage: local and session storage, databases, file systems, service workers
-// with their caches. Extensions keep theirs in other folders ("Local Extension Settings",
-// "Extension State") and in their own entries of these (kept, see removeFilesBelow), and
-// "shared_proto_db" is the browser's own.
-constexpr const char* kSiteDataFolders[] = {"Local Storage", "Session Storage", "IndexedDB", "WebStorage",
-                                            "File System",   "Service Worker",  "databases"};
+// The sites' own storage: databases, file systems, service workers with their caches. Extensions
+// keep theirs in other folders ("Local Extension Settings", "Extension State") and in their own
+// entries of these (kept, see removeFilesBelow), and "shared_proto_db" is the browser's own.
+// Local and session storage are one store each for every site and extension: they are pruned
+// site by site (pruneSiteStorage).
+constexpr const char* kSiteDataFolders[] = {"IndexedDB", "WebStorage", "File System", "Service Worker", "databases"};
 
 constexpr const char* kSiteFiles[] = {"TransportSecurity",         "Network Persistent State", "Reporting and NEL",
                                       "Reporting and NEL-journal", "Shared Storage",           "Shared Storage-journal",
@@ -258,6 +259,29 @@ void cChromium::cleanPreferences(common::CleanArea area, const fs::path& file, P
         std::move(names));
 }
 
+// Removes the entries of every site the keep list does not keep from one of the stores all sites
+// and extensions share; extensions' entries stay.
+void cChromium::pruneSiteStorage(const fs::path& folder, formats::LevelDbSites::Kind kind) {
+    auto found = formats::LevelDbSites::find(folder, kind, [&](std::string_view o) { return !m_keep.keeps(o); });
+    if (!found) {
+        fail(common::CleanArea::Cookies, platform::utf8Of(folder), found.error().message);
+        return;
+    }
+    for (const auto& o : found->keptOrigins)
+        if (const auto* entry = m_keep.entryKeeping(o)) m_report.keptSite(*entry);
+    if (found->empty()) return;
+    std::vector<std::string> names(found->origins.begin(), found->origins.end());
+    m_sink.step(
+        common::CleanArea::SiteData, platform::utf8Of(folder), found->items, found->bytes,
+        [this, folder, what = std::move(*found)] {
+            if (auto s = formats::LevelDbSites::remove(what); !s)
+                fail(common::CleanArea::Cookies, platform::utf8Of(folder), s.error().message);
+            else
+                m_report.removed(common::CleanArea::SiteData, what.items, what.bytes);
+        },
+        std::move(names));
+}
+
 void cChromium::ClearHistory() {
     std::set<fs::path> roots;
     forEachIdleProfile(common::CleanArea::History, [&](const ChromiumProfile& p) {
@@ -307,6 +331,8 @@ void cChromium::ClearCookies() {
         if (kept) cleanRows(common::CleanArea::Cookies, kept->buckets, "buckets", "host");
         // The permissions, cookie choices and zoom levels the user gave sites.
         cleanPreferences(common::CleanArea::Cookies, p.folder / "Preferences", PreferencesSites::Kind::Settings);
+        pruneSiteStorage(p.folder / "Local Storage" / "leveldb", formats::LevelDbSites::Kind::LocalStorage);
+        pruneSiteStorage(p.folder / "Session Storage", formats::LevelDbSites::Kind::SessionStorage);
         // Files of the network layer that each name the sites they remember: the secure-transport
         // list, the servers' announced protocols, the error-reporting endpoints, shared storage.
         // The browser writes fresh ones on its next start.

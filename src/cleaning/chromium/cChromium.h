@@ -3,8 +3,10 @@
 // caches of every profile of the Chromium-family browsers, leaving alone every profile of a
 // browser that is running. Saved passwords ("Login Data") and payment cards are not form data
 // and stay; what extensions store for themselves in their own folders and entries is not a
-// site's and stays too. Local storage and the service workers are one store each for sites and
-// extensions alike: they are emptied whole, as they cannot be split without the browser.
+// site's and stays too. Local and session storage are one store each for sites and extensions
+// alike: only the entries of the sites that go are taken out. The service workers' store is
+// emptied whole, or kept whole while a kept site has a worker, as it cannot be split without
+// the browser.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -19,6 +21,7 @@
 #include "cleaning/common/CleanReport.h"
 #include "cleaning/common/KeepList.h"
 #include "cleaning/common/PlanSink.h"
+#include "cleaning/formats/LevelDbSites.h"
 #include "cleaning/formats/SqliteCleaner.h"
 
 namespace quenvor::platform {
@@ -61,6 +64,7 @@ private:
                    const std::string& column);
     void cleanPreferences(common::CleanArea area, const std::filesystem::path& file, PreferencesSites::Kind kind);
     void cleanIcons(const ChromiumProfile& p);
+    void pruneSiteStorage(const std::filesystem::path& folder, formats::LevelDbSites::Kind kind);
     void fail(common::CleanArea area, const std::string& what, const std::string& why);
 
     ChromiumProfiles::Services m_s;

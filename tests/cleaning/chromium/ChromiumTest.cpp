@@ -24,6 +24,7 @@
 #include "support/FakeHome.h"
 #include "support/FaultyFileService.h"
 #include "support/FirefoxFixture.h"
+#include "support/LevelDbFixture.h"
 #include "support/ScriptedUi.h"
 #include "support/TempDir.h"
 #include "ui/BusyState.h"
@@ -304,16 +305,24 @@ TEST_F(Chromium, SiteDataGoesWithCookiesAndNoLinkLeadsOut) {
     ChromiumFixture::writeSiteData(profile);
     TempDir::write(dir / "outside/precious.txt", "not the browser's");
     fs::create_symlink(dir / "outside", profile / "IndexedDB/https_linked.example_0.indexeddb.leveldb");
-    fs::create_symlink(dir / "outside/precious.txt", profile / "Local Storage/leveldb/000009.ldb");
     cleaner().ClearCookies();
     EXPECT_TRUE(report.clean()) << failures();
     for (const char* f : ChromiumFixture::kSiteDataFolders) {
         EXPECT_TRUE(fs::is_directory(fs::symlink_status(profile / f))) << f;
-        const bool holdsAnExtensions = std::string(f) == "IndexedDB" || std::string(f) == "databases";
+        const std::string name = f;
+        const bool holdsAnExtensions = name == "IndexedDB" || name == "databases" || name.ends_with(" Storage");
         if (!holdsAnExtensions) {
             EXPECT_TRUE(fs::is_empty(profile / f)) << f;
         }
     }
+    // The stores all sites share keep the extension's entries and their own.
+    const auto local = test::LevelDbFixture::read(profile / "Local Storage/leveldb");
+    EXPECT_EQ(local.size(), 2u);
+    EXPECT_TRUE(local.contains("VERSION"));
+    EXPECT_EQ(local.at(test::LevelDbFixture::localValue("chrome-extension://abcdefghijklmnop", "tabs")), "\x01saved");
+    EXPECT_EQ(test::LevelDbFixture::read(profile / "Session Storage").size(), 1u);
+    EXPECT_EQ(test::LevelDbFixture::bytes(profile / "Local Storage").find("secret-clinic"), std::string::npos);
+    EXPECT_GE(report.removedTally().at(common::CleanArea::SiteData).items, 2u);
     // What an extension keeps in its own entry of the sites' folders is not a site's.
     EXPECT_EQ(TempDir::read(profile / "IndexedDB/chrome-extension_abcdefghijklmnop_0.indexeddb.leveldb/000003.log"),
               "an extension's saved tabs");
@@ -335,6 +344,16 @@ TEST_F(Chromium, SiteDataGoesWithCookiesAndNoLinkLeadsOut) {
     ASSERT_EQ(report.failures().size(), 1u) << failures();
     EXPECT_EQ(report.failures()[0].what, (profile / "Service Worker").string());
     EXPECT_EQ(report.failures()[0].area, common::CleanArea::Cookies);
+    EXPECT_EQ(TempDir::read(dir / "outside/precious.txt"), "not the browser's");
+
+    // Nor does a link inside a store all sites share: the store is named and left unopened.
+    fs::remove(profile / "Service Worker");
+    fs::create_symlink(dir / "outside/precious.txt", profile / "Local Storage/leveldb/000009.ldb");
+    report.clear();
+    cleaner().ClearCookies();
+    ASSERT_EQ(report.failures().size(), 1u) << failures();
+    EXPECT_EQ(report.failures()[0].what, (profile / "Local Storage/leveldb").string());
+    EXPECT_TRUE(fs::is_symlink(profile / "Local Storage/leveldb/000009.ldb"));
     EXPECT_EQ(TempDir::read(dir / "outside/precious.txt"), "not the browser's");
 }
 

@@ -20,6 +20,7 @@
 #include "cleaning/chromium/cChromium.h"
 #include "support/FakeHome.h"
 #include "support/FirefoxFixture.h"
+#include "support/LevelDbFixture.h"
 #include "support/LoopbackServer.h"
 #include "support/TempDir.h"
 
@@ -40,9 +41,9 @@ class Browser {
 public:
     // Starts Chromium on the profile folder; with `dumpAndQuit` it loads the page, saves its
     // profile and quits by itself, after `pagesFor` of the page's own time when the page goes on
-    // to others.
+    // to others, or after `stayMs` of real time when given.
     Browser(const std::string& exe, const fs::path& home, const fs::path& userData, const std::string& url,
-            bool dumpAndQuit, std::chrono::milliseconds pagesFor = {}) {
+            bool dumpAndQuit, std::chrono::milliseconds pagesFor = {}, int stayMs = 0) {
         std::vector<std::string> env = {
             "HOME=" + home.string(), "PATH=/usr/bin:/bin", "XDG_RUNTIME_DIR=" + home.string(),
             "XDG_CONFIG_HOME=" + (home / ".config").string(), "XDG_CACHE_HOME=" + (home / ".cache").string()};
@@ -58,6 +59,7 @@ public:
                                          "--user-data-dir=" + userData.string()};
         if (dumpAndQuit) args.emplace_back("--dump-dom");
         if (pagesFor.count() > 0) args.push_back("--virtual-time-budget=" + std::to_string(pagesFor.count()));
+        if (stayMs > 0) args.push_back("--timeout=" + std::to_string(stayMs));
         args.push_back(url);
         std::vector<char*> argv, envp;
         for (auto& a : args) argv.push_back(a.data());
@@ -323,6 +325,57 @@ TEST_F(RealChromium, NoVisitedAddressIsLeftAnywhereAndOnlyAKeptSitesCookiesAndSt
     for (const char* site : {"127.0.0.1", "localhost"})
         for (const auto& f : filesHolding(config, site))
             EXPECT_TRUE(f.ends_with("Bookmarks") || f.ends_with("Login Data")) << f << " names " << site;
+}
+
+// The stores every site and extension shares, as Chromium wrote them: 127.0.0.1's values go from
+// every byte of them, and localhost (kept, framed by 127.0.0.1) and an extension keep theirs.
+TEST_F(RealChromium, LocalAndSessionStorageLoseOnlyTheSitesThatGo) {
+    using test::LevelDbFixture;
+    {
+        // Session storage reaches the disk some seconds after the page set it, later on a busy machine.
+        Browser b(exe, home, userData, server.url("/both-storages.html"), true, {}, 9000);
+        ASSERT_EQ(b.wait(), 0);
+    }
+    const fs::path local = profile / "Local Storage/leveldb", session = profile / "Session Storage";
+    const std::string extension = "chrome-extension://abcdefghijklmnopabcdefghijklmnop";
+    LevelDbFixture::write(local, {{LevelDbFixture::localValue(extension, "tabs"),
+                                   "\x01"
+                                   "extension-storage-token"}});
+    LevelDbFixture::write(session, {{LevelDbFixture::tabEntry(LevelDbFixture::kTab, extension), "900"},
+                                    {"map-900-tabs", LevelDbFixture::utf16("extension-storage-token")}});
+    struct Value {
+        fs::path store;
+        std::string bytes;  // as the store holds it
+        bool stays;
+    };
+    const Value values[] = {
+        {local, "local-127_0_0_1-storage-token", false},
+        {session, LevelDbFixture::utf16("session-127_0_0_1-storage-token"), false},
+        {local, "local-localhost-storage-token", true},
+        {session, LevelDbFixture::utf16("session-localhost-storage-token"), true},
+        {local, "extension-storage-token", true},
+        {session, LevelDbFixture::utf16("extension-storage-token"), true},
+    };
+    const auto readable = [](const Value& v) {
+        for (const auto& [key, value] : LevelDbFixture::read(v.store))
+            if (value.find(v.bytes) != std::string::npos) return true;
+        return false;
+    };
+    for (const auto& v : values) ASSERT_TRUE(readable(v)) << v.store << " " << v.bytes;
+
+    common::CleanReport report;
+    chromium::cChromium c(services, &processes, report);
+    c.setKeepList(common::KeepList::parse("localhost"));
+    c.ClearCookies();
+    ASSERT_TRUE(report.clean()) << report.failures().front().what << ": " << report.failures().front().reason;
+    EXPECT_EQ(report.keptSites(), (std::set<std::string>{"localhost"}));
+    EXPECT_GE(report.removedTally().at(common::CleanArea::SiteData).items, 2u);
+    for (const auto& v : values) {
+        EXPECT_EQ(readable(v), v.stays) << v.store << " " << v.bytes;
+        if (!v.stays) {
+            EXPECT_EQ(LevelDbFixture::bytes(v.store).find(v.bytes), std::string::npos) << v.bytes;
+        }
+    }
 }
 
 }  // namespace
