@@ -331,12 +331,19 @@ TEST_F(RealChromium, NoVisitedAddressIsLeftAnywhereAndOnlyAKeptSitesCookiesAndSt
 // every byte of them, and localhost (kept, framed by 127.0.0.1) and an extension keep theirs.
 TEST_F(RealChromium, LocalAndSessionStorageLoseOnlyTheSitesThatGo) {
     using test::LevelDbFixture;
-    {
-        // Session storage reaches the disk some seconds after the page set it, later on a busy machine.
+    const fs::path local = profile / "Local Storage/leveldb", session = profile / "Session Storage";
+    const auto sessionSaved = [&] {
+        std::string all;
+        for (const auto& [key, value] : LevelDbFixture::read(session)) all += value;
+        return all.find(LevelDbFixture::utf16("session-127_0_0_1-storage-token")) != std::string::npos &&
+               all.find(LevelDbFixture::utf16("session-localhost-storage-token")) != std::string::npos;
+    };
+    // Session storage reaches the disk some seconds after the page set it, later on a busy
+    // machine, and sometimes only at a later visit.
+    for (int visit = 0; visit < 3 && (visit == 0 || !sessionSaved()); ++visit) {
         Browser b(exe, home, userData, server.url("/both-storages.html"), true, {}, 9000);
         ASSERT_EQ(b.wait(), 0);
     }
-    const fs::path local = profile / "Local Storage/leveldb", session = profile / "Session Storage";
     const std::string extension = "chrome-extension://abcdefghijklmnopabcdefghijklmnop";
     LevelDbFixture::write(local, {{LevelDbFixture::localValue(extension, "tabs"),
                                    "\x01"
