@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QDialogButtonBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
@@ -70,7 +71,7 @@ QDialogButtonBox::StandardButtons standardButtons(ui::MsgButtons buttons) {
 }
 
 constexpr int kListRows = 16;
-constexpr int kOpenChars = 90;  // room for a long path before it is cut
+constexpr int kOpenChars = 110;  // room for a long path before it is cut
 
 }  // namespace
 
@@ -96,20 +97,24 @@ DetailsMessageBox::DetailsMessageBox(QWidget* parent, const std::string& text, c
     // As wide as a message box lets its text grow before it wraps.
     label->setMinimumWidth(fontMetrics().averageCharWidth() * 40);
     label->setMaximumWidth(fontMetrics().averageCharWidth() * 80);
-    grid->addWidget(label, 0, 1);
+    grid->addWidget(label, 0, 1, Qt::AlignLeft | Qt::AlignVCenter);
     grid->setColumnStretch(1, 1);
     grid->setHorizontalSpacing(style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing) * 2);
 
+    // The list's button stands apart at the left, so a hurried hand does not take it for an answer.
+    m_detailsButton = new QPushButton(this);
     auto* box = new QDialogButtonBox(standardButtons(buttons), Qt::Horizontal, this);
     QString others;
     for (QAbstractButton* b : box->buttons()) others += b->text() + ' ';
-    m_detailsButton =
-        box->addButton(displayText(ui::Accelerator::mark(detailsButton, us(others))), QDialogButtonBox::ActionRole);
+    m_detailsButton->setText(displayText(ui::Accelerator::mark(detailsButton, us(others))));
     m_detailsButton->setCheckable(true);
     m_detailsButton->setAutoDefault(false);
-    // Only the button's own text in the row of buttons; the list gets the same name.
     m_detailsButton->setAccessibleName(qs(ui::Accelerator::plain(detailsButton)));
-    grid->addWidget(box, 2, 0, 1, 2);
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_detailsButton);
+    row->addStretch(1);
+    row->addWidget(box);
+    grid->addLayout(row, 2, 0, 1, 2);
 
     // The second button of each set, as MB_DEFBUTTON2 picks it on Windows.
     QPushButton* chosen = nullptr;
@@ -136,7 +141,6 @@ void DetailsMessageBox::showEvent(QShowEvent* event) {
 }
 
 void DetailsMessageBox::buttonClicked(QAbstractButton* button) {
-    if (button == m_detailsButton) return;
     auto* box = qobject_cast<QDialogButtonBox*>(sender());
     switch (box ? box->standardButton(button) : QDialogButtonBox::NoButton) {
         case QDialogButtonBox::Yes:
