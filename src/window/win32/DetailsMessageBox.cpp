@@ -183,10 +183,9 @@ void DetailsMessageBox::create() {
     }
     m_label = make(L"STATIC", m_text, WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL, -1);
     // Made before the buttons, so Tab reaches it first when it is shown: it stands above them.
-    m_list = make(
-        WC_LISTVIEWW, m_listName,
-        WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-        kListId);
+    m_list = make(WC_LISTVIEWW, m_listName,
+                  WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                  kListId, WS_EX_CLIENTEDGE);
     ListView_SetExtendedListViewStyle(m_list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_LABELTIP);
     nameForScreenReaders(m_list, m_listName);
     m_toggle = make(L"BUTTON", m_detailsCaption, WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE, kDetailsId);
