@@ -112,6 +112,7 @@ DetailsMessageBox::DetailsMessageBox(QWidget* parent, const std::string& text, c
     m_detailsButton->setAccessibleName(qs(ui::Accelerator::plain(detailsButton)));
     auto* row = new QHBoxLayout;
     row->addWidget(m_detailsButton);
+    row->addSpacing(fontMetrics().averageCharWidth() * 4);
     row->addStretch(1);
     row->addWidget(box);
     grid->addLayout(row, 2, 0, 1, 2);

@@ -66,6 +66,8 @@ private slots:
             QCOMPARE(defaultButton(box)->text(), QStringLiteral("&No"));
             QCOMPARE(box.detailsButton()->text(), QStringLiteral("&Show what will be removed"));
             const QSize closed = box.size();
+            const QString style = qEnvironmentVariable("QT_STYLE_OVERRIDE", "default");
+            if (!shots.isEmpty()) QVERIFY(box.grab().save(shots + "/qt-question-" + style + ".png"));
             QElapsedTimer shown;
             shown.start();
             box.detailsButton()->click();
@@ -79,10 +81,7 @@ private slots:
             QCOMPARE(list->model()->index(static_cast<int>(lines.size()) - 1, 0).data().toString(),
                      QString::fromStdString(lines.back()));
             QCOMPARE(list->accessibleName(), QStringLiteral("Show what will be removed"));
-            if (!shots.isEmpty()) {
-                const QString style = qEnvironmentVariable("QT_STYLE_OVERRIDE", "default");
-                QVERIFY(box.grab().save(shots + "/qt-details-" + style + ".png"));
-            }
+            if (!shots.isEmpty()) QVERIFY(box.grab().save(shots + "/qt-details-" + style + ".png"));
             // Tab from the default button comes round to the list.
             for (int i = 0; i < 4 && QApplication::focusWidget() != list; ++i) QTest::keyClick(&box, Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), list);

@@ -128,6 +128,7 @@ TEST(Win32DetailsMessageBox, TheListOpensInsideTheBoxAndNoStaysTheDefault) {
                  EXPECT_STREQ(caption, L"&Show what will be removed");
                  EXPECT_FALSE(IsWindowVisible(GetDlgItem(box, DetailsMessageBox::kListId)));
                  GetWindowRect(box, &closed);
+                 if (shooting) photograph(box, std::wstring(shots) + L"\\windows-question.bmp");
                  const auto pressed = Clock::now();
                  SendMessageW(toggle, BM_CLICK, 0, 0);
                  UpdateWindow(box);
