@@ -10,6 +10,7 @@
 #include <QSaveFile>
 #include <QSettings>
 
+#include "window/qt/DetailsMessageBox.h"
 #include "window/qt/QtText.h"
 
 namespace quenvor::window {
@@ -125,6 +126,18 @@ ui::MsgAnswer QtUiServices::messageBox(const std::string& text, const std::strin
         default:
             return ui::MsgAnswer::Cancel;
     }
+}
+
+ui::MsgAnswer QtUiServices::messageBoxWithDetails(const std::string& text, const std::string& title,
+                                                  ui::MsgButtons buttons, ui::MsgIcon icon,
+                                                  ui::MsgDefault defaultButton, const std::string& detailsButton,
+                                                  const std::vector<std::string>& details) {
+    DetailsMessageBox box(m_parent, text, title, buttons, icon, defaultButton, detailsButton, details);
+    const bool busy = m_busyCursor;
+    if (busy) QApplication::restoreOverrideCursor();
+    box.exec();
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    return box.answer();
 }
 
 ui::FileDialogResult QtUiServices::openFileDialog(const ui::FileDialogRequest& request) {

@@ -13,6 +13,10 @@ public:
 
     ui::MsgAnswer messageBox(const std::string& text, const std::string& title, ui::MsgButtons buttons,
                              ui::MsgIcon icon, ui::MsgDefault defaultButton = ui::MsgDefault::First) override;
+    ui::MsgAnswer messageBoxWithDetails(const std::string& text, const std::string& title, ui::MsgButtons buttons,
+                                        ui::MsgIcon icon, ui::MsgDefault defaultButton,
+                                        const std::string& detailsButton,
+                                        const std::vector<std::string>& details) override;
     ui::FileDialogResult openFileDialog(const ui::FileDialogRequest& request) override;
     std::string browseForFolder(const ui::FolderDialogRequest& request) override;
     void setMousePointer(ui::MousePointer pointer) override;

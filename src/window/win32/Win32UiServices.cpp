@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/windows/WideText.h"
+#include "window/win32/DetailsMessageBox.h"
 #include "window/win32/frmStart.h"
 
 namespace quenvor::window::win32 {
@@ -79,6 +80,17 @@ ui::MsgAnswer Win32UiServices::messageBox(const std::string& text, const std::st
         default:
             return ui::MsgAnswer::Cancel;
     }
+}
+
+ui::MsgAnswer Win32UiServices::messageBoxWithDetails(const std::string& text, const std::string& title,
+                                                     ui::MsgButtons buttons, ui::MsgIcon icon,
+                                                     ui::MsgDefault defaultButton, const std::string& detailsButton,
+                                                     const std::vector<std::string>& details) {
+    DetailsMessageBox box(text, title, buttons, icon, defaultButton, detailsButton, details);
+    if (m_form) m_form->setBusyPointer(false);
+    const ui::MsgAnswer answer = box.run(owner());
+    if (m_form) m_form->setBusyPointer(m_busy);
+    return answer;
 }
 
 std::vector<std::string> Win32UiServices::selectedFiles(const wchar_t* buffer) {
