@@ -55,10 +55,9 @@ pid_t spawn(const std::string& exe, const fs::path& home, std::vector<std::strin
     return ::posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), envp.data()) == 0 ? pid : -1;
 }
 
-// Waits for Firefox to end by itself, or ends it after 90 seconds: its exit status, or below zero.
+// Waits for Firefox to end by itself, or ends it after 180 seconds: its exit status, or below zero.
 int waitFor(pid_t pid) {
     if (pid < 0) return -1;
-    // A loaded machine takes its time over two hosts' pages.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(180);
     int status = 0;
     while (::waitpid(pid, &status, WNOHANG) == 0) {
