@@ -44,7 +44,8 @@ public:
                                                                                     : ui::MsgAnswer::Yes;
     }
     ui::MsgAnswer messageBoxWithDetails(const std::string& text, const std::string& title, ui::MsgButtons buttons,
-                                        ui::MsgIcon icon, ui::MsgDefault defaultButton, const std::string& detailsButton,
+                                        ui::MsgIcon icon, ui::MsgDefault defaultButton,
+                                        const std::string& detailsButton,
                                         const std::vector<std::string>& details) override {
         const auto answer = messageBox(text, title, buttons, icon, defaultButton);
         messages.back().detailsButton = detailsButton;
