@@ -75,6 +75,14 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services, QWi
     setObjectName(QStringLiteral("frmStart"));
     setFixedSize(px(ui::kClientWidthTwips), px(ui::kClientHeightTwips));
     setWindowTitle(QString::number(text::AppTitle));  // the start form names it in the current language
+    // The page is painted light whatever the desktop's colours: under a dark scheme the
+    // captions on it would otherwise come out light on light. Lists and buttons draw their own
+    // ground, so they keep the scheme's.
+    QPalette onPage = palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        onPage.setColor(group, QPalette::WindowText, Qt::black);
+    onPage.setColor(QPalette::Window, Palette::page());
+    setPalette(onPage);
     measureBoldFirst();
     // Made first, so every control lies above it.
     (new SideBand(this))->setGeometry(0, kStripsHeight, kSideBandWidth, height() - kStripsHeight);
