@@ -98,6 +98,31 @@ void UrlCacheLists::ListCookies() {
     if (rows.size() != before) ui::guarded([&] { m_view.setListItems("LstB3", rows); });
 }
 
+void UrlCacheLists::ListPagesAndCookies() {
+    ui::guarded([&] { m_view.clearList("LstB2"); });
+    ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Hourglass); });
+    std::vector<std::string> pages, cookies;
+    ui::guarded([&] { cookies = m_view.listItems("LstB3"); });
+    const std::size_t before = cookies.size();
+    bool walked = false;
+    ui::guarded([&] {
+        Cache cache(m_cache);
+        bool more = cache.GetFirstCacheEntry();
+        while (more) {
+            const std::string& name = cache.GetCacheEntryUrl();
+            if (isPage(cache.GetCacheEntryType())) pages.push_back(name);
+            if (isCookie(name)) cookies.push_back(name);
+            more = cache.GetNextCacheEntry();
+        }
+        cache.CloseCacheEnum();
+        walked = true;
+    });
+    ui::guarded([&] { m_view.setListItems("LstB2", pages); });
+    if (walked && cookies.size() != before) ui::guarded([&] { m_view.setListItems("LstB3", cookies); });
+    ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Default); });
+    if (!walked) ListCookies();
+}
+
 void UrlCacheLists::ClearUrlCache(common::CleanReport* report) {
     clear(report, common::CleanArea::Cache, [](const platform::UrlCacheEntry& e) { return isPage(e.cacheEntryType); });
 }

@@ -22,6 +22,10 @@ public:
 
     void ListVisitedSites();  // LstB2: entries of the normal type that are no cookie or history record
     void ListCookies();       // LstB3: entries named "Cookie..."
+    // Both lists from one walk of the cache, as the window fills them at start: with every
+    // browser's entries that walk is most of the start-up. A walk that breaks off leaves the
+    // cookie list to a walk of its own, as ListCookies would.
+    void ListPagesAndCookies();
     // Removes the entries LstB2 lists; raises what stopped the walk of the cache.
     void ClearUrlCache(common::CleanReport* report);
     // Removes the entries LstB3 lists (the system's own cookies among them: the browsers'

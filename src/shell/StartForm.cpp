@@ -109,8 +109,9 @@ void StartForm::Form_Load() {
         m_view.setComboSelectedIndex("cmbSecure", 0);
     });
     ui::guarded([&] { m_pages.ShowTracksPage(); });
-    ui::guarded([&] { ListVisitedSites(); });
-    ui::guarded([&] { ListCookies(); });
+    ui::guarded([&] {
+        if (m_services.urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_services.urlCache).ListPagesAndCookies();
+    });
     ui::guarded([&] { m_keep.MarkRows(); });
     ui::guarded([&] { disableFailedParts(); });
     // Told even when the window could not be filled: the user must not take a missing part for
