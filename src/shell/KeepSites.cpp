@@ -1,5 +1,7 @@
 #include "shell/KeepSites.h"
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/ISettingsStore.h"
@@ -31,9 +33,9 @@ void KeepSites::Load() {
 
 std::string KeepSites::markText() const { return " " + m_strings.LoadLangString(text::KeptSiteMark); }
 
-std::string KeepSites::hostOfRow(const std::string& shown) const {
+std::string KeepSites::hostOfRow(const std::string& shown, const std::string& mark) {
     std::string row = shown;
-    if (const std::string mark = markText(); row.ends_with(mark)) row.resize(row.size() - mark.size());
+    if (row.ends_with(mark)) row.resize(row.size() - mark.size());
     // Only a cookie's row names a site ("Cookie:user@host/path"); the line left when the list
     // was emptied names none.
     if (!row.starts_with("Cookie") || row.find('@') == std::string::npos) return {};
@@ -43,7 +45,7 @@ std::string KeepSites::hostOfRow(const std::string& shown) const {
 
 std::string KeepSites::selectedHost() {
     const int index = m_view.listSelectedIndex(kList);
-    return index < 0 ? std::string() : hostOfRow(m_view.listItem(kList, index));
+    return index < 0 ? std::string() : hostOfRow(m_view.listItem(kList, index), markText());
 }
 
 void KeepSites::MarkRows() {
@@ -51,10 +53,10 @@ void KeepSites::MarkRows() {
         const std::string mark = markText();
         const auto rows = m_view.listItems(kList);
         for (std::size_t i = 0; i < rows.size(); ++i) {
-            const std::string host = hostOfRow(rows[i]);
-            if (host.empty()) continue;
             const bool marked = rows[i].ends_with(mark);
-            if (marked == m_list.keeps(host)) continue;
+            if (!marked && m_list.empty()) continue;  // the usual start: nothing kept, nothing to read
+            const std::string host = hostOfRow(rows[i], mark);
+            if (host.empty() || marked == m_list.keeps(host)) continue;
             const std::string plain = marked ? rows[i].substr(0, rows[i].size() - mark.size()) : rows[i];
             m_view.setListItemText(kList, static_cast<int>(i), marked ? plain : plain + mark);
         }

@@ -41,8 +41,8 @@ public:
 
 private:
     std::string markText() const;
-    // The site of a cookie row as listed (mark or none), "" for a row that names none.
-    std::string hostOfRow(const std::string& shown) const;
+    // The site of a cookie row as listed (with the mark or without), "" for a row that names none.
+    static std::string hostOfRow(const std::string& shown, const std::string& mark);
     std::string selectedHost();
     void showChoice();
     void change(const std::string& host, bool keep);
