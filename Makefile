@@ -77,7 +77,7 @@ package: build
 
 BENCH_BUILD ?= build-bench
 bench-build: deps
-	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUENVOR_BUILD_TESTS=OFF -DQUENVOR_BUILD_WINDOW=OFF -DQUENVOR_BUILD_BENCH=ON >/dev/null
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUENVOR_BUILD_TESTS=OFF -DQUENVOR_BUILD_WINDOW=ON -DQUENVOR_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quenvor_bench quenvor_bench_cleaning
 
 # Our engine and walk against coreutils shred and find, in one run (a quarter of an hour on a busy disk).

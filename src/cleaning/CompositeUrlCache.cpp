@@ -10,7 +10,10 @@ CompositeUrlCache::CompositeUrlCache(std::vector<platform::IUrlCache*> parts) : 
 }
 
 void CompositeUrlCache::remember(std::size_t part, const std::optional<platform::UrlCacheEntry>& e) {
-    if (e) m_owners[e->sourceUrlName].insert(part);
+    if (!e) return;
+    // A walk goes through the parts in order, so a part already listed is the last one.
+    auto& parts = m_owners[e->sourceUrlName];
+    if (parts.empty() || parts.back() != part) parts.push_back(part);
 }
 
 std::optional<platform::UrlCacheEntry> CompositeUrlCache::startFrom(Walk& w, std::size_t from) {

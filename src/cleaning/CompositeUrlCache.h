@@ -2,8 +2,8 @@
 // Several browsers' caches walked as one: the entries of each in turn. An entry is deleted from
 // the caches that listed it under that name.
 #include <map>
-#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/IUrlCache.h"
@@ -30,7 +30,9 @@ private:
 
     std::vector<platform::IUrlCache*> m_parts;
     std::map<platform::UrlCacheFind, Walk> m_walks;
-    std::map<std::string, std::set<std::size_t>> m_owners;  // name -> parts that listed it
+    // name -> parts that listed it, in ascending order; hashed, as a start-up walk fills it with
+    // every entry of every browser
+    std::unordered_map<std::string, std::vector<std::size_t>> m_owners;
     platform::UrlCacheFind m_next = 1;
 };
 

@@ -4,6 +4,9 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "cleaning/Cache.h"
 #include "cleaning/common/CleanReport.h"
@@ -45,32 +48,40 @@ bool isPage(std::uint32_t type) {
            !(type & (platform::kCookieCacheEntry | platform::kUrlHistoryCacheEntry));
 }
 
-void addIfCookie(ui::IFormView& view, platform::MemoryBlock& block) {
+void addIfCookie(std::vector<std::string>& rows, platform::MemoryBlock& block) {
     RecordHeader h{};
     if (!block.ReadFrom(&h, sizeof h) || h.nameOffset == 0) return;
-    const std::string name = block.ExtractString(block.Handle() + h.nameOffset, block.Size());
-    if (isCookie(name)) view.addListItem("LstB3", name);
+    std::string name = block.ExtractString(block.Handle() + h.nameOffset, block.Size());
+    if (isCookie(name)) rows.push_back(std::move(name));
 }
 
 }  // namespace
 
+// The rows go to the list in one call, the window then shapes only those in view; what was
+// read before a walk broke off is still shown.
 void UrlCacheLists::ListVisitedSites() {
     ui::guarded([&] { m_view.clearList("LstB2"); });
     ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Hourglass); });
+    std::vector<std::string> rows;
     ui::guarded([&] {
         Cache cache(m_cache);
         // Every entry, the first included, is listed only when it is a page of the normal type.
         bool more = cache.GetFirstCacheEntry();
         while (more) {
-            if (isPage(cache.GetCacheEntryType())) m_view.addListItem("LstB2", cache.GetCacheEntryUrl());
+            if (isPage(cache.GetCacheEntryType())) rows.push_back(cache.GetCacheEntryUrl());
             more = cache.GetNextCacheEntry();
         }
         cache.CloseCacheEnum();
     });
+    ui::guarded([&] { m_view.setListItems("LstB2", rows); });
     ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Default); });
 }
 
 void UrlCacheLists::ListCookies() {
+    // Added below what the list already holds.
+    std::vector<std::string> rows;
+    ui::guarded([&] { rows = m_view.listItems("LstB3"); });
+    const std::size_t before = rows.size();
     ui::guarded([&] {
         platform::UrlCacheFind find = 0;
         auto entry = m_cache.findFirst(find);
@@ -81,12 +92,38 @@ void UrlCacheLists::ListCookies() {
             if (block.Size() < recordSize(*entry)) block.Allocate(std::max(recordSize(*entry), kBlockSize));
             if (block.Handle()) {
                 fill(block, *entry);
-                addIfCookie(m_view, block);
+                addIfCookie(rows, block);
             }
             entry = find ? m_cache.findNext(find) : std::nullopt;
         }
         if (find) m_cache.findClose(find);
     });
+    if (rows.size() != before) ui::guarded([&] { m_view.setListItems("LstB3", rows); });
+}
+
+void UrlCacheLists::ListPagesAndCookies() {
+    ui::guarded([&] { m_view.clearList("LstB2"); });
+    ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Hourglass); });
+    std::vector<std::string> pages, cookies;
+    ui::guarded([&] { cookies = m_view.listItems("LstB3"); });
+    const std::size_t before = cookies.size();
+    bool walked = false;
+    ui::guarded([&] {
+        Cache cache(m_cache);
+        bool more = cache.GetFirstCacheEntry();
+        while (more) {
+            const std::string& name = cache.GetCacheEntryUrl();
+            if (isPage(cache.GetCacheEntryType())) pages.push_back(name);
+            if (isCookie(name)) cookies.push_back(name);
+            more = cache.GetNextCacheEntry();
+        }
+        cache.CloseCacheEnum();
+        walked = true;
+    });
+    ui::guarded([&] { m_view.setListItems("LstB2", pages); });
+    if (walked && cookies.size() != before) ui::guarded([&] { m_view.setListItems("LstB3", cookies); });
+    ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Default); });
+    if (!walked) ListCookies();
 }
 
 void UrlCacheLists::ClearUrlCache(common::CleanReport* report, common::PlanSink* sink) {

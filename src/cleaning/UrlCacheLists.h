@@ -24,6 +24,10 @@ public:
 
     void ListVisitedSites();  // LstB2: entries of the normal type that are no cookie or history record
     void ListCookies();       // LstB3: entries named "Cookie..."
+    // Both lists from one walk of the cache, as the window fills them at start: with every
+    // browser's entries that walk is most of the start-up. A walk that breaks off leaves the
+    // cookie list to a walk of its own, as ListCookies would.
+    void ListPagesAndCookies();
     // Removes the entries LstB2 lists; raises what stopped the walk of the cache. With a sink,
     // what would go is added to its plan instead, as one step that removes exactly those.
     void ClearUrlCache(common::CleanReport* report, common::PlanSink* sink = nullptr);

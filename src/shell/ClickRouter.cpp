@@ -27,6 +27,11 @@ ClickRouter::ClickRouter(StartForm& form) : m_form(form) {
     auto& settings = form.settings();
     m_clicks["cmbLanguage"] = [&settings] { settings.cmbLanguage_Click(); };
     m_clicks["cmdSave"] = [&settings] { settings.cmdSave_Click(); };
+    // A click on the cookie list is a change of the picked row.
+    auto& keep = form.keepSites();
+    m_clicks["LstB3"] = [&keep] { keep.LstB3_Click(); };
+    m_clicks["cmdKeep"] = [&keep] { keep.cmdKeep_Click(); };
+    m_menus["LstB3"] = [&keep] { keep.LstB3_ContextMenu(); };
     // The shredder page exists once the load step has run; before, its buttons do nothing.
     const auto onShredder = [&form](void (shredder::ShredderPage::*handler)()) {
         return [&form, handler] {
@@ -51,6 +56,10 @@ void ClickRouter::click(const std::string& name) {
         return;
     }
     it->second();
+}
+
+void ClickRouter::contextMenu(const std::string& name) {
+    if (const auto it = m_menus.find(name); it != m_menus.end()) it->second();
 }
 
 void ClickRouter::pointerOver(const std::string& name) {

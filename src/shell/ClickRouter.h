@@ -23,9 +23,14 @@ public:
     void click(const std::string& name);
     // The pointer over `name`: the tab captions bold the tab under it. Other controls do nothing.
     void pointerOver(const std::string& name);
+    // The context menu of `name` was asked for (a right click, the menu key, Shift+F10); the
+    // windows forward it only where it has a handler.
+    bool routesMenu(const std::string& name) const { return m_menus.contains(name); }
+    void contextMenu(const std::string& name);
 
 private:
     std::map<std::string, std::function<void()>> m_clicks;
+    std::map<std::string, std::function<void()>> m_menus;
     std::map<std::string, int> m_tabs;  // the strips' hot areas and captions: the tab (1 to 4) of each
     StartForm& m_form;
 };

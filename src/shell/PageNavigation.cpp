@@ -41,11 +41,12 @@ void PageNavigation::applyOrder() { m_view.applyTabOrder(m_order.order()); }
 void PageNavigation::ShowTracksPage() {
     frontStrip(0);
     m_view.setCaption("lblTitle", m_strings.LoadLangString(text::StartPageTitle));
-    show({"LstB2", "LstB3", "lblStart", "lblCookies", "cmdNext"}, true);
+    show({"LstB2", "LstB3", "cmdKeep", "lblStart", "lblCookies", "cmdNext"}, true);
     m_order.setTabIndex("cmdNext", 0);
     m_order.setTabIndex("LstB2", 1);
     m_order.setTabIndex("LstB3", 2);
-    tabStops({"cmdNext", "LstB2", "LstB3"}, true);
+    m_order.setTabIndex("cmdKeep", 3);
+    tabStops({"cmdNext", "LstB2", "LstB3", "cmdKeep"}, true);
     tabStops(join(kChecks, {"pSettings", "cmbSecure", "cmdFolder", "cmdDelete", "cmdFile", "cmdSave", "cmdCancel"}),
              false);
     show({"pSettings", "lblAbout"}, false);
@@ -59,13 +60,13 @@ void PageNavigation::ShowTracksPage() {
 void PageNavigation::ShowShredderPage() {
     frontStrip(1);
     m_view.setCaption("lblTitle", m_strings.LoadLangString(text::ShredderPageTitle));
-    show({"LstB2", "LstB3", "lblStart", "lblCookies", "cmdNext", "lblRecentFiles"}, false);
+    show({"LstB2", "LstB3", "cmdKeep", "lblStart", "lblCookies", "cmdNext", "lblRecentFiles"}, false);
     m_order.setTabIndex("cmdFile", 0);
     m_order.setTabIndex("cmdFolder", 1);
     m_order.setTabIndex("cmdDelete", 2);
     m_order.setTabIndex("cmbSecure", 3);
     tabStops({"cmdFile", "cmdFolder", "cmdDelete", "cmbSecure"}, true);
-    tabStops(join(kChecks, {"pSettings", "LstB2", "LstB3", "cmdCancel", "cmdSave"}), false);
+    tabStops(join(kChecks, {"pSettings", "LstB2", "LstB3", "cmdKeep", "cmdCancel", "cmdSave"}), false);
     show({"pSettings", "lblAbout", "cmdSave", "cmdCancel", "lblStat"}, false);
     show({"lblShredder", "lblDeleteSel", "cmbSecure", "cmdFile", "cmdFolder", "cmdDelete", "lblChosen"}, true);
     m_view.setCaption("lblStatus", "");
@@ -76,7 +77,7 @@ void PageNavigation::ShowShredderPage() {
 void PageNavigation::ShowSettingsPage() {
     frontStrip(2);
     m_view.setCaption("lblTitle", m_strings.LoadLangString(text::SettingsPageTitle));
-    show({"LstB2", "LstB3", "lblStart", "lblCookies", "cmdNext"}, false);
+    show({"LstB2", "LstB3", "cmdKeep", "lblStart", "lblCookies", "cmdNext"}, false);
     tabStops(join({"cmdSave"}, join(kChecks, {"cmbLanguage"})), true);
     m_order.setTabIndex("cmbLanguage", 7);
     m_order.setTabIndex("cmdSave", 7);
@@ -86,7 +87,8 @@ void PageNavigation::ShowSettingsPage() {
     m_order.setTabIndex("chk4", 4);
     m_order.setTabIndex("chk5", 5);
     m_order.setTabIndex("chk6", 3);
-    tabStops({"pSettings", "LstB2", "LstB3", "cmdNext", "cmbSecure", "cmdFolder", "cmdDelete", "cmdFile", "cmdCancel"},
+    tabStops({"pSettings", "LstB2", "LstB3", "cmdKeep", "cmdNext", "cmbSecure", "cmdFolder", "cmdDelete", "cmdFile",
+              "cmdCancel"},
              false);
     show({"lblAbout", "cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder", "lblDeleteSel",
           "cmdFile", "cmdCancel", "lblStatus", "lblChosen"},
@@ -98,9 +100,9 @@ void PageNavigation::ShowSettingsPage() {
 void PageNavigation::ShowAboutPage() {
     frontStrip(3);
     m_view.setCaption("lblTitle", m_strings.LoadLangString(text::AboutPageTitle));
-    show({"LstB2", "LstB3", "lblStart", "lblCookies", "cmdNext", "lblRecentFiles"}, false);
-    tabStops(join({"pSettings"}, join(kChecks, {"LstB2", "LstB3", "cmdNext", "cmbSecure", "cmdFolder", "cmdDelete",
-                                                "cmdFile", "cmdSave", "cmdCancel"})),
+    show({"LstB2", "LstB3", "cmdKeep", "lblStart", "lblCookies", "cmdNext", "lblRecentFiles"}, false);
+    tabStops(join({"pSettings"}, join(kChecks, {"LstB2", "LstB3", "cmdKeep", "cmdNext", "cmbSecure", "cmdFolder",
+                                                "cmdDelete", "cmdFile", "cmdSave", "cmdCancel"})),
              false);
     show({"pSettings", "cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder",
           "lblDeleteSel", "cmdFile", "cmdSave", "cmdCancel", "lblStatus", "lblChosen"},

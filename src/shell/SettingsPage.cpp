@@ -16,9 +16,11 @@ namespace {
 
 constexpr std::array<const char*, 6> kDefaults = {"1", "1", "1", "1", "0", "1"};
 
+}  // namespace
+
 // The store words its errors in English; only a reason the string table can give in the
 // user's language goes into the message.
-std::optional<int> reasonText(int code) {
+std::optional<int> SettingsPage::reasonText(int code) {
     switch (code) {
         case EACCES:
         case EPERM:
@@ -33,8 +35,6 @@ std::optional<int> reasonText(int code) {
             return std::nullopt;
     }
 }
-
-}  // namespace
 
 SettingsPage::SettingsPage(ui::IFormView& view, ui::StringTable& strings, platform::ISettingsStore* store,
                            ui::IUiServices& ui)

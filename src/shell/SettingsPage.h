@@ -1,5 +1,6 @@
 #pragma once
 // The remembered language and cleaning options, and the Settings page's two handlers.
+#include <optional>
 #include <string>
 
 #include "platform/Result.h"
@@ -32,6 +33,10 @@ public:
     void cmdSave_Click();
 
     bool languageChanged() const { return m_bLanguageChanged; }
+
+    // The text, in the user's language, of why the store could not write (an errno value);
+    // none when the store's own English words are all there is.
+    static std::optional<int> reasonText(int code);
 
 private:
     platform::Status write(const std::string& key, const std::string& value);

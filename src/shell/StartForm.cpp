@@ -32,7 +32,10 @@ StartForm::StartForm(ui::IFormView& view, ui::IUiServices& ui, platform::Platfor
       m_services(services),
       m_strings(services.strings, &ui),
       m_pages(view, m_strings),
-      m_settings(view, m_strings, services.settings, ui) {}
+      m_settings(view, m_strings, services.settings, ui),
+      m_keep(view, m_strings, services.settings, ui, m_busy, [this](const cleaning::common::KeepList& keep) {
+          if (m_cleaning) m_cleaning->setKeepList(keep);
+      }) {}
 
 StartForm::~StartForm() = default;
 
@@ -90,6 +93,7 @@ void StartForm::Form_Load() {
             cleaning::CleaningRun::Services{m_view, m_ui, m_strings, m_busy, firefox, m_services.urlCache,
                                             m_services.urlHistory, m_services.processes});
     });
+    ui::guarded([&] { m_keep.Load(); });
     ui::guarded([&] {
         m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(text::LanguageEnglish));
         m_view.addComboItem("cmbLanguage", m_strings.LoadLangString(text::LanguageSpanish));
@@ -105,8 +109,10 @@ void StartForm::Form_Load() {
         m_view.setComboSelectedIndex("cmbSecure", 0);
     });
     ui::guarded([&] { m_pages.ShowTracksPage(); });
-    ui::guarded([&] { ListVisitedSites(); });
-    ui::guarded([&] { ListCookies(); });
+    ui::guarded([&] {
+        if (m_services.urlCache) cleaning::UrlCacheLists(m_view, m_ui, *m_services.urlCache).ListPagesAndCookies();
+    });
+    ui::guarded([&] { m_keep.MarkRows(); });
     ui::guarded([&] { disableFailedParts(); });
     // Told even when the window could not be filled: the user must not take a missing part for
     // a button that does nothing.
@@ -174,6 +180,8 @@ void StartForm::cmdNext_Click() {
     if (m_busy.any()) return;
     if (m_cleaning) {
         m_cleaning->cmdNext_Click();
+        // The run lists what is left anew: the kept sites are marked again.
+        m_keep.MarkRows();
         // The run's end turns the start buttons back on, a shredder's that never started too.
         ui::guarded([&] { disableFailedParts(); });
     } else if (std::any_of(m_failedParts.begin(), m_failedParts.end(),

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/PlatformServices.h"
+#include "shell/KeepSites.h"
 #include "shell/PageNavigation.h"
 #include "shell/SettingsPage.h"
 #include "ui/BusyState.h"
@@ -55,6 +56,7 @@ public:
     PageNavigation& pages() { return m_pages; }
     SettingsPage& settings() { return m_settings; }
     ui::BusyState& busy() { return m_busy; }
+    KeepSites& keepSites() { return m_keep; }
     // Null until the load step has created them.
     shredder::ShredderPage* shredderPage() { return m_shredder.get(); }
     shredder::cPattern* cShred() { return m_cShred.get(); }
@@ -83,6 +85,7 @@ private:
     PageNavigation m_pages;
     SettingsPage m_settings;
     ui::BusyState m_busy;
+    KeepSites m_keep;
     std::unique_ptr<ui::cBrowseForFolder> m_c;
     std::unique_ptr<ui::cCommonDialog> m_cHookDlg;
     std::unique_ptr<shredder::InterruptedRun> m_run;  // outlives the page that writes it

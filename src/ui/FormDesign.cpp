@@ -98,6 +98,10 @@ std::vector<ControlSpec> build() {
     auto lst3 = make("LstB3", K::ListBox, 2040, 4440, 4695, 615);
     lst3.face = FontFace::SansSerif;
     v.push_back(lst3);
+    // Under the cookie list it acts on, clear of the buttons' column; off until a row is picked.
+    auto keep = make("cmdKeep", K::Button, 2040, 5130, 1995, 425, textCaption(text::KeepSiteButton));
+    keep.enabled = false;
+    v.push_back(keep);
     v.push_back(make("cmdNext", K::Button, 7080, 5025, 1695, 425, textCaption(text::EraseTracksButton)));
 
     // Its foot stays above the method's caption; a longer text widens it over the buttons'

@@ -9,6 +9,12 @@
 
 namespace quenvor::ui {
 
+// One line of a context menu; a choice that does not apply is shown greyed.
+struct MenuChoice {
+    std::string text;
+    bool enabled = true;
+};
+
 class IFormView {
 public:
     virtual ~IFormView() = default;
@@ -37,6 +43,15 @@ public:
     virtual void clearList(const std::string& name) = 0;
     virtual void addListItem(const std::string& name, const std::string& text) = 0;
     virtual std::vector<std::string> listItems(const std::string& name) = 0;
+    // Every row at once, in place of the old ones: a window shapes only the rows it shows, so a
+    // list of many thousands costs no more to show than a screenful.
+    virtual void setListItems(const std::string& name, const std::vector<std::string>& items) = 0;
+    virtual std::string listItem(const std::string& name, int index) = 0;  // "" out of range
+    virtual void setListItemText(const std::string& name, int index, const std::string& text) = 0;
+    virtual int listSelectedIndex(const std::string& name) = 0;  // -1: none
+    // A context menu of `name`, where the user asked for it (by the pointer or the keyboard);
+    // the index of the choice taken, -1 when the menu was dismissed.
+    virtual int popupMenu(const std::string& name, const std::vector<MenuChoice>& choices) = 0;
 
     virtual void addComboItem(const std::string& name, const std::string& text) = 0;
     virtual void setComboText(const std::string& name, const std::string& text) = 0;

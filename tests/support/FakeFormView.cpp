@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <utility>
 
 #include "ui/FormDesign.h"
 
@@ -84,7 +85,10 @@ void FakeFormView::bringToFront(const std::string& name) {
 void FakeFormView::setTabStop(const std::string& name, bool on) { at(name).tabStop = on; }
 void FakeFormView::applyTabOrder(const std::vector<std::string>& order) { tabOrder = order; }
 
-void FakeFormView::clearList(const std::string& name) { at(name).items.clear(); }
+void FakeFormView::clearList(const std::string& name) {
+    at(name).items.clear();
+    at(name).selected = -1;
+}
 
 void FakeFormView::addListItem(const std::string& name, const std::string& text) {
     at(name).items.push_back(text);
@@ -92,6 +96,35 @@ void FakeFormView::addListItem(const std::string& name, const std::string& text)
 }
 
 std::vector<std::string> FakeFormView::listItems(const std::string& name) { return at(name).items; }
+
+void FakeFormView::setListItems(const std::string& name, const std::vector<std::string>& items) {
+    auto& c = at(name);
+    c.items.clear();
+    c.selected = -1;
+    for (const auto& item : items) addListItem(name, item);
+}
+
+std::string FakeFormView::listItem(const std::string& name, int index) {
+    const auto& items = at(name).items;
+    return index >= 0 && static_cast<std::size_t>(index) < items.size() ? items[static_cast<std::size_t>(index)]
+                                                                        : std::string();
+}
+
+void FakeFormView::setListItemText(const std::string& name, int index, const std::string& text) {
+    at(name).items.at(static_cast<std::size_t>(index)) = text;
+    log.push_back("row " + name + "[" + std::to_string(index) + "]=" + text);
+}
+
+int FakeFormView::popupMenu(const std::string& name, const std::vector<ui::MenuChoice>& choices) {
+    at(name);
+    menus.push_back(choices);
+    const int pick = std::exchange(menuPick, -1);
+    // A greyed line cannot be taken.
+    if (pick >= 0 &&
+        (static_cast<std::size_t>(pick) >= choices.size() || !choices[static_cast<std::size_t>(pick)].enabled))
+        return -1;
+    return pick;
+}
 
 void FakeFormView::addComboItem(const std::string& name, const std::string& text) {
     at(name).items.push_back(text);

@@ -17,7 +17,7 @@ public:
         std::vector<std::string> items;
         std::map<int, std::int32_t> itemData;
         std::string comboText;
-        int selected = -1;
+        int selected = -1;  // a combo's or a list's selected row
         int check = 0;
         std::int64_t progressMax = 100, progressValue = 0;
     };
@@ -29,6 +29,8 @@ public:
     std::vector<std::string> tabOrder;
     std::vector<std::string> front;  // strips brought to the front, in order
     bool throwOnCaption = false;
+    std::vector<std::vector<ui::MenuChoice>> menus;  // every context menu shown, in order
+    int menuPick = -1;                               // what the user takes from the next menu
 
     // The shown controls with a tab stop, in keyboard order.
     std::vector<std::string> keyboardOrder();
@@ -51,6 +53,11 @@ public:
     void clearList(const std::string& name) override;
     void addListItem(const std::string& name, const std::string& text) override;
     std::vector<std::string> listItems(const std::string& name) override;
+    void setListItems(const std::string& name, const std::vector<std::string>& items) override;
+    std::string listItem(const std::string& name, int index) override;
+    void setListItemText(const std::string& name, int index, const std::string& text) override;
+    int listSelectedIndex(const std::string& name) override { return at(name).selected; }
+    int popupMenu(const std::string& name, const std::vector<ui::MenuChoice>& choices) override;
     void addComboItem(const std::string& name, const std::string& text) override;
     void setComboText(const std::string& name, const std::string& text) override;
     std::string comboText(const std::string& name) override;

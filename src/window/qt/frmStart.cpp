@@ -2,13 +2,15 @@
 
 #include <QCloseEvent>
 #include <QFontMetrics>
-#include <QListWidget>
+#include <QItemSelectionModel>
+#include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "text/TextIds.h"
 #include "ui/FormDesign.h"
@@ -17,6 +19,8 @@
 #include "window/qt/OptionBox.h"
 #include "window/qt/Palette.h"
 #include "window/qt/QtText.h"
+#include "window/qt/RowList.h"
+#include "window/qt/RowView.h"
 #include "window/qt/SideBand.h"
 #include "window/qt/TabStripPicture.h"
 
@@ -71,6 +75,14 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services, QWi
     setObjectName(QStringLiteral("frmStart"));
     setFixedSize(px(ui::kClientWidthTwips), px(ui::kClientHeightTwips));
     setWindowTitle(QString::number(text::AppTitle));  // the start form names it in the current language
+    // The page is painted light whatever the desktop's colours: under a dark scheme the
+    // captions on it would otherwise come out light on light. Lists and buttons draw their own
+    // ground, so they keep the scheme's.
+    QPalette onPage = palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        onPage.setColor(group, QPalette::WindowText, Qt::black);
+    onPage.setColor(QPalette::Window, Palette::page());
+    setPalette(onPage);
     measureBoldFirst();
     // Made first, so every control lies above it.
     (new SideBand(this))->setGeometry(0, kStripsHeight, kSideBandWidth, height() - kStripsHeight);
@@ -133,7 +145,7 @@ void frmStart::buildControls() {
                 break;
             }
             case ControlKind::ListBox:
-                w = new QListWidget(parent);
+                w = new RowView(parent);
                 break;
             case ControlKind::ProgressBar: {
                 auto* bar = new QProgressBar(parent);
@@ -185,6 +197,15 @@ void frmStart::connectHandlers() {
             connect(strip, &TabStripPicture::clicked, this, click);
         } else if (auto* list = qobject_cast<ChoiceList*>(w); list && clicks.routes(name)) {
             connect(list, &QComboBox::activated, this, click);
+        } else if (auto* rows = qobject_cast<RowView*>(w)) {
+            // A list says when its picked row changed, and when its context menu is asked for.
+            if (clicks.routes(name))
+                connect(rows->selectionModel(), &QItemSelectionModel::selectionChanged, this, click);
+            if (clicks.routesMenu(name))
+                connect(rows, &QWidget::customContextMenuRequested, this, [this, rows, name](const QPoint& at) {
+                    m_menuAt = rows->viewport()->mapToGlobal(at);
+                    m_clicks->contextMenu(name);
+                });
         }
     }
 }
@@ -285,17 +306,43 @@ void frmStart::applyTabOrder(const std::vector<std::string>& order) {
     }
 }
 
-void frmStart::clearList(const std::string& name) { as<QListWidget>(name)->clear(); }
-void frmStart::addListItem(const std::string& name, const std::string& text) {
-    as<QListWidget>(name)->addItem(qs(text));
+void frmStart::clearList(const std::string& name) { as<RowView>(name)->rows().setRows({}); }
+void frmStart::addListItem(const std::string& name, const std::string& text) { as<RowView>(name)->rows().append(text); }
+std::vector<std::string> frmStart::listItems(const std::string& name) { return as<RowView>(name)->rows().rows(); }
+
+void frmStart::setListItems(const std::string& name, const std::vector<std::string>& items) {
+    as<RowView>(name)->rows().setRows(items);
 }
 
-std::vector<std::string> frmStart::listItems(const std::string& name) {
-    std::vector<std::string> items;
-    auto* list = as<QListWidget>(name);
-    items.reserve(static_cast<std::size_t>(list->count()));
-    for (int i = 0; i < list->count(); ++i) items.push_back(us(list->item(i)->text()));
-    return items;
+std::string frmStart::listItem(const std::string& name, int index) {
+    const auto& rows = as<RowView>(name)->rows().rows();
+    return index >= 0 && static_cast<std::size_t>(index) < rows.size() ? rows[static_cast<std::size_t>(index)]
+                                                                       : std::string();
+}
+
+void frmStart::setListItemText(const std::string& name, int index, const std::string& text) {
+    as<RowView>(name)->rows().setRow(index, text);
+}
+
+int frmStart::listSelectedIndex(const std::string& name) {
+    const auto picked = as<RowView>(name)->selectionModel()->selectedRows();
+    return picked.isEmpty() ? -1 : picked.first().row();
+}
+
+int frmStart::popupMenu(const std::string& name, const std::vector<ui::MenuChoice>& choices) {
+    auto* list = as<RowView>(name);
+    // Asked for by the logic alone (not by the user): under the current row.
+    if (m_menuAt.isNull()) m_menuAt = list->viewport()->mapToGlobal(list->keyboardMenuPoint());
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("menu") + qs(name));
+    std::vector<QAction*> actions;
+    for (const auto& c : choices) {
+        actions.push_back(menu.addAction(displayText(c.text)));
+        actions.back()->setEnabled(c.enabled);
+    }
+    const QAction* taken = menu.exec(std::exchange(m_menuAt, QPoint()));
+    const auto it = std::find(actions.begin(), actions.end(), taken);
+    return taken && it != actions.end() ? static_cast<int>(it - actions.begin()) : -1;
 }
 
 void frmStart::addComboItem(const std::string& name, const std::string& text) {

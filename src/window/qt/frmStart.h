@@ -1,6 +1,7 @@
 #pragma once
 // The one window of the program: widgets built from the form design, wired to the page
 // logic, which reaches them back through IFormView.
+#include <QPoint>
 #include <QWidget>
 #include <map>
 #include <memory>
@@ -47,6 +48,11 @@ public:
     void clearList(const std::string& name) override;
     void addListItem(const std::string& name, const std::string& text) override;
     std::vector<std::string> listItems(const std::string& name) override;
+    void setListItems(const std::string& name, const std::vector<std::string>& items) override;
+    std::string listItem(const std::string& name, int index) override;
+    void setListItemText(const std::string& name, int index, const std::string& text) override;
+    int listSelectedIndex(const std::string& name) override;
+    int popupMenu(const std::string& name, const std::vector<ui::MenuChoice>& choices) override;
     void addComboItem(const std::string& name, const std::string& text) override;
     void setComboText(const std::string& name, const std::string& text) override;
     std::string comboText(const std::string& name) override;
@@ -74,6 +80,7 @@ private:
     std::map<std::string, QWidget*> m_controls;
     std::vector<std::string> m_names;
     std::map<std::string, std::int64_t> m_progressMax;  // the bar's own maximum is int-sized
+    QPoint m_menuAt;                                    // where the context menu asked for opens
     std::unique_ptr<shell::StartForm> m_logic;
     std::unique_ptr<shell::ClickRouter> m_clicks;
 };

@@ -201,6 +201,70 @@ std::vector<std::string> FormView::listItems(const std::string& name) {
     return items;
 }
 
+// The list is not redrawn, and its storage is reserved once, while the rows go in: a long list
+// then costs one paint rather than one per row.
+void FormView::setListItems(const std::string& name, const std::vector<std::string>& items) {
+    HWND list = of(name, ControlKind::ListBox).hwnd;
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    std::vector<std::wstring> wide;
+    wide.reserve(items.size());
+    std::size_t bytes = 0;
+    for (const auto& item : items) {
+        wide.push_back(widen(item));
+        bytes += (wide.back().size() + 1) * sizeof(wchar_t);
+    }
+    SendMessageW(list, LB_INITSTORAGE, static_cast<WPARAM>(wide.size()), static_cast<LPARAM>(bytes));
+    for (const auto& row : wide) SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(row.c_str()));
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+std::string FormView::listItem(const std::string& name, int index) {
+    HWND list = of(name, ControlKind::ListBox).hwnd;
+    const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (index < 0 || length == LB_ERR) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const auto n = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
+    return narrow(text);
+}
+
+// A list box has no way to change a row's text: the row is put back in its place, and the pick
+// and the scroll position are kept.
+void FormView::setListItemText(const std::string& name, int index, const std::string& text) {
+    HWND list = of(name, ControlKind::ListBox).hwnd;
+    const auto count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    if (index < 0 || index >= count) return;
+    const LRESULT picked = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    const LRESULT top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(widen(text).c_str()));
+    if (picked != LB_ERR) SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(picked), 0);
+    SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+int FormView::listSelectedIndex(const std::string& name) {
+    const LRESULT picked = SendMessageW(of(name, ControlKind::ListBox).hwnd, LB_GETCURSEL, 0, 0);
+    return picked == LB_ERR ? -1 : static_cast<int>(picked);
+}
+
+int FormView::popupMenu(const std::string& name, const std::vector<ui::MenuChoice>& choices) {
+    of(name, ControlKind::ListBox);
+    HMENU menu = CreatePopupMenu();
+    if (!menu) return -1;
+    UINT id = 1;
+    for (const auto& c : choices)
+        AppendMenuW(menu, MF_STRING | (c.enabled ? MF_ENABLED : MF_GRAYED), id++, widen(c.text).c_str());
+    const BOOL taken = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_LEFTALIGN | TPM_TOPALIGN, m_menuAt.x,
+                                      m_menuAt.y, 0, m_window, nullptr);
+    DestroyMenu(menu);
+    return taken > 0 ? static_cast<int>(taken) - 1 : -1;
+}
+
 // Adding an item selects nothing, so the first one is never picked behind the user's back.
 void FormView::addComboItem(const std::string& name, const std::string& text) {
     SendMessageW(of(name, ControlKind::ComboBox).hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widen(text).c_str()));

@@ -47,6 +47,14 @@ public:
     void clearList(const std::string& name) override;
     void addListItem(const std::string& name, const std::string& text) override;
     std::vector<std::string> listItems(const std::string& name) override;
+    void setListItems(const std::string& name, const std::vector<std::string>& items) override;
+    std::string listItem(const std::string& name, int index) override;
+    void setListItemText(const std::string& name, int index, const std::string& text) override;
+    int listSelectedIndex(const std::string& name) override;
+    int popupMenu(const std::string& name, const std::vector<ui::MenuChoice>& choices) override;
+    // Where the next context menu opens, in screen coordinates: set by the window from the
+    // message that asked for it.
+    void setMenuPoint(POINT at) { m_menuAt = at; }
     void addComboItem(const std::string& name, const std::string& text) override;
     void setComboText(const std::string& name, const std::string& text) override;
     std::string comboText(const std::string& name) override;
@@ -70,7 +78,8 @@ private:
     std::map<std::string, NativeControl> m_controls;
     std::vector<std::string> m_names;
     std::map<HWND, std::string> m_byHandle;
-    HWND m_tips = nullptr;  // the tooltips of shortened captions, made with the first of them
+    HWND m_tips = nullptr;
+    POINT m_menuAt{0, 0};  // the tooltips of shortened captions, made with the first of them
 };
 
 }  // namespace quenvor::window::win32

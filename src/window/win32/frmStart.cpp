@@ -210,6 +210,12 @@ LRESULT frmStart::handle(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
         case WM_COMMAND:
             if (auto* c = l ? m_view->find(reinterpret_cast<HWND>(l)) : nullptr) command(*c, HIWORD(w));
             return 0;
+        case WM_CONTEXTMENU:
+            if (auto* c = m_view->find(reinterpret_cast<HWND>(w)); c && m_clicks->routesMenu(c->layout->name)) {
+                contextMenu(*c, l);
+                return 0;
+            }
+            break;
         case WM_SETCURSOR:
             if (m_busy) {
                 SetCursor(LoadCursorW(nullptr, IDC_WAIT));
@@ -316,8 +322,35 @@ void frmStart::command(NativeControl& c, int code) {
     }
     // Every button is forwarded; a list only when picking in it has a handler.
     if ((kind == ControlKind::Button && code == BN_CLICKED) ||
-        (kind == ControlKind::ComboBox && code == CBN_SELCHANGE && m_clicks->routes(c.layout->name)))
+        (kind == ControlKind::ComboBox && code == CBN_SELCHANGE && m_clicks->routes(c.layout->name)) ||
+        (kind == ControlKind::ListBox && code == LBN_SELCHANGE && m_clicks->routes(c.layout->name)))
         click(c.layout->name);
+}
+
+// A right click picks the row under the pointer first, as it would in any list; the menu key and
+// Shift+F10 (a position of -1, -1) open the menu under the picked row.
+void frmStart::contextMenu(NativeControl& c, LPARAM at) {
+    HWND list = c.hwnd;
+    POINT p{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    if (p.x == -1 && p.y == -1) {
+        RECT row{};
+        const LRESULT picked = SendMessageW(list, LB_GETCURSEL, 0, 0);
+        if (picked == LB_ERR ||
+            SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(picked), reinterpret_cast<LPARAM>(&row)) == LB_ERR)
+            row = RECT{0, 0, 0, 0};
+        p = POINT{row.left + 8, row.bottom};
+        ClientToScreen(list, &p);
+    } else {
+        POINT inside = p;
+        ScreenToClient(list, &inside);
+        const LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, MAKELPARAM(inside.x, inside.y));
+        if (HIWORD(hit) == 0 && SendMessageW(list, LB_GETCURSEL, 0, 0) != LOWORD(hit)) {
+            SendMessageW(list, LB_SETCURSEL, LOWORD(hit), 0);
+            if (m_clicks->routes(c.layout->name)) click(c.layout->name);
+        }
+    }
+    m_view->setMenuPoint(p);
+    m_clicks->contextMenu(c.layout->name);
 }
 
 void frmStart::click(const std::string& name) {

@@ -40,6 +40,7 @@ private:
     void buildControls();
     void command(NativeControl& c, int code);
     void click(const std::string& name);
+    void contextMenu(NativeControl& c, LPARAM at);
 
     HWND m_hwnd = nullptr;
     bool m_busy = false;

@@ -1,5 +1,6 @@
 // The real window, driven headless as a user would: clicks, hovers, the language list.
 #include <unistd.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,6 +10,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
@@ -89,6 +92,18 @@ class frmStartTest : public QObject {
             poll->stop();
             poll->deleteLater();
             act(*dialog);
+        });
+        poll->start(10);
+    }
+    // Does `act` to the next context menu once it is open.
+    void atMenu(std::function<void(QMenu&)> act) {
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [poll, act] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu || !menu->isVisible()) return;
+            poll->stop();
+            poll->deleteLater();
+            act(*menu);
         });
         poll->start(10);
     }
@@ -347,6 +362,69 @@ private slots:
         QTRY_VERIFY(level->hasFocus());
         wheel(level, 1);
         QCOMPARE(level->currentIndex(), 1);
+    }
+
+    // The list's rows by the keyboard, the button, Shift+F10 and a right click to the menu; the
+    // mark is in the row's text that a screen reader reads.
+    void aSiteIsKeptAndReleasedFromTheCookieList() {
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        f->setListItems("LstB3", {"Cookie:ana@.shop.example/", "Cookie:ana@news.example/"});
+        f->logic().keepSites().MarkRows();
+        auto* list = w<QListView>(*f, "LstB3");
+        auto* button = w<QPushButton>(*f, "cmdKeep");
+        QVERIFY(!button->isEnabled());
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.get()));
+        list->setFocus();
+        QTRY_VERIFY(list->hasFocus());
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(f->listSelectedIndex("LstB3"), 0);
+        QVERIFY(button->isEnabled());
+        QCOMPARE(button->text(), QString("&Keep this site"));
+        click(button);
+        QCOMPARE(stored("KEEP"), QString("shop.example"));
+        QCOMPARE(button->text(), QString("&Release this site"));
+        QAccessibleInterface* rows = QAccessible::queryAccessibleInterface(list);
+        QVERIFY(rows && rows->childCount() >= 2);
+        const auto rowText = [rows](int row) {
+            for (int i = 0; i < rows->childCount(); ++i)
+                if (rows->child(i)->text(QAccessible::Name).contains(row == 0 ? "shop" : "news"))
+                    return rows->child(i)->text(QAccessible::Name);
+            return QString();
+        };
+        QCOMPARE(rowText(0), QString("Cookie:ana@.shop.example/ (kept)"));
+        QCOMPARE(rowText(1), QString("Cookie:ana@news.example/"));
+
+        // The menu offers only what applies; a dismissed menu changes nothing.
+        QStringList offered;
+        atMenu([&offered](QMenu& menu) {
+            for (auto* a : menu.actions()) offered << a->text() + (a->isEnabled() ? "" : " (off)");
+            QTest::keyClick(&menu, Qt::Key_Escape);
+        });
+        QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(offered, QStringList({"&Keep this site (off)", "&Release this site"}));
+        QCOMPARE(stored("KEEP"), QString("shop.example"));
+        atMenu([](QMenu& menu) {
+            menu.setActiveAction(menu.actions().at(1));
+            QTest::keyClick(&menu, Qt::Key_Return);
+        });
+        QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(stored("KEEP"), QString(""));
+        QCOMPARE(rowText(0), QString("Cookie:ana@.shop.example/"));
+
+        // A right click picks the row under the pointer and opens the same menu.
+        atMenu([](QMenu& menu) {
+            menu.setActiveAction(menu.actions().at(0));
+            QTest::keyClick(&menu, Qt::Key_Return);
+        });
+        const QRect second = list->visualRect(list->model()->index(1, 0));
+        // Through the window, which turns the press into the request for a menu.
+        QTest::mouseClick(f->windowHandle(), Qt::RightButton, {}, list->viewport()->mapTo(f.get(), second.center()));
+        QCOMPARE(f->listSelectedIndex("LstB3"), 1);
+        QTRY_COMPARE(stored("KEEP"), QString("news.example"));
+        QCOMPARE(rowText(1), QString("Cookie:ana@news.example/ (kept)"));
     }
 
     void theLanguageListShowsItsWordLikeAnItem() {

@@ -239,6 +239,53 @@ TEST_F(Win32WindowTest, ListsTakeTheWheelOnlyWithTheFocus) {
     EXPECT_EQ(form->view().comboSelectedIndex("cmbSecure"), 2);
 }
 
+// A cookie row picked as the list reports a pick, kept with the button and released from the
+// menu that Shift+F10 opens, with the logic's model doing the same beside it.
+TEST_F(Win32WindowTest, ASiteIsKeptAndReleasedFromTheCookieList) {
+    auto form = open();
+    test::FakeFormView model;
+    shell::StartForm logic(model, modelUi, services());
+    logic.Form_Load();
+    const std::vector<std::string> rows = {"Cookie:ana@.shop.example/", "Cookie:ana@news.example/"};
+    form->view().setListItems("LstB3", rows);
+    model.setListItems("LstB3", rows);
+    HWND list = form->control("LstB3");
+    EXPECT_EQ(form->view().listItems("LstB3"), rows);
+    SendMessageW(list, LB_SETCURSEL, 1, 0);
+    SendMessageW(form->hwnd(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+    model.at("LstB3").selected = 1;
+    logic.keepSites().LstB3_Click();
+    expectSameAs(*form, model, "picked");
+    EXPECT_TRUE(form->view().isEnabled("cmdKeep"));
+
+    press(form->control("cmdKeep"));
+    EXPECT_EQ(settings.values["QUENVOR/SETTINGS/KEEP"], "news.example");
+    EXPECT_EQ(form->view().listItem("LstB3", 1), rows[1] + " (kept)");
+    EXPECT_EQ(form->view().listSelectedIndex("LstB3"), 1) << "the pick stays on the marked row";
+    EXPECT_EQ(form->view().caption("cmdKeep"), "&Release this site");
+
+    // Shift+F10 as the list passes it on; the open menu is then worked by its accelerator.
+    SetForegroundWindow(form->hwnd());
+    SetFocus(list);
+    if (GetFocus() != list) GTEST_SKIP() << "no keyboard focus without a desktop";
+    static bool menuSeen;
+    menuSeen = false;
+    SetTimer(form->hwnd(), 1, 100, [](HWND owner, UINT, UINT_PTR id, DWORD) {
+        HWND menu = FindWindowW(L"#32768", nullptr);
+        if (!menu || !IsWindowVisible(menu)) return;
+        KillTimer(owner, id);
+        menuSeen = true;
+        PostMessageW(menu, WM_CHAR, L'r', 0);  // "&Release this site"
+    });
+    SendMessageW(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(-1, -1));
+    pump();
+    KillTimer(form->hwnd(), 1);
+    EXPECT_TRUE(menuSeen);
+    EXPECT_EQ(settings.values["QUENVOR/SETTINGS/KEEP"], "");
+    EXPECT_EQ(form->view().listItem("LstB3", 1), rows[1]);
+}
+
 // The language list shows its word while nothing is picked; a pick changes the language.
 TEST_F(Win32WindowTest, LanguageListShowsItsWordUntilPicked) {
     auto form = open();
