@@ -5,10 +5,13 @@
 //   chromium: the same from a Chromium profile's 10,000 entries and 3,000 cookies;
 //   run:      "Clear Temporary Internet Files" and "Clear Cookies" over 40,000 entries and 3,000
 //             cookies, against `rm -rf` of the cache folder and one DELETE of the cookie table;
+//   run-300k-80k: the window's whole run (history, cache, form data, cookies) over 200,000
+//             Firefox and 100,000 Chromium history rows and 80,000 cache entries, against
+//             `rm -rf` of the caches and one secure-delete transaction and checkpoint per store;
 //   startup-80k: the real Qt window (offscreen) from its services to its first paint, page one's
 //             lists filled from 40,000 Firefox and 40,000 Chromium cache entries and 6,000
 //             cookies, against reading the last 4 KiB of each entry file (where its key lies).
-//   quenvor_bench_cleaning [--dir FOLDER] [--reps N] [--only startup|chromium|run|startup-80k]
+//   quenvor_bench_cleaning [--dir FOLDER] [--reps N] [--only startup|chromium|run|run-300k-80k|startup-80k]
 #include <fcntl.h>
 #include <spawn.h>
 #include <sqlite3.h>
@@ -28,6 +31,7 @@
 #include <vector>
 
 #include "cleaning/CleaningRun.h"
+#include "cleaning/CompositeUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
 #include "cleaning/chromium/ChromiumUrlCache.h"
 #include "cleaning/firefox/CacheEntryKey.h"
@@ -167,6 +171,7 @@ public:
         fs::remove_all(m_base);
         write(home() / ".config/mozilla/firefox/profiles.ini", "[Profile0]\nName=big\nPath=Profiles/big\n");
         write(folder() / "prefs.js", "");
+        write(folder() / "times.json", "{}");  // with prefs.js, what makes a folder Firefox's profile
         std::string rows =
             "PRAGMA journal_mode = WAL; BEGIN;"
             "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL DEFAULT '',"
@@ -190,6 +195,35 @@ public:
         // The inputs reach the disk before anything is timed, so neither side pays for writing them.
         ::sync();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+
+    // History at scale: `pages` addresses with one visit each, as Firefox and Chromium keep them.
+    void addHistory(int firefoxPages, int chromiumPages) {
+        const std::string numbers = "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ";
+        sql(folder() / "places.sqlite",
+            "PRAGMA journal_mode = WAL; BEGIN;"
+            "CREATE TABLE moz_origins (id INTEGER PRIMARY KEY, prefix TEXT, host TEXT);"
+            "CREATE TABLE moz_places (id INTEGER PRIMARY KEY, url TEXT, title TEXT, visit_count INTEGER,"
+            " last_visit_date INTEGER, origin_id INTEGER);"
+            "CREATE TABLE moz_historyvisits (id INTEGER PRIMARY KEY, place_id INTEGER, visit_date INTEGER);"
+            "CREATE TABLE moz_bookmarks (id INTEGER PRIMARY KEY, fk INTEGER);" +
+                numbers + "1500) INSERT INTO moz_origins SELECT i, 'https://', 'site' || i || '.example' FROM n;" +
+                numbers + std::to_string(firefoxPages) +
+                ") INSERT INTO moz_places SELECT i, 'https://site' || (i % 1500) || '.example/page/' || i || '?q=' || "
+                "i,"
+                " 'A page title ' || i, 1, i, i % 1500 + 1 FROM n;" +
+                numbers + std::to_string(firefoxPages) +
+                ") INSERT INTO moz_historyvisits SELECT i, i, i FROM n; COMMIT;");
+        fs::create_directories(chromium());
+        sql(chromium() / "History",
+            "BEGIN; CREATE TABLE urls (id INTEGER PRIMARY KEY, url TEXT, title TEXT, visit_count INTEGER,"
+            " last_visit_time INTEGER);"
+            "CREATE TABLE visits (id INTEGER PRIMARY KEY, url INTEGER, visit_time INTEGER);" +
+                numbers + std::to_string(chromiumPages) +
+                ") INSERT INTO urls SELECT i, 'https://site' || (i % 1500) || '.example/page/' || i, 'A page ' || i,"
+                " 1, i FROM n;" +
+                numbers + std::to_string(chromiumPages) + ") INSERT INTO visits SELECT i, i, i FROM n; COMMIT;");
+        ::sync();
     }
 
 private:
@@ -332,6 +366,59 @@ void cleaningRun(Profile& p, int reps, std::vector<Ratio>& out) {
     out.push_back({"run-40k-entries-3k-cookies", median(ours), median(theirs)});
 }
 
+// The whole run the window makes at the size of a long-used home (200,000 Firefox and 100,000
+// Chromium history rows, 50,000 and 30,000 cache entries, cookies in both), from page one's
+// lists already filled, against the plain method: rm -rf of the caches and one transaction per
+// store with secure_delete on and a checkpoint.
+void bigRun(Profile& p, int reps, std::vector<Ratio>& out) {
+    auto makeHome = [&] {
+        p.make(50000, 3000);
+        p.makeChromium(30000, 3000, false);
+        p.addHistory(100000, 50000);
+    };
+    std::vector<double> ours, theirs;
+    for (int r = 0; r < reps; ++r) {
+        makeHome();
+        {
+            Services s(p);
+            cleaning::firefox::FirefoxUrlCache firefox(s.firefox(), &s.processes, "ana");
+            cleaning::chromium::ChromiumUrlCache chromium({s.files, s.folders}, &s.processes, "ana");
+            cleaning::CompositeUrlCache both({&firefox, &chromium});
+            test::FakeFormView view;
+            test::ScriptedUi ui;
+            cleaning::UrlCacheLists(view, ui, both).ListPagesAndCookies();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            platform::EmbeddedStringResource res;
+            ui::StringTable strings{&res, &ui};
+            ui::BusyState busy;
+            cleaning::CleaningRun run{{view, ui, strings, busy, s.firefox(), &both, nullptr, &s.processes}};
+            for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n <= 4 ? 1 : 0);
+            ours.push_back(seconds([&] { run.cmdNext_Click(); }));
+            if (!run.lastReport().clean())
+                std::fprintf(stderr, "the run reported failures: %s\n", run.summary().c_str());
+        }
+        makeHome();
+        theirs.push_back(seconds([&] {
+            run({"rm", "-rf", p.cache().string(), (p.home() / ".cache/chromium").string()});
+            const std::pair<fs::path, std::vector<const char*>> stores[] = {
+                {p.folder() / "places.sqlite", {"moz_historyvisits", "moz_places", "moz_origins"}},
+                {p.folder() / "cookies.sqlite", {"moz_cookies"}},
+                {p.chromium() / "History", {"visits", "urls"}},
+                {p.chromium() / "Network/Cookies", {"cookies"}}};
+            for (const auto& [store, tables] : stores) {
+                sqlite3* db = nullptr;
+                sqlite3_open(store.c_str(), &db);
+                std::string sql = "PRAGMA secure_delete = ON; BEGIN;";
+                for (const char* t : tables) sql += std::string("DELETE FROM ") + t + ";";
+                sqlite3_exec(db, (sql + "COMMIT;").c_str(), nullptr, nullptr, nullptr);
+                sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+                sqlite3_close(db);
+            }
+        }));
+    }
+    out.push_back({"run-300k-80k", median(ours), median(theirs)});
+}
+
 #ifdef QUENVOR_BENCH_WINDOW
 // What the program does from its start to the window on screen with its lists: the native
 // services of a home, the browsers' caches joined, the form loaded, shown and painted once.
@@ -406,6 +493,7 @@ int main(int argc, char** argv) {
     if (only.empty() || only == "startup") startup(profile, reps, ratios);
     if (only.empty() || only == "chromium") chromiumStartup(profile, reps, ratios);
     if (only.empty() || only == "run") cleaningRun(profile, reps, ratios);
+    if (only.empty() || only == "run-300k-80k") bigRun(profile, reps, ratios);
 #ifdef QUENVOR_BENCH_WINDOW
     if (only.empty() || only == "startup-80k") windowStartup(profile, reps, ratios);
 #endif

@@ -454,7 +454,7 @@ TEST_F(PosixLinks, ABrowserStoreThatIsALinkIsNamedNeverOpened) {
     EXPECT_FALSE(isLink(inside));
     EXPECT_FALSE(isLink(inside / "no such file"));
 
-    const Status cleaned =
+    const auto cleaned =
         cleaning::formats::SqliteCleaner::run(inside / "to-outside", {{"DELETE FROM cookies", {"cookies"}}});
     ASSERT_FALSE(cleaned.ok());
     EXPECT_NE(cleaned.error().message.find("link"), std::string::npos) << cleaned.error().message;
