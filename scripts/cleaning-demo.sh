@@ -11,6 +11,7 @@ unset XDG_CONFIG_HOME XDG_CACHE_HOME XDG_DATA_HOME XDG_STATE_HOME
 profile=$HOME/.config/mozilla/firefox/Profiles/demo.default-release
 cache=$HOME/.cache/mozilla/firefox/Profiles/demo.default-release/cache2/entries
 mkdir -p "$profile" "$cache"
+: > "$profile/prefs.js"; echo '{}' > "$profile/times.json"   # what makes the folder Firefox's profile
 printf '[Profile0]\nName=default-release\nIsRelative=1\nPath=Profiles/demo.default-release\nDefault=1\n' \
   > "$HOME/.config/mozilla/firefox/profiles.ini"
 sqlite3 "$profile/cookies.sqlite" "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL DEFAULT '', name TEXT, value TEXT, host TEXT, path TEXT);
@@ -30,6 +31,8 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   sleep 1; xdotool windowmove "$win" 0 0; sleep 0.5
   import -window "$win" "$OUT/page1-tracks-before.png"
   xdotool mousemove --window "$win" 528 349 click 1; sleep 1
+  xdotool key alt+s; sleep 1           # what will be removed, shown in the question
+  import -window root -crop 900x700+0+0 "$OUT/page1-tracks-plan.png"
   xdotool key alt+y; sleep 2           # Yes (Return would answer the default, No)
   import -window root -crop 700x450+0+0 "$OUT/page1-tracks-done.png"
   xdotool key Return; sleep 0.5

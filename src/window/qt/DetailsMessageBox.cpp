@@ -187,6 +187,10 @@ void DetailsMessageBox::showDetails(bool shown) {
     }
     if (shown) {
         m_closedSize = size();
+        // The question keeps every line it had; the list takes what room is left.
+        if (QLayoutItem* question = grid->itemAtPosition(0, 1); question && question->widget())
+            question->widget()->setMinimumHeight(question->widget()->height());
+        grid->setRowStretch(1, 1);
         m_list->show();
         // Open, the box may be resized to read more of the list.
         grid->setSizeConstraint(QLayout::SetDefaultConstraint);
