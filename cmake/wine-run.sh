@@ -62,6 +62,14 @@ trap 'rm -f "$out" "$err"' EXIT
 set +e
 wine "$@" </dev/null >"$out" 2>"$err"
 rc=$?
+# Now and then, with many tests starting at once, Wine gives up before the program starts: it
+# ends at once with a failure and without a word. Every program run here writes something, so
+# that is tried once more; a program that fails by itself fails again, and says so.
+if [ "$rc" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+  sleep 1
+  wine "$@" </dev/null >"$out" 2>"$err"
+  rc=$?
+fi
 set -e
 cat "$out"
 cat "$err" >&2
