@@ -103,7 +103,7 @@ format-check: deps
 
 # clang-tidy (.clang-tidy) over src/ and tests/ with the flags of a configured build. The one
 # generated header the sources include, text/TextIds.h, comes from a small tool built first; the
-# Qt window test includes its own moc output, generated alone (/fast: without building the
+# Qt window tests include their own moc output, generated alone (/fast: without building the
 # libraries the moc step otherwise waits for). TIDY_CHECKS adds checks for one run. The colours
 # run-clang-tidy always asks for are taken out, for logs.
 LINT_BUILD  ?= build-lint
@@ -111,7 +111,8 @@ TIDY_CHECKS ?=
 lint: deps
 	@cmake -S . -B $(LINT_BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(LINT_BUILD) -j $(JOBS) --target quenvor_text_ids_header >/dev/null
-	@if [ -f $(LINT_BUILD)/tests/CMakeFiles/quenvor_window_tests_autogen.dir/build.make ]; then \
-	  cmake --build $(LINT_BUILD) --target quenvor_window_tests_autogen/fast >/dev/null; fi
+	@for t in quenvor_window_tests quenvor_detailsbox_tests; do \
+	  if [ -f $(LINT_BUILD)/tests/CMakeFiles/$${t}_autogen.dir/build.make ]; then \
+	    cmake --build $(LINT_BUILD) --target $${t}_autogen/fast >/dev/null; fi; done
 	@bash -o pipefail -c "run-clang-tidy -p $(LINT_BUILD) -quiet -j $(JOBS) -header-filter='^$(CURDIR)/(src|tests)/' \
 	  $(if $(TIDY_CHECKS),-checks='$(TIDY_CHECKS)') '^$(CURDIR)/(src|tests)/' 2>&1 | sed -r 's/\x1b\[[0-9;]*m//g; /^[0-9]+ warnings generated\.$$/d'"

@@ -20,7 +20,7 @@ char Accelerator::key(const std::string& caption) {
         }
         return isLetter(caption[i + 1]) || std::isdigit(static_cast<unsigned char>(caption[i + 1]))
                    ? lower(caption[i + 1])
-                   : 0;
+                   : '\0';
     }
     return 0;
 }
@@ -56,7 +56,7 @@ std::string Accelerator::mark(const std::string& caption, const std::string& oth
         if (c == '&') escaped += '&';
     }
     // Letters only in ASCII: an accented letter is not on every keyboard.
-    auto free = [&](std::size_t i) { return isLetter(escaped[i]) && !taken.count(lower(escaped[i])); };
+    auto free = [&](std::size_t i) { return isLetter(escaped[i]) && !taken.contains(lower(escaped[i])); };
     auto at = [&](std::size_t i) { return escaped.substr(0, i) + '&' + escaped.substr(i); };
     for (std::size_t i = 0; i < escaped.size(); ++i)
         if ((i == 0 || escaped[i - 1] == ' ') && free(i)) return at(i);

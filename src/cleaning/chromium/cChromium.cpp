@@ -247,8 +247,10 @@ void cChromium::cleanPreferences(common::CleanArea area, const fs::path& file, P
     for (const auto& entry : found->keptBy) m_report.keptSite(entry);
     if (found->entries.empty()) return;
     auto names = found->names();
+    // Counted before the step takes what was found: arguments are not read in any set order.
+    const std::uint64_t items = found->entries.size(), bytes = found->bytes;
     m_sink.step(
-        area, platform::utf8Of(file), found->entries.size(), found->bytes,
+        area, platform::utf8Of(file), items, bytes,
         [this, area, file, what = std::move(*found)] {
             if (auto s = PreferencesSites::remove(m_s.files, what); !s) {
                 fail(area, platform::utf8Of(file), s.error().message);
@@ -271,8 +273,9 @@ void cChromium::pruneSiteStorage(const fs::path& folder, formats::LevelDbSites::
         if (const auto* entry = m_keep.entryKeeping(o)) m_report.keptSite(*entry);
     if (found->empty()) return;
     std::vector<std::string> names(found->origins.begin(), found->origins.end());
+    const std::uint64_t items = found->items, bytes = found->bytes;
     m_sink.step(
-        common::CleanArea::SiteData, platform::utf8Of(folder), found->items, found->bytes,
+        common::CleanArea::SiteData, platform::utf8Of(folder), items, bytes,
         [this, folder, what = std::move(*found)] {
             if (auto s = formats::LevelDbSites::remove(what); !s)
                 fail(common::CleanArea::Cookies, platform::utf8Of(folder), s.error().message);

@@ -121,8 +121,9 @@ void cFireFox::siteData(const FirefoxProfile& p) {
     const auto sites = found.sites();
     // The cookies are counted in their own area; the one step removes them with the rest.
     m_sink.step(common::CleanArea::Cookies, platform::utf8Of(p.folder / "cookies.sqlite"), found.cookies, 0, [] {});
-    m_sink.step(common::CleanArea::SiteData, platform::utf8Of(p.folder / "storage"), found.folders.size() + stores,
-                found.folderBytes,
+    // Counted before the step takes what was found: arguments are not read in any set order.
+    const std::uint64_t items = found.folders.size() + stores, bytes = found.folderBytes;
+    m_sink.step(common::CleanArea::SiteData, platform::utf8Of(p.folder / "storage"), items, bytes,
                 [this, p, what = std::move(found)] { FirefoxSiteData(m_s.files, m_keep).remove(p, what, m_report); },
                 {sites.begin(), sites.end()});
 }
@@ -134,8 +135,9 @@ void cFireFox::siteFiles(const FirefoxProfile& p, common::CleanArea area) {
     for (const auto& f : found.files) bytes += f.second;
     std::vector<std::string> names = found.bounceSites;
     for (const auto& f : found.files) names.push_back(platform::utf8Of(f.first));
+    const std::uint64_t items = found.files.size() + found.bounceSites.size();
     m_sink.step(
-        area, platform::utf8Of(p.folder), found.files.size() + found.bounceSites.size(), bytes,
+        area, platform::utf8Of(p.folder), items, bytes,
         [this, p, what = std::move(found)] { FirefoxSiteFiles(m_s.files).remove(p, what, m_report); },
         std::move(names));
 }

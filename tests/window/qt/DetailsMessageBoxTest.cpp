@@ -21,7 +21,7 @@ class DetailsMessageBoxTest : public QObject {
     window::QtUiServices services;
 
     // Does `act` to the box once it is open.
-    void atBox(std::function<void(DetailsMessageBox&)> act) {
+    void atBox(const std::function<void(DetailsMessageBox&)>& act) {
         auto* poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, [poll, act] {
             auto* box = qobject_cast<DetailsMessageBox*>(QApplication::activeModalWidget());

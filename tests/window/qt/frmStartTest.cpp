@@ -96,7 +96,7 @@ class frmStartTest : public QObject {
         poll->start(10);
     }
     // Does `act` to the next context menu once it is open.
-    void atMenu(std::function<void(QMenu&)> act) {
+    void atMenu(const std::function<void(QMenu&)>& act) {
         auto* poll = new QTimer(this);
         connect(poll, &QTimer::timeout, this, [poll, act] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
