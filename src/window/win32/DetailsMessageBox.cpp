@@ -137,6 +137,10 @@ ui::MsgAnswer DetailsMessageBox::run(HWND owner) {
     const INT_PTR id =
         DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(buffer.data()), owner,
                                 &DetailsMessageBox::dialogProc, reinterpret_cast<LPARAM>(this));
+    return answerOf(id);
+}
+
+ui::MsgAnswer DetailsMessageBox::answerOf(INT_PTR id) {
     switch (id) {
         case IDYES:
             return ui::MsgAnswer::Yes;

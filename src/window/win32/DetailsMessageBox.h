@@ -27,6 +27,8 @@ public:
                       const std::vector<std::string>& details);
 
     ui::MsgAnswer run(HWND owner);
+    // The answer a box's button id stands for, as MessageBox and this box give it.
+    static ui::MsgAnswer answerOf(INT_PTR id);
 
 private:
     struct Button {

@@ -70,16 +70,7 @@ ui::MsgAnswer Win32UiServices::messageBox(const std::string& text, const std::st
     if (m_form) m_form->setBusyPointer(false);
     const int answer = MessageBoxW(owner(), widen(text).c_str(), widen(title).c_str(), flags);
     if (m_form) m_form->setBusyPointer(m_busy);
-    switch (answer) {
-        case IDYES:
-            return ui::MsgAnswer::Yes;
-        case IDNO:
-            return ui::MsgAnswer::No;
-        case IDOK:
-            return ui::MsgAnswer::Ok;
-        default:
-            return ui::MsgAnswer::Cancel;
-    }
+    return DetailsMessageBox::answerOf(answer);
 }
 
 ui::MsgAnswer Win32UiServices::messageBoxWithDetails(const std::string& text, const std::string& title,
