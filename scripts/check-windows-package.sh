@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Windows downloads and tries them under Wine: the zip holds quenvor.exe and
-# help\quenvor.htm; the installer, run silently as the user, puts both, a Start-menu entry and an
+# the help pages in both languages; the installer, run silently as the user, puts both, a Start-menu entry and an
 # uninstaller in place, and the uninstaller takes them all away again.
 #   check-windows-package.sh <windows build folder> <version>     exit 77: no makensis or Xvfb
 set -euo pipefail
@@ -11,7 +11,7 @@ command -v makensis >/dev/null || { echo "makensis is missing (Debian package ns
 fail() { echo "FAILED: $*"; exit 1; }
 "$here/package-windows.sh" "$build" "$version" >/dev/null
 listing=$(unzip -Z1 "$build/quenvor-$version-windows-x64.zip")
-for f in Quenvor/quenvor.exe Quenvor/help/quenvor.htm; do
+for f in Quenvor/quenvor.exe Quenvor/help/quenvor.htm Quenvor/help/quenvor-es.htm; do
   grep -qx "$f" <<<"$listing" || fail "the zip has no $f"
 done
 
@@ -24,10 +24,12 @@ rc=0
 [ $rc -eq 0 ] || fail "the installer ended with $rc"
 user=$(find "$prefix/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -n 1)
 dir=$user/AppData/Local/Programs/Quenvor
-for f in quenvor.exe help/quenvor.htm uninstall.exe; do [ -f "$dir/$f" ] || fail "not installed: $f"; done
+for f in quenvor.exe help/quenvor.htm help/quenvor-es.htm uninstall.exe; do [ -f "$dir/$f" ] || fail "not installed: $f"; done
 menu=$(find "$user" -name Quenvor.lnk | head -n 1)
 [ -n "$menu" ] || fail "no Start-menu entry"
-cmp -s "$dir/help/quenvor.htm" "$here/../help/quenvor.htm" || fail "the help page differs"
+for page in quenvor.htm quenvor-es.htm; do
+  cmp -s "$dir/help/$page" "$here/../help/$page" || fail "the help page $page differs"
+done
 
 # Run in place (_?=): a copy of itself elsewhere would outlive this Wine session. In place it
 # cannot remove itself, which is all it may leave.

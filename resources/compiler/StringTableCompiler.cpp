@@ -4,6 +4,9 @@
 // resource compiler turns into exactly those blocks; for an output named *.h, into the header
 // that gives every id its name (quenvor::text::Name), rewritten only when a name or an id
 // changed so that editing a text does not rebuild the program.
+// An entry may carry a system ("<id> <language> linux "<text>""): the table built for that
+// system (--system=linux|windows, by default the one the tool itself runs on) takes that text
+// instead of the plain one, so a text can be true on each system under one id.
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -67,11 +70,17 @@ bool pascalCase(const std::string& w) {
     return std::all_of(w.begin(), w.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; });
 }
 
+using Texts = std::map<int, std::map<int, std::u16string>>;  // language id -> id -> text
+
+// The systems a text may be given for.
+const std::set<std::string> kSystems = {"linux", "windows"};
+
 struct Table {
-    std::map<std::string, int> languages;                // code -> language id
-    std::map<int, std::map<int, std::u16string>> texts;  // language id -> id -> text
-    std::map<int, std::string> names;                    // id -> name
-    std::map<int, int> nameLines;                        // id -> line of its name
+    std::map<std::string, int> languages;  // code -> language id
+    Texts texts;
+    std::map<std::string, Texts> variants;  // system -> its own texts
+    std::map<int, std::string> names;       // id -> name
+    std::map<int, int> nameLines;           // id -> line of its name
 };
 
 void parseName(Table& t, const std::vector<std::string>& w, int lineNo) {
@@ -88,6 +97,22 @@ void parseName(Table& t, const std::vector<std::string>& w, int lineNo) {
 
 // Every id has a name and a text in every language; a name without texts is a mistake too.
 void checkComplete(const Table& t) {
+    // A system's text stands in for a plain one, in every language, or one language would
+    // say something only true of another system.
+    for (const auto& [system, byLang] : t.variants) {
+        std::set<int> varied;
+        for (const auto& [lang, texts] : byLang)
+            for (const auto& [id, text] : texts) varied.insert(id);
+        for (int id : varied)
+            for (const auto& [code, lang] : t.languages) {
+                const auto it = byLang.find(lang);
+                if (it == byLang.end() || !it->second.count(id))
+                    throw Fail{"id " + std::to_string(id) + " has a " + system + " text but none in '" + code + "'"};
+                if (!t.texts.count(lang) || !t.texts.at(lang).count(id))
+                    throw Fail{"id " + std::to_string(id) + " has a " + system + " text in '" + code +
+                               "' but no plain one"};
+            }
+    }
     std::set<int> ids;
     for (const auto& [lang, texts] : t.texts)
         for (const auto& [id, text] : texts) ids.insert(id);
@@ -103,21 +128,28 @@ void checkComplete(const Table& t) {
     }
 }
 
+// The texts the program of `system` carries.
+void choose(Table& t, const std::string& system) {
+    const auto it = t.variants.find(system);
+    if (it == t.variants.end()) return;
+    for (const auto& [lang, texts] : it->second)
+        for (const auto& [id, text] : texts) t.texts[lang][id] = text;
+}
+
 Table parse(std::istream& in) {
     Table t;
     std::string line;
     int lineNo = 0;
-    int lastLang = -1;
-    int lastId = -1;
+    std::u16string* last = nullptr;  // the entry a "+" line continues
     while (std::getline(in, line)) {
         ++lineNo;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::size_t p = line.find_first_not_of(" \t");
         if (p == std::string::npos || line[p] == '#') continue;
         if (line[p] == '+') {
-            if (lastLang < 0) throw Fail{"continuation without an entry" + at(lineNo)};
-            t.texts[lastLang][lastId] += u'\n';
-            t.texts[lastLang][lastId] += toUtf16(quoted(line, lineNo), lineNo);
+            if (!last) throw Fail{"continuation without an entry" + at(lineNo)};
+            *last += u'\n';
+            *last += toUtf16(quoted(line, lineNo), lineNo);
             continue;
         }
         const auto w = words(line);
@@ -130,21 +162,22 @@ Table parse(std::istream& in) {
         }
         if (w[0] == "name") {
             parseName(t, w, lineNo);
-            lastLang = -1;
+            last = nullptr;
             continue;
         }
         int id = 0;
         if (!number(w[0], 0xFFFF, id)) throw Fail{"expected an entry id" + at(lineNo)};
-        if (w.size() != 2) throw Fail{"expected \"<id> <language> \"<text>\"\"" + at(lineNo)};
+        if (w.size() != 2 && w.size() != 3)
+            throw Fail{"expected \"<id> <language> [<system>] \"<text>\"\"" + at(lineNo)};
         auto lang = t.languages.find(w[1]);
         if (lang == t.languages.end()) throw Fail{"unknown language '" + w[1] + "'" + at(lineNo)};
-        auto& slot = t.texts[lang->second];
-        if (slot.count(id)) throw Fail{"duplicate entry " + w[0] + " " + w[1] + at(lineNo)};
+        if (w.size() == 3 && !kSystems.count(w[2])) throw Fail{"unknown system '" + w[2] + "'" + at(lineNo)};
+        auto& slot = (w.size() == 3 ? t.variants[w[2]] : t.texts)[lang->second];
+        if (slot.count(id))
+            throw Fail{"duplicate entry " + w[0] + " " + w[1] + (w.size() == 3 ? " " + w[2] : "") + at(lineNo)};
         const auto text = toUtf16(quoted(line, lineNo), lineNo);
         if (text.size() > 0xFFFF) throw Fail{"text too long" + at(lineNo)};
-        slot[id] = text;
-        lastLang = lang->second;
-        lastId = id;
+        last = &(slot[id] = text);
     }
     checkComplete(t);
     return t;
@@ -227,14 +260,27 @@ bool endsWith(const std::string& s, const std::string& tail) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: StringTableCompiler <strings.txt> <output.cpp | output.rc | output.h>\n";
+#ifdef _WIN32
+    std::string system = "windows";
+#else
+    std::string system = "linux";
+#endif
+    const std::string_view option = "--system=";
+    if (argc == 4 && std::string_view(argv[1]).substr(0, option.size()) == option) {
+        system = std::string(argv[1] + option.size());
+        ++argv;
+        --argc;
+    }
+    if (argc != 3 || !kSystems.count(system)) {
+        std::cerr << "usage: StringTableCompiler [--system=linux|windows] <strings.txt> <output.cpp | output.rc | "
+                     "output.h>\n";
         return 2;
     }
     try {
         std::ifstream in(argv[1], std::ios::binary);
         if (!in) throw Fail{std::string("cannot read ") + argv[1]};
-        const Table t = parse(in);
+        Table t = parse(in);
+        choose(t, system);
         if (endsWith(argv[2], ".h")) {
             writeIfChanged(argv[2], idHeader(t));
             return 0;

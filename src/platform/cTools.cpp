@@ -1,15 +1,19 @@
 #include "platform/cTools.h"
 
+#include <exception>
+
 #include "platform/IDocumentOpener.h"
 
 namespace quenvor::platform {
 
-void cTools::OpenSiteInBrowser(const std::string& address, std::uintptr_t owner) {
-    if (!m_opener) return;
+Status cTools::OpenSiteInBrowser(const std::string& address, std::uintptr_t owner) {
+    if (!m_opener) return Error{0, "no program to open documents with"};
     try {
-        (void)m_opener->open(address, owner);
+        return m_opener->open(address, owner);
+    } catch (const std::exception& e) {
+        return Error{0, e.what()};
     } catch (...) {
-        // nothing to tell the user that the desktop has not already said
+        return Error{0, "opening it failed"};
     }
 }
 

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/Result.h"
+
 namespace quenvor::platform {
 
 class IDocumentOpener;
@@ -10,8 +12,8 @@ class IDocumentOpener;
 class cTools {
 public:
     explicit cTools(IDocumentOpener* opener) : m_opener(opener) {}
-    // Failures are silent by design: the desktop reports what it cannot open.
-    void OpenSiteInBrowser(const std::string& address, std::uintptr_t owner);
+    // An error when there is no opener or it could not open the address.
+    [[nodiscard]] Status OpenSiteInBrowser(const std::string& address, std::uintptr_t owner);
 
 private:
     IDocumentOpener* m_opener;

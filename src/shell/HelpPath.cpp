@@ -2,6 +2,9 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
+
+#include "ui/StringTable.h"
 
 namespace quenvor::shell {
 
@@ -27,39 +30,48 @@ std::string FolderWithSeparator(const std::string& folder, char separator, char 
 
 }  // namespace
 
-std::string BuildHelpPath(const std::string& programFolder, char separator, char alternate) {
-    return FolderWithSeparator(programFolder, separator, alternate) + "help" + separator + "quenvor.htm";
+std::string HelpPageName(std::int32_t language) { return language == ui::kSpanish ? "quenvor-es.htm" : "quenvor.htm"; }
+
+std::string BuildHelpPath(const std::string& programFolder, char separator, char alternate, const std::string& page) {
+    return FolderWithSeparator(programFolder, separator, alternate) + "help" + separator + page;
 }
 
-std::string BuildInstalledHelpPath(const std::string& programFolder, char separator, char alternate) {
+std::string BuildInstalledHelpPath(const std::string& programFolder, char separator, char alternate,
+                                   const std::string& page) {
     std::string folder = FolderWithSeparator(programFolder, separator, alternate);
     folder.pop_back();
     const auto cut = folder.rfind(separator);
     // "/" and "C:\" have no parent; a relative folder's parent is not known here.
     if (cut == std::string::npos) return {};
     const std::string s(1, separator);
-    return folder.substr(0, cut + 1) + "share" + s + "quenvor" + s + "help" + s + "quenvor.htm";
+    return folder.substr(0, cut + 1) + "share" + s + "quenvor" + s + "help" + s + page;
 }
 
 std::string FindHelpPath(const std::string& programFolder, char separator, char alternate,
-                         const std::function<bool(const std::string&)>& isFile) {
-    std::string beside = BuildHelpPath(programFolder, separator, alternate);
-    if (isFile(beside)) return beside;
-    std::string installed = BuildInstalledHelpPath(programFolder, separator, alternate);
-    if (!installed.empty() && isFile(installed)) return installed;
-    return beside;
+                         const std::function<bool(const std::string&)>& isFile, std::int32_t language) {
+    const std::string own = HelpPageName(language);
+    const std::string english = HelpPageName(ui::kEnglish);
+    std::vector<std::string> pages{own};
+    if (own != english) pages.push_back(english);
+    for (const std::string& page : pages) {
+        std::string beside = BuildHelpPath(programFolder, separator, alternate, page);
+        if (isFile(beside)) return beside;
+        std::string installed = BuildInstalledHelpPath(programFolder, separator, alternate, page);
+        if (!installed.empty() && isFile(installed)) return installed;
+    }
+    return BuildHelpPath(programFolder, separator, alternate, own);
 }
 
-std::string BuildHelpPath(const std::string& programFolder) {
+std::string BuildHelpPath(const std::string& programFolder, std::int32_t language) {
     const auto isFile = [](const std::string& path) {
         std::error_code ec;
         return std::filesystem::is_regular_file(path, ec);
     };
 #ifdef _WIN32
-    return FindHelpPath(programFolder, '\\', '/', isFile);
+    return FindHelpPath(programFolder, '\\', '/', isFile, language);
 #else
     // A backslash is an ordinary character in a POSIX file name, not a separator.
-    return FindHelpPath(programFolder, '/', 0, isFile);
+    return FindHelpPath(programFolder, '/', 0, isFile, language);
 #endif
 }
 

@@ -216,8 +216,15 @@ bool StartForm::QueryUnload() {
 void StartForm::cmdHelp_Click() {
     ui::guarded([&] {
         if (!m_services.folders) return;
-        const std::string path = BuildHelpPath(platform::utf8Of(m_services.folders->programFolder()));
-        platform::cTools(m_services.opener).OpenSiteInBrowser(path, m_owner);
+        const std::string path =
+            BuildHelpPath(platform::utf8Of(m_services.folders->programFolder()), m_strings.language());
+        const auto opened = platform::cTools(m_services.opener).OpenSiteInBrowser(path, m_owner);
+        // Without a program for web pages the desktop often says nothing: the page's place lets
+        // the user open it by hand.
+        if (!opened)
+            m_ui.messageBox(
+                m_strings.LoadLangString(text::HelpNotOpened) + "\n\n" + path + "\n\n(" + opened.error().message + ")",
+                m_strings.LoadLangString(text::AppTitle), ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
     });
 }
 

@@ -32,6 +32,8 @@
 #include "ui/Guarded.h"
 #include "ui/StringTable.h"
 
+#include "text/TextIds.h"
+
 namespace quenvor::cleaning {
 namespace {
 
@@ -490,7 +492,7 @@ TEST_F(Run, TheRunCarriesOutThePlanItShowedAndNamesWhatCameAfter) {
     std::string all;
     for (const auto& d : question.details) all += d + "\n";
     EXPECT_TRUE(listed("Firefox, profile Profile0:")) << all;
-    EXPECT_TRUE(listed("    Temporary Internet files: 3 items")) << all;
+    EXPECT_TRUE(listed("    " + strings.LoadLangString(text::AreaInternetFiles) + ": 3 items")) << all;
     EXPECT_TRUE(listed("https://secret-clinic.example/appointment"));
     EXPECT_TRUE(listed("Cookie:ana@secret-clinic.example/"));
     EXPECT_FALSE(listed("Cookie:ana@news.example/world"));
@@ -713,7 +715,8 @@ TEST_F(Run, ACacheThatCannotBeWalkedIsToldAsNotCleaned) {
     } unwalkable;
     CleaningRun withIt{{view, ui, strings, busy, ff, &unwalkable, nullptr, &processes}};
     withIt.cmdNext_Click();
-    EXPECT_NE(ui.messages.back().text.find("Temporary Internet files: the cache index is unreadable"),
+    EXPECT_NE(ui.messages.back().text.find(strings.LoadLangString(text::AreaInternetFiles) +
+                                           ": the cache index is unreadable"),
               std::string::npos)
         << ui.messages.back().text;
     EXPECT_EQ(ui.pointers.back(), ui::MousePointer::Default);

@@ -4,6 +4,7 @@
 
 #include "platform/EmbeddedStringResource.h"
 #include "support/ScriptedUi.h"
+#include "text/TextIds.h"
 #include "ui/StringTable.h"
 
 namespace quenvor::cleaning {
@@ -45,10 +46,10 @@ TEST_F(Account, SaysWhatWentInReadingOrderAndWhatWasKept) {
     report.removed(common::CleanArea::Cache, 3, 2048);
     report.removed(common::CleanArea::History, 0);
     report.keptSite("localhost");
-    EXPECT_EQ(account.text(report, true),
-              "Removed:\nTemporary Internet files: 3 items, 2.0 KB\nCookies: 2 items\n"
-              "Kept: your bookmarks and saved passwords.\n"
-              "Kept: the cookies and site data of 1 site you keep (localhost).");
+    EXPECT_EQ(account.text(report, true), "Removed:\n" + strings.LoadLangString(text::AreaInternetFiles) +
+                                              ": 3 items, 2.0 KB\nCookies: 2 items\n"
+                                              "Kept: your bookmarks and saved passwords.\n"
+                                              "Kept: the cookies and site data of 1 site you keep (localhost).");
     report.keptSite("example.com");
     strings.setLanguage(ui::kSpanish);
     EXPECT_NE(account.text(report, false).find("de 2 sitios que conservas"), std::string::npos);

@@ -34,7 +34,9 @@ grep -q 'libleveldb' <<<"$depends" || bad "Depends lacks LevelDB: '$depends'"
 usr=$root/usr
 [ -x "$usr/bin/quenvor" ] || bad "no executable usr/bin/quenvor"
 # Help looks beside the program first, then in ../share/quenvor/help.
-[ -f "$usr/share/quenvor/help/quenvor.htm" ] || bad "no help page at usr/share/quenvor/help/quenvor.htm"
+for page in quenvor.htm quenvor-es.htm; do
+  [ -f "$usr/share/quenvor/help/$page" ] || bad "no help page at usr/share/quenvor/help/$page"
+done
 [ -f "$usr/share/applications/$id.desktop" ] || bad "no usr/share/applications/$id.desktop"
 [ -f "$usr/share/metainfo/$id.metainfo.xml" ] || bad "no usr/share/metainfo/$id.metainfo.xml"
 [ -f "$usr/share/icons/hicolor/scalable/apps/$id.svg" ] || bad "no scalable icon"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/TempDir.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::shell {
 namespace {
@@ -44,6 +45,29 @@ TEST(HelpPath, ThePageBesideTheProgramWinsThenTheInstalledOneThenTheFirstPlaceLo
     asked.clear();
     EXPECT_EQ(FindHelpPath("/", '/', 0, isFile), "/help/quenvor.htm");
     EXPECT_EQ(asked, std::vector<std::string>{"/help/quenvor.htm"});  // never an empty name
+}
+
+// Each language has its page; where an install lacks it, the English page serves.
+TEST(HelpPath, TheLanguagesOwnPageComesFirstThenTheEnglishOne) {
+    const std::string es = "/usr/bin/help/quenvor-es.htm";
+    const std::string esInstalled = "/usr/share/quenvor/help/quenvor-es.htm";
+    const std::string en = "/usr/bin/help/quenvor.htm";
+    const std::string enInstalled = "/usr/share/quenvor/help/quenvor.htm";
+    struct Case {
+        std::set<std::string> files;
+        std::string found;
+    };
+    for (const auto& c : std::vector<Case>{{{es, en}, es},
+                                           {{esInstalled, en}, esInstalled},
+                                           {{en, enInstalled}, en},
+                                           {{enInstalled}, enInstalled},
+                                           {{}, es}}) {
+        const auto isFile = [&](const std::string& path) { return c.files.contains(path); };
+        EXPECT_EQ(FindHelpPath("/usr/bin", '/', 0, isFile, ui::kSpanish), c.found);
+    }
+    const auto all = [](const std::string&) { return true; };
+    EXPECT_EQ(FindHelpPath("/usr/bin", '/', 0, all, ui::kEnglish), en);
+    EXPECT_EQ(FindHelpPath("C:\\Quenvor", '\\', '/', all, ui::kSpanish), "C:\\Quenvor\\help\\quenvor-es.htm");
 }
 
 // The layouts the program really runs from: the build folder and an installed prefix.

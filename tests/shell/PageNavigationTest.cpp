@@ -68,7 +68,7 @@ TEST_F(Pages, EachPageShowsExactlyItsControls) {
     expectVisibility(kPage2, false);
     expectVisibility(kPage3, false);
     expectVisibility({"lblAbout", "pbCurrentPrgrs"}, false);
-    EXPECT_EQ(view.at("lblTitle").caption, "You  always leave traces behind");
+    EXPECT_EQ(view.at("lblTitle").caption, "You always leave traces behind");
     EXPECT_EQ(view.front.back(), "pTab1_0");
 
     // Help and Quit belong to every page.

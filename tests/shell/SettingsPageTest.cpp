@@ -114,7 +114,7 @@ TEST_F(Settings, SaveAfterAPickShowsTheRestartNoticeInTheNewLanguageEveryTime) {
     pickLanguage(1);
     page.cmdSave_Click();
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "Tienes que volver a empezar el programa, para que el idioma sea cambiado.");
+    EXPECT_EQ(ui.messages[0].text, "Tienes que reiniciar el programa para aplicar el cambio de idioma.");
     EXPECT_EQ(ui.messages[0].title, "Quenvor");
     EXPECT_EQ(ui.messages[0].icon, ui::MsgIcon::Information);
     EXPECT_EQ(ui.messages[0].buttons, ui::MsgButtons::Ok);

@@ -93,7 +93,7 @@ TEST_F(Start, LoadRunsItsStepsInOrder) {
                                                              form->strings().LoadLangString(text::ShredderPageIntro)));
     const auto window = position("window Quenvor");
     const auto language = position("combo cmbLanguage+English");
-    const auto secure = position("combo cmbSecure+Secure (Recomended)");
+    const auto secure = position("combo cmbSecure+Secure (Recommended)");
     const auto page = position("front pTab1_0");
     const auto sites = position("list LstB2+https://visited.example/");
     const auto cookies = position("list LstB3+Cookie:ana@visited.example/");
@@ -112,7 +112,7 @@ TEST_F(Start, FirstStartShowsPageOneInEnglish) {
     make();
     form->Form_Load();
     EXPECT_EQ(view.windowCaption, "Quenvor");
-    EXPECT_EQ(view.at("lblTitle").caption, "You  always leave traces behind");
+    EXPECT_EQ(view.at("lblTitle").caption, "You always leave traces behind");
     EXPECT_EQ(view.at("cmdNext").caption, "Er&ase my tracks");
     EXPECT_TRUE(view.isVisible("LstB2"));
     EXPECT_FALSE(view.isVisible("pSettings"));
@@ -125,7 +125,7 @@ TEST_F(Start, FirstStartShowsPageOneInEnglish) {
     EXPECT_EQ(view.comboItemData("cmbLanguage", 0), ui::kEnglish);
     EXPECT_EQ(view.comboItemData("cmbLanguage", 1), ui::kSpanish);
     EXPECT_EQ(view.listItems("cmbSecure").size(), 3u);
-    EXPECT_EQ(view.comboText("cmbSecure"), "Secure (Recomended)");
+    EXPECT_EQ(view.comboText("cmbSecure"), "Secure (Recommended)");
     for (int n = 1; n <= 6; ++n) EXPECT_EQ(view.checkValue("chk" + std::to_string(n)), n == 5 ? 0 : 1);
     EXPECT_TRUE(ui.messages.empty());
 }
@@ -168,7 +168,23 @@ TEST_F(Start, HelpOpensThePageBesideTheProgram) {
     folders.program = "/";
     form->cmdHelp_Click();
     EXPECT_EQ(std::filesystem::path(opener.opened[1].first), std::filesystem::path("/help/quenvor.htm"));
-    EXPECT_TRUE(ui.messages.empty());  // the opener's failure is not ours to report
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+// Where the desktop has no program for the page it often says nothing: Quenvor says where the
+// page is, in the user's language, so it can be opened by hand.
+TEST_F(Start, HelpThatCannotOpenSaysWhereThePageIs) {
+    make();
+    form->strings().setLanguage(ui::kSpanish);
+    opener.fails = true;
+    form->cmdHelp_Click();
+    ASSERT_EQ(opener.opened.size(), 1u);
+    const std::string page = opener.opened[0].first;
+    EXPECT_EQ(std::filesystem::path(page).filename(), "quenvor-es.htm");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    const std::string said = ui.messages[0].text;
+    EXPECT_EQ(said.rfind(form->strings().LoadLangString(text::HelpNotOpened), 0), 0u) << said;
+    EXPECT_NE(said.find(page), std::string::npos) << said;
 }
 
 TEST_F(Start, QuitEndsWithoutUnloadingClosingUnloads) {

@@ -35,9 +35,11 @@ public:
 class RecordingOpener : public platform::IDocumentOpener {
 public:
     std::vector<std::pair<std::string, std::uintptr_t>> opened;
-    bool open(const std::string& address, std::uintptr_t owner) override {
+    bool fails = false;  // as a desktop with no program for the document
+    platform::Status open(const std::string& address, std::uintptr_t owner) override {
         opened.emplace_back(address, owner);
-        return false;
+        if (fails) return platform::Error{31, "no program is associated with it"};
+        return platform::Status::success();
     }
 };
 

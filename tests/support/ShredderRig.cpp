@@ -11,7 +11,7 @@ ShredderRig::ShredderRig(platform::IFileService& files, platform::IKnownFolders*
       engine(files, random.get()),
       page({view, ui, strings, busy, files, folders, engine, fileDialog, browser, probe}) {
     strings.setLanguage(quenvor::ui::kEnglish);
-    for (const char* item : {"Secure (Recomended)", "High (Slower)", "Paranoid (Really slow)"})
+    for (const char* item : {"Secure (Recommended)", "High (Slower)", "Paranoid (Really slow)"})
         view.addComboItem("cmbSecure", item);
     view.setComboSelectedIndex("cmbSecure", 0);
     // The user is on the shredder page, between runs.

@@ -8,6 +8,8 @@
 #include "platform/EmbeddedStringResource.h"
 #include "support/FakeFormView.h"
 #include "support/ScriptedUi.h"
+#include "text/TextIds.h"
+#include "ui/Accelerator.h"
 #include "ui/IFormView.h"
 
 namespace quenvor::ui {
@@ -38,22 +40,22 @@ TEST_F(RealTable, BothLanguagesGiveTheirOwnTexts) {
 }
 
 TEST_F(RealTable, TextsKeepTheirExactSpacing) {
-    EXPECT_EQ(text(110, kEnglish), "You  always leave traces behind");
-    EXPECT_EQ(text(127, kSpanish), "Esco&jer una carpeta ");
+    EXPECT_EQ(text(110, kEnglish), "You always leave traces behind");
+    EXPECT_EQ(text(127, kSpanish), "Escoger una &carpeta");
     EXPECT_EQ(text(127, kEnglish), "Sele&ct a folder");
-    EXPECT_EQ(text(104, kEnglish), "Secure (Recomended)");
+    EXPECT_EQ(text(104, kEnglish), "Secure (Recommended)");
 }
 
 TEST_F(RealTable, RealLineFeedsAndLiteralBackslashNStayApart) {
     const std::string en = text(144, kEnglish);
     const std::string es = text(144, kSpanish);
     EXPECT_EQ(en, "Are you sure you want to remove this file?\nYou can NEVER get it back.");
-    EXPECT_EQ(es, "Estas seguro(a) de querer borrar este file?\\nNUNCA mas lo podras recuperar.");
+    EXPECT_EQ(es, "¿Estás seguro(a) de querer borrar este archivo?\\nNUNCA más lo podrás recuperar.");
     // Once the display replacement has run, both come out as two lines.
     EXPECT_EQ(StringTable::ExpandLineBreaks(es),
-              "Estas seguro(a) de querer borrar este file?\r\nNUNCA mas lo podras recuperar.");
+              "¿Estás seguro(a) de querer borrar este archivo?\r\nNUNCA más lo podrás recuperar.");
     EXPECT_NE(text(101, kEnglish).find("opened.\\n\\nHere"), std::string::npos);
-    EXPECT_NE(text(151, kSpanish).find("internet?\nPor favor"), std::string::npos);
+    EXPECT_NE(text(151, kSpanish).find("Vivaldi)?\nUn navegador"), std::string::npos);
 }
 
 TEST_F(RealTable, EveryShownEntryExistsInBothLanguages) {
@@ -62,6 +64,48 @@ TEST_F(RealTable, EveryShownEntryExistsInBothLanguages) {
         EXPECT_FALSE(text(id, kEnglish).empty()) << id;
         EXPECT_FALSE(text(id, kSpanish).empty()) << id;
     }
+}
+
+// Alt+letter must reach one control: two buttons of one page on one letter make the key pick
+// whichever comes first. Help and Quit stand on every page.
+TEST_F(RealTable, EachPagesButtonsHaveTheirOwnLetterInEachLanguage) {
+    const std::vector<std::vector<int>> pages = {
+        {text::KeepSiteButton, text::EraseTracksButton},
+        {text::SelectFileButton, text::SelectFolderButton, text::DeleteButton, text::AbortButton},
+        {text::SaveButton},
+        {}};
+    for (const std::int32_t lang : {kEnglish, kSpanish})
+        for (std::size_t page = 0; page < pages.size(); ++page) {
+            std::map<char, int> taken;
+            auto ids = pages[page];
+            ids.insert(ids.end(), {text::HelpButton, text::QuitButton});
+            for (const int id : ids) {
+                const char key = Accelerator::key(text(id, lang));
+                EXPECT_NE(key, 0) << id << " in " << lang;
+                const auto [at, fresh] = taken.emplace(key, id);
+                EXPECT_TRUE(fresh) << "page " << page + 1 << " in " << lang << ": " << id << " and " << at->second
+                                   << " both on Alt+" << key;
+            }
+        }
+}
+
+// Each build carries the words that are true on its system, in both languages.
+TEST_F(RealTable, NoTextNamesAnotherSystemsParts) {
+#ifdef _WIN32
+    EXPECT_NE(text(text::ConfirmCleaning, kEnglish).find("Internet Explorer, Firefox"), std::string::npos);
+    EXPECT_NE(text(text::ShredderPageIntro, kSpanish).find("Windows"), std::string::npos);
+#else
+    for (const std::int32_t lang : {kEnglish, kSpanish})
+        for (std::int32_t id = 1; id < 1000; ++id) {
+            const std::string t = text(id, lang);
+            // 120 and 122 name the Run field and the media player's list, which no page shows.
+            if (id == text::ClearRunFieldOption || id == text::ClearMediaPlayerOption) continue;
+            for (const char* word : {"Windows", "Explorer", "Recycle", "reciclaje", "Temporary Internet", "registry"})
+                EXPECT_EQ(t.find(word), std::string::npos) << id << " in " << lang << " says " << word << ": " << t;
+        }
+    EXPECT_NE(text(text::ConfirmCleaning, kSpanish).find("Firefox, LibreWolf, Waterfox y los navegadores Chromium"),
+              std::string::npos);
+#endif
 }
 
 TEST_F(RealTable, MissingEntriesAreEmptyWithoutAMessage) {
@@ -185,9 +229,9 @@ TEST(LocalizeCaptions, NumericCaptionsBecomeTextsOthersStay) {
     t.LocalizeCaptions(view);
     EXPECT_EQ(view.at("lblTitle").caption, "Siempre dejas huellas detrás");
     EXPECT_EQ(view.at("cmdQuit").caption, "&Salir");
-    EXPECT_EQ(view.at("chk5").caption, "Borrar Temp");
+    EXPECT_EQ(view.at("chk5").caption, "Borrar archivos temporales");
     EXPECT_EQ(view.at("lblP1Tab3_1").caption, "Configuración");
-    EXPECT_EQ(view.at("lblP1Tab4_3").caption, "Acerca");
+    EXPECT_EQ(view.at("lblP1Tab4_3").caption, "Acerca de");
     EXPECT_EQ(view.at("lblStat").caption, "0%");  // not a number
     EXPECT_EQ(view.at("lblStart").caption, "");   // empty design caption
     EXPECT_FALSE(view.at("LstB2").caption.has_value());

@@ -10,6 +10,7 @@
 #include "shell/AppServices.h"
 #include "window/qt/QtDocumentOpener.h"
 #include "window/qt/QtSettingsStore.h"
+#include "window/qt/QtTranslations.h"
 #include "window/qt/QtUiServices.h"
 #include "window/qt/frmStart.h"
 
@@ -50,6 +51,10 @@ int Main(int argc, char** argv) {
     QtUiServices ui;
     frmStart form(ui, services);
     ui.setParentWindow(&form);
+    // Asked at each of Qt's own texts, so the Settings page's language reaches them at once;
+    // in place before the load, whose questions are already in the stored language.
+    QtTranslations qtTexts([&form] { return form.logic().strings().language(); });
+    QCoreApplication::installTranslator(&qtTexts);
     form.logic().Form_Load();
     form.show();
     // Once the window has been painted, so a question at start-up has its window behind it.

@@ -6,7 +6,7 @@ namespace quenvor::window {
 // The desktop's default program for a file or an address (xdg-open or the portal on Linux).
 class QtDocumentOpener : public platform::IDocumentOpener {
 public:
-    bool open(const std::string& address, std::uintptr_t owner) override;
+    platform::Status open(const std::string& address, std::uintptr_t owner) override;
 };
 
 }  // namespace quenvor::window

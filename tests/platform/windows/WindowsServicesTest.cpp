@@ -232,11 +232,13 @@ TEST(RealStringResource, TheProgramsResourceHoldsExactlyTheEmbeddedBlocks) {
     test::ScriptedUi ui;
     ui::StringTable table(&resource, &ui);
     table.setLanguage(1053);
-    EXPECT_EQ(table.LoadLangString(text::StartPageTitle), "You  always leave traces behind");
+    EXPECT_EQ(table.LoadLangString(text::StartPageTitle), "You always leave traces behind");
     EXPECT_EQ(table.LoadLangString(text::ConfirmFileShred),
               "Are you sure you want to remove this file?\nYou can NEVER get it back.");
     table.setLanguage(1034);
-    EXPECT_EQ(table.LoadLangString(text::SelectFolderButton), "Esco&jer una carpeta ");
+    EXPECT_EQ(table.LoadLangString(text::SelectFolderButton), "Escoger una &carpeta");
+    // The Windows build carries the Windows wording, not the Linux variant.
+    EXPECT_NE(table.LoadLangString(text::ConfirmCleaning).find("Internet Explorer, Firefox"), std::string::npos);
     EXPECT_EQ(table.LoadLangString(text::LanguageSpanish), "Español");
     EXPECT_TRUE(ui.messages.empty());
 }
