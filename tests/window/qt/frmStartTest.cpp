@@ -237,7 +237,7 @@ private slots:
         w<QCheckBox>(*f, "chk4")->setCheckState(Qt::Unchecked);
         click(f->control("cmdSave"));
         QCOMPARE(ui.messages.size(), size_t(1));
-        QVERIFY(ui.messages[0].text.rfind("Tienes que volver", 0) == 0);
+        QVERIFY(ui.messages[0].text.rfind("Tienes que reiniciar", 0) == 0);
         QCOMPARE(QString::fromStdString(settings.read("QUENVOR", "SETTINGS", "S4", "?")), QString("0"));
         QCOMPARE(QString::fromStdString(settings.read("QUENVOR", "SETTINGS", "S5", "?")), QString("0"));
     }
