@@ -41,11 +41,7 @@ void CleaningRun::cmdNext_Click() {
     std::unique_ptr<desktop::cCleanInternet> windows;
     // Named, as the plan's steps call it when they are carried out.
     const std::function<desktop::cCleanInternet&()> system = [&]() -> desktop::cCleanInternet& {
-        if (!windows)
-            windows = std::make_unique<desktop::cCleanInternet>(
-                desktop::cCleanInternet::Services{m_s.firefox.registry, m_s.firefox.files, m_s.firefox.folders,
-                                                  m_s.history, m_s.processes},
-                m_report);
+        if (!windows) windows = makeSystem(m_report);
         return *windows;
     };
     chromium::cChromium chromium({m_s.firefox.files, m_s.firefox.folders}, m_s.processes, m_report);
@@ -58,6 +54,7 @@ void CleaningRun::cmdNext_Click() {
         [&](const std::string& why) { m_report.failWhole(why.empty() ? text(text::UnexpectedError) : why); });
     chromium.setPlan(nullptr);
     firefox().setPlan(nullptr);
+    if (windows) windows->setPlan(nullptr);
     ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Default); });
 
     // The question is the one it always was; what the plan holds is there for the asking.
@@ -79,7 +76,9 @@ void CleaningRun::cmdNext_Click() {
     // entries, cookies stay unless they were chosen, kept sites stay); "all deleted" only for a
     // list left empty. Whatever was chosen, a list that still named what went would mislead.
     ui::guarded([&] { showWhatRemains(); });
-    ui::guarded([&] { reportAppeared(plan, cache, selected("chk4")); });
+    std::vector<std::string> onTheSystem;
+    ui::guarded([&] { onTheSystem = appearedOnTheSystem(plan, forms, history); });
+    ui::guarded([&] { reportAppeared(plan, cache, selected("chk4"), onTheSystem); });
     ui::reportedStep(
         [&] { reportDamagedStore(); },
         [&](const std::string& why) { m_report.failWhole(why.empty() ? text(text::UnexpectedError) : why); });
@@ -97,6 +96,13 @@ void CleaningRun::cmdNext_Click() {
     m_s.busy.endRun(ui::BusyState::Run::Cleaning, m_s.view);
 }
 
+std::unique_ptr<desktop::cCleanInternet> CleaningRun::makeSystem(common::CleanReport& report) {
+    return std::make_unique<desktop::cCleanInternet>(
+        desktop::cCleanInternet::Services{m_s.firefox.registry, m_s.firefox.files, m_s.firefox.folders, m_s.history,
+                                          m_s.processes},
+        report);
+}
+
 void CleaningRun::makePlan(common::CleanPlan& plan, chromium::cChromium& chromium,
                            const std::function<desktop::cCleanInternet&()>& system, bool cache, bool forms,
                            bool history) {
@@ -111,10 +117,11 @@ void CleaningRun::makePlan(common::CleanPlan& plan, chromium::cChromium& chromiu
             m_report.fail(area, what, why.empty() ? text(text::UnexpectedError) : why);
         });
     };
-    // The system's own traces are found as they go: each operation is one step of the plan.
-    auto whole = [&](common::CleanArea area, const std::string& what, std::function<void()> op) {
-        sink.setSource({}, {});
-        sink.step(area, what, 0, 0, std::move(op));
+    // The system's own traces are found here as the browsers' are, item by item.
+    auto sys = [&]() -> desktop::cCleanInternet& {
+        auto& s = system();
+        s.setPlan(&plan);
+        return s;
     };
     if (cache) {
         // The page's list of addresses, one by one; the browsers' own steps count their files,
@@ -129,18 +136,18 @@ void CleaningRun::makePlan(common::CleanPlan& plan, chromium::cChromium& chromiu
         find(common::CleanArea::Cache, "Chromium", [&] { chromium.ClearCache(); });
     }
     if (forms) {
-        whole(common::CleanArea::TypedUrls, desktop::kTypedUrlsKey, [&system] { system().CleanTypedUrls(); });
-        whole(common::CleanArea::FormData, desktop::kFormDataKey, [&system] { system().CleanFormData(); });
+        find(common::CleanArea::TypedUrls, desktop::kTypedUrlsKey, [&] { sys().CleanTypedUrls(); });
+        find(common::CleanArea::FormData, desktop::kFormDataKey, [&] { sys().CleanFormData(); });
         find(common::CleanArea::FormData, "Firefox", [&] { firefox().ClearFirefoxFormHistory(); });
         find(common::CleanArea::FormData, "Chromium", [&] { chromium.ClearFormData(); });
     }
     if (history) {
-        whole(common::CleanArea::History, "", [&system] { system().ClearInternetHistory(); });
+        find(common::CleanArea::History, "", [&] { sys().ClearInternetHistory(); });
         find(common::CleanArea::History, "Firefox", [&] { firefox().ClearFirefoxHistory(); });
         find(common::CleanArea::History, "Chromium", [&] { chromium.ClearHistory(); });
     }
-    if (selected("chk6")) whole(common::CleanArea::Recent, "", [&system] { system().CleanRecentFilesMenu(); });
-    if (selected("chk5")) whole(common::CleanArea::Temp, "", [&system] { system().EmptyTempFolder(); });
+    if (selected("chk6")) find(common::CleanArea::Recent, "", [&] { sys().CleanRecentFilesMenu(); });
+    if (selected("chk5")) find(common::CleanArea::Temp, "", [&] { sys().EmptyTempFolder(); });
     if (selected("chk4")) {
         find(common::CleanArea::Cookies, "Firefox", [&] { firefox().ClearFirefoxCookies(); });
         find(common::CleanArea::Cookies, "Chromium", [&] { chromium.ClearCookies(); });
@@ -156,9 +163,52 @@ void CleaningRun::makePlan(common::CleanPlan& plan, chromium::cChromium& chromiu
     }
 }
 
+// The system's traces are found again, as they are now, into a plan that is never carried out.
+// What the first plan took is gone, and what it failed to take it held: anything else came
+// after it. Items are told by their names; a store counted whole (a settings file's entries)
+// that the plan held is taken as one it failed on.
+std::vector<std::string> CleaningRun::appearedOnTheSystem(const common::CleanPlan& plan, bool forms, bool history) {
+    const bool recent = selected("chk6"), temp = selected("chk5");
+    if (!forms && !history && !recent && !temp) return {};
+    auto identities = [](const common::CleanPlan& p) {
+        std::multiset<std::string> out;
+        for (const auto& s : p.steps()) {
+            if (!s.browser.empty() || !s.profile.empty() || s.area == common::CleanArea::Cache ||
+                s.area == common::CleanArea::Cookies || s.items == 0)
+                continue;
+            if (!s.names.empty())
+                out.insert(s.names.begin(), s.names.end());
+            else
+                out.insert(s.what);
+        }
+        return out;
+    };
+    common::CleanReport unseen;  // what cannot be read now was told when the plan was made
+    common::CleanPlan now;
+    auto again = makeSystem(unseen);
+    again->setPlan(&now);
+    if (forms) {
+        ui::guarded([&] { again->CleanTypedUrls(); });
+        ui::guarded([&] { again->CleanFormData(); });
+    }
+    if (history) ui::guarded([&] { again->ClearInternetHistory(); });
+    if (recent) ui::guarded([&] { again->CleanRecentFilesMenu(); });
+    if (temp) ui::guarded([&] { again->EmptyTempFolder(); });
+    auto planned = identities(plan);
+    std::vector<std::string> appeared;
+    for (const auto& id : identities(now)) {
+        if (auto it = planned.find(id); it != planned.end())
+            planned.erase(it);
+        else
+            appeared.push_back(id);
+    }
+    return appeared;
+}
+
 // Entries the lists name now that the plan did not hold came after it was made: the run left
 // them, and says so rather than calling the lists' areas clean.
-void CleaningRun::reportAppeared(const common::CleanPlan& plan, bool cache, bool cookies) {
+void CleaningRun::reportAppeared(const common::CleanPlan& plan, bool cache, bool cookies,
+                                 const std::vector<std::string>& onTheSystem) {
     std::set<std::string> planned;
     for (const auto& s : plan.steps()) planned.insert(s.names.begin(), s.names.end());
     const std::string cleared = m_s.strings.LoadLangString(text::ListClearedItem);
@@ -169,6 +219,7 @@ void CleaningRun::reportAppeared(const common::CleanPlan& plan, bool cache, bool
     };
     if (cache) check("LstB2");
     if (cookies) check("LstB3");
+    appeared.insert(appeared.end(), onTheSystem.begin(), onTheSystem.end());
     if (appeared.empty()) return;
     ui::ListedMessage msg(ui::replaceAll(m_s.strings.LoadLangString(text::AppearedAfterPreview), "%1",
                                          RunAccount(m_s.strings).count(appeared.size())),

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "cleaning/common/CleanPlan.h"
 #include "cleaning/common/CleanReport.h"
@@ -63,9 +64,13 @@ private:
     firefox::cFireFox& firefox();
     void reportDamagedStore();
     void showWhatRemains();
+    std::unique_ptr<desktop::cCleanInternet> makeSystem(common::CleanReport& report);
     void makePlan(common::CleanPlan& plan, chromium::cChromium& chromium,
                   const std::function<desktop::cCleanInternet&()>& system, bool cache, bool forms, bool history);
-    void reportAppeared(const common::CleanPlan& plan, bool cache, bool cookies);
+    // The system's own traces found once the plan has run that it did not hold: they came after it.
+    std::vector<std::string> appearedOnTheSystem(const common::CleanPlan& plan, bool forms, bool history);
+    void reportAppeared(const common::CleanPlan& plan, bool cache, bool cookies,
+                        const std::vector<std::string>& onTheSystem);
 
     Services m_s;
     std::unique_ptr<firefox::cFireFox> m_firefox;  // kept for the window's life, made on first use

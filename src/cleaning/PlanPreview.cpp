@@ -1,5 +1,8 @@
 #include "cleaning/PlanPreview.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "cleaning/RunAccount.h"
 #include "text/TextIds.h"
 #include "ui/Guarded.h"
@@ -11,8 +14,17 @@ std::vector<std::string> PlanPreview::lines(const common::CleanPlan& plan) {
     auto load = [&](int id) { return m_strings.LoadLangString(id); };
     RunAccount account(m_strings);
     std::vector<std::string> out;
-    const auto groups = plan.groups();
+    // Each browser's profile, and the system, under one heading, in the order they first come.
+    auto groups = plan.groups();
     if (groups.empty()) return {load(text::PreviewNothing)};
+    std::vector<std::pair<std::string, std::string>> sources;
+    for (const auto& g : groups)
+        if (std::find(sources.begin(), sources.end(), std::pair{g.browser, g.profile}) == sources.end())
+            sources.emplace_back(g.browser, g.profile);
+    std::stable_sort(groups.begin(), groups.end(), [&](const auto& a, const auto& b) {
+        return std::find(sources.begin(), sources.end(), std::pair{a.browser, a.profile}) <
+               std::find(sources.begin(), sources.end(), std::pair{b.browser, b.profile});
+    });
     const common::CleanPlan::Group* last = nullptr;
     for (const auto& g : groups) {
         if (!last || last->browser != g.browser || last->profile != g.profile) {

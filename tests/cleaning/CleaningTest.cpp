@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
+#include <tuple>
 
 #include "cleaning/Cache.h"
 #include "cleaning/CleaningRun.h"
@@ -151,7 +152,8 @@ TEST_F(Home, RecentDocumentsFolderValuesAndTheDesktopList) {
     EXPECT_FALSE(fs::exists(home / ".recently-used"));
     EXPECT_TRUE(reg(desktop::kRecentDocsKey, "").KeyExists());  // Explorer writes on in it
     EXPECT_EQ(valuesAndSubkeys(desktop::kRecentDocsKey), 0u);
-    EXPECT_EQ(report.removedTally().at(common::CleanArea::Recent).items, 3u + found.items);  // two files, the old list
+    // Two files, the desktop list's one bookmark, the old list.
+    EXPECT_EQ(report.removedTally().at(common::CleanArea::Recent).items, 4u + found.items);
     EXPECT_TRUE(report.clean());
 }
 
@@ -506,6 +508,102 @@ TEST_F(Run, TheRunCarriesOutThePlanItShowedAndNamesWhatCameAfter) {
     EXPECT_EQ(view.listItems("LstB2"), (std::vector<std::string>{"https://came-later.example/"}));
 }
 
+// The system's own traces are found item by item before the question and shown with their
+// count and size per area; the run takes exactly those. What came while the question was open
+// stays and is named apart; a temporary file opened or written to since is in use, and stays
+// without a word.
+TEST_F(Run, TheSystemsTracesAreFoundItemByItemAndOnlyThoseGo) {
+    for (int n = 1; n <= 6; ++n) view.setCheckValue("chk" + std::to_string(n), n == 3 || n >= 5 ? 1 : 0);
+    const auto xbel = home / ".local/share/recently-used.xbel";
+    auto xbelWith = [&](const std::vector<std::string>& names) {
+        std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xbel version=\"1.0\">\n";
+        for (const auto& f : names)
+            text += "  <bookmark href=\"file:///home/ana/" + f +
+                    "\" added=\"2026-12-01T10:00:00Z\">\n    <info><metadata/></info>\n  </bookmark>\n";
+        TempDir::write(xbel, text + "</xbel>\n");
+    };
+    auto ageOne = [](const fs::path& f, int hours) {
+        fs::last_write_time(f, fs::file_time_type::clock::now() - std::chrono::hours(hours));
+    };
+    const std::string typedUrls = desktop::kTypedUrlsKey;
+    auto typed = [&](const std::string& name) { return reg(typedUrls, name).Value(); };
+    const auto thumbs = home / ".cache/thumbnails/normal";
+    int held = -1;
+    struct Row {
+        const char* area;  // the preview's line for it, up to the size
+        std::function<void()> before, during, after;
+        std::string appeared;
+    };
+    const std::vector<Row> rows = {
+        {"    Temporary files: 3 items, 12 B",
+         [&] {
+             for (const char* f : {"a.log", "b.log", "c"}) TempDir::write(tmp / f, "four");
+             ageAll(tmp);
+         },
+         [&] {
+             TempDir::write(tmp / "b.log", "rewritten");
+             ageOne(tmp / "b.log", 3);
+             held = ::open((tmp / "c").c_str(), O_RDONLY);
+             TempDir::write(tmp / "late.log", "x");
+             ageOne(tmp / "late.log", 2);
+         },
+         [&] {
+             EXPECT_FALSE(fs::exists(tmp / "a.log"));
+             for (const char* f : {"b.log", "c", "late.log"}) EXPECT_TRUE(fs::exists(tmp / f)) << f;
+         },
+         (tmp / "late.log").string()},
+        {"    Recent documents: 2 items, ",
+         [&] {
+             xbelWith({"secret.pdf", "notes.odt"});
+         },
+         [&] {
+             xbelWith({"late.odt", "secret.pdf", "notes.odt"});
+         },
+         [&] {
+             const auto left = TempDir::read(xbel);
+             EXPECT_NE(left.find("late.odt"), std::string::npos) << left;
+             EXPECT_EQ(left.find("secret.pdf"), std::string::npos) << left;
+             EXPECT_EQ(left.find("notes.odt"), std::string::npos) << left;
+         },
+         "file:///home/ana/late.odt"},
+        {"    Typed addresses: 1 items, 23 B", [&] { set(typedUrls, "url1", "http://secret.example/"); },
+         [&] { set(typedUrls, "url2", "http://late.example/"); },
+         [&] {
+             EXPECT_EQ(typed("url1"), platform::RegVariant());
+             EXPECT_EQ(typed("url2"), platform::RegVariant(std::string("http://late.example/")));
+         },
+         typedUrls + "\\url2"},
+        {"    Thumbnails: 1 items, 7 B", [&] { TempDir::write(thumbs / "a.png", "picture"); },
+         [&] { TempDir::write(thumbs / "late.png", "picture"); },
+         [&] {
+             EXPECT_FALSE(fs::exists(thumbs / "a.png"));
+             EXPECT_TRUE(fs::exists(thumbs / "late.png"));
+         },
+         (thumbs / "late.png").string()},
+    };
+    for (const auto& r : rows) r.before();
+    ui.onMessage = [&] {
+        if (ui.messages.size() == 1)
+            for (const auto& r : rows) r.during();
+    };
+    run.cmdNext_Click();
+    ::close(held);
+    const auto& details = ui.messages.front().details;
+    std::string all;
+    for (const auto& d : details) all += d + "\n";
+    // The system's areas under one heading, though Firefox's steps came between them.
+    EXPECT_EQ(std::count(details.begin(), details.end(), "This computer:"), 1) << all;
+    const std::string said = ui.messages.back().text;
+    EXPECT_NE(said.find("4 items appeared after the list of what would be removed was made"), std::string::npos)
+        << said;
+    for (const auto& r : rows) {
+        EXPECT_NE(all.find(std::string(r.area)), std::string::npos) << r.area << "\n" << all;
+        r.after();
+        EXPECT_NE(said.find(r.appeared), std::string::npos) << r.appeared << "\n" << said;
+    }
+    for (const char* quiet : {"b.log", "c"}) EXPECT_EQ(said.find((tmp / quiet).string()), std::string::npos) << said;
+}
+
 TEST_F(Run, FailuresAreToldNotHidden) {
     TempDir::write(profile / "formhistory.sqlite", std::string(4096, 'G'));  // damaged
     run.cmdNext_Click();
@@ -591,11 +689,16 @@ private:
 
 TEST_F(Run, AStepThatThrowsOrIsRefusedIsToldAsNotDone) {
     FailingRegistry failing(registry);
-    const std::string typed = std::string("Typed addresses: ") + desktop::kTypedUrlsKey + ": ";
+    // A step that throws is told by the key it cleans; a refusal names the subkey refused.
+    const std::string typedKey = std::string("Typed addresses: ") + desktop::kTypedUrlsKey;
     const std::string form = std::string("Form data: ") + desktop::kFormDataKey + ": ";
-    for (auto [mode, why] : {std::pair{FailingRegistry::Mode::ThrowStd, "the disk went away"},
-                             std::pair{FailingRegistry::Mode::ThrowOther, "an unexpected error stopped this step"},
-                             std::pair{FailingRegistry::Mode::Refuse, "the store refused the change"}}) {
+    for (auto [mode, why, typedWhat] :
+         {std::tuple{FailingRegistry::Mode::ThrowStd, "the disk went away", ": "},
+          std::tuple{FailingRegistry::Mode::ThrowOther, "an unexpected error stopped this step", ": "},
+          std::tuple{FailingRegistry::Mode::Refuse, "the store refused the change", "\\older: "}}) {
+        const std::string typed = typedKey + typedWhat;
+        set(std::string(desktop::kTypedUrlsKey) + "\\older", "url1", "http://secret.example/");
+        set(desktop::kFormDataKey, "x", "saved form");
         failing.mode = mode;
         fs::remove_all(profile);
         FirefoxFixture::makeProfile(profile);

@@ -6,6 +6,11 @@
 // workers and the file systems keep every site in one LevelDB store each, which cannot be split
 // without the browser: such a store stays whole when a kept site has anything in it (the
 // workers' scripts with their registrations; their caches are split by site all the same).
+// The workers' registrations name their site in their keys, but not the scripts they run: those
+// are records of a version, by number, with their bodies in ScriptCache, a disk cache of files
+// named by a hash of that number. Taking a site's registrations out of the store would leave its
+// scripts behind, which the browser does not purge (it purges only scripts it marked for
+// purging itself), and marking them means writing the browser's records, not deleting them.
 #include <cstdint>
 #include <filesystem>
 #include <set>

@@ -1,9 +1,6 @@
 #include "cleaning/desktop/ThumbnailCache.h"
 
-#include <cerrno>
-
 #include "platform/ErrorKinds.h"
-#include "platform/IFileService.h"
 #include "platform/IKnownFolders.h"
 #include "platform/Utf8Path.h"
 
@@ -19,27 +16,33 @@ constexpr int kMaxDepth = 4;
 
 }  // namespace
 
-void ThumbnailCache::clear() {
+std::vector<ThumbnailCache::File> ThumbnailCache::find() {
+    std::vector<File> found;
     for (const fs::path& base : {m_folders.cacheHome() / "thumbnails", m_folders.homeFolder() / ".thumbnails"})
-        for (const char* size : {"normal", "large", "x-large", "xx-large", "fail"}) removeFilesBelow(base / size, 0);
+        for (const char* size : {"normal", "large", "x-large", "xx-large", "fail"}) findBelow(base / size, 0, found);
+    return found;
 }
 
-void ThumbnailCache::removeFilesBelow(const fs::path& dir, int depth) {
+void ThumbnailCache::findBelow(const fs::path& dir, int depth, std::vector<File>& into) {
     auto listing = m_files.list(dir);
     if (!listing) {
         if (!platform::isGone(listing.error()))
-            m_report.fail(common::CleanArea::Recent, platform::utf8Of(dir), listing.error().message);
+            m_report.fail(common::CleanArea::Thumbnails, platform::utf8Of(dir), listing.error().message);
         return;
     }
     for (const auto& e : *listing) {
         const fs::path p = dir / e.name;
         if (e.type == FileType::Directory) {
-            if (depth < kMaxDepth) removeFilesBelow(p, depth + 1);
+            if (depth < kMaxDepth) findBelow(p, depth + 1, into);
             continue;
         }
-        // A link is removed as a link: what it points to is not the cache's.
-        if (auto r = m_files.remove(p); !r && !platform::isGone(r.error()))
-            m_report.fail(common::CleanArea::Recent, platform::utf8Of(p), r.error().message);
+        auto st = m_files.status(p);
+        if (!st) {
+            if (!platform::isGone(st.error()))
+                m_report.fail(common::CleanArea::Thumbnails, platform::utf8Of(p), st.error().message);
+            continue;
+        }
+        if (st->type != FileType::NotFound && st->type != FileType::Directory) into.push_back({p, *st});
     }
 }
 

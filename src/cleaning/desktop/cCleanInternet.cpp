@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "cleaning/desktop/LibreOfficeRecent.h"
+#include "cleaning/desktop/RecentlyUsedList.h"
 #include "cleaning/desktop/RegistryTraces.h"
 #include "cleaning/desktop/ThumbnailCache.h"
 #include "platform/AtomicFile.h"
@@ -27,13 +30,8 @@ using platform::RegKey;
 
 namespace {
 
-constexpr const char* kEmptyXbel =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<xbel version=\"1.0\"\n"
-    "      xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\"\n"
-    "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
-    ">\n"
-    "</xbel>\n";
+// The desktop's list of recent files is small; a far larger file is not read into memory.
+constexpr std::uint64_t kMaxRecentList = 64 << 20;
 
 // A file this young may belong to a program that is starting or that opens it only now and then.
 constexpr std::int64_t kTempSafetyAgeNs = std::int64_t{3600} * 1'000'000'000;
@@ -91,28 +89,64 @@ bool cCleanInternet::DeleteRegKey(std::uintptr_t root, const std::string& subKey
     return false;
 }
 
-// The key is made again empty; when that fails the raised error tells the run. The times of the
+// The addresses found go, value by value, and the key stays for the browser to write on (made
+// again when it is missing; when that fails the raised error tells the run). The times of the
 // same addresses go with them, counted as no entries of their own.
 void cCleanInternet::CleanTypedUrls() {
     RegistryTraces traces(m_s.registry, m_report, common::CleanArea::TypedUrls);
-    const auto typed = traces.find(platform::kCurrentUser, kTypedUrlsKey);
-    if (DeleteRegKey(platform::kCurrentUser, kTypedUrlsKey, common::CleanArea::TypedUrls) && typed.exists)
-        m_report.removed(common::CleanArea::TypedUrls, typed.items, typed.bytes);
+    auto typed = traces.find(platform::kCurrentUser, kTypedUrlsKey);
     auto times = traces.find(platform::kCurrentUser, kTypedUrlsTimeKey);
     times.items = 0;
-    traces.removeKey(platform::kCurrentUser, times);
-    (void)CreateRegKey(platform::kCurrentUser, kTypedUrlsKey);  // whether it existed does not matter here
+    for (auto* list : {&times.values, &times.subkeys})
+        for (auto& e : *list) e.items = 0;
+    auto names = typed.names;
+    const std::uint64_t items = typed.items, bytes = typed.bytes + times.bytes;
+    m_sink.step(
+        common::CleanArea::TypedUrls, kTypedUrlsKey, items, bytes,
+        [this, typed = std::move(typed), times = std::move(times)] {
+            RegistryTraces removal(m_s.registry, m_report, common::CleanArea::TypedUrls);
+            removal.removeContents(platform::kCurrentUser, typed);
+            removal.removeContents(platform::kCurrentUser, times);
+            if (times.exists) removeKeyIfEmpty(kTypedUrlsTimeKey, common::CleanArea::TypedUrls);
+            (void)CreateRegKey(platform::kCurrentUser, kTypedUrlsKey);  // whether it existed does not matter here
+        },
+        std::move(names));
 }
 
+// A key whose values went goes too, unless something came into it since: that is named by the
+// run, not here.
+void cCleanInternet::removeKeyIfEmpty(const std::string& key, common::CleanArea area) {
+    common::CleanReport unseen;
+    const auto left = RegistryTraces(m_s.registry, unseen, area).find(platform::kCurrentUser, key);
+    if (left.exists && left.unreadable.empty() && left.values.empty() && left.subkeys.empty())
+        (void)DeleteRegKey(platform::kCurrentUser, key, area);  // a refusal is told by DeleteRegKey
+}
+
+// The values found go, and the key with them once nothing else is left in it.
 void cCleanInternet::CleanFormData() {
-    DeleteRegKey(platform::kCurrentUser, kFormDataKey, common::CleanArea::FormData);
+    RegistryTraces traces(m_s.registry, m_report, common::CleanArea::FormData);
+    auto found = traces.find(platform::kCurrentUser, kFormDataKey);
+    if (!found.exists && found.unreadable.empty()) return;
+    auto names = found.names;
+    const std::uint64_t items = found.items, bytes = found.bytes;
+    m_sink.step(
+        common::CleanArea::FormData, kFormDataKey, items, bytes,
+        [this, found = std::move(found)] {
+            RegistryTraces removal(m_s.registry, m_report, common::CleanArea::FormData);
+            removal.removeContents(platform::kCurrentUser, found);
+            if (found.unreadable.empty()) removeKeyIfEmpty(kFormDataKey, common::CleanArea::FormData);
+        },
+        std::move(names));
 }
 
 void cCleanInternet::ClearInternetHistory() {
-    // A system without a history service has nothing to clear there.
-    if (m_s.history) {
-        if (auto s = m_s.history->clearHistory(); !s) m_report.fail(common::CleanArea::History, "", s.error().message);
-    }
+    // A system without a history service has nothing to clear there; the service tells no
+    // entries, so its step counts none.
+    if (m_s.history)
+        m_sink.step(common::CleanArea::History, "", 0, 0, [this] {
+            if (auto s = m_s.history->clearHistory(); !s)
+                m_report.fail(common::CleanArea::History, "", s.error().message);
+        });
     const std::string folder =
         ReadStringValue(platform::kCurrentUser, platform::kShellFoldersKey, "History", std::string());
     purge(folder, common::CleanArea::History, PurgeRule::AnyFile);
@@ -125,15 +159,35 @@ void cCleanInternet::CleanRecentFilesMenu() {
     // Every value and subkey: the numbered entries and MRUListEx Windows writes, the subkey of
     // each file type with its own, and the lettered ones of older systems.
     RegistryTraces recentDocs(m_s.registry, m_report, common::CleanArea::Recent);
-    recentDocs.removeContents(platform::kCurrentUser, recentDocs.find(platform::kCurrentUser, kRecentDocsKey));
+    auto docs = recentDocs.find(platform::kCurrentUser, kRecentDocsKey);
+    if (docs.exists || !docs.unreadable.empty()) {
+        auto names = docs.names;
+        const std::uint64_t items = docs.items, bytes = docs.bytes;
+        m_sink.step(
+            common::CleanArea::Recent, kRecentDocsKey, items, bytes,
+            [this, docs = std::move(docs)] {
+                RegistryTraces(m_s.registry, m_report, common::CleanArea::Recent)
+                    .removeContents(platform::kCurrentUser, docs);
+            },
+            std::move(names));
+    }
     emptyDesktopRecentList();
-    ThumbnailCache(m_s.files, m_s.folders, m_report).clear();
-    LibreOfficeRecent(m_s.files, m_s.folders, m_s.processes, m_report).clear();
+    auto open = std::make_shared<OpenFiles>();
+    for (const auto& f : ThumbnailCache(m_s.files, m_s.folders, m_report).find())
+        planFile(common::CleanArea::Thumbnails, f.path, f.was, PurgeRule::AnyFile, open);
+    LibreOfficeRecent office(m_s.files, m_s.folders, m_s.processes, m_report);
+    for (auto& found : office.find()) {
+        const std::uint64_t items = found.paths.size(), bytes = found.bytes;
+        const std::string what = platform::utf8Of(found.file);
+        m_sink.step(common::CleanArea::Recent, what, items, bytes, [this, found = std::move(found)] {
+            LibreOfficeRecent(m_s.files, m_s.folders, m_s.processes, m_report).remove(found);
+        });
+    }
 }
 
 void cCleanInternet::emptyDesktopRecentList() {
     // Desktop programs read and rewrite this list: leave it valid and empty, never missing.
-    auto xbel = m_s.folders.dataHome() / "recently-used.xbel";
+    auto xbel = m_s.folders.dataHome() / kRecentlyUsedXbel;
     auto st = m_s.files.status(xbel);
     if (st && st->type == FileType::Symlink) {
         // The desktop writes the list through the link: the file it leads to is emptied, but
@@ -153,20 +207,62 @@ void cCleanInternet::emptyDesktopRecentList() {
             m_report.fail(common::CleanArea::Recent, platform::utf8Of(xbel), "not a plain file");
     }
     if (st && st->type == FileType::Regular) {
-        if (auto s = platform::AtomicFile::write(xbel, kEmptyXbel); !s)
-            m_report.fail(common::CleanArea::Recent, platform::utf8Of(xbel), s.error().message);
+        // Read as it is now: the list the step found, or the list the desktop wrote since.
+        auto read = [this](const fs::path& file) -> std::optional<std::string> {
+            auto now = m_s.files.status(file);
+            if (!now || now->type != FileType::Regular || now->size > kMaxRecentList) return std::nullopt;
+            std::ifstream in(file, std::ios::binary);
+            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!in && !in.eof()) return std::nullopt;
+            return text;
+        };
+        const auto text = read(xbel);
+        const auto bookmarks = text ? RecentlyUsedList::bookmarks(*text) : std::nullopt;
+        std::set<std::string> hrefs;
+        std::vector<std::string> names;
+        std::uint64_t bytes = st->size;
+        if (bookmarks) {
+            bytes = 0;
+            for (const auto& b : *bookmarks) {
+                bytes += b.end - b.begin;
+                if (hrefs.insert(b.href).second) names.push_back(b.href);
+            }
+        }
+        // A list not laid out as the desktop writes it is one item, replaced by the bare list.
+        const bool whole = !bookmarks;
+        const std::uint64_t items = whole ? 1 : hrefs.size();
+        if (items > 0)
+            m_sink.step(
+                common::CleanArea::Recent, platform::utf8Of(xbel), items, bytes,
+                [this, xbel, whole, read, hrefs = std::move(hrefs), items] {
+                    const auto now = read(xbel);
+                    std::size_t removed = whole ? 1 : 0;
+                    std::optional<std::string> cleaned;
+                    if (whole)
+                        cleaned = RecentlyUsedList::kEmpty;
+                    else if (now)
+                        cleaned = RecentlyUsedList::without(*now, hrefs, &removed);
+                    if (!cleaned) {
+                        m_report.fail(common::CleanArea::Recent, platform::utf8Of(xbel),
+                                      "not laid out as the desktop writes it, left as it is");
+                        return;
+                    }
+                    if (removed == 0) return;
+                    if (auto s = platform::AtomicFile::write(xbel, *cleaned); !s)
+                        m_report.fail(common::CleanArea::Recent, platform::utf8Of(xbel), s.error().message);
+                    else
+                        m_report.removed(common::CleanArea::Recent, whole ? items : removed,
+                                         now && now->size() > cleaned->size() ? now->size() - cleaned->size() : 0);
+                },
+                std::move(names));
     }
     emptyOldRecentList();
 }
 
 void cCleanInternet::emptyOldRecentList() {
-    const auto old = m_s.folders.homeFolder() / ".recently-used";
-    if (auto s = m_s.files.status(old); s && s->type == FileType::Regular) {
-        if (auto r = m_s.files.remove(old); r)
-            m_report.removed(common::CleanArea::Recent, 1, s->size);
-        else if (!platform::isGone(r.error()))
-            m_report.fail(common::CleanArea::Recent, platform::utf8Of(old), r.error().message);
-    }
+    const auto old = m_s.folders.homeFolder() / kOldRecentList;
+    if (auto s = m_s.files.status(old); s && s->type == FileType::Regular)
+        planFile(common::CleanArea::Recent, old, *s, PurgeRule::AnyFile, std::make_shared<OpenFiles>());
 }
 
 void cCleanInternet::EmptyTempFolder() {
@@ -183,14 +279,16 @@ void cCleanInternet::purge(const std::string& folder, common::CleanArea area, Pu
             m_report.fail(area, folder, "not a temporary folder");
             return;
         }
+        if (!m_s.processes) return;
     }
     const std::int64_t now = nowNs();
     shredder::cRecurse walker(m_s.files);
     const auto list = walker.Recurse(folder, "*.*");
+    // Whether a file is open is asked again when it goes: it may have been opened since.
+    auto open = std::make_shared<OpenFiles>();
     std::set<std::pair<std::uint64_t, std::uint64_t>> inUse;
     std::uint32_t me = 0;
     if (rule == PurgeRule::IdleOwnFiles) {
-        if (!m_s.processes) return;
         inUse = m_s.processes->openFiles();
         me = m_s.processes->currentUserId();
     }
@@ -213,19 +311,43 @@ void cCleanInternet::purge(const std::string& folder, common::CleanArea area, Pu
             for (const auto& part : rel) kept = kept || keptByLivePrograms(platform::utf8Of(part));
             if (kept) continue;
         }
-        if (auto r = m_s.files.remove(path); r) {
-            m_report.removed(area, 1, st->size);
-        } else if (!platform::isGone(r.error())) {
-            // Where no table of open files can be read (Windows), the refusal itself tells
-            // that a program holds the file: in the temporary folder that is a file in use.
-            if (rule == PurgeRule::IdleOwnFiles && platform::isInUse(r.error())) continue;
-            m_report.fail(area, entry, r.error().message);
-        }
+        planFile(area, path, *st, rule, open);
     }
     // The temporary folder holds other users' folders, closed to us by design; anywhere else a
     // folder that could not be entered still holds what the user asked to remove.
     if (rule == PurgeRule::AnyFile)
         for (const auto& n : walker.notEntered()) m_report.fail(area, n.path, n.reason);
+}
+
+void cCleanInternet::planFile(common::CleanArea area, const fs::path& path, const platform::FileStatus& was,
+                              PurgeRule rule, std::shared_ptr<OpenFiles> open) {
+    m_sink.step(area, platform::utf8Of(path), 1, was.type == FileType::Regular ? was.size : 0,
+                [this, area, path, was, rule, open = std::move(open)] { removeFile(area, path, was, rule, *open); });
+}
+
+void cCleanInternet::removeFile(common::CleanArea area, const fs::path& path, const platform::FileStatus& was,
+                                PurgeRule rule, OpenFiles& open) {
+    auto st = m_s.files.status(path);
+    if (!st) {
+        if (!platform::isGone(st.error())) m_report.fail(area, platform::utf8Of(path), st.error().message);
+        return;
+    }
+    // Another file under the name found is not the one found; one written to since is in use.
+    if (st->type != was.type || st->device != was.device || st->inode != was.inode) return;
+    if (rule == PurgeRule::IdleOwnFiles) {
+        if (st->modifiedNs != was.modifiedNs || st->size != was.size) return;
+        if (!open.read && m_s.processes) open.files = m_s.processes->openFiles();
+        open.read = true;
+        if (open.files.contains({st->device, st->inode})) return;
+    }
+    if (auto r = m_s.files.remove(path); r) {
+        m_report.removed(area, 1, st->type == FileType::Regular ? st->size : 0);
+    } else if (!platform::isGone(r.error())) {
+        // Where no table of open files can be read (Windows), the refusal itself tells
+        // that a program holds the file: in the temporary folder that is a file in use.
+        if (rule == PurgeRule::IdleOwnFiles && platform::isInUse(r.error())) return;
+        m_report.fail(area, platform::utf8Of(path), r.error().message);
+    }
 }
 
 }  // namespace quenvor::cleaning::desktop

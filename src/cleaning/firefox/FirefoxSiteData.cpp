@@ -4,7 +4,10 @@
 #include <cerrno>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
+#include "cleaning/formats/JsonValue.h"
+#include "cleaning/formats/JsonWriter.h"
 #include "cleaning/formats/SqliteCleaner.h"
 #include "cleaning/formats/SqliteReader.h"
 #include "platform/AtomicFile.h"
@@ -47,6 +50,8 @@ std::vector<std::vector<std::string>> rowsOf(const std::vector<std::string>& val
 }
 
 constexpr const char* kCertOverrides = "cert_override.txt";
+// One member per origin, each an object of that origin's notifications by their id.
+constexpr const char* kNotifications = "notificationstore.json";
 
 // The host a line of cert_override.txt is for ("example.com:443:<attributes>\t<hash>\t..."),
 // empty for a comment.
@@ -71,6 +76,24 @@ platform::Result<std::vector<std::string>> linesOf(platform::IFileService& files
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// The notification store as one JSON object; nothing when there is no such file. A link, or a
+// file that is no JSON object, is left as it is.
+platform::Result<std::optional<formats::JsonValue>> notificationStore(platform::IFileService& files,
+                                                                      const fs::path& file) {
+    using Doc = std::optional<formats::JsonValue>;
+    auto st = files.status(file);
+    if (!st) return platform::isGone(st.error()) ? platform::Result<Doc>(Doc{}) : platform::Result<Doc>(st.error());
+    if (st->type == FileType::NotFound) return Doc{};
+    if (st->type != FileType::Regular) return platform::Error{ELOOP, "not a plain file, not followed"};
+    std::ifstream in(file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in && !in.eof()) return platform::Error{EIO, "cannot be read"};
+    auto doc = formats::JsonValue::parse(text);
+    if (!doc || doc->kind() != formats::JsonValue::Kind::Object)
+        return platform::Error{EINVAL, "not well-formed, left as it was"};
+    return Doc(std::move(*doc));
 }
 
 }  // namespace
@@ -110,6 +133,7 @@ std::set<std::string> FirefoxSiteData::Found::sites() const {
     for (const auto& h : permissionHosts) out.insert(common::KeepList::hostOf(h));
     for (const auto& g : prefGroups) out.insert(common::KeepList::hostOf(g));
     for (const auto& l : certOverrides) out.insert(certHost(l));
+    for (const auto& o : notificationOrigins) out.insert(common::KeepList::hostOf(webOrigin(o)));
     out.erase("");
     return out;
 }
@@ -198,6 +222,15 @@ FirefoxSiteData::Found FirefoxSiteData::find(const FirefoxProfile& p) {
             if (const auto host = certHost(line); !host.empty() && !kept(host, found))
                 addUnique(found.certOverrides, line);
     }
+    if (auto doc = notificationStore(m_files, p.folder / kNotifications); !doc) {
+        found.unreadable.emplace_back(platform::utf8Of(p.folder / kNotifications), doc.error().message);
+    } else if (*doc) {
+        for (const auto& [origin, records] : (*doc)->members())
+            if (const auto web = webOrigin(origin); !web.empty() && !kept(web, found)) {
+                addUnique(found.notificationOrigins, origin);
+                found.notifications += records.members().size();
+            }
+    }
     return found;
 }
 
@@ -279,6 +312,27 @@ void FirefoxSiteData::remove(const FirefoxProfile& p, const Found& found, common
         }
         platform::Status s = lines ? platform::Status() : platform::Status(lines.error());
         if (s && dropped > 0) s = platform::AtomicFile::write(file, text);
+        if (!s)
+            report.fail(CleanArea::SiteData, platform::utf8Of(file), s.error().message);
+        else
+            rows += dropped;
+    }
+    if (!found.notificationOrigins.empty()) {
+        // Read again and written whole: the other origins' members as they are now, not as
+        // they were when found.
+        const fs::path file = p.folder / kNotifications;
+        auto doc = notificationStore(m_files, file);
+        std::set<formats::JsonWriter::Path> omit;
+        std::uint64_t dropped = 0;
+        if (doc && *doc)
+            for (const auto& [origin, records] : (*doc)->members())
+                if (std::find(found.notificationOrigins.begin(), found.notificationOrigins.end(), origin) !=
+                    found.notificationOrigins.end()) {
+                    omit.insert({origin});
+                    dropped += records.members().size();
+                }
+        platform::Status s = doc ? platform::Status() : platform::Status(doc.error());
+        if (s && !omit.empty()) s = platform::AtomicFile::write(file, formats::JsonWriter::write(**doc, omit));
         if (!s)
             report.fail(CleanArea::SiteData, platform::utf8Of(file), s.error().message);
         else

@@ -2,10 +2,10 @@
 // What Firefox keeps per site beside its history: cookies, each site's storage folder (local
 // storage, IndexedDB, cache storage of service workers) with its record in the storage index
 // and in the older local-storage stores, the per-site entries of permissions and content
-// preferences, and the certificates the user accepted for a site. find() says what a run would
-// take from one profile and changes nothing; remove() takes exactly what find() saw. The sites
-// of the keep list are never found, only counted as kept. The browser's own storage and its
-// extensions' (moz-extension, chrome) are no site's.
+// preferences, the certificates the user accepted for a site and the notifications it showed.
+// find() says what a run would take from one profile and changes nothing; remove() takes
+// exactly what find() saw. The sites of the keep list are never found, only counted as kept. The browser's own storage
+// and its extensions' (moz-extension, chrome) are no site's.
 #include <cstdint>
 #include <filesystem>
 #include <set>
@@ -36,6 +36,8 @@ public:
         std::vector<std::string> permissionHosts;                     // the old moz_hosts
         std::vector<std::string> prefGroups;                          // content-prefs.sqlite
         std::vector<std::string> certOverrides;                       // lines of cert_override.txt
+        std::vector<std::string> notificationOrigins;                 // members of notificationstore.json
+        std::uint64_t notifications = 0;                              // the records those hold
         std::set<std::string> keptBy;                                 // keep-list entries that kept something
         std::vector<std::pair<std::string, std::string>> unreadable;  // a store or folder, and why
 

@@ -117,7 +117,7 @@ void cFireFox::siteData(const FirefoxProfile& p) {
     auto found = data.find(p);
     const std::uint64_t stores = found.indexOrigins.size() + found.localStorageKeys.size() +
                                  found.permissionOrigins.size() + found.permissionHosts.size() +
-                                 found.prefGroups.size() + found.certOverrides.size();
+                                 found.prefGroups.size() + found.certOverrides.size() + found.notifications;
     const auto sites = found.sites();
     // The cookies are counted in their own area; the one step removes them with the rest.
     m_sink.step(common::CleanArea::Cookies, platform::utf8Of(p.folder / "cookies.sqlite"), found.cookies, 0, [] {});

@@ -531,6 +531,64 @@ TEST_F(FakeHome, KeptSitesKeepTheirCookiesStorageAndSettings) {
     EXPECT_GE(report.removedTally().at(common::CleanArea::SiteData).items, 8u);
 }
 
+// The notifications sites showed: the going sites' records leave the store, a kept site's and
+// an extension's stay with every other member as it was; a store that is a link or no JSON
+// object is named and left as it is.
+TEST_F(FakeHome, NotificationsOfTheGoingSitesLeaveTheirStore) {
+    profilesIni("[Profile0]\nPath=Profiles/a\n");
+    const auto profile = firefoxRoot() / "Profiles/a";
+    FirefoxFixture::makeProfile(profile);
+    const auto store = profile / "notificationstore.json";
+    const std::string kept = R"("https://news.example":{"n1":{"id":"n1","title":"Kept","timestamp":1.5e12}})";
+    const std::string extension = R"("moz-extension://0a1b":{"e1":{"id":"e1","title":"Extension"}})";
+    const std::string going = R"("https://secret-clinic.example^userContextId=1":{"a":{"title":"Your results"},)"
+                              R"("b":{"title":"Appointment"}})";
+    struct Case {
+        std::string before;  // empty: no store, or (with `link`) a link to it
+        bool link;
+        std::string after;
+        std::uint64_t removed;
+        bool failure;
+    };
+    const std::vector<Case> cases = {
+        {"{" + kept + "," + going + "," + extension + "}", false, "{" + kept + "," + extension + "}", 2, false},
+        {"{" + going + "}", false, "{}", 2, false},
+        {"{" + kept + "}", false, "{" + kept + "}", 0, false},
+        {"{" + going, false, "{" + going, 0, true},
+        {"[" + kept + "]", false, "[" + kept + "]", 0, true},
+        {"{" + going + "}", true, "{" + going + "}", 0, true},
+        {"", false, "", 0, false},
+    };
+    const auto keep = common::KeepList::parse("news.example");
+    for (const auto& c : cases) {
+        fs::remove(store);
+        const auto target = dir / "elsewhere.json";
+        if (c.link) {
+            TempDir::write(target, c.before);
+            fs::create_symlink(target, store);
+        } else if (!c.before.empty()) {
+            TempDir::write(store, c.before);
+        }
+        common::CleanReport seen;
+        firefox::cFireFox ff(services, &processes, seen);
+        ff.setKeepList(keep);
+        ff.ClearFirefoxCookies();
+        const auto& path = c.link ? target : store;
+        if (!c.before.empty()) {
+            EXPECT_EQ(TempDir::read(path), c.after) << c.before;
+        }
+        EXPECT_EQ(fs::exists(fs::symlink_status(store)), !c.before.empty()) << c.before;
+        const auto& tally = seen.removedTally();
+        EXPECT_EQ(tally.contains(common::CleanArea::SiteData) ? tally.at(common::CleanArea::SiteData).items : 0,
+                  c.removed)
+            << c.before;
+        EXPECT_EQ(!seen.clean(), c.failure) << c.before;
+        if (c.failure && !seen.failures().empty()) {
+            EXPECT_EQ(seen.failures()[0].what, store.string()) << c.before;
+        }
+    }
+}
+
 TEST(CacheEntryKey, ReadsTheKeyOfEntriesAndStripsItsTags) {
     TempDir dir;
     const std::string big(std::size_t{600} * 1024, 'b');  // three chunks of data before the metadata
