@@ -37,4 +37,9 @@ std::string PageOrder::tabCaption(int page, int shown) {
     return FormDesign::member("lblP1Tab" + std::to_string(page), shown - 1);
 }
 
+const std::vector<std::string>& PageOrder::everyPage() {
+    static const std::vector<std::string> buttons = {"cmdHelp", "cmdQuit"};
+    return buttons;
+}
+
 }  // namespace quenvor::ui

@@ -2,6 +2,7 @@
 // The four pages as both windows step through them from the keyboard: which one is shown,
 // where a key leads from it, and which controls stand for each tab.
 #include <string>
+#include <vector>
 
 namespace quenvor::ui {
 
@@ -20,6 +21,9 @@ public:
     // The caption of tab `page` on the strip in front while page `shown` is up: clicking it is
     // how a mouse shows that page, so the keyboard goes the same way.
     static std::string tabCaption(int page, int shown);
+    // The buttons of every page, which keep their letters wherever they are: Alt+Q quits on
+    // every page, and a page's own button on the same letter is the one that moves.
+    static const std::vector<std::string>& everyPage();
 };
 
 }  // namespace quenvor::ui

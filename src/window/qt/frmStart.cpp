@@ -1,5 +1,7 @@
 #include "window/qt/frmStart.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QItemSelectionModel>
@@ -7,16 +9,21 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <utility>
 
 #include "text/TextIds.h"
+#include "ui/Accelerator.h"
 #include "ui/FormDesign.h"
 #include "window/qt/ChoiceList.h"
+#include "window/qt/ChoiceListAccessible.h"
 #include "window/qt/HotLabel.h"
 #include "window/qt/OptionBox.h"
+#include "window/qt/PageTabs.h"
+#include "window/qt/PageTabsAccessible.h"
 #include "window/qt/Palette.h"
 #include "window/qt/QtText.h"
 #include "window/qt/RowList.h"
@@ -37,6 +44,20 @@ int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
 constexpr int kStripsHeight = 54;                     // pixels: the band starts below the tab strips
 constexpr int kSideBandWidth = 124;                   // pixels: clear of the page's controls
 constexpr const char* kFullText = "quenvorFullText";  // a shortened caption's whole text
+constexpr const char* kCaption = "quenvorCaption";    // a caption as the logic set it, marks and all
+
+// The labels that say what a control without a caption of its own is for.
+const std::map<std::string, std::string> kCaptionOf = {
+    {"lblRecentFiles", "LstB2"}, {"lblCookies", "LstB3"}, {"lblDeleteSel", "cmbSecure"}};
+
+void installAccessibility() {
+    static const bool installed = [] {
+        QAccessible::installFactory(&PageTabsAccessible::factory);
+        QAccessible::installFactory(&ChoiceListAccessible::factory);
+        return true;
+    }();
+    (void)installed;
+}
 
 QFont fontFor(const ControlSpec& c) {
     QFont f;
@@ -75,28 +96,28 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services, QWi
     setObjectName(QStringLiteral("frmStart"));
     setFixedSize(px(ui::kClientWidthTwips), px(ui::kClientHeightTwips));
     setWindowTitle(QString::number(text::AppTitle));  // the start form names it in the current language
-    // The page is painted light whatever the desktop's colours: under a dark scheme the
-    // captions on it would otherwise come out light on light. Lists and buttons draw their own
-    // ground, so they keep the scheme's.
-    QPalette onPage = palette();
-    for (const auto group : {QPalette::Active, QPalette::Inactive})
-        onPage.setColor(group, QPalette::WindowText, Qt::black);
-    onPage.setColor(QPalette::Window, Palette::page());
-    setPalette(onPage);
+    setPalette(Palette::window());
+    installAccessibility();
     measureBoldFirst();
     // Made first, so every control lies above it.
     (new SideBand(this))->setGeometry(0, kStripsHeight, kSideBandWidth, height() - kStripsHeight);
+    m_tabs = new PageTabs(this);
+    m_tabs->setGeometry(0, 0, width(), kStripsHeight + 2);
     buildControls();
     m_logic = std::make_unique<shell::StartForm>(*this, ui, services);
     m_logic->setOwnerHandle(static_cast<std::uintptr_t>(winId()));
     connectHandlers();
+    connectPageKeys();
 }
 
 frmStart::~frmStart() = default;
 
 void frmStart::buildControls() {
     for (const auto& c : FormDesign::controls()) {
-        QWidget* parent = c.parent.empty() ? this : m_controls.at(c.parent);
+        // The strips lie in the tab list, which stands for all four of them.
+        QWidget* parent = !c.parent.empty()                ? m_controls.at(c.parent)
+                          : c.name.rfind("pTab1_", 0) == 0 ? static_cast<QWidget*>(m_tabs)
+                                                           : this;
         QWidget* w = nullptr;
         switch (c.kind) {
             case ControlKind::PictureBox: {
@@ -210,6 +231,82 @@ void frmStart::connectHandlers() {
     }
 }
 
+// As desktop tab widgets do: Ctrl+Tab and Ctrl+PageDown forward, Ctrl+Shift+Tab and
+// Ctrl+PageUp back, round and round; the tab list's own arrows stop at its ends.
+void frmStart::connectPageKeys() {
+    connect(m_tabs, &PageTabs::pageRequested, this, &frmStart::showPage);
+    const auto keys = [this](std::initializer_list<QKeySequence> sequences, ui::PageStep step) {
+        for (const auto& sequence : sequences)
+            connect(new QShortcut(sequence, this), &QShortcut::activated, this,
+                    [this, step] { showPage(ui::PageOrder::step(ui::PageOrder::shown(*this), step)); });
+    };
+    keys({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, ui::PageStep::Next);
+    // Shift turns Tab into Backtab before the key reaches the window.
+    keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+         ui::PageStep::Previous);
+}
+
+void frmStart::showPage(int page) {
+    const int shown = ui::PageOrder::shown(*this);
+    if (page != shown) m_clicks->click(ui::PageOrder::tabCaption(page, shown));
+}
+
+void frmStart::pageShown() {
+    const int page = ui::PageOrder::shown(*this);
+    const bool moved = page != m_tabs->current() || !m_pageFocused;
+    m_tabs->setCurrent(page);
+    resolveAccelerators();
+    if (!m_pageFocused) {
+        // The language is known by the time a page is first shown.
+        m_tabs->setAccessibleName(qs(m_logic->strings().LoadLangString(text::PageTabsName)));
+        control("pbCurrentPrgrs")->setAccessibleName(qs(m_logic->strings().LoadLangString(text::ShredProgressName)));
+    }
+    QWidget* focused = focusWidget();
+    if (focused == m_tabs) return;
+    if (moved || !focused || !focused->isVisibleTo(this)) {
+        if (QWidget* first = firstOfPage()) {
+            first->setFocus(Qt::TabFocusReason);
+            m_pageFocused = true;
+        }
+    }
+}
+
+QWidget* frmStart::firstOfPage() const {
+    for (const auto& name : m_order) {
+        const auto* design = FormDesign::find(name);
+        if (!design || !design->takesFocus) continue;
+        QWidget* w = control(name);
+        if (w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) return w;
+    }
+    return nullptr;
+}
+
+void frmStart::resolveAccelerators() {
+    std::vector<QAbstractButton*> shown;
+    const auto add = [&](const std::string& name) {
+        auto* b = qobject_cast<QAbstractButton*>(control(name));
+        if (b && b->isVisibleTo(this) && std::find(shown.begin(), shown.end(), b) == shown.end()) shown.push_back(b);
+    };
+    for (const auto& name : ui::PageOrder::everyPage()) add(name);
+    for (const auto& name : m_order) add(name);
+    for (const auto& name : m_names) add(name);
+    std::vector<std::string> captions;
+    for (auto* b : shown) {
+        const QVariant set = b->property(kCaption);
+        captions.push_back(set.isValid() ? set.toString().toStdString() : us(b->text()));
+    }
+    const auto resolved = ui::Accelerator::resolve(captions);
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const QString text = displayText(resolved[i]);
+        if (shown[i]->text() != text) shown[i]->setText(text);
+    }
+}
+
+void frmStart::nameByCaption(const std::string& label, const QString& text) {
+    if (const auto it = kCaptionOf.find(label); it != kCaptionOf.end())
+        control(it->second)->setAccessibleName(qs(ui::Accelerator::plain(us(text))));
+}
+
 QWidget* frmStart::control(const std::string& name) const {
     auto it = m_controls.find(name);
     if (it == m_controls.end()) throw std::out_of_range("no control named " + name);
@@ -236,6 +333,8 @@ std::optional<std::string> frmStart::caption(const std::string& name) {
             return us(qobject_cast<QLabel*>(w)->text());
         case ControlKind::Button:
         case ControlKind::CheckBox:
+            // The letter it is shown on may have moved to keep clear of another control's.
+            if (const QVariant set = w->property(kCaption); set.isValid()) return us(set.toString());
             return us(qobject_cast<QAbstractButton*>(w)->text());
         default:
             return std::nullopt;
@@ -255,13 +354,16 @@ void frmStart::setCaption(const std::string& name, const std::string& text) {
             return;
         }
         l->setText(displayText(text));
+        nameByCaption(name, l->text());
         if (design && design->autoSize) l->adjustSize();
         if (design && design->widestWidth > design->width) {
             const bool tooTall = l->heightForWidth(px(design->width)) > px(design->height);
             l->resize(px(tooTall ? design->widestWidth : design->width), px(design->height));
         }
     } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        b->setProperty(kCaption, qs(text));
         b->setText(displayText(text));
+        resolveAccelerators();
     } else {
         throw std::invalid_argument(name + " has no caption");
     }
@@ -271,7 +373,11 @@ void frmStart::setWindowCaption(const std::string& text) { setWindowTitle(qs(tex
 
 void frmStart::closeWindow() { close(); }
 
-void frmStart::setVisible(const std::string& name, bool visible) { control(name)->setVisible(visible); }
+void frmStart::setVisible(const std::string& name, bool visible) {
+    QWidget* w = control(name);
+    w->setVisible(visible);
+    if (qobject_cast<QAbstractButton*>(w)) resolveAccelerators();
+}
 bool frmStart::isVisible(const std::string& name) { return !control(name)->isHidden(); }
 void frmStart::setEnabled(const std::string& name, bool enabled) { control(name)->setEnabled(enabled); }
 bool frmStart::isEnabled(const std::string& name) { return control(name)->isEnabled(); }
@@ -296,14 +402,17 @@ void frmStart::setTabStop(const std::string& name, bool on) {
 }
 
 void frmStart::applyTabOrder(const std::vector<std::string>& order) {
-    QWidget* previous = nullptr;
+    m_order = order;
+    // The tab list comes first, as a tab bar comes before its page.
+    QWidget* previous = m_tabs;
     for (const auto& name : order) {
         const auto* design = FormDesign::find(name);
         if (!design || !design->takesFocus) continue;
         QWidget* w = control(name);
-        if (previous) QWidget::setTabOrder(previous, w);
+        QWidget::setTabOrder(previous, w);
         previous = w;
     }
+    pageShown();
 }
 
 void frmStart::clearList(const std::string& name) { as<RowView>(name)->rows().setRows({}); }
@@ -364,6 +473,8 @@ void frmStart::setComboText(const std::string& name, const std::string& text) {
     } else {
         combo->setCurrentIndex(-1);
         combo->setPlaceholderText(qs(text));
+        // The word it shows before a pick says what the list is for, after the pick too.
+        combo->setAccessibleName(qs(text));
     }
 }
 
