@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyleFactory>
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -104,6 +106,7 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services, QWi
     m_tabs = new PageTabs(this);
     m_tabs->setGeometry(0, 0, width(), kStripsHeight + 2);
     buildControls();
+    paintControlsFromPalette();
     m_logic = std::make_unique<shell::StartForm>(*this, ui, services);
     m_logic->setOwnerHandle(static_cast<std::uintptr_t>(winId()));
     connectHandlers();
@@ -231,6 +234,22 @@ void frmStart::connectHandlers() {
     }
 }
 
+// A style with dark colours of its own (Adwaita-Dark) paints buttons and boxes dark whatever
+// palette they are given, under the window's dark texts. Fusion paints them from the palette,
+// so the window's controls take it under such a style; under any other the desktop's stays.
+void frmStart::paintControlsFromPalette() {
+    if (style()->standardPalette().color(QPalette::Window).lightness() >= 128) return;
+    static QStyle* const fromPalette = [] {
+        QStyle* s = QStyleFactory::create(QStringLiteral("Fusion"));
+        s->setParent(qApp);
+        return s;
+    }();
+    // A list's drop-down is made when first needed; made now, it takes the style too.
+    for (auto* list : findChildren<ChoiceList*>()) (void)list->view();
+    setStyle(fromPalette);
+    for (auto* w : findChildren<QWidget*>()) w->setStyle(fromPalette);
+}
+
 // As desktop tab widgets do: Ctrl+Tab and Ctrl+PageDown forward, Ctrl+Shift+Tab and
 // Ctrl+PageUp back, round and round; the tab list's own arrows stop at its ends.
 void frmStart::connectPageKeys() {
@@ -248,7 +267,10 @@ void frmStart::connectPageKeys() {
 
 void frmStart::showPage(int page) {
     const int shown = ui::PageOrder::shown(*this);
-    if (page != shown) m_clicks->click(ui::PageOrder::tabCaption(page, shown));
+    if (page == shown) return;
+    m_byKeyboard = true;
+    m_clicks->click(ui::PageOrder::tabCaption(page, shown));
+    m_byKeyboard = false;
 }
 
 void frmStart::pageShown() {
@@ -262,7 +284,8 @@ void frmStart::pageShown() {
         control("pbCurrentPrgrs")->setAccessibleName(qs(m_logic->strings().LoadLangString(text::ShredProgressName)));
     }
     QWidget* focused = focusWidget();
-    if (focused == m_tabs) return;
+    // Keys on the tab list leave it there, as on a tab bar; a click goes on to the page.
+    if (focused == m_tabs && m_byKeyboard) return;
     if (moved || !focused || !focused->isVisibleTo(this)) {
         if (QWidget* first = firstOfPage()) {
             first->setFocus(Qt::TabFocusReason);

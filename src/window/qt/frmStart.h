@@ -78,6 +78,7 @@ private:
     void buildControls();
     void connectHandlers();
     void connectPageKeys();
+    void paintControlsFromPalette();
     // Shows `page` as a click on its tab would.
     void showPage(int page);
     // After a page was shown: the tab list follows, and the page's first control takes the
@@ -95,6 +96,7 @@ private:
     PageTabs* m_tabs = nullptr;
     std::vector<std::string> m_order;  // the keyboard order the pages last gave
     bool m_pageFocused = false;        // the first page shown has given the keyboard to a control
+    bool m_byKeyboard = false;         // the page being shown was asked for by a key
     std::vector<std::string> m_names;
     std::map<std::string, std::int64_t> m_progressMax;  // the bar's own maximum is int-sized
     QPoint m_menuAt;                                    // where the context menu asked for opens
