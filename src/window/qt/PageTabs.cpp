@@ -76,9 +76,11 @@ void PageTabs::focusOutEvent(QFocusEvent* event) {
     showFocus(false);
 }
 
-// Each strip draws the ring on its own current tab; only the strip in front is seen.
+// Each strip draws the ring on its own current tab; the strips behind would show theirs through
+// the gaps of the one in front.
 void PageTabs::showFocus(bool shown) {
-    for (auto* strip : findChildren<TabStripPicture*>()) strip->setFocusShown(shown);
+    for (auto* strip : findChildren<TabStripPicture*>())
+        strip->setFocusShown(shown && strip->objectName() == QStringLiteral("imgTab%1").arg(m_current));
 }
 
 void PageTabs::tellCurrent() {

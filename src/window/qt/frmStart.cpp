@@ -260,8 +260,9 @@ void frmStart::connectPageKeys() {
                     [this, step] { showPage(ui::PageOrder::step(ui::PageOrder::shown(*this), step)); });
     };
     keys({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, ui::PageStep::Next);
-    // Shift turns Tab into Backtab before the key reaches the window.
-    keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+    // Shift turns Tab into Backtab on some systems and not on others; one of the two matches.
+    keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+          QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
          ui::PageStep::Previous);
 }
 
