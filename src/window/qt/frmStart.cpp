@@ -181,6 +181,7 @@ void frmStart::buildControls() {
             }
         }
         w->setObjectName(qs(c.name));
+        if (qobject_cast<QAbstractButton*>(w)) w->setProperty(kCaption, qs(c.caption));
         w->setFont(fontFor(c));
         if (c.darkGrey) {
             QPalette pal = w->palette();
@@ -279,7 +280,7 @@ void frmStart::pageShown() {
     const bool moved = page != m_tabs->current() || !m_pageFocused;
     m_tabs->setCurrent(page);
     resolveAccelerators();
-    if (!m_pageFocused) {
+    if (m_tabs->accessibleName().isEmpty()) {
         // The language is known by the time a page is first shown.
         m_tabs->setAccessibleName(qs(m_logic->strings().LoadLangString(text::PageTabsName)));
         control("pbCurrentPrgrs")->setAccessibleName(qs(m_logic->strings().LoadLangString(text::ShredProgressName)));
@@ -316,8 +317,7 @@ void frmStart::resolveAccelerators() {
     for (const auto& name : m_names) add(name);
     std::vector<std::string> captions;
     for (auto* b : shown) {
-        const QVariant set = b->property(kCaption);
-        captions.push_back(set.isValid() ? set.toString().toStdString() : us(b->text()));
+        captions.push_back(us(b->property(kCaption).toString()));
     }
     const auto resolved = ui::Accelerator::resolve(captions);
     for (std::size_t i = 0; i < shown.size(); ++i) {
@@ -358,8 +358,7 @@ std::optional<std::string> frmStart::caption(const std::string& name) {
         case ControlKind::Button:
         case ControlKind::CheckBox:
             // The letter it is shown on may have moved to keep clear of another control's.
-            if (const QVariant set = w->property(kCaption); set.isValid()) return us(set.toString());
-            return us(qobject_cast<QAbstractButton*>(w)->text());
+            return us(w->property(kCaption).toString());
         default:
             return std::nullopt;
     }
