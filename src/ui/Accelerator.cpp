@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <set>
+#include <utility>
 
 namespace quenvor::ui {
 namespace {
@@ -63,6 +64,19 @@ std::string Accelerator::mark(const std::string& caption, const std::string& oth
     for (std::size_t i = 0; i < escaped.size(); ++i)
         if (free(i)) return at(i);
     return escaped;
+}
+
+std::vector<std::string> Accelerator::resolve(const std::vector<std::string>& captions) {
+    std::vector<std::string> out;
+    std::string taken;  // "&a&b...": the letters held so far, as mark() reads them
+    for (const auto& caption : captions) {
+        const char held = key(caption);
+        std::string shown = caption;
+        if (held && taken.find(std::string("&") + held) != std::string::npos) shown = mark(plain(caption), taken);
+        if (const char k = key(shown)) taken += std::string("&") + k;
+        out.push_back(std::move(shown));
+    }
+    return out;
 }
 
 }  // namespace quenvor::ui

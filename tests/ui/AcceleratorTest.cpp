@@ -30,5 +30,26 @@ TEST(Accelerator, MarksAFreeLetterOnceAndKeepsTheCallersOwnMark) {
     }
 }
 
+// The Spanish shredder page as it stood: choosing a file and quitting both on Alt+S, aborting and
+// help both on Alt+A while a run goes on.
+TEST(Accelerator, ALaterCaptionOnATakenLetterMovesToAFreeOne) {
+    struct Case {
+        std::vector<std::string> captions, resolved;
+    };
+    const Case cases[] = {
+        {{"&Ayuda", "&Salir", "E&scojer un archivo", "Esco&jer una carpeta ", "&Borrar", "&Abortar"},
+         {"&Ayuda", "&Salir", "&Escojer un archivo", "Esco&jer una carpeta ", "&Borrar", "Ab&ortar"}},
+        {{"&Help", "&Quit", "Er&ase my tracks", "&Keep this site"},
+         {"&Help", "&Quit", "Er&ase my tracks", "&Keep this site"}},
+        {{"&Save", "Clear &history", "&Salt && pepper", "Plain"},
+         {"&Save", "Clear &history", "Salt && &pepper", "Plain"}},
+        {{"&Ab", "&Ba", "A&b"}, {"&Ab", "&Ba", "Ab"}},  // every letter held: no mark rather than a shared one
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.captions.back());
+        EXPECT_EQ(Accelerator::resolve(c.captions), c.resolved);
+    }
+}
+
 }  // namespace
 }  // namespace quenvor::ui

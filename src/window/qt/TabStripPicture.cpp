@@ -13,6 +13,12 @@ namespace quenvor::window {
 
 TabStripPicture::TabStripPicture(int currentTab, QWidget* parent) : QWidget(parent), m_current(currentTab) {}
 
+void TabStripPicture::setFocusShown(bool shown) {
+    if (shown == m_focusShown) return;
+    m_focusShown = shown;
+    update();
+}
+
 void TabStripPicture::paintEvent(QPaintEvent*) {
     using ui::FormDesign;
     using ui::kTwipsPerPixel;
@@ -71,6 +77,14 @@ void TabStripPicture::paintEvent(QPaintEvent*) {
             p.drawPath(path);
             if (current) {
                 p.fillRect(QRectF(r.left() + 10, r.top() + 1, r.width() - 20, 2), Palette::accent());
+                if (m_focusShown) {
+                    // Dotted, inside the tab and clear of its edges, as a focused tab bar draws it.
+                    p.setRenderHint(QPainter::Antialiasing, false);
+                    p.setPen(QPen(Qt::black, 1, Qt::DotLine));
+                    p.setBrush(Qt::NoBrush);
+                    p.drawRect(r.adjusted(9, 5, -9, -3).toRect());
+                    p.setRenderHint(QPainter::Antialiasing);
+                }
             }
         }
     }

@@ -8,6 +8,8 @@ class TabStripPicture : public QWidget {
     Q_OBJECT
 public:
     TabStripPicture(int currentTab, QWidget* parent = nullptr);
+    // A focus ring on the strip's own tab, while the tab list has the keyboard.
+    void setFocusShown(bool shown);
 
 signals:
     void clicked();
@@ -18,6 +20,7 @@ protected:
 
 private:
     int m_current;  // 0 to 3
+    bool m_focusShown = false;
 };
 
 }  // namespace quenvor::window

@@ -1,5 +1,7 @@
 #include "window/qt/frmStart.h"
 
+#include <QAccessible>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QItemSelectionModel>
@@ -7,16 +9,23 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
+#include <QStyle>
+#include <QStyleFactory>
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <utility>
 
 #include "text/TextIds.h"
+#include "ui/Accelerator.h"
 #include "ui/FormDesign.h"
 #include "window/qt/ChoiceList.h"
+#include "window/qt/ChoiceListAccessible.h"
 #include "window/qt/HotLabel.h"
 #include "window/qt/OptionBox.h"
+#include "window/qt/PageTabs.h"
+#include "window/qt/PageTabsAccessible.h"
 #include "window/qt/Palette.h"
 #include "window/qt/QtText.h"
 #include "window/qt/RowList.h"
@@ -37,6 +46,20 @@ int px(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
 constexpr int kStripsHeight = 54;                     // pixels: the band starts below the tab strips
 constexpr int kSideBandWidth = 124;                   // pixels: clear of the page's controls
 constexpr const char* kFullText = "quenvorFullText";  // a shortened caption's whole text
+constexpr const char* kCaption = "quenvorCaption";    // a caption as the logic set it, marks and all
+
+// The labels that say what a control without a caption of its own is for.
+const std::map<std::string, std::string> kCaptionOf = {
+    {"lblRecentFiles", "LstB2"}, {"lblCookies", "LstB3"}, {"lblDeleteSel", "cmbSecure"}};
+
+void installAccessibility() {
+    static const bool installed = [] {
+        QAccessible::installFactory(&PageTabsAccessible::factory);
+        QAccessible::installFactory(&ChoiceListAccessible::factory);
+        return true;
+    }();
+    (void)installed;
+}
 
 QFont fontFor(const ControlSpec& c) {
     QFont f;
@@ -75,28 +98,29 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services, QWi
     setObjectName(QStringLiteral("frmStart"));
     setFixedSize(px(ui::kClientWidthTwips), px(ui::kClientHeightTwips));
     setWindowTitle(QString::number(text::AppTitle));  // the start form names it in the current language
-    // The page is painted light whatever the desktop's colours: under a dark scheme the
-    // captions on it would otherwise come out light on light. Lists and buttons draw their own
-    // ground, so they keep the scheme's.
-    QPalette onPage = palette();
-    for (const auto group : {QPalette::Active, QPalette::Inactive})
-        onPage.setColor(group, QPalette::WindowText, Qt::black);
-    onPage.setColor(QPalette::Window, Palette::page());
-    setPalette(onPage);
+    setPalette(Palette::window());
+    installAccessibility();
     measureBoldFirst();
     // Made first, so every control lies above it.
     (new SideBand(this))->setGeometry(0, kStripsHeight, kSideBandWidth, height() - kStripsHeight);
+    m_tabs = new PageTabs(this);
+    m_tabs->setGeometry(0, 0, width(), kStripsHeight + 2);
     buildControls();
+    paintControlsFromPalette();
     m_logic = std::make_unique<shell::StartForm>(*this, ui, services);
     m_logic->setOwnerHandle(static_cast<std::uintptr_t>(winId()));
     connectHandlers();
+    connectPageKeys();
 }
 
 frmStart::~frmStart() = default;
 
 void frmStart::buildControls() {
     for (const auto& c : FormDesign::controls()) {
-        QWidget* parent = c.parent.empty() ? this : m_controls.at(c.parent);
+        // The strips lie in the tab list, which stands for all four of them.
+        QWidget* parent = !c.parent.empty()                ? m_controls.at(c.parent)
+                          : c.name.rfind("pTab1_", 0) == 0 ? static_cast<QWidget*>(m_tabs)
+                                                           : this;
         QWidget* w = nullptr;
         switch (c.kind) {
             case ControlKind::PictureBox: {
@@ -157,6 +181,7 @@ void frmStart::buildControls() {
             }
         }
         w->setObjectName(qs(c.name));
+        if (qobject_cast<QAbstractButton*>(w)) w->setProperty(kCaption, qs(c.caption));
         w->setFont(fontFor(c));
         if (c.darkGrey) {
             QPalette pal = w->palette();
@@ -210,6 +235,102 @@ void frmStart::connectHandlers() {
     }
 }
 
+// A style with dark colours of its own (Adwaita-Dark) paints buttons and boxes dark whatever
+// palette they are given, under the window's dark texts. Fusion paints them from the palette,
+// so the window's controls take it under such a style; under any other the desktop's stays.
+void frmStart::paintControlsFromPalette() {
+    if (style()->standardPalette().color(QPalette::Window).lightness() >= 128) return;
+    static QStyle* const fromPalette = [] {
+        QStyle* s = QStyleFactory::create(QStringLiteral("Fusion"));
+        s->setParent(qApp);
+        return s;
+    }();
+    // A list's drop-down is made when first needed; made now, it takes the style too.
+    for (auto* list : findChildren<ChoiceList*>()) (void)list->view();
+    setStyle(fromPalette);
+    for (auto* w : findChildren<QWidget*>()) w->setStyle(fromPalette);
+}
+
+// As desktop tab widgets do: Ctrl+Tab and Ctrl+PageDown forward, Ctrl+Shift+Tab and
+// Ctrl+PageUp back, round and round; the tab list's own arrows stop at its ends.
+void frmStart::connectPageKeys() {
+    connect(m_tabs, &PageTabs::pageRequested, this, &frmStart::showPage);
+    const auto keys = [this](std::initializer_list<QKeySequence> sequences, ui::PageStep step) {
+        for (const auto& sequence : sequences)
+            connect(new QShortcut(sequence, this), &QShortcut::activated, this,
+                    [this, step] { showPage(ui::PageOrder::step(ui::PageOrder::shown(*this), step)); });
+    };
+    keys({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, ui::PageStep::Next);
+    // Shift turns Tab into Backtab on some systems and not on others; one of the two matches.
+    keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+          QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+         ui::PageStep::Previous);
+}
+
+void frmStart::showPage(int page) {
+    const int shown = ui::PageOrder::shown(*this);
+    if (page == shown) return;
+    m_byKeyboard = true;
+    m_clicks->click(ui::PageOrder::tabCaption(page, shown));
+    m_byKeyboard = false;
+}
+
+void frmStart::pageShown() {
+    const int page = ui::PageOrder::shown(*this);
+    const bool moved = page != m_tabs->current() || !m_pageFocused;
+    m_tabs->setCurrent(page);
+    resolveAccelerators();
+    if (m_tabs->accessibleName().isEmpty()) {
+        // The language is known by the time a page is first shown.
+        m_tabs->setAccessibleName(qs(m_logic->strings().LoadLangString(text::PageTabsName)));
+        control("pbCurrentPrgrs")->setAccessibleName(qs(m_logic->strings().LoadLangString(text::ShredProgressName)));
+    }
+    QWidget* focused = focusWidget();
+    // Keys on the tab list leave it there, as on a tab bar; a click goes on to the page.
+    if (focused == m_tabs && m_byKeyboard) return;
+    if (moved || !focused || !focused->isVisibleTo(this)) {
+        if (QWidget* first = firstOfPage()) {
+            first->setFocus(Qt::TabFocusReason);
+            m_pageFocused = true;
+        }
+    }
+}
+
+QWidget* frmStart::firstOfPage() const {
+    for (const auto& name : m_order) {
+        const auto* design = FormDesign::find(name);
+        if (!design || !design->takesFocus) continue;
+        QWidget* w = control(name);
+        if (w->isVisibleTo(this) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus)) return w;
+    }
+    return nullptr;
+}
+
+void frmStart::resolveAccelerators() {
+    std::vector<QAbstractButton*> shown;
+    const auto add = [&](const std::string& name) {
+        auto* b = qobject_cast<QAbstractButton*>(control(name));
+        if (b && b->isVisibleTo(this) && std::find(shown.begin(), shown.end(), b) == shown.end()) shown.push_back(b);
+    };
+    for (const auto& name : ui::PageOrder::everyPage()) add(name);
+    for (const auto& name : m_order) add(name);
+    for (const auto& name : m_names) add(name);
+    std::vector<std::string> captions;
+    for (auto* b : shown) {
+        captions.push_back(us(b->property(kCaption).toString()));
+    }
+    const auto resolved = ui::Accelerator::resolve(captions);
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const QString text = displayText(resolved[i]);
+        if (shown[i]->text() != text) shown[i]->setText(text);
+    }
+}
+
+void frmStart::nameByCaption(const std::string& label, const QString& text) {
+    if (const auto it = kCaptionOf.find(label); it != kCaptionOf.end())
+        control(it->second)->setAccessibleName(qs(ui::Accelerator::plain(us(text))));
+}
+
 QWidget* frmStart::control(const std::string& name) const {
     auto it = m_controls.find(name);
     if (it == m_controls.end()) throw std::out_of_range("no control named " + name);
@@ -236,7 +357,8 @@ std::optional<std::string> frmStart::caption(const std::string& name) {
             return us(qobject_cast<QLabel*>(w)->text());
         case ControlKind::Button:
         case ControlKind::CheckBox:
-            return us(qobject_cast<QAbstractButton*>(w)->text());
+            // The letter it is shown on may have moved to keep clear of another control's.
+            return us(w->property(kCaption).toString());
         default:
             return std::nullopt;
     }
@@ -255,13 +377,16 @@ void frmStart::setCaption(const std::string& name, const std::string& text) {
             return;
         }
         l->setText(displayText(text));
+        nameByCaption(name, l->text());
         if (design && design->autoSize) l->adjustSize();
         if (design && design->widestWidth > design->width) {
             const bool tooTall = l->heightForWidth(px(design->width)) > px(design->height);
             l->resize(px(tooTall ? design->widestWidth : design->width), px(design->height));
         }
     } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        b->setProperty(kCaption, qs(text));
         b->setText(displayText(text));
+        resolveAccelerators();
     } else {
         throw std::invalid_argument(name + " has no caption");
     }
@@ -271,7 +396,11 @@ void frmStart::setWindowCaption(const std::string& text) { setWindowTitle(qs(tex
 
 void frmStart::closeWindow() { close(); }
 
-void frmStart::setVisible(const std::string& name, bool visible) { control(name)->setVisible(visible); }
+void frmStart::setVisible(const std::string& name, bool visible) {
+    QWidget* w = control(name);
+    w->setVisible(visible);
+    if (qobject_cast<QAbstractButton*>(w)) resolveAccelerators();
+}
 bool frmStart::isVisible(const std::string& name) { return !control(name)->isHidden(); }
 void frmStart::setEnabled(const std::string& name, bool enabled) { control(name)->setEnabled(enabled); }
 bool frmStart::isEnabled(const std::string& name) { return control(name)->isEnabled(); }
@@ -296,14 +425,17 @@ void frmStart::setTabStop(const std::string& name, bool on) {
 }
 
 void frmStart::applyTabOrder(const std::vector<std::string>& order) {
-    QWidget* previous = nullptr;
+    m_order = order;
+    // The tab list comes first, as a tab bar comes before its page.
+    QWidget* previous = m_tabs;
     for (const auto& name : order) {
         const auto* design = FormDesign::find(name);
         if (!design || !design->takesFocus) continue;
         QWidget* w = control(name);
-        if (previous) QWidget::setTabOrder(previous, w);
+        QWidget::setTabOrder(previous, w);
         previous = w;
     }
+    pageShown();
 }
 
 void frmStart::clearList(const std::string& name) { as<RowView>(name)->rows().setRows({}); }
@@ -364,6 +496,8 @@ void frmStart::setComboText(const std::string& name, const std::string& text) {
     } else {
         combo->setCurrentIndex(-1);
         combo->setPlaceholderText(qs(text));
+        // The word it shows before a pick says what the list is for, after the pick too.
+        combo->setAccessibleName(qs(text));
     }
 }
 

@@ -12,8 +12,11 @@
 #include "shell/ClickRouter.h"
 #include "shell/StartForm.h"
 #include "ui/IFormView.h"
+#include "ui/PageOrder.h"
 
 namespace quenvor::window {
+
+class PageTabs;
 
 class frmStart : public QWidget, public ui::IFormView {
     Q_OBJECT
@@ -74,10 +77,26 @@ protected:
 private:
     void buildControls();
     void connectHandlers();
+    void connectPageKeys();
+    void paintControlsFromPalette();
+    // Shows `page` as a click on its tab would.
+    void showPage(int page);
+    // After a page was shown: the tab list follows, and the page's first control takes the
+    // keyboard unless the tab list has it.
+    void pageShown();
+    QWidget* firstOfPage() const;
+    // No two shown controls on one letter: a page's own control yields to a window-wide one.
+    void resolveAccelerators();
+    // Names the control that `label` captions after the label's text.
+    void nameByCaption(const std::string& label, const QString& text);
     template <class T>
     T* as(const std::string& name) const;
 
     std::map<std::string, QWidget*> m_controls;
+    PageTabs* m_tabs = nullptr;
+    std::vector<std::string> m_order;  // the keyboard order the pages last gave
+    bool m_pageFocused = false;        // the first page shown has given the keyboard to a control
+    bool m_byKeyboard = false;         // the page being shown was asked for by a key
     std::vector<std::string> m_names;
     std::map<std::string, std::int64_t> m_progressMax;  // the bar's own maximum is int-sized
     QPoint m_menuAt;                                    // where the context menu asked for opens

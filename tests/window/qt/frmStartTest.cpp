@@ -1,6 +1,7 @@
 // The real window, driven headless as a user would: clicks, hovers, the language list.
 #include <unistd.h>
 #include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,12 +14,17 @@
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <cmath>
+#include <map>
 #include <type_traits>
 
 #include "platform/EmbeddedStringResource.h"
@@ -27,8 +33,11 @@
 #include "shredder/ShredderPage.h"
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
+#include "ui/Accelerator.h"
 #include "ui/FormDesign.h"
+#include "ui/PageOrder.h"
 #include "window/qt/Main.h"
+#include "window/qt/PageTabs.h"
 #include "window/qt/QtSettingsStore.h"
 #include "window/qt/QtUiServices.h"
 #include "window/qt/frmStart.h"
@@ -117,6 +126,56 @@ class frmStartTest : public QObject {
     static QString dialogSettings() { return QSettings(QSettings::UserScope, "QtProject").fileName(); }
     // On its box: a check box takes clicks on its box and text only.
     void tick(QWidget* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2)); }
+    static int shownPage(window::frmStart& f) { return ui::PageOrder::shown(f); }
+    static QString nameOf(QWidget* w) {
+        return w == nullptr ? "nothing" : w->objectName().isEmpty() ? w->metaObject()->className() : w->objectName();
+    }
+    void activate(window::frmStart& f) {
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+    }
+    void press(int key, Qt::KeyboardModifiers modifiers = {}) {
+        QWidget* at = QApplication::focusWidget();
+        QVERIFY(at);
+        QTest::keyClick(at, Qt::Key(key), modifiers);
+    }
+    // The shown buttons of the window and the letters they are on.
+    static QStringList letterClashes(window::frmStart& f) {
+        std::map<char, QString> held;
+        QStringList clashes;
+        for (auto* b : f.findChildren<QAbstractButton*>()) {
+            if (!b->isVisibleTo(&f)) continue;
+            const char key = ui::Accelerator::key(b->text().toStdString());
+            if (!key) continue;
+            if (held.contains(key)) clashes << held[key] + " and " + b->text();
+            held[key] = b->text();
+        }
+        return clashes;
+    }
+    // WCAG's relative luminance and contrast ratio.
+    static double luminance(QRgb c) {
+        const auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    }
+    static double contrast(QRgb a, QRgb b) {
+        const double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    }
+    // A text as painted in `area` of `picture`: its ground is the commonest colour there, and
+    // its strokes the pixels that stand out most from it.
+    static double textContrast(const QImage& picture, const QRect& area) {
+        std::map<QRgb, int> count;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x) ++count[picture.pixel(x, y) | 0xff000000u];
+        const QRgb ground =
+            std::max_element(count.begin(), count.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+        double best = 1;
+        for (const auto& [colour, n] : count) best = std::max(best, contrast(colour, ground));
+        return best;
+    }
 
 private slots:
     void initTestCase() {
@@ -671,6 +730,243 @@ private slots:
             QCOMPARE(
                 services.messageBox("Shred it?", "Quenvor", ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation, pressed),
                 answer);
+        }
+    }
+
+    // Every page by the keyboard alone: the keys of desktop tab widgets switch pages round and
+    // round, a page shown gives the keyboard to its first control, Tab goes through the tab list
+    // and every shown control of the page, and the tab list's arrows move between the tabs.
+    void everyPageIsReachedByTheKeyboard() {
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        activate(*f);
+        QCOMPARE(nameOf(QApplication::focusWidget()), QString("cmdNext"));
+        struct Step {
+            int key;
+            Qt::KeyboardModifiers modifiers;
+            int page;
+            const char* focus;
+        };
+        const Step steps[] = {
+            {Qt::Key_Tab, Qt::ControlModifier, 2, "cmdFile"},
+            {Qt::Key_PageDown, Qt::ControlModifier, 3, "chk1"},
+            {Qt::Key_Tab, Qt::ControlModifier, 4, "cmdHelp"},
+            {Qt::Key_Tab, Qt::ControlModifier, 1, "cmdNext"},
+            {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 4, "cmdHelp"},
+            {Qt::Key_PageUp, Qt::ControlModifier, 3, "chk1"},
+        };
+        for (const auto& s : steps) {
+            press(s.key, s.modifiers);
+            QCOMPARE(shownPage(*f), s.page);
+            QCOMPARE(nameOf(QApplication::focusWidget()), QString(s.focus));
+        }
+        auto* tabs = f->findChild<window::PageTabs*>();
+        for (int page = 1; page <= ui::kTabCount; ++page) {
+            f->logic().pages().lblP1Tab_Click(page);
+            QCOMPARE(tabs->current(), page);
+            // Tab from the tab list round to it again: each shown control that takes the
+            // keyboard once, the page's first one first.
+            QSet<QWidget*> expected{tabs};
+            for (const auto& design : ui::FormDesign::controls()) {
+                QWidget* c = f->control(design.name);
+                if (design.takesFocus && c->isVisibleTo(f.get()) && c->isEnabled()) expected.insert(c);
+            }
+            tabs->setFocus();
+            QSet<QWidget*> visited;
+            QStringList path;
+            do {
+                visited.insert(QApplication::focusWidget());
+                path << nameOf(QApplication::focusWidget());
+                press(Qt::Key_Tab);
+            } while (QApplication::focusWidget() != tabs && path.size() <= 20);
+            QVERIFY2(visited == expected, qPrintable(QString("page %1: %2").arg(page).arg(path.join(", "))));
+            QCOMPARE(path.value(1), QString(page == 1   ? "cmdNext"
+                                            : page == 2 ? "cmdFile"
+                                            : page == 3 ? "chk1"
+                                                        : "cmdHelp"));
+        }
+        // The arrows stay on the tab list, as a tab bar's do, and stop at its ends.
+        f->logic().pages().lblP1Tab_Click(1);
+        tabs->setFocus();
+        for (const auto& [key, page] : {std::pair{Qt::Key_Left, 1},
+                                        {Qt::Key_Right, 2},
+                                        {Qt::Key_End, 4},
+                                        {Qt::Key_Right, 4},
+                                        {Qt::Key_Left, 3},
+                                        {Qt::Key_Home, 1}}) {
+            press(key);
+            QCOMPARE(shownPage(*f), page);
+            QVERIFY(tabs->hasFocus());
+        }
+        // A click on a tab shows the page with its first control ready.
+        click(f->control("lblP1Tab2_0"));
+        QCOMPARE(nameOf(QApplication::focusWidget()), QString("cmdFile"));
+    }
+
+    // No two shown buttons on one letter, on any page, in either language, idle or shredding
+    // (when Abort stands in for Quit); the logic still reads back the caption it set.
+    void noTwoShownButtonsShareALetter() {
+        for (const char* lang : {"1053", "1034"}) {
+            store("LANGUAGE", lang);
+            test::ScriptedUi ui;
+            auto f = open(ui);
+            for (int page = 1; page <= ui::kTabCount; ++page) {
+                f->logic().pages().lblP1Tab_Click(page);
+                for (bool running : {false, true}) {
+                    f->setVisible("cmdCancel", running && page == 2);
+                    f->setVisible("cmdQuit", !running || page != 2);
+                    const QStringList clashes = letterClashes(*f);
+                    QVERIFY2(clashes.isEmpty(),
+                             qPrintable(QString("page %1 (%2): %3").arg(page).arg(lang).arg(clashes.join("; "))));
+                }
+            }
+            if (QString(lang) == "1034") {
+                // Quit keeps its letter; the page's own button moves off it.
+                QCOMPARE(w<QPushButton>(*f, "cmdQuit")->text(), QString("&Salir"));
+                QCOMPARE(QString::fromStdString(*f->caption("cmdFile")), QString("E&scojer un archivo"));
+            }
+        }
+    }
+
+    // What a screen reader is told: the strips as one page tab list of four named tabs with the
+    // shown one selected, each box and list named by what it is for, the progress as a bar
+    // with its value.
+    void screenReadersHearTabsNamesAndProgress() {
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        f->setListItems("LstB2", {"https://example.org/"});
+        QAccessibleInterface* tabs = QAccessible::queryAccessibleInterface(f->findChild<window::PageTabs*>());
+        QVERIFY(tabs);
+        QCOMPARE(tabs->role(), QAccessible::PageTabList);
+        QCOMPARE(tabs->text(QAccessible::Name), QString("Pages"));
+        QCOMPARE(tabs->childCount(), 4);
+        const QStringList names = {"Erase my tracks", "File Shredder", "Settings", "About"};
+        for (int page = 1; page <= 4; ++page) {
+            if (page == 3) {
+                // Pressed by the reader, as a click on it would.
+                tabs->child(2)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            } else {
+                f->logic().pages().lblP1Tab_Click(page);
+            }
+            for (int i = 0; i < 4; ++i) {
+                QAccessibleInterface* tab = tabs->child(i);
+                QCOMPARE(tab->role(), QAccessible::PageTab);
+                QCOMPARE(tab->text(QAccessible::Name), names[i]);
+                QCOMPARE(tab->state().selected, i + 1 == page);
+                QCOMPARE(tab->parent(), tabs);
+                QCOMPARE(tabs->indexOfChild(tab), i);
+            }
+            QCOMPARE(shownPage(*f), page);
+        }
+        // The strips' own pictures and captions are not read besides the tabs.
+        QList<QAccessibleInterface*> pending{QAccessible::queryAccessibleInterface(f.get())};
+        while (!pending.isEmpty()) {
+            QAccessibleInterface* at = pending.takeFirst();
+            QVERIFY2(at->role() != QAccessible::StaticText || !names.contains(at->text(QAccessible::Name)),
+                     qPrintable(at->text(QAccessible::Name)));
+            if (at == tabs) continue;
+            for (int i = 0; i < at->childCount(); ++i)
+                if (QAccessibleInterface* c = at->child(i)) pending << c;
+        }
+
+        struct Named {
+            const char* control;
+            QAccessible::Role role;
+            const char* name;
+        };
+        for (const auto& n : {Named{"LstB2", QAccessible::List, "Web sites you have visited"},
+                              Named{"LstB3", QAccessible::List, "Cookies created by your web browser"},
+                              Named{"cmbLanguage", QAccessible::ComboBox, "Language"},
+                              Named{"cmbSecure", QAccessible::ComboBox, "Delete algorithm"},
+                              Named{"pbCurrentPrgrs", QAccessible::ProgressBar, "Shredding progress"}}) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(f->control(n.control));
+            QVERIFY(a);
+            QCOMPARE(a->role(), n.role);
+            QCOMPARE(a->text(QAccessible::Name), QString(n.name));
+        }
+        // A pick is the box's value and leaves its name alone.
+        auto* language = w<QComboBox>(*f, "cmbLanguage");
+        language->setCurrentIndex(0);
+        QAccessibleInterface* box = QAccessible::queryAccessibleInterface(language);
+        QCOMPARE(box->text(QAccessible::Name), QString("Language"));
+        QCOMPARE(box->text(QAccessible::Value), QString("English"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(f->control("cmbSecure"))->text(QAccessible::Value),
+                 w<QComboBox>(*f, "cmbSecure")->currentText());
+
+        f->setProgressMax("pbCurrentPrgrs", 7);
+        f->setProgressValue("pbCurrentPrgrs", 3);
+        QAccessibleValueInterface* value =
+            QAccessible::queryAccessibleInterface(f->control("pbCurrentPrgrs"))->valueInterface();
+        QVERIFY(value);
+        QCOMPARE(value->currentValue().toInt(), 3);
+        QCOMPARE(value->maximumValue().toInt(), 7);
+    }
+
+    // Every text against what it is painted on, under a light and a dark desktop scheme: the
+    // window keeps its own light palette throughout, so no caption turns light on light.
+    void everyTextStandsOutUnderLightAndDarkSchemes() {
+        const QPalette system = QApplication::palette();
+        QPalette dark(QColor(220, 220, 220), QColor(53, 53, 53), QColor(90, 90, 90), QColor(20, 20, 20),
+                      QColor(40, 40, 40), QColor(230, 230, 230), Qt::white, QColor(35, 35, 35), QColor(45, 45, 45));
+        for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            dark.setColor(group, QPalette::ButtonText, QColor(230, 230, 230));
+            dark.setColor(group, QPalette::PlaceholderText, QColor(150, 150, 150));
+        }
+        const QString systemStyle = QApplication::style()->name();
+        // A dark scheme as a desktop sets it: the palette alone, or a dark style with its own.
+        std::unique_ptr<QStyle> adwaita(QStyleFactory::create("Adwaita-Dark"));
+        struct Scheme {
+            const char* name;
+            QPalette palette;
+            QStyle* style;
+        };
+        for (const auto& scheme :
+             {Scheme{"light", system, nullptr}, Scheme{"dark", dark, nullptr},
+              Scheme{"Adwaita-Dark", adwaita ? adwaita->standardPalette() : dark, adwaita.get()}}) {
+            if (scheme.style) QApplication::setStyle(QStyleFactory::create("Adwaita-Dark"));
+            QApplication::setPalette(scheme.palette);
+            test::ScriptedUi ui;
+            auto f = open(ui);
+            f->setListItems("LstB2", {"https://example.org/"});
+            f->setListItems("LstB3", {"Cookie:ana@example.org/"});
+            for (int page = 1; page <= ui::kTabCount; ++page) {
+                f->logic().pages().lblP1Tab_Click(page);
+                f->setCaption("lblStatus", "Overwriting, pass 1 of 3");
+                const QImage picture = f->grab().toImage();
+                const QString front = QString::fromStdString(ui::FormDesign::member("pTab1", page - 1));
+                int checked = 0;
+                for (QWidget* c : f->findChildren<QWidget*>()) {
+                    if (!c->isVisibleTo(f.get()) || !c->isEnabled()) continue;
+                    // Of the strips, only the one in front is seen.
+                    if (c->parentWidget() && c->parentWidget()->objectName().startsWith("pTab1_") &&
+                        c->parentWidget()->objectName() != front)
+                        continue;
+                    QRect area;
+                    if (auto* l = qobject_cast<QLabel*>(c); l && !l->text().isEmpty()) {
+                        area = l->rect();
+                    } else if (qobject_cast<QCheckBox*>(c)) {
+                        area = c->rect().adjusted(22, 0, 0, 0);  // the text, not the box
+                    } else if (qobject_cast<QPushButton*>(c)) {
+                        area = c->rect().adjusted(4, 4, -4, -4);
+                    } else if (qobject_cast<QComboBox*>(c)) {
+                        area = c->rect().adjusted(4, 4, -24, -4);
+                    } else if (auto* list = qobject_cast<QListView*>(c)) {
+                        area = list->visualRect(list->model()->index(0, 0)).translated(list->viewport()->pos());
+                        area = area.intersected(list->rect().adjusted(2, 2, -2, -2));
+                    }
+                    if (area.isEmpty()) continue;
+                    const double ratio = textContrast(picture, area.translated(c->mapTo(f.get(), QPoint(0, 0))));
+                    QVERIFY2(ratio >= 4.5, qPrintable(QString("%1 on page %2 (%3): %4:1")
+                                                          .arg(nameOf(c))
+                                                          .arg(page)
+                                                          .arg(scheme.name)
+                                                          .arg(ratio, 0, 'f', 2)));
+                    ++checked;
+                }
+                QVERIFY(checked >= 6);
+            }
+            QApplication::setStyle(systemStyle);
+            QApplication::setPalette(system);
         }
     }
 
