@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -71,12 +72,8 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services)
     SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frmStart::windowProc));
     m_layout.setDpi(windowDpi(m_hwnd));
-    RECT frame{0, 0, m_layout.scale(FormLayout::px(ui::kClientWidthTwips)),
-               m_layout.scale(FormLayout::px(ui::kClientHeightTwips))};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE)), FALSE, WS_EX_CONTROLPARENT);
-    SetWindowPos(m_hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     buildControls();
+    fitText(true);
     m_logic = std::make_unique<shell::StartForm>(*m_view, ui, services);
     m_logic->setOwnerHandle(reinterpret_cast<std::uintptr_t>(m_hwnd));
     m_clicks = std::make_unique<shell::ClickRouter>(*m_logic);
@@ -151,6 +148,23 @@ void frmStart::buildControls() {
     }
 }
 
+// Every paragraph measured in its font at the window's scale; when one needs more room than the
+// page below the title gives it, the page is stretched and the window grows with it. Within one
+// scale the stretch only grows, so a shorter text never makes the window jump back.
+void frmStart::fitText(bool fresh) {
+    double need = fresh ? 1.0 : m_layout.stretch();
+    for (const auto& name : m_view->names()) need = std::max(need, m_layout.stretchFor(m_view->at(name)));
+    if (!fresh && need <= m_layout.stretch()) return;
+    m_layout.setStretch(need);
+    for (const auto& name : m_view->names()) m_layout.place(m_view->at(name));
+    const SIZE client = m_layout.clientSize();
+    RECT frame{0, 0, client.cx, client.cy};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE)), FALSE, WS_EX_CONTROLPARENT);
+    SetWindowPos(m_hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(m_hwnd, nullptr, TRUE);
+}
+
 LRESULT CALLBACK frmStart::windowProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
     auto* self = reinterpret_cast<frmStart*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     return self ? self->handle(hwnd, msg, w, l) : DefWindowProcW(hwnd, msg, w, l);
@@ -223,12 +237,11 @@ LRESULT frmStart::handle(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
             }
             break;
         case WM_DPICHANGED: {
-            m_layout.setDpi(HIWORD(w));
-            for (const auto& name : m_view->names()) m_layout.place(m_view->at(name));
+            // Windows' suggested place, at the size this scale's text needs.
             const auto* r = reinterpret_cast<const RECT*>(l);
-            SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-            InvalidateRect(hwnd, nullptr, TRUE);
+            SetWindowPos(hwnd, nullptr, r->left, r->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            m_layout.setDpi(HIWORD(w));
+            fitText(true);
             return 0;
         }
         case WM_CLOSE:
@@ -260,7 +273,8 @@ LRESULT frmStart::handleArt(NativeControl& c, UINT msg, WPARAM w, LPARAM l) {
             return 1;
         case WM_SETTEXT: {
             const LRESULT done = DefWindowProcW(hwnd, msg, w, l);
-            if (c.layout->autoSize || c.layout->widestWidth) m_layout.place(c);
+            if (c.layout->kind == ControlKind::Label) m_layout.place(c);
+            if (m_layout.stretchFor(c) > m_layout.stretch()) fitText(false);
             InvalidateRect(hwnd, nullptr, FALSE);
             return done;
         }

@@ -29,6 +29,8 @@ public:
     FormView& view() { return *m_view; }
     shell::StartForm& logic() { return *m_logic; }
     int dpi() const { return m_layout.dpi(); }
+    // The client area the layout asks for (a screen smaller than that may clamp the window).
+    SIZE clientSize() const { return m_layout.clientSize(); }
     void setBusyPointer(bool busy) { m_busy = busy; }
 
 private:
@@ -38,6 +40,7 @@ private:
     LRESULT handle(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleArt(NativeControl&, UINT, WPARAM, LPARAM);
     void buildControls();
+    void fitText(bool fresh);
     void command(NativeControl& c, int code);
     void click(const std::string& name);
     void contextMenu(NativeControl& c, LPARAM at);

@@ -64,6 +64,15 @@ protected:
         MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
         return r;
     }
+    // The window moved to a monitor of `dpi` dots per inch, as Windows tells it.
+    static void rescale(frmStart& form, int dpi) {
+        RECT r;
+        GetWindowRect(form.hwnd(), &r);
+        r.right = r.left + MulDiv(r.right - r.left, dpi, form.dpi());
+        r.bottom = r.top + MulDiv(r.bottom - r.top, dpi, form.dpi());
+        SendMessageW(form.hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&r));
+        pump();
+    }
     static void click(HWND hwnd) {
         RECT r;
         GetClientRect(hwnd, &r);
@@ -167,18 +176,26 @@ TEST_F(Win32WindowTest, HoverBoldsTheTabUnderThePointer) {
     EXPECT_TRUE(form->view().isBold("lblP1Tab2_0"));
 }
 
-// Every caption shown fits its control, in both languages, and lies over no other caption:
-// nothing is clipped or overdrawn.
-TEST_F(Win32WindowTest, CaptionsFitInBothLanguages) {
-    for (const char* language : {"1053", "1034"}) {
+// Every caption shown fits its control, in both languages and at 100, 150 and 200 %, and lies
+// over no other caption and inside the window: nothing is clipped or overdrawn.
+TEST_F(Win32WindowTest, CaptionsFitInBothLanguagesAtEveryScale) {
+    for (const auto& [language, dpi] : std::vector<std::pair<const char*, int>>{
+             {"1053", 96}, {"1034", 96}, {"1053", 144}, {"1034", 144}, {"1053", 192}, {"1034", 192}}) {
         settings.values["QUENVOR/SETTINGS/LANGUAGE"] = language;
         auto form = open();
+        rescale(*form, dpi);
+        RECT window;
+        GetClientRect(form->hwnd(), &window);
+        if (window.right < 1024) {  // larger than the virtual screen at 200 %
+            EXPECT_EQ(window.right, form->clientSize().cx);
+            EXPECT_EQ(window.bottom, form->clientSize().cy);
+        }
         for (int page = 1; page <= 4; ++page) {
             form->logic().pages().lblP1Tab_Click(page);
             std::vector<std::pair<std::string, HWND>> shown;
             for (const auto& design : ui::FormDesign::controls()) {
                 if (design.kind != ui::ControlKind::Label || !IsWindowVisible(form->control(design.name))) continue;
-                SCOPED_TRACE(std::string(language) + " " + design.name);
+                SCOPED_TRACE(std::string(language) + " at " + std::to_string(dpi) + " dpi: " + design.name);
                 HWND label = form->control(design.name);
                 for (const auto& [otherName, other] : shown) {
                     RECT a = placeOf(label), b = placeOf(other), both;
@@ -201,9 +218,9 @@ TEST_F(Win32WindowTest, CaptionsFitInBothLanguages) {
                 EXPECT_LE(need.right, has.right);
                 EXPECT_LE(need.bottom, has.bottom);
                 if (design.parent.empty()) {
-                    RECT client;
-                    GetClientRect(form->hwnd(), &client);
-                    EXPECT_LE(placeOf(label).right, client.right);
+                    const SIZE client = form->clientSize();
+                    EXPECT_LE(placeOf(label).right, client.cx);
+                    EXPECT_LE(placeOf(label).bottom, client.cy);
                 }
             }
         }
