@@ -163,6 +163,13 @@ void Art::paintStrip(HDC dc, int current, SIZE size, int dpi) {
     }
 }
 
+RECT Art::tabRect(int strip, int tab, int dpi) {
+    const auto* hot = ui::FormDesign::find(ui::FormDesign::member("imgP1Tab" + std::to_string(tab + 1), strip));
+    if (!hot) return {};
+    const auto px = [dpi](int twips) { return scale(twips / double(ui::kTwipsPerPixel), dpi); };
+    return {px(hot->left), px(hot->top), px(hot->left + hot->width), px(hot->top + hot->height)};
+}
+
 void Art::paintBuffered(HWND hwnd, const std::function<void(HDC)>& paint) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
@@ -189,7 +196,15 @@ void Art::paintControl(const NativeControl& c, HDC dc, HFONT font, int dpi) {
         paintBehind(c.hwnd, dc);
     }
     if (s.kind == ui::ControlKind::PictureBox && s.name.rfind("pTab1_", 0) == 0) {
-        paintStrip(dc, s.name.back() - '0', {r.right, r.bottom}, dpi);
+        const int current = s.name.back() - '0';
+        paintStrip(dc, current, {r.right, r.bottom}, dpi);
+        if (GetFocus() == c.hwnd) {
+            RECT tab = tabRect(current, current, dpi);
+            InflateRect(&tab, -scale(2, dpi), -scale(2, dpi));
+            SetTextColor(dc, RGB(0, 0, 0));
+            SetBkColor(dc, RGB(255, 255, 255));
+            DrawFocusRect(dc, &tab);
+        }
     } else if (s.kind == ui::ControlKind::Label) {
         // Drawn as elided() reports it.
         const std::wstring text = s.elideMiddle ? elided(c, dc, font) : c.text();

@@ -24,6 +24,9 @@ struct Art {
     // Strip `current` (0-based) of `size`, over the page already drawn.
     static void paintStrip(HDC dc, int current, SIZE size, int dpi);
 
+    // Tab `tab`'s place on strip `strip` (both 0-based), in the strip's pixels.
+    static RECT tabRect(int strip, int tab, int dpi);
+
     // A WM_PAINT answered through a bitmap of the client area, copied on screen in one go, so
     // nothing flickers while the layers are drawn over each other.
     static void paintBuffered(HWND hwnd, const std::function<void(HDC)>& paint);

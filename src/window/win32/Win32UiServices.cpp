@@ -173,7 +173,7 @@ void Win32UiServices::processPendingEvents() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        if (owner() && IsDialogMessageW(owner(), &msg)) continue;
+        if (m_form && (m_form->translateKey(msg) || IsDialogMessageW(owner(), &msg))) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

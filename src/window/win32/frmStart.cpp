@@ -23,6 +23,7 @@ constexpr wchar_t kArtClass[] = L"QuenvorArt";
 constexpr int kFirstId = 1000;
 
 bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool isStrip(const std::string& name) { return startsWith(name, "pTab1_"); }
 
 // Per-monitor awareness asks the window for its own dots per inch (Windows 10 1607 on).
 int windowDpi(HWND hwnd) {
@@ -97,8 +98,12 @@ void frmStart::buildControls() {
         switch (layout.kind) {
             case ControlKind::PictureBox:
                 style |= WS_CLIPCHILDREN;
-                // The settings box holds focusable controls: the dialog keys look inside it.
-                ex = WS_EX_CONTROLPARENT;
+                // A tab strip is one stop of the keyboard's round (FormView::bringToFront marks
+                // the one in front); the arrows pick its tabs.
+                if (!isStrip(layout.name)) {
+                    // The settings box holds focusable controls: the dialog keys look inside it.
+                    ex = WS_EX_CONTROLPARENT;
+                }
                 break;
             case ControlKind::Image:
             case ControlKind::Label:
@@ -163,6 +168,53 @@ void frmStart::fitText(bool fresh) {
     SetWindowPos(m_hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     InvalidateRect(m_hwnd, nullptr, TRUE);
+}
+
+void frmStart::showPage(int page, bool onStrip) {
+    click(FormDesign::member("imgP1Tab" + std::to_string(page + 1), currentPage()));
+    if (onStrip)
+        SetFocus(m_view->control(FormDesign::member("pTab1", currentPage())));
+    else
+        focusFirstControl();
+}
+
+void frmStart::focusFirstControl() {
+    for (const auto& name : m_logic->pages().tabOrder().order()) {
+        const auto* layout = FormDesign::find(name);
+        HWND hwnd = m_view->control(name);
+        if (layout && layout->takesFocus && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) &&
+            (GetWindowLongW(hwnd, GWL_STYLE) & WS_TABSTOP) != 0) {
+            SetFocus(hwnd);
+            return;
+        }
+    }
+    SetFocus(m_view->control(FormDesign::member("pTab1", currentPage())));
+}
+
+bool frmStart::translateKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || (msg.hwnd != m_hwnd && !IsChild(m_hwnd, msg.hwnd))) return false;
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) return false;
+    int step = 0;
+    if (msg.wParam == VK_TAB) step = GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
+    if (msg.wParam == VK_NEXT) step = 1;
+    if (msg.wParam == VK_PRIOR) step = -1;
+    if (step == 0) return false;
+    // From the strip the focus stays on the strip, as in any tabbed dialog.
+    const bool onStrip = isStrip(m_view->nameOf(GetFocus()));
+    showPage((currentPage() + step + ui::kTabCount) % ui::kTabCount, onStrip);
+    return true;
+}
+
+// The arrows move along the tabs and stop at either end; Home and End go to the first and last.
+LRESULT frmStart::stripKey(NativeControl& strip, WPARAM key) {
+    const int page = strip.layout->name.back() - '0';
+    int to = page;
+    if (key == VK_LEFT || key == VK_UP) to = std::max(0, page - 1);
+    if (key == VK_RIGHT || key == VK_DOWN) to = std::min(ui::kTabCount - 1, page + 1);
+    if (key == VK_HOME) to = 0;
+    if (key == VK_END) to = ui::kTabCount - 1;
+    if (to != page) showPage(to, true);
+    return 0;
 }
 
 LRESULT CALLBACK frmStart::windowProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
@@ -244,6 +296,19 @@ LRESULT frmStart::handle(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
             fitText(true);
             return 0;
         }
+        case WM_ACTIVATE:
+            // The focus leaves with the window and comes back to where it was, or to the page's
+            // first control, never to the bare window where no key does anything.
+            if (LOWORD(w) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd, focus)) m_lastFocus = focus;
+            } else if (!HIWORD(w)) {
+                if (m_lastFocus && IsWindowVisible(m_lastFocus) && IsWindowEnabled(m_lastFocus))
+                    SetFocus(m_lastFocus);
+                else
+                    focusFirstControl();
+            }
+            return 0;
         case WM_CLOSE:
             if (!m_logic->ending()) {
                 if (!m_logic->QueryUnload()) return 0;
@@ -280,6 +345,16 @@ LRESULT frmStart::handleArt(NativeControl& c, UINT msg, WPARAM w, LPARAM l) {
         }
         case WM_ENABLE:
             InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        case WM_GETDLGCODE:
+            return isStrip(name) ? DLGC_WANTARROWS : 0;
+        case WM_KEYDOWN:
+            if (isStrip(name)) return stripKey(c, w);
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            // The focus is drawn around the current tab, over which its hot area and caption lie.
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
             return 0;
         case WM_GETFONT:  // what the caption is drawn in, for whoever measures it
             return reinterpret_cast<LRESULT>(m_layout.font(c));

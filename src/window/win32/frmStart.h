@@ -29,6 +29,13 @@ public:
     FormView& view() { return *m_view; }
     shell::StartForm& logic() { return *m_logic; }
     int dpi() const { return m_layout.dpi(); }
+    // The page shown, 0 to 3: the one whose tab strip is visible.
+    int currentPage() const { return m_view->page(); }
+    // The keys that work the window as a whole, before the dialog keys see them: Ctrl+Tab,
+    // Ctrl+Shift+Tab, Ctrl+PageDown and Ctrl+PageUp step through the pages. True when taken.
+    bool translateKey(const MSG& msg);
+    // The first control of the page shown, in keyboard order, takes the focus.
+    void focusFirstControl();
     // The client area the layout asks for (a screen smaller than that may clamp the window).
     SIZE clientSize() const { return m_layout.clientSize(); }
     void setBusyPointer(bool busy) { m_busy = busy; }
@@ -44,8 +51,13 @@ private:
     void command(NativeControl& c, int code);
     void click(const std::string& name);
     void contextMenu(NativeControl& c, LPARAM at);
+    // Shows page `page` as a click on its tab does; the focus goes to its strip when `onStrip`,
+    // to its first control otherwise.
+    void showPage(int page, bool onStrip);
+    LRESULT stripKey(NativeControl& strip, WPARAM key);
 
     HWND m_hwnd = nullptr;
+    HWND m_lastFocus = nullptr;  // given back when the window is active again
     bool m_busy = false;
     FormLayout m_layout;
     GdiObject<HBRUSH> m_pageBrush, m_whiteBrush;

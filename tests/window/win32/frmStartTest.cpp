@@ -5,15 +5,19 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <map>
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/NativePlatform.h"
+#include "platform/windows/WideText.h"
 #include "shredder/ShredderPage.h"
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
 #include "text/TextIds.h"
+#include "ui/Accelerator.h"
 #include "ui/FormDesign.h"
 #include "window/win32/GdiObject.h"
 #include "window/win32/MemoryDC.h"
@@ -222,6 +226,92 @@ TEST_F(Win32WindowTest, CaptionsFitInBothLanguagesAtEveryScale) {
                     EXPECT_LE(placeOf(label).right, client.cx);
                     EXPECT_LE(placeOf(label).bottom, client.cy);
                 }
+            }
+        }
+    }
+}
+
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageDown and Ctrl+PageUp step through the pages, wrapping, and
+// hand the focus to the page's first control; on the strip the arrows pick the tabs and the
+// focus stays on the strip. Every control that takes the focus has one letter of its own.
+TEST_F(Win32WindowTest, PagesAreWorkedFromTheKeyboard) {
+    auto form = open();
+    SetForegroundWindow(form->hwnd());
+    SendMessageW(form->hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
+    if (!GetFocus()) GTEST_SKIP() << "no keyboard focus without a desktop";
+    EXPECT_EQ(form->nameOf(GetFocus()), "cmdNext") << "a control has the focus from the start";
+    const auto focused = [&] { return form->nameOf(GetFocus()); };
+    BYTE keys[256];
+    const auto key = [&](WPARAM vk, bool shift) {
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        const MSG msg{GetFocus(), WM_KEYDOWN, vk, 0, 0, {}};
+        const bool taken = form->translateKey(msg);
+        keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+        pump();
+        return taken;
+    };
+    const struct {
+        WPARAM vk;
+        bool shift;
+        int page;
+        const char* first;
+    } steps[] = {{VK_TAB, false, 1, "cmdFile"}, {VK_NEXT, false, 2, "chk1"},     {VK_NEXT, false, 3, "cmdHelp"},
+                 {VK_TAB, false, 0, "cmdNext"}, {VK_PRIOR, false, 3, "cmdHelp"}, {VK_TAB, true, 2, "chk1"}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.page);
+        EXPECT_TRUE(key(step.vk, step.shift));
+        EXPECT_EQ(form->currentPage(), step.page);
+        EXPECT_EQ(focused(), step.first);
+    }
+    EXPECT_FALSE(key('A', false));
+
+    // The strip shown is one stop of the Tab key's round.
+    HWND strip = form->control("pTab1_2");
+    std::vector<std::string> round;
+    for (HWND at = GetNextDlgTabItem(form->hwnd(), GetFocus(), FALSE); at && round.size() < 20;
+         at = GetNextDlgTabItem(form->hwnd(), at, FALSE)) {
+        round.push_back(form->nameOf(at));
+        if (at == GetFocus()) break;
+    }
+    EXPECT_NE(std::find(round.begin(), round.end(), "pTab1_2"), round.end());
+    SetFocus(strip);
+    EXPECT_EQ(SendMessageW(strip, WM_GETDLGCODE, 0, 0) & DLGC_WANTARROWS, DLGC_WANTARROWS);
+    for (const auto& [vk, page] : std::vector<std::pair<WPARAM, int>>{
+             {VK_RIGHT, 3}, {VK_RIGHT, 3}, {VK_HOME, 0}, {VK_LEFT, 0}, {VK_DOWN, 1}, {VK_END, 3}, {VK_UP, 2}}) {
+        SendMessageW(GetFocus(), WM_KEYDOWN, vk, 0);
+        pump();
+        EXPECT_EQ(form->currentPage(), page);
+        EXPECT_EQ(focused(), ui::FormDesign::member("pTab1", page));
+    }
+    EXPECT_TRUE(key(VK_NEXT, false));
+    EXPECT_EQ(focused(), "pTab1_3") << "Ctrl+PageDown from the strip keeps the focus there";
+}
+
+TEST_F(Win32WindowTest, AccessKeysAreUniqueOnEachPage) {
+    for (const char* language : {"1053", "1034"}) {
+        settings.values["QUENVOR/SETTINGS/LANGUAGE"] = language;
+        auto form = open();
+        for (int page = 1; page <= 4; ++page) {
+            form->logic().pages().lblP1Tab_Click(page);
+            if (page == 2) form->view().setVisible("cmdCancel", true);  // as while a file is shredded
+            std::map<char, std::string> taken;
+            for (const auto& design : ui::FormDesign::controls()) {
+                if (!design.takesFocus || !IsWindowVisible(form->control(design.name))) continue;
+                const auto caption = form->view().caption(design.name);
+                if (!caption) continue;
+                SCOPED_TRACE(std::string(language) + " page " + std::to_string(page) + ": " + design.name);
+                wchar_t text[256];
+                GetWindowTextW(form->control(design.name), text, 256);
+                const std::string shown = platform::windows::narrow(text);
+                EXPECT_EQ(ui::Accelerator::plain(shown), ui::Accelerator::plain(*caption));
+                const char letter = ui::Accelerator::key(shown);
+                EXPECT_NE(letter, 0);
+                EXPECT_FALSE(taken.contains(letter)) << "the letter of " << taken[letter];
+                taken[letter] = design.name;
             }
         }
     }
