@@ -9,6 +9,7 @@
 
 #include "platform/windows/WideText.h"
 #include "text/TextIds.h"
+#include "ui/Accelerator.h"
 #include "window/win32/Art.h"
 
 namespace quenvor::window::win32 {
@@ -142,7 +143,8 @@ void frmStart::buildControls() {
         if (cls == kArtClass) SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frmStart::artProc));
         // Later controls lie above earlier ones, as in the design.
         SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        if (layout.kind == ControlKind::ComboBox) SetWindowSubclass(hwnd, &frmStart::choiceProc, 1, 0);
+        if (cls != kArtClass && layout.kind != ControlKind::Button && layout.kind != ControlKind::CheckBox)
+            SetWindowSubclass(hwnd, &frmStart::nativeProc, 1, reinterpret_cast<DWORD_PTR>(this));
         if (layout.kind == ControlKind::CheckBox) SendMessageW(hwnd, BM_SETCHECK, static_cast<WPARAM>(layout.check), 0);
         if (layout.kind == ControlKind::ProgressBar) SendMessageW(hwnd, PBM_SETRANGE32, 0, 100);
         auto& c = m_view->add(layout, hwnd);
@@ -172,8 +174,10 @@ void frmStart::fitText(bool fresh) {
 
 void frmStart::showPage(int page, bool onStrip) {
     click(FormDesign::member("imgP1Tab" + std::to_string(page + 1), currentPage()));
+    HWND strip = m_view->control(FormDesign::member("pTab1", currentPage()));
+    NotifyWinEvent(EVENT_OBJECT_SELECTION, strip, OBJID_CLIENT, currentPage() + 1);
     if (onStrip)
-        SetFocus(m_view->control(FormDesign::member("pTab1", currentPage())));
+        SetFocus(strip);
     else
         focusFirstControl();
 }
@@ -229,13 +233,85 @@ LRESULT CALLBACK frmStart::artProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
 }
 
 // A list under the pointer takes the wheel only while it has the focus, so scrolling the page
-// never changes a setting by the way.
-LRESULT CALLBACK frmStart::choiceProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
-    if (msg == WM_MOUSEWHEEL) {
+// never changes a setting by the way. Lists and the bar are named for screen readers.
+LRESULT CALLBACK frmStart::nativeProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR self) {
+    auto* form = reinterpret_cast<frmStart*>(self);
+    const auto* c = form->m_view->find(hwnd);
+    if (msg == WM_MOUSEWHEEL && c && c->layout->kind == ControlKind::ComboBox) {
         HWND focus = GetFocus();
         if (focus != hwnd && !IsChild(hwnd, focus)) return 0;
     }
+    if (msg == WM_GETOBJECT && c) {
+        if (const LRESULT done = AccessibleControl::answer(hwnd, w, l, form->accessibleFacts(*c))) return done;
+    }
     return DefSubclassProc(hwnd, msg, w, l);
+}
+
+AccessibleControl::Facts frmStart::accessibleFacts(const NativeControl& c) {
+    AccessibleControl::Facts facts;
+    const std::string& name = c.layout->name;
+    const auto captionOf = [this](const std::string& label) {
+        return [this, label] { return widen(ui::Accelerator::plain(m_view->caption(label).value_or(""))); };
+    };
+    if (isStrip(name)) {
+        const int strip = name.back() - '0';
+        HWND hwnd = c.hwnd;
+        facts.role = ROLE_SYSTEM_PAGETABLIST;
+        // The strips lie on one another; those behind the page's own are not there for the user.
+        facts.state = [this, strip] {
+            return strip == currentPage() ? 0L : STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+        };
+        facts.children = ui::kTabCount;
+        facts.childRole = ROLE_SYSTEM_PAGETAB;
+        facts.childName = [this, strip](int tab) {
+            return widen(m_view->caption(FormDesign::member("lblP1Tab" + std::to_string(tab), strip)).value_or(""));
+        };
+        facts.childState = [this, strip, hwnd](int tab) {
+            long state = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE;
+            if (tab - 1 == currentPage())
+                state |= STATE_SYSTEM_SELECTED | (GetFocus() == hwnd ? STATE_SYSTEM_FOCUSED : 0);
+            if (strip != currentPage()) state |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+            return state;
+        };
+        facts.childPlace = [this, strip](int tab) {
+            RECT r{};
+            GetWindowRect(m_view->control(FormDesign::member("imgP1Tab" + std::to_string(tab), strip)), &r);
+            return r;
+        };
+        facts.choose = [this, hwnd](int tab) { showPage(tab - 1, GetFocus() == hwnd); };
+        facts.action = widen(m_logic->strings().LoadLangString(text::SwitchPageAction));
+        return facts;
+    }
+    switch (c.layout->kind) {
+        case ControlKind::Label:
+            facts.role = ROLE_SYSTEM_STATICTEXT;
+            break;
+        case ControlKind::ListBox:
+        case ControlKind::ComboBox:
+            // Named by the caption above it, as a dialog's label names the control after it.
+            if (name == "LstB2") facts.name = captionOf("lblRecentFiles");
+            if (name == "LstB3") facts.name = captionOf("lblCookies");
+            if (name == "cmbSecure") facts.name = captionOf("lblDeleteSel");
+            if (name == "cmbLanguage")
+                facts.name = [this] { return widen(m_logic->strings().LoadLangString(text::LanguagePrompt)); };
+            break;
+        case ControlKind::ProgressBar: {
+            HWND bar = c.hwnd;
+            facts.role = ROLE_SYSTEM_PROGRESSBAR;
+            facts.name = [this] { return widen(m_logic->strings().LoadLangString(text::ShredProgressName)); };
+            facts.value = [bar] {
+                const auto high = SendMessageW(bar, PBM_GETRANGE, FALSE, 0),
+                           low = SendMessageW(bar, PBM_GETRANGE, TRUE, 0);
+                const auto at = SendMessageW(bar, PBM_GETPOS, 0, 0);
+                const long long span = high > low ? high - low : 1;
+                return std::to_wstring(static_cast<long long>(at - low) * 100 / span) + L"%";
+            };
+            break;
+        }
+        default:
+            break;
+    }
+    return facts;
 }
 
 LRESULT frmStart::handle(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
@@ -346,6 +422,9 @@ LRESULT frmStart::handleArt(NativeControl& c, UINT msg, WPARAM w, LPARAM l) {
         case WM_ENABLE:
             InvalidateRect(hwnd, nullptr, FALSE);
             return 0;
+        case WM_GETOBJECT:
+            if (const LRESULT done = AccessibleControl::answer(hwnd, w, l, accessibleFacts(c))) return done;
+            break;
         case WM_GETDLGCODE:
             return isStrip(name) ? DLGC_WANTARROWS : 0;
         case WM_KEYDOWN:
@@ -355,6 +434,8 @@ LRESULT frmStart::handleArt(NativeControl& c, UINT msg, WPARAM w, LPARAM l) {
         case WM_KILLFOCUS:
             // The focus is drawn around the current tab, over which its hot area and caption lie.
             RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+            if (msg == WM_SETFOCUS && isStrip(name))
+                NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd, OBJID_CLIENT, currentPage() + 1);
             return 0;
         case WM_GETFONT:  // what the caption is drawn in, for whoever measures it
             return reinterpret_cast<LRESULT>(m_layout.font(c));

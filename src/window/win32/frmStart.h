@@ -10,6 +10,7 @@
 #include "platform/PlatformServices.h"
 #include "shell/ClickRouter.h"
 #include "shell/StartForm.h"
+#include "window/win32/AccessibleControl.h"
 #include "window/win32/FormLayout.h"
 #include "window/win32/FormView.h"
 #include "window/win32/GdiObject.h"
@@ -43,10 +44,12 @@ public:
 private:
     static LRESULT CALLBACK windowProc(HWND, UINT, WPARAM, LPARAM);
     static LRESULT CALLBACK artProc(HWND, UINT, WPARAM, LPARAM);
-    static LRESULT CALLBACK choiceProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK nativeProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     LRESULT handle(HWND, UINT, WPARAM, LPARAM);
     LRESULT handleArt(NativeControl&, UINT, WPARAM, LPARAM);
     void buildControls();
+    // What screen readers are told about `c` beyond what its window class says.
+    AccessibleControl::Facts accessibleFacts(const NativeControl& c);
     void fitText(bool fresh);
     void command(NativeControl& c, int code);
     void click(const std::string& name);

@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <climits>
@@ -315,6 +316,94 @@ TEST_F(Win32WindowTest, AccessKeysAreUniqueOnEachPage) {
             }
         }
     }
+}
+
+// What a screen reader asks of a control, through the standard accessibility calls.
+class AccessibleOf {
+public:
+    explicit AccessibleOf(HWND hwnd) {
+        AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                   reinterpret_cast<void**>(&m_acc));
+    }
+    ~AccessibleOf() {
+        if (m_acc) m_acc->Release();
+    }
+    AccessibleOf(const AccessibleOf&) = delete;
+    AccessibleOf& operator=(const AccessibleOf&) = delete;
+    explicit operator bool() const { return m_acc != nullptr; }
+    IAccessible* operator->() const { return m_acc; }
+    static VARIANT child(long id) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_I4;
+        v.lVal = id;
+        return v;
+    }
+    std::string name(long id = CHILDID_SELF) const { return text(&IAccessible::get_accName, id); }
+    std::string value(long id = CHILDID_SELF) const { return text(&IAccessible::get_accValue, id); }
+    long role(long id = CHILDID_SELF) const { return number(&IAccessible::get_accRole, id); }
+    long state(long id = CHILDID_SELF) const { return number(&IAccessible::get_accState, id); }
+
+private:
+    std::string text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id) const {
+        BSTR got = nullptr;
+        if (FAILED((m_acc->*get)(child(id), &got)) || !got) return {};
+        std::string out = platform::windows::narrow(got);
+        SysFreeString(got);
+        return out;
+    }
+    long number(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), long id) const {
+        VARIANT got;
+        VariantInit(&got);
+        if (FAILED((m_acc->*get)(child(id), &got)) || got.vt != VT_I4) return -1;
+        return got.lVal;
+    }
+    IAccessible* m_acc = nullptr;
+};
+
+// The tab strip is a page tab list of four named tabs, the lists and boxes carry the captions
+// that name them, and the bar says how far it is.
+TEST_F(Win32WindowTest, ScreenReadersHearTabsNamesAndProgress) {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        auto form = open();
+        auto say = [&](int id) { return form->logic().strings().LoadLangString(id); };
+        const AccessibleOf strip(form->control("pTab1_0"));
+        ASSERT_TRUE(strip);
+        EXPECT_EQ(strip.role(), ROLE_SYSTEM_PAGETABLIST);
+        long count = 0;
+        EXPECT_EQ(strip->get_accChildCount(&count), S_OK);
+        EXPECT_EQ(count, 4);
+        const int tabs[] = {text::EraseTracksTab, text::ShredderTab, text::SettingsTab, text::AboutTab};
+        for (long tab = 1; tab <= 4; ++tab) {
+            EXPECT_EQ(strip.name(tab), say(tabs[tab - 1]));
+            EXPECT_EQ(strip.role(tab), ROLE_SYSTEM_PAGETAB);
+            EXPECT_EQ((strip.state(tab) & STATE_SYSTEM_SELECTED) != 0, tab == 1);
+        }
+        EXPECT_EQ(strip->accDoDefaultAction(AccessibleOf::child(3)), S_OK);
+        pump();
+        EXPECT_EQ(form->currentPage(), 2);
+        EXPECT_TRUE(form->view().isVisible("pSettings"));
+        EXPECT_NE(strip.state() & STATE_SYSTEM_INVISIBLE, 0) << "the strip behind the page's own";
+        EXPECT_EQ(AccessibleOf(form->control("pTab1_2")).state(3) & STATE_SYSTEM_SELECTED, STATE_SYSTEM_SELECTED);
+
+        const auto plain = [&](const char* label) { return ui::Accelerator::plain(*form->view().caption(label)); };
+        EXPECT_EQ(AccessibleOf(form->control("LstB2")).name(), plain("lblRecentFiles"));
+        EXPECT_EQ(AccessibleOf(form->control("LstB3")).name(), plain("lblCookies"));
+        EXPECT_EQ(AccessibleOf(form->control("cmbSecure")).name(), plain("lblDeleteSel"));
+        EXPECT_EQ(AccessibleOf(form->control("cmbLanguage")).name(), say(text::LanguagePrompt));
+        const AccessibleOf title(form->control("lblTitle"));
+        EXPECT_EQ(title.role(), ROLE_SYSTEM_STATICTEXT);
+        EXPECT_EQ(title.name(), *form->view().caption("lblTitle"));
+
+        form->view().setProgressMax("pbCurrentPrgrs", 10);
+        form->view().setProgressValue("pbCurrentPrgrs", 3);
+        const AccessibleOf bar(form->control("pbCurrentPrgrs"));
+        EXPECT_EQ(bar.role(), ROLE_SYSTEM_PROGRESSBAR);
+        EXPECT_EQ(bar.name(), say(text::ShredProgressName));
+        EXPECT_EQ(bar.value(), "30%");
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
 }
 
 // A stored greyed option shows greyed; clicks toggle clear and ticked only.
