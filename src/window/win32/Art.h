@@ -1,7 +1,7 @@
 #pragma once
 // Everything the window draws itself, with GDI, in the same colours and shapes as the Qt
-// layer's: the page, the side band with its logo, the tab strips, the captions and the items of
-// the pick-only lists. Sizes are 96-dpi pixels scaled by `dpi`.
+// layer's (in the system's colours under high contrast, see Palette): the page, the side band with its logo, the tab
+// strips, the captions and the items of the pick-only lists. Sizes are 96-dpi pixels scaled by `dpi`.
 #include <windows.h>
 
 #include <functional>
@@ -12,10 +12,6 @@
 namespace quenvor::window::win32 {
 
 struct Art {
-    static constexpr COLORREF kAccent = RGB(32, 96, 140);
-    static constexpr COLORREF kAccentDark = RGB(18, 58, 92);
-    static constexpr COLORREF kPage = RGB(246, 248, 251);
-    static constexpr COLORREF kDarkGrey = RGB(64, 64, 64);
     static constexpr int kStripsHeight = 54;    // the band starts below the tab strips
     static constexpr int kSideBandWidth = 124;  // clear of the page's controls
 

@@ -11,6 +11,7 @@
 #include "text/TextIds.h"
 #include "ui/Accelerator.h"
 #include "window/win32/Art.h"
+#include "window/win32/Palette.h"
 
 namespace quenvor::window::win32 {
 namespace {
@@ -62,8 +63,7 @@ void registerClasses(HINSTANCE instance) {
 
 }  // namespace
 
-frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services)
-    : m_pageBrush(CreateSolidBrush(Art::kPage)), m_whiteBrush(CreateSolidBrush(RGB(255, 255, 255))) {
+frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     registerClasses(instance);
     m_hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, std::to_wstring(text::AppTitle).c_str(),
@@ -334,9 +334,23 @@ LRESULT frmStart::handle(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
             HWND child = reinterpret_cast<HWND>(l);
             const auto* settings = m_view->find("pSettings");
             const bool onSettings = settings && GetParent(child) == settings->hwnd;
-            SetBkColor(reinterpret_cast<HDC>(w), onSettings ? RGB(255, 255, 255) : Art::kPage);
-            return reinterpret_cast<LRESULT>(onSettings ? m_whiteBrush.get() : m_pageBrush.get());
+            const Palette p = Palette::current();
+            const COLORREF back = onSettings ? p.box : p.page;
+            auto& [brush, colour] = m_backBrushes[onSettings ? 1 : 0];
+            if (!brush || colour != back) {
+                brush.reset(CreateSolidBrush(back));
+                colour = back;
+            }
+            SetBkColor(reinterpret_cast<HDC>(w), back);
+            SetTextColor(reinterpret_cast<HDC>(w), p.text);
+            return reinterpret_cast<LRESULT>(brush.get());
         }
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:
+        case WM_THEMECHANGED:
+            // High contrast turned on or off, or its scheme changed: everything painted anew.
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            break;
         case WM_MEASUREITEM: {
             auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(l);
             constexpr int kField = FormLayout::kListFieldHeight;

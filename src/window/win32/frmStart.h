@@ -4,8 +4,10 @@
 // through FormView, what the window draws through Art, where they stand through FormLayout.
 #include <windows.h>
 
+#include <array>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/PlatformServices.h"
 #include "shell/ClickRouter.h"
@@ -63,7 +65,9 @@ private:
     HWND m_lastFocus = nullptr;  // given back when the window is active again
     bool m_busy = false;
     FormLayout m_layout;
-    GdiObject<HBRUSH> m_pageBrush, m_whiteBrush;
+    // The backgrounds behind the buttons and the option boxes (the page's, the settings box's),
+    // each made again when the colour it needs changes.
+    std::array<std::pair<GdiObject<HBRUSH>, COLORREF>, 2> m_backBrushes;
     std::unique_ptr<FormView> m_view;
     std::unique_ptr<shell::StartForm> m_logic;
     std::unique_ptr<shell::ClickRouter> m_clicks;

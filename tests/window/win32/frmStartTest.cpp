@@ -22,6 +22,7 @@
 #include "ui/FormDesign.h"
 #include "window/win32/GdiObject.h"
 #include "window/win32/MemoryDC.h"
+#include "window/win32/Palette.h"
 #include "window/win32/SelectedObject.h"
 #include "window/win32/Win32UiServices.h"
 #include "window/win32/frmStart.h"
@@ -404,6 +405,60 @@ TEST_F(Win32WindowTest, ScreenReadersHearTabsNamesAndProgress) {
         EXPECT_EQ(bar.value(), "30%");
     }
     if (SUCCEEDED(com)) CoUninitialize();
+}
+
+// Every caption on what the window paints reads at 4.5:1 or more; under high contrast the window
+// paints in the scheme's colours, white on black here, and its captions stay readable on them.
+TEST_F(Win32WindowTest, CaptionsReadInTheArtworkAndUnderHighContrast) {
+    using window::win32::Palette;
+    const auto readable = [](const Palette& p) {
+        for (const COLORREF back : {p.page, p.box, p.tabFrom, p.tabTo, p.currentFrom, p.currentTo}) {
+            EXPECT_GE(Palette::contrast(p.text, back), 4.5);
+            EXPECT_GE(Palette::contrast(p.greyText, back), 4.5);
+        }
+        for (const COLORREF back : {p.bandFrom, p.bandTo}) EXPECT_GE(Palette::contrast(p.bandText, back), 4.5);
+    };
+    readable(Palette::of(false));
+
+    HIGHCONTRASTW before{};
+    before.cbSize = sizeof before;
+    SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof before, &before, 0);
+    HIGHCONTRASTW on = before;
+    on.dwFlags |= HCF_HIGHCONTRASTON;
+    // Wine keeps no high contrast setting: the window is then told it is on.
+    if (!SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof on, &on, 0) || !Palette::current().highContrast)
+        Palette::force(true);
+    const int which[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT};
+    const COLORREF scheme[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255)};
+    COLORREF saved[3];
+    for (int i = 0; i < 3; ++i) saved[i] = GetSysColor(which[i]);
+    SetSysColors(3, which, scheme);
+    readable(Palette::current());
+    {
+        auto form = open();
+        for (const char* name : {"lblTitle", "lblStart", "lblRecentFiles", "lblP1Tab1_0", "lblP1Tab2_0"}) {
+            SCOPED_TRACE(name);
+            HWND label = form->control(name);
+            RECT r;
+            GetClientRect(label, &r);
+            const window::win32::MemoryDC dc;
+            HDC screen = GetDC(nullptr);
+            const window::win32::GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, r.right, r.bottom));
+            ReleaseDC(nullptr, screen);
+            const window::win32::SelectedObject into(dc.get(), bitmap.get());
+            SendMessageW(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+            const COLORREF back = GetPixel(dc.get(), r.right - 1, 0);
+            EXPECT_EQ(back, RGB(0, 0, 0)) << "the scheme's window colour behind the caption";
+            double best = 1;
+            for (int y = 0; y < r.bottom; ++y)
+                for (int x = 0; x < r.right; ++x)
+                    best = std::max(best, Palette::contrast(GetPixel(dc.get(), x, y), back));
+            EXPECT_GE(best, 4.5) << "the caption's strokes stand out";
+        }
+    }
+    SetSysColors(3, which, saved);
+    Palette::force(std::nullopt);
+    SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof before, &before, 0);
 }
 
 // A stored greyed option shows greyed; clicks toggle clear and ticked only.
