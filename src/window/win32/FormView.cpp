@@ -166,7 +166,7 @@ void FormView::closeWindow() { SendMessageW(m_window, WM_CLOSE, 0, 0); }
 
 void FormView::setVisible(const std::string& name, bool visible) {
     auto& c = at(name);
-    if ((IsWindowVisible(c.hwnd) != FALSE) == visible) return;
+    if (((GetWindowLongW(c.hwnd, GWL_STYLE) & WS_VISIBLE) != 0) == visible) return;
     ShowWindow(c.hwnd, visible ? SW_SHOWNA : SW_HIDE);
     if (c.layout->takesFocus || c.layout->kind == ControlKind::PictureBox) markAccessKeys();
 }
