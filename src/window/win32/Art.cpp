@@ -9,6 +9,7 @@
 #include "ui/FormDesign.h"
 #include "window/win32/GdiObject.h"
 #include "window/win32/MemoryDC.h"
+#include "window/win32/Palette.h"
 #include "window/win32/SelectedObject.h"
 
 namespace quenvor::window::win32 {
@@ -64,10 +65,12 @@ void paintBehind(HWND child, HDC dc) {
 }  // namespace
 
 void Art::paintPage(HDC dc, SIZE client, int dpi, HFONT logoFont) {
-    fill(dc, {0, 0, client.cx, client.cy}, kPage);
+    const Palette p = Palette::current();
+    fill(dc, {0, 0, client.cx, client.cy}, p.page);
     const int top = scale(kStripsHeight, dpi);
     const RECT band{0, top, scale(kSideBandWidth, dpi), client.cy};
-    diagonalGradient(dc, band, kAccent, kAccentDark);
+    diagonalGradient(dc, band, p.bandFrom, p.bandTo);
+    if (p.highContrast) fill(dc, {band.right - std::max(1, dpi / 96), top, band.right, client.cy}, p.bandLine);
 
     // The shield of the Qt artwork, in band coordinates around (cx, cy).
     const double cx = kSideBandWidth / 2.0, cy = 76;
@@ -76,9 +79,9 @@ void Art::paintPage(HDC dc, SIZE client, int dpi, HFONT logoFont) {
     std::array<POINT, 13> pts{};
     for (std::size_t i = 0; i < pts.size(); ++i)
         pts[i] = {scale(cx + shape[2 * i], dpi), top + scale(cy + shape[2 * i + 1], dpi)};
-    const COLORREF under = mix(kAccent, kAccentDark, 70);
-    const GdiObject<HPEN> outline(CreatePen(PS_SOLID, scale(3, dpi), mix(under, RGB(255, 255, 255), 220)));
-    const GdiObject<HBRUSH> inside(CreateSolidBrush(mix(under, RGB(255, 255, 255), 40)));
+    const COLORREF under = mix(p.bandFrom, p.bandTo, 70);
+    const GdiObject<HPEN> outline(CreatePen(PS_SOLID, scale(3, dpi), p.bandLine));
+    const GdiObject<HBRUSH> inside(CreateSolidBrush(p.bandFill));
     // Restored before the pen and brush go: the text colour and mode as well as the objects.
     const int saved = SaveDC(dc);
     SelectObject(dc, outline.get());
@@ -90,7 +93,7 @@ void Art::paintPage(HDC dc, SIZE client, int dpi, HFONT logoFont) {
     StrokeAndFillPath(dc);
     // Three strokes fading out: traces being wiped away.
     for (int i = 0; i < 3; ++i) {
-        LOGBRUSH lb{BS_SOLID, mix(under, RGB(255, 255, 255), 230 - i * 70), 0};
+        LOGBRUSH lb{BS_SOLID, p.highContrast ? p.bandLine : mix(under, RGB(255, 255, 255), 230 - i * 70), 0};
         const GdiObject<HPEN> stroke(
             ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND, scale(4, dpi), &lb, 0, nullptr));
         const SelectedObject withStroke(dc, stroke.get());
@@ -100,20 +103,21 @@ void Art::paintPage(HDC dc, SIZE client, int dpi, HFONT logoFont) {
     }
     SelectObject(dc, logoFont);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(255, 255, 255));
+    SetTextColor(dc, p.bandText);
     RECT name{0, top + scale(136, dpi), band.right, top + scale(162, dpi)};
     DrawTextW(dc, L"Quenvor", -1, &name, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     RestoreDC(dc, saved);
 
     // A thin rule under the page title.
     fill(dc, {scale(136, dpi), scale(90, dpi), client.cx - scale(30, dpi), scale(90, dpi) + std::max(1, dpi / 96)},
-         RGB(200, 210, 222));
+         p.rule);
 }
 
 void Art::paintStrip(HDC dc, int current, SIZE size, int dpi) {
     using ui::FormDesign;
+    const Palette p = Palette::current();
     const int baseY = size.cy - scale(4, dpi);
-    fill(dc, {0, baseY, size.cx, size.cy}, kAccent);
+    fill(dc, {0, baseY, size.cx, size.cy}, p.accent);
     const auto hotArea = [current](int tab) {
         return FormDesign::find(FormDesign::member("imgP1Tab" + std::to_string(tab + 1), current));
     };
@@ -148,19 +152,26 @@ void Art::paintStrip(HDC dc, int current, SIZE size, int dpi) {
                 const int saved = SaveDC(dc);
                 SelectClipRgn(dc, region.get());
                 if (isCurrent)
-                    verticalGradient(dc, {l, t, r, b}, RGB(255, 255, 255), kPage);
+                    verticalGradient(dc, {l, t, r, b}, p.currentFrom, p.currentTo);
                 else
-                    verticalGradient(dc, {l, t, r, b}, RGB(226, 233, 240), RGB(196, 208, 220));
+                    verticalGradient(dc, {l, t, r, b}, p.tabFrom, p.tabTo);
                 RestoreDC(dc, saved);
             }
             {
-                const GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, isCurrent ? kAccent : RGB(150, 165, 180)));
+                const GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, isCurrent ? p.currentLine : p.tabLine));
                 const SelectedObject withPen(dc, pen.get());
                 Polyline(dc, shape.data(), static_cast<int>(shape.size()));
             }
-            if (isCurrent) fill(dc, {l + scale(10, dpi), t + 1, r - scale(10, dpi), t + 1 + scale(2, dpi)}, kAccent);
+            if (isCurrent) fill(dc, {l + scale(10, dpi), t + 1, r - scale(10, dpi), t + 1 + scale(2, dpi)}, p.accent);
         }
     }
+}
+
+RECT Art::tabRect(int strip, int tab, int dpi) {
+    const auto* hot = ui::FormDesign::find(ui::FormDesign::member("imgP1Tab" + std::to_string(tab + 1), strip));
+    if (!hot) return {};
+    const auto px = [dpi](int twips) { return scale(twips / double(ui::kTwipsPerPixel), dpi); };
+    return {px(hot->left), px(hot->top), px(hot->left + hot->width), px(hot->top + hot->height)};
 }
 
 void Art::paintBuffered(HWND hwnd, const std::function<void(HDC)>& paint) {
@@ -183,21 +194,28 @@ void Art::paintControl(const NativeControl& c, HDC dc, HFONT font, int dpi) {
     RECT r;
     GetClientRect(c.hwnd, &r);
     const auto& s = *c.layout;
+    const Palette p = Palette::current();
     if (s.name == "pSettings") {
-        fill(dc, r, RGB(255, 255, 255));
+        fill(dc, r, p.box);
     } else {
         paintBehind(c.hwnd, dc);
     }
     if (s.kind == ui::ControlKind::PictureBox && s.name.rfind("pTab1_", 0) == 0) {
-        paintStrip(dc, s.name.back() - '0', {r.right, r.bottom}, dpi);
+        const int current = s.name.back() - '0';
+        paintStrip(dc, current, {r.right, r.bottom}, dpi);
+        if (GetFocus() == c.hwnd) {
+            RECT tab = tabRect(current, current, dpi);
+            InflateRect(&tab, -scale(2, dpi), -scale(2, dpi));
+            SetTextColor(dc, p.text);
+            SetBkColor(dc, p.page);
+            DrawFocusRect(dc, &tab);
+        }
     } else if (s.kind == ui::ControlKind::Label) {
         // Drawn as elided() reports it.
         const std::wstring text = s.elideMiddle ? elided(c, dc, font) : c.text();
         const SelectedObject inFont(dc, font);
         SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, !IsWindowEnabled(c.hwnd) ? GetSysColor(COLOR_GRAYTEXT)
-                         : s.darkGrey             ? kDarkGrey
-                                                  : RGB(0, 0, 0));
+        SetTextColor(dc, !IsWindowEnabled(c.hwnd) ? GetSysColor(COLOR_GRAYTEXT) : s.darkGrey ? p.greyText : p.text);
         const UINT flags = DT_NOPREFIX | (s.centred ? DT_CENTER : DT_LEFT) |
                            (s.elideMiddle ? DT_SINGLELINE
                             : s.autoSize  ? 0U

@@ -1,7 +1,7 @@
 #pragma once
 // Everything the window draws itself, with GDI, in the same colours and shapes as the Qt
-// layer's: the page, the side band with its logo, the tab strips, the captions and the items of
-// the pick-only lists. Sizes are 96-dpi pixels scaled by `dpi`.
+// layer's (in the system's colours under high contrast, see Palette): the page, the side band with its logo, the tab
+// strips, the captions and the items of the pick-only lists. Sizes are 96-dpi pixels scaled by `dpi`.
 #include <windows.h>
 
 #include <functional>
@@ -12,10 +12,6 @@
 namespace quenvor::window::win32 {
 
 struct Art {
-    static constexpr COLORREF kAccent = RGB(32, 96, 140);
-    static constexpr COLORREF kAccentDark = RGB(18, 58, 92);
-    static constexpr COLORREF kPage = RGB(246, 248, 251);
-    static constexpr COLORREF kDarkGrey = RGB(64, 64, 64);
     static constexpr int kStripsHeight = 54;    // the band starts below the tab strips
     static constexpr int kSideBandWidth = 124;  // clear of the page's controls
 
@@ -23,6 +19,9 @@ struct Art {
     static void paintPage(HDC dc, SIZE client, int dpi, HFONT logoFont);
     // Strip `current` (0-based) of `size`, over the page already drawn.
     static void paintStrip(HDC dc, int current, SIZE size, int dpi);
+
+    // Tab `tab`'s place on strip `strip` (both 0-based), in the strip's pixels.
+    static RECT tabRect(int strip, int tab, int dpi);
 
     // A WM_PAINT answered through a bitmap of the client area, copied on screen in one go, so
     // nothing flickers while the layers are drawn over each other.

@@ -16,6 +16,15 @@ public:
 
     int dpi() const { return m_dpi; }
     void setDpi(int dpi) { m_dpi = dpi; }
+    // Fonts do not grow in step with the dots per inch (Tahoma at 150 % wraps a paragraph onto
+    // more lines), so the page below the title rule is stretched downwards by this factor until
+    // every paragraph fits: gaps, lists and paragraphs grow, buttons keep their height.
+    double stretch() const { return m_stretch; }
+    void setStretch(double stretch) { m_stretch = stretch; }
+    // The stretch `c`'s text needs to fit, measured in its font: 1 for all but the paragraphs.
+    double stretchFor(const NativeControl& c);
+    // The window's client area at this scale and stretch.
+    SIZE clientSize() const;
     int scale(int pixels) const { return MulDiv(pixels, m_dpi, 96); }
     HFONT font(const NativeControl& c) { return m_fonts.control(*c.layout, c.bold, m_dpi); }
     HFONT logoFont() { return m_fonts.logo(m_dpi); }
@@ -25,8 +34,12 @@ public:
 
 private:
     void clearButtons(const NativeControl& box);
+    int top(const ui::ControlSpec& s) const;
+    int height(const ui::ControlSpec& s) const;
+    int labelWidth(const NativeControl& c);
 
     int m_dpi = 96;
+    double m_stretch = 1.0;
     Fonts m_fonts;
 };
 

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/windows/WideText.h"
+#include "ui/Accelerator.h"
 #include "window/win32/Art.h"
 #include "window/win32/MemoryDC.h"
 
@@ -22,8 +23,10 @@ FormView::FormView(HWND window, FormLayout& layout) : m_window(window), m_layout
 
 NativeControl& FormView::add(const ui::ControlSpec& layout, HWND hwnd) {
     if (layout.elideMiddle) addTip(hwnd);
-    auto& c = m_controls[layout.name] = NativeControl{&layout, hwnd, layout.bold, {}, 100, 0};
+    auto& c = m_controls[layout.name] = NativeControl{&layout, hwnd, layout.bold, {}, {}, 100, 0};
+    if (layout.kind == ControlKind::Button || layout.kind == ControlKind::CheckBox) c.caption = narrow(c.text());
     m_names.push_back(layout.name);
+    m_order.push_back(layout.name);
     m_byHandle[hwnd] = layout.name;
     return c;
 }
@@ -105,11 +108,33 @@ std::optional<std::string> FormView::caption(const std::string& name) {
     auto& c = at(name);
     switch (c.layout->kind) {
         case ControlKind::Label:
+            return narrow(c.text());
         case ControlKind::Button:
         case ControlKind::CheckBox:
-            return narrow(c.text());
+            return c.caption;
         default:
             return std::nullopt;
+    }
+}
+
+// The window's own buttons come last in the round and stand on every page: they keep their
+// letters, and a control of the page that repeats one, or has none, is marked on a free letter
+// instead. A letter belongs to a control only while it is shown.
+void FormView::markAccessKeys() {
+    std::string taken;
+    for (auto it = m_order.rbegin(); it != m_order.rend(); ++it) {
+        auto* c = find(*it);
+        if (!c || (c->layout->kind != ControlKind::Button && c->layout->kind != ControlKind::CheckBox)) continue;
+        std::string shown = c->caption;
+        if (IsWindowVisible(c->hwnd)) {
+            const char letter = ui::Accelerator::key(shown);
+            if (!letter || taken.find(std::string("&") + letter) != std::string::npos)
+                shown = ui::Accelerator::mark(ui::Accelerator::plain(shown), taken);
+            const char kept = ui::Accelerator::key(shown);
+            if (kept) taken += std::string(" &") + kept;
+        }
+        const std::wstring wide = widen(shown);
+        if (c->text() != wide) SetWindowTextW(c->hwnd, wide.c_str());
     }
 }
 
@@ -119,6 +144,11 @@ void FormView::setCaption(const std::string& name, const std::string& text) {
     if (kind != ControlKind::Label && kind != ControlKind::Button && kind != ControlKind::CheckBox)
         throw std::invalid_argument(name + " has no caption");
     const std::wstring wide = widen(text);
+    if (kind != ControlKind::Label) {
+        c.caption = text;
+        markAccessKeys();
+        return;
+    }
     SetWindowTextW(c.hwnd, wide.c_str());
     if (c.layout->elideMiddle && m_tips) {
         TOOLINFOW tip{};
@@ -135,7 +165,10 @@ void FormView::setWindowCaption(const std::string& text) { SetWindowTextW(m_wind
 void FormView::closeWindow() { SendMessageW(m_window, WM_CLOSE, 0, 0); }
 
 void FormView::setVisible(const std::string& name, bool visible) {
-    ShowWindow(at(name).hwnd, visible ? SW_SHOWNA : SW_HIDE);
+    auto& c = at(name);
+    if (((GetWindowLongW(c.hwnd, GWL_STYLE) & WS_VISIBLE) != 0) == visible) return;
+    ShowWindow(c.hwnd, visible ? SW_SHOWNA : SW_HIDE);
+    if (c.layout->takesFocus || c.layout->kind == ControlKind::PictureBox) markAccessKeys();
 }
 bool FormView::isVisible(const std::string& name) {
     return (GetWindowLongW(at(name).hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
@@ -152,8 +185,17 @@ void FormView::setBold(const std::string& name, bool bold) {
 
 bool FormView::isBold(const std::string& name) { return at(name).bold; }
 
+// The four tab strips lie on one another; the page shown is the one whose strip is in front,
+// and only that strip is a stop of the Tab key's round.
 void FormView::bringToFront(const std::string& name) {
     SetWindowPos(at(name).hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (name.rfind("pTab1_", 0) != 0) return;
+    m_page = name.back() - '0';
+    for (int page = 0; page < ui::kTabCount; ++page) {
+        HWND strip = at(FormDesign::member("pTab1", page)).hwnd;
+        const LONG style = GetWindowLongW(strip, GWL_STYLE);
+        SetWindowLongW(strip, GWL_STYLE, page == m_page ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
+    }
 }
 
 void FormView::setTabStop(const std::string& name, bool on) {
@@ -167,6 +209,8 @@ void FormView::setTabStop(const std::string& name, bool on) {
 // The dialog keys go by z-order: each focusable control is put on top, last first. Controls of
 // one parent keep the order among themselves; the settings box moves with its first control.
 void FormView::applyTabOrder(const std::vector<std::string>& order) {
+    m_order = order;
+    markAccessKeys();
     std::vector<HWND> focusable;
     for (const auto& name : order) {
         const auto* layout = FormDesign::find(name);

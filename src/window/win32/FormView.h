@@ -26,6 +26,8 @@ public:
     // The control a window handle belongs to ("" for none): what tests and the handlers go by.
     std::string nameOf(HWND hwnd) const;
     const std::vector<std::string>& names() const { return m_names; }
+    // The page shown, 0 to 3: the one whose tab strip was last brought to the front.
+    int page() const { return m_page; }
     // A caption as drawn (a long path shortened in the middle) and its tooltip's text.
     std::string shownCaption(const std::string& name);
     std::string toolTip(const std::string& name);
@@ -71,6 +73,7 @@ public:
 
 private:
     void addTip(HWND control);
+    void markAccessKeys();
     NativeControl& of(const std::string& name, ui::ControlKind kind);
 
     HWND m_window;
@@ -79,7 +82,9 @@ private:
     std::vector<std::string> m_names;
     std::map<HWND, std::string> m_byHandle;
     HWND m_tips = nullptr;
-    POINT m_menuAt{0, 0};  // the tooltips of shortened captions, made with the first of them
+    int m_page = 0;
+    std::vector<std::string> m_order;  // the keyboard's round, as last applied
+    POINT m_menuAt{0, 0};              // the tooltips of shortened captions, made with the first of them
 };
 
 }  // namespace quenvor::window::win32

@@ -36,7 +36,7 @@ int Main() {
         form.logic().Form_Shown();
         MSG msg;
         while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            if (IsDialogMessageW(form.hwnd(), &msg)) continue;
+            if (form.translateKey(msg) || IsDialogMessageW(form.hwnd(), &msg)) continue;
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

@@ -15,6 +15,9 @@ struct NativeControl {
     HWND hwnd = nullptr;
     bool bold = false;
     std::string placeholder;  // a pick-only list's text while nothing is picked
+    // A button's or option's caption as the logic set it; the window text may mark another
+    // letter, so that no two controls of a page answer one Alt key.
+    std::string caption;
     std::int64_t progressMax = 100, progressValue = 0;
 
     std::wstring text() const {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/windows/WideText.h"
+#include "text/TextIds.h"
 #include "window/win32/DetailsMessageBox.h"
 #include "window/win32/frmStart.h"
 
@@ -142,7 +143,11 @@ std::string Win32UiServices::browseForFolder(const ui::FolderDialogRequest& requ
     dialog->GetOptions(&options);
     dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR | FOS_DONTADDTORECENT |
                        FOS_NODEREFERENCELINKS);
-    if (!request.title.empty()) dialog->SetTitle(widen(request.title).c_str());
+    // The program's own title in its language; the dialog's default is in the system's.
+    const std::string title = !request.title.empty() ? request.title
+                              : m_form               ? m_form->logic().strings().LoadLangString(text::FolderDialogTitle)
+                                                     : std::string();
+    if (!title.empty()) dialog->SetTitle(widen(title).c_str());
     if (!request.initialDir.empty()) {
         ComPtr<IShellItem> start;
         if (SUCCEEDED(SHCreateItemFromParsingName(widen(request.initialDir).c_str(), nullptr, IID_IShellItem,
@@ -173,7 +178,7 @@ void Win32UiServices::processPendingEvents() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
-        if (owner() && IsDialogMessageW(owner(), &msg)) continue;
+        if (m_form && (m_form->translateKey(msg) || IsDialogMessageW(owner(), &msg))) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

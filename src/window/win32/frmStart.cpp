@@ -3,12 +3,15 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
 #include "platform/windows/WideText.h"
 #include "text/TextIds.h"
+#include "ui/Accelerator.h"
 #include "window/win32/Art.h"
+#include "window/win32/Palette.h"
 
 namespace quenvor::window::win32 {
 namespace {
@@ -22,6 +25,7 @@ constexpr wchar_t kArtClass[] = L"QuenvorArt";
 constexpr int kFirstId = 1000;
 
 bool startsWith(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+bool isStrip(const std::string& name) { return startsWith(name, "pTab1_"); }
 
 // Per-monitor awareness asks the window for its own dots per inch (Windows 10 1607 on).
 int windowDpi(HWND hwnd) {
@@ -59,8 +63,7 @@ void registerClasses(HINSTANCE instance) {
 
 }  // namespace
 
-frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services)
-    : m_pageBrush(CreateSolidBrush(Art::kPage)), m_whiteBrush(CreateSolidBrush(RGB(255, 255, 255))) {
+frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     registerClasses(instance);
     m_hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, std::to_wstring(text::AppTitle).c_str(),
@@ -71,12 +74,8 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services)
     SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frmStart::windowProc));
     m_layout.setDpi(windowDpi(m_hwnd));
-    RECT frame{0, 0, m_layout.scale(FormLayout::px(ui::kClientWidthTwips)),
-               m_layout.scale(FormLayout::px(ui::kClientHeightTwips))};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE)), FALSE, WS_EX_CONTROLPARENT);
-    SetWindowPos(m_hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     buildControls();
+    fitText(true);
     m_logic = std::make_unique<shell::StartForm>(*m_view, ui, services);
     m_logic->setOwnerHandle(reinterpret_cast<std::uintptr_t>(m_hwnd));
     m_clicks = std::make_unique<shell::ClickRouter>(*m_logic);
@@ -100,8 +99,12 @@ void frmStart::buildControls() {
         switch (layout.kind) {
             case ControlKind::PictureBox:
                 style |= WS_CLIPCHILDREN;
-                // The settings box holds focusable controls: the dialog keys look inside it.
-                ex = WS_EX_CONTROLPARENT;
+                // A tab strip is one stop of the keyboard's round (FormView::bringToFront marks
+                // the one in front); the arrows pick its tabs.
+                if (!isStrip(layout.name)) {
+                    // The settings box holds focusable controls: the dialog keys look inside it.
+                    ex = WS_EX_CONTROLPARENT;
+                }
                 break;
             case ControlKind::Image:
             case ControlKind::Label:
@@ -140,7 +143,8 @@ void frmStart::buildControls() {
         if (cls == kArtClass) SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frmStart::artProc));
         // Later controls lie above earlier ones, as in the design.
         SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        if (layout.kind == ControlKind::ComboBox) SetWindowSubclass(hwnd, &frmStart::choiceProc, 1, 0);
+        if (cls != kArtClass && layout.kind != ControlKind::Button && layout.kind != ControlKind::CheckBox)
+            SetWindowSubclass(hwnd, &frmStart::nativeProc, 1, reinterpret_cast<DWORD_PTR>(this));
         if (layout.kind == ControlKind::CheckBox) SendMessageW(hwnd, BM_SETCHECK, static_cast<WPARAM>(layout.check), 0);
         if (layout.kind == ControlKind::ProgressBar) SendMessageW(hwnd, PBM_SETRANGE32, 0, 100);
         auto& c = m_view->add(layout, hwnd);
@@ -149,6 +153,72 @@ void frmStart::buildControls() {
         EnableWindow(hwnd, layout.enabled);
         if (layout.visible) ShowWindow(hwnd, SW_SHOWNA);
     }
+}
+
+// Every paragraph measured in its font at the window's scale; when one needs more room than the
+// page below the title gives it, the page is stretched and the window grows with it. Within one
+// scale the stretch only grows, so a shorter text never makes the window jump back.
+void frmStart::fitText(bool fresh) {
+    double need = fresh ? 1.0 : m_layout.stretch();
+    for (const auto& name : m_view->names()) need = std::max(need, m_layout.stretchFor(m_view->at(name)));
+    if (!fresh && need <= m_layout.stretch()) return;
+    m_layout.setStretch(need);
+    for (const auto& name : m_view->names()) m_layout.place(m_view->at(name));
+    const SIZE client = m_layout.clientSize();
+    RECT frame{0, 0, client.cx, client.cy};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(m_hwnd, GWL_STYLE)), FALSE, WS_EX_CONTROLPARENT);
+    SetWindowPos(m_hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(m_hwnd, nullptr, TRUE);
+}
+
+void frmStart::showPage(int page, bool onStrip) {
+    click(FormDesign::member("imgP1Tab" + std::to_string(page + 1), currentPage()));
+    HWND strip = m_view->control(FormDesign::member("pTab1", currentPage()));
+    NotifyWinEvent(EVENT_OBJECT_SELECTION, strip, OBJID_CLIENT, currentPage() + 1);
+    if (onStrip)
+        SetFocus(strip);
+    else
+        focusFirstControl();
+}
+
+void frmStart::focusFirstControl() {
+    for (const auto& name : m_logic->pages().tabOrder().order()) {
+        const auto* layout = FormDesign::find(name);
+        HWND hwnd = m_view->control(name);
+        if (layout && layout->takesFocus && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd) &&
+            (GetWindowLongW(hwnd, GWL_STYLE) & WS_TABSTOP) != 0) {
+            SetFocus(hwnd);
+            return;
+        }
+    }
+    SetFocus(m_view->control(FormDesign::member("pTab1", currentPage())));
+}
+
+bool frmStart::translateKey(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || (msg.hwnd != m_hwnd && !IsChild(m_hwnd, msg.hwnd))) return false;
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0) return false;
+    int step = 0;
+    if (msg.wParam == VK_TAB) step = GetKeyState(VK_SHIFT) < 0 ? -1 : 1;
+    if (msg.wParam == VK_NEXT) step = 1;
+    if (msg.wParam == VK_PRIOR) step = -1;
+    if (step == 0) return false;
+    // From the strip the focus stays on the strip, as in any tabbed dialog.
+    const bool onStrip = isStrip(m_view->nameOf(GetFocus()));
+    showPage((currentPage() + step + ui::kTabCount) % ui::kTabCount, onStrip);
+    return true;
+}
+
+// The arrows move along the tabs and stop at either end; Home and End go to the first and last.
+LRESULT frmStart::stripKey(NativeControl& strip, WPARAM key) {
+    const int page = strip.layout->name.back() - '0';
+    int to = page;
+    if (key == VK_LEFT || key == VK_UP) to = std::max(0, page - 1);
+    if (key == VK_RIGHT || key == VK_DOWN) to = std::min(ui::kTabCount - 1, page + 1);
+    if (key == VK_HOME) to = 0;
+    if (key == VK_END) to = ui::kTabCount - 1;
+    if (to != page) showPage(to, true);
+    return 0;
 }
 
 LRESULT CALLBACK frmStart::windowProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
@@ -163,13 +233,85 @@ LRESULT CALLBACK frmStart::artProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
 }
 
 // A list under the pointer takes the wheel only while it has the focus, so scrolling the page
-// never changes a setting by the way.
-LRESULT CALLBACK frmStart::choiceProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
-    if (msg == WM_MOUSEWHEEL) {
+// never changes a setting by the way. Lists and the bar are named for screen readers.
+LRESULT CALLBACK frmStart::nativeProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR self) {
+    auto* form = reinterpret_cast<frmStart*>(self);
+    const auto* c = form->m_view->find(hwnd);
+    if (msg == WM_MOUSEWHEEL && c && c->layout->kind == ControlKind::ComboBox) {
         HWND focus = GetFocus();
         if (focus != hwnd && !IsChild(hwnd, focus)) return 0;
     }
+    if (msg == WM_GETOBJECT && c) {
+        if (const LRESULT done = AccessibleControl::answer(hwnd, w, l, form->accessibleFacts(*c))) return done;
+    }
     return DefSubclassProc(hwnd, msg, w, l);
+}
+
+AccessibleControl::Facts frmStart::accessibleFacts(const NativeControl& c) {
+    AccessibleControl::Facts facts;
+    const std::string& name = c.layout->name;
+    const auto captionOf = [this](const std::string& label) {
+        return [this, label] { return widen(ui::Accelerator::plain(m_view->caption(label).value_or(""))); };
+    };
+    if (isStrip(name)) {
+        const int strip = name.back() - '0';
+        HWND hwnd = c.hwnd;
+        facts.role = ROLE_SYSTEM_PAGETABLIST;
+        // The strips lie on one another; those behind the page's own are not there for the user.
+        facts.state = [this, strip] {
+            return strip == currentPage() ? 0L : STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+        };
+        facts.children = ui::kTabCount;
+        facts.childRole = ROLE_SYSTEM_PAGETAB;
+        facts.childName = [this, strip](int tab) {
+            return widen(m_view->caption(FormDesign::member("lblP1Tab" + std::to_string(tab), strip)).value_or(""));
+        };
+        facts.childState = [this, strip, hwnd](int tab) {
+            long state = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE;
+            if (tab - 1 == currentPage())
+                state |= STATE_SYSTEM_SELECTED | (GetFocus() == hwnd ? STATE_SYSTEM_FOCUSED : 0);
+            if (strip != currentPage()) state |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+            return state;
+        };
+        facts.childPlace = [this, strip](int tab) {
+            RECT r{};
+            GetWindowRect(m_view->control(FormDesign::member("imgP1Tab" + std::to_string(tab), strip)), &r);
+            return r;
+        };
+        facts.choose = [this, hwnd](int tab) { showPage(tab - 1, GetFocus() == hwnd); };
+        facts.action = widen(m_logic->strings().LoadLangString(text::SwitchPageAction));
+        return facts;
+    }
+    switch (c.layout->kind) {
+        case ControlKind::Label:
+            facts.role = ROLE_SYSTEM_STATICTEXT;
+            break;
+        case ControlKind::ListBox:
+        case ControlKind::ComboBox:
+            // Named by the caption above it, as a dialog's label names the control after it.
+            if (name == "LstB2") facts.name = captionOf("lblRecentFiles");
+            if (name == "LstB3") facts.name = captionOf("lblCookies");
+            if (name == "cmbSecure") facts.name = captionOf("lblDeleteSel");
+            if (name == "cmbLanguage")
+                facts.name = [this] { return widen(m_logic->strings().LoadLangString(text::LanguagePrompt)); };
+            break;
+        case ControlKind::ProgressBar: {
+            HWND bar = c.hwnd;
+            facts.role = ROLE_SYSTEM_PROGRESSBAR;
+            facts.name = [this] { return widen(m_logic->strings().LoadLangString(text::ShredProgressName)); };
+            facts.value = [bar] {
+                const auto high = SendMessageW(bar, PBM_GETRANGE, FALSE, 0),
+                           low = SendMessageW(bar, PBM_GETRANGE, TRUE, 0);
+                const auto at = SendMessageW(bar, PBM_GETPOS, 0, 0);
+                const long long span = high > low ? high - low : 1;
+                return std::to_wstring(static_cast<long long>(at - low) * 100 / span) + L"%";
+            };
+            break;
+        }
+        default:
+            break;
+    }
+    return facts;
 }
 
 LRESULT frmStart::handle(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
@@ -192,9 +334,23 @@ LRESULT frmStart::handle(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
             HWND child = reinterpret_cast<HWND>(l);
             const auto* settings = m_view->find("pSettings");
             const bool onSettings = settings && GetParent(child) == settings->hwnd;
-            SetBkColor(reinterpret_cast<HDC>(w), onSettings ? RGB(255, 255, 255) : Art::kPage);
-            return reinterpret_cast<LRESULT>(onSettings ? m_whiteBrush.get() : m_pageBrush.get());
+            const Palette p = Palette::current();
+            const COLORREF back = onSettings ? p.box : p.page;
+            auto& [brush, colour] = m_backBrushes[onSettings ? 1 : 0];
+            if (!brush || colour != back) {
+                brush.reset(CreateSolidBrush(back));
+                colour = back;
+            }
+            SetBkColor(reinterpret_cast<HDC>(w), back);
+            SetTextColor(reinterpret_cast<HDC>(w), p.text);
+            return reinterpret_cast<LRESULT>(brush.get());
         }
+        case WM_SYSCOLORCHANGE:
+        case WM_SETTINGCHANGE:
+        case WM_THEMECHANGED:
+            // High contrast turned on or off, or its scheme changed: everything painted anew.
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+            break;
         case WM_MEASUREITEM: {
             auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(l);
             constexpr int kField = FormLayout::kListFieldHeight;
@@ -223,14 +379,26 @@ LRESULT frmStart::handle(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
             }
             break;
         case WM_DPICHANGED: {
-            m_layout.setDpi(HIWORD(w));
-            for (const auto& name : m_view->names()) m_layout.place(m_view->at(name));
+            // Windows' suggested place, at the size this scale's text needs.
             const auto* r = reinterpret_cast<const RECT*>(l);
-            SetWindowPos(hwnd, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
-            InvalidateRect(hwnd, nullptr, TRUE);
+            SetWindowPos(hwnd, nullptr, r->left, r->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            m_layout.setDpi(HIWORD(w));
+            fitText(true);
             return 0;
         }
+        case WM_ACTIVATE:
+            // The focus leaves with the window and comes back to where it was, or to the page's
+            // first control, never to the bare window where no key does anything.
+            if (LOWORD(w) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd, focus)) m_lastFocus = focus;
+            } else if (!HIWORD(w)) {
+                if (m_lastFocus && IsWindowVisible(m_lastFocus) && IsWindowEnabled(m_lastFocus))
+                    SetFocus(m_lastFocus);
+                else
+                    focusFirstControl();
+            }
+            return 0;
         case WM_CLOSE:
             if (!m_logic->ending()) {
                 if (!m_logic->QueryUnload()) return 0;
@@ -260,12 +428,28 @@ LRESULT frmStart::handleArt(NativeControl& c, UINT msg, WPARAM w, LPARAM l) {
             return 1;
         case WM_SETTEXT: {
             const LRESULT done = DefWindowProcW(hwnd, msg, w, l);
-            if (c.layout->autoSize || c.layout->widestWidth) m_layout.place(c);
+            if (c.layout->kind == ControlKind::Label) m_layout.place(c);
+            if (m_layout.stretchFor(c) > m_layout.stretch()) fitText(false);
             InvalidateRect(hwnd, nullptr, FALSE);
             return done;
         }
         case WM_ENABLE:
             InvalidateRect(hwnd, nullptr, FALSE);
+            return 0;
+        case WM_GETOBJECT:
+            if (const LRESULT done = AccessibleControl::answer(hwnd, w, l, accessibleFacts(c))) return done;
+            break;
+        case WM_GETDLGCODE:
+            return isStrip(name) ? DLGC_WANTARROWS : 0;
+        case WM_KEYDOWN:
+            if (isStrip(name)) return stripKey(c, w);
+            break;
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            // The focus is drawn around the current tab, over which its hot area and caption lie.
+            RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+            if (msg == WM_SETFOCUS && isStrip(name))
+                NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd, OBJID_CLIENT, currentPage() + 1);
             return 0;
         case WM_GETFONT:  // what the caption is drawn in, for whoever measures it
             return reinterpret_cast<LRESULT>(m_layout.font(c));

@@ -4,19 +4,25 @@
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
+#include <oleacc.h>
 
+#include <algorithm>
 #include <climits>
+#include <map>
 
 #include "platform/EmbeddedStringResource.h"
 #include "platform/NativePlatform.h"
+#include "platform/windows/WideText.h"
 #include "shredder/ShredderPage.h"
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
 #include "text/TextIds.h"
+#include "ui/Accelerator.h"
 #include "ui/FormDesign.h"
 #include "window/win32/GdiObject.h"
 #include "window/win32/MemoryDC.h"
+#include "window/win32/Palette.h"
 #include "window/win32/SelectedObject.h"
 #include "window/win32/Win32UiServices.h"
 #include "window/win32/frmStart.h"
@@ -63,6 +69,15 @@ protected:
         GetWindowRect(hwnd, &r);
         MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
         return r;
+    }
+    // The window moved to a monitor of `dpi` dots per inch, as Windows tells it.
+    static void rescale(frmStart& form, int dpi) {
+        RECT r;
+        GetWindowRect(form.hwnd(), &r);
+        r.right = r.left + MulDiv(r.right - r.left, dpi, form.dpi());
+        r.bottom = r.top + MulDiv(r.bottom - r.top, dpi, form.dpi());
+        SendMessageW(form.hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&r));
+        pump();
     }
     static void click(HWND hwnd) {
         RECT r;
@@ -167,18 +182,26 @@ TEST_F(Win32WindowTest, HoverBoldsTheTabUnderThePointer) {
     EXPECT_TRUE(form->view().isBold("lblP1Tab2_0"));
 }
 
-// Every caption shown fits its control, in both languages, and lies over no other caption:
-// nothing is clipped or overdrawn.
-TEST_F(Win32WindowTest, CaptionsFitInBothLanguages) {
-    for (const char* language : {"1053", "1034"}) {
+// Every caption shown fits its control, in both languages and at 100, 150 and 200 %, and lies
+// over no other caption and inside the window: nothing is clipped or overdrawn.
+TEST_F(Win32WindowTest, CaptionsFitInBothLanguagesAtEveryScale) {
+    for (const auto& [language, dpi] : std::vector<std::pair<const char*, int>>{
+             {"1053", 96}, {"1034", 96}, {"1053", 144}, {"1034", 144}, {"1053", 192}, {"1034", 192}}) {
         settings.values["QUENVOR/SETTINGS/LANGUAGE"] = language;
         auto form = open();
+        rescale(*form, dpi);
+        RECT window;
+        GetClientRect(form->hwnd(), &window);
+        if (window.right < 1024) {  // larger than the virtual screen at 200 %
+            EXPECT_EQ(window.right, form->clientSize().cx);
+            EXPECT_EQ(window.bottom, form->clientSize().cy);
+        }
         for (int page = 1; page <= 4; ++page) {
             form->logic().pages().lblP1Tab_Click(page);
             std::vector<std::pair<std::string, HWND>> shown;
             for (const auto& design : ui::FormDesign::controls()) {
                 if (design.kind != ui::ControlKind::Label || !IsWindowVisible(form->control(design.name))) continue;
-                SCOPED_TRACE(std::string(language) + " " + design.name);
+                SCOPED_TRACE(std::string(language) + " at " + std::to_string(dpi) + " dpi: " + design.name);
                 HWND label = form->control(design.name);
                 for (const auto& [otherName, other] : shown) {
                     RECT a = placeOf(label), b = placeOf(other), both;
@@ -201,13 +224,241 @@ TEST_F(Win32WindowTest, CaptionsFitInBothLanguages) {
                 EXPECT_LE(need.right, has.right);
                 EXPECT_LE(need.bottom, has.bottom);
                 if (design.parent.empty()) {
-                    RECT client;
-                    GetClientRect(form->hwnd(), &client);
-                    EXPECT_LE(placeOf(label).right, client.right);
+                    const SIZE client = form->clientSize();
+                    EXPECT_LE(placeOf(label).right, client.cx);
+                    EXPECT_LE(placeOf(label).bottom, client.cy);
                 }
             }
         }
     }
+}
+
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PageDown and Ctrl+PageUp step through the pages, wrapping, and
+// hand the focus to the page's first control; on the strip the arrows pick the tabs and the
+// focus stays on the strip. Every control that takes the focus has one letter of its own.
+TEST_F(Win32WindowTest, PagesAreWorkedFromTheKeyboard) {
+    auto form = open();
+    SetForegroundWindow(form->hwnd());
+    SendMessageW(form->hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
+    if (!GetFocus()) GTEST_SKIP() << "no keyboard focus without a desktop";
+    EXPECT_EQ(form->nameOf(GetFocus()), "cmdNext") << "a control has the focus from the start";
+    const auto focused = [&] { return form->nameOf(GetFocus()); };
+    BYTE keys[256];
+    const auto key = [&](WPARAM vk, bool shift) {
+        GetKeyboardState(keys);
+        keys[VK_CONTROL] = 0x80;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        const MSG msg{GetFocus(), WM_KEYDOWN, vk, 0, 0, {}};
+        const bool taken = form->translateKey(msg);
+        keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+        SetKeyboardState(keys);
+        pump();
+        return taken;
+    };
+    const struct {
+        WPARAM vk;
+        bool shift;
+        int page;
+        const char* first;
+    } steps[] = {{VK_TAB, false, 1, "cmdFile"}, {VK_NEXT, false, 2, "chk1"},     {VK_NEXT, false, 3, "cmdHelp"},
+                 {VK_TAB, false, 0, "cmdNext"}, {VK_PRIOR, false, 3, "cmdHelp"}, {VK_TAB, true, 2, "chk1"}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.page);
+        EXPECT_TRUE(key(step.vk, step.shift));
+        EXPECT_EQ(form->currentPage(), step.page);
+        EXPECT_EQ(focused(), step.first);
+    }
+    EXPECT_FALSE(key('A', false));
+
+    // The strip shown is one stop of the Tab key's round.
+    HWND strip = form->control("pTab1_2");
+    std::vector<std::string> round;
+    for (HWND at = GetNextDlgTabItem(form->hwnd(), GetFocus(), FALSE); at && round.size() < 20;
+         at = GetNextDlgTabItem(form->hwnd(), at, FALSE)) {
+        round.push_back(form->nameOf(at));
+        if (at == GetFocus()) break;
+    }
+    EXPECT_NE(std::find(round.begin(), round.end(), "pTab1_2"), round.end());
+    SetFocus(strip);
+    EXPECT_EQ(SendMessageW(strip, WM_GETDLGCODE, 0, 0) & DLGC_WANTARROWS, DLGC_WANTARROWS);
+    for (const auto& [vk, page] : std::vector<std::pair<WPARAM, int>>{
+             {VK_RIGHT, 3}, {VK_RIGHT, 3}, {VK_HOME, 0}, {VK_LEFT, 0}, {VK_DOWN, 1}, {VK_END, 3}, {VK_UP, 2}}) {
+        SendMessageW(GetFocus(), WM_KEYDOWN, vk, 0);
+        pump();
+        EXPECT_EQ(form->currentPage(), page);
+        EXPECT_EQ(focused(), ui::FormDesign::member("pTab1", page));
+    }
+    EXPECT_TRUE(key(VK_NEXT, false));
+    EXPECT_EQ(focused(), "pTab1_3") << "Ctrl+PageDown from the strip keeps the focus there";
+}
+
+TEST_F(Win32WindowTest, AccessKeysAreUniqueOnEachPage) {
+    for (const char* language : {"1053", "1034"}) {
+        settings.values["QUENVOR/SETTINGS/LANGUAGE"] = language;
+        auto form = open();
+        for (int page = 1; page <= 4; ++page) {
+            form->logic().pages().lblP1Tab_Click(page);
+            if (page == 2) form->view().setVisible("cmdCancel", true);  // as while a file is shredded
+            std::map<char, std::string> taken;
+            for (const auto& design : ui::FormDesign::controls()) {
+                if (!design.takesFocus || !IsWindowVisible(form->control(design.name))) continue;
+                const auto caption = form->view().caption(design.name);
+                if (!caption) continue;
+                SCOPED_TRACE(std::string(language) + " page " + std::to_string(page) + ": " + design.name);
+                wchar_t text[256];
+                GetWindowTextW(form->control(design.name), text, 256);
+                const std::string shown = platform::windows::narrow(text);
+                EXPECT_EQ(ui::Accelerator::plain(shown), ui::Accelerator::plain(*caption));
+                const char letter = ui::Accelerator::key(shown);
+                EXPECT_NE(letter, 0);
+                EXPECT_FALSE(taken.contains(letter)) << "the letter of " << taken[letter];
+                taken[letter] = design.name;
+            }
+        }
+    }
+}
+
+// What a screen reader asks of a control, through the standard accessibility calls.
+class AccessibleOf {
+public:
+    explicit AccessibleOf(HWND hwnd) {
+        AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                   reinterpret_cast<void**>(&m_acc));
+    }
+    ~AccessibleOf() {
+        if (m_acc) m_acc->Release();
+    }
+    AccessibleOf(const AccessibleOf&) = delete;
+    AccessibleOf& operator=(const AccessibleOf&) = delete;
+    explicit operator bool() const { return m_acc != nullptr; }
+    IAccessible* operator->() const { return m_acc; }
+    static VARIANT child(long id) {
+        VARIANT v;
+        VariantInit(&v);
+        v.vt = VT_I4;
+        v.lVal = id;
+        return v;
+    }
+    std::string name(long id = CHILDID_SELF) const { return text(&IAccessible::get_accName, id); }
+    std::string value(long id = CHILDID_SELF) const { return text(&IAccessible::get_accValue, id); }
+    long role(long id = CHILDID_SELF) const { return number(&IAccessible::get_accRole, id); }
+    long state(long id = CHILDID_SELF) const { return number(&IAccessible::get_accState, id); }
+
+private:
+    std::string text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id) const {
+        BSTR got = nullptr;
+        if (FAILED((m_acc->*get)(child(id), &got)) || !got) return {};
+        std::string out = platform::windows::narrow(got);
+        SysFreeString(got);
+        return out;
+    }
+    long number(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), long id) const {
+        VARIANT got;
+        VariantInit(&got);
+        if (FAILED((m_acc->*get)(child(id), &got)) || got.vt != VT_I4) return -1;
+        return got.lVal;
+    }
+    IAccessible* m_acc = nullptr;
+};
+
+// The tab strip is a page tab list of four named tabs, the lists and boxes carry the captions
+// that name them, and the bar says how far it is.
+TEST_F(Win32WindowTest, ScreenReadersHearTabsNamesAndProgress) {
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        auto form = open();
+        auto say = [&](int id) { return form->logic().strings().LoadLangString(id); };
+        const AccessibleOf strip(form->control("pTab1_0"));
+        ASSERT_TRUE(strip);
+        EXPECT_EQ(strip.role(), ROLE_SYSTEM_PAGETABLIST);
+        long count = 0;
+        EXPECT_EQ(strip->get_accChildCount(&count), S_OK);
+        EXPECT_EQ(count, 4);
+        const int tabs[] = {text::EraseTracksTab, text::ShredderTab, text::SettingsTab, text::AboutTab};
+        for (long tab = 1; tab <= 4; ++tab) {
+            EXPECT_EQ(strip.name(tab), say(tabs[tab - 1]));
+            EXPECT_EQ(strip.role(tab), ROLE_SYSTEM_PAGETAB);
+            EXPECT_EQ((strip.state(tab) & STATE_SYSTEM_SELECTED) != 0, tab == 1);
+        }
+        EXPECT_EQ(strip->accDoDefaultAction(AccessibleOf::child(3)), S_OK);
+        pump();
+        EXPECT_EQ(form->currentPage(), 2);
+        EXPECT_TRUE(form->view().isVisible("pSettings"));
+        EXPECT_NE(strip.state() & STATE_SYSTEM_INVISIBLE, 0) << "the strip behind the page's own";
+        EXPECT_EQ(AccessibleOf(form->control("pTab1_2")).state(3) & STATE_SYSTEM_SELECTED, STATE_SYSTEM_SELECTED);
+
+        const auto plain = [&](const char* label) { return ui::Accelerator::plain(*form->view().caption(label)); };
+        EXPECT_EQ(AccessibleOf(form->control("LstB2")).name(), plain("lblRecentFiles"));
+        EXPECT_EQ(AccessibleOf(form->control("LstB3")).name(), plain("lblCookies"));
+        EXPECT_EQ(AccessibleOf(form->control("cmbSecure")).name(), plain("lblDeleteSel"));
+        EXPECT_EQ(AccessibleOf(form->control("cmbLanguage")).name(), say(text::LanguagePrompt));
+        const AccessibleOf title(form->control("lblTitle"));
+        EXPECT_EQ(title.role(), ROLE_SYSTEM_STATICTEXT);
+        EXPECT_EQ(title.name(), *form->view().caption("lblTitle"));
+
+        form->view().setProgressMax("pbCurrentPrgrs", 10);
+        form->view().setProgressValue("pbCurrentPrgrs", 3);
+        const AccessibleOf bar(form->control("pbCurrentPrgrs"));
+        EXPECT_EQ(bar.role(), ROLE_SYSTEM_PROGRESSBAR);
+        EXPECT_EQ(bar.name(), say(text::ShredProgressName));
+        EXPECT_EQ(bar.value(), "30%");
+    }
+    if (SUCCEEDED(com)) CoUninitialize();
+}
+
+// Every caption on what the window paints reads at 4.5:1 or more; under high contrast the window
+// paints in the scheme's colours, white on black here, and its captions stay readable on them.
+TEST_F(Win32WindowTest, CaptionsReadInTheArtworkAndUnderHighContrast) {
+    using window::win32::Palette;
+    const auto readable = [](const Palette& p) {
+        for (const COLORREF back : {p.page, p.box, p.tabFrom, p.tabTo, p.currentFrom, p.currentTo}) {
+            EXPECT_GE(Palette::contrast(p.text, back), 4.5);
+            EXPECT_GE(Palette::contrast(p.greyText, back), 4.5);
+        }
+        for (const COLORREF back : {p.bandFrom, p.bandTo}) EXPECT_GE(Palette::contrast(p.bandText, back), 4.5);
+    };
+    readable(Palette::of(false));
+
+    HIGHCONTRASTW before{};
+    before.cbSize = sizeof before;
+    SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof before, &before, 0);
+    HIGHCONTRASTW on = before;
+    on.dwFlags |= HCF_HIGHCONTRASTON;
+    // Wine keeps no high contrast setting: the window is then told it is on.
+    if (!SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof on, &on, 0) || !Palette::current().highContrast)
+        Palette::force(true);
+    const int which[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HIGHLIGHT};
+    const COLORREF scheme[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(26, 235, 255)};
+    COLORREF saved[3];
+    for (int i = 0; i < 3; ++i) saved[i] = GetSysColor(which[i]);
+    SetSysColors(3, which, scheme);
+    readable(Palette::current());
+    {
+        auto form = open();
+        for (const char* name : {"lblTitle", "lblStart", "lblRecentFiles", "lblP1Tab1_0", "lblP1Tab2_0"}) {
+            SCOPED_TRACE(name);
+            HWND label = form->control(name);
+            RECT r;
+            GetClientRect(label, &r);
+            const window::win32::MemoryDC dc;
+            HDC screen = GetDC(nullptr);
+            const window::win32::GdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, r.right, r.bottom));
+            ReleaseDC(nullptr, screen);
+            const window::win32::SelectedObject into(dc.get(), bitmap.get());
+            SendMessageW(label, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()), PRF_CLIENT);
+            const COLORREF back = GetPixel(dc.get(), r.right - 1, 0);
+            EXPECT_EQ(back, RGB(0, 0, 0)) << "the scheme's window colour behind the caption";
+            double best = 1;
+            for (int y = 0; y < r.bottom; ++y)
+                for (int x = 0; x < r.right; ++x)
+                    best = std::max(best, Palette::contrast(GetPixel(dc.get(), x, y), back));
+            EXPECT_GE(best, 4.5) << "the caption's strokes stand out";
+        }
+    }
+    SetSysColors(3, which, saved);
+    Palette::force(std::nullopt);
+    SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof before, &before, 0);
 }
 
 // A stored greyed option shows greyed; clicks toggle clear and ticked only.
