@@ -67,6 +67,18 @@ bool CleanCommand::stepLeft(const Step& s, const cleaning::common::CleanReport& 
     });
 }
 
+// The steps of page one's lists, which name the entries they take as the lists show them. (A
+// browser's own steps may name the same cookie line as another browser's.)
+bool CleanCommand::listStep(const Step& s) { return s.browser.empty() && s.what.empty() && !s.names.empty(); }
+
+std::vector<std::string> CleanCommand::namesLeft(const Step& s, const std::set<std::string>& listed) {
+    std::vector<std::string> left;
+    if (!listStep(s)) return left;
+    for (const auto& n : s.names)
+        if (listed.contains(n)) left.push_back(n);
+    return left;
+}
+
 void CleanCommand::writeStep(JsonOut& json, const Step& s) {
     json.value("area", areaName(s.area))
         .value("browser", s.browser)
@@ -128,12 +140,30 @@ int CleanCommand::run(const CommandLine& cl, std::ostream& out) {
         }
     }
 
-    // Nothing done: every store asked for belongs to a running browser, and nothing else was found.
-    const bool onlyRunning = !report->failures().empty() && report->wholeFailures().empty() &&
-                             std::all_of(report->failures().begin(), report->failures().end(),
-                                         [](const auto& f) { return f.browserRunning; });
+    // After the run page one's lists name what is still there: a listed entry the run could not
+    // take (its browser is running) stays listed.
+    std::set<std::string> listed;
+    for (const char* list : {"LstB2", "LstB3"})
+        for (const auto& item : view.listItems(list)) listed.insert(item);
+    std::vector<bool> left(m_plan.size());
+    for (std::size_t i = 0; i < m_plan.size(); ++i)
+        left[i] =
+            !cl.preview && (listStep(m_plan[i]) ? !namesLeft(m_plan[i], listed).empty() : stepLeft(m_plan[i], *report));
+    // A failure is told once, however many steps met it.
+    std::vector<cleaning::common::CleanFailure> failures;
+    for (const auto& f : report->failures())
+        if (std::none_of(failures.begin(), failures.end(), [&](const auto& g) {
+                return g.area == f.area && g.what == f.what && g.reason == f.reason && g.browser == f.browser;
+            }))
+            failures.push_back(f);
+
+    // Nothing done: every store asked for belongs to a running browser, and nothing else was taken.
+    const bool onlyRunning =
+        !failures.empty() && report->wholeFailures().empty() &&
+        std::all_of(failures.begin(), failures.end(), [](const auto& f) { return f.browserRunning; }) &&
+        std::all_of(left.begin(), left.end(), [](bool l) { return l; });
     int code = ExitCode::Done;
-    if (!report->clean()) code = onlyRunning && m_plan.empty() ? ExitCode::NothingDone : ExitCode::Partly;
+    if (!report->clean()) code = onlyRunning ? ExitCode::NothingDone : ExitCode::Partly;
 
     if (cl.json) {
         JsonOut json;
@@ -154,10 +184,13 @@ int CleanCommand::run(const CommandLine& cl, std::ostream& out) {
         json.endArray();
         json.beginArray("items");
         if (!cl.preview)
-            for (const auto& s : m_plan) {
+            for (std::size_t i = 0; i < m_plan.size(); ++i) {
                 json.beginObject();
-                writeStep(json, s);
-                json.value("state", stepLeft(s, *report) ? "left" : "removed").endObject();
+                writeStep(json, m_plan[i]);
+                json.value("state", left[i] ? "left" : "removed");
+                json.beginArray("names_left");
+                for (const auto& n : namesLeft(m_plan[i], listed)) json.item(n);
+                json.endArray().endObject();
             }
         for (const auto& site : report->keptSites())
             json.beginObject()
@@ -166,7 +199,7 @@ int CleanCommand::run(const CommandLine& cl, std::ostream& out) {
                 .value("state", "kept")
                 .value("reason", text(text::KeptSiteMark))
                 .endObject();
-        for (const auto& f : report->failures())
+        for (const auto& f : failures)
             json.beginObject()
                 .value("area", areaName(f.area))
                 .value("what", f.what)
@@ -196,7 +229,7 @@ int CleanCommand::run(const CommandLine& cl, std::ostream& out) {
             json.endObject();
             json.value("items", items).value("bytes", bytes);
         }
-        json.value("left", static_cast<std::uint64_t>(report->failures().size() + report->wholeFailures().size()))
+        json.value("left", static_cast<std::uint64_t>(failures.size() + report->wholeFailures().size()))
             .value("kept", static_cast<std::uint64_t>(report->keptSites().size()));
         json.endObject();
         json.value("exit_code", code).endObject();
@@ -210,7 +243,7 @@ int CleanCommand::run(const CommandLine& cl, std::ostream& out) {
     }
     if (cl.preview) {
         for (const auto& line : previewLines) out << ConsoleUi::consoleText(line) << "\n";
-        for (const auto& f : report->failures()) out << leftLine(f) << "\n";
+        for (const auto& f : failures) out << leftLine(f) << "\n";
         for (const auto& w : report->wholeFailures()) out << ConsoleUi::consoleText(w) << "\n";
         out << "\n" << text(text::CliPreviewOnly) << "\n";
         return code;

@@ -4,6 +4,7 @@
 // window's preview shows; the run carries out exactly that plan; the report names what went,
 // what was kept and what was left, and why.
 #include <iosfwd>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ private:
         std::vector<std::string> names;
     };
     std::string leftLine(const cleaning::common::CleanFailure& f);
+    // What the step did not take: the names page one still lists after the run, or for a step
+    // without names, whether the run says it failed.
+    static bool listStep(const Step& s);
+    static std::vector<std::string> namesLeft(const Step& s, const std::set<std::string>& listed);
     static bool stepLeft(const Step& s, const cleaning::common::CleanReport& report);
     static void writeStep(JsonOut& json, const Step& s);
 
