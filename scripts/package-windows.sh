@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The Windows downloads of a built quenvor.exe: a zip of quenvor.exe with help\quenvor.htm beside
-# it, and a per-user installer made with makensis.
+# The Windows downloads of a built quenvor.exe: a zip of quenvor.exe and the console program
+# quenvor-cli.exe with help\quenvor.htm beside them, and a per-user installer made with makensis.
 #   package-windows.sh <windows build folder> <version>
 # Writes <build>/quenvor-<version>-windows-x64.zip and <build>/quenvor-<version>-setup.exe.
 set -euo pipefail
@@ -10,6 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 stage=$build/package/Quenvor
 rm -rf "$build/package" && mkdir -p "$stage/help"
 x86_64-w64-mingw32-strip -o "$stage/quenvor.exe" "$build/src/app/quenvor.exe"
+x86_64-w64-mingw32-strip -o "$stage/quenvor-cli.exe" "$build/src/cli/quenvor-cli.exe"
 cp "$here/../help/quenvor.htm" "$stage/help/"
 zip_file=$build/quenvor-$version-windows-x64.zip
 rm -f "$zip_file"
