@@ -111,6 +111,11 @@ int CleanCommand::run(const CommandLine& cl, std::ostream& out) {
     std::vector<std::string> messages;
     std::vector<std::string> previewLines;
     std::unique_ptr<cleaning::CleaningRun> run;
+    // The services the window's cleaning needs; without them it would have nothing to work on.
+    if (!m_services.registry || !m_services.profiles || !m_services.files || !m_services.folders) {
+        out << text(text::StartupPartsFailed) << "\n" << text(text::StartupCleaningPart) << "\n";
+        return ExitCode::NothingDone;
+    }
     if (!areas.empty()) {
         const auto keep = cleaning::common::KeepList::parse(
             store ? store->read(shell::kSettingsApp, shell::kSettingsSection, "KEEP", "") : std::string());

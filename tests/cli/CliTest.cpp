@@ -2,8 +2,14 @@
 // clean command on real profiles in a made-up home, exit codes and reports included.
 #include "cli/Cli.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <cstdlib>
 
@@ -180,6 +186,47 @@ TEST(CliProgram, WithoutYesAndNoAnswerNothingIsShreddedAndTheExitCodeSaysSo) {
     EXPECT_EQ(status("shred --yes --json " + (dir / "home/secret.txt").string()), ExitCode::Done);
     EXPECT_FALSE(fs::exists(dir / "home/secret.txt"));
     EXPECT_EQ(status("--bogus"), ExitCode::Usage);
+}
+
+// Ctrl+C during a folder: the file being shredded is finished, the rest stays, and the report
+// says the run was stopped and names what is still there.
+TEST(CliProgram, CtrlCStopsAfterTheCurrentFileAndTheReportSaysWhatWasDone) {
+    test::TempDir dir;
+    const fs::path folder = dir / "home/papers";
+    constexpr int kFiles = 30;
+    for (int i = 0; i < kFiles; ++i)
+        test::TempDir::write(folder / ("f" + std::to_string(i)), std::string(std::size_t{2} << 20, 'x'));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("HOME", (dir / "home").c_str(), 1);
+        const int out = ::open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, 1);
+        ::execl(QUENVOR_CLI, "quenvor-cli", "shred", "--yes", "--json", "--level", "paranoid", folder.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    auto filesLeft = [&] {
+        std::error_code ec;
+        return std::distance(fs::directory_iterator(folder, ec), fs::directory_iterator());
+    };
+    for (int waited = 0; filesLeft() == kFiles && waited < 2000; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::kill(child, SIGINT);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), ExitCode::Partly);
+    EXPECT_TRUE(fs::exists(folder));
+    const auto left = filesLeft();
+    EXPECT_GT(left, 0);
+    EXPECT_LT(left, kFiles);
+    const auto report = cleaning::formats::JsonValue::parse(test::TempDir::read(dir / "out"));
+    ASSERT_TRUE(report) << test::TempDir::read(dir / "out");
+    EXPECT_EQ(report->member("stopped")->text(), "true");
+    const auto named = test::itemsWhere(*report, "path", folder.string());
+    ASSERT_EQ(named.size(), 1u);
+    EXPECT_EQ(named[0]->member("state")->text(), "left");
 }
 
 }  // namespace
