@@ -126,12 +126,15 @@ void IniSettingsFile::load() {
     std::string section, line, pending;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        // A line ending in a backslash goes on on the next one.
-        if (!line.empty() && line.back() == '\\') {
+        // A backslash escapes the next character, the line break too: a line ending in an odd
+        // number of them goes on on the next one (two at the end are one backslash of the value).
+        const auto lastOther = line.find_last_not_of('\\');
+        const std::size_t backslashes = lastOther == std::string::npos ? line.size() : line.size() - 1 - lastOther;
+        if (backslashes % 2 == 1) {
             pending += line.substr(0, line.size() - 1);
             continue;
         }
-        line = pending + line;
+        line.insert(0, pending);
         pending.clear();
         const std::string t = trimmed(line);
         if (t.empty() || t[0] == ';' || t[0] == '#') continue;

@@ -76,6 +76,8 @@ TEST(CliSettingsFile, ValuesReadAsTheWindowWroteThem) {
         {"@@home", "@home"},
         {"caf\\xe9", "caf\xc3\xa9"},
         {"caf\xc3\xa9", "caf\xc3\xa9"},
+        {"C:\\\\", "C:\\"},
+        {"\"one \\\ntwo\"", "one two"},
         {"a, b", nullptr},
         {"@Variant(\\0\\0\\0\\x7f)", nullptr},
     };
