@@ -27,7 +27,7 @@ dir=$user/AppData/Local/Programs/Quenvor
 for f in quenvor.exe quenvor-cli.exe help/quenvor.htm uninstall.exe; do [ -f "$dir/$f" ] || fail "not installed: $f"; done
 # A console program: it prints its help where it was started.
 WINEPREFIX=$prefix WINEDEBUG=-all wine "$dir/quenvor-cli.exe" --help 2>/dev/null | grep -q "Exit codes" ||
-  fail "quenvor-cli.exe --help printed no help
+  fail "quenvor-cli.exe --help printed no help"
 menu=$(find "$user" -name Quenvor.lnk | head -n 1)
 [ -n "$menu" ] || fail "no Start-menu entry"
 cmp -s "$dir/help/quenvor.htm" "$here/../help/quenvor.htm" || fail "the help page differs"
