@@ -67,7 +67,7 @@ package-windows:
 	@cmake -S . -B $(WIN_BUILD)/core -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
 	  -DQUENVOR_WINDOWS_DEPS=$(WIN_DEPS) -DCMAKE_BUILD_TYPE=Debug -DQUENVOR_WERROR=$(WERROR) >/dev/null
 	@$(WIN_WINE) --start
-	@cmake --build $(WIN_BUILD)/core -j $(JOBS) --target quenvor; rc=$$?; $(WIN_WINE) --stop; exit $$rc
+	@cmake --build $(WIN_BUILD)/core -j $(JOBS) --target quenvor quenvor-cli; rc=$$?; $(WIN_WINE) --stop; exit $$rc
 	@./scripts/package-windows.sh $(WIN_BUILD)/core $$(sed -n 's/^project(Quenvor VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 
 # A Debian package of the release build, its dependencies read by dpkg-shlibdeps:

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a file under src/ includes a header from a higher floor. The floors, lowest first:
-#   platform < ui < shredder < cleaning < shell < window < app
+#   platform < ui < shredder < cleaning < shell < window | cli < app
 # The generated text/TextIds.h (the string table's ids by name) is on the ui floor.
+# The console program (cli/) stands beside the windows: it and window/ never include each other.
 # Within window/, the Qt and the Win32 layers never include each other.
 # Within cleaning/, the file formats come first, then what the browsers share (the report, the
 # browser cache base), then one folder per browser family and one for the desktop's traces,
@@ -14,7 +15,7 @@ cd "$root/src"
 floor() {
   case "$1" in
     platform) echo 0 ;; ui | text) echo 1 ;; shredder) echo 2 ;; cleaning) echo 3 ;;
-    shell) echo 4 ;; window) echo 5 ;; app) echo 6 ;; *) echo -1 ;;
+    shell) echo 4 ;; window | cli) echo 5 ;; app) echo 6 ;; *) echo -1 ;;
   esac
 }
 
@@ -56,6 +57,9 @@ while IFS= read -r file; do
         echo "$file includes \"$inc\": one browser's folder may not depend on another's"
         bad=1
       fi
+    elif [ "$from_floor" -eq 5 ] && [ "$to_floor" -eq 5 ] && [ "$from" != "$to" ]; then
+      echo "$file includes \"$inc\": $from may not depend on $to"
+      bad=1
     elif [ "$from" = window ] && [ "$to" = window ]; then
       a=$(echo "$file" | cut -d/ -f2)
       b=$(echo "$inc" | cut -d/ -f2)

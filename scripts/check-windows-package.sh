@@ -11,7 +11,7 @@ command -v makensis >/dev/null || { echo "makensis is missing (Debian package ns
 fail() { echo "FAILED: $*"; exit 1; }
 "$here/package-windows.sh" "$build" "$version" >/dev/null
 listing=$(unzip -Z1 "$build/quenvor-$version-windows-x64.zip")
-for f in Quenvor/quenvor.exe Quenvor/help/quenvor.htm Quenvor/help/quenvor-es.htm; do
+for f in Quenvor/quenvor.exe Quenvor/quenvor-cli.exe Quenvor/help/quenvor.htm Quenvor/help/quenvor-es.htm; do
   grep -qx "$f" <<<"$listing" || fail "the zip has no $f"
 done
 
@@ -24,7 +24,10 @@ rc=0
 [ $rc -eq 0 ] || fail "the installer ended with $rc"
 user=$(find "$prefix/drive_c/users" -mindepth 1 -maxdepth 1 -type d ! -name Public | head -n 1)
 dir=$user/AppData/Local/Programs/Quenvor
-for f in quenvor.exe help/quenvor.htm help/quenvor-es.htm uninstall.exe; do [ -f "$dir/$f" ] || fail "not installed: $f"; done
+for f in quenvor.exe quenvor-cli.exe help/quenvor.htm help/quenvor-es.htm uninstall.exe; do [ -f "$dir/$f" ] || fail "not installed: $f"; done
+# A console program: it prints its help where it was started.
+WINEPREFIX=$prefix WINEDEBUG=-all wine "$dir/quenvor-cli.exe" --help 2>/dev/null | grep -q "Exit codes" ||
+  fail "quenvor-cli.exe --help printed no help"
 menu=$(find "$user" -name Quenvor.lnk | head -n 1)
 [ -n "$menu" ] || fail "no Start-menu entry"
 for page in quenvor.htm quenvor-es.htm; do

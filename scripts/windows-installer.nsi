@@ -1,4 +1,4 @@
-; The per-user installer of quenvor.exe: no administrator rights, a Start-menu entry and an
+; The per-user installer of quenvor.exe and quenvor-cli.exe: no administrator rights, a Start-menu entry and an
 ; uninstaller, both for the current user only. makensis -DSTAGE=<folder> -DVERSION=<x.y.z> -DOUT=<exe>
 Unicode true
 ; A 64-bit installer for a 64-bit program (and Wine without its 32-bit part runs it too).
@@ -19,6 +19,7 @@ Section "Quenvor"
   SetShellVarContext current
   SetOutPath "$INSTDIR"
   File "${STAGE}\quenvor.exe"
+  File "${STAGE}\quenvor-cli.exe"
   SetOutPath "$INSTDIR\help"
   File "${STAGE}\help\quenvor.htm"
   File "${STAGE}\help\quenvor-es.htm"
@@ -40,6 +41,7 @@ Section "Uninstall"
   Delete "$INSTDIR\help\quenvor-es.htm"
   RMDir "$INSTDIR\help"
   Delete "$INSTDIR\quenvor.exe"
+  Delete "$INSTDIR\quenvor-cli.exe"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"

@@ -57,6 +57,7 @@ void CleaningRun::cmdNext_Click() {
     if (windows) windows->setPlan(nullptr);
     ui::guarded([&] { m_s.ui.setMousePointer(ui::MousePointer::Default); });
 
+    if (m_watch) ui::guarded([&] { m_watch(plan); });
     // The question is the one it always was; what the plan holds is there for the asking.
     if (m_s.ui.messageBoxWithDetails(ui::StringTable::ExpandLineBreaks(text(text::ConfirmCleaning)),
                                      text(text::ConfirmCleaningTitle), ui::MsgButtons::YesNo, ui::MsgIcon::Exclamation,

@@ -56,6 +56,9 @@ public:
     // The sites whose cookies and site data every later run keeps.
     void setKeepList(common::KeepList keep) { m_keep = std::move(keep); }
     const common::CleanReport& lastReport() const { return m_report; }
+    // Shown each plan once it is made, before the question: for a front end that tells it in a
+    // form of its own (the console's report).
+    void setPlanWatcher(std::function<void(const common::CleanPlan&)> watch) { m_watch = std::move(watch); }
     // The message the last run ended with.
     std::string summary();
 
@@ -76,6 +79,7 @@ private:
     std::unique_ptr<firefox::cFireFox> m_firefox;  // kept for the window's life, made on first use
     common::CleanReport m_report;
     common::KeepList m_keep;
+    std::function<void(const common::CleanPlan&)> m_watch;
 };
 
 }  // namespace quenvor::cleaning

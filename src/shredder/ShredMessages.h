@@ -59,12 +59,14 @@ public:
     std::string passLine(std::int64_t done, std::int64_t of, bool stopping) const;
     std::string fileDoneLine(bool stopping) const;
 
-private:
-    std::string confirm(int id, const std::string& path, std::optional<platform::RemainReason> remains) const;
-    std::string movedNote(int id, const std::string& path, const std::string& rest) const;
+    // One thing's reason on its own, for a front end that lists each thing by itself.
     std::string reasonFor(const ShredResult& r) const;
     std::string reasonFor(const FolderShred::Left& l) const;
     std::string remainText(platform::RemainReason r) const;
+
+private:
+    std::string confirm(int id, const std::string& path, std::optional<platform::RemainReason> remains) const;
+    std::string movedNote(int id, const std::string& path, const std::string& rest) const;
     std::string unexpected(const std::string& detail) const;
     std::string withStopNote(const std::string& line, bool stopping) const;
     std::string folderAccount(const FolderShred::Outcome& o, const Tally& left, int completed, bool& warn) const;

@@ -334,7 +334,7 @@ void ShredderPage::shredSelectedFolder() {
                          l.kind = FolderShred::Kind::Folder;
                          outcome.left.push_back(std::move(l));
                      });
-    m_left = tallyLeft(held);
+    m_left = tallyLeft(m_s.files, held);
     // Let go before the message: on Windows a held folder cannot be renamed while it is open.
     held = HeldChoice();
     const auto shown = m_say.folderResult(folder, outcome, m_left, m_completed);
@@ -360,7 +360,7 @@ void ShredderPage::shredSelectedFolder() {
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
 
-ShredMessages::Tally ShredderPage::tallyLeft(HeldChoice& held) {
+ShredMessages::Tally ShredderPage::tallyLeft(platform::IFileService& files, HeldChoice& held) {
     ShredMessages::Tally t;
     ui::guarded([&] {
         // The folder still held after a stop; after a removal that left something, the one its
@@ -376,7 +376,7 @@ ShredMessages::Tally ShredderPage::tallyLeft(HeldChoice& held) {
             folder = reopened.get();
         }
         if (!folder) return;
-        cRecurse walk(m_s.files);
+        cRecurse walk(files);
         std::set<std::string> entered;
         (void)walk.visit(*folder, held.path(), [&](const cRecurse::Found& f) {
             if (f.enteredFolder) {

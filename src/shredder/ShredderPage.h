@@ -80,6 +80,10 @@ public:
     const std::string& selectedFolder() const { return m_sSelectedFolder; }
     bool abortRequested() const { return m_bAbort; }
 
+    // What is on the disk below the chosen folder at the end of its run, counted through the
+    // folder held for it (nothing when it is gone): a path may show another folder by then.
+    static ShredMessages::Tally tallyLeft(platform::IFileService& files, HeldChoice& held);
+
     void eSCompPMax(std::int32_t lmax) override;
     void eSCompPTick(std::int32_t lCnt) override;
     void eSCompComplete() override;
@@ -95,9 +99,6 @@ private:
     ShredResult shredOne(const std::string& path, const platform::FileStatus& confirmed, bool* moved = nullptr);
     // Why old contents may remain where `path` lies, or nothing when it is overwritten in place.
     std::optional<platform::RemainReason> remainsWhere(const std::string& path);
-    // What is on the disk below the chosen folder at the end of its run, counted through the
-    // folder held for it (nothing when it is gone): a path may show another folder by then.
-    ShredMessages::Tally tallyLeft(HeldChoice& held);
     // The label under the buttons names what Delete would destroy, and nothing when it is off.
     void showChoice();
     void beginRun(bool folderMode);

@@ -33,6 +33,15 @@ grep -q 'libleveldb' <<<"$depends" || bad "Depends lacks LevelDB: '$depends'"
 
 usr=$root/usr
 [ -x "$usr/bin/quenvor" ] || bad "no executable usr/bin/quenvor"
+# The console program, its manual page (compressed, as Debian keeps them) and its reports' schema.
+[ -x "$usr/bin/quenvor-cli" ] || bad "no executable usr/bin/quenvor-cli"
+gzip -t "$usr/share/man/man1/quenvor-cli.1.gz" 2>/dev/null || bad "no usr/share/man/man1/quenvor-cli.1.gz"
+if command -v man >/dev/null && [ -f "$usr/share/man/man1/quenvor-cli.1.gz" ]; then
+  man -l "$usr/share/man/man1/quenvor-cli.1.gz" 2>/dev/null | grep -q 'EXIT STATUS' || bad "the manual page does not read"
+fi
+[ -f "$usr/share/doc/quenvor/cli.md" ] || bad "no usr/share/doc/quenvor/cli.md"
+version_said=$("$usr/bin/quenvor-cli" --version 2>&1 || true)
+[ "$version_said" = "quenvor-cli $version" ] || bad "quenvor-cli --version says '$version_said'"
 # Help looks beside the program first, then in ../share/quenvor/help.
 for page in quenvor.htm quenvor-es.htm; do
   [ -f "$usr/share/quenvor/help/$page" ] || bad "no help page at usr/share/quenvor/help/$page"
@@ -45,11 +54,13 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 [ -f "$usr/share/doc/quenvor/copyright" ] || bad "no usr/share/doc/quenvor/copyright"
 # Nothing but the usual tree, and nothing a user's build left in it (tests, the string compiler).
-stray=$(cd "$root" && find . -type f | grep -vE '^\./usr/(bin/quenvor|share/(quenvor|applications|metainfo|icons|doc)/)' || true)
+stray=$(cd "$root" && find . -type f | grep -vE '^\./usr/(bin/quenvor(-cli)?$|share/(quenvor|applications|metainfo|icons|doc)/|share/man/man1/quenvor-cli\.1\.gz$)' || true)
 [ -z "$stray" ] || bad "unexpected files: $stray"
 # Stripped: the package carries no debugging sections.
-if command -v readelf >/dev/null && readelf -S "$usr/bin/quenvor" | grep -q '\.debug_info'; then
-  bad "usr/bin/quenvor is not stripped"
-fi
+for program in quenvor quenvor-cli; do
+  if command -v readelf >/dev/null && readelf -S "$usr/bin/$program" | grep -q '\.debug_info'; then
+    bad "usr/bin/$program is not stripped"
+  fi
+done
 [ $fail = 0 ] && echo "OK: ${deb##*/}, $(stat -c %s "$deb") bytes"
 exit $fail
