@@ -102,7 +102,8 @@ FreeSpaceWipe::Report FreeSpaceWipe::run(const std::filesystem::path& folder, IW
     else
         fill(**fillDir, f, events, r);
     // Never leave the disk full: whatever ended the fill, it goes now.
-    removeFill(**top, fillDir ? fillDir->get() : nullptr, f, r);
+    events.wipeStep(WipeStep::Removing);
+    removeFill(**top, fillDir ? std::move(*fillDir) : nullptr, fillName, f, r);
 
     if (!r.aborted && r.failure.empty() && r.notRemoved.empty())
         writeNames(**top, namePrefix, facts->nameMax, events, r);
@@ -209,16 +210,17 @@ void FreeSpaceWipe::fill(platform::IDirectory& fillDir, Fill& f, IWipeEvents& ev
         if (auto full = m_s.space.space(fillDir)) r.unreachable = full->free;
 }
 
-void FreeSpaceWipe::removeFill(platform::IDirectory& top, platform::IDirectory* fillDir, Fill& f, Report& r) {
-    const std::string fillName = fillDir ? platform::utf8Of(fillDir->path().filename()) : std::string();
+void FreeSpaceWipe::removeFill(platform::IDirectory& top, std::unique_ptr<platform::IDirectory> fillDir,
+                               const std::string& fillName, Fill& f, Report& r) {
     if (fillDir) {
         for (const auto& name : f.files)
             if (auto s = fillDir->unlinkAt(name, false); !s && !platform::isGone(s.error()))
                 r.notRemoved.push_back(platform::utf8Of(fillDir->path() / platform::pathFromUtf8(name)) + ": " +
                                        s.error().message);
         (void)fillDir->flush();
+        fillDir.reset();
     }
-    if (!r.notRemoved.empty() || fillName.empty()) return;
+    if (!r.notRemoved.empty()) return;
     if (auto s = top.unlinkAt(fillName, true); !s && !platform::isGone(s.error()))
         r.notRemoved.push_back(platform::utf8Of(top.path() / platform::pathFromUtf8(fillName)) + ": " +
                                s.error().message);

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,7 +92,10 @@ public:
 private:
     struct Fill;
     void fill(platform::IDirectory& fillDir, Fill& f, IWipeEvents& events, Report& r);
-    void removeFill(platform::IDirectory& top, platform::IDirectory* fillDir, Fill& f, Report& r);
+    // Takes the fill's folder and lets go of it before its name goes: Windows removes no folder
+    // that is still open.
+    void removeFill(platform::IDirectory& top, std::unique_ptr<platform::IDirectory> fillDir,
+                    const std::string& fillName, Fill& f, Report& r);
     void writeNames(platform::IDirectory& top, const std::string& prefix, std::uint32_t nameMax, IWipeEvents& events,
                     Report& r);
     std::string randomName(std::size_t length, const std::string& prefix);
