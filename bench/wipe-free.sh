@@ -12,7 +12,7 @@ work=$(mktemp -d /var/tmp/quenvor-wipe.XXXXXX)
 mnt="$work/mnt"
 mkdir "$mnt"
 cleanup() { umount "$mnt" 2>/dev/null || true; rm -rf "$work"; }
-trap cleanup EXIT
+trap cleanup EXIT INT TERM
 marker="QUENVOR-WIPE-BENCH-$$-$(date +%s)|"
 
 # The template: a quarter of the image in files of a marker, with names of their own, deleted.
@@ -33,14 +33,8 @@ sync
 umount "$mnt"
 
 count() { grep -a -o -F "$1" "$2" | wc -l; }
-names_left() {
-    n=0 j=0
-    while [ $j -lt "$files" ]; do
-        grep -q -a -F "qvbenchname$(printf %05d $j)secret" "$1" && n=$((n + 1))
-        j=$((j + 1))
-    done
-    echo $n
-}
+# Distinct deleted names still somewhere in the image, in one pass.
+names_left() { grep -a -o "qvbenchname[0-9]\{5\}secret" "$1" | sort -u | wc -l; }
 
 # run NAME COMMAND...: time of COMMAND on a fresh copy of the template, then what is left.
 run() {
@@ -49,13 +43,14 @@ run() {
     cp --sparse=always "$work/template" "$work/img"
     mount -o loop "$work/img" "$mnt"
     start=$(date +%s.%N)
-    /usr/bin/time -f "%M" -o "$work/peak" "$@" >/dev/null 2>"$work/err" || true
+    /usr/bin/time -f "%M" -o "$work/peak" "$@" >"$work/out" 2>"$work/err" || true
     end=$(date +%s.%N)
     umount "$mnt"
     secs=$(echo "$end - $start" | bc)
     eval "t_$name=$secs"
     echo "LEFT $name markers $(count "$marker" "$work/img") names $(names_left "$work/img") of $files"
     echo "PEAK $name $(echo "scale=1; $(cat "$work/peak") / 1024" | bc)"
+    [ "$name" = ours ] && sed "s/^/OURS /" "$work/out"
     rm -f "$work/img"
 }
 

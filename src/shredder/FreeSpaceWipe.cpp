@@ -204,10 +204,35 @@ void FreeSpaceWipe::fill(platform::IDirectory& fillDir, Fill& f, IWipeEvents& ev
         if (auto s = (*file)->close(); !s && r.failure.empty() && !platform::isDiskFull(s.error()))
             r.failure = s.error().message;
     }
+    if (r.full) fillTail(fillDir, f, r);
     (void)fillDir.flush();
     progress(true);
     if (r.full)
         if (auto full = m_s.space.space(fillDir)) r.unreachable = full->free;
+}
+
+void FreeSpaceWipe::fillTail(platform::IDirectory& fillDir, Fill& f, Report& r) {
+    // ext4 refuses a big file's next block while it still holds blocks back for that file's
+    // extent tree; new small files need none, and reach what is left.
+    constexpr std::uint64_t kBlocksPerFile = 16;
+    constexpr std::uint64_t kMaxTailFiles = 65536;
+    for (std::uint64_t n = 0; n < kMaxTailFiles; ++n) {
+        char number[32];
+        std::snprintf(number, sizeof number, "%06llu-tail", static_cast<unsigned long long>(n));
+        const std::string name = std::string(PendingFill::kFillFilePrefix) + number;
+        auto file = m_s.space.createFile(fillDir, name);
+        if (!file) return;
+        f.files.push_back(name);
+        ++r.files;
+        std::uint64_t blocks = 0;
+        while (blocks < kBlocksPerFile &&
+               (*file)->writeAt(blocks * f.blockSize, std::span<const std::byte>(f.buffer.data(), f.blockSize)))
+            ++blocks;
+        (void)(*file)->flushToDevice();
+        if (auto len = (*file)->length()) r.written += *len;
+        (void)(*file)->close();
+        if (blocks == 0) return;
+    }
 }
 
 void FreeSpaceWipe::removeFill(platform::IDirectory& top, std::unique_ptr<platform::IDirectory> fillDir,

@@ -92,6 +92,8 @@ public:
 private:
     struct Fill;
     void fill(platform::IDirectory& fillDir, Fill& f, IWipeEvents& events, Report& r);
+    // Once the big files find the disk full: small ones into what is left.
+    void fillTail(platform::IDirectory& fillDir, Fill& f, Report& r);
     // Takes the fill's folder and lets go of it before its name goes: Windows removes no folder
     // that is still open.
     void removeFill(platform::IDirectory& top, std::unique_ptr<platform::IDirectory> fillDir,
