@@ -12,6 +12,7 @@ packages=(
   libsqlite3-dev sqlite3
   libleveldb-dev  # Chromium's local and session storage
   btrfs-progs xfsprogs e2fsprogs mount  # loop-mounted images for the real-filesystem tests
+  secure-delete  # sfill, the yardstick of the free-space wipe bench
   xvfb xauth fonts-wine fonts-dejavu-core xdg-utils
   firefox-esr chromium
   coreutils findutils

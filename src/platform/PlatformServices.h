@@ -17,6 +17,7 @@ class ISettingsStore;
 class PendingDeletionList;
 class IProcessTable;
 class IStorageProbe;
+class IFreeSpace;
 
 struct PlatformServices {
     IFileService* files = nullptr;
@@ -32,6 +33,7 @@ struct PlatformServices {
     PendingDeletionList* pending = nullptr;  // removals left for the next start
     IProcessTable* processes = nullptr;
     IStorageProbe* storageProbe = nullptr;  // what overwriting in place achieves where a file lies
+    IFreeSpace* freeSpace = nullptr;        // a filesystem's free space, for wiping it
 };
 
 }  // namespace quenvor::platform

@@ -42,6 +42,7 @@ ClickRouter::ClickRouter(StartForm& form) : m_form(form) {
     m_clicks["cmdFolder"] = onShredder(&shredder::ShredderPage::cmdFolder_Click);
     m_clicks["cmdDelete"] = onShredder(&shredder::ShredderPage::cmdDelete_Click);
     m_clicks["cmdCancel"] = onShredder(&shredder::ShredderPage::cmdCancel_Click);
+    m_clicks["cmdWipeFree"] = onShredder(&shredder::ShredderPage::cmdWipeFree_Click);
 }
 
 bool ClickRouter::routes(const std::string& name) const { return m_clicks.contains(name); }

@@ -54,6 +54,8 @@ void PageNavigation::ShowTracksPage() {
     show({"cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder", "lblDeleteSel", "cmdFile",
           "cmdSave", "cmdCancel", "lblStatus", "lblChosen"},
          false);
+    show({"cmdWipeFree"}, false);
+    tabStops({"cmdWipeFree"}, false);
     applyOrder();
 }
 
@@ -71,6 +73,9 @@ void PageNavigation::ShowShredderPage() {
     show({"lblShredder", "lblDeleteSel", "cmbSecure", "cmdFile", "cmdFolder", "cmdDelete", "lblChosen"}, true);
     m_view.setCaption("lblStatus", "");
     show({"lblStatus"}, true);
+    // Wipe free space belongs to the shredder page alone.
+    show({"cmdWipeFree"}, true);
+    tabStops({"cmdWipeFree"}, true);
     applyOrder();
 }
 
@@ -94,6 +99,8 @@ void PageNavigation::ShowSettingsPage() {
           "cmdFile", "cmdCancel", "lblStatus", "lblChosen"},
          false);
     show({"pSettings", "cmdSave"}, true);
+    show({"cmdWipeFree"}, false);
+    tabStops({"cmdWipeFree"}, false);
     applyOrder();
 }
 
@@ -108,6 +115,8 @@ void PageNavigation::ShowAboutPage() {
           "lblDeleteSel", "cmdFile", "cmdSave", "cmdCancel", "lblStatus", "lblChosen"},
          false);
     show({"lblAbout"}, true);
+    show({"cmdWipeFree"}, false);
+    tabStops({"cmdWipeFree"}, false);
     applyOrder();
 }
 

@@ -12,8 +12,11 @@
 #include "platform/Utf8Path.h"
 #include "platform/cTools.h"
 #include "shell/HelpPath.h"
+#include "shredder/FreeSpaceWipe.h"
+#include "shredder/FreeSpaceWipeMessages.h"
 #include "shredder/InterruptedRun.h"
 #include "shredder/InterruptedRunOffer.h"
+#include "shredder/PendingFill.h"
 #include "shredder/ShredderPage.h"
 #include "shredder/cPattern.h"
 #include "text/TextIds.h"
@@ -46,6 +49,8 @@ void StartForm::startPart(int part, F&& setUp) {
     if (started || part != text::StartupShredderPart) return;
     // Half a page is no page: what did start of it goes, so no button reaches it.
     m_shredder.reset();
+    m_wipe.reset();
+    m_fillRecord.reset();
     m_run.reset();
     m_cShred.reset();
 }
@@ -77,6 +82,14 @@ void StartForm::Form_Load() {
                 *m_services.files, m_services.pending->file().parent_path() / "interrupted-shred",
                 m_services.processes ? m_services.processes->currentProcessId() : 0);
             m_shredder->setRunRecord(m_run.get());
+            m_fillRecord = std::make_unique<shredder::PendingFill>(
+                *m_services.files, m_services.pending->file().parent_path() / "pending-fill");
+        }
+        if (m_services.freeSpace && m_services.random) {
+            m_wipe = std::make_unique<shredder::FreeSpaceWipe>(shredder::FreeSpaceWipe::Services{
+                *m_services.files, *m_services.freeSpace, *m_services.random, m_services.storageProbe,
+                m_fillRecord.get(), m_services.processes ? m_services.processes->currentProcessId() : 0});
+            m_shredder->setFreeSpaceWipe(m_wipe.get());
         }
     });
     // What an earlier run could not remove goes now, if it is still the same file; what still
@@ -84,6 +97,14 @@ void StartForm::Form_Load() {
     // file believed destroyed that is still there must not go unnoticed.
     startPart(text::StartupPendingPart, [&] {
         if (m_services.pending && m_services.files) m_pendingNotice = retryPending();
+        // A fill an unfinished wipe left holds the disk's free space: it goes before anything else runs.
+        if (m_fillRecord) {
+            const auto shown = shredder::FreeSpaceWipeMessages([&](int id) {
+                                   return m_strings.LoadLangString(id);
+                               }).recovered(m_fillRecord->cleanUp(m_services.processes));
+            m_fillNotice = shown.text;
+            m_fillWarn = shown.warn;
+        }
     });
     startPart(text::StartupCleaningPart, [&] {
         if (!m_services.registry || !m_services.profiles || !m_services.files || !m_services.folders) return;
@@ -125,6 +146,11 @@ void StartForm::Form_Load() {
         if (!m_pendingNotice.empty())
             m_ui.messageBox(std::exchange(m_pendingNotice, {}), m_strings.LoadLangString(text::AppTitle),
                             ui::MsgButtons::Ok, ui::MsgIcon::Exclamation);
+    });
+    ui::guarded([&] {
+        if (!m_fillNotice.empty())
+            m_ui.messageBox(std::exchange(m_fillNotice, {}), m_strings.LoadLangString(text::WipeFreeTitle),
+                            ui::MsgButtons::Ok, m_fillWarn ? ui::MsgIcon::Exclamation : ui::MsgIcon::Information);
     });
 }
 
@@ -205,6 +231,7 @@ void StartForm::Form_Shown() {
 
 void StartForm::Form_Unload() {
     m_shredder.reset();
+    m_wipe.reset();
     m_cShred.reset();
 }
 

@@ -19,7 +19,9 @@ class CleaningRun;
 }  // namespace quenvor::cleaning
 
 namespace quenvor::shredder {
+class FreeSpaceWipe;
 class InterruptedRun;
+class PendingFill;
 class ShredderPage;
 class cPattern;
 }  // namespace quenvor::shredder
@@ -91,10 +93,14 @@ private:
     std::unique_ptr<shredder::InterruptedRun> m_run;  // outlives the page that writes it
     std::unique_ptr<shredder::cPattern> m_cShred;
     std::unique_ptr<shredder::ShredderPage> m_shredder;
+    std::unique_ptr<shredder::PendingFill> m_fillRecord;
+    std::unique_ptr<shredder::FreeSpaceWipe> m_wipe;
     std::unique_ptr<cleaning::CleaningRun> m_cleaning;
     std::uintptr_t m_owner = 0;
     bool m_ending = false;
     std::string m_pendingNotice;
+    std::string m_fillNotice;  // a fill an unfinished wipe left, removed at this start
+    bool m_fillWarn = false;
     std::vector<std::pair<int, std::string>> m_failedParts;  // text id of the part, reason
 };
 

@@ -1,6 +1,7 @@
 #include "shredder/ShredderPage.h"
 #include "text/TextIds.h"
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
 #include <memory>
@@ -37,7 +38,8 @@ ShredderPage::ShredderPage(Services s)
     : m_s(s),
       m_check(s.probe),
       m_say([&strings = s.strings](int id) { return strings.LoadLangString(id); }),
-      m_protected(s.files, s.folders) {
+      m_protected(s.files, s.folders),
+      m_wipeSay([&strings = s.strings](int id) { return strings.LoadLangString(id); }) {
     m_s.engine.setEvents(this);
     m_check.attachTo(m_s.engine);
 }
@@ -82,18 +84,30 @@ void ShredderPage::cmdFile_Click() {
     showChoice();
 }
 
+std::string ShredderPage::browseForFolder(const std::string& title) {
+    auto& b = m_s.folderBrowser;
+    b.setHwndOwner(m_owner);
+    // The wipe's own title only for its own choice: the shred's dialog keeps the usual one.
+    const std::string usual = b.Title();
+    if (!title.empty()) b.setTitle(title);
+    b.setInitialDir(m_s.folders ? platform::utf8Of(m_s.folders->programFolder()) : std::string());
+    b.setFileSystemOnly(true);
+    b.setStatusText(true);
+    b.setEditBox(true);
+    b.setUseNewUI(true);
+    struct Restore {
+        ui::cBrowseForFolder& b;
+        std::string title;
+        ~Restore() { b.setTitle(title); }
+    } restore{b, usual};
+    return b.BrowseForFolder();
+}
+
 void ShredderPage::cmdFolder_Click() {
     ui::guarded([&] {
         m_s.view.setCaption("lblStatus", "");
         m_sSelectedFile.clear();
-        auto& b = m_s.folderBrowser;
-        b.setHwndOwner(m_owner);
-        b.setInitialDir(m_s.folders ? platform::utf8Of(m_s.folders->programFolder()) : std::string());
-        b.setFileSystemOnly(true);
-        b.setStatusText(true);
-        b.setEditBox(true);
-        b.setUseNewUI(true);
-        const std::string chosen = b.BrowseForFolder();
+        const std::string chosen = browseForFolder({});
         if (chosen.empty()) return;
         m_sSelectedFolder = chosen;
         m_s.view.setEnabled("cmdDelete", true);
@@ -167,6 +181,7 @@ void ShredderPage::beginRun(bool folderMode) {
     }
     m_bAbort = false;
     m_s.view.setEnabled("cmdDelete", false);
+    m_s.view.setEnabled("cmdWipeFree", false);
     m_s.busy.beginRun(ui::BusyState::Run::Shred, m_s.view);
     // Without the record a crash goes unnoticed at the next start, but the run itself is sound.
     if (m_run)
@@ -180,6 +195,7 @@ void ShredderPage::endRun(bool folderMode) {
     // Left behind, it would only offer at the next start a run already over; that is all.
     if (m_run) ui::guarded([&] { (void)m_run->end(); });
     m_s.busy.endRun(ui::BusyState::Run::Shred, m_s.view);
+    if (!m_s.busy.any()) m_s.view.setEnabled("cmdWipeFree", true);
     if (folderMode) {
         m_s.view.setVisible("cmdCancel", false);
         m_s.view.setVisible("cmdQuit", true);
@@ -430,6 +446,84 @@ void ShredderPage::resume(const InterruptedRun::Record& r) {
     } done{m_resuming};
     cmdDelete_Click();
 }
+
+void ShredderPage::cmdWipeFree_Click() {
+    if (m_s.busy.any()) return;
+    const std::string title = text(text::WipeFreeTitle);
+    if (!m_wipe) {
+        m_s.ui.messageBox(m_wipeSay.result({}).text, title, MsgButtons::Ok, MsgIcon::Exclamation);
+        return;
+    }
+    std::string folder;
+    ui::guarded([&] {
+        m_s.view.setCaption("lblStatus", "");
+        folder = browseForFolder(text(text::WipeFreeChooseFolder));
+    });
+    if (folder.empty()) return;
+    if (m_s.ui.messageBox(m_wipeSay.confirm(folder), title, MsgButtons::YesNo, MsgIcon::Exclamation,
+                          MsgDefault::Second) != MsgAnswer::Yes)
+        return;
+    // Offered only where the drive takes it: elsewhere the question would promise nothing.
+    const platform::DeviceKind drive = m_wipe->device(platform::pathFromUtf8(folder));
+    m_wipe->setDiscard(drive.known && drive.solidState && drive.discard &&
+                       m_s.ui.messageBox(text(text::WipeFreeDiscardQuestion), title, MsgButtons::YesNo,
+                                         MsgIcon::Question, MsgDefault::Second) == MsgAnswer::Yes);
+
+    // The run's controls as a folder shred shows them: Abort in Quit's place, the starts off.
+    const bool deleteWasOn = m_s.view.isEnabled("cmdDelete");
+    m_bAbort = false;
+    m_s.view.setEnabled("cmdDelete", false);
+    m_s.view.setEnabled("cmdWipeFree", false);
+    m_s.view.setEnabled("cmdCancel", true);
+    m_s.view.setVisible("cmdCancel", true);
+    m_s.view.setVisible("cmdQuit", false);
+    m_s.busy.beginRun(ui::BusyState::Run::Shred, m_s.view);
+    FreeSpaceWipe::Report report;
+    report.folder = platform::pathFromUtf8(folder);
+    ui::reportedStep([&] { report = m_wipe->run(platform::pathFromUtf8(folder), *this); },
+                     [&](const std::string& why) { report.failure = why.empty() ? text(text::WipeFreeFailed) : why; });
+    const bool stopped = report.aborted;
+    m_bAbort = false;
+    m_s.busy.endRun(ui::BusyState::Run::Shred, m_s.view);
+    m_s.view.setVisible("cmdCancel", false);
+    m_s.view.setVisible("cmdQuit", true);
+    m_s.view.setEnabled("cmdWipeFree", true);
+    m_s.view.setEnabled("cmdDelete", deleteWasOn);
+    hideProgress();
+    m_s.view.setCaption("lblStatus", stopped ? text(text::AbortedStatus) : std::string());
+    const auto shown = m_wipeSay.result(report);
+    m_s.ui.messageBox(shown.text, title, MsgButtons::Ok, shown.warn ? MsgIcon::Exclamation : MsgIcon::Information);
+    if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
+}
+
+void ShredderPage::wipeStep(WipeStep step) {
+    ui::guarded([&] {
+        const bool onPage = m_s.view.isVisible("cmdFile");
+        if (step == WipeStep::Filling) {
+            m_s.view.setProgressMax("pbCurrentPrgrs", 1000);
+            m_s.view.setProgressValue("pbCurrentPrgrs", 0);
+            m_s.view.setVisible("pbCurrentPrgrs", onPage);
+            m_s.view.setVisible("lblStat", onPage);
+        } else {
+            hideProgress();
+        }
+        m_s.view.setCaption("lblStatus", m_wipeSay.stepLine(step));
+        m_s.ui.processPendingEvents();
+    });
+}
+
+void ShredderPage::wipeProgress(const WipeProgress& p) {
+    ui::guarded([&] {
+        const std::uint64_t of = std::max<std::uint64_t>(p.expected, 1);
+        const auto permille = static_cast<std::int32_t>(std::min<std::uint64_t>(p.written * 1000 / of, 1000));
+        m_s.view.setProgressValue("pbCurrentPrgrs", permille);
+        m_s.view.setCaption("lblStat", std::to_string(permille / 10) + "%");
+        m_s.view.setCaption("lblStatus", m_bAbort ? text(text::StoppingStatus) : m_wipeSay.progressLine(p));
+        m_s.ui.processPendingEvents();
+    });
+}
+
+bool ShredderPage::wipeStopRequested() { return m_bAbort; }
 
 bool ShredderPage::QueryClose(std::function<void()> whenStopped) {
     if (!m_s.busy.running(ui::BusyState::Run::Shred)) return true;

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "shredder/FolderShred.h"
+#include "shredder/FreeSpaceWipeMessages.h"
 #include "shredder/IShredEvents.h"
+#include "shredder/IWipeEvents.h"
 #include "shredder/InterruptedRun.h"
 #include "shredder/OverwriteCheck.h"
 #include "shredder/ProtectedPaths.h"
@@ -37,7 +39,7 @@ namespace quenvor::shredder {
 class HeldChoice;
 class cPattern;
 
-class ShredderPage : public IShredEvents {
+class ShredderPage : public IShredEvents, public IWipeEvents {
 public:
     struct Services {
         quenvor::ui::IFormView& view;
@@ -61,6 +63,9 @@ public:
     void cmdFolder_Click();
     void cmdDelete_Click();
     void cmdCancel_Click();
+    // Wipes the free space of the drive holding a folder the user chooses, after a confirmation
+    // that says the drive is full meanwhile; Abort stops it, and the fill goes either way.
+    void cmdWipeFree_Click();
 
     // The passes of the level chosen in the list: 4, 8, 16, or 0 with no item selected.
     std::int32_t passCount();
@@ -73,6 +78,8 @@ public:
     void setOwner(std::uintptr_t owner) { m_owner = owner; }
     // Where each run is recorded while it goes on; null: runs are not recorded.
     void setRunRecord(InterruptedRun* run) { m_run = run; }
+    // What "Wipe free space" runs; null: the button says it is not available here.
+    void setFreeSpaceWipe(FreeSpaceWipe* wipe) { m_wipe = wipe; }
     // Finishes a run the record names, with its level, the user having said Yes to that; a choice
     // that is no longer the one recorded is refused.
     void resume(const InterruptedRun::Record& r);
@@ -87,6 +94,10 @@ public:
     void eSCompPMax(std::int32_t lmax) override;
     void eSCompPTick(std::int32_t lCnt) override;
     void eSCompComplete() override;
+
+    void wipeStep(WipeStep step) override;
+    void wipeProgress(const WipeProgress& p) override;
+    bool wipeStopRequested() override;
 
 private:
     // The program itself, a folder that holds it, the home folder, the system's root or a mount
@@ -104,6 +115,8 @@ private:
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();
+    // The folder dialog as the page sets it up; empty when the user cancelled.
+    std::string browseForFolder(const std::string& title);
 
     std::string text(int id);
 
@@ -122,6 +135,8 @@ private:
     std::shared_ptr<int> m_alive = std::make_shared<int>(0);
     InterruptedRun* m_run = nullptr;
     bool m_resuming = false;  // the user has already said Yes to this run
+    FreeSpaceWipe* m_wipe = nullptr;
+    FreeSpaceWipeMessages m_wipeSay;
 };
 
 }  // namespace quenvor::shredder

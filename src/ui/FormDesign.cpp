@@ -151,6 +151,10 @@ std::vector<ControlSpec> build() {
     chosen.elideMiddle = true;
     chosen.visible = false;
     v.push_back(chosen);
+    // Under Delete, apart from the choose-and-delete row: it destroys nothing the user chose.
+    auto wipeFree = make("cmdWipeFree", K::Button, 7080, 5805, 1695, 425, textCaption(text::WipeFreeSpaceButton));
+    wipeFree.visible = false;
+    v.push_back(wipeFree);
 
     auto settings = make("pSettings", K::PictureBox, 1950, 1500, 6761, 2565);
     settings.visible = false;

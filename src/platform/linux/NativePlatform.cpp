@@ -5,6 +5,7 @@
 #include "platform/PendingDeletionList.h"
 #include "platform/RegistryStore.h"
 #include "platform/linux/LinuxFileService.h"
+#include "platform/linux/LinuxFreeSpace.h"
 #include "platform/linux/LinuxKnownFolders.h"
 #include "platform/linux/LinuxProcessTable.h"
 #include "platform/linux/LinuxRandomSource.h"
@@ -20,6 +21,7 @@ struct NativePlatform::Impl {
     LinuxFileService files{&pending};
     LinuxProcessTable processes;
     LinuxStorageProbe storageProbe;
+    LinuxFreeSpace freeSpace;
     IniProfileReader profiles;
     RegistryStore registry{folders.dataHome() / "quenvor" / "registry.reg", &folders};
 };
@@ -38,6 +40,7 @@ PlatformServices NativePlatform::services() {
     s.profiles = &m_impl->profiles;
     s.registry = &m_impl->registry;
     s.storageProbe = &m_impl->storageProbe;
+    s.freeSpace = &m_impl->freeSpace;
     return s;
 }
 

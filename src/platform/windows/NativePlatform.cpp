@@ -3,6 +3,7 @@
 #include "platform/IniProfileReader.h"
 #include "platform/PendingDeletionList.h"
 #include "platform/windows/WindowsFileService.h"
+#include "platform/windows/WindowsFreeSpace.h"
 #include "platform/windows/WindowsKnownFolders.h"
 #include "platform/windows/WindowsProcessTable.h"
 #include "platform/windows/WindowsRandomSource.h"
@@ -26,6 +27,7 @@ struct NativePlatform::Impl {
     windows::WindowsUrlCache urlCache;
     windows::WindowsUrlHistory urlHistory;
     IniProfileReader profiles;
+    windows::WindowsFreeSpace freeSpace;
 };
 
 NativePlatform::NativePlatform() : m_impl(std::make_unique<Impl>()) {}
@@ -44,6 +46,7 @@ PlatformServices NativePlatform::services() {
     s.urlCache = &m_impl->urlCache;
     s.urlHistory = &m_impl->urlHistory;
     s.profiles = &m_impl->profiles;
+    s.freeSpace = &m_impl->freeSpace;
     return s;
 }
 

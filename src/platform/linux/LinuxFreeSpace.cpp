@@ -1,0 +1,136 @@
+#include "platform/linux/LinuxFreeSpace.h"
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <linux/magic.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace quenvor::platform {
+namespace {
+
+Error sysError(const std::string& what, const std::filesystem::path& p, int err = errno) {
+    return Error{err, what + " " + p.string() + ": " + std::strerror(err)};
+}
+
+int fdOf(IDirectory& d) { return static_cast<int>(d.nativeHandle()); }
+
+bool singleName(const std::string& n) {
+    return !n.empty() && n != "." && n != ".." && n.find('/') == std::string::npos;
+}
+
+// A file this program has just made: written from the start, never anything else's.
+class FreshFile : public IWritableFile {
+public:
+    FreshFile(int fd, std::filesystem::path p) : m_fd(fd), m_path(std::move(p)) {}
+    ~FreshFile() override {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    FreshFile(const FreshFile&) = delete;
+    FreshFile& operator=(const FreshFile&) = delete;
+    Result<FileStatus> status() override {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) return sysError("cannot examine", m_path);
+        FileStatus s;
+        s.type = FileType::Regular;
+        s.size = static_cast<std::uint64_t>(st.st_size);
+        s.device = st.st_dev;
+        s.inode = st.st_ino;
+        s.hardLinks = st.st_nlink;
+        return s;
+    }
+    std::intptr_t nativeHandle() const override { return m_fd; }
+    Result<std::uint64_t> length() override {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) return sysError("cannot read the length of", m_path);
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+    Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
+        std::size_t done = 0;
+        while (done < data.size()) {
+            const ssize_t n = ::pwrite(m_fd, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return sysError("cannot write to", m_path);
+            }
+            if (n == 0) return sysError("cannot write to", m_path, ENOSPC);
+            done += static_cast<std::size_t>(n);
+        }
+        return {};
+    }
+    Status flushToDevice() override {
+        if (::fdatasync(m_fd) != 0) return sysError("cannot flush", m_path);
+        return {};
+    }
+    Status truncate(std::uint64_t length) override {
+        if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0) return sysError("cannot truncate", m_path);
+        return {};
+    }
+    Status close() override {
+        const int fd = std::exchange(m_fd, -1);
+        if (fd >= 0 && ::close(fd) != 0) return sysError("cannot close", m_path);
+        return {};
+    }
+
+private:
+    int m_fd;
+    std::filesystem::path m_path;
+};
+
+}  // namespace
+
+Result<SpaceFacts> LinuxFreeSpace::space(IDirectory& folder) {
+    struct statvfs v {};
+    if (::fstatvfs(fdOf(folder), &v) != 0) return sysError("cannot read the free space of", folder.path());
+    const std::uint64_t unit = v.f_frsize ? v.f_frsize : v.f_bsize;
+    SpaceFacts f;
+    f.total = static_cast<std::uint64_t>(v.f_blocks) * unit;
+    f.free = static_cast<std::uint64_t>(v.f_bfree) * unit;
+    f.available = static_cast<std::uint64_t>(v.f_bavail) * unit;
+    f.blockSize = static_cast<std::uint32_t>(v.f_bsize ? v.f_bsize : unit);
+    f.nameMax = static_cast<std::uint32_t>(v.f_namemax ? v.f_namemax : 255);
+    return f;
+}
+
+Result<NameTable> LinuxFreeSpace::names(IDirectory& folder) {
+    struct statfs fs {};
+    struct stat st {};
+    if (::fstatfs(fdOf(folder), &fs) != 0 || ::fstat(fdOf(folder), &st) != 0)
+        return sysError("cannot examine", folder.path());
+    NameTable t;
+    // ext2, ext3 and ext4 share the magic; FAT's folders are cluster chains that never shrink.
+    const auto magic = static_cast<std::uint64_t>(fs.f_type);
+    t.bounded = magic == EXT4_SUPER_MAGIC || magic == MSDOS_SUPER_MAGIC;
+    if (t.bounded) t.bytes = static_cast<std::uint64_t>(st.st_size);
+    return t;
+}
+
+Result<std::unique_ptr<IWritableFile>> LinuxFreeSpace::createFile(IDirectory& folder, const std::string& name) {
+    if (!singleName(name)) return Error{EINVAL, "not a name inside " + folder.path().string() + ": " + name};
+    const int fd = ::openat(fdOf(folder), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return sysError("cannot create", folder.path() / name);
+    return std::unique_ptr<IWritableFile>(std::make_unique<FreshFile>(fd, folder.path() / name));
+}
+
+Status LinuxFreeSpace::makeFolder(IDirectory& parent, const std::string& name) {
+    if (!singleName(name)) return Error{EINVAL, "not a name inside " + parent.path().string() + ": " + name};
+    if (::mkdirat(fdOf(parent), name.c_str(), 0700) != 0) return sysError("cannot create folder", parent.path() / name);
+    return {};
+}
+
+Result<std::uint64_t> LinuxFreeSpace::discardFree(IDirectory& folder) {
+    struct fstrim_range range {};
+    range.start = 0;
+    range.len = UINT64_MAX;
+    range.minlen = 0;
+    if (::ioctl(fdOf(folder), FITRIM, &range) != 0) return sysError("cannot discard the free space of", folder.path());
+    return static_cast<std::uint64_t>(range.len);
+}
+
+}  // namespace quenvor::platform
