@@ -33,6 +33,16 @@ using ui::MsgButtons;
 using ui::MsgDefault;
 using ui::MsgIcon;
 
+namespace {
+
+// Both dialogs open in the user's home: the program's own folder (/usr/bin once installed) and
+// whatever folder it was started from are rarely where the user's files are.
+std::string startFolder(platform::IKnownFolders* folders) {
+    return folders ? platform::utf8Of(folders->homeFolder()) : std::string();
+}
+
+}  // namespace
+
 ShredderPage::ShredderPage(Services s)
     : m_s(s),
       m_check(s.probe),
@@ -75,6 +85,7 @@ void ShredderPage::cmdFile_Click() {
         dlg.setFlags(ui::kOfnPathMustExist | ui::kOfnFileMustExist);
         dlg.setFilter(text(text::AllFilesFilter) + " (*.*)|*.*");
         dlg.setFilterIndex(1);
+        dlg.setInitDir(startFolder(m_s.folders));
         dlg.ShowOpen();
         m_sSelectedFile = dlg.Filename();
         m_s.view.setEnabled("cmdDelete", true);
@@ -88,7 +99,7 @@ void ShredderPage::cmdFolder_Click() {
         m_sSelectedFile.clear();
         auto& b = m_s.folderBrowser;
         b.setHwndOwner(m_owner);
-        b.setInitialDir(m_s.folders ? platform::utf8Of(m_s.folders->programFolder()) : std::string());
+        b.setInitialDir(startFolder(m_s.folders));
         b.setFileSystemOnly(true);
         b.setStatusText(true);
         b.setEditBox(true);

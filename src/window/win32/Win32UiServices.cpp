@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/windows/WideText.h"
+#include "platform/windows/WindowsKnownFolders.h"
 #include "window/win32/DetailsMessageBox.h"
 #include "window/win32/frmStart.h"
 
@@ -27,6 +28,12 @@ struct ComPtr {
     T** out() { return &p; }
     T* operator->() const { return p; }
 };
+
+// A dialog asked for no folder opens in the user's profile folder, not in the folder the program
+// was started from.
+std::wstring startFolder(const std::string& asked) {
+    return asked.empty() ? platform::windows::WindowsKnownFolders().homeFolder().wstring() : widen(asked);
+}
 
 }  // namespace
 
@@ -109,7 +116,7 @@ ui::FileDialogResult Win32UiServices::openFileDialog(const ui::FileDialogRequest
     std::vector<wchar_t> buffer(64 * 1024, L'\0');
     const std::wstring initialFile = widen(request.initialFile);
     wcsncpy(buffer.data(), initialFile.c_str(), buffer.size() - 1);
-    const std::wstring title = widen(request.title), folder = widen(request.initialDir);
+    const std::wstring title = widen(request.title), folder = startFolder(request.initialDir);
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner();
@@ -143,9 +150,9 @@ std::string Win32UiServices::browseForFolder(const ui::FolderDialogRequest& requ
     dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR | FOS_DONTADDTORECENT |
                        FOS_NODEREFERENCELINKS);
     if (!request.title.empty()) dialog->SetTitle(widen(request.title).c_str());
-    if (!request.initialDir.empty()) {
+    if (const std::wstring folder = startFolder(request.initialDir); !folder.empty()) {
         ComPtr<IShellItem> start;
-        if (SUCCEEDED(SHCreateItemFromParsingName(widen(request.initialDir).c_str(), nullptr, IID_IShellItem,
+        if (SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_IShellItem,
                                                   reinterpret_cast<void**>(start.out()))))
             dialog->SetFolder(start.p);
     }
