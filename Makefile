@@ -1,5 +1,7 @@
 # Quenvor: `make run` builds and starts the program, `make test` builds with the
-# sanitizers and runs every test. Both install missing Debian packages first.
+# sanitizers and runs every test. Both install missing Debian packages first: `make run` only what
+# building and running the program needs, `make test` also what the tests use
+# (scripts/install-deps.sh says which).
 # `make test-windows` cross-builds the core and quenvor.exe for Windows and runs their tests under
 # Wine; `make run-windows` starts quenvor.exe under Wine.
 # `make package` builds the Debian package; `make format-check`, `make lint` and
@@ -10,28 +12,32 @@ JOBS       ?= $(shell nproc)
 # CI turns warnings into errors.
 WERROR     ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps build run test test-windows run-windows package-windows test-clang package bench bench-build bench-full bench-cleaning clean format format-check lint
+.PHONY: all deps deps-test build run test test-windows run-windows package-windows test-clang package bench bench-build bench-full bench-cleaning clean format format-check lint
 
 all: build
 
 deps:
-	@./scripts/install-deps.sh
+	@./scripts/install-deps.sh run
 
+deps-test:
+	@./scripts/install-deps.sh test
+
+# The program alone: its tests are `make test`'s, in a build of their own.
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENVOR_WERROR=$(WERROR) >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENVOR_BUILD_TESTS=OFF -DQUENVOR_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
 	./$(BUILD)/src/app/quenvor
 
-test: deps
+test: deps-test
 	@cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUENVOR_SANITIZE=ON -DQUENVOR_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # The Qt-free core and its tests built by clang, which warns where GCC does not.
 CLANG_BUILD ?= build-clang
-test-clang: deps
+test-clang: deps-test
 	@cmake -S . -B $(CLANG_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ -DQUENVOR_BUILD_WINDOW=OFF -DQUENVOR_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(CLANG_BUILD) -j $(JOBS)
 	cd $(CLANG_BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -73,10 +79,11 @@ package-windows:
 # A Debian package of the release build, its dependencies read by dpkg-shlibdeps:
 # $(BUILD)/quenvor_<version>_<arch>.deb.
 package: build
+	@./scripts/install-deps.sh package
 	@cmake --build $(BUILD) --target package
 
 BENCH_BUILD ?= build-bench
-bench-build: deps
+bench-build: deps-test
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUENVOR_BUILD_TESTS=OFF -DQUENVOR_BUILD_WINDOW=ON -DQUENVOR_BUILD_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quenvor_bench quenvor_bench_cleaning
 
@@ -98,7 +105,7 @@ clean:
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
-format-check: deps
+format-check: deps-test
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 # clang-tidy (.clang-tidy) over src/ and tests/ with the flags of a configured build. The one
@@ -108,7 +115,7 @@ format-check: deps
 # run-clang-tidy always asks for are taken out, for logs.
 LINT_BUILD  ?= build-lint
 TIDY_CHECKS ?=
-lint: deps
+lint: deps-test
 	@cmake -S . -B $(LINT_BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(LINT_BUILD) -j $(JOBS) --target quenvor_text_ids_header >/dev/null
 	@for t in quenvor_window_tests quenvor_detailsbox_tests; do \

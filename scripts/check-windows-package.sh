@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds the Windows downloads and tries them under Wine: the zip holds quenvor.exe and
-# the help pages in both languages; the installer, run silently as the user, puts both, a Start-menu entry and an
-# uninstaller in place, and the uninstaller takes them all away again.
+# quenvor-cli.exe and the help pages in both languages; the installer, run silently as the user,
+# puts them, a Start-menu entry and an uninstaller in place; while quenvor.exe runs, neither the
+# uninstaller nor the installer changes anything; closed, the uninstaller takes them all away again.
 #   check-windows-package.sh <windows build folder> <version>     exit 77: no makensis or Xvfb
 set -euo pipefail
 build=$(cd "$1" && pwd)
 version=$2
 here=$(cd "$(dirname "$0")" && pwd)
 command -v makensis >/dev/null || { echo "makensis is missing (Debian package nsis): skipped"; exit 77; }
+command -v xdotool >/dev/null || { echo "xdotool is missing (Debian package xdotool): skipped"; exit 77; }
 fail() { echo "FAILED: $*"; exit 1; }
 "$here/package-windows.sh" "$build" "$version" >/dev/null
 listing=$(unzip -Z1 "$build/quenvor-$version-windows-x64.zip")
@@ -36,10 +38,45 @@ done
 
 # Run in place (_?=): a copy of itself elsewhere would outlive this Wine session. In place it
 # cannot remove itself, which is all it may leave.
-"${gui[@]}" "$dir/uninstall.exe" /S "_?=C:\\users\\$(basename "$user")\\AppData\\Local\\Programs\\Quenvor" ||
-  fail "the uninstaller failed"
+in_place="_?=C:\\users\\$(basename "$user")\\AppData\\Local\\Programs\\Quenvor"
+
+# While quenvor.exe runs, the uninstaller (answering Cancel, as a silent run does) takes nothing
+# away, so the entries that remove it stay, and the installer replaces nothing. while_running
+# <program> [args...] runs the program under Wine once the installed quenvor.exe has its window.
+while_running() {
+  xvfb-run -a -s "-screen 0 1024x768x24" env WINEPREFIX="$prefix" WINEDEBUG=-all \
+    WINEDLLOVERRIDES="mscoree,mshtml=" bash -c '
+    quenvor=$1; shift
+    wine "$quenvor" </dev/null >/dev/null 2>&1 &
+    for _ in $(seq 120); do
+      xdotool search --name "^Quenvor" >/dev/null 2>&1 && break
+      sleep 0.5
+    done
+    rc=0
+    wine "$@" </dev/null >/dev/null 2>&1 || rc=$?
+    wineserver -k 2>/dev/null
+    wait
+    exit $rc' while_running "$dir/quenvor.exe" "$@"
+}
+rc=0
+while_running "$dir/uninstall.exe" /S "$in_place" || rc=$?
+[ $rc -ne 0 ] || fail "the uninstaller reported success while quenvor.exe ran"
+for f in quenvor.exe help/quenvor.htm uninstall.exe; do
+  [ -f "$dir/$f" ] || fail "the uninstaller took $f while quenvor.exe ran"
+done
+[ -e "$menu" ] || fail "the uninstaller took the Start-menu entry while quenvor.exe ran"
+grep -q 'CurrentVersion\\\\Uninstall\\\\Quenvor\]' "$prefix/user.reg" ||
+  fail "the uninstaller took its entry in Settings, Apps while quenvor.exe ran"
+before=$(stat -c %Y "$dir/quenvor.exe")
+rc=0
+while_running "$build/quenvor-$version-setup.exe" /S || rc=$?
+[ $rc -ne 0 ] || fail "the installer reported success while quenvor.exe ran"
+[ "$(stat -c %Y "$dir/quenvor.exe")" = "$before" ] || fail "the installer wrote over a running quenvor.exe"
+
+"${gui[@]}" "$dir/uninstall.exe" /S "$in_place" || fail "the uninstaller failed"
 left=$(cd "$dir" && find . -mindepth 1 | sort | tr '\n' ' ')
 [ "$left" = "./uninstall.exe " ] || fail "the uninstaller left: $left"
 [ ! -e "$menu" ] || fail "the uninstaller left the Start-menu entry"
+! grep -q 'CurrentVersion\\\\Uninstall\\\\Quenvor\]' "$prefix/user.reg" || fail "the uninstaller left its entry in Settings, Apps"
 rm -rf "$prefix"
 echo "passed"

@@ -4,7 +4,7 @@
 # of page one before and after. Usage: scripts/chromium-demo.sh <quenvor binary> <output folder>
 set -euo pipefail
 bin=$(readlink -f "$1"); out=$(readlink -f "$2")
-command -v chromium >/dev/null || { echo "chromium is not installed (scripts/install-deps.sh)"; exit 1; }
+command -v chromium >/dev/null || { echo "chromium is not installed (scripts/install-deps.sh test)"; exit 1; }
 mkdir -p "$out"
 work=$(mktemp -d /var/tmp/quenvor-chromium.XXXXXX)
 export HOME=$work/home

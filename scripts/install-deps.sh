@@ -1,24 +1,57 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Quenvor needs to build, run and test (Firefox and Chromium are
-# there for the tests that let the real browsers write profiles for the cleaner), to check its
-# desktop files and build its package, and the clang tools CI and `make lint` use.
+# Installs the Debian packages Quenvor needs, in sets, so that building and starting the program
+# does not wait for what only the tests use:
+#   install-deps.sh [run]   to build the program and run it: the compiler, Qt (with its Spanish
+#                           translations), SQLite, LevelDB, and the fonts and desktop tools the
+#                           window uses (`make run`);
+#   install-deps.sh package the run set and what `make package` needs to make the Debian package;
+#   install-deps.sh test    all of the above and what the tests, CI and `make lint` use: GoogleTest,
+#                           Firefox and Chromium (the tests let the real browsers write profiles
+#                           for the cleaner), the filesystems of the loop-mounted images, Xvfb, the
+#                           desktop-file validators and the clang tools (`make test`).
+# Windows builds have their own list (scripts/install-windows-deps.sh).
 # Idempotent and silent when everything is already present.
+# `install-deps.sh --list [set]` prints the set's packages, one a line, and installs nothing.
 set -euo pipefail
 
-packages=(
+run_packages=(
   cmake make g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libsqlite3-dev sqlite3
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n
+  libsqlite3-dev
   libleveldb-dev  # Chromium's local and session storage
+  fonts-wine fonts-dejavu-core xdg-utils
+)
+package_packages=(dpkg-dev file)
+test_packages=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  sqlite3
   btrfs-progs xfsprogs e2fsprogs mount  # loop-mounted images for the real-filesystem tests
   secure-delete  # sfill, the yardstick of the free-space wipe bench
-  xvfb xauth fonts-wine fonts-dejavu-core xdg-utils
+  xvfb xauth
   firefox-esr chromium
   coreutils findutils
-  desktop-file-utils appstream librsvg2-bin dpkg-dev
+  desktop-file-utils appstream librsvg2-bin
   clang clang-tidy clang-tools clang-format
 )
+
+list_only=false
+if [ "${1:-}" = "--list" ]; then
+  list_only=true
+  shift
+fi
+case "${1:-run}" in
+  run) packages=("${run_packages[@]}") ;;
+  package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: $0 [--list] [run|package|test]" >&2
+    exit 2
+    ;;
+esac
+if $list_only; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do

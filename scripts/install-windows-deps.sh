@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# What the Windows build needs beyond scripts/install-deps.sh: the mingw-w64 cross compiler,
-# Wine to run the tests (Xvfb, xdotool and ImageMagick for the window's, nsis and zip for the
-# downloads), and the libraries Debian ships no Windows build of, made here for Windows from
+# What the Windows build and its tests need, on their own (scripts/install-deps.sh is not needed
+# first): the mingw-w64 cross compiler, Wine to run the tests (Xvfb with xauth, xdotool,
+# ImageMagick and Wine's Tahoma for the window's, nsis and zip for the downloads), and the libraries Debian ships no Windows build of, made here for Windows from
 # Debian's own sources:
 #   - GoogleTest, from the source Debian installs in /usr/src/googletest;
 #   - SQLite, the amalgamation made from Debian's source package of the very version the Linux
@@ -18,7 +18,7 @@ deps=$(mkdir -p "$1" && cd "$1" && pwd)
 toolchain=$2
 
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 googletest dpkg-dev tcl gcc
-  xvfb xdotool imagemagick nsis zip
+  xvfb xauth xdotool imagemagick fonts-wine nsis zip
   libsqlite3-dev libleveldb-dev cmake make)
 missing=()
 for p in "${packages[@]}"; do

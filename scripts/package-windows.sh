@@ -16,6 +16,6 @@ cp "$here/../help/quenvor.htm" "$here/../help/quenvor-es.htm" "$stage/help/"
 zip_file=$build/quenvor-$version-windows-x64.zip
 rm -f "$zip_file"
 (cd "$build/package" && zip -qr "$zip_file" Quenvor)
-makensis -V2 -DSTAGE="$stage" -DVERSION="$version" -DOUT="$build/quenvor-$version-setup.exe" \
+makensis -V2 -INPUTCHARSET UTF8 -DSTAGE="$stage" -DVERSION="$version" -DOUT="$build/quenvor-$version-setup.exe" \
   "$here/windows-installer.nsi"
 ls -la "$zip_file" "$build/quenvor-$version-setup.exe"

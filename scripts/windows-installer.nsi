@@ -15,8 +15,48 @@ Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
+; English, and Spanish for a Windows in Spanish (the first language is the fallback).
+LoadLanguageFile "${NSISDIR}\Contrib\Language files\English.nlf"
+LoadLanguageFile "${NSISDIR}\Contrib\Language files\Spanish.nlf"
+LangString QuenvorRunning ${LANG_ENGLISH} "Quenvor is running, or its program file is in use.$\r$\n$\r$\nClose Quenvor, then click Retry. Cancel leaves Quenvor as it is."
+LangString QuenvorRunning ${LANG_SPANISH} "Quenvor se está ejecutando, o su archivo de programa está en uso.$\r$\n$\r$\nCierre Quenvor y haga clic en Reintentar. Cancelar deja Quenvor como está."
+LangString QuenvorLeft ${LANG_ENGLISH} "Quenvor was left as it is: it is still running."
+LangString QuenvorLeft ${LANG_SPANISH} "Quenvor se ha dejado como estaba: todavía se está ejecutando."
+
+; A running quenvor.exe can be neither replaced nor removed. The installer asks before it writes
+; anything: opening the program for writing, which changes nothing, fails while it runs. The
+; uninstaller removes the program before anything else, so the Start-menu entry and the entry in
+; Settings, Apps stay for as long as there is a program to remove. A silent run answers Cancel.
+Function WaitUntilQuenvorCloses
+  retry:
+    IfFileExists "$INSTDIR\quenvor.exe" 0 closed
+    ClearErrors
+    FileOpen $0 "$INSTDIR\quenvor.exe" a
+    IfErrors running
+    FileClose $0
+    Goto closed
+  running:
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(QuenvorRunning)" /SD IDCANCEL IDRETRY retry
+    SetErrorLevel 2
+    Abort "$(QuenvorLeft)"
+  closed:
+FunctionEnd
+
+Function un.RemoveQuenvorFirst
+  retry:
+    ClearErrors
+    Delete "$INSTDIR\quenvor.exe"
+    IfErrors 0 removed
+    IfFileExists "$INSTDIR\quenvor.exe" 0 removed
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(QuenvorRunning)" /SD IDCANCEL IDRETRY retry
+    SetErrorLevel 2
+    Abort "$(QuenvorLeft)"
+  removed:
+FunctionEnd
+
 Section "Quenvor"
   SetShellVarContext current
+  Call WaitUntilQuenvorCloses
   SetOutPath "$INSTDIR"
   File "${STAGE}\quenvor.exe"
   File "${STAGE}\quenvor-cli.exe"
@@ -36,11 +76,11 @@ SectionEnd
 
 Section "Uninstall"
   SetShellVarContext current
+  Call un.RemoveQuenvorFirst
   Delete "$SMPROGRAMS\Quenvor.lnk"
   Delete "$INSTDIR\help\quenvor.htm"
   Delete "$INSTDIR\help\quenvor-es.htm"
   RMDir "$INSTDIR\help"
-  Delete "$INSTDIR\quenvor.exe"
   Delete "$INSTDIR\quenvor-cli.exe"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"

@@ -34,6 +34,16 @@ using ui::MsgButtons;
 using ui::MsgDefault;
 using ui::MsgIcon;
 
+namespace {
+
+// Both dialogs open in the user's home: the program's own folder (/usr/bin once installed) and
+// whatever folder it was started from are rarely where the user's files are.
+std::string startFolder(platform::IKnownFolders* folders) {
+    return folders ? platform::utf8Of(folders->homeFolder()) : std::string();
+}
+
+}  // namespace
+
 ShredderPage::ShredderPage(Services s)
     : m_s(s),
       m_check(s.probe),
@@ -77,6 +87,7 @@ void ShredderPage::cmdFile_Click() {
         dlg.setFlags(ui::kOfnPathMustExist | ui::kOfnFileMustExist);
         dlg.setFilter(text(text::AllFilesFilter) + " (*.*)|*.*");
         dlg.setFilterIndex(1);
+        dlg.setInitDir(startFolder(m_s.folders));
         dlg.ShowOpen();
         m_sSelectedFile = dlg.Filename();
         m_s.view.setEnabled("cmdDelete", true);
@@ -90,7 +101,7 @@ std::string ShredderPage::browseForFolder(const std::string& title) {
     // The wipe's own title only for its own choice: the shred's dialog keeps the usual one.
     const std::string usual = b.Title();
     if (!title.empty()) b.setTitle(title);
-    b.setInitialDir(m_s.folders ? platform::utf8Of(m_s.folders->programFolder()) : std::string());
+    b.setInitialDir(startFolder(m_s.folders));
     b.setFileSystemOnly(true);
     b.setStatusText(true);
     b.setEditBox(true);

@@ -85,6 +85,8 @@ TEST_F(Page, FileModeNoChangesNothing) {
 
 TEST_F(Page, CancellingTheDialogsSelectsNothing) {
     page.cmdFile_Click();  // no answer queued: cancelled
+    // Both dialogs open in the user's home, not in the program's folder or the current one.
+    EXPECT_EQ(ui.fileRequests.back().initialDir, "/home/user");
     EXPECT_EQ(page.selectedFile(), "");
     EXPECT_TRUE(view.isEnabled("cmdDelete"));
     view.setCaption("lblStatus", "x");
@@ -98,7 +100,7 @@ TEST_F(Page, CancellingTheDialogsSelectsNothing) {
     EXPECT_EQ(page.selectedFolder(), dir.path().string());
     EXPECT_FALSE(view.isEnabled("cmdDelete"));
     EXPECT_EQ(ui.folderRequests.back().title, "Choose Folder");
-    EXPECT_EQ(ui.folderRequests.back().initialDir, "/opt/quenvor");
+    EXPECT_EQ(ui.folderRequests.back().initialDir, "/home/user");
 }
 
 TEST_F(Page, LevelsAndTypedTextGiveTheirPassCounts) {

@@ -69,6 +69,10 @@ private:
 // places of its own that the guard above cannot reach.
 constexpr QFileDialog::Option kOwnDialog = QFileDialog::DontUseNativeDialog;
 
+// A dialog asked for no folder opens in the user's home, not in the folder the program was
+// started from.
+QString startFolder(const std::string& asked) { return asked.empty() ? QDir::homePath() : qs(asked); }
+
 }  // namespace
 
 ui::MsgAnswer QtUiServices::messageBox(const std::string& text, const std::string& title, ui::MsgButtons buttons,
@@ -145,7 +149,7 @@ ui::FileDialogResult QtUiServices::openFileDialog(const ui::FileDialogRequest& r
     for (const auto& [description, patterns] : request.filters)
         filters << QStringLiteral("%1 (%2)").arg(displayText(description), patternList(patterns));
     const DialogTraceGuard trace;
-    QFileDialog dialog(m_parent, displayText(request.title), qs(request.initialDir));
+    QFileDialog dialog(m_parent, displayText(request.title), startFolder(request.initialDir));
     dialog.setOption(kOwnDialog);
     dialog.setHistory({});
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -171,7 +175,7 @@ ui::FileDialogResult QtUiServices::openFileDialog(const ui::FileDialogRequest& r
 
 std::string QtUiServices::browseForFolder(const ui::FolderDialogRequest& request) {
     const DialogTraceGuard trace;
-    QFileDialog dialog(m_parent, displayText(request.title), qs(request.initialDir));
+    QFileDialog dialog(m_parent, displayText(request.title), startFolder(request.initialDir));
     dialog.setOptions(kOwnDialog | QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setHistory({});

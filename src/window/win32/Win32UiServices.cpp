@@ -7,6 +7,7 @@
 
 #include "platform/windows/WideText.h"
 #include "text/TextIds.h"
+#include "platform/windows/WindowsKnownFolders.h"
 #include "window/win32/DetailsMessageBox.h"
 #include "window/win32/frmStart.h"
 
@@ -28,6 +29,12 @@ struct ComPtr {
     T** out() { return &p; }
     T* operator->() const { return p; }
 };
+
+// A dialog asked for no folder opens in the user's profile folder, not in the folder the program
+// was started from.
+std::wstring startFolder(const std::string& asked) {
+    return asked.empty() ? platform::windows::WindowsKnownFolders().homeFolder().wstring() : widen(asked);
+}
 
 }  // namespace
 
@@ -110,7 +117,7 @@ ui::FileDialogResult Win32UiServices::openFileDialog(const ui::FileDialogRequest
     std::vector<wchar_t> buffer(64 * 1024, L'\0');
     const std::wstring initialFile = widen(request.initialFile);
     wcsncpy(buffer.data(), initialFile.c_str(), buffer.size() - 1);
-    const std::wstring title = widen(request.title), folder = widen(request.initialDir);
+    const std::wstring title = widen(request.title), folder = startFolder(request.initialDir);
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner();
@@ -148,9 +155,9 @@ std::string Win32UiServices::browseForFolder(const ui::FolderDialogRequest& requ
                               : m_form               ? m_form->logic().strings().LoadLangString(text::FolderDialogTitle)
                                                      : std::string();
     if (!title.empty()) dialog->SetTitle(widen(title).c_str());
-    if (!request.initialDir.empty()) {
+    if (const std::wstring folder = startFolder(request.initialDir); !folder.empty()) {
         ComPtr<IShellItem> start;
-        if (SUCCEEDED(SHCreateItemFromParsingName(widen(request.initialDir).c_str(), nullptr, IID_IShellItem,
+        if (SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_IShellItem,
                                                   reinterpret_cast<void**>(start.out()))))
             dialog->SetFolder(start.p);
     }
