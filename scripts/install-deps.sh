@@ -28,6 +28,7 @@ test_packages=(
   btrfs-progs xfsprogs e2fsprogs mount  # loop-mounted images for the real-filesystem tests
   secure-delete  # sfill, the yardstick of the free-space wipe bench
   xvfb xauth
+  adwaita-qt6  # a dark Qt style, for the window's contrast test and screenshots
   firefox-esr chromium
   coreutils findutils
   desktop-file-utils appstream librsvg2-bin
