@@ -171,10 +171,16 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
             return;
         }
     }
-    auto listing = m_s.files.list(dir);
+    // A folder whose entries the plan takes from the page's listing leaves only the rest of
+    // that listing here, unlisted again.
+    auto listing = m_sink.takeRest(dir);
     if (!listing) {
-        if (!platform::isGone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
-        return;
+        auto listed = m_s.files.list(dir);
+        if (!listed) {
+            if (!platform::isGone(listed.error())) fail(area, platform::utf8Of(dir), listed.error().message);
+            return;
+        }
+        listing = std::move(*listed);
     }
     // Links are removed as links, never followed.
     for (const auto& e : *listing) {

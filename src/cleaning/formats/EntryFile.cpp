@@ -54,6 +54,7 @@ std::unique_ptr<EntryFile> EntryFile::open(const std::filesystem::path& entry) {
     struct stat st {};
     if (::fstat(f->m_impl->fd, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
     f->m_size = static_cast<std::uint64_t>(st.st_size);
+    f->m_inode = static_cast<std::uint64_t>(st.st_ino);
     return f;
 }
 

@@ -15,7 +15,14 @@ public:
     EntryFile(const EntryFile&) = delete;
     EntryFile& operator=(const EntryFile&) = delete;
 
+    // What a reader may keep of the file besides what it read: its size, and its inode where the
+    // system has one (0 elsewhere), the order in which removing many files costs the least.
+    struct Facts {
+        std::uint64_t size = 0;
+        std::uint64_t inode = 0;
+    };
     std::uint64_t size() const { return m_size; }
+    Facts facts() const { return {m_size, m_inode}; }
     // True only when all `n` bytes at `at` were read.
     [[nodiscard]] bool readAt(std::uint64_t at, void* to, std::size_t n);
 
@@ -24,6 +31,7 @@ private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     std::uint64_t m_size = 0;
+    std::uint64_t m_inode = 0;
 };
 
 }  // namespace quenvor::cleaning::formats
