@@ -1,6 +1,7 @@
 #include "cleaning/chromium/ChromiumUrlCache.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <set>
@@ -60,19 +61,24 @@ std::optional<std::string> ChromiumUrlCache::parseEntryKey(std::string_view head
 std::optional<std::string> ChromiumUrlCache::entryKey(const fs::path& entry, formats::EntryFile::Facts* facts) {
     auto file = formats::EntryFile::open(entry);
     if (!file) return std::nullopt;
-    const std::uint64_t size = file->size();
     if (facts) *facts = file->facts();
-    // The header says how long the key is; most keys fit in the first read with it.
+    return entryKey(*file);
+}
+
+std::optional<std::string> ChromiumUrlCache::entryKey(formats::EntryFile& file) {
+    const std::uint64_t size = file.size();
+    // The header says how long the key is; most keys fit in the first read with it, which stays
+    // on the stack (a start-up reads tens of thousands of these).
     constexpr std::size_t kFirstRead = 1024;
-    std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstRead)), '\0');
-    if (head.size() < kHeaderSize || !file->readAt(0, head.data(), head.size())) return std::nullopt;
-    const std::uint32_t length = le32(reinterpret_cast<const unsigned char*>(head.data()) + 12);
+    std::array<char, kFirstRead> first;
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstRead));
+    if (n < kHeaderSize || !file.readAt(0, first.data(), n)) return std::nullopt;
+    const std::uint32_t length = le32(reinterpret_cast<const unsigned char*>(first.data()) + 12);
     if (length == 0 || length > kMaxKey || kHeaderSize + std::uint64_t{length} > size) return std::nullopt;
-    if (kHeaderSize + length > head.size()) {
-        const std::size_t had = head.size();
-        head.resize(kHeaderSize + length);
-        if (!file->readAt(had, head.data() + had, head.size() - had)) return std::nullopt;
-    }
+    if (kHeaderSize + length <= n) return parseEntryKey(std::string_view(first.data(), n), size);
+    std::string head(first.data(), n);
+    head.resize(kHeaderSize + length);
+    if (!file.readAt(n, head.data() + n, head.size() - n)) return std::nullopt;
     return parseEntryKey(head, size);
 }
 
@@ -121,8 +127,11 @@ void ChromiumUrlCache::entriesIn(Listing& listing) {
     for (std::uint32_t i = 0; i < names.size(); ++i) {
         const auto& e = names[i];
         if (e.type != FileType::Regular || !entryFileName(e.name)) continue;
-        formats::EntryFile::Facts facts;
-        const auto key = entryKey(listing.folder / e.name, &facts);
+        auto file = formats::EntryFile::openIn(*listing.dir, e.name);
+        if (!file) continue;
+        const auto facts = file->facts();
+        const auto key = entryKey(*file);
+        file.reset();
         std::uint64_t size = facts.size;
         if (!key) continue;
         std::string url = address(*key);

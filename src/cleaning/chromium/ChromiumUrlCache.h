@@ -33,6 +33,7 @@ public:
     // inode too.
     static std::optional<std::string> entryKey(const std::filesystem::path& entryFile,
                                                formats::EntryFile::Facts* facts = nullptr);
+    static std::optional<std::string> entryKey(formats::EntryFile& entryFile);
     static std::optional<std::string> parseEntryKey(std::string_view head, std::uint64_t fileSize);
     // The address in a key, without the partition tags before it ("1/0/_dk_<site> <site> ").
     static std::string address(const std::string& key);

@@ -16,6 +16,8 @@ public:
     // `facts`, the entry file's size and inode too.
     static std::optional<std::string> read(const std::filesystem::path& entry,
                                            formats::EntryFile::Facts* facts = nullptr);
+    // The same from an entry file already open.
+    static std::optional<std::string> read(formats::EntryFile& entry);
     // The same from the entry's bytes.
     static std::optional<std::string> parse(std::string_view bytes);
     // The address inside a key, without the tags before it ("O^partitionKey=…,", "a,", "~123,").

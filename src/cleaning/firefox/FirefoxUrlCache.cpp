@@ -23,8 +23,11 @@ void FirefoxUrlCache::entriesIn(Listing& listing) {
     for (std::uint32_t i = 0; i < listing.names.size(); ++i) {
         const auto& e = listing.names[i];
         if (e.type != FileType::Regular) continue;
-        formats::EntryFile::Facts facts;
-        const auto key = CacheEntryKey::read(listing.folder / e.name, &facts);
+        auto file = formats::EntryFile::openIn(*listing.dir, e.name);
+        if (!file) continue;
+        const auto facts = file->facts();
+        const auto key = CacheEntryKey::read(*file);
+        file.reset();
         if (!key) continue;
         std::string address = CacheEntryKey::address(*key);
         if (address.empty()) continue;

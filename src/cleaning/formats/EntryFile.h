@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
+
+#include "platform/IFileService.h"
 
 namespace quenvor::cleaning::formats {
 
@@ -11,6 +14,8 @@ class EntryFile {
 public:
     // Nothing when the name is a link, not a plain file, or cannot be opened.
     static std::unique_ptr<EntryFile> open(const std::filesystem::path& entry);
+    // The same by its name inside an open folder, whatever has happened to the folder's path.
+    static std::unique_ptr<EntryFile> openIn(platform::IDirectory& dir, const std::string& name);
     ~EntryFile();
     EntryFile(const EntryFile&) = delete;
     EntryFile& operator=(const EntryFile&) = delete;
@@ -28,6 +33,9 @@ public:
 
 private:
     EntryFile() = default;
+#ifndef _WIN32
+    static std::unique_ptr<EntryFile> fromDescriptor(int fd);
+#endif
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     std::uint64_t m_size = 0;
