@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
+
+#include "platform/ErrorKinds.h"
 
 namespace quenvor::cleaning {
 
@@ -52,19 +55,26 @@ void CompositeUrlCache::findClose(platform::UrlCacheFind find) {
 
 platform::Status CompositeUrlCache::deleteEntry(const std::string& name) {
     // Each part knows the names its own last walk listed: the same address may sit in two
-    // browsers' caches, and each removes its own. The first refusal of a part that knew the name
-    // is what the caller hears. (Who owns which name is not kept here: a start-up walk of every
-    // browser's entries would pay for it per entry, and deletion by name is rare.)
-    bool found = false;
-    platform::Status first;
+    // browsers' caches, and each removes its own. A part that does not hold the name (the
+    // system's cache says so by "not found") is no failure; the first refusal of a part that
+    // does is what the caller hears. (Who owns which name is not kept here: a start-up walk of
+    // every browser's entries would pay for it per entry, and deletion by name is rare.)
+    bool removed = false;
+    std::optional<platform::Error> refused, gone;
     for (auto* part : m_parts) {
         auto s = part->deleteEntry(name);
-        if (!s && s.error().code == ENOENT && s.error().message.rfind("no cache entry named", 0) == 0) continue;
-        found = true;
-        if (!s && first) first = s;
+        if (s) {
+            removed = true;
+        } else if (!platform::isGone(s.error())) {
+            if (!refused) refused = s.error();
+        } else if (!gone && s.error().message.rfind("no cache entry named", 0) != 0) {
+            gone = s.error();  // listed, and already gone
+        }
     }
-    if (!found) return platform::Error{ENOENT, "no cache entry named " + name};
-    return first;
+    if (refused) return *refused;
+    if (removed) return {};
+    if (gone) return *gone;
+    return platform::Error{ENOENT, "no cache entry named " + name};
 }
 
 }  // namespace quenvor::cleaning
