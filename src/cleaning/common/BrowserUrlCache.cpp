@@ -276,7 +276,9 @@ void BrowserUrlCache::planRemoval(PlanSink& sink, CleanReport* report, CleanArea
         std::map<std::filesystem::path, std::vector<const Cookie*>> stores;
         for (const auto& c : part.cookies)
             if (pick(c.name, platform::kCookieCacheEntry)) stores[c.database].push_back(&c);
-        for (const auto& [store, cookies] : stores) {
+        for (const auto& found : stores) {
+            const std::filesystem::path store = found.first;  // a binding of its own, for the step to keep
+            const auto& cookies = found.second;
             std::vector<std::string> names;
             std::vector<std::vector<std::string>> rows;
             for (const Cookie* c : cookies) {
