@@ -125,14 +125,11 @@ void CleaningRun::makePlan(common::CleanPlan& plan, chromium::cChromium& chromiu
         return s;
     };
     if (cache) {
-        // The page's list of addresses, one by one; the browsers' own steps count their files,
-        // which the list's entries are.
-        if (m_s.urlCache) {
-            const auto before = plan.steps().size();
+        // The page's list of addresses, a cache folder at a time, each entry counted in its
+        // browser's group; the browsers' own steps then take what else their caches hold.
+        if (m_s.urlCache)
             find(common::CleanArea::Cache, "",
                  [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearUrlCache(&m_report, &sink); });
-            for (auto i = before; i < plan.steps().size(); ++i) plan.steps()[i].items = 0;
-        }
         find(common::CleanArea::Cache, "Firefox", [&] { firefox().ClearFirefoxCache(); });
         find(common::CleanArea::Cache, "Chromium", [&] { chromium.ClearCache(); });
     }
@@ -154,13 +151,10 @@ void CleaningRun::makePlan(common::CleanPlan& plan, chromium::cChromium& chromiu
         find(common::CleanArea::Cookies, "Chromium", [&] { chromium.ClearCookies(); });
         // What the lists name as a cookie (the system's own store among them), after the
         // browsers' steps: a browser's cookie they took is gone by then, and not counted twice.
-        if (m_s.urlCache) {
-            const auto before = plan.steps().size();
+        // The browsers' cookies are counted by their stores' own steps, the system's here.
+        if (m_s.urlCache)
             find(common::CleanArea::Cookies, "",
                  [&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ClearCookies(&m_report, &sink, &m_keep); });
-            // Listed one by one, counted by the stores' own steps.
-            for (auto i = before; i < plan.steps().size(); ++i) plan.steps()[i].items = 0;
-        }
     }
 }
 
@@ -232,9 +226,8 @@ void CleaningRun::reportAppeared(const common::CleanPlan& plan, bool cache, bool
 void CleaningRun::showWhatRemains() {
     for (const char* list : {"LstB2", "LstB3"}) m_s.view.clearList(list);
     if (m_s.urlCache) {
-        UrlCacheLists lists(m_s.view, m_s.ui, *m_s.urlCache);
-        ui::guarded([&] { lists.ListVisitedSites(); });
-        ui::guarded([&] { lists.ListCookies(); });
+        // One walk for both lists, as at start-up.
+        ui::guarded([&] { UrlCacheLists(m_s.view, m_s.ui, *m_s.urlCache).ListPagesAndCookies(); });
     }
     for (const char* list : {"LstB2", "LstB3"})
         if (m_s.view.listItems(list).empty())

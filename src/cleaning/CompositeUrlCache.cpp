@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
+
+#include "platform/ErrorKinds.h"
 
 namespace quenvor::cleaning {
 
@@ -9,21 +12,11 @@ CompositeUrlCache::CompositeUrlCache(std::vector<platform::IUrlCache*> parts) : 
     m_parts.erase(std::remove(m_parts.begin(), m_parts.end(), nullptr), m_parts.end());
 }
 
-void CompositeUrlCache::remember(std::size_t part, const std::optional<platform::UrlCacheEntry>& e) {
-    if (!e) return;
-    // A walk goes through the parts in order, so a part already listed is the last one.
-    auto& parts = m_owners[e->sourceUrlName];
-    if (parts.empty() || parts.back() != part) parts.push_back(part);
-}
-
 std::optional<platform::UrlCacheEntry> CompositeUrlCache::startFrom(Walk& w, std::size_t from) {
     for (w.part = from; w.part < m_parts.size(); ++w.part) {
         w.inner = 0;
         auto e = m_parts[w.part]->findFirst(w.inner);
-        if (e) {
-            remember(w.part, e);
-            return e;
-        }
+        if (e) return e;
         if (w.inner) m_parts[w.part]->findClose(w.inner);
         w.inner = 0;
     }
@@ -32,7 +25,6 @@ std::optional<platform::UrlCacheEntry> CompositeUrlCache::startFrom(Walk& w, std
 
 std::optional<platform::UrlCacheEntry> CompositeUrlCache::findFirst(platform::UrlCacheFind& find) {
     find = 0;
-    m_owners.clear();
     Walk w;
     auto e = startFrom(w, 0);
     if (!e) return std::nullopt;
@@ -47,10 +39,7 @@ std::optional<platform::UrlCacheEntry> CompositeUrlCache::findNext(platform::Url
     Walk& w = it->second;
     if (w.part >= m_parts.size()) return std::nullopt;
     if (w.inner) {
-        if (auto e = m_parts[w.part]->findNext(w.inner)) {
-            remember(w.part, e);
-            return e;
-        }
+        if (auto e = m_parts[w.part]->findNext(w.inner)) return e;
         m_parts[w.part]->findClose(w.inner);
         w.inner = 0;
     }
@@ -65,27 +54,27 @@ void CompositeUrlCache::findClose(platform::UrlCacheFind find) {
 }
 
 platform::Status CompositeUrlCache::deleteEntry(const std::string& name) {
-    auto owners = m_owners.find(name);
-    if (owners == m_owners.end()) {
-        // Not listed yet: every part is asked, and only those that know the name matter.
-        bool found = false;
-        for (auto* part : m_parts) {
-            auto s = part->deleteEntry(name);
-            if (s) {
-                found = true;
-            } else if (s.error().code != ENOENT || s.error().message.rfind("no cache entry named", 0) != 0) {
-                return s;
-            }
+    // Each part knows the names its own last walk listed: the same address may sit in two
+    // browsers' caches, and each removes its own. A part that does not hold the name (the
+    // system's cache says so by "not found") is no failure; the first refusal of a part that
+    // does is what the caller hears. (Who owns which name is not kept here: a start-up walk of
+    // every browser's entries would pay for it per entry, and deletion by name is rare.)
+    bool removed = false;
+    std::optional<platform::Error> refused, gone;
+    for (auto* part : m_parts) {
+        auto s = part->deleteEntry(name);
+        if (s) {
+            removed = true;
+        } else if (!platform::isGone(s.error())) {
+            if (!refused) refused = s.error();
+        } else if (!gone && s.error().message.rfind("no cache entry named", 0) != 0) {
+            gone = s.error();  // listed, and already gone
         }
-        if (!found) return platform::Error{ENOENT, "no cache entry named " + name};
-        return {};
     }
-    // The same address may sit in two browsers' caches: each removes its own, and the first
-    // refusal is what the caller hears.
-    platform::Status first;
-    for (const std::size_t part : owners->second)
-        if (auto s = m_parts[part]->deleteEntry(name); !s && first) first = s;
-    return first;
+    if (refused) return *refused;
+    if (removed) return {};
+    if (gone) return *gone;
+    return platform::Error{ENOENT, "no cache entry named " + name};
 }
 
 }  // namespace quenvor::cleaning

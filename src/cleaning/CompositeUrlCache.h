@@ -3,7 +3,6 @@
 // the caches that listed it under that name.
 #include <map>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/IUrlCache.h"
@@ -13,6 +12,7 @@ namespace quenvor::cleaning {
 class CompositeUrlCache : public platform::IUrlCache {
 public:
     explicit CompositeUrlCache(std::vector<platform::IUrlCache*> parts);
+    const std::vector<platform::IUrlCache*>& parts() const { return m_parts; }
 
     std::optional<platform::UrlCacheEntry> findFirst(platform::UrlCacheFind& find) override;
     std::optional<platform::UrlCacheEntry> findNext(platform::UrlCacheFind find) override;
@@ -26,13 +26,9 @@ private:
     };
     // The first entry of parts[from] or a later one, moving the walk along.
     std::optional<platform::UrlCacheEntry> startFrom(Walk& w, std::size_t from);
-    void remember(std::size_t part, const std::optional<platform::UrlCacheEntry>& e);
 
     std::vector<platform::IUrlCache*> m_parts;
     std::map<platform::UrlCacheFind, Walk> m_walks;
-    // name -> parts that listed it, in ascending order; hashed, as a start-up walk fills it with
-    // every entry of every browser
-    std::unordered_map<std::string, std::vector<std::size_t>> m_owners;
     platform::UrlCacheFind m_next = 1;
 };
 

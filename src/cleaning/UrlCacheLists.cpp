@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cleaning/Cache.h"
+#include "cleaning/CompositeUrlCache.h"
 #include "cleaning/common/CleanReport.h"
 #include "cleaning/common/KeepList.h"
 #include "cleaning/common/PlanSink.h"
@@ -68,7 +69,7 @@ void UrlCacheLists::ListVisitedSites() {
         // Every entry, the first included, is listed only when it is a page of the normal type.
         bool more = cache.GetFirstCacheEntry();
         while (more) {
-            if (isPage(cache.GetCacheEntryType())) rows.push_back(cache.GetCacheEntryUrl());
+            if (isPage(cache.GetCacheEntryType())) rows.push_back(cache.TakeCacheEntryUrl());
             more = cache.GetNextCacheEntry();
         }
         cache.CloseCacheEnum();
@@ -112,9 +113,10 @@ void UrlCacheLists::ListPagesAndCookies() {
         Cache cache(m_cache);
         bool more = cache.GetFirstCacheEntry();
         while (more) {
-            const std::string& name = cache.GetCacheEntryUrl();
-            if (isPage(cache.GetCacheEntryType())) pages.push_back(name);
-            if (isCookie(name)) cookies.push_back(name);
+            const bool page = isPage(cache.GetCacheEntryType());
+            if (isCookie(cache.GetCacheEntryUrl()))
+                cookies.push_back(page ? cache.GetCacheEntryUrl() : cache.TakeCacheEntryUrl());
+            if (page) pages.push_back(cache.TakeCacheEntryUrl());
             more = cache.GetNextCacheEntry();
         }
         cache.CloseCacheEnum();
@@ -127,41 +129,60 @@ void UrlCacheLists::ListPagesAndCookies() {
 }
 
 void UrlCacheLists::ClearUrlCache(common::CleanReport* report, common::PlanSink* sink) {
-    clear(report, sink, common::CleanArea::Cache,
-          [](const platform::UrlCacheEntry& e) { return isPage(e.cacheEntryType); });
+    clear(report, sink, common::CleanArea::Cache, [](const std::string&, std::uint32_t type) { return isPage(type); });
 }
 
 void UrlCacheLists::ClearCookies(common::CleanReport* report, common::PlanSink* sink, const common::KeepList* keep) {
     // "Cookie:user@host/path": a kept site's cookie stays in every store.
-    clear(report, sink, common::CleanArea::Cookies, [keep](const platform::UrlCacheEntry& e) {
-        return isCookie(e.sourceUrlName) && !(keep && keep->keeps(e.sourceUrlName));
-    });
+    clear(report, sink, common::CleanArea::Cookies,
+          [keep](const std::string& name, std::uint32_t) { return isCookie(name) && !(keep && keep->keeps(name)); });
 }
 
-template <class Pick>
-void UrlCacheLists::clear(common::CleanReport* report, common::PlanSink* sink, common::CleanArea area, Pick pick) {
+void UrlCacheLists::clear(common::CleanReport* report, common::PlanSink* sink, common::CleanArea area,
+                          const common::BrowserUrlCache::Pick& pick) {
     ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Hourglass); });
-    // A cache that cannot be walked leaves its entries behind: the caller hears of it, once the
-    // pointer is back.
+    // Without a plan each step acts at once.
+    common::PlanSink atOnce;
+    common::PlanSink& to = sink ? *sink : atOnce;
+    // A browser's cache goes folder by folder from the listing it holds, counted in that
+    // browser's group; any other (the system's own) by the names a walk of it finds, counted
+    // in the system's. A cache that cannot be walked leaves its entries behind: the caller
+    // hears of it, once the pointer is back, and the other caches still go.
+    std::vector<platform::IUrlCache*> parts{&m_cache};
+    if (const auto* joined = dynamic_cast<const CompositeUrlCache*>(&m_cache)) parts = joined->parts();
     std::exception_ptr failed;
-    std::vector<std::string> names;
-    try {
-        Cache cache(m_cache);
-        bool more = cache.GetFirstCacheEntry();
-        while (more) {
-            const platform::UrlCacheEntry entry{cache.GetCacheEntryUrl(), cache.GetCacheEntryType()};
-            if (pick(entry)) names.push_back(entry.sourceUrlName);
-            more = cache.GetNextCacheEntry();
+    for (auto* part : parts) {
+        try {
+            if (auto* browser = dynamic_cast<common::BrowserUrlCache*>(part)) {
+                browser->planRemoval(to, report, area, pick);
+            } else {
+                to.setSource({}, {});
+                clearByName(*part, report, to, area, pick);
+            }
+        } catch (...) {
+            if (!failed) failed = std::current_exception();
         }
-        cache.CloseCacheEnum();
-    } catch (...) {
-        failed = std::current_exception();
     }
+    ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Default); });
+    if (failed) std::rethrow_exception(failed);
+}
+
+void UrlCacheLists::clearByName(platform::IUrlCache& part, common::CleanReport* report, common::PlanSink& sink,
+                                common::CleanArea area, const common::BrowserUrlCache::Pick& pick) {
+    std::vector<std::string> names;
+    Cache cache(part);
+    bool more = cache.GetFirstCacheEntry();
+    while (more) {
+        if (pick(cache.GetCacheEntryUrl(), cache.GetCacheEntryType())) names.push_back(cache.GetCacheEntryUrl());
+        more = cache.GetNextCacheEntry();
+    }
+    cache.CloseCacheEnum();
+    if (names.empty()) return;
     // The entries go by the names the walk found, and only those; the cache outlives these
     // lists, which a step of a plan may outlive.
-    auto remove = [&cache = m_cache, report, area](const std::vector<std::string>& listed) {
+    auto remove = [&part, report, area](const std::vector<std::string>& listed) {
         for (const auto& name : listed) {
-            auto s = cache.deleteEntry(name);
+            auto s = part.deleteEntry(name);
             if (!report || (!s && platform::isGone(s.error()))) continue;
             if (s)
                 report->removed(area, 1);
@@ -171,17 +192,9 @@ void UrlCacheLists::clear(common::CleanReport* report, common::PlanSink* sink, c
                 report->fail(area, name, s.error().message);
         }
     };
-    if (!names.empty()) {
-        if (sink) {
-            const auto count = names.size();
-            sink->step(
-                area, {}, count, 0, [remove, names] { remove(names); }, names);
-        } else {
-            remove(names);
-        }
-    }
-    ui::guarded([&] { m_ui.setMousePointer(ui::MousePointer::Default); });
-    if (failed) std::rethrow_exception(failed);
+    const auto count = names.size();
+    sink.step(
+        area, {}, count, 0, [remove, names] { remove(names); }, names);
 }
 
 }  // namespace quenvor::cleaning

@@ -1,18 +1,15 @@
 #pragma once
 // The two lists of the "Erase my tracks" page, filled from the URL cache, and its emptying.
-namespace quenvor::platform {
-class IUrlCache;
-}
+#include "cleaning/common/BrowserUrlCache.h"
+
 namespace quenvor::ui {
 class IFormView;
 class IUiServices;
 }  // namespace quenvor::ui
 
 namespace quenvor::cleaning::common {
-class CleanReport;
 class KeepList;
 class PlanSink;
-enum class CleanArea;
 }  // namespace quenvor::cleaning::common
 
 namespace quenvor::cleaning {
@@ -29,7 +26,9 @@ public:
     // cookie list to a walk of its own, as ListCookies would.
     void ListPagesAndCookies();
     // Removes the entries LstB2 lists; raises what stopped the walk of the cache. With a sink,
-    // what would go is added to its plan instead, as one step that removes exactly those.
+    // what would go is added to its plan instead: one step per browser's cache folder (see
+    // BrowserUrlCache::planRemoval) and one for the system's cache, each removing exactly what
+    // was found.
     void ClearUrlCache(common::CleanReport* report, common::PlanSink* sink = nullptr);
     // Removes the entries LstB3 lists (the system's own cookies among them: the browsers'
     // cookie steps take only their own stores); raises what stopped the walk of the cache.
@@ -37,8 +36,10 @@ public:
                       const common::KeepList* keep = nullptr);
 
 private:
-    template <class Pick>
-    void clear(common::CleanReport* report, common::PlanSink* sink, common::CleanArea area, Pick pick);
+    void clear(common::CleanReport* report, common::PlanSink* sink, common::CleanArea area,
+               const common::BrowserUrlCache::Pick& pick);
+    static void clearByName(platform::IUrlCache& part, common::CleanReport* report, common::PlanSink& sink,
+                            common::CleanArea area, const common::BrowserUrlCache::Pick& pick);
 
     ui::IFormView& m_view;
     ui::IUiServices& m_ui;

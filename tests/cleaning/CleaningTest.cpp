@@ -8,7 +8,9 @@
 
 #include "cleaning/Cache.h"
 #include "cleaning/CleaningRun.h"
+#include "cleaning/CompositeUrlCache.h"
 #include "cleaning/UrlCacheLists.h"
+#include "cleaning/common/PlanSink.h"
 #include "cleaning/desktop/RegistryTraces.h"
 #include "cleaning/desktop/cCleanInternet.h"
 #include "cleaning/firefox/FirefoxUrlCache.h"
@@ -385,6 +387,83 @@ TEST_F(Lists, AWalkAfterAChangeSeesTheChange) {
     EXPECT_TRUE(view.listItems("LstB2").empty());
 }
 
+// The plan takes a browser's cache a folder at a time from the listing it holds: each entry is
+// counted once, in its browser's group, the system's own cache in a group of its own, and the
+// folder's other names are left to the browser's own step.
+TEST_F(Lists, APlanCountsEachEntryOnceInItsOwnGroup) {
+    struct SystemCache : platform::IUrlCache {
+        bool listed = false, deleted = false;
+        std::optional<platform::UrlCacheEntry> findFirst(platform::UrlCacheFind& find) override {
+            find = 1;
+            listed = true;
+            return platform::UrlCacheEntry{"https://system.example/", platform::kNormalCacheEntry};
+        }
+        std::optional<platform::UrlCacheEntry> findNext(platform::UrlCacheFind) override { return std::nullopt; }
+        void findClose(platform::UrlCacheFind) override {}
+        platform::Status deleteEntry(const std::string&) override {
+            deleted = true;
+            return {};
+        }
+    } system;
+    CompositeUrlCache both({&cache, &system});
+    common::CleanPlan plan;
+    common::PlanSink sink;
+    sink.attach(&plan);
+    UrlCacheLists(view, ui, both).ClearUrlCache(&report, &sink);
+    const auto groups = plan.groups();
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].browser, "Firefox");
+    EXPECT_EQ(groups[0].items, 2u);
+    EXPECT_GT(groups[0].bytes, 0u);
+    EXPECT_EQ(groups[1].browser, "");
+    EXPECT_EQ(groups[1].items, 1u);
+    const auto rest = plan.takeRest(cacheFolder / "cache2/entries");
+    ASSERT_TRUE(rest);
+    ASSERT_EQ(rest->size(), 1u);
+    EXPECT_EQ(rest->front().name, "03");                                  // no entry: the browser's own step takes it
+    EXPECT_TRUE(plan.takeRest(cacheFolder / "cache2/entries")->empty());  // handed out once
+    EXPECT_TRUE(fs::exists(cacheFolder / "cache2/entries/01"));           // nothing done yet
+    for (auto& step : plan.steps()) step.act();
+    EXPECT_FALSE(fs::exists(cacheFolder / "cache2/entries/01"));
+    EXPECT_TRUE(fs::exists(cacheFolder / "cache2/entries/03"));
+    EXPECT_TRUE(system.deleted);
+    EXPECT_TRUE(report.clean());
+    EXPECT_EQ(report.removedTally().at(common::CleanArea::Cache).items, 3u);
+}
+
+// Between the plan and its run the cache folder is moved and a link put in its place, or a new
+// entry comes: the run follows no link, removes no name it did not list, and says what it left.
+TEST_F(Lists, APlannedFolderRemovesOnlyWhatItListedWhereItListedIt) {
+    const auto entries = cacheFolder / "cache2/entries";
+    for (const bool swapped : {false, true}) {
+        SCOPED_TRACE(swapped);
+        FirefoxFixture::writeCacheEntry(cacheFolder, "01", "a,:https://secret-clinic.example/appointment");
+        common::CleanReport said;
+        common::CleanPlan plan;
+        common::PlanSink sink;
+        sink.attach(&plan);
+        UrlCacheLists(view, ui, cache).ClearUrlCache(&said, &sink);
+        FirefoxFixture::writeCacheEntry(cacheFolder, "09", "a,:https://came-later.example/");
+        const auto moved = cacheFolder / "cache2/moved";
+        if (swapped) {
+            fs::rename(entries, moved);
+            fs::create_directory_symlink(moved, entries);
+        }
+        for (auto& step : plan.steps()) step.act();
+        EXPECT_TRUE(fs::exists(entries / "09"));
+        EXPECT_EQ(fs::exists(entries / "01"), swapped);
+        if (swapped) {
+            ASSERT_EQ(said.failures().size(), 1u);
+            EXPECT_EQ(said.failures()[0].what, entries.string());
+            EXPECT_NE(said.failures()[0].reason.find("not followed"), std::string::npos);
+            fs::remove(entries);
+            fs::rename(moved, entries);
+        } else {
+            EXPECT_TRUE(said.clean());
+        }
+    }
+}
+
 class Run : public Lists {
 protected:
     platform::EmbeddedStringResource res;
@@ -494,7 +573,9 @@ TEST_F(Run, TheRunCarriesOutThePlanItShowedAndNamesWhatCameAfter) {
     std::string all;
     for (const auto& d : question.details) all += d + "\n";
     EXPECT_TRUE(listed("Firefox, profile Profile0:")) << all;
-    EXPECT_TRUE(listed("    " + strings.LoadLangString(text::AreaInternetFiles) + ": 3 items")) << all;
+    // Two entries with their sizes and the damaged file beside them.
+    EXPECT_NE(all.find("    " + strings.LoadLangString(text::AreaInternetFiles) + ": 3 items, "), std::string::npos)
+        << all;
     EXPECT_TRUE(listed("https://secret-clinic.example/appointment"));
     EXPECT_TRUE(listed("Cookie:ana@secret-clinic.example/"));
     EXPECT_FALSE(listed("Cookie:ana@news.example/world"));

@@ -1,9 +1,9 @@
 #include "cleaning/chromium/ChromiumUrlCache.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
-#include <iterator>
 #include <set>
 
 #include "cleaning/chromium/ChromiumRunning.h"
@@ -58,21 +58,27 @@ std::optional<std::string> ChromiumUrlCache::parseEntryKey(std::string_view head
     return std::string(head.substr(kHeaderSize, length));
 }
 
-std::optional<std::string> ChromiumUrlCache::entryKey(const fs::path& entry) {
+std::optional<std::string> ChromiumUrlCache::entryKey(const fs::path& entry, formats::EntryFile::Facts* facts) {
     auto file = formats::EntryFile::open(entry);
     if (!file) return std::nullopt;
-    const std::uint64_t size = file->size();
-    // The header says how long the key is; most keys fit in the first read with it.
+    if (facts) *facts = file->facts();
+    return entryKey(*file);
+}
+
+std::optional<std::string> ChromiumUrlCache::entryKey(formats::EntryFile& file) {
+    const std::uint64_t size = file.size();
+    // The header says how long the key is; most keys fit in the first read with it, which stays
+    // on the stack (a start-up reads tens of thousands of these).
     constexpr std::size_t kFirstRead = 1024;
-    std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstRead)), '\0');
-    if (head.size() < kHeaderSize || !file->readAt(0, head.data(), head.size())) return std::nullopt;
-    const std::uint32_t length = le32(reinterpret_cast<const unsigned char*>(head.data()) + 12);
+    std::array<char, kFirstRead> first;
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstRead));
+    if (n < kHeaderSize || !file.readAt(0, first.data(), n)) return std::nullopt;
+    const std::uint32_t length = le32(reinterpret_cast<const unsigned char*>(first.data()) + 12);
     if (length == 0 || length > kMaxKey || kHeaderSize + std::uint64_t{length} > size) return std::nullopt;
-    if (kHeaderSize + length > head.size()) {
-        const std::size_t had = head.size();
-        head.resize(kHeaderSize + length);
-        if (!file->readAt(had, head.data() + had, head.size() - had)) return std::nullopt;
-    }
+    if (kHeaderSize + length <= n) return parseEntryKey(std::string_view(first.data(), n), size);
+    std::string head(first.data(), n);
+    head.resize(kHeaderSize + length);
+    if (!file.readAt(n, head.data() + n, head.size() - n)) return std::nullopt;
     return parseEntryKey(head, size);
 }
 
@@ -110,52 +116,62 @@ bool ChromiumUrlCache::splitBusyName(const std::string& name, std::string& brows
     return true;
 }
 
-std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::entriesIn(const fs::path& dir,
-                                                                const std::vector<platform::DirectoryEntry>& listing) {
-    auto listed = [&](const std::string& name) {
-        const auto it = std::lower_bound(listing.begin(), listing.end(), name,
+void ChromiumUrlCache::entriesIn(Listing& listing) {
+    const auto& names = listing.names;
+    auto listed = [&](const std::string& name) -> std::optional<std::uint32_t> {
+        const auto it = std::lower_bound(names.begin(), names.end(), name,
                                          [](const auto& e, const std::string& n) { return e.name < n; });
-        return it != listing.end() && it->name == name && it->type == FileType::Regular;
+        if (it == names.end() || it->name != name || it->type != FileType::Regular) return std::nullopt;
+        return static_cast<std::uint32_t>(it - names.begin());
     };
-    std::vector<Item> items;
-    for (const auto& e : listing) {
+    for (std::uint32_t i = 0; i < names.size(); ++i) {
+        const auto& e = names[i];
         if (e.type != FileType::Regular || !entryFileName(e.name)) continue;
-        const auto key = entryKey(dir / e.name);
+        auto file = formats::EntryFile::openIn(*listing.dir, e.name);
+        if (!file) continue;
+        const auto facts = file->facts();
+        const auto key = entryKey(*file);
+        file.reset();
+        std::uint64_t size = facts.size;
         if (!key) continue;
         std::string url = address(*key);
         if (url.empty()) continue;
-        Item item;
-        item.entry = {std::move(url), platform::kNormalCacheEntry};
-        item.files.push_back(dir / e.name);
-        // The entry's second stream and sparse data live beside it under the same hash.
+        // The entry's second stream and sparse data live beside it under the same hash; what they
+        // hold is counted from the folder held open.
+        std::optional<std::uint32_t> more[2];
         const std::string stem = e.name.substr(0, 16);
-        for (const char* suffix : {"_1", "_s"})
-            if (listed(stem + suffix)) item.files.push_back(dir / (stem + suffix));
-        items.push_back(std::move(item));
+        std::size_t n = 0;
+        for (const char* suffix : {"_1", "_s"}) {
+            if (auto at = listed(stem + suffix)) {
+                more[n++] = at;
+                if (auto st = listing.dir->statAt(names[*at].name)) size += st->size;
+            }
+        }
+        if (n == 0)
+            listing.add(std::move(url), {i}, size, facts.inode);
+        else if (n == 1)
+            listing.add(std::move(url), {i, *more[0]}, size, facts.inode);
+        else
+            listing.add(std::move(url), {i, *more[0], *more[1]}, size, facts.inode);
     }
-    return items;
 }
 
-std::vector<ChromiumUrlCache::Item> ChromiumUrlCache::walk() {
-    std::vector<Item> items;
+std::vector<ChromiumUrlCache::Part> ChromiumUrlCache::walk() {
+    std::vector<Part> parts;
     std::set<fs::path> seenDirs, seenStores;
     for (const auto& p : ChromiumProfiles(m_s).find()) {
-        const bool running = ChromiumRunning::running(p.root, m_s.files, m_processes);
-        const auto first = items.size();
+        Part part{
+            p.browser, p.name, busyName(p.browser, p.name), ChromiumRunning::running(p.root, m_s.files, m_processes),
+            {},        {}};
         for (const auto& base : {p.folder, p.cacheFolder}) {
             const fs::path dir = base / "Cache" / "Cache_Data";
-            if (!seenDirs.insert(dir).second) continue;
-            auto entries = folderEntries(dir, entriesIn);
-            items.insert(items.end(), std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()));
+            if (seenDirs.insert(dir).second) part.folders.push_back(folderEntries(dir, entriesIn));
         }
         for (const auto& store : {p.folder / "Network" / "Cookies", p.folder / "Cookies"})
-            if (seenStores.insert(store).second) addCookies(items, store, "cookies", "host_key");
-        for (auto i = first; i < items.size(); ++i) {
-            items[i].profile = busyName(p.browser, p.name);
-            items[i].running = running;
-        }
+            if (seenStores.insert(store).second) addCookies(part.cookies, store, "cookies", "host_key");
+        parts.push_back(std::move(part));
     }
-    return items;
+    return parts;
 }
 
 }  // namespace quenvor::cleaning::chromium

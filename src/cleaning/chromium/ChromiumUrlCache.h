@@ -14,6 +14,7 @@
 
 #include "cleaning/chromium/ChromiumProfiles.h"
 #include "cleaning/common/BrowserUrlCache.h"
+#include "cleaning/formats/EntryFile.h"
 
 namespace quenvor::platform {
 class IProcessTable;
@@ -28,8 +29,11 @@ public:
     static std::unique_ptr<ChromiumUrlCache> fromServices(const platform::PlatformServices& services);
 
     // The key a simple-cache entry file ("<hash>_0") was stored under, read from its header
-    // alone; nothing for a file that is not such an entry.
-    static std::optional<std::string> entryKey(const std::filesystem::path& entryFile);
+    // alone; nothing for a file that is not such an entry. With `facts`, the file's size and
+    // inode too.
+    static std::optional<std::string> entryKey(const std::filesystem::path& entryFile,
+                                               formats::EntryFile::Facts* facts = nullptr);
+    static std::optional<std::string> entryKey(formats::EntryFile& entryFile);
     static std::optional<std::string> parseEntryKey(std::string_view head, std::uint64_t fileSize);
     // The address in a key, without the partition tags before it ("1/0/_dk_<site> <site> ").
     static std::string address(const std::string& key);
@@ -39,9 +43,8 @@ public:
     static bool splitBusyName(const std::string& name, std::string& browser, std::string& profile);
 
 private:
-    std::vector<Item> walk() override;
-    static std::vector<Item> entriesIn(const std::filesystem::path& cacheData,
-                                       const std::vector<platform::DirectoryEntry>& listing);
+    std::vector<Part> walk() override;
+    static void entriesIn(Listing& listing);
 
     ChromiumProfiles::Services m_s;
     platform::IProcessTable* m_processes;

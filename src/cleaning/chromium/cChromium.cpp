@@ -162,6 +162,7 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
         return;
     }
     if (depth == 0 && m_keptPaths.contains(dir)) return;
+    if (m_cacheFoldersSeen && !m_cacheFoldersSeen->insert(dir.lexically_normal()).second) return;
     if (depth == 0) {
         // A folder linked elsewhere keeps its files where the link leads, which is not followed:
         // that is said rather than passed over as clean.
@@ -171,10 +172,16 @@ void cChromium::removeFilesBelow(common::CleanArea area, const fs::path& dir, Fo
             return;
         }
     }
-    auto listing = m_s.files.list(dir);
+    // A folder whose entries the plan takes from the page's listing leaves only the rest of
+    // that listing here, unlisted again.
+    auto listing = m_sink.takeRest(dir);
     if (!listing) {
-        if (!platform::isGone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
-        return;
+        auto listed = m_s.files.list(dir);
+        if (!listed) {
+            if (!platform::isGone(listed.error())) fail(area, platform::utf8Of(dir), listed.error().message);
+            return;
+        }
+        listing = std::move(*listed);
     }
     // Links are removed as links, never followed.
     for (const auto& e : *listing) {
@@ -358,7 +365,12 @@ void cChromium::ClearCache() {
     std::set<fs::path> busyCaches;
     for (const auto& p : ChromiumProfiles(m_s).find())
         if (ChromiumRunning::running(p.root, m_s.files, m_processes)) busyCaches.insert(p.cacheRoot);
-    std::set<fs::path> roots;
+    std::set<fs::path> roots, seen;
+    m_cacheFoldersSeen = &seen;
+    struct Done {
+        std::set<fs::path>*& seen;
+        ~Done() { seen = nullptr; }
+    } done{m_cacheFoldersSeen};
     forEachIdleProfile(common::CleanArea::Cache, [&](const ChromiumProfile& p) {
         const bool shared = busyCaches.contains(p.cacheRoot);
         for (const char* f : {"Cache", "Code Cache", "GPUCache", "DawnWebGPUCache", "DawnGraphiteCache"}) {

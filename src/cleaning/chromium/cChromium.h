@@ -74,6 +74,9 @@ private:
     common::PlanSink m_sink;
     // While one profile's site data goes: its files and folders the keep list keeps.
     std::set<std::filesystem::path> m_keptPaths;
+    // While the caches go: the folders gone through already (a profile's cache folder lies below
+    // the browser's cache root, which is gone through as well), each found and counted once.
+    std::set<std::filesystem::path>* m_cacheFoldersSeen = nullptr;
 };
 
 }  // namespace quenvor::cleaning::chromium

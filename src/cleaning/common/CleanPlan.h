@@ -3,9 +3,15 @@
 // action that removes exactly that, so the run carries out what the user was shown and no
 // second search decides anew.
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "platform/IFileService.h"
 
 #include "cleaning/common/CleanReport.h"
 
@@ -27,7 +33,23 @@ public:
     void add(PlannedStep step) { m_steps.push_back(std::move(step)); }
     std::vector<PlannedStep>& steps() { return m_steps; }
     const std::vector<PlannedStep>& steps() const { return m_steps; }
-    void clear() { m_steps.clear(); }
+    void clear() {
+        m_steps.clear();
+        m_covered.clear();
+    }
+
+    // A folder whose listed entries a step of the plan removes already: the browser's own step
+    // then takes only the rest of that listing (`rest`) instead of listing the folder again.
+    void cover(const std::filesystem::path& folder, std::vector<platform::DirectoryEntry> rest) {
+        m_covered[folder] = std::move(rest);
+    }
+    // The rest of a covered folder, handed out once (later asks get nothing to do); nothing for
+    // a folder no step covers.
+    std::optional<std::vector<platform::DirectoryEntry>> takeRest(const std::filesystem::path& folder) {
+        const auto it = m_covered.find(folder);
+        if (it == m_covered.end()) return std::nullopt;
+        return std::exchange(it->second, {});
+    }
 
     // Items and bytes per browser, profile and area, in the order they were first planned.
     struct Group {
@@ -39,6 +61,7 @@ public:
 
 private:
     std::vector<PlannedStep> m_steps;
+    std::map<std::filesystem::path, std::vector<platform::DirectoryEntry>> m_covered;
 };
 
 }  // namespace quenvor::cleaning::common

@@ -2,7 +2,9 @@
 // Where a cleaner's removals go: into a plan while one is open for them, or carried out at once
 // when there is none (a cleaner used on its own).
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +29,14 @@ public:
             return;
         }
         m_plan->add({area, m_browser, m_profile, std::move(what), items, bytes, std::move(names), std::move(act)});
+    }
+
+    // See CleanPlan::cover; without a plan the browser's step lists the folder itself.
+    void cover(const std::filesystem::path& folder, std::vector<platform::DirectoryEntry> rest) {
+        if (m_plan) m_plan->cover(folder, std::move(rest));
+    }
+    std::optional<std::vector<platform::DirectoryEntry>> takeRest(const std::filesystem::path& folder) {
+        return m_plan ? m_plan->takeRest(folder) : std::nullopt;
     }
 
 private:

@@ -1,6 +1,7 @@
 #include "cleaning/firefox/CacheEntryKey.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -53,31 +54,38 @@ std::optional<std::string> CacheEntryKey::parse(std::string_view bytes) {
     return std::string(bytes.substr(key->at, key->size));
 }
 
-std::optional<std::string> CacheEntryKey::read(const std::filesystem::path& entry) {
+std::optional<std::string> CacheEntryKey::read(const std::filesystem::path& entry, formats::EntryFile::Facts* facts) {
     auto file = formats::EntryFile::open(entry);
     if (!file) return std::nullopt;
-    const std::uint64_t size = file->size();
+    if (facts) *facts = file->facts();
+    return read(*file);
+}
+
+std::optional<std::string> CacheEntryKey::read(formats::EntryFile& file) {
+    const std::uint64_t size = file.size();
     if (size < 4) return std::nullopt;
     // The metadata sits at the end of the entry and is small: one read of the tail usually
     // holds the offset, the header and the key.
     const std::uint64_t tailSize = std::min<std::uint64_t>(size, kTailRead);
     const std::uint64_t tailAt = size - tailSize;
-    std::string tail(tailSize, '\0');
-    if (!file->readAt(tailAt, tail.data(), tailSize)) return std::nullopt;
+    // On the stack: a start-up reads tens of thousands of these.
+    std::array<char, kTailRead> buffer;
+    const std::string_view tail(buffer.data(), static_cast<std::size_t>(tailSize));
+    if (!file.readAt(tailAt, buffer.data(), tailSize)) return std::nullopt;
     const auto* t = reinterpret_cast<const unsigned char*>(tail.data());
     const auto at = headerAt(size, be32(t + tailSize - 4));
     if (!at) return std::nullopt;
     unsigned char header[28];
     if (*at >= tailAt) {
         std::memcpy(header, t + (*at - tailAt), sizeof header);
-    } else if (!file->readAt(*at, header, sizeof header)) {
+    } else if (!file.readAt(*at, header, sizeof header)) {
         return std::nullopt;
     }
     const auto span = keySpan(*at, header, size);
     if (!span) return std::nullopt;
-    if (span->at >= tailAt) return tail.substr(span->at - tailAt, span->size);
+    if (span->at >= tailAt) return std::string(tail.substr(span->at - tailAt, span->size));
     std::string key(span->size, '\0');
-    if (!file->readAt(span->at, key.data(), span->size)) return std::nullopt;
+    if (!file.readAt(span->at, key.data(), span->size)) return std::nullopt;
     return key;
 }
 

@@ -6,12 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "cleaning/formats/EntryFile.h"
+
 namespace quenvor::cleaning::firefox {
 
 class CacheEntryKey {
 public:
-    // The key as stored ("a,:https://example.com/"), or nothing for a damaged entry.
-    static std::optional<std::string> read(const std::filesystem::path& entry);
+    // The key as stored ("a,:https://example.com/"), or nothing for a damaged entry; with
+    // `facts`, the entry file's size and inode too.
+    static std::optional<std::string> read(const std::filesystem::path& entry,
+                                           formats::EntryFile::Facts* facts = nullptr);
+    // The same from an entry file already open.
+    static std::optional<std::string> read(formats::EntryFile& entry);
     // The same from the entry's bytes.
     static std::optional<std::string> parse(std::string_view bytes);
     // The address inside a key, without the tags before it ("O^partitionKey=…,", "a,", "~123,").

@@ -1,7 +1,5 @@
 #include "cleaning/firefox/FirefoxUrlCache.h"
 
-#include <iterator>
-
 #include "cleaning/firefox/CacheEntryKey.h"
 #include "platform/IFileService.h"
 #include "platform/IProcessTable.h"
@@ -21,44 +19,37 @@ std::unique_ptr<FirefoxUrlCache> FirefoxUrlCache::fromServices(const platform::P
                                              s.processes, user);
 }
 
-std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::entriesIn(const std::filesystem::path& entries,
-                                                              const std::vector<platform::DirectoryEntry>& listing) {
-    std::vector<Item> items;
-    for (const auto& e : listing) {
+void FirefoxUrlCache::entriesIn(Listing& listing) {
+    for (std::uint32_t i = 0; i < listing.names.size(); ++i) {
+        const auto& e = listing.names[i];
         if (e.type != FileType::Regular) continue;
-        const auto key = CacheEntryKey::read(entries / e.name);
+        auto file = formats::EntryFile::openIn(*listing.dir, e.name);
+        if (!file) continue;
+        const auto facts = file->facts();
+        const auto key = CacheEntryKey::read(*file);
+        file.reset();
         if (!key) continue;
         std::string address = CacheEntryKey::address(*key);
         if (address.empty()) continue;
-        Item item;
-        item.entry = {std::move(address), platform::kNormalCacheEntry};
-        item.files.push_back(entries / e.name);
-        items.push_back(std::move(item));
+        listing.add(std::move(address), {i}, facts.size, facts.inode);
     }
-    return items;
 }
 
-std::vector<FirefoxUrlCache::Item> FirefoxUrlCache::walk() {
-    std::vector<Item> items;
+std::vector<FirefoxUrlCache::Part> FirefoxUrlCache::walk() {
+    std::vector<Part> parts;
     for (const auto& p : FirefoxProfiles(m_s).find()) {
-        const bool running = FirefoxProfiles::running(p, m_processes);
-        const auto first = items.size();
+        Part part{"Firefox", p.name, p.name, FirefoxProfiles::running(p, m_processes), {}, {}};
         // A cache folder linked elsewhere is not followed (the cache step names it).
         const auto folder = p.cacheFolder / "cache2" / "entries";
         auto linked = [&](const std::filesystem::path& f) {
             auto st = m_s.files.status(f);
             return st && st->type == FileType::Symlink;
         };
-        auto entries =
-            linked(folder.parent_path()) || linked(folder) ? std::vector<Item>{} : folderEntries(folder, entriesIn);
-        items.insert(items.end(), std::make_move_iterator(entries.begin()), std::make_move_iterator(entries.end()));
-        addCookies(items, p.folder / "cookies.sqlite", "moz_cookies", "host");
-        for (auto i = first; i < items.size(); ++i) {
-            items[i].profile = p.name;
-            items[i].running = running;
-        }
+        if (!linked(folder.parent_path()) && !linked(folder)) part.folders.push_back(folderEntries(folder, entriesIn));
+        addCookies(part.cookies, p.folder / "cookies.sqlite", "moz_cookies", "host");
+        parts.push_back(std::move(part));
     }
-    return items;
+    return parts;
 }
 
 }  // namespace quenvor::cleaning::firefox

@@ -24,9 +24,8 @@ public:
     static std::unique_ptr<FirefoxUrlCache> fromServices(const platform::PlatformServices& services);
 
 private:
-    std::vector<Item> walk() override;
-    static std::vector<Item> entriesIn(const std::filesystem::path& entries,
-                                       const std::vector<platform::DirectoryEntry>& listing);
+    std::vector<Part> walk() override;
+    static void entriesIn(Listing& listing);
 
     FirefoxProfiles::Services m_s;
     platform::IProcessTable* m_processes;

@@ -86,11 +86,17 @@ bool cFireFox::linkedAway(common::CleanArea area, const fs::path& base, const fs
 
 void cFireFox::removeFilesIn(common::CleanArea area, const fs::path& dir,
                              const std::function<bool(const fs::path&)>& toldAlready) {
-    auto listing = m_s.files.list(dir);
+    // A folder whose entries the plan takes from the page's listing leaves only the rest of
+    // that listing here, unlisted again.
+    auto listing = m_sink.takeRest(dir);
     if (!listing) {
-        // No such folder is nothing cached there; one that cannot be read still holds its files.
-        if (!platform::isGone(listing.error())) fail(area, platform::utf8Of(dir), listing.error().message);
-        return;
+        auto listed = m_s.files.list(dir);
+        if (!listed) {
+            // No such folder is nothing cached there; one that cannot be read still holds its files.
+            if (!platform::isGone(listed.error())) fail(area, platform::utf8Of(dir), listed.error().message);
+            return;
+        }
+        listing = std::move(*listed);
     }
     // The listing already tells a folder from the rest: each other entry costs one unlink.
     for (const auto& e : *listing) {

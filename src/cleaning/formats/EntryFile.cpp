@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/LinkStatus.h"
+#include "platform/Utf8Path.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,6 +32,10 @@ std::unique_ptr<EntryFile> EntryFile::open(const std::filesystem::path& entry) {
     return f;
 }
 
+std::unique_ptr<EntryFile> EntryFile::openIn(platform::IDirectory& dir, const std::string& name) {
+    return open(dir.path() / platform::pathFromUtf8(name));
+}
+
 bool EntryFile::readAt(std::uint64_t at, void* to, std::size_t n) {
     auto& in = m_impl->in;
     in.clear();
@@ -47,13 +52,26 @@ struct EntryFile::Impl {
 };
 
 std::unique_ptr<EntryFile> EntryFile::open(const std::filesystem::path& entry) {
+    return fromDescriptor(::open(entry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// Looked up in the folder's own descriptor: no walk of its whole path per entry, and no other
+// folder reached through it.
+std::unique_ptr<EntryFile> EntryFile::openIn(platform::IDirectory& dir, const std::string& name) {
+    if (name.empty() || name.find('/') != std::string::npos) return nullptr;
+    return fromDescriptor(
+        ::openat(static_cast<int>(dir.nativeHandle()), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+}
+
+std::unique_ptr<EntryFile> EntryFile::fromDescriptor(int fd) {
+    if (fd < 0) return nullptr;
     std::unique_ptr<EntryFile> f(new EntryFile);
     f->m_impl = std::make_unique<Impl>();
-    f->m_impl->fd = ::open(entry.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (f->m_impl->fd < 0) return nullptr;
+    f->m_impl->fd = fd;
     struct stat st {};
     if (::fstat(f->m_impl->fd, &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
     f->m_size = static_cast<std::uint64_t>(st.st_size);
+    f->m_inode = static_cast<std::uint64_t>(st.st_ino);
     return f;
 }
 

@@ -255,8 +255,12 @@ platform::Result<std::uint64_t> SqliteCleaner::execute(const std::filesystem::pa
         if (!exec(c.db, "SELECT count(*) FROM " + a.schema + ".sqlite_master")) return failure(c.db, a.file, "read");
         schemas.push_back(a.schema);
     }
+    // Counting takes everything back, so it need not overwrite what it frees, nor let changes it
+    // will undo reach the store's file before the end (the pages it changes stay in memory).
     for (const auto& schema : schemas)
-        if (!exec(c.db, "PRAGMA " + schema + ".secure_delete = ON")) return failure(c.db, file, "prepare");
+        if (!exec(c.db, "PRAGMA " + schema + ".secure_delete = " + (dryRun ? "OFF" : "ON")))
+            return failure(c.db, file, "prepare");
+    if (dryRun && !exec(c.db, "PRAGMA cache_spill = OFF")) return failure(c.db, file, "prepare");
     // What a statement keeps aside for itself (the addresses to keep) never reaches a file.
     if (!exec(c.db, "PRAGMA temp_store = MEMORY")) return failure(c.db, file, "prepare");
     const auto present = tables(c.db, schemas);
