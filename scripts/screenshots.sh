@@ -20,8 +20,8 @@ if [ "$theme" = dark ]; then suffix="$suffix-dark"; export QT_STYLE_OVERRIDE=Adw
 export HOME=$home XDG_CONFIG_HOME=$home/.config
 xvfb-run -a -s "-screen 0 700x500x24" bash -c '
   "'"$bin"'" & pid=$!
-  for i in $(seq 50); do win=$(xdotool search --name "^Quenvor$" 2>/dev/null | head -1) && [ -n "$win" ] && break; sleep 0.2; done
-  sleep 1
+  for i in $(seq 50); do win=$(xdotool search --onlyvisible --name "^Quenvor$" 2>/dev/null | head -1) && [ -n "$win" ] && break; sleep 0.2; done
+  sleep 2
   shoot() { xdotool mousemove 690 490; sleep 0.4; import -window "$win" "'"$out"'/$1'"$suffix"'.png"; }
   click() { xdotool mousemove --window "$win" "$1" "$2" click 1; sleep 0.5; }
   shoot page1-tracks
