@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/windows/WideText.h"
-#include "text/TextIds.h"
 #include "platform/windows/WindowsKnownFolders.h"
+#include "text/TextIds.h"
 #include "window/win32/DetailsMessageBox.h"
 #include "window/win32/frmStart.h"
 
