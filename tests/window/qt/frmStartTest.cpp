@@ -821,9 +821,9 @@ private slots:
                 }
             }
             if (QString(lang) == "1034") {
-                // Quit keeps its letter; the page's own button moves off it.
+                // Quit keeps its letter, and the logic reads back the caption it set.
                 QCOMPARE(w<QPushButton>(*f, "cmdQuit")->text(), QString("&Salir"));
-                QCOMPARE(QString::fromStdString(*f->caption("cmdFile")), QString("E&scojer un archivo"));
+                QCOMPARE(QString::fromStdString(*f->caption("cmdFile")), QString("&Escoger un archivo"));
             }
         }
     }
