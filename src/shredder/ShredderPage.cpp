@@ -124,8 +124,10 @@ void ShredderPage::showChoice() {
     });
 }
 
+bool ShredderPage::canChoose() { return !m_s.busy.any() && m_s.view.isVisible("cmdFile"); }
+
 bool ShredderPage::choose(const std::vector<std::string>& paths) {
-    if (m_s.busy.any() || !m_s.view.isVisible("cmdFile")) return false;
+    if (!canChoose()) return false;
     // The same thing twice would be shredded once and then reported gone.
     std::vector<std::string> unique;
     std::set<std::pair<std::uint64_t, std::uint64_t>> seen;

@@ -80,6 +80,8 @@ public:
     // is chosen as the File or Folder button would. False, changing nothing, during a run or
     // while another page is shown.
     bool choose(const std::vector<std::string>& paths);
+    // Whether a choice may be made now: the page is shown and nothing runs.
+    bool canChoose();
     // Set when more than one thing is chosen; the single choice is then empty.
     const std::vector<std::string>& chosenItems() const { return m_many; }
     const std::string& selectedFile() const { return m_sSelectedFile; }
