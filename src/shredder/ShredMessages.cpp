@@ -370,8 +370,8 @@ std::string ShredMessages::itemLine(std::size_t at, std::size_t of, bool filesOn
 
 ShredMessages::Shown ShredMessages::manyResult(const std::vector<ItemEnd>& ends) const {
     using How = ItemEnd::How;
-    const auto deleted = std::count_if(
-        ends.begin(), ends.end(), [](const ItemEnd& e) { return e.how == How::Deleted || e.how == How::MayRemain; });
+    const auto deleted = std::count_if(ends.begin(), ends.end(),
+                                       [](const ItemEnd& e) { return e.how != How::Left && e.how != How::NotReached; });
     Shown s;
     s.text = replaceAll(replaceAll(m_text(text::ManyShredded), "%1", std::to_string(deleted)), "%2",
                         std::to_string(ends.size()));
@@ -387,6 +387,7 @@ ShredMessages::Shown ShredMessages::manyResult(const std::vector<ItemEnd>& ends)
     section(How::Left, text::ManyLeftHeading);
     section(How::NotReached, text::ManyNotReachedHeading);
     section(How::MayRemain, text::ManyMayRemainHeading);
+    section(How::Moved, text::ManyMovedHeading);
     return s;
 }
 
@@ -396,6 +397,7 @@ std::vector<std::string> ShredMessages::manyDetails(const std::vector<ItemEnd>& 
     const std::pair<How, int> sections[] = {{How::Left, text::ManyLeftHeading},
                                             {How::NotReached, text::ManyNotReachedHeading},
                                             {How::MayRemain, text::ManyMayRemainHeading},
+                                            {How::Moved, text::ManyMovedHeading},
                                             {How::Deleted, text::ManyDeletedHeading}};
     for (const auto& [how, heading] : sections) {
         const auto first = lines.size();

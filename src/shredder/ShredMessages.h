@@ -35,7 +35,8 @@ public:
 
     // What became of one of several things chosen together.
     struct ItemEnd {
-        enum class How { Deleted, MayRemain, Left, NotReached };
+        // Moved: removed, but by then its path led elsewhere, to something left alone.
+        enum class How { Deleted, MayRemain, Moved, Left, NotReached };
         std::string path;
         How how = How::Left;
         std::string why;  // for MayRemain and Left

@@ -552,6 +552,8 @@ ShredMessages::ItemEnd ShredderPage::shredItem(HeldChoice& held, const platform:
                          });
         if (!r.ok()) return {{}, How::Left, m_say.reasonFor(r)};
         if (r.storage.mayRemain()) return {{}, How::MayRemain, m_say.remainText(r.storage.reason)};
+        // Saying only that it was deleted would send the user to what now stands at its path.
+        if (!held.stillAtPath(m_s.files)) return {{}, How::Moved, {}};
         return {{}, How::Deleted, {}};
     }
     m_completed = 0;
@@ -570,9 +572,10 @@ ShredMessages::ItemEnd ShredderPage::shredItem(HeldChoice& held, const platform:
     // The folder's own account, up to its first blank line, is what became of it.
     const std::string account = m_say.folderResult(held.path(), outcome, left, m_completed).text;
     const std::string verdict = account.substr(0, account.find("\r\n\r\n"));
-    if (outcome.done() && left.files == 0 && left.folders == 0 && left.others == 0)
-        return outcome.remained.empty() ? ShredMessages::ItemEnd{{}, How::Deleted, {}}
-                                        : ShredMessages::ItemEnd{{}, How::MayRemain, verdict};
+    if (outcome.done() && left.files == 0 && left.folders == 0 && left.others == 0) {
+        if (!outcome.remained.empty()) return {{}, How::MayRemain, verdict};
+        return {{}, outcome.choiceMoved ? How::Moved : How::Deleted, {}};
+    }
     return {{}, How::Left, verdict};
 }
 

@@ -1246,5 +1246,30 @@ TEST_F(ManyPage, AbortStopsAfterTheCurrentFileAndTheAccountSaysWhatWasDone) {
     EXPECT_FALSE(busy.any());
 }
 
+TEST_F(ManyPage, OneMovedWhileShreddedIsNamedWithWhatItsPathNowShows) {
+    auto paths = makeChoice(1);
+    const fs::path base = dir / "linked", f = base / "g/report.odt", elsewhere = outside / "linked";
+    TempDir::write(f, std::string(20000, 'R'));
+    TempDir::write(elsewhere / "report.odt", "theirs");
+    paths.insert(paths.begin(), f.string());
+    bool moved = false;
+    files.beforeCall = [&](const std::string& call, const std::string&) {
+        if (moved || call != "write") return;
+        moved = true;
+        fs::rename(base / "g", base / "g-moved");
+        fs::create_directory_symlink(elsewhere, base / "g");
+    };
+    ASSERT_TRUE(page.choose(paths));
+    page.cmdDelete_Click();
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(TempDir::read(elsewhere / "report.odt"), "theirs");
+    EXPECT_FALSE(fs::exists(base / "g-moved/report.odt"));
+    EXPECT_EQ(lastMessage(),
+              "3 of 3 items were permanently deleted.\r\n\r\nThese were shredded and removed, but "
+              "while that went on they were moved (a folder on their path was moved or replaced); "
+              "whatever is now at these paths was left alone:\r\n" +
+                  f.string());
+}
+
 }  // namespace
 }  // namespace quenvor::shredder
