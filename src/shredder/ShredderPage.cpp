@@ -540,7 +540,6 @@ void ShredderPage::shredChosenItems() {
 
 ShredMessages::ItemEnd ShredderPage::shredItem(HeldChoice& held, const platform::FileStatus& seen) {
     using How = ShredMessages::ItemEnd::How;
-    ShredMessages::ItemEnd end;
     if (seen.type == FileType::Regular) {
         prepareEngine();
         m_s.engine.setAllowedNames(seen.hardLinks);
@@ -639,6 +638,7 @@ void ShredderPage::resume(const InterruptedRun::Record& r) {
         m_s.ui.messageBox(shown, text(text::AppTitle), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
+    m_many.clear();
     m_sSelectedFile = r.folder ? std::string() : platform::utf8Of(r.choice);
     m_sSelectedFolder = r.folder ? platform::utf8Of(r.choice) : std::string();
     m_s.view.setEnabled("cmdDelete", true);
