@@ -351,4 +351,63 @@ std::string ShredMessages::fileDoneLine(bool stopping) const {
     return withStopNote(m_text(text::RemovingFileStatus), stopping);
 }
 
+std::string ShredMessages::chosenCount(std::size_t n) const {
+    return replaceAll(m_text(text::ShredChosenCount), "%1", std::to_string(n));
+}
+
+std::string ShredMessages::confirmMany(const std::vector<std::string>& paths) const {
+    ui::ListedMessage msg(replaceAll(m_text(text::ConfirmManyShred), "%1", std::to_string(paths.size())),
+                          m_text(text::AndMore));
+    for (const auto& p : paths) msg.add(shownPath(p));
+    return msg.text();
+}
+
+std::string ShredMessages::itemLine(std::size_t at, std::size_t of, bool filesOnly) const {
+    return replaceAll(
+        replaceAll(m_text(filesOnly ? text::ShredFileOfMany : text::ShredItemOfMany), "%1", std::to_string(at)), "%2",
+        std::to_string(of));
+}
+
+ShredMessages::Shown ShredMessages::manyResult(const std::vector<ItemEnd>& ends) const {
+    using How = ItemEnd::How;
+    const auto deleted = std::count_if(ends.begin(), ends.end(),
+                                       [](const ItemEnd& e) { return e.how != How::Left && e.how != How::NotReached; });
+    Shown s;
+    s.text = replaceAll(replaceAll(m_text(text::ManyShredded), "%1", std::to_string(deleted)), "%2",
+                        std::to_string(ends.size()));
+    s.warn = false;
+    const auto section = [&](How how, int heading) {
+        ui::ListedMessage msg(m_text(heading), m_text(text::AndMore));
+        for (const auto& e : ends)
+            if (e.how == how) msg.add(e.why.empty() ? shownPath(e.path) : shownPath(e.path) + ": " + e.why);
+        if (msg.count() == 0) return;
+        s.text += "\r\n\r\n" + msg.text();
+        s.warn = true;
+    };
+    section(How::Left, text::ManyLeftHeading);
+    section(How::NotReached, text::ManyNotReachedHeading);
+    section(How::MayRemain, text::ManyMayRemainHeading);
+    section(How::Moved, text::ManyMovedHeading);
+    return s;
+}
+
+std::vector<std::string> ShredMessages::manyDetails(const std::vector<ItemEnd>& ends) const {
+    using How = ItemEnd::How;
+    std::vector<std::string> lines;
+    const std::pair<How, int> sections[] = {{How::Left, text::ManyLeftHeading},
+                                            {How::NotReached, text::ManyNotReachedHeading},
+                                            {How::MayRemain, text::ManyMayRemainHeading},
+                                            {How::Moved, text::ManyMovedHeading},
+                                            {How::Deleted, text::ManyDeletedHeading}};
+    for (const auto& [how, heading] : sections) {
+        const auto first = lines.size();
+        for (const auto& e : ends)
+            if (e.how == how) lines.push_back(e.why.empty() ? shownPath(e.path) : shownPath(e.path) + ": " + e.why);
+        if (lines.size() == first) continue;
+        if (first > 0) lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(first), std::string());
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(first + (first > 0 ? 1 : 0)), m_text(heading));
+    }
+    return lines;
+}
+
 }  // namespace quenvor::shredder

@@ -2,6 +2,7 @@
 // The words of the File Shredder page: its questions, its progress lines and the final account
 // of each run, from the facts of the run alone. It only looks texts up; it shows nothing and
 // touches no file, so every wording can be checked without a window or a disk.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -32,6 +33,15 @@ public:
         std::vector<std::string> firstFiles;
     };
 
+    // What became of one of several things chosen together.
+    struct ItemEnd {
+        // Moved: removed, but by then its path led elsewhere, to something left alone.
+        enum class How { Deleted, MayRemain, Moved, Left, NotReached };
+        std::string path;
+        How how = How::Left;
+        std::string why;  // for MayRemain and Left
+    };
+
     explicit ShredMessages(Lookup text);
 
     // The questions before a run; `remains` says why old contents may stay where the choice lies.
@@ -53,6 +63,16 @@ public:
     // `completed` counts the files whose passes ran to the end.
     Shown folderResult(const std::string& folder, const FolderShred::Outcome& o, const Tally& left,
                        int completed) const;
+
+    // Several things chosen together: the page's label, the one question naming them (the first
+    // few, then a count), and the one account of the run, true for each of them.
+    std::string chosenCount(std::size_t n) const;
+    std::string confirmMany(const std::vector<std::string>& paths) const;
+    Shown manyResult(const std::vector<ItemEnd>& ends) const;
+    // Every chosen thing on a line of its own with what became of it, for the list on demand.
+    std::vector<std::string> manyDetails(const std::vector<ItemEnd>& ends) const;
+    // "File 3 of 12", or "Item 3 of 12" when a folder is among them.
+    std::string itemLine(std::size_t at, std::size_t of, bool filesOnly) const;
 
     // The status line while a run goes on; `stopping` once Abort was heard.
     std::string shreddingLine(const std::string& name) const;

@@ -84,11 +84,22 @@ void ShredderPage::cmdFile_Click() {
         dlg.setDialogTitle(text(text::SelectFileDialogTitle));
         dlg.setCancelError(true);
         dlg.setHwnd(m_owner);
-        dlg.setFlags(ui::kOfnPathMustExist | ui::kOfnFileMustExist);
+        m_many.clear();
+        dlg.setFlags(ui::kOfnPathMustExist | ui::kOfnFileMustExist | ui::kOfnAllowMultiSelect);
         dlg.setFilter(text(text::AllFilesFilter) + " (*.*)|*.*");
         dlg.setFilterIndex(1);
         dlg.setInitDir(startFolder(m_s.folders));
         dlg.ShowOpen();
+        if (dlg.Filename().find('\0') != std::string::npos) {
+            std::string folder;
+            std::vector<std::string> names;
+            int count = 0;
+            dlg.ParseMultiFileName(folder, names, count);
+            std::vector<std::string> paths;
+            for (const auto& n : names) paths.push_back(platform::utf8Of(platform::pathFromUtf8(folder) / n));
+            (void)choose(paths);
+            return;
+        }
         m_sSelectedFile = dlg.Filename();
         m_s.view.setEnabled("cmdDelete", true);
     });
@@ -120,6 +131,7 @@ void ShredderPage::cmdFolder_Click() {
         m_sSelectedFile.clear();
         const std::string chosen = browseForFolder({});
         if (chosen.empty()) return;
+        m_many.clear();
         m_sSelectedFolder = chosen;
         m_s.view.setEnabled("cmdDelete", true);
     });
@@ -130,8 +142,42 @@ void ShredderPage::showChoice() {
     ui::guarded([&] {
         const std::string& chosen = m_sSelectedFile.empty() ? m_sSelectedFolder : m_sSelectedFile;
         const bool armed = m_s.view.isEnabled("cmdDelete") || m_s.busy.running(ui::BusyState::Run::Shred);
-        m_s.view.setCaption("lblChosen", armed && !chosen.empty() ? platform::shownPath(chosen) : std::string());
+        const std::string shown = !m_many.empty()   ? m_say.chosenCount(m_many.size())
+                                  : !chosen.empty() ? platform::shownPath(chosen)
+                                                    : std::string();
+        m_s.view.setCaption("lblChosen", armed ? shown : std::string());
     });
+}
+
+bool ShredderPage::canChoose() { return !m_s.busy.any() && m_s.view.isVisible("cmdFile"); }
+
+bool ShredderPage::choose(const std::vector<std::string>& paths) {
+    if (!canChoose()) return false;
+    // The same thing twice would be shredded once and then reported gone.
+    std::vector<std::string> unique;
+    std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
+    std::set<std::string> named;
+    for (const auto& p : paths) {
+        if (p.empty() || !named.insert(p).second) continue;
+        const auto st = m_s.files.status(platform::pathFromUtf8(p));
+        const bool known = st && st->type != FileType::NotFound && (st->device != 0 || st->inode != 0);
+        if (known && !seen.emplace(st->device, st->inode).second) continue;
+        unique.push_back(p);
+    }
+    if (unique.empty()) return false;
+    m_s.view.setCaption("lblStatus", "");
+    m_sSelectedFile.clear();
+    m_sSelectedFolder.clear();
+    m_many.clear();
+    if (unique.size() == 1) {
+        const auto st = m_s.files.status(platform::pathFromUtf8(unique.front()));
+        (st && st->type == FileType::Directory ? m_sSelectedFolder : m_sSelectedFile) = unique.front();
+    } else {
+        m_many = std::move(unique);
+    }
+    m_s.view.setEnabled("cmdDelete", true);
+    showChoice();
+    return true;
 }
 
 bool ShredderPage::confirmProtected(const std::string& path, bool folder) {
@@ -156,7 +202,9 @@ void ShredderPage::cmdDelete_Click() {
     m_completed = 0;
     m_left = {};
     m_s.view.setCaption("lblStatus", "");
-    if (!m_sSelectedFile.empty()) {
+    if (!m_many.empty()) {
+        shredChosenItems();
+    } else if (!m_sSelectedFile.empty()) {
         if (!confirmProtected(m_sSelectedFile, false)) {
             m_s.view.setEnabled("cmdDelete", false);
             m_sSelectedFile.clear();
@@ -195,7 +243,8 @@ void ShredderPage::beginRun(bool folderMode) {
     m_s.view.setEnabled("cmdWipeFree", false);
     m_s.busy.beginRun(ui::BusyState::Run::Shred, m_s.view);
     // Without the record a crash goes unnoticed at the next start, but the run itself is sound.
-    if (m_run)
+    // Several things are recorded each in turn, as it is shredded.
+    if (m_run && m_many.empty())
         ui::guarded([&] {
             (void)m_run->begin(folderMode, platform::pathFromUtf8(folderMode ? m_sSelectedFolder : m_sSelectedFile),
                                passCount());
@@ -387,6 +436,175 @@ void ShredderPage::shredSelectedFolder() {
     if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
 }
 
+void ShredderPage::shredChosenItems() {
+    using How = ShredMessages::ItemEnd::How;
+    const std::vector<std::string> chosen = m_many;
+    const auto dropChoice = [&] {
+        m_many.clear();
+        m_s.view.setEnabled("cmdDelete", false);
+    };
+    // What each thing was when the user looked at it; what is left out is accounted for at the end.
+    std::vector<ShredMessages::ItemEnd> ends(chosen.size());
+    std::vector<std::optional<platform::FileStatus>> seen(chosen.size());
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        ends[i].path = chosen[i];
+        auto st = m_s.files.status(platform::pathFromUtf8(chosen[i]));
+        if (!st) {
+            ends[i].why = m_say.reasonFor(ShredResult{ShredStatus::OpenFailed, st.error().message});
+        } else if (st->type == FileType::NotFound) {
+            ends[i].why = m_say.reasonFor(ShredResult{ShredStatus::NotFound});
+        } else if (st->type != FileType::Regular && st->type != FileType::Directory) {
+            ends[i].why = m_say.reasonFor(ShredResult{ShredStatus::NotRegularFile});
+        } else if (!confirmProtected(chosen[i], st->type == FileType::Directory)) {
+            ends[i].why = text(text::ReasonDeclinedByUser);
+        } else {
+            seen[i] = *st;
+        }
+    }
+    std::vector<std::string> going;
+    for (std::size_t i = 0; i < chosen.size(); ++i)
+        if (seen[i]) going.push_back(chosen[i]);
+    if (!going.empty()) {
+        std::vector<std::string> shownList;
+        for (const auto& g : going) shownList.push_back(platform::shownPath(g));
+        if (m_s.ui.messageBoxWithDetails(m_say.confirmMany(going), text(text::ConfirmManyShredTitle), MsgButtons::YesNo,
+                                         MsgIcon::Exclamation, MsgDefault::Second, text(text::ShowChosenList),
+                                         shownList) != MsgAnswer::Yes)
+            return dropChoice();
+    }
+    // A file whose contents other names share says so on its own, as it does when chosen alone.
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        if (!seen[i] || seen[i]->type != FileType::Regular || seen[i]->hardLinks <= 1) continue;
+        if (m_s.ui.messageBox(
+                platform::shownPath(chosen[i]) + "\r\n\r\n" + m_say.sharedContents(seen[i]->hardLinks - 1),
+                text(text::ConfirmFileShredTitle), MsgButtons::YesNo, MsgIcon::Exclamation,
+                MsgDefault::Second) != MsgAnswer::Yes) {
+            seen[i].reset();
+            ends[i].why = text(text::ReasonDeclinedByUser);
+        }
+    }
+    // Held from the Yes to the end of the run: nothing put under these names meanwhile is touched.
+    std::vector<std::optional<HeldChoice>> held(chosen.size());
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        if (!seen[i]) continue;
+        const bool folder = seen[i]->type == FileType::Directory;
+        ui::reportedStep([&] { held[i] = HeldChoice::hold(m_s.files, chosen[i], folder); },
+                         [&](const std::string& why) {
+                             ends[i].why = m_say.reasonFor(ShredResult{ShredStatus::Unexpected, why});
+                         });
+        if (!held[i]) {
+            seen[i].reset();
+            continue;
+        }
+        ShredStatus problem = ShredStatus::Shredded;
+        switch (held[i]->problem()) {
+            case HeldChoice::Problem::None:
+                // A folder put under the name while the question was open is not the one confirmed.
+                if (folder && held[i]->seen().identity() != seen[i]->identity()) problem = ShredStatus::Changed;
+                break;
+            case HeldChoice::Problem::Gone:
+                problem = ShredStatus::NotFound;
+                break;
+            case HeldChoice::Problem::Changed:
+            case HeldChoice::Problem::LinkOnTheWay:
+                problem = ShredStatus::Changed;
+                break;
+            case HeldChoice::Problem::Unreadable:
+                problem = ShredStatus::OpenFailed;
+                break;
+        }
+        if (problem != ShredStatus::Shredded) {
+            ends[i].why = m_say.reasonFor(ShredResult{problem, held[i]->detail()});
+            seen[i].reset();
+            held[i].reset();
+        }
+    }
+
+    std::size_t total = 0;
+    bool filesOnly = true;
+    for (const auto& st : seen)
+        if (st) {
+            ++total;
+            filesOnly = filesOnly && st->type == FileType::Regular;
+        }
+    m_s.view.setEnabled("cmdCancel", true);
+    beginRun(true);
+    std::size_t at = 0;
+    bool stopped = false;
+    for (std::size_t i = 0; i < chosen.size(); ++i) {
+        if (!seen[i]) continue;
+        if (m_bAbort) stopped = true;
+        if (stopped) {
+            ends[i].how = How::NotReached;
+            held[i].reset();
+            continue;
+        }
+        m_itemLine = m_say.itemLine(++at, total, filesOnly);
+        m_s.view.setCaption("lblStatus", m_itemLine);
+        if (m_run)
+            ui::guarded([&] {
+                (void)m_run->begin(seen[i]->type == FileType::Directory, platform::pathFromUtf8(chosen[i]),
+                                   passCount());
+            });
+        ends[i] = shredItem(*held[i], *seen[i]);
+        ends[i].path = chosen[i];
+        if (m_run) ui::guarded([&] { (void)m_run->end(); });
+        held[i].reset();
+    }
+    m_itemLine.clear();
+    const bool aborted = m_bAbort || stopped;
+    m_bAbort = false;
+    dropChoice();
+    hideProgress();
+    m_s.view.setCaption("lblStatus", aborted ? text(text::AbortedStatus) : std::string());
+    endRun(true);
+    const auto shown = m_say.manyResult(ends);
+    m_s.ui.messageBoxWithDetails(shown.text, text(text::AppTitle), MsgButtons::Ok,
+                                 shown.warn ? MsgIcon::Exclamation : MsgIcon::Information, MsgDefault::First,
+                                 text(text::ShowChosenList), m_say.manyDetails(ends));
+    if (m_whenStopped) std::exchange(m_whenStopped, nullptr)();
+}
+
+ShredMessages::ItemEnd ShredderPage::shredItem(HeldChoice& held, const platform::FileStatus& seen) {
+    using How = ShredMessages::ItemEnd::How;
+    if (seen.type == FileType::Regular) {
+        prepareEngine();
+        m_s.engine.setAllowedNames(seen.hardLinks);
+        m_s.engine.setSourceFile(held.path());
+        ShredResult r;
+        ui::reportedStep([&] { r = m_s.engine.shredIn(*held.parent(), held.name(), &seen); },
+                         [&](const std::string& why) {
+                             r = {ShredStatus::Unexpected, why};
+                         });
+        if (!r.ok()) return {{}, How::Left, m_say.reasonFor(r)};
+        if (r.storage.mayRemain()) return {{}, How::MayRemain, m_say.remainText(r.storage.reason)};
+        // Saying only that it was deleted would send the user to what now stands at its path.
+        if (!held.stillAtPath(m_s.files)) return {{}, How::Moved, {}};
+        return {{}, How::Deleted, {}};
+    }
+    m_completed = 0;
+    FolderShred::Hooks hooks;
+    hooks.beforeFile = [this] { prepareEngine(); };
+    hooks.afterFile = [this](const ShredResult& r) {
+        if (!r.ok() && r.status != ShredStatus::NotFound) hideProgress();
+    };
+    hooks.stopRequested = [this] { return m_bAbort; };
+    FolderShred::Outcome outcome;
+    std::string failed;
+    ui::reportedStep([&] { outcome = FolderShred(m_s.files, m_s.engine, std::move(hooks)).run(held); },
+                     [&](const std::string& why) { failed = why; });
+    if (!failed.empty()) return {{}, How::Left, m_say.reasonFor(ShredResult{ShredStatus::Unexpected, failed})};
+    const ShredMessages::Tally left = tallyLeft(m_s.files, held);
+    // The folder's own account, up to its first blank line, is what became of it.
+    const std::string account = m_say.folderResult(held.path(), outcome, left, m_completed).text;
+    const std::string verdict = account.substr(0, account.find("\r\n\r\n"));
+    if (outcome.done() && left.files == 0 && left.folders == 0 && left.others == 0) {
+        if (!outcome.remained.empty()) return {{}, How::MayRemain, verdict};
+        return {{}, outcome.choiceMoved ? How::Moved : How::Deleted, {}};
+    }
+    return {{}, How::Left, verdict};
+}
+
 ShredMessages::Tally ShredderPage::tallyLeft(platform::IFileService& files, HeldChoice& held) {
     ShredMessages::Tally t;
     ui::guarded([&] {
@@ -447,6 +665,7 @@ void ShredderPage::resume(const InterruptedRun::Record& r) {
         m_s.ui.messageBox(shown, text(text::AppTitle), MsgButtons::Ok, MsgIcon::Exclamation);
         return;
     }
+    m_many.clear();
     m_sSelectedFile = r.folder ? std::string() : platform::utf8Of(r.choice);
     m_sSelectedFolder = r.folder ? platform::utf8Of(r.choice) : std::string();
     m_s.view.setEnabled("cmdDelete", true);
@@ -553,14 +772,14 @@ void ShredderPage::eSCompPMax(std::int32_t lmax) {
     if (m_run && lmax > 0)
         ui::guarded([&] { (void)m_run->fileBegins(platform::pathFromUtf8(m_s.engine.SourceFile()), passCount()); });
     ui::guarded([&] {
-        const std::string shown = platform::shownPath(m_sSelectedFolder);
+        const std::string shown = platform::shownPath(m_itemLine.empty() ? m_sSelectedFolder : m_s.engine.SourceFile());
         const auto slash = shown.find_last_of(static_cast<char>(std::filesystem::path::preferred_separator));
         const std::string name = slash == std::string::npos ? shown : shown.substr(slash + 1);
         m_s.view.setProgressMax("pbCurrentPrgrs", lmax);
         const bool onPage = m_s.view.isVisible("cmdFile");
         m_s.view.setVisible("pbCurrentPrgrs", onPage);
         m_s.view.setVisible("lblStat", onPage);
-        m_s.view.setCaption("lblStatus", m_say.shreddingLine(name));
+        m_s.view.setCaption("lblStatus", m_itemLine.empty() ? m_say.shreddingLine(name) : m_itemLine + ": " + name);
     });
 }
 
@@ -573,7 +792,8 @@ void ShredderPage::eSCompPTick(std::int32_t lCnt) {
         const auto rounded = static_cast<long long>(std::nearbyint(percent));
         m_s.view.setProgressValue("pbCurrentPrgrs", lCnt);
         m_s.view.setCaption("lblStat", std::to_string(rounded) + "%");
-        m_s.view.setCaption("lblStatus", m_say.passLine(lCnt, m_s.view.progressMax("pbCurrentPrgrs"), m_bAbort));
+        const std::string line = m_say.passLine(lCnt, m_s.view.progressMax("pbCurrentPrgrs"), m_bAbort);
+        m_s.view.setCaption("lblStatus", m_itemLine.empty() ? line : m_itemLine + ": " + line);
     });
 }
 
@@ -582,7 +802,8 @@ void ShredderPage::eSCompComplete() {
     if (m_run) m_run->fileFinished();
     ui::guarded([&] {
         hideProgress();
-        m_s.view.setCaption("lblStatus", m_say.fileDoneLine(m_bAbort));
+        const std::string line = m_say.fileDoneLine(m_bAbort);
+        m_s.view.setCaption("lblStatus", m_itemLine.empty() ? line : m_itemLine + ": " + line);
     });
 }
 

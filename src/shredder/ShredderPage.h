@@ -83,6 +83,14 @@ public:
     // Finishes a run the record names, with its level, the user having said Yes to that; a choice
     // that is no longer the one recorded is refused.
     void resume(const InterruptedRun::Record& r);
+    // Several files and folders at once (from the file dialog or dropped on the page); one alone
+    // is chosen as the File or Folder button would. False, changing nothing, during a run or
+    // while another page is shown.
+    bool choose(const std::vector<std::string>& paths);
+    // Whether a choice may be made now: the page is shown and nothing runs.
+    bool canChoose();
+    // Set when more than one thing is chosen; the single choice is then empty.
+    const std::vector<std::string>& chosenItems() const { return m_many; }
     const std::string& selectedFile() const { return m_sSelectedFile; }
     const std::string& selectedFolder() const { return m_sSelectedFolder; }
     bool abortRequested() const { return m_bAbort; }
@@ -105,6 +113,9 @@ private:
     bool confirmProtected(const std::string& path, bool folder);
     void shredSelectedFile();
     void shredSelectedFolder();
+    void shredChosenItems();
+    // One of several chosen things, confirmed as `seen` and held since.
+    ShredMessages::ItemEnd shredItem(HeldChoice& held, const platform::FileStatus& seen);
     void prepareEngine();
     // `moved` is set when by the end the path no longer led to the folder the file was shredded in.
     ShredResult shredOne(const std::string& path, const platform::FileStatus& confirmed, bool* moved = nullptr);
@@ -126,6 +137,8 @@ private:
     ProtectedPaths m_protected;
     std::string m_sSelectedFile;
     std::string m_sSelectedFolder;
+    std::vector<std::string> m_many;
+    std::string m_itemLine;  // "File 3 of 12" while several are shredded in turn
     bool m_bAbort = false;
     ShredMessages::Tally m_left;  // what the last folder run left on the disk
     int m_completed = 0;          // files of that run whose passes ran to the end

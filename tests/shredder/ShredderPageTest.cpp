@@ -1127,5 +1127,151 @@ TEST_F(Page, AShredKilledMidwayIsFoundAndFinishedAtTheNextStart) {
     EXPECT_FALSE(fs::exists(run.file()));
 }
 
+// Several files and folders chosen together: one question naming them, one run, one account.
+class ManyPage : public Page {
+protected:
+    // `n` files of their own names in `dir`, and a folder with two files in it, chosen together.
+    std::vector<std::string> makeChoice(int n) {
+        std::vector<std::string> paths;
+        for (int i = 1; i <= n; ++i) {
+            const auto f = dir / ("m" + std::to_string(i) + ".txt");
+            TempDir::write(f, std::string(3000, 'M'));
+            paths.push_back(f.string());
+        }
+        TempDir::write(dir / "box/a.txt", "a");
+        TempDir::write(dir / "box/b.txt", "b");
+        paths.push_back((dir / "box").string());
+        return paths;
+    }
+    bool gone(const std::vector<std::string>& paths) const {
+        return std::none_of(paths.begin(), paths.end(), [](const std::string& p) { return fs::exists(p); });
+    }
+};
+
+TEST_F(ManyPage, SeveralChosenAreConfirmedOnceShreddedInOneRunAndAccountedForOnce) {
+    // From the file dialog, several files of a folder at once.
+    const auto paths = makeChoice(11);
+    quenvor::ui::FileDialogResult picked;
+    picked.accepted = true;
+    picked.files = {paths[0], paths[1], paths[2]};
+    ui.fileAnswers.push_back(picked);
+    page.cmdFile_Click();
+    EXPECT_TRUE(ui.fileRequests.back().multiSelect);
+    EXPECT_EQ(page.chosenItems(), picked.files);
+    EXPECT_EQ(view.at("lblChosen").caption, "3 items chosen");
+
+    // Dropped on the page: the files, the folder, and one of them twice, chosen once.
+    auto dropped = paths;
+    dropped.push_back(paths[0]);
+    ASSERT_TRUE(page.choose(dropped));
+    EXPECT_EQ(page.chosenItems(), paths);
+    EXPECT_EQ(view.at("lblChosen").caption, "12 items chosen");
+    page.cmdDelete_Click();
+    EXPECT_TRUE(gone(paths));
+    ASSERT_EQ(ui.messages.size(), 2u);
+    const auto& ask = ui.messages[0];
+    EXPECT_EQ(ask.text.find("Are you sure you want to remove these 12 items?"), 0u) << ask.text;
+    EXPECT_NE(ask.text.find(paths[9]), std::string::npos);
+    EXPECT_EQ(ask.text.find(paths[10]), std::string::npos);
+    EXPECT_NE(ask.text.find("...and 2 more."), std::string::npos);
+    EXPECT_EQ(ask.details.size(), 12u);
+    EXPECT_EQ(ask.defaultButton, ui::MsgDefault::Second);
+    EXPECT_EQ(lastMessage(), "12 of 12 items were permanently deleted.");
+    EXPECT_EQ(ui.messages[1].icon, ui::MsgIcon::Information);
+    const auto status = captionsOf("lblStatus");
+    EXPECT_NE(std::find(status.begin(), status.end(), "Item 12 of 12: Overwriting 4 of 4"), status.end());
+    EXPECT_TRUE(page.chosenItems().empty());
+    EXPECT_FALSE(view.isEnabled("cmdDelete"));
+    EXPECT_FALSE(busy.any());
+
+    // One thing alone is the single choice of today, file or folder.
+    TempDir::write(dir / "one.txt", "1");
+    ASSERT_TRUE(page.choose({(dir / "one.txt").string()}));
+    EXPECT_EQ(page.selectedFile(), (dir / "one.txt").string());
+    fs::create_directories(dir / "sub");
+    ASSERT_TRUE(page.choose({(dir / "sub").string()}));
+    EXPECT_EQ(page.selectedFolder(), (dir / "sub").string());
+    EXPECT_EQ(page.selectedFile(), "");
+    EXPECT_TRUE(page.chosenItems().empty());
+
+    // No is no: nothing happens to any of them.
+    const auto kept = makeChoice(2);
+    ASSERT_TRUE(page.choose(kept));
+    ui.messages.clear();
+    ui.answers = {MsgAnswer::No};
+    page.cmdDelete_Click();
+    EXPECT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(std::all_of(kept.begin(), kept.end(), [](const std::string& p) { return fs::exists(p); }));
+    EXPECT_TRUE(page.chosenItems().empty());
+}
+
+TEST_F(ManyPage, AProtectedOneAsksOnItsOwnAndIsLeftWhenDeclined) {
+    auto paths = makeChoice(2);
+    folders.home = dir / "home";
+    TempDir::write(folders.home / "notes", "mine");
+    paths.push_back(folders.home.string());
+    const std::string missing = (dir / "never-there").string();
+    paths.push_back(missing);
+    ASSERT_TRUE(page.choose(paths));
+    ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
+    page.cmdDelete_Click();
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages[0].text.find("This is your home folder:"), 0u);
+    EXPECT_EQ(ui.messages[1].text.find("Are you sure you want to remove these 3 items?"), 0u);
+    EXPECT_EQ(ui.messages[1].text.find(folders.home.string()), std::string::npos);
+    EXPECT_EQ(TempDir::read(folders.home / "notes"), "mine");
+    EXPECT_TRUE(gone({paths[0], paths[1], paths[2]}));
+    EXPECT_EQ(lastMessage().find("3 of 5 items were permanently deleted.\r\n\r\nThese were left, and why:"), 0u);
+    EXPECT_TRUE(said(lastMessage(), folders.home.string() + ": you chose not to shred it"));
+    EXPECT_TRUE(said(lastMessage(), missing + ": "));
+    EXPECT_EQ(ui.messages[2].icon, ui::MsgIcon::Exclamation);
+    EXPECT_EQ(ui.messages[2].details.size(), 8u);  // two headings, a blank line between, five things
+}
+
+TEST_F(ManyPage, AbortStopsAfterTheCurrentFileAndTheAccountSaysWhatWasDone) {
+    const auto paths = makeChoice(3);
+    int ticks = 0;
+    ui.onProcessEvents = [&] {
+        if (++ticks == 2) page.cmdCancel_Click();  // during the first file
+    };
+    ASSERT_TRUE(page.choose(paths));
+    page.cmdDelete_Click();
+    EXPECT_FALSE(fs::exists(paths[0]));
+    EXPECT_TRUE(fs::exists(paths[1]));
+    EXPECT_TRUE(fs::exists(dir / "box/a.txt"));
+    EXPECT_EQ(view.at("lblStatus").caption, "Aborted by the user..");
+    EXPECT_FALSE(page.abortRequested());
+    EXPECT_EQ(lastMessage(),
+              "1 of 4 items were permanently deleted.\r\n\r\nThe run was stopped before these, "
+              "which are untouched:\r\n" +
+                  paths[1] + "\r\n" + paths[2] + "\r\n" + paths[3]);
+    EXPECT_FALSE(busy.any());
+}
+
+TEST_F(ManyPage, OneMovedWhileShreddedIsNamedWithWhatItsPathNowShows) {
+    auto paths = makeChoice(1);
+    const fs::path base = dir / "linked", f = base / "g/report.odt", elsewhere = outside / "linked";
+    TempDir::write(f, std::string(20000, 'R'));
+    TempDir::write(elsewhere / "report.odt", "theirs");
+    paths.insert(paths.begin(), f.string());
+    bool moved = false;
+    files.beforeCall = [&](const std::string& call, const std::string&) {
+        if (moved || call != "write") return;
+        moved = true;
+        fs::rename(base / "g", base / "g-moved");
+        fs::create_directory_symlink(elsewhere, base / "g");
+    };
+    ASSERT_TRUE(page.choose(paths));
+    page.cmdDelete_Click();
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(TempDir::read(elsewhere / "report.odt"), "theirs");
+    EXPECT_FALSE(fs::exists(base / "g-moved/report.odt"));
+    EXPECT_EQ(lastMessage(),
+              "3 of 3 items were permanently deleted.\r\n\r\nThese were shredded and removed, but "
+              "while that went on they were moved (a folder on their path was moved or replaced); "
+              "whatever is now at these paths was left alone:\r\n" +
+                  f.string());
+}
+
 }  // namespace
 }  // namespace quenvor::shredder

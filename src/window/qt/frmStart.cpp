@@ -3,20 +3,25 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontMetrics>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QUrl>
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
 #include <utility>
 
+#include "shredder/ShredderPage.h"
 #include "text/TextIds.h"
 #include "ui/Accelerator.h"
 #include "ui/FormDesign.h"
@@ -99,6 +104,7 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services, QWi
     setFixedSize(px(ui::kClientWidthTwips), px(ui::kClientHeightTwips));
     setWindowTitle(QString::number(text::AppTitle));  // the start form names it in the current language
     setPalette(Palette::window());
+    setAcceptDrops(true);
     installAccessibility();
     measureBoldFirst();
     // Made first, so every control lies above it.
@@ -585,6 +591,47 @@ void frmStart::closeEvent(QCloseEvent* event) {
         m_logic->Form_Unload();
     }
     event->accept();
+}
+
+namespace {
+
+// Only files of this machine: a link to a web page or a remote share is not something to shred.
+std::vector<std::string> droppedFiles(const QMimeData* data) {
+    std::vector<std::string> paths;
+    if (!data || !data->hasUrls()) return paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return {};
+        QString path = url.toLocalFile();
+        while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
+        paths.push_back(path.toStdString());
+    }
+    return paths;
+}
+
+}  // namespace
+
+void frmStart::dragEnterEvent(QDragEnterEvent* event) {
+    auto* page = m_logic->shredderPage();
+    if (page && page->canChoose() && !droppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void frmStart::dragMoveEvent(QDragMoveEvent* event) {
+    auto* page = m_logic->shredderPage();
+    if (page && page->canChoose())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void frmStart::dropEvent(QDropEvent* event) {
+    auto* page = m_logic->shredderPage();
+    const auto paths = droppedFiles(event->mimeData());
+    if (page && !paths.empty() && page->choose(paths)) {
+        event->acceptProposedAction();
+        activateWindow();
+    } else {
+        event->ignore();
+    }
 }
 
 }  // namespace quenvor::window

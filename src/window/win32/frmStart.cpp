@@ -1,6 +1,7 @@
 #include "window/win32/frmStart.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "platform/windows/WideText.h"
+#include "shredder/ShredderPage.h"
 #include "text/TextIds.h"
 #include "ui/Accelerator.h"
 #include "window/win32/Art.h"
@@ -16,6 +18,7 @@
 namespace quenvor::window::win32 {
 namespace {
 
+using platform::windows::narrow;
 using platform::windows::widen;
 using ui::ControlKind;
 using ui::FormDesign;
@@ -71,6 +74,7 @@ frmStart::frmStart(ui::IUiServices& ui, platform::PlatformServices services) {
                              CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, nullptr);
     if (!m_hwnd) throw std::runtime_error("the main window could not be made");
     m_view = std::make_unique<FormView>(m_hwnd, m_layout);
+    DragAcceptFiles(m_hwnd, TRUE);
     SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&frmStart::windowProc));
     m_layout.setDpi(windowDpi(m_hwnd));
@@ -399,6 +403,24 @@ LRESULT frmStart::handle(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
                     focusFirstControl();
             }
             return 0;
+        case WM_DROPFILES: {
+            // Files and folders dragged from Explorer become the File Shredder's choice, while
+            // its page is shown and idle; elsewhere the drop is let go.
+            const auto drop = reinterpret_cast<HDROP>(w);
+            std::vector<std::string> paths;
+            const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+            for (UINT i = 0; i < count; ++i) {
+                const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+                std::wstring path(length + 1, L'\0');
+                if (DragQueryFileW(drop, i, path.data(), length + 1) != length) continue;
+                path.resize(length);
+                paths.push_back(narrow(path));
+            }
+            DragFinish(drop);
+            auto* page = m_logic->shredderPage();
+            if (page && !paths.empty() && page->choose(paths)) SetForegroundWindow(hwnd);
+            return 0;
+        }
         case WM_CLOSE:
             if (!m_logic->ending()) {
                 if (!m_logic->QueryUnload()) return 0;

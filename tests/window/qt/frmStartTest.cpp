@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -565,6 +566,45 @@ private slots:
         QCOMPARE(QString::fromStdString(ui.messages.back().text), QString("The folder was permanently deleted."));
         QVERIFY(f->control("cmdQuit")->isVisible());
         QVERIFY(f->control("cmdNext")->isEnabled());
+    }
+
+    // Dragged from the file manager: the shredder page takes local files and folders, and only
+    // while it is shown and idle.
+    void droppedFilesBecomeTheShreddersChoice() {
+        QTemporaryDir work;
+        QVERIFY(QDir().mkpath(work.path() + "/folder"));
+        QFile one(work.path() + "/one.txt");
+        QVERIFY(one.open(QIODevice::WriteOnly));
+        one.close();
+        test::ScriptedUi ui;
+        auto f = open(ui);
+        auto* page = f->logic().shredderPage();
+        const auto drop = [&](const QList<QUrl>& urls) {
+            QMimeData data;
+            data.setUrls(urls);
+            const QPoint at = f->control("cmdDelete")->geometry().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(f.get(), &enter);
+            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(f.get(), &dropped);
+            return enter.isAccepted() && dropped.isAccepted();
+        };
+        const QList<QUrl> both{QUrl::fromLocalFile(work.path() + "/one.txt"),
+                               QUrl::fromLocalFile(work.path() + "/folder/")};
+        f->logic().pages().ShowTracksPage();
+        QVERIFY(!drop(both));
+        QVERIFY(page->chosenItems().empty());
+
+        f->logic().pages().ShowShredderPage();
+        QVERIFY(!drop({QUrl("https://example.com/one.txt")}));
+        QVERIFY(drop(both));
+        const std::vector<std::string> expected{(work.path() + "/one.txt").toStdString(),
+                                                (work.path() + "/folder").toStdString()};
+        QCOMPARE(page->chosenItems(), expected);
+        QCOMPARE(QString::fromStdString(*f->caption("lblChosen")), QString("2 items chosen"));
+        QVERIFY(f->control("cmdDelete")->isEnabled());
+        QVERIFY(drop({QUrl::fromLocalFile(work.path() + "/folder")}));
+        QCOMPARE(QString::fromStdString(page->selectedFolder()), work.path() + "/folder");
     }
 
     void closingDuringARunAsksAndStopsAfterTheCurrentFile() {

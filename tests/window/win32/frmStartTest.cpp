@@ -5,9 +5,13 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 #include <oleacc.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "platform/EmbeddedStringResource.h"
@@ -17,6 +21,7 @@
 #include "support/FakeFormView.h"
 #include "support/Fakes.h"
 #include "support/ScriptedUi.h"
+#include "support/TempDir.h"
 #include "text/TextIds.h"
 #include "ui/Accelerator.h"
 #include "ui/FormDesign.h"
@@ -669,3 +674,41 @@ TEST(Win32UiServicesTest, FileDialogAnswersBecomeFullPaths) {
 }
 
 }  // namespace
+
+// Dragged from Explorer: the shredder page takes the files and folders, and only while it is
+// shown; the drop's memory is let go either way.
+TEST_F(Win32WindowTest, FilesDroppedOnTheShredderPageBecomeItsChoice) {
+    test::TempDir dir;
+    test::TempDir::write(dir / "one.txt", "1");
+    std::filesystem::create_directories(dir / "folder");
+    const std::vector<std::filesystem::path> both{dir / "one.txt", dir / "folder"};
+    auto form = open();
+    const auto drop = [&](const std::vector<std::filesystem::path>& paths) {
+        std::wstring list;
+        for (const auto& p : paths) list += p.wstring() + L'\0';
+        list += L'\0';
+        HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+        ASSERT_NE(memory, nullptr);
+        auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+        header->pFiles = sizeof(DROPFILES);
+        header->fWide = TRUE;
+        std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        SendMessageW(form->hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+        pump();
+    };
+    auto* page = form->logic().shredderPage();
+    form->logic().pages().ShowTracksPage();
+    drop(both);
+    EXPECT_TRUE(page->chosenItems().empty());
+
+    form->logic().pages().ShowShredderPage();
+    drop(both);
+    const std::vector<std::string> expected{platform::windows::narrow(both[0].wstring()),
+                                            platform::windows::narrow(both[1].wstring())};
+    EXPECT_EQ(page->chosenItems(), expected);
+    EXPECT_EQ(form->view().caption("lblChosen"), "2 items chosen");
+    EXPECT_TRUE(form->view().isEnabled("cmdDelete"));
+    drop({dir / "folder"});
+    EXPECT_EQ(page->selectedFolder(), expected[1]);
+}
