@@ -30,7 +30,9 @@ struct FreeSpaceWipe::Fill {
     std::uint32_t blockSize = 4096;
     std::uint64_t expected = 0;
     Clock::time_point began = Clock::now();
-    Clock::time_point reported = Clock::now();
+    // The first written buffer is shown at once, so the bar moves (and Abort is heard) before
+    // the first interval has passed, however fast the disk.
+    Clock::time_point reported = Clock::now() - std::chrono::hours(1);
 };
 
 platform::DeviceKind FreeSpaceWipe::device(const std::filesystem::path& folder) {
