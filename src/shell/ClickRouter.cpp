@@ -15,8 +15,15 @@ ClickRouter::ClickRouter(StartForm& form) : m_form(form) {
         for (int tab = 1; tab <= ui::kTabCount; ++tab) {
             const std::string hot = ui::FormDesign::member("imgP1Tab" + std::to_string(tab), strip);
             const std::string caption = ui::FormDesign::member("lblP1Tab" + std::to_string(tab), strip);
-            m_clicks[hot] = [&pages, tab] { pages.imgP1Tab_Click(tab); };
-            m_clicks[caption] = [&pages, tab] { pages.lblP1Tab_Click(tab); };
+            // The shredder page's choice is shown again with its page (its list button included).
+            m_clicks[hot] = [&form, &pages, tab] {
+                pages.imgP1Tab_Click(tab);
+                if (auto* page = form.shredderPage()) page->showChoice();
+            };
+            m_clicks[caption] = [&form, &pages, tab] {
+                pages.lblP1Tab_Click(tab);
+                if (auto* page = form.shredderPage()) page->showChoice();
+            };
             m_tabs[hot] = m_tabs[caption] = tab;
         }
     }
@@ -43,6 +50,7 @@ ClickRouter::ClickRouter(StartForm& form) : m_form(form) {
     m_clicks["cmdDelete"] = onShredder(&shredder::ShredderPage::cmdDelete_Click);
     m_clicks["cmdCancel"] = onShredder(&shredder::ShredderPage::cmdCancel_Click);
     m_clicks["cmdWipeFree"] = onShredder(&shredder::ShredderPage::cmdWipeFree_Click);
+    m_clicks["cmdChosenList"] = onShredder(&shredder::ShredderPage::cmdChosenList_Click);
 }
 
 bool ClickRouter::routes(const std::string& name) const { return m_clicks.contains(name); }

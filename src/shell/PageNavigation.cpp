@@ -54,7 +54,7 @@ void PageNavigation::ShowTracksPage() {
     show({"cmbSecure", "lblStat", "pbCurrentPrgrs", "cmdFolder", "cmdDelete", "lblShredder", "lblDeleteSel", "cmdFile",
           "cmdSave", "cmdCancel", "lblStatus", "lblChosen"},
          false);
-    show({"cmdWipeFree"}, false);
+    show({"cmdWipeFree", "cmdChosenList"}, false);
     tabStops({"cmdWipeFree"}, false);
     applyOrder();
 }
@@ -99,7 +99,7 @@ void PageNavigation::ShowSettingsPage() {
           "cmdFile", "cmdCancel", "lblStatus", "lblChosen"},
          false);
     show({"pSettings", "cmdSave"}, true);
-    show({"cmdWipeFree"}, false);
+    show({"cmdWipeFree", "cmdChosenList"}, false);
     tabStops({"cmdWipeFree"}, false);
     applyOrder();
 }
@@ -115,7 +115,7 @@ void PageNavigation::ShowAboutPage() {
           "lblDeleteSel", "cmdFile", "cmdSave", "cmdCancel", "lblStatus", "lblChosen"},
          false);
     show({"lblAbout"}, true);
-    show({"cmdWipeFree"}, false);
+    show({"cmdWipeFree", "cmdChosenList"}, false);
     tabStops({"cmdWipeFree"}, false);
     applyOrder();
 }

@@ -146,6 +146,18 @@ void ShredderPage::showChoice() {
                                   : !chosen.empty() ? platform::shownPath(chosen)
                                                     : std::string();
         m_s.view.setCaption("lblChosen", armed ? shown : std::string());
+        m_s.view.setVisible("cmdChosenList", !m_many.empty() && !m_s.busy.any() && m_s.view.isVisible("cmdFile"));
+    });
+}
+
+void ShredderPage::cmdChosenList_Click() {
+    if (m_many.empty()) return;
+    ui::guarded([&] {
+        std::vector<std::string> shown;
+        shown.reserve(m_many.size());
+        for (const auto& p : m_many) shown.push_back(platform::shownPath(p));
+        (void)m_s.ui.messageBoxWithDetails(m_say.chosenCount(m_many.size()), text(text::AppTitle), MsgButtons::Ok,
+                                           MsgIcon::Information, MsgDefault::First, text(text::ShowChosenList), shown);
     });
 }
 
@@ -199,6 +211,7 @@ void ShredderPage::cmdDelete_Click() {
             if (!alive.expired()) page.showChoice();
         }
     } after{*this, m_alive};
+    m_s.view.setVisible("cmdChosenList", false);
     m_completed = 0;
     m_left = {};
     m_s.view.setCaption("lblStatus", "");

@@ -89,6 +89,10 @@ public:
     bool choose(const std::vector<std::string>& paths);
     // Whether a choice may be made now: the page is shown and nothing runs.
     bool canChoose();
+    // The whole of a choice of several, on demand, before anything is destroyed.
+    void cmdChosenList_Click();
+    // The label and the list button follow the choice; also when the page is shown again.
+    void showChoice();
     // Set when more than one thing is chosen; the single choice is then empty.
     const std::vector<std::string>& chosenItems() const { return m_many; }
     const std::string& selectedFile() const { return m_sSelectedFile; }
@@ -122,7 +126,6 @@ private:
     // Why old contents may remain where `path` lies, or nothing when it is overwritten in place.
     std::optional<platform::RemainReason> remainsWhere(const std::string& path);
     // The label under the buttons names what Delete would destroy, and nothing when it is off.
-    void showChoice();
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();

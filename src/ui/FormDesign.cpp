@@ -151,6 +151,10 @@ std::vector<ControlSpec> build() {
     chosen.elideMiddle = true;
     chosen.visible = false;
     v.push_back(chosen);
+    // Shown only while several things are chosen: the whole choice, before anything goes.
+    auto chosenList = make("cmdChosenList", K::Button, 2040, 5805, 2400, 425, textCaption(text::ShowChosenList));
+    chosenList.visible = false;
+    v.push_back(chosenList);
     // Under Delete, apart from the choose-and-delete row: it destroys nothing the user chose.
     auto wipeFree = make("cmdWipeFree", K::Button, 7080, 5805, 1695, 425, textCaption(text::WipeFreeSpaceButton));
     wipeFree.visible = false;

@@ -1166,7 +1166,16 @@ TEST_F(ManyPage, SeveralChosenAreConfirmedOnceShreddedInOneRunAndAccountedForOnc
     ASSERT_TRUE(page.choose(dropped));
     EXPECT_EQ(page.chosenItems(), paths);
     EXPECT_EQ(view.at("lblChosen").caption, "12 items chosen");
+    // The whole choice on demand, before anything goes.
+    ASSERT_TRUE(view.isVisible("cmdChosenList"));
+    page.cmdChosenList_Click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, "12 items chosen");
+    EXPECT_EQ(ui.messages[0].details.size(), 12u);
+    EXPECT_TRUE(std::all_of(paths.begin(), paths.end(), [](const std::string& p) { return fs::exists(p); }));
+    ui.messages.clear();
     page.cmdDelete_Click();
+    EXPECT_FALSE(view.isVisible("cmdChosenList"));
     EXPECT_TRUE(gone(paths));
     ASSERT_EQ(ui.messages.size(), 2u);
     const auto& ask = ui.messages[0];
