@@ -118,7 +118,7 @@ TIDY_CHECKS ?=
 lint: deps-test
 	@cmake -S . -B $(LINT_BUILD) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(LINT_BUILD) -j $(JOBS) --target quenvor_text_ids_header >/dev/null
-	@for t in quenvor_window_tests quenvor_detailsbox_tests; do \
+	@for t in quenvor_window_tests quenvor_detailsbox_tests quenvor_qtdesktop_tests; do \
 	  if [ -f $(LINT_BUILD)/tests/CMakeFiles/$${t}_autogen.dir/build.make ]; then \
 	    cmake --build $(LINT_BUILD) --target $${t}_autogen/fast >/dev/null; fi; done
 	@bash -o pipefail -c "run-clang-tidy -p $(LINT_BUILD) -quiet -j $(JOBS) -header-filter='^$(CURDIR)/(src|tests)/' \
