@@ -10,7 +10,7 @@ fail=0
 bad() { echo "FAIL: $*"; fail=1; }
 
 english="quenvor: no display found (DISPLAY and WAYLAND_DISPLAY are unset); start it from a desktop session."
-spanish="quenvor: no se encontró ninguna pantalla (DISPLAY y WAYLAND_DISPLAY no están definidas); inícielo desde una sesión de escritorio."
+spanish="quenvor: no se encontró ninguna pantalla (DISPLAY y WAYLAND_DISPLAY no están definidas); inícialo desde una sesión de escritorio."
 
 # Each case: the environment (after env -i), the line expected on stderr. A home of its own keeps
 # the user's settings out of it.
