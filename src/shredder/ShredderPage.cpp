@@ -96,6 +96,7 @@ void ShredderPage::cmdFile_Click() {
             int count = 0;
             dlg.ParseMultiFileName(folder, names, count);
             std::vector<std::string> paths;
+            paths.reserve(names.size());
             for (const auto& n : names) paths.push_back(platform::utf8Of(platform::pathFromUtf8(folder) / n));
             (void)choose(paths);
             return;
@@ -479,6 +480,7 @@ void ShredderPage::shredChosenItems() {
         if (seen[i]) going.push_back(chosen[i]);
     if (!going.empty()) {
         std::vector<std::string> shownList;
+        shownList.reserve(going.size());
         for (const auto& g : going) shownList.push_back(platform::shownPath(g));
         if (m_s.ui.messageBoxWithDetails(m_say.confirmMany(going), text(text::ConfirmManyShredTitle), MsgButtons::YesNo,
                                          MsgIcon::Exclamation, MsgDefault::Second, text(text::ShowChosenList),

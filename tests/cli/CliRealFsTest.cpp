@@ -29,7 +29,7 @@ TEST(CliRealFs, ShredExitCodeAndStatesFollowWhatTheFilesystemAllows) {
         test::CliRig rig;
         platform::LinuxStorageProbe probe;
         rig.probe = &probe;
-        const std::string data(64 * 1024, 'x');
+        const std::string data(std::size_t{64} * 1024, 'x');
         test::TempDir::write(*img / "diary.txt", data);
         test::TempDir::write(*img / "letters/one.txt", data);
         test::TempDir::write(*img / "letters/deeper/two.txt", data);

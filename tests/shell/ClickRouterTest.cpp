@@ -112,16 +112,21 @@ TEST(ClickRouterTest, EachNameReachesItsHandler) {
         {"cmdFile", onPage(&ShredderPage::cmdFile_Click)},
         {"cmdFolder", onPage(&ShredderPage::cmdFolder_Click)},
         {"cmdDelete", onPage(&ShredderPage::cmdDelete_Click)},
-        {"cmdCancel", onPage(&ShredderPage::cmdCancel_Click)}};
+        {"cmdCancel", onPage(&ShredderPage::cmdCancel_Click)},
+        {"cmdWipeFree", onPage(&ShredderPage::cmdWipeFree_Click)}};
     // Abort does something only while a shred goes on.
     const auto duringShred = [](Rig& r) { r.form->busy().begin(ui::BusyState::Run::Shred); };
     for (int strip = 0; strip < ui::kTabCount; ++strip) {
         for (int tab = 1; tab <= ui::kTabCount; ++tab) {
             const std::string n = std::to_string(tab);
-            routes.emplace_back(ui::FormDesign::member("imgP1Tab" + n, strip),
-                                [tab](StartForm& f) { f.pages().imgP1Tab_Click(tab); });
-            routes.emplace_back(ui::FormDesign::member("lblP1Tab" + n, strip),
-                                [tab](StartForm& f) { f.pages().lblP1Tab_Click(tab); });
+            routes.emplace_back(ui::FormDesign::member("imgP1Tab" + n, strip), [tab](StartForm& f) {
+                f.pages().imgP1Tab_Click(tab);
+                f.shredderPage()->showChoice();
+            });
+            routes.emplace_back(ui::FormDesign::member("lblP1Tab" + n, strip), [tab](StartForm& f) {
+                f.pages().lblP1Tab_Click(tab);
+                f.shredderPage()->showChoice();
+            });
         }
     }
     Rig rig;

@@ -101,7 +101,7 @@ protected:
         TempDir::write(dir / "mine.txt", "the user's own");
     }
     // Chosen and confirmed with `answers` (Yes when none); the final message.
-    std::string wipeChosen(std::vector<MsgAnswer> answers = {}) {
+    std::string wipeChosen(const std::vector<MsgAnswer>& answers = {}) {
         ui.folderAnswers.push_back(dir.path().string());
         for (auto a : answers) ui.answers.push_back(a);
         page.cmdWipeFree_Click();

@@ -322,6 +322,7 @@ void frmStart::resolveAccelerators() {
     for (const auto& name : m_order) add(name);
     for (const auto& name : m_names) add(name);
     std::vector<std::string> captions;
+    captions.reserve(shown.size());
     for (auto* b : shown) {
         captions.push_back(us(b->property(kCaption).toString()));
     }
