@@ -30,6 +30,9 @@ for f in quenvor.exe quenvor-cli.exe help/quenvor.htm help/quenvor-es.htm uninst
 # A console program: it prints its help where it was started.
 WINEPREFIX=$prefix WINEDEBUG=-all wine "$dir/quenvor-cli.exe" --help 2>/dev/null | grep -q "Exit codes" ||
   fail "quenvor-cli.exe --help printed no help"
+# Its Wine session ends here: one left running, without the display the next steps start, would
+# take quenvor.exe's window there.
+WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 menu=$(find "$user" -name Quenvor.lnk | head -n 1)
 [ -n "$menu" ] || fail "no Start-menu entry"
 for page in quenvor.htm quenvor-es.htm; do
