@@ -4,6 +4,7 @@
 
 #include "text/TextIds.h"
 #include "ui/Guarded.h"
+#include "ui/NumberText.h"
 #include "ui/StringTable.h"
 
 namespace quenvor::cleaning {
@@ -33,29 +34,12 @@ int RunAccount::areaText(common::CleanArea a) {
 }
 
 std::string RunAccount::count(std::uint64_t n) {
-    const std::string digits = std::to_string(n);
-    const std::string group = m_strings.LoadLangString(text::NumberGroupSeparator);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += group;
-        out += digits[i];
-    }
-    return out;
+    return ui::groupedCount(n, m_strings.LoadLangString(text::NumberGroupSeparator));
 }
 
 std::string RunAccount::size(std::uint64_t bytes) {
-    if (bytes < 1024) return count(bytes) + " B";
-    static constexpr std::array<const char*, 4> kUnits = {"KB", "MB", "GB", "TB"};
-    std::uint64_t unit = 1024;
-    std::size_t i = 0;
-    while (i + 1 < kUnits.size() && bytes >= unit * 1024) {
-        unit *= 1024;
-        ++i;
-    }
-    // One decimal, rounded: enough to tell sizes apart without pretending to precision.
-    const std::uint64_t tenths = (bytes * 10 + unit / 2) / unit;
-    return count(tenths / 10) + m_strings.LoadLangString(text::NumberDecimalSeparator) + std::to_string(tenths % 10) +
-           " " + kUnits[i];
+    return ui::sizeText(bytes, m_strings.LoadLangString(text::NumberGroupSeparator),
+                        m_strings.LoadLangString(text::NumberDecimalSeparator));
 }
 
 std::string RunAccount::text(const common::CleanReport& report, bool bookmarksKept) {

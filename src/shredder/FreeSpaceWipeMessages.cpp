@@ -1,6 +1,5 @@
 #include "shredder/FreeSpaceWipeMessages.h"
 
-#include <array>
 #include <cmath>
 
 #include "platform/Utf8Path.h"
@@ -8,6 +7,7 @@
 #include "text/TextIds.h"
 #include "ui/Guarded.h"
 #include "ui/ListedMessage.h"
+#include "ui/NumberText.h"
 
 namespace quenvor::shredder {
 
@@ -20,28 +20,11 @@ constexpr const char* kGap = "\r\n\r\n";
 }  // namespace
 
 std::string FreeSpaceWipeMessages::count(std::uint64_t n) const {
-    const std::string digits = std::to_string(n);
-    const std::string group = m_text(text::NumberGroupSeparator);
-    std::string out;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && (digits.size() - i) % 3 == 0) out += group;
-        out += digits[i];
-    }
-    return out;
+    return ui::groupedCount(n, m_text(text::NumberGroupSeparator));
 }
 
 std::string FreeSpaceWipeMessages::size(std::uint64_t bytes) const {
-    if (bytes < 1024) return count(bytes) + " B";
-    static constexpr std::array<const char*, 4> kUnits = {"KB", "MB", "GB", "TB"};
-    std::uint64_t unit = 1024;
-    std::size_t i = 0;
-    while (i + 1 < kUnits.size() && bytes >= unit * 1024) {
-        unit *= 1024;
-        ++i;
-    }
-    // One decimal, rounded: enough to tell sizes apart without pretending to precision.
-    const std::uint64_t tenths = (bytes * 10 + unit / 2) / unit;
-    return count(tenths / 10) + m_text(text::NumberDecimalSeparator) + std::to_string(tenths % 10) + " " + kUnits[i];
+    return ui::sizeText(bytes, m_text(text::NumberGroupSeparator), m_text(text::NumberDecimalSeparator));
 }
 
 std::string FreeSpaceWipeMessages::duration(std::int64_t seconds) {

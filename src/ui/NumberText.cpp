@@ -1,5 +1,6 @@
 #include "ui/NumberText.h"
 
+#include <array>
 #include <limits>
 
 namespace quenvor::ui {
@@ -53,5 +54,29 @@ std::optional<T> narrow(std::optional<std::int64_t> v) {
 
 std::optional<std::int32_t> toInt32(std::string_view text) { return narrow<std::int32_t>(parse(text)); }
 std::optional<std::int16_t> toInt16(std::string_view text) { return narrow<std::int16_t>(parse(text)); }
+
+std::string groupedCount(std::uint64_t n, std::string_view group) {
+    const std::string digits = std::to_string(n);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += group;
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string sizeText(std::uint64_t bytes, std::string_view group, std::string_view decimal) {
+    if (bytes < 1024) return groupedCount(bytes, group) + " B";
+    static constexpr std::array<const char*, 4> kUnits = {"KB", "MB", "GB", "TB"};
+    std::uint64_t unit = 1024;
+    std::size_t i = 0;
+    while (i + 1 < kUnits.size() && bytes >= unit * 1024) {
+        unit *= 1024;
+        ++i;
+    }
+    // One decimal, rounded: enough to tell sizes apart without pretending to precision.
+    const std::uint64_t tenths = (bytes * 10 + unit / 2) / unit;
+    return groupedCount(tenths / 10, group) + std::string(decimal) + std::to_string(tenths % 10) + " " + kUnits[i];
+}
 
 }  // namespace quenvor::ui
