@@ -12,7 +12,7 @@ JOBS       ?= $(shell nproc)
 # CI turns warnings into errors.
 WERROR     ?= $(if $(CI),ON,OFF)
 
-.PHONY: all deps deps-test build run test test-windows run-windows package-windows test-clang package bench bench-build bench-full bench-cleaning clean format format-check lint
+.PHONY: all deps deps-test build run test test-windows run-windows package-windows test-clang package bench bench-build bench-full bench-cleaning bench-wipe-free clean format format-check lint
 
 all: build
 
@@ -85,7 +85,7 @@ package: build
 BENCH_BUILD ?= build-bench
 bench-build: deps-test
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DQUENVOR_BUILD_TESTS=OFF -DQUENVOR_BUILD_WINDOW=ON -DQUENVOR_BUILD_BENCH=ON >/dev/null
-	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quenvor_bench quenvor_bench_cleaning
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target quenvor_bench quenvor_bench_cleaning quenvor_wipe_free
 
 # Our engine and walk against coreutils shred and find, in one run (a quarter of an hour on a busy disk).
 bench: bench-build
@@ -98,6 +98,11 @@ bench-full: bench-build
 # one DELETE per table (about a minute).
 bench-cleaning: bench-build
 	./$(BENCH_BUILD)/bench/quenvor_bench_cleaning
+
+# The free-space wipe of a 2 GiB ext4 image holding deleted files, against dd and sfill (root;
+# about five minutes).
+bench-wipe-free: bench-build
+	bench/wipe-free.sh ./$(BENCH_BUILD)/bench/quenvor_wipe_free 2048
 
 clean:
 	rm -rf $(BUILD) $(TEST_BUILD) $(BENCH_BUILD) $(CLANG_BUILD) $(LINT_BUILD) $(WIN_BUILD)

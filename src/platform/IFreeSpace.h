@@ -30,6 +30,10 @@ struct NameTable {
     // Small files keep their contents with their name (NTFS's MFT records): each new name then
     // carries this many bytes of data too, so the old contents of a record are written over.
     std::uint32_t residentBytes = 0;
+    // A filesystem log (ext3/ext4's journal) keeps whole copies of the folder blocks it changed
+    // lately, old names among them, until later changes have gone once round it: its length in
+    // bytes (an upper estimate), 0 when there is none or it cannot be known.
+    std::uint64_t journalBytes = 0;
 };
 
 class IFreeSpace {

@@ -107,8 +107,11 @@ FreeSpaceWipe::Report FreeSpaceWipe::run(const std::filesystem::path& folder, IW
     events.wipeStep(WipeStep::Removing);
     removeFill(**top, fillDir ? std::move(*fillDir) : nullptr, fillName, f, r);
 
-    if (!r.aborted && r.failure.empty() && r.notRemoved.empty())
+    if (!r.aborted && r.failure.empty() && r.notRemoved.empty()) {
         writeNames(**top, namePrefix, facts->nameMax, events, r);
+        if (auto table = m_s.space.names(**top); table && table->journalBytes > 0 && r.notRemoved.empty())
+            cycleJournal(**top, fillName, table->journalBytes, f.blockSize, events, r);
+    }
     if (m_o.discard && !r.aborted && r.notRemoved.empty()) {
         events.wipeStep(WipeStep::Discarding);
         if (auto d = m_s.space.discardFree(**top)) {
@@ -310,6 +313,50 @@ void FreeSpaceWipe::writeNames(platform::IDirectory& top, const std::string& pre
             r.notRemoved.push_back(platform::utf8Of(top.path() / platform::pathFromUtf8(name)) + ": " +
                                    s.error().message);
     (void)top.flush();
+}
+
+void FreeSpaceWipe::cycleJournal(platform::IDirectory& top, const std::string& fillName, std::uint64_t journalBytes,
+                                 std::uint32_t blockSize, IWipeEvents& events, Report& r) {
+    r.journalBytes = journalBytes;
+    // Each new folder's first block is a whole block of the journal when its change is committed;
+    // a tenth more covers the estimate's slack.
+    const std::uint64_t wanted = journalBytes / std::max<std::uint32_t>(blockSize, 512) * 11 / 10 + 1;
+    constexpr std::uint64_t kBatch = 4096;
+    if (auto s = m_s.space.makeFolder(top, fillName); !s) return;
+    auto dir = top.openDir(fillName);
+    std::uint64_t made = 0;
+    std::vector<std::string> batch;
+    batch.reserve(kBatch);
+    bool stuck = false;
+    for (std::uint64_t round = 0; dir && made < wanted && !stuck && !events.wipeStopRequested(); ++round) {
+        batch.clear();
+        for (std::uint64_t i = 0; i < kBatch && made + batch.size() < wanted; ++i) {
+            char number[48];
+            std::snprintf(number, sizeof number, "j%llu-%llu", static_cast<unsigned long long>(round),
+                          static_cast<unsigned long long>(i));
+            const std::string name = std::string(PendingFill::kFillFilePrefix) + number;
+            if (!m_s.space.makeFolder(**dir, name)) break;  // out of inodes or space: what was made still counts
+            batch.push_back(name);
+        }
+        stuck = batch.empty();
+        // Committed before they go: a block made and freed within one transaction never reaches the journal.
+        if (auto s = (*dir)->flush(); !s)
+            stuck = true;
+        else
+            made += batch.size();
+        for (const auto& name : batch)
+            if (auto s = (*dir)->unlinkAt(name, true); !s && !platform::isGone(s.error()))
+                r.notRemoved.push_back(platform::utf8Of((*dir)->path() / platform::pathFromUtf8(name)) + ": " +
+                                       s.error().message);
+        (void)(*dir)->flush();
+    }
+    if (dir) dir->reset();
+    if (r.notRemoved.empty())
+        if (auto s = top.unlinkAt(fillName, true); !s && !platform::isGone(s.error()))
+            r.notRemoved.push_back(platform::utf8Of(top.path() / platform::pathFromUtf8(fillName)) + ": " +
+                                   s.error().message);
+    (void)top.flush();
+    r.journalCycled = made >= wanted;
 }
 
 }  // namespace quenvor::shredder

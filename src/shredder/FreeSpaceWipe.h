@@ -2,7 +2,8 @@
 // Wipes the free space of the filesystem holding a folder: fills it with random data in files of
 // one hidden folder at the top of the chosen folder, flushing as it goes, until the filesystem
 // says it is full; removes them at once; then writes and removes empty files with long random
-// names over the folder's free name entries; then, when asked, discards the free space (TRIM).
+// names over the folder's free name entries; where the filesystem keeps a journal, makes enough
+// changes of its own to push the journal's old copies of names out; then, when asked, discards the free space (TRIM).
 // One pass. The fill is recorded (PendingFill) before its first byte, so a fill the program never
 // saw end is removed at the next start. The report says what was reached and what was not: it
 // never claims more than the writes achieved.
@@ -68,6 +69,10 @@ public:
         bool namesBounded = false;
         std::uint64_t nameTableBytes = 0;
         std::uint64_t names = 0;
+        // The filesystem's journal, and whether enough changes went through it to write over all
+        // of it once, with the old copies of names it held.
+        std::uint64_t journalBytes = 0;
+        bool journalCycled = false;
         // What the filesystem and the drive keep beyond the reach of any write.
         std::optional<platform::RemainReason> remains;
         bool flash = false;
@@ -100,6 +105,9 @@ private:
                     const std::string& fillName, Fill& f, Report& r);
     void writeNames(platform::IDirectory& top, const std::string& prefix, std::uint32_t nameMax, IWipeEvents& events,
                     Report& r);
+    // Folders made, committed and removed in the fill's folder until the journal has gone round.
+    void cycleJournal(platform::IDirectory& top, const std::string& fillName, std::uint64_t journalBytes,
+                      std::uint32_t blockSize, IWipeEvents& events, Report& r);
     std::string randomName(std::size_t length, const std::string& prefix);
 
     Services m_s;

@@ -73,7 +73,8 @@ std::string FreeSpaceWipeMessages::remains(const FreeSpaceWipe::Report& r) const
                 add(m_text(text::WipeFreeCopyOnWrite));
                 break;
             case RemainReason::Journal:
-                add(m_text(text::WipeFreeJournal));
+                // Gone round once, the journal holds only what this wipe wrote.
+                if (!r.journalCycled) add(m_text(text::WipeFreeJournal));
                 break;
             default:
                 add(replaceAll(m_text(text::WipeFreeOtherReason), "%1", m_text(textFor(*r.remains))));
@@ -106,11 +107,14 @@ FreeSpaceWipeMessages::Shown FreeSpaceWipeMessages::result(const FreeSpaceWipe::
             s.warn = true;
         }
     }
-    if (r.namesRun)
-        s.text +=
-            kGap + (r.namesBounded ? replaceAll(replaceAll(m_text(text::WipeFreeNamesBounded), "%1", count(r.names)),
-                                                "%2", size(r.nameTableBytes))
-                                   : replaceAll(m_text(text::WipeFreeNamesUnbounded), "%1", count(r.names)));
+    if (r.namesRun) {
+        const int names = !r.namesBounded   ? text::WipeFreeNamesUnbounded
+                          : r.journalCycled ? text::WipeFreeNamesBoundedJournal
+                                            : text::WipeFreeNamesBounded;
+        std::string line = replaceAll(m_text(names), "%1", count(r.names));
+        line = replaceAll(line, "%2", size(r.nameTableBytes));
+        s.text += kGap + replaceAll(line, "%3", size(r.journalBytes));
+    }
     if (r.discarded)
         s.text += kGap + replaceAll(m_text(text::WipeFreeDiscarded), "%1", size(r.discardedBytes));
     else if (!r.discardError.empty())

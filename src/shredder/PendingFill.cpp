@@ -189,10 +189,17 @@ PendingFill::Cleanup PendingFill::cleanUp(platform::IProcessTable* processes) {
             } else {
                 bool foreign = false;
                 for (const auto& e : *entries) {
-                    if (e.name.rfind(kFillFilePrefix, 0) == 0)
-                        (void)removeFile(**fill, e.name);
-                    else
+                    if (e.name.rfind(kFillFilePrefix, 0) != 0) {
                         foreign = true;  // never ours: stays, and so does the folder
+                    } else if (auto s = (*fill)->statAt(e.name); s && s->type == platform::FileType::Directory) {
+                        // The empty folders that push the journal round; one with anything in it
+                        // was not made here, and the removal refuses it.
+                        if (auto gone = (*fill)->unlinkAt(e.name, true); !gone && !platform::isGone(gone.error()))
+                            leave(platform::utf8Of((*fill)->path() / platform::pathFromUtf8(e.name)),
+                                  gone.error().message);
+                    } else {
+                        (void)removeFile(**fill, e.name);
+                    }
                 }
                 (void)(*fill)->flush();
                 fill->reset();

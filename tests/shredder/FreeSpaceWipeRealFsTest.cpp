@@ -1,5 +1,5 @@
-// Wiping free space on loop-mounted images, checked on the raw image bytes: on ext4 no byte of a
-// file deleted the ordinary way is left and the free space comes back; on btrfs a snapshot keeps
+// Wiping free space on loop-mounted images, checked on the raw image bytes: on ext4 no byte and
+// no name of a file deleted the ordinary way is left, and the free space comes back; on btrfs a snapshot keeps
 // the old data and the message says so; a fill an interrupted wipe left is removed at the next
 // start.
 #include <sys/statvfs.h>
@@ -35,16 +35,15 @@ std::string newMarker() {
     return "QUENVOR-FREE-SPACE-" + std::to_string(rd()) + "-" + std::to_string(rd()) + "|";
 }
 
-// `count` files of 1 MiB full of `marker`, on the disk, then deleted the ordinary way.
+// `count` files of 1 MiB full of `marker`, named after it, on the disk, then deleted the
+// ordinary way. Their names are the marker's digits: what is left of them can be searched for.
 void writeAndDelete(const fs::path& dir, const std::string& marker, int count) {
     std::string data;
     while (data.size() + marker.size() <= (1u << 20)) data += marker;
-    for (int i = 0; i < count; ++i) {
-        const fs::path p = dir / ("doc" + std::to_string(i) + ".txt");
-        std::ofstream(p, std::ios::binary) << data;
-    }
+    const auto name = [&](int i) { return dir / (marker.substr(0, marker.size() - 1) + "-" + std::to_string(i)); };
+    for (int i = 0; i < count; ++i) std::ofstream(name(i), std::ios::binary) << data;
     ::sync();
-    for (int i = 0; i < count; ++i) fs::remove(dir / ("doc" + std::to_string(i) + ".txt"));
+    for (int i = 0; i < count; ++i) fs::remove(name(i));
     ::sync();
 }
 
@@ -108,6 +107,9 @@ TEST_F(FreeSpaceWipeRealFs, Ext4DeletedContentsAreGoneAndTheSpaceComesBack) {
     EXPECT_TRUE(r.namesRun && r.namesBounded);
     EXPECT_GT(r.names, 0u);
     EXPECT_FALSE(img->rawContains(marker)) << "an old byte is left in the free space";
+    EXPECT_GT(r.journalBytes, 0u);
+    EXPECT_TRUE(r.journalCycled);
+    EXPECT_FALSE(img->rawContains(marker.substr(0, marker.size() - 1) + "-1")) << "an old name is left, in the journal";
     // Back to where it was, give or take the folder's own blocks.
     EXPECT_NEAR(static_cast<double>(available(img->mountPoint())), static_cast<double>(before), 64.0 * 1024);
     EXPECT_EQ(std::distance(fs::directory_iterator(chosen), fs::directory_iterator()), 0)

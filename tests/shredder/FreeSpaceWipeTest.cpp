@@ -49,8 +49,10 @@ public:
         return std::unique_ptr<platform::IWritableFile>(std::make_unique<File>(*this, std::move(*f)));
     }
     platform::Status makeFolder(platform::IDirectory& p, const std::string& name) override {
+        ++folders;
         return m_real.makeFolder(p, name);
     }
+    std::uint64_t folders = 0;
     platform::Result<std::uint64_t> discardFree(platform::IDirectory&) override {
         return platform::Error{EPERM, "FITRIM: Operation not permitted"};
     }
@@ -144,6 +146,18 @@ TEST_F(Wipe, FillsToTheEndRemovesItAllAndSaysWhatRemains) {
     EXPECT_FALSE(busy.any());
 }
 
+TEST_F(Wipe, AJournalIsPushedRoundOnceAndThenNotCalledAPlaceOfOldData) {
+    space.table = {true, 4096, 0, 40u << 10};  // ten blocks of journal
+    probe.verdict.outcome = platform::OverwriteOutcome::MayRemain;
+    probe.verdict.reason = platform::RemainReason::Journal;
+    const std::string said = wipeChosen();
+    EXPECT_GE(space.folders, 1u + 11u) << "the fill's folder, and a tenth more folders than the journal has blocks";
+    EXPECT_TRUE(untouchedButForTheFill());
+    EXPECT_FALSE(fs::exists(record.file()));
+    EXPECT_NE(said.find("journal (40.0 KB) to write over all of it"), std::string::npos) << said;
+    EXPECT_EQ(said.find(en(text::WipeFreeJournal)), std::string::npos) << said;
+}
+
 TEST_F(Wipe, NoWriteWithoutYesOrWithoutItsRecord) {
     wipeChosen({MsgAnswer::No});
     EXPECT_EQ(space.written, 0u);
@@ -191,16 +205,21 @@ TEST_F(Wipe, CleanUpTouchesOnlyWhatTheRecordNames) {
     TempDir::write(dir / ".quenvor-wipe-x" / "fill-000000", std::string(4096, 'r'));
     TempDir::write(dir / ".qvabcde0-long", "");
     TempDir::write(dir / ".quenvor-wipe-x" / "notes.txt", "someone else's");
+    fs::create_directories(dir / ".quenvor-wipe-x" / "fill-j0-0");                   // the journal step's
+    TempDir::write(dir / ".quenvor-wipe-x" / "fill-j0-1" / "kept.txt", "not ours");  // one never its own
     auto c = record.cleanUp(nullptr);
     EXPECT_EQ(c.files, 2u);
     EXPECT_EQ(c.bytes, 4096u);
-    ASSERT_EQ(c.left.size(), 1u);
+    ASSERT_EQ(c.left.size(), 2u);
     EXPECT_TRUE(fs::exists(dir / ".quenvor-wipe-x" / "notes.txt"));
+    EXPECT_TRUE(fs::exists(dir / ".quenvor-wipe-x" / "fill-j0-1" / "kept.txt"));
+    EXPECT_FALSE(fs::exists(dir / ".quenvor-wipe-x" / "fill-j0-0"));
     EXPECT_FALSE(c.forgotten) << "kept for the next start while something is left";
     const FreeSpaceWipeMessages say([this](int n) { return en(n); });
     EXPECT_TRUE(say.recovered(c).warn);
 
     fs::remove(dir / ".quenvor-wipe-x" / "notes.txt");
+    fs::remove_all(dir / ".quenvor-wipe-x" / "fill-j0-1");
     c = record.cleanUp(nullptr);
     EXPECT_TRUE(c.left.empty() && c.forgotten);
     EXPECT_TRUE(untouchedButForTheFill());
