@@ -335,10 +335,14 @@ void FreeSpaceWipe::cycleJournal(platform::IDirectory& top, const std::string& f
             std::snprintf(number, sizeof number, "j%llu-%llu", static_cast<unsigned long long>(round),
                           static_cast<unsigned long long>(i));
             const std::string name = std::string(PendingFill::kFillFilePrefix) + number;
-            if (!m_s.space.makeFolder(**dir, name)) break;  // out of inodes or space: what was made still counts
+            // Out of inodes or space: what was made still goes through, and this round is the last,
+            // rather than one commit a folder from here on.
+            if (!m_s.space.makeFolder(**dir, name)) {
+                stuck = true;
+                break;
+            }
             batch.push_back(name);
         }
-        stuck = batch.empty();
         // Committed before they go: a block made and freed within one transaction never reaches the journal.
         if (auto s = (*dir)->flush(); !s)
             stuck = true;

@@ -311,8 +311,12 @@ std::string ShredMessages::folderAccount(const FolderShred::Outcome& o, const Ta
                                      counted(t.folders, text::CountOneFolder, text::CountFolders),
                                      counted(t.others, text::CountOneOther, text::CountOthers)};
         std::string counts = m_text(text::FoundAndLeft);
-        for (int i = 0; i < 6; ++i)
-            counts = replaceAll(counts, "%" + std::to_string(i + 1), parts[static_cast<std::size_t>(i)]);
+        // Appended, not "%" + std::to_string(...): GCC 12 warns falsely (-Wrestrict) on that form when optimizing.
+        for (int i = 0; i < 6; ++i) {
+            std::string key = "%";
+            key += std::to_string(i + 1);
+            counts = replaceAll(counts, key, parts[static_cast<std::size_t>(i)]);
+        }
         shown += "\r\n\r\n" + counts;
         const bool fileInPlace = std::any_of(o.left.begin(), o.left.end(), [](const FolderShred::Left& l) {
             return l.leftInPlace && l.kind == FolderShred::Kind::File;
