@@ -14,22 +14,14 @@
 #include <sstream>
 
 #include "platform/PendingDeletionList.h"
+#include "platform/linux/FdStatus.h"
+#include "platform/linux/LinuxWritableFile.h"
 
 namespace quenvor::platform {
 namespace {
 
 Error sysError(const std::string& what, const std::filesystem::path& p, int err = errno) {
     return Error{err, what + " " + p.string() + ": " + std::strerror(err)};
-}
-
-FileType typeOf(mode_t m) {
-    if (S_ISREG(m)) return FileType::Regular;
-    if (S_ISDIR(m)) return FileType::Directory;
-    if (S_ISLNK(m)) return FileType::Symlink;
-    if (S_ISSOCK(m)) return FileType::Socket;
-    if (S_ISFIFO(m)) return FileType::Fifo;
-    if (S_ISCHR(m) || S_ISBLK(m)) return FileType::Device;
-    return FileType::Other;
 }
 
 FileType typeOfDirent(unsigned char t) {
@@ -50,29 +42,6 @@ FileType typeOfDirent(unsigned char t) {
         default:
             return FileType::NotFound;  // unknown: ask lstat
     }
-}
-
-FileStatus statusOf(const struct stat& st) {
-    FileStatus s;
-    s.type = typeOf(st.st_mode);
-    s.size = static_cast<std::uint64_t>(st.st_size);
-    s.device = static_cast<std::uint64_t>(st.st_dev);
-    s.inode = static_cast<std::uint64_t>(st.st_ino);
-    s.hardLinks = static_cast<std::uint64_t>(st.st_nlink);
-    s.modifiedNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    s.readOnly = (st.st_mode & S_IWUSR) == 0;
-    s.ownerId = st.st_uid;
-    return s;
-}
-
-Result<FileStatus> statusOfFd(int fd, const std::filesystem::path& p) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return sysError("cannot examine", p);
-    FileStatus s = statusOf(st);
-    struct statx sx {};
-    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_MNT_ID, &sx) == 0 && (sx.stx_mask & STATX_MNT_ID))
-        s.mountId = sx.stx_mnt_id;
-    return s;
 }
 
 // Opens `name` inside the folder `dirFd` (AT_FDCWD: a path) for writing in place, refusing
@@ -200,86 +169,6 @@ private:
         return Error{EINVAL, "not a name inside " + m_path.string() + ": " + name};
     }
 
-    int m_fd;
-    std::filesystem::path m_path;
-};
-
-class LinuxWritableFile : public IWritableFile {
-public:
-    LinuxWritableFile(int fd, std::filesystem::path p) : m_fd(fd), m_path(std::move(p)) {}
-    ~LinuxWritableFile() override {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    LinuxWritableFile(const LinuxWritableFile&) = delete;
-    LinuxWritableFile& operator=(const LinuxWritableFile&) = delete;
-    Result<FileStatus> status() override { return statusOfFd(m_fd, m_path); }
-    std::intptr_t nativeHandle() const override { return m_fd; }
-    Result<std::uint64_t> length() override {
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0) return sysError("cannot read the length of", m_path);
-        return static_cast<std::uint64_t>(st.st_size);
-    }
-    Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
-        std::size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::pwrite(m_fd, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return sysError("cannot write to", m_path);
-            }
-            if (n == 0) return sysError("cannot write to", m_path, EIO);
-            done += static_cast<std::size_t>(n);
-        }
-        return {};
-    }
-    Result<std::vector<ByteRange>> dataRanges() override {
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0) return sysError("cannot examine", m_path);
-        const auto size = static_cast<off_t>(st.st_size);
-        std::vector<ByteRange> ranges;
-        // Only the file's own offset moves, which nothing else uses: every write says where.
-        for (off_t at = 0; at < size;) {
-            const off_t data = ::lseek(m_fd, at, SEEK_DATA);
-            if (data < 0 && errno == ENXIO) break;  // only a hole from here to the end
-            if (data < 0 && errno != EINVAL) return sysError("cannot find the data in", m_path);
-            const off_t hole = data < 0 ? size : ::lseek(m_fd, data, SEEK_HOLE);
-            if (hole < 0) return sysError("cannot find the data in", m_path);
-            // A filesystem that cannot tell (or answers nonsense) gets the rest as data: writing a
-            // hole costs space, skipping data would leave it unshredded.
-            const off_t from = data < 0 ? at : std::min(data, size);
-            const off_t to = hole <= from ? size : std::min(hole, size);
-            if (to > from) ranges.push_back({static_cast<std::uint64_t>(from), static_cast<std::uint64_t>(to - from)});
-            at = to;
-        }
-        return ranges;
-    }
-    Result<std::uint64_t> allocatedBytes() override {
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0) return sysError("cannot examine", m_path);
-        return static_cast<std::uint64_t>(st.st_blocks) * 512;
-    }
-    Status releaseRange(std::uint64_t offset, std::uint64_t length) override {
-        if (::fallocate(m_fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
-                        static_cast<off_t>(length)) != 0)
-            return sysError("cannot give back the space of", m_path);
-        return {};
-    }
-    Status flushToDevice() override {
-        if (::fdatasync(m_fd) != 0) return sysError("cannot flush", m_path);
-        return {};
-    }
-    Status truncate(std::uint64_t length) override {
-        if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0) return sysError("cannot truncate", m_path);
-        return {};
-    }
-    Status close() override {
-        const int fd = m_fd;
-        m_fd = -1;
-        if (fd >= 0 && ::close(fd) != 0) return sysError("cannot close", m_path);
-        return {};
-    }
-
-private:
     int m_fd;
     std::filesystem::path m_path;
 };

@@ -16,6 +16,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/linux/LinuxWritableFile.h"
+
 namespace quenvor::platform {
 namespace {
 
@@ -53,64 +55,6 @@ std::uint64_t journalBlocks(dev_t dev) {
     return 0;
 }
 
-// A file this program has just made: written from the start, never anything else's.
-class FreshFile : public IWritableFile {
-public:
-    FreshFile(int fd, std::filesystem::path p) : m_fd(fd), m_path(std::move(p)) {}
-    ~FreshFile() override {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    FreshFile(const FreshFile&) = delete;
-    FreshFile& operator=(const FreshFile&) = delete;
-    Result<FileStatus> status() override {
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0) return sysError("cannot examine", m_path);
-        FileStatus s;
-        s.type = FileType::Regular;
-        s.size = static_cast<std::uint64_t>(st.st_size);
-        s.device = st.st_dev;
-        s.inode = st.st_ino;
-        s.hardLinks = st.st_nlink;
-        return s;
-    }
-    std::intptr_t nativeHandle() const override { return m_fd; }
-    Result<std::uint64_t> length() override {
-        struct stat st {};
-        if (::fstat(m_fd, &st) != 0) return sysError("cannot read the length of", m_path);
-        return static_cast<std::uint64_t>(st.st_size);
-    }
-    Status writeAt(std::uint64_t offset, std::span<const std::byte> data) override {
-        std::size_t done = 0;
-        while (done < data.size()) {
-            const ssize_t n = ::pwrite(m_fd, data.data() + done, data.size() - done, static_cast<off_t>(offset + done));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return sysError("cannot write to", m_path);
-            }
-            if (n == 0) return sysError("cannot write to", m_path, ENOSPC);
-            done += static_cast<std::size_t>(n);
-        }
-        return {};
-    }
-    Status flushToDevice() override {
-        if (::fdatasync(m_fd) != 0) return sysError("cannot flush", m_path);
-        return {};
-    }
-    Status truncate(std::uint64_t length) override {
-        if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0) return sysError("cannot truncate", m_path);
-        return {};
-    }
-    Status close() override {
-        const int fd = std::exchange(m_fd, -1);
-        if (fd >= 0 && ::close(fd) != 0) return sysError("cannot close", m_path);
-        return {};
-    }
-
-private:
-    int m_fd;
-    std::filesystem::path m_path;
-};
-
 }  // namespace
 
 Result<SpaceFacts> LinuxFreeSpace::space(IDirectory& folder) {
@@ -144,7 +88,7 @@ Result<std::unique_ptr<IWritableFile>> LinuxFreeSpace::createFile(IDirectory& fo
     if (!singleName(name)) return Error{EINVAL, "not a name inside " + folder.path().string() + ": " + name};
     const int fd = ::openat(fdOf(folder), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return sysError("cannot create", folder.path() / name);
-    return std::unique_ptr<IWritableFile>(std::make_unique<FreshFile>(fd, folder.path() / name));
+    return std::unique_ptr<IWritableFile>(std::make_unique<LinuxWritableFile>(fd, folder.path() / name, ENOSPC));
 }
 
 Status LinuxFreeSpace::makeFolder(IDirectory& parent, const std::string& name) {
