@@ -318,9 +318,10 @@ void FreeSpaceWipe::writeNames(platform::IDirectory& top, const std::string& pre
 void FreeSpaceWipe::cycleJournal(platform::IDirectory& top, const std::string& fillName, std::uint64_t journalBytes,
                                  std::uint32_t blockSize, IWipeEvents& events, Report& r) {
     r.journalBytes = journalBytes;
-    // Each new folder's first block is a whole block of the journal when its change is committed;
-    // a tenth more covers the estimate's slack.
-    const std::uint64_t wanted = journalBytes / std::max<std::uint32_t>(blockSize, 512) * 11 / 10 + 1;
+    // Each new folder's first block is a whole block of the journal when its change is committed,
+    // so as many folders as the journal has blocks write over all of it. The length is an upper
+    // estimate already; the bytes the division drops are made up by one more.
+    const std::uint64_t wanted = journalBytes / std::max<std::uint32_t>(blockSize, 512) + 1;
     constexpr std::uint64_t kBatch = 4096;
     if (auto s = m_s.space.makeFolder(top, fillName); !s) return;
     auto dir = top.openDir(fillName);
