@@ -4,6 +4,7 @@
 // held folder, and the discard (TRIM) of what is free.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/IFileService.h"
@@ -36,6 +37,13 @@ struct NameTable {
     std::uint64_t journalBytes = 0;
 };
 
+// Where a filesystem log writes next, as XFS tells it: the times it has gone round, and the
+// place in this round in 512-byte units.
+struct JournalHead {
+    std::uint64_t cycle = 0;
+    std::uint64_t block = 0;
+};
+
 class IFreeSpace {
 public:
     virtual ~IFreeSpace() = default;
@@ -48,6 +56,9 @@ public:
     // Tells the drive that the free space of the folder's filesystem holds nothing (FITRIM, as
     // fstrim does); the bytes the filesystem says it discarded. Needs the administrator on Linux.
     virtual Result<std::uint64_t> discardFree(IDirectory& folder) = 0;
+    // Where the folder's filesystem log writes next, where the system tells it; nullopt elsewhere,
+    // and then a log is known to have gone round only from what was written through it.
+    virtual std::optional<JournalHead> journalHead(IDirectory& /*folder*/) { return std::nullopt; }
 };
 
 }  // namespace quenvor::platform

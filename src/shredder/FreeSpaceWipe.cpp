@@ -318,22 +318,33 @@ void FreeSpaceWipe::writeNames(platform::IDirectory& top, const std::string& pre
 void FreeSpaceWipe::cycleJournal(platform::IDirectory& top, const std::string& fillName, std::uint64_t journalBytes,
                                  std::uint32_t blockSize, IWipeEvents& events, Report& r) {
     r.journalBytes = journalBytes;
-    // Each new folder's first block is a whole block of the journal when its change is committed,
-    // so as many folders as the journal has blocks write over all of it. The length is an upper
-    // estimate already; the bytes the division drops are made up by one more.
-    const std::uint64_t wanted = journalBytes / std::max<std::uint32_t>(blockSize, 512) + 1;
+    // Where the system says where its log writes (XFS), the log has gone round once its head has
+    // moved on by the log's length. Elsewhere (ext4) each new folder's first block is a whole
+    // block of the journal when its change is committed, so as many folders as the journal has
+    // blocks write over all of it; the length is an upper estimate already.
+    const auto start = m_s.space.journalHead(top);
+    const std::uint64_t units = journalBytes / 512;
+    const std::uint64_t wanted =
+        start ? journalBytes / 64 + 1  // a bound, should the head stop moving: no folder logs less
+              : journalBytes / std::max<std::uint32_t>(blockSize, 512) + 1;
+    const auto wentRound = [&](std::uint64_t made) {
+        if (!start) return made >= wanted;
+        const auto now = m_s.space.journalHead(top);
+        return now && now->cycle > start->cycle &&
+               (now->cycle - start->cycle) * units + now->block >= start->block + units;
+    };
     constexpr std::uint64_t kBatch = 4096;
     if (auto s = m_s.space.makeFolder(top, fillName); !s) return;
     auto dir = top.openDir(fillName);
     std::uint64_t made = 0;
     std::vector<std::string> batch;
     batch.reserve(kBatch);
-    bool stuck = false;
-    for (std::uint64_t round = 0; dir && made < wanted && !stuck && !events.wipeStopRequested(); ++round) {
+    bool stuck = false, round = false;
+    for (std::uint64_t n = 0; dir && !round && made < wanted && !stuck && !events.wipeStopRequested(); ++n) {
         batch.clear();
         for (std::uint64_t i = 0; i < kBatch && made + batch.size() < wanted; ++i) {
             char number[48];
-            std::snprintf(number, sizeof number, "j%llu-%llu", static_cast<unsigned long long>(round),
+            std::snprintf(number, sizeof number, "j%llu-%llu", static_cast<unsigned long long>(n),
                           static_cast<unsigned long long>(i));
             const std::string name = std::string(PendingFill::kFillFilePrefix) + number;
             // Out of inodes or space: what was made still goes through, and this round is the last,
@@ -354,6 +365,7 @@ void FreeSpaceWipe::cycleJournal(platform::IDirectory& top, const std::string& f
                 r.notRemoved.push_back(platform::utf8Of((*dir)->path() / platform::pathFromUtf8(name)) + ": " +
                                        s.error().message);
         (void)(*dir)->flush();
+        round = wentRound(made);
     }
     if (dir) dir->reset();
     if (r.notRemoved.empty())
@@ -361,7 +373,7 @@ void FreeSpaceWipe::cycleJournal(platform::IDirectory& top, const std::string& f
             r.notRemoved.push_back(platform::utf8Of(top.path() / platform::pathFromUtf8(fillName)) + ": " +
                                    s.error().message);
     (void)top.flush();
-    r.journalCycled = made >= wanted;
+    r.journalCycled = round;
 }
 
 }  // namespace quenvor::shredder

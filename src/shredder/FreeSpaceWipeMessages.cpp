@@ -108,9 +108,9 @@ FreeSpaceWipeMessages::Shown FreeSpaceWipeMessages::result(const FreeSpaceWipe::
         }
     }
     if (r.namesRun) {
-        const int names = !r.namesBounded   ? text::WipeFreeNamesUnbounded
-                          : r.journalCycled ? text::WipeFreeNamesBoundedJournal
-                                            : text::WipeFreeNamesBounded;
+        const int names = r.namesBounded
+                              ? (r.journalCycled ? text::WipeFreeNamesBoundedJournal : text::WipeFreeNamesBounded)
+                              : (r.journalCycled ? text::WipeFreeNamesUnboundedJournal : text::WipeFreeNamesUnbounded);
         std::string line = replaceAll(m_text(names), "%1", count(r.names));
         line = replaceAll(line, "%2", size(r.nameTableBytes));
         s.text += kGap + replaceAll(line, "%3", size(r.journalBytes));

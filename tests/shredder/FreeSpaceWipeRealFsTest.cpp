@@ -1,5 +1,6 @@
 // Wiping free space on loop-mounted images, checked on the raw image bytes: on ext4 no byte and
-// no name of a file deleted the ordinary way is left, and the free space comes back; on btrfs a snapshot keeps
+// no name of a file deleted the ordinary way is left, and the free space comes back; XFS's log
+// goes round and keeps no old name; on btrfs a snapshot keeps
 // the old data and the message says so; a fill an interrupted wipe left is removed at the next
 // start.
 #include <sys/statvfs.h>
@@ -120,6 +121,26 @@ TEST_F(FreeSpaceWipeRealFs, Ext4DeletedContentsAreGoneAndTheSpaceComesBack) {
     EXPECT_TRUE(has(shown.text, "ext4")) << shown.text;
     EXPECT_FALSE(has(shown.text, en(text::WipeFreeCopyOnWrite))) << shown.text;
     EXPECT_TRUE(has(shown.text, std::to_string(r.names) + " names")) << shown.text;
+}
+
+TEST_F(FreeSpaceWipeRealFs, XfsLogGoesRoundAndTakesTheOldNamesWithIt) {
+    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::xfsReflink());
+    const fs::path chosen = *img / "papers";
+    fs::create_directories(chosen);
+    const std::string marker = newMarker();
+    const std::string name = marker.substr(0, marker.size() - 1) + "-1";
+    writeAndDelete(chosen, marker, 4);
+    ASSERT_TRUE(img->rawContains(name)) << "the log must still hold the deleted names before the wipe";
+
+    Events events;
+    const auto r = wipe().run(chosen, events);
+    EXPECT_TRUE(r.failure.empty() && r.notRemoved.empty()) << r.failure;
+    EXPECT_FALSE(r.namesBounded);
+    EXPECT_GE(r.journalBytes, 1u << 20);
+    EXPECT_TRUE(r.journalCycled);
+    EXPECT_FALSE(img->rawContains(name)) << "an old name is left";
+    EXPECT_EQ(std::distance(fs::directory_iterator(chosen), fs::directory_iterator()), 0);
+    EXPECT_TRUE(has(say.result(r).text, "filesystem's log")) << say.result(r).text;
 }
 
 TEST_F(FreeSpaceWipeRealFs, BtrfsSnapshotKeepsTheOldDataAndTheMessageSaysSo) {

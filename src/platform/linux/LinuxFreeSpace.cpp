@@ -31,15 +31,35 @@ bool singleName(const std::string& n) {
     return !n.empty() && n != "." && n != ".." && n.find('/') == std::string::npos;
 }
 
-// The journal of the ext3/ext4 filesystem on device `dev`, in blocks: jbd2 tells anyone its
-// largest transaction, which the kernel caps at a third or a quarter of the journal (it changed
-// between versions), so four times it is never short. 0 when it cannot be told.
-std::uint64_t journalBlocks(dev_t dev) {
+// The kernel's name of the block device `dev` ("sda1", "dm-0", "loop3"), as /proc and /sys use it.
+std::string deviceName(dev_t dev) {
     std::ifstream uevent("/sys/dev/block/" + std::to_string(major(dev)) + ":" + std::to_string(minor(dev)) + "/uevent");
     std::string line, name;
     while (std::getline(uevent, line))
         if (line.rfind("DEVNAME=", 0) == 0) name = line.substr(8);
-    if (name.empty() || name.find('/') != std::string::npos) return 0;
+    return name.find('/') == std::string::npos ? name : std::string();
+}
+
+// XFS's geometry as its first, stable ioctl gives it to any user (XFS_IOC_FSGEOMETRY_V1): the
+// headers that declare it are not installed with the system.
+struct XfsGeometryV1 {
+    std::uint32_t blocksize, rtextsize, agblocks, agcount, logblocks, sectsize, inodesize, imaxpct;
+    std::uint64_t datablocks, rtblocks, rtextents, logstart;
+    unsigned char uuid[16];
+    std::uint32_t sunit, swidth;
+    std::int32_t version;
+    std::uint32_t flags, logsectsize, rtsectsize, dirblocksize;
+};
+static_assert(sizeof(XfsGeometryV1) == 112);
+constexpr unsigned long kXfsGeometryV1 = _IOR('X', 100, XfsGeometryV1);
+
+// The journal of the ext3/ext4 filesystem on device `dev`, in blocks: jbd2 tells anyone its
+// largest transaction, which the kernel caps at a third or a quarter of the journal (it changed
+// between versions), so four times it is never short. 0 when it cannot be told.
+std::uint64_t journalBlocks(dev_t dev) {
+    const std::string name = deviceName(dev);
+    if (name.empty()) return 0;
+    std::string line;
     std::error_code ec;
     for (const auto& e : std::filesystem::directory_iterator("/proc/fs/jbd2", ec)) {
         const std::string entry = e.path().filename().string();
@@ -81,7 +101,26 @@ Result<NameTable> LinuxFreeSpace::names(IDirectory& folder) {
     t.bounded = magic == EXT4_SUPER_MAGIC || magic == MSDOS_SUPER_MAGIC;
     if (t.bounded) t.bytes = static_cast<std::uint64_t>(st.st_size);
     if (magic == EXT4_SUPER_MAGIC) t.journalBytes = journalBlocks(st.st_dev) * static_cast<std::uint64_t>(fs.f_bsize);
+    XfsGeometryV1 g{};
+    if (magic == XFS_SUPER_MAGIC && ::ioctl(fdOf(folder), kXfsGeometryV1, &g) == 0 && g.blocksize >= 512)
+        t.journalBytes = std::uint64_t{g.logblocks} * g.blocksize;
     return t;
+}
+
+std::optional<JournalHead> LinuxFreeSpace::journalHead(IDirectory& folder) {
+    struct statfs fs {};
+    struct stat st {};
+    if (::fstatfs(fdOf(folder), &fs) != 0 || ::fstat(fdOf(folder), &st) != 0 ||
+        static_cast<std::uint64_t>(fs.f_type) != XFS_SUPER_MAGIC)
+        return std::nullopt;
+    const std::string name = deviceName(st.st_dev);
+    if (name.empty()) return std::nullopt;
+    // "cycle:block"
+    std::ifstream in("/sys/fs/xfs/" + name + "/log/log_head_lsn");
+    JournalHead h;
+    char colon = 0;
+    if (!(in >> h.cycle >> colon >> h.block) || colon != ':') return std::nullopt;
+    return h;
 }
 
 Result<std::unique_ptr<IWritableFile>> LinuxFreeSpace::createFile(IDirectory& folder, const std::string& name) {
