@@ -45,17 +45,7 @@ std::optional<platform::RemainReason> ShredCommand::remainsWhere(const std::stri
 }
 
 bool ShredCommand::ask(const std::string& question) {
-    m_questions << ConsoleUi::consoleText(question) << "\n"
-                << m_strings.LoadLangString(text::CliAskYesNo) << std::flush;
-    std::string answer;
-    if (!platform::Console::readLine(answer)) {
-        m_questions << "\n";
-        return false;
-    }
-    const std::string yes = m_strings.LoadLangString(text::CliYesLetter);
-    if (answer.empty()) return false;
-    const std::string first = answer.substr(0, 1);
-    return first == yes || first == "y" || first == "Y" || (yes.size() == 1 && first[0] == yes[0] - 'a' + 'A');
+    return ConsoleUi::ask(m_strings, m_questions, question, text::CliAskYesNo);
 }
 
 int ShredCommand::run(const CommandLine& cl, std::ostream& out) {

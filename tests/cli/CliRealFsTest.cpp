@@ -1,10 +1,15 @@
 // quenvor-cli shred on loop-mounted filesystems: where overwriting reaches the old blocks the
 // exit code is 0 and each thing is removed; where it may not (copy-on-write) the things are
-// removed all the same, named as "may remain" with why, and the exit code is 1.
+// removed all the same, named as "may remain" with why, and the exit code is 1. And
+// wipe-free-space on an image of its own, with the fill a killed run left behind.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "cli/ExitCode.h"
+#include "platform/linux/LinuxFreeSpace.h"
 #include "platform/linux/LinuxStorageProbe.h"
+#include "shredder/PendingFill.h"
 #include "support/CliRig.h"
 #include "support/LoopImage.h"
 
@@ -60,6 +65,60 @@ TEST(CliRealFs, ShredExitCodeAndStatesFollowWhatTheFilesystemAllows) {
                                                          : "its old contents may remain on the disk"),
                   std::string::npos)
             << text.out;
+    }
+}
+
+// The start removes what a killed wipe left, but never the fill of one still running; the wipe
+// then fills the image, takes its fill away again and accounts for it in JSON.
+TEST(CliRealFs, WipeFreeSpaceCleansAKilledRunsFillThenFillsAndFreesTheImage) {
+    QUENVOR_MOUNT_OR_SKIP(img, LoopImage::ext4());
+    test::CliRig rig;
+    platform::LinuxStorageProbe probe;
+    platform::LinuxFreeSpace space;
+    rig.probe = &probe;
+    rig.freeSpace = &space;
+    const auto freeNow = [&] { return fs::space(img->mountPoint()).available; };
+    const std::uint64_t freeBefore = freeNow();
+
+    const std::string leftover = ".quenvor-wipe-leftover";
+    test::TempDir::write(*img / leftover / "fill-0", std::string(std::size_t{8} << 20, 'r'));
+    shredder::PendingFill record(rig.files, rig.pending.file().parent_path() / "pending-fill");
+    const auto id = rig.files.status(img->mountPoint());
+    ASSERT_TRUE(id);
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_GT(gone, 0);
+    ::waitpid(gone, nullptr, 0);
+    const std::vector<std::string> args{"wipe-free-space", "--yes", "--json", img->mountPoint().string()};
+
+    for (const std::int64_t process : {std::int64_t{::getppid()}, std::int64_t{gone}}) {
+        ASSERT_TRUE(record.begin({process, img->mountPoint(), id->identity(), leftover, ".qvleftov"}));
+        const auto r = rig.run(args);
+        const auto report = r.json();
+        ASSERT_TRUE(report) << r.out;
+        if (process != gone) {
+            // Another program's wipe going on: its fill and its record stay, nothing is written.
+            EXPECT_EQ(r.code, ExitCode::NothingDone) << r.out;
+            EXPECT_NE(report->member("message")->text().find("Another wipe of free space is running"),
+                      std::string::npos);
+            EXPECT_TRUE(fs::exists(*img / leftover / "fill-0"));
+            EXPECT_TRUE(record.load().record);
+            continue;
+        }
+        EXPECT_NE(report->member("recovered")->text().find(leftover), std::string::npos) << r.out;
+        EXPECT_FALSE(record.load().record);
+        const std::uint64_t written = std::stoull(report->member("written")->text());
+        EXPECT_GE(written, freeBefore / 10 * 9) << r.out;
+        EXPECT_EQ(report->member("aborted")->text(), "false");
+        EXPECT_EQ(report->member("full")->text(), "true") << r.out;
+        // 0 unless the account names something that may remain.
+        const bool mayRemain = !report->member("remains")->text().empty() ||
+                               report->member("flash")->text() == "true" ||
+                               std::stoull(report->member("unreachable")->text()) >= (std::uint64_t{1} << 20);
+        EXPECT_EQ(r.code, mayRemain ? ExitCode::Partly : ExitCode::Done) << r.out;
+        for (const auto& e : fs::directory_iterator(img->mountPoint()))
+            EXPECT_EQ(e.path().filename(), "lost+found") << "left on the image: " << e.path();
+        EXPECT_GE(freeNow() + (std::uint64_t{1} << 20), freeBefore);
     }
 }
 
