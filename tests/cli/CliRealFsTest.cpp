@@ -2,9 +2,14 @@
 // exit code is 0 and each thing is removed; where it may not (copy-on-write) the things are
 // removed all the same, named as "may remain" with why, and the exit code is 1. And
 // wipe-free-space on an image of its own, with the fill a killed run left behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include "cli/ExitCode.h"
 #include "platform/linux/LinuxFreeSpace.h"
@@ -120,6 +125,54 @@ TEST(CliRealFs, WipeFreeSpaceCleansAKilledRunsFillThenFillsAndFreesTheImage) {
             EXPECT_EQ(e.path().filename(), "lost+found") << "left on the image: " << e.path();
         EXPECT_GE(freeNow() + (std::uint64_t{1} << 20), freeBefore);
     }
+}
+
+// Ctrl+C while the fill runs: the program removes what it wrote, says how far it came and exits
+// 1, and leaves no record for the next start.
+TEST(CliRealFs, WipeFreeSpaceStoppedByCtrlCRemovesItsFill) {
+    auto recipe = LoopImage::ext4();
+    recipe.sizeMiB = 512;  // a fill long enough to be caught in the middle
+    QUENVOR_MOUNT_OR_SKIP(img, recipe);
+    test::TempDir dir;
+    const std::uint64_t freeBefore = fs::space(img->mountPoint()).available;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("HOME", (dir / "home").c_str(), 1);
+        ::setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+        const int out = ::open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(out, 1);
+        ::execl(QUENVOR_CLI, "quenvor-cli", "wipe-free-space", "--yes", "--json", img->mountPoint().c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    // Stopped once the fill has bytes on the disk: stopped before, nothing is written, and 3 is right.
+    const auto filling = [&] {
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(img->mountPoint(), ec))
+            if (e.path().filename().string().starts_with(".quenvor-wipe-"))
+                for (const auto& f : fs::directory_iterator(e.path(), ec))
+                    if (f.file_size(ec) > 0) return true;
+        return false;
+    };
+    for (int waited = 0; !filling() && waited < 4000; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ::kill(child, SIGINT);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), ExitCode::Partly);
+    const auto report = cleaning::formats::JsonValue::parse(test::TempDir::read(dir / "out"));
+    ASSERT_TRUE(report) << test::TempDir::read(dir / "out");
+    EXPECT_EQ(report->member("aborted")->text(), "true");
+    const std::uint64_t written = std::stoull(report->member("written")->text());
+    EXPECT_GT(written, 0u);
+    EXPECT_LT(written, freeBefore);
+    EXPECT_NE(report->member("message")->text().find("was stopped after"), std::string::npos);
+    for (const auto& e : fs::directory_iterator(img->mountPoint()))
+        EXPECT_EQ(e.path().filename(), "lost+found") << "left on the image: " << e.path();
+    EXPECT_GE(fs::space(img->mountPoint()).available + (std::uint64_t{1} << 20), freeBefore);
+    EXPECT_FALSE(fs::exists(dir / "state/quenvor/pending-fill"));
 }
 
 }  // namespace
