@@ -31,8 +31,10 @@ std::string ConsoleUi::consoleText(const std::string& text) {
     return ui::replaceAll(ui::replaceAll(text, "\r\n", "\n"), "\\n", "\n");
 }
 
+std::string ConsoleUi::consoleLines(const std::string& text) { return ui::replaceAll(text, "\r\n", "\n"); }
+
 bool ConsoleUi::ask(ui::StringTable& strings, std::ostream& questions, const std::string& question, int prompt) {
-    questions << consoleText(question) << "\n" << strings.LoadLangString(prompt) << std::flush;
+    questions << consoleLines(question) << "\n" << strings.LoadLangString(prompt) << std::flush;
     std::string answer;
     if (!platform::Console::readLine(answer)) {
         questions << "\n";

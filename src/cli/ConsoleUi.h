@@ -40,8 +40,12 @@ public:
 
     // The window's line breaks ("\r\n", or the table's two-character "\n") as the console's.
     static std::string consoleText(const std::string& text);
-    // A question put on the terminal and answered on standard input after the prompt of text id
-    // `prompt`: true for yes; no answer (the end of the input, an empty line) is no.
+    // Only the "\r\n" breaks, for a message built from texts consoleText already gave: a path in
+    // it keeps a backslash followed by n ("C:\Users\nina") as it is.
+    static std::string consoleLines(const std::string& text);
+    // A question (built from consoleText's texts) put on the terminal and answered on standard
+    // input after the prompt of text id `prompt`: true for yes; no answer (the end of the input,
+    // an empty line) is no.
     static bool ask(ui::StringTable& strings, std::ostream& questions, const std::string& question, int prompt);
 
 private:

@@ -58,7 +58,8 @@ const char* remainsName(const std::optional<RemainReason>& r) {
 }  // namespace
 
 int WipeFreeSpaceCommand::run(const CommandLine& cl, std::ostream& out) {
-    auto text = [&](int id) { return m_strings.LoadLangString(id); };
+    // Line breaks turned before anything is put in: a path keeps its backslashes.
+    auto text = [&](int id) { return ConsoleUi::consoleText(m_strings.LoadLangString(id)); };
     const shredder::FreeSpaceWipeMessages say(text);
     Account a;
     a.code = ExitCode::NothingDone;
@@ -69,7 +70,7 @@ int WipeFreeSpaceCommand::run(const CommandLine& cl, std::ostream& out) {
     const std::filesystem::path folder = a.report.folder;
     const std::string shown = platform::shownPath(platform::utf8Of(folder));
     auto refuse = [&](const std::string& why) {
-        a.message = ConsoleUi::consoleText(why);
+        a.message = ConsoleUi::consoleLines(why);
         return finish(cl, a, out);
     };
 
@@ -81,7 +82,7 @@ int WipeFreeSpaceCommand::run(const CommandLine& cl, std::ostream& out) {
     // A fill an unfinished wipe left holds the disk's free space: it goes before anything else.
     if (record) {
         ui::guarded(
-            [&] { a.recovered = ConsoleUi::consoleText(say.recovered(record->cleanUp(m_services.processes)).text); });
+            [&] { a.recovered = ConsoleUi::consoleLines(say.recovered(record->cleanUp(m_services.processes)).text); });
         if (!a.recovered.empty() && !cl.json) out << a.recovered << "\n\n" << std::flush;
     }
 
@@ -126,7 +127,7 @@ int WipeFreeSpaceCommand::run(const CommandLine& cl, std::ostream& out) {
     const auto& r = a.report;
     if (cl.discard && a.discardWhyNot.empty() && r.started && !r.discarded && r.discardError.empty())
         a.discardWhyNot = text(text::CliDiscardNotReached);
-    a.message = ConsoleUi::consoleText(say.result(r).text);
+    a.message = ConsoleUi::consoleLines(say.result(r).text);
     if (!a.discardWhyNot.empty()) a.message += "\n\n" + a.discardWhyNot;
     if (!r.started || r.written == 0)
         a.code = ExitCode::NothingDone;

@@ -17,7 +17,7 @@ constexpr auto kLogEvery = std::chrono::seconds(30);
 
 void WipeProgressLine::show(const std::string& text) {
     if (m_terminal) {
-        std::string line = ConsoleUi::consoleText(text);
+        std::string line = ConsoleUi::consoleLines(text);
         const auto width = static_cast<std::size_t>(std::max(platform::Console::columns() - 1, 1));
         // Cut between characters, never inside one of UTF-8's several bytes.
         if (line.size() > width) {
@@ -29,7 +29,7 @@ void WipeProgressLine::show(const std::string& text) {
                     << std::flush;
         m_shown = line.size();
     } else if (m_log) {
-        *m_log << ConsoleUi::consoleText(text) << "\n" << std::flush;
+        *m_log << ConsoleUi::consoleLines(text) << "\n" << std::flush;
     }
 }
 
@@ -58,7 +58,7 @@ bool WipeProgressLine::wipeStopRequested() {
     if (!platform::Console::interrupted()) return false;
     if (!m_stopping) {
         m_stopping = true;
-        show(m_strings.LoadLangString(text::CliWipeStopping));
+        show(ConsoleUi::consoleText(m_strings.LoadLangString(text::CliWipeStopping)));
     }
     return true;
 }

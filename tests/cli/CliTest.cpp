@@ -56,10 +56,12 @@ TEST(CliCommandLine, WhatCannotBeUnderstoodIsAUsageErrorAndHelpIsNot) {
         {{"wipe-free-space", "--level", "high", "a"}, ExitCode::Usage, "Unknown option: --level"},
         {{"wipe-free-space", "--help"}, ExitCode::Done, "--discard"},
         {{"--help"}, ExitCode::Done, "wipe-free-space"},
-        // Refused before anything is written or asked.
-        {{"wipe-free-space", "--yes", "/nonexistent/quenvor-test"},
+        // Refused before anything is written or asked; a backslash and an n in a path
+        // ("C:\\Users\\nina") are no line break.
+        {{"wipe-free-space", "--yes", "/nonexistent/a\\nina"},
          ExitCode::NothingDone,
-         "Not a folder: /nonexistent"},
+         "Not a folder: /nonexistent/a\\nina"},
+        {{"shred", "--yes", "/nonexistent/a\\nina"}, ExitCode::NothingDone, "found:\n/nonexistent/a\\nina\n"},
     };
     CliRig rig;
     for (const auto& c : cases) {
