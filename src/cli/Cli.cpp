@@ -9,6 +9,7 @@
 #include "cli/ConsoleView.h"
 #include "cli/ExitCode.h"
 #include "cli/ShredCommand.h"
+#include "cli/WipeFreeSpaceCommand.h"
 #include "platform/IKnownFolders.h"
 #include "platform/IniSettingsFile.h"
 #include "shell/AppServices.h"
@@ -41,8 +42,8 @@ int Cli::run(const std::vector<std::string>& args, Streams io) {
 
     const CommandLine cl = CommandLine::parse(args);
     if (!cl.ok()) {
-        if (cl.errorId == text::CliUsage) {
-            io.err << text(text::CliUsage) << "\n";
+        if (cl.errorId == text::CliUsageCommands) {
+            io.err << text(text::CliUsageCommands) << "\n";
         } else {
             io.err << ui::replaceAll(text(cl.errorId), "%1", cl.errorArgument) << "\n"
                    << text(text::CliSeeHelp) << "\n";
@@ -54,14 +55,17 @@ int Cli::run(const std::vector<std::string>& args, Streams io) {
         return ExitCode::Done;
     }
     if (cl.help) {
-        io.out << text(cl.command == CommandLine::Command::Clean   ? text::CliCleanUsage
-                       : cl.command == CommandLine::Command::Shred ? text::CliShredUsage
-                                                                   : text::CliUsage)
+        io.out << text(cl.command == CommandLine::Command::Clean           ? text::CliCleanUsage
+                       : cl.command == CommandLine::Command::Shred         ? text::CliShredUsage
+                       : cl.command == CommandLine::Command::WipeFreeSpace ? text::CliWipeUsage
+                                                                           : text::CliUsageCommands)
                << "\n";
         return ExitCode::Done;
     }
     if (cl.command == CommandLine::Command::Shred)
         return ShredCommand(m_native, strings, io.err, io.progress).run(cl, io.out);
+    if (cl.command == CommandLine::Command::WipeFreeSpace)
+        return WipeFreeSpaceCommand(m_native, strings, io.err, io.progress).run(cl, io.out);
 
     shell::AppServices app(m_native);
     return CleanCommand(app.services(), strings).run(cl, io.out);

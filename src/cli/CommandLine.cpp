@@ -28,9 +28,11 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
                     c.command = Command::Clean;
                 else if (arg == "shred")
                     c.command = Command::Shred;
+                else if (arg == "wipe-free-space")
+                    c.command = Command::WipeFreeSpace;
                 else
                     fail(text::CliUnknownCommand, arg);
-            } else if (c.command == Command::Shred) {
+            } else if (c.command == Command::Shred || c.command == Command::WipeFreeSpace) {
                 c.paths.push_back(arg);
             } else {
                 fail(text::CliUnexpectedArgument, arg);
@@ -49,14 +51,15 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
             fail(text::CliMissingValue, arg);
             return std::nullopt;
         };
-        const bool clean = c.command == Command::Clean, shred = c.command == Command::Shred;
+        const bool clean = c.command == Command::Clean, shred = c.command == Command::Shred,
+                   wipe = c.command == Command::WipeFreeSpace;
         if (attached && arg != "--only" && arg != "--level") {
             fail(text::CliUnknownOption, args[i]);
         } else if (arg == "--help" || arg == "-h") {
             c.help = true;
         } else if (arg == "--version" && c.command == Command::None) {
             c.version = true;
-        } else if (arg == "--json" && (clean || shred)) {
+        } else if (arg == "--json" && (clean || shred || wipe)) {
             c.json = true;
         } else if (arg == "--preview" && clean) {
             c.preview = true;
@@ -84,18 +87,25 @@ CommandLine CommandLine::parse(const std::vector<std::string>& args) {
                 c.passes = *passes;
             else
                 fail(text::CliUnknownLevel, *level);
-        } else if ((arg == "--yes" || arg == "-y") && shred) {
+        } else if ((arg == "--yes" || arg == "-y") && (shred || wipe)) {
             c.yes = true;
         } else if (arg == "--force" && shred) {
             c.force = true;
-        } else if (arg == "--" && shred) {
+        } else if (arg == "--discard" && wipe) {
+            c.discard = true;
+        } else if (arg == "--" && (shred || wipe)) {
             optionsEnded = true;
         } else {
             fail(text::CliUnknownOption, arg);
         }
     }
-    if (c.ok() && !c.help && !c.version && c.command == Command::None) fail(text::CliUsage, {});
+    if (c.ok() && !c.help && !c.version && c.command == Command::None) fail(text::CliUsageCommands, {});
     if (c.ok() && !c.help && c.command == Command::Shred && c.paths.empty()) fail(text::CliNoPaths, {});
+    if (c.ok() && !c.help && c.command == Command::WipeFreeSpace) {
+        if (c.paths.empty()) fail(text::CliNoFolder, {});
+        // The free space is the drive's: a second folder would be a second question.
+        if (c.paths.size() > 1) fail(text::CliOneFolderOnly, c.paths[1]);
+    }
     return c;
 }
 

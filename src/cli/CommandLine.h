@@ -15,7 +15,7 @@ namespace quenvor::cli {
 constexpr std::array<const char*, 6> kAreaNames = {"history", "cache", "forms", "cookies", "temp", "recent"};
 
 struct CommandLine {
-    enum class Command { None, Clean, Shred };
+    enum class Command { None, Clean, Shred, WipeFreeSpace };
     Command command = Command::None;
     bool help = false, version = false;
     bool json = false;
@@ -25,7 +25,9 @@ struct CommandLine {
     // shred
     std::int32_t passes = 4;  // the window's first level, selected when it starts
     bool yes = false, force = false;
-    std::vector<std::string> paths;
+    std::vector<std::string> paths;  // wipe-free-space: exactly one, the folder
+    // wipe-free-space
+    bool discard = false;
 
     int errorId = 0;  // a text id when the arguments make no sense
     std::string errorArgument;

@@ -1,6 +1,11 @@
 #include "cli/ConsoleUi.h"
 
+#include <ostream>
+
+#include "platform/Console.h"
+#include "text/TextIds.h"
 #include "ui/Guarded.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::cli {
 
@@ -24,6 +29,21 @@ ui::MsgAnswer ConsoleUi::messageBoxWithDetails(const std::string& text, const st
 
 std::string ConsoleUi::consoleText(const std::string& text) {
     return ui::replaceAll(ui::replaceAll(text, "\r\n", "\n"), "\\n", "\n");
+}
+
+std::string ConsoleUi::consoleLines(const std::string& text) { return ui::replaceAll(text, "\r\n", "\n"); }
+
+bool ConsoleUi::ask(ui::StringTable& strings, std::ostream& questions, const std::string& question, int prompt) {
+    questions << consoleLines(question) << "\n" << strings.LoadLangString(prompt) << std::flush;
+    std::string answer;
+    if (!platform::Console::readLine(answer)) {
+        questions << "\n";
+        return false;
+    }
+    const std::string yes = strings.LoadLangString(text::CliYesLetter);
+    if (answer.empty()) return false;
+    const std::string first = answer.substr(0, 1);
+    return first == yes || first == "y" || first == "Y" || (yes.size() == 1 && first[0] == yes[0] - 'a' + 'A');
 }
 
 }  // namespace quenvor::cli

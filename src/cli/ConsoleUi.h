@@ -2,10 +2,15 @@
 // The questions and messages of the page logic, answered without a window: a question gets the
 // answer the command line already gave, and every message is kept for the console's report.
 #include <functional>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
 #include "ui/IUiServices.h"
+
+namespace quenvor::ui {
+class StringTable;
+}
 
 namespace quenvor::cli {
 
@@ -35,6 +40,13 @@ public:
 
     // The window's line breaks ("\r\n", or the table's two-character "\n") as the console's.
     static std::string consoleText(const std::string& text);
+    // Only the "\r\n" breaks, for a message built from texts consoleText already gave: a path in
+    // it keeps a backslash followed by n ("C:\Users\nina") as it is.
+    static std::string consoleLines(const std::string& text);
+    // A question (built from consoleText's texts) put on the terminal and answered on standard
+    // input after the prompt of text id `prompt`: true for yes; no answer (the end of the input,
+    // an empty line) is no.
+    static bool ask(ui::StringTable& strings, std::ostream& questions, const std::string& question, int prompt);
 
 private:
     ui::MsgAnswer m_answer = ui::MsgAnswer::No;

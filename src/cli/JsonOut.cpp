@@ -1,5 +1,7 @@
 #include "cli/JsonOut.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace quenvor::cli {
@@ -91,6 +93,16 @@ JsonOut& JsonOut::value(const std::string& key, int n) {
 JsonOut& JsonOut::value(const std::string& key, bool b) {
     member(key);
     m_out += b ? "true" : "false";
+    return *this;
+}
+
+JsonOut& JsonOut::value(const std::string& key, double d) {
+    member(key);
+    // JSON has no infinity or NaN.
+    if (!std::isfinite(d)) d = 0;
+    char buf[64];
+    const auto end = std::to_chars(buf, buf + sizeof buf, d, std::chars_format::fixed, 1);
+    m_out.append(buf, end.ec == std::errc() ? end.ptr : buf);
     return *this;
 }
 

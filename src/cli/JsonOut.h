@@ -18,6 +18,8 @@ public:
     JsonOut& value(const std::string& key, std::uint64_t n);
     JsonOut& value(const std::string& key, int n);
     JsonOut& value(const std::string& key, bool b);
+    // One decimal, whatever the locale: a comma would break the number.
+    JsonOut& value(const std::string& key, double d);
     // An array member without a key.
     JsonOut& item(const std::string& text) { return value({}, text); }
 

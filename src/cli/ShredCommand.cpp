@@ -45,21 +45,12 @@ std::optional<platform::RemainReason> ShredCommand::remainsWhere(const std::stri
 }
 
 bool ShredCommand::ask(const std::string& question) {
-    m_questions << ConsoleUi::consoleText(question) << "\n"
-                << m_strings.LoadLangString(text::CliAskYesNo) << std::flush;
-    std::string answer;
-    if (!platform::Console::readLine(answer)) {
-        m_questions << "\n";
-        return false;
-    }
-    const std::string yes = m_strings.LoadLangString(text::CliYesLetter);
-    if (answer.empty()) return false;
-    const std::string first = answer.substr(0, 1);
-    return first == yes || first == "y" || first == "Y" || (yes.size() == 1 && first[0] == yes[0] - 'a' + 'A');
+    return ConsoleUi::ask(m_strings, m_questions, question, text::CliAskYesNo);
 }
 
 int ShredCommand::run(const CommandLine& cl, std::ostream& out) {
-    auto text = [&](int id) { return m_strings.LoadLangString(id); };
+    // Line breaks turned before anything is put in: a path keeps its backslashes.
+    auto text = [&](int id) { return ConsoleUi::consoleText(m_strings.LoadLangString(id)); };
     auto& files = *m_services.files;
     shredder::cPattern engine(files, m_services.random);
     shredder::OverwriteCheck check(m_services.storageProbe);
@@ -74,8 +65,8 @@ int ShredCommand::run(const CommandLine& cl, std::ostream& out) {
     bool acted = false, stopped = false;
     // A choice not shredded at all: named, with why.
     auto leave = [&](const std::string& path, const char* kind, const std::string& why) {
-        items.push_back({path, kind, "left", ConsoleUi::consoleText(why)});
-        messages.push_back(platform::shownPath(path) + ": " + ConsoleUi::consoleText(why));
+        items.push_back({path, kind, "left", ConsoleUi::consoleLines(why)});
+        messages.push_back(platform::shownPath(path) + ": " + ConsoleUi::consoleLines(why));
     };
 
     struct Choice {
@@ -159,9 +150,9 @@ int ShredCommand::run(const CommandLine& cl, std::ostream& out) {
                     r = {ShredStatus::Unexpected, why};
                 });
             progress.clear();
-            messages.push_back(ConsoleUi::consoleText(say.fileResult(c.path, r, moved).text));
+            messages.push_back(ConsoleUi::consoleLines(say.fileResult(c.path, r, moved).text));
             if (!r.ok())
-                items.push_back({c.path, "file", "left", ConsoleUi::consoleText(say.reasonFor(r))});
+                items.push_back({c.path, "file", "left", ConsoleUi::consoleLines(say.reasonFor(r))});
             else if (r.storage.mayRemain())
                 items.push_back({c.path, "file", "may_remain", say.remainText(r.storage.reason)});
             else
@@ -195,9 +186,9 @@ int ShredCommand::run(const CommandLine& cl, std::ostream& out) {
         progress.clear();
         if (outcome.aborted) stopped = true;
         messages.push_back(
-            ConsoleUi::consoleText(say.folderResult(c.path, outcome, left, progress.completed() - before).text));
+            ConsoleUi::consoleLines(say.folderResult(c.path, outcome, left, progress.completed() - before).text));
         for (const auto& l : outcome.left)
-            items.push_back({l.path, kindName(l.kind), "left", ConsoleUi::consoleText(say.reasonFor(l))});
+            items.push_back({l.path, kindName(l.kind), "left", ConsoleUi::consoleLines(say.reasonFor(l))});
         for (const auto& r : outcome.remained)
             items.push_back({r.path, "file", "may_remain", say.remainText(r.reason)});
         const bool done = outcome.done() && !outcome.choiceMoved;
@@ -206,7 +197,7 @@ int ShredCommand::run(const CommandLine& cl, std::ostream& out) {
              !done                      ? "left"
              : outcome.remained.empty() ? "removed"
                                         : "may_remain",
-             done ? std::string() : ConsoleUi::consoleText(say.folderResult(c.path, outcome, left, 0).text)});
+             done ? std::string() : ConsoleUi::consoleLines(say.folderResult(c.path, outcome, left, 0).text)});
     }
     progress.clear();
 

@@ -29,6 +29,8 @@ public:
     Shown result(const FreeSpaceWipe::Report& r) const;
     // What the start did with a fill left behind; empty text when there was none.
     Shown recovered(const PendingFill::Cleanup& c) const;
+    // Whether result() names something that may remain (its "What may remain" part).
+    bool namesWhatMayRemain(const FreeSpaceWipe::Report& r) const { return !remains(r).empty(); }
 
     // "1,5 GB", "320 KB" in the language's number format.
     std::string size(std::uint64_t bytes) const;

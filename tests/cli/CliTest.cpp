@@ -47,6 +47,21 @@ TEST(CliCommandLine, WhatCannotBeUnderstoodIsAUsageErrorAndHelpIsNot) {
         {{"--help"}, ExitCode::Done, "3  nothing was done"},
         {{"clean", "--help"}, ExitCode::Done, "--only AREAS"},
         {{"shred", "--help"}, ExitCode::Done, "--force"},
+        {{"shred", "--discard", "x"}, ExitCode::Usage, "Unknown option: --discard"},
+        {{"wipe-free-space"}, ExitCode::Usage, "Name the folder on the drive"},
+        {{"wipe-free-space", "a", "b"},
+         ExitCode::Usage,
+         "Name one folder only (the free space of the drive holding it is wiped): b"},
+        {{"wipe-free-space", "--force", "a"}, ExitCode::Usage, "Unknown option: --force"},
+        {{"wipe-free-space", "--level", "high", "a"}, ExitCode::Usage, "Unknown option: --level"},
+        {{"wipe-free-space", "--help"}, ExitCode::Done, "--discard"},
+        {{"--help"}, ExitCode::Done, "wipe-free-space"},
+        // Refused before anything is written or asked; a backslash and an n in a path
+        // ("C:\\Users\\nina") are no line break.
+        {{"wipe-free-space", "--yes", "/nonexistent/a\\nina"},
+         ExitCode::NothingDone,
+         "Not a folder: /nonexistent/a\\nina"},
+        {{"shred", "--yes", "/nonexistent/a\\nina"}, ExitCode::NothingDone, "found:\n/nonexistent/a\\nina\n"},
     };
     CliRig rig;
     for (const auto& c : cases) {
@@ -62,6 +77,12 @@ TEST(CliCommandLine, WhatCannotBeUnderstoodIsAUsageErrorAndHelpIsNot) {
     EXPECT_EQ(CommandLine::parse({"shred", "a"}).passes, 4);
     const auto clean = CommandLine::parse({"clean", "--only", "cookies,recent"});
     EXPECT_EQ(*clean.only, (std::array<bool, 6>{false, false, false, true, false, true}));
+    const auto wipe = CommandLine::parse({"wipe-free-space", "-y", "--discard", "--json", "--", "--odd-name"});
+    EXPECT_EQ(wipe.command, CommandLine::Command::WipeFreeSpace);
+    EXPECT_TRUE(wipe.yes && wipe.discard && wipe.json);
+    EXPECT_EQ(wipe.paths, std::vector<std::string>{"--odd-name"});
+    const auto asks = CommandLine::parse({"wipe-free-space", "/mnt/usb"});
+    EXPECT_TRUE(asks.ok() && !asks.yes && !asks.discard && !asks.json);
 }
 
 // What QSettings writes (its INI escaping), and what its toString() gives for it.

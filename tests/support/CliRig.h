@@ -10,6 +10,7 @@
 #include "cli/Cli.h"
 #include "platform/EmbeddedStringResource.h"
 #include "platform/NativePlatform.h"
+#include "platform/PendingDeletionList.h"
 #include "support/FakeHome.h"
 #include "support/TempDir.h"
 
@@ -26,6 +27,10 @@ public:
     platform::EmbeddedStringResource strings;
     std::unique_ptr<platform::IRandomSource> random = platform::NativePlatform::makeRandomSource();
     platform::IStorageProbe* probe = nullptr;
+    // Null unless a test wipes the free space of an image of its own: never the host's disk.
+    platform::IFreeSpace* freeSpace = nullptr;
+    // Its folder is the state folder, where a wipe records its fill.
+    platform::PendingDeletionList pending{dir / "state/quenvor/pending-deletions"};
 
     Ran run(const std::vector<std::string>& args) {
         platform::PlatformServices native;
@@ -37,6 +42,8 @@ public:
         native.strings = &strings;
         native.random = random.get();
         native.storageProbe = probe;
+        native.freeSpace = freeSpace;
+        native.pending = &pending;
         std::ostringstream out, err;
         Ran r;
         r.code = cli::Cli(native).run(args, {out, err, nullptr});
