@@ -85,8 +85,11 @@ ran=""
 for fs in vfat ext4; do
   case $fs in
     vfat) mkfs=(mkfs.vfat) fsck=(fsck.vfat -n) ;;
-    # No reserve for root (Wine runs as root here); 4 KiB blocks, as on any ext4 past 512 MiB: on
-    # 1 KiB blocks a block or two of the old data stays under Wine (not under Linux), unexplained.
+    # No reserve for root (Wine runs as root here). 4 KiB blocks, as on any ext4 past 512 MiB, so
+    # the fill's extents fit in its inode: on 1 KiB blocks the fill needs an extent block of
+    # ext4's own, which goes to the journal only and is freed with the fill before it reaches its
+    # place, and the old data under it stays (under Linux as well, unless the filesystem is synced
+    # before the fill goes).
     ext4) mkfs=(mkfs.ext4 -q -F -m 0 -b 4096) fsck=(e2fsck -f -n) ;;
   esac
   if ! command -v "${mkfs[0]}" >/dev/null; then
