@@ -23,14 +23,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/EmbeddedStringResource.h"
 #include "platform/Utf8Path.h"
 #include "platform/windows/WindowsFileService.h"
 #include "platform/windows/WindowsFreeSpace.h"
 #include "platform/windows/WindowsProcessTable.h"
 #include "platform/windows/WindowsRandomSource.h"
 #include "shredder/FreeSpaceWipe.h"
+#include "shredder/FreeSpaceWipeMessages.h"
 #include "shredder/PendingFill.h"
+#include "support/ScriptedUi.h"
 #include "support/TempDir.h"
+#include "ui/NumberText.h"
+#include "ui/StringTable.h"
 
 namespace quenvor::platform::windows {
 namespace {
@@ -75,11 +80,16 @@ protected:
     WindowsProcessTable processes;
     test::TempDir state;  // on C:, off the drive being filled
     PendingFill record{files, state / "pending-fill"};
+    EmbeddedStringResource res;
+    test::ScriptedUi ui;
+    quenvor::ui::StringTable strings{&res, &ui};
+    shredder::FreeSpaceWipeMessages say{[this](int id) { return strings.LoadLangString(id); }};
     fs::path chosen;
     std::uint64_t before = 0;
     std::uint32_t block = 512;
 
     void SetUp() override {
+        strings.setLanguage(quenvor::ui::kEnglish);
         const char* folder = std::getenv("QUENVOR_WIPE_FOLDER");
         if (!folder || !*folder)
             GTEST_SKIP() << "QUENVOR_WIPE_FOLDER is not set: scripts/windows-free-space-wipe.sh gives a small drive";
@@ -132,6 +142,10 @@ TEST_F(WipeOnSmallDrive, FillsToTheEndRemovesItAllAndWritesTheNames) {
     EXPECT_TRUE(namesIn(chosen).empty()) << "nothing of the wipe stays: " << namesIn(chosen).front();
     EXPECT_EQ(r.freeAfter, availableAt(chosen));
     expectSpaceBack(r.names);
+    const auto shown = say.result(r);
+    EXPECT_FALSE(shown.warn) << shown.text;
+    EXPECT_NE(shown.text.find(utf8Of(chosen)), std::string::npos) << shown.text;
+    EXPECT_NE(shown.text.find(quenvor::ui::groupedCount(r.names, ",") + " names"), std::string::npos) << shown.text;
 }
 
 TEST_F(WipeOnSmallDrive, AFillLeftByAKilledRunIsHiddenAndRemovedAtTheNextStart) {
@@ -156,6 +170,9 @@ TEST_F(WipeOnSmallDrive, AFillLeftByAKilledRunIsHiddenAndRemovedAtTheNextStart) 
     EXPECT_FALSE(fs::exists(record.file()));
     EXPECT_TRUE(namesIn(chosen).empty()) << "left: " << namesIn(chosen).front();
     expectSpaceBack();
+    const auto shown = say.recovered(c);
+    EXPECT_FALSE(shown.warn) << shown.text;
+    EXPECT_NE(shown.text.find("did not end"), std::string::npos) << shown.text;
 }
 
 }  // namespace
