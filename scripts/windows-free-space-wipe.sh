@@ -5,8 +5,8 @@
 # marker are written and deleted the ordinary way; then the WipeOnSmallDrive cases of the Windows
 # tests run there (QUENVOR_WIPE_FOLDER names the folder). Checked from Linux afterwards: no byte
 # of the marker left anywhere in the unmounted image, no trace of the fill in the folder, the free
-# space back as it was, the filesystem clean (fsck); then the same after a run killed with the
-# disk full and the start-up clean-up that follows it.
+# space back as it was, the filesystem clean (fsck); then the same after a run the user stops,
+# and after a run killed with the disk full and the start-up clean-up that follows it.
 #   windows-free-space-wipe.sh <wine prefix> <quenvor_windows_tests.exe>
 # A filesystem the kernel cannot mount here (FAT in a container without the driver) is left out
 # and said; FUSE's FAT is no stand-in, as it reports a full disk as "not permitted".
@@ -58,14 +58,14 @@ mount_image() {
 available() { stat -f -c '%a %S' "$mnt" | awk '{ print $1 * $2 }'; }
 block() { stat -f -c '%S' "$mnt"; }
 
-# Runs the cases matching $1 on drive $letter; passes only when they ran (never skipped).
+# Runs the $2 cases matching $1 on drive $letter; passes only when they ran (never skipped).
 run_cases() {
   local out rc=0
   out=$(QUENVOR_WIPE_FOLDER="$letter:\\papers" "${wine_run[@]}" "$exe" --gtest_filter="WipeOnSmallDrive.$1" 2>&1) ||
     rc=$?
   echo "$out"
   [ $rc -eq 0 ] || fail "the Windows test ended with $rc"
-  grep -q '^\[  PASSED  \] 1 test' <<<"$out" || fail "the case $1 did not run"
+  grep -q "^\[  PASSED  \] $2 test" <<<"$out" || fail "the cases $1 did not run"
   if grep -q '^\[  SKIPPED \]' <<<"$out"; then fail "the case $1 skipped"; fi
 }
 
@@ -120,15 +120,15 @@ for fs in vfat ext4; do
   link=$prefix/dosdevices/$letter:
 
   echo "== $fs on $letter: ($before bytes free)"
-  run_cases 'FillsToTheEnd*'
+  run_cases 'FillsToTheEnd*' 1
   umount "$mnt"
   if grep -a -q -F -- "$marker" "$image"; then fail "$fs: a deleted file's bytes are left in the free space"; fi
   out=$("${fsck[@]}" "$image" 2>&1) || fail "$fs: the filesystem is not clean after the wipe: $out"
   mount_image
   check_after "$before" "$folder"
 
-  echo "== $fs: a run killed with the disk full, then the next start"
-  run_cases 'AFillLeftByAKilledRun*'
+  echo "== $fs: a run stopped by the user; a run killed with the disk full, then the next start"
+  run_cases 'AStopMidFill*:*AFillLeftByAKilledRun*' 2
   check_after "$before" "$folder"
   umount "$mnt"
   out=$("${fsck[@]}" "$image" 2>&1) || fail "$fs: the filesystem is not clean after the clean-up: $out"

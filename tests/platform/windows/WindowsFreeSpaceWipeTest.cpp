@@ -63,12 +63,14 @@ std::vector<std::string> namesIn(const fs::path& p) {
 struct Events : shredder::IWipeEvents {
     std::vector<WipeStep> steps;
     bool dieAtRemoval = false;  // stands for the program killed with the disk full
+    int stopAfter = -1;         // the user presses Stop after this many writes of the fill's buffer
+    int asked = 0;
     void wipeStep(WipeStep s) override {
         steps.push_back(s);
         if (s == WipeStep::Removing && dieAtRemoval) throw std::runtime_error("killed");
     }
     void wipeProgress(const shredder::WipeProgress&) override {}
-    bool wipeStopRequested() override { return false; }
+    bool wipeStopRequested() override { return stopAfter >= 0 && ++asked > stopAfter; }
     bool saw(WipeStep s) const { return std::find(steps.begin(), steps.end(), s) != steps.end(); }
 };
 
@@ -173,6 +175,22 @@ TEST_F(WipeOnSmallDrive, AFillLeftByAKilledRunIsHiddenAndRemovedAtTheNextStart) 
     const auto shown = say.recovered(c);
     EXPECT_FALSE(shown.warn) << shown.text;
     EXPECT_NE(shown.text.find("did not end"), std::string::npos) << shown.text;
+}
+
+TEST_F(WipeOnSmallDrive, AStopMidFillRemovesWhatWasWrittenAndWritesNoNames) {
+    Events events;
+    events.stopAfter = 8;
+    const auto r = wipe().run(chosen, events);
+    EXPECT_TRUE(r.aborted);
+    EXPECT_FALSE(r.full);
+    EXPECT_TRUE(r.failure.empty()) << r.failure;
+    EXPECT_EQ(r.written, std::uint64_t{8} << 20);
+    EXPECT_LT(r.written + std::uint64_t{64} * block, before);
+    EXPECT_TRUE(r.notRemoved.empty()) << r.notRemoved.front();
+    EXPECT_FALSE(r.namesRun);
+    EXPECT_FALSE(fs::exists(record.file()));
+    EXPECT_TRUE(namesIn(chosen).empty()) << "left: " << namesIn(chosen).front();
+    expectSpaceBack();
 }
 
 }  // namespace
