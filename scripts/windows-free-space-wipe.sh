@@ -33,6 +33,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM
 
 "${wine_run[@]}" --start
 [ -d "$prefix/dosdevices" ] || fail "the Wine prefix $prefix has no dosdevices folder"
