@@ -18,7 +18,7 @@ deps=$(mkdir -p "$1" && cd "$1" && pwd)
 toolchain=$2
 
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 googletest dpkg-dev tcl gcc
-  xvfb xauth xdotool imagemagick fonts-wine nsis zip
+  xvfb xauth xdotool imagemagick fonts-wine nsis zip dosfstools
   libsqlite3-dev libleveldb-dev cmake make)
 missing=()
 for p in "${packages[@]}"; do

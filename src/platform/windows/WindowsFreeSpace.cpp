@@ -21,7 +21,9 @@ constexpr std::uint32_t kResidentBytes = 512;
 
 Result<SpaceFacts> WindowsFreeSpace::space(IDirectory& folder) {
     ULARGE_INTEGER available{}, total{}, free{};
-    const std::wstring at = folder.path().wstring();
+    std::wstring at = folder.path().wstring();
+    // A share's folder (\\server\share\...) is refused without the separator at the end.
+    if (!at.empty() && at.back() != L'\\' && at.back() != L'/') at += L'\\';
     if (!GetDiskFreeSpaceExW(at.c_str(), &available, &total, &free))
         return lastError("cannot read the free space of " + narrow(at));
     SpaceFacts f;
