@@ -98,13 +98,13 @@ int WipeFreeSpaceCommand::run(const CommandLine& cl, std::ostream& out) {
         const auto loaded = record->load();
         if (loaded.record && loaded.record->process != 0 && loaded.record->process != self &&
             m_services.processes->processAlive(loaded.record->process))
-            return refuse(ui::replaceAll(text(text::CliWipeRunning), "%1", std::to_string(loaded.record->process)));
+            return refuse(ui::replaceAll(text(text::WipeFreeRunning), "%1", std::to_string(loaded.record->process)));
     }
     if (!cl.yes && !ConsoleUi::ask(m_strings, m_questions, say.confirm(platform::utf8Of(folder)), text::CliAnswerYesNo))
         return refuse(text(text::CliWipeNotConfirmed));
 
     FreeSpaceWipe wipe(FreeSpaceWipe::Services{*m_services.files, *m_services.freeSpace, *m_services.random,
-                                               m_services.storageProbe, record.get(), self});
+                                               m_services.storageProbe, record.get(), self, m_services.processes});
     if (cl.discard) {
         // Asked for only where it can be done; elsewhere the account says why it was not.
         const platform::DeviceKind drive = wipe.device(folder);

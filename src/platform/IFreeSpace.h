@@ -18,6 +18,7 @@ struct SpaceFacts {
     std::uint64_t available = 0;  // free for this user: reserves and quotas left out
     std::uint32_t blockSize = 4096;
     std::uint32_t nameMax = 255;  // the longest name a folder takes, in bytes (UTF-16 units on Windows)
+    std::string filesystem;       // its type where the system names it here ("NTFS"); else empty
 };
 
 // Where a folder's names lie once their files are removed.
@@ -56,6 +57,10 @@ public:
     // Tells the drive that the free space of the folder's filesystem holds nothing (FITRIM, as
     // fstrim does); the bytes the filesystem says it discarded. Needs the administrator on Linux.
     virtual Result<std::uint64_t> discardFree(IDirectory& folder) = 0;
+    // Puts in place on the disk what the folder's filesystem has only in memory or its journal
+    // (syncfs): a block the fill's own bookkeeping took from the free space was written over only
+    // once it is there, and removing the fill first would free it with its old contents.
+    virtual Status writeBack(IDirectory& /*folder*/) { return {}; }
     // Where the folder's filesystem log writes next, where the system tells it; nullopt elsewhere,
     // and then a log is known to have gone round only from what was written through it.
     virtual std::optional<JournalHead> journalHead(IDirectory& /*folder*/) { return std::nullopt; }

@@ -88,7 +88,8 @@ void StartForm::Form_Load() {
         if (m_services.freeSpace && m_services.random) {
             m_wipe = std::make_unique<shredder::FreeSpaceWipe>(shredder::FreeSpaceWipe::Services{
                 *m_services.files, *m_services.freeSpace, *m_services.random, m_services.storageProbe,
-                m_fillRecord.get(), m_services.processes ? m_services.processes->currentProcessId() : 0});
+                m_fillRecord.get(), m_services.processes ? m_services.processes->currentProcessId() : 0,
+                m_services.processes});
             m_shredder->setFreeSpaceWipe(m_wipe.get());
         }
     });

@@ -7,6 +7,7 @@
 #include "platform/ErrorKinds.h"
 #include "platform/IFileService.h"
 #include "platform/IFreeSpace.h"
+#include "platform/IProcessTable.h"
 #include "platform/IRandomSource.h"
 #include "platform/Utf8Path.h"
 
@@ -70,6 +71,7 @@ FreeSpaceWipe::Report FreeSpaceWipe::run(const std::filesystem::path& folder, IW
         return finish();
     }
     r.freeBefore = facts->available;
+    r.filesystem = facts->filesystem;
     if (m_s.probe) {
         if (auto v = m_s.probe->examine((*top)->nativeHandle())) {
             r.filesystem = v->filesystem;
@@ -82,6 +84,15 @@ FreeSpaceWipe::Report FreeSpaceWipe::run(const std::filesystem::path& folder, IW
 
     const std::string fillName = randomName(14 + kPrefixLength, ".quenvor-wipe-");
     const std::string namePrefix = randomName(kPrefixLength, ".qv");
+    if (m_s.record && m_s.processes) {
+        // Its record is the one that lets a crash of that wipe be cleaned up: never written over.
+        const auto loaded = m_s.record->load();
+        if (loaded.record && loaded.record->process != 0 && loaded.record->process != m_s.process &&
+            m_s.processes->processAlive(loaded.record->process)) {
+            r.runningElsewhere = loaded.record->process;
+            return finish();
+        }
+    }
     if (m_s.record) {
         if (auto s = m_s.record->begin({m_s.process, folder, id->identity(), fillName, namePrefix}); !s) {
             r.notRecorded = true;
@@ -103,6 +114,8 @@ FreeSpaceWipe::Report FreeSpaceWipe::run(const std::filesystem::path& folder, IW
         r.failure = fillDir.error().message;
     else
         fill(**fillDir, f, events, r);
+    if (fillDir && r.full)
+        if (auto s = m_s.space.writeBack(**fillDir); !s && r.failure.empty()) r.failure = s.error().message;
     // Never leave the disk full: whatever ended the fill, it goes now.
     events.wipeStep(WipeStep::Removing);
     removeFill(**top, fillDir ? std::move(*fillDir) : nullptr, fillName, f, r);

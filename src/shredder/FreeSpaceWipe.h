@@ -22,6 +22,7 @@
 namespace quenvor::platform {
 class IFileService;
 class IFreeSpace;
+class IProcessTable;
 class IRandomSource;
 }  // namespace quenvor::platform
 
@@ -36,6 +37,9 @@ public:
         platform::IStorageProbe* probe;  // null: nothing is known of what the filesystem keeps
         PendingFill* record;             // null: a crash leaves the fill for the user to find
         std::int64_t process = 0;        // recorded, so a second start leaves a running wipe alone
+        // Tells whether the process of a recorded wipe still runs (the console's and the window's
+        // share one record); null: a record is taken over, as when no other can be running.
+        platform::IProcessTable* processes = nullptr;
     };
     struct Options {
         bool discard = false;  // discard (TRIM) the free space once the fill is removed
@@ -82,6 +86,7 @@ public:
         std::string discardError;             // empty when not asked or done
         std::string failure;                  // what stopped the wipe, when something did
         bool notRecorded = false;             // nothing written: the record could not be made
+        std::int64_t runningElsewhere = 0;    // nothing written: this process's wipe is recorded and runs
         std::vector<std::string> notRemoved;  // parts of the fill still on the disk, with why
         double seconds = 0;
     };

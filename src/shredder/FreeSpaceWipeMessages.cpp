@@ -89,6 +89,8 @@ std::string FreeSpaceWipeMessages::remains(const FreeSpaceWipe::Report& r) const
 FreeSpaceWipeMessages::Shown FreeSpaceWipeMessages::result(const FreeSpaceWipe::Report& r) const {
     Shown s;
     const std::string folder = platform::shownPath(platform::utf8Of(r.folder));
+    if (r.runningElsewhere != 0)
+        return {replaceAll(m_text(text::WipeFreeRunning), "%1", std::to_string(r.runningElsewhere)), true};
     if (r.notRecorded) return {m_text(text::WipeFreeNotRecorded) + kBreak + r.failure, true};
     if (!r.started)
         return {m_text(text::WipeFreeFailed) + kBreak + r.failure + kGap + m_text(text::WipeFreeNoFill), true};

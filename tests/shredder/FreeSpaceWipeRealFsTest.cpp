@@ -1,8 +1,7 @@
 // Wiping free space on loop-mounted images, checked on the raw image bytes: on ext4 no byte and
 // no name of a file deleted the ordinary way is left, and the free space comes back; XFS's log
-// goes round and keeps no old name; on btrfs a snapshot keeps
-// the old data and the message says so; a fill an interrupted wipe left is removed at the next
-// start.
+// goes round and keeps no old name; on btrfs a snapshot keeps the old data and the message says
+// so; a fill an interrupted wipe left is removed at the next start.
 #include <sys/statvfs.h>
 
 #include <gtest/gtest.h>
@@ -38,11 +37,16 @@ std::string newMarker() {
 
 // `count` files of 1 MiB full of `marker`, named after it, on the disk, then deleted the
 // ordinary way. Their names are the marker's digits: what is left of them can be searched for.
-void writeAndDelete(const fs::path& dir, const std::string& marker, int count) {
+// With `kept`, each is followed on the disk by a file of 1 MiB there that stays, so the free
+// space the deletions leave is in pieces, and a fill needs blocks of bookkeeping among them.
+void writeAndDelete(const fs::path& dir, const std::string& marker, int count, const fs::path& kept = {}) {
     std::string data;
     while (data.size() + marker.size() <= (1u << 20)) data += marker;
     const auto name = [&](int i) { return dir / (marker.substr(0, marker.size() - 1) + "-" + std::to_string(i)); };
-    for (int i = 0; i < count; ++i) std::ofstream(name(i), std::ios::binary) << data;
+    for (int i = 0; i < count; ++i) {
+        std::ofstream(name(i), std::ios::binary) << data;
+        if (!kept.empty()) std::ofstream(kept / std::to_string(i), std::ios::binary) << std::string(1u << 20, 'k');
+    }
     ::sync();
     for (int i = 0; i < count; ++i) fs::remove(name(i));
     ::sync();
@@ -94,8 +98,10 @@ TEST_F(FreeSpaceWipeRealFs, Ext4DeletedContentsAreGoneAndTheSpaceComesBack) {
     QUENVOR_MOUNT_OR_SKIP(img, recipe);
     const fs::path chosen = *img / "papers";
     fs::create_directories(chosen);
+    fs::create_directories(*img / "kept");
+    ASSERT_TRUE(img->setExt4Reserve(0)) << "what ext4 holds back would hide what the fill reaches";
     const std::string marker = newMarker();
-    writeAndDelete(chosen, marker, 24);
+    writeAndDelete(chosen, marker, 40, *img / "kept");
     ASSERT_TRUE(img->rawContains(marker)) << "the deleted files' blocks must still hold them before the wipe";
     const std::uint64_t before = available(img->mountPoint());
 

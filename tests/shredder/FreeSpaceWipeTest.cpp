@@ -11,6 +11,7 @@
 #include "platform/ErrorKinds.h"
 #include "platform/linux/LinuxFileService.h"
 #include "platform/linux/LinuxFreeSpace.h"
+#include "platform/linux/LinuxProcessTable.h"
 #include "shredder/FreeSpaceWipeMessages.h"
 #include "shredder/PendingFill.h"
 #include "support/FakeStorageProbe.h"
@@ -172,6 +173,18 @@ TEST_F(Wipe, NoWriteWithoutYesOrWithoutItsRecord) {
     EXPECT_EQ(space.written, 0u);
     EXPECT_EQ(said.rfind(en(text::WipeFreeNotRecorded), 0), 0u) << said;
     EXPECT_TRUE(untouchedButForTheFill());
+
+    // Another process's wipe runs (the console's): its record, which its crash needs, stays.
+    const auto id = files.status(dir.path());
+    ASSERT_TRUE(id);
+    ASSERT_TRUE(record.begin({1, dir.path(), id->identity(), ".quenvor-wipe-x", ".qvabcde"}));
+    platform::LinuxProcessTable processes;  // process 1 always runs
+    FreeSpaceWipe second({files, space, *random, &probe, &record, 2, &processes});
+    page.setFreeSpaceWipe(&second);
+    const std::string running = wipeChosen();
+    EXPECT_EQ(space.written, 0u);
+    EXPECT_EQ(running, "Another wipe of free space is running (process 1). Wait until it ends, then try again.");
+    EXPECT_EQ(record.load().record->process, 1);
 }
 
 TEST_F(Wipe, AbortAndWriteErrorsStillRemoveTheFill) {

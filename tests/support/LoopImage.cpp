@@ -4,6 +4,7 @@
 #include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 
 extern char** environ;
@@ -202,6 +204,20 @@ LoopImage::~LoopImage() {
     unmount();
     std::error_code ec;
     if (!m_dir.empty()) std::filesystem::remove_all(m_dir, ec);
+}
+
+bool LoopImage::setExt4Reserve(std::uint64_t clusters) {
+    struct stat st {};
+    if (::stat(m_mountPoint.c_str(), &st) != 0) return false;
+    std::ifstream uevent("/sys/dev/block/" + std::to_string(major(st.st_dev)) + ":" + std::to_string(minor(st.st_dev)) +
+                         "/uevent");
+    std::string line;
+    while (std::getline(uevent, line))
+        if (line.rfind("DEVNAME=", 0) == 0) {
+            std::ofstream knob("/sys/fs/ext4/" + line.substr(8) + "/reserved_clusters");
+            return static_cast<bool>(knob << clusters << std::flush);
+        }
+    return false;
 }
 
 bool LoopImage::sync() {

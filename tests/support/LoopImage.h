@@ -58,6 +58,9 @@ public:
 
     // Writes everything the filesystem holds in memory down to the image file.
     bool sync();
+    // Sets the clusters ext4 holds back from every writer (/sys/fs/ext4/<device>/reserved_clusters),
+    // so that a check of what a fill reaches is not a check of where that reserve happens to lie.
+    bool setExt4Reserve(std::uint64_t clusters);
     bool unmount();
     // Whether the raw image bytes contain `marker` anywhere: in a file, a free block, the
     // journal or metadata. Syncs first while mounted.

@@ -107,6 +107,11 @@ Result<NameTable> LinuxFreeSpace::names(IDirectory& folder) {
     return t;
 }
 
+Status LinuxFreeSpace::writeBack(IDirectory& folder) {
+    if (::syncfs(fdOf(folder)) != 0) return sysError("cannot write back the filesystem of", folder.path());
+    return {};
+}
+
 std::optional<JournalHead> LinuxFreeSpace::journalHead(IDirectory& folder) {
     struct statfs fs {};
     struct stat st {};

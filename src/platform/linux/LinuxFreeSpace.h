@@ -12,6 +12,7 @@ public:
     Result<std::unique_ptr<IWritableFile>> createFile(IDirectory& folder, const std::string& name) override;
     Status makeFolder(IDirectory& parent, const std::string& name) override;
     Result<std::uint64_t> discardFree(IDirectory& folder) override;
+    Status writeBack(IDirectory& folder) override;
     std::optional<JournalHead> journalHead(IDirectory& folder) override;
 };
 

@@ -33,9 +33,13 @@ Result<SpaceFacts> WindowsFreeSpace::space(IDirectory& folder) {
     f.nameMax = 255;
     wchar_t root[MAX_PATH + 1]{};
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-    if (GetVolumePathNameW(at.c_str(), root, MAX_PATH) &&
-        GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
-        f.blockSize = static_cast<std::uint32_t>(sectorsPerCluster * bytesPerSector);
+    wchar_t fsName[MAX_PATH + 1]{};
+    if (GetVolumePathNameW(at.c_str(), root, MAX_PATH)) {
+        if (GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+            f.blockSize = static_cast<std::uint32_t>(sectorsPerCluster * bytesPerSector);
+        if (GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, fsName, MAX_PATH))
+            f.filesystem = narrow(fsName);
+    }
     return f;
 }
 
