@@ -143,7 +143,9 @@ FreeSpaceWipeMessages::Shown FreeSpaceWipeMessages::recovered(const PendingFill:
         return {left.text(), true};
     }
     std::string line = replaceAll(m_text(text::WipeFreeRecovered), "%1", size(c.bytes));
-    return {replaceAll(line, "%2", count(c.files)) + kBreak + fill, false};
+    const std::string files =
+        c.files == 1 ? m_text(text::CountOneFile) : replaceAll(m_text(text::CountFiles), "%1", count(c.files));
+    return {replaceAll(line, "%2", files) + kBreak + fill, false};
 }
 
 }  // namespace quenvor::shredder
