@@ -81,6 +81,14 @@ public:
         return Error{ENOSYS, "this file cannot give storage back"};
     }
     virtual Status flushToDevice() = 0;  // data reaches the device before this returns
+    // Starts writing a range to the device without waiting for it, so the writer goes on while
+    // the device works; flushToDevice still has to follow. Where the system has no such call,
+    // the range is flushed at once.
+    virtual Status startFlush(std::uint64_t offset, std::uint64_t length) {
+        (void)offset;
+        (void)length;
+        return flushToDevice();
+    }
     virtual Status truncate(std::uint64_t length) = 0;
     virtual Status close() = 0;
 };

@@ -212,8 +212,10 @@ void FreeSpaceWipe::fill(platform::IDirectory& fillDir, Fill& f, IWipeEvents& ev
             f.sinceRefill += chunk;
             r.written = before + offset;
             if (sinceFlush >= m_o.flushEvery) {
+                // Started, not waited for: the device writes while the next part is made, and
+                // the file is flushed whole before anything is removed.
+                if (auto s = (*file)->startFlush(offset - sinceFlush, sinceFlush); !s) r.full = fail(s.error());
                 sinceFlush = 0;
-                if (auto s = (*file)->flushToDevice(); !s) r.full = fail(s.error());
             }
             progress(false);
         }

@@ -47,7 +47,7 @@ public:
         // The buffer is drawn from the random source again after this much: the data stays
         // unpredictable while the source costs a fraction of the disk's time.
         std::uint64_t refillEvery = std::uint64_t{64} << 20;
-        std::uint64_t flushEvery = std::uint64_t{256} << 20;
+        std::uint64_t flushEvery = std::uint64_t{32} << 20;
         // Under FAT32's limit of 4 GiB a file.
         std::uint64_t fileBytes = std::uint64_t{1} << 30;
         // Names written where the filesystem's name tables have no bound we can fill.

@@ -85,6 +85,12 @@ Status LinuxWritableFile::flushToDevice() {
     return {};
 }
 
+Status LinuxWritableFile::startFlush(std::uint64_t offset, std::uint64_t length) {
+    if (::sync_file_range(m_fd, static_cast<off_t>(offset), static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE) != 0)
+        return sysError("cannot flush", m_path);
+    return {};
+}
+
 Status LinuxWritableFile::truncate(std::uint64_t length) {
     if (::ftruncate(m_fd, static_cast<off_t>(length)) != 0) return sysError("cannot truncate", m_path);
     return {};

@@ -25,6 +25,7 @@ public:
     Result<std::uint64_t> allocatedBytes() override;
     Status releaseRange(std::uint64_t offset, std::uint64_t length) override;
     Status flushToDevice() override;
+    Status startFlush(std::uint64_t offset, std::uint64_t length) override;
     Status truncate(std::uint64_t length) override;
     Status close() override;
 
