@@ -40,11 +40,11 @@ int main(int argc, char** argv) {
     const auto r = shredder::FreeSpaceWipe({files, space, random, &probe, nullptr, 0}).run(argv[1], events);
     std::printf(
         "written %llu bytes in %llu files, %.2f s, full %d, %llu bytes free to no one, names %llu (bounded %d, table "
-        "%llu bytes), journal %llu bytes written through %d\n",
+        "%llu bytes), journal: %llu bytes of changes went through it, once round %d\n",
         static_cast<unsigned long long>(r.written), static_cast<unsigned long long>(r.files), r.seconds, r.full ? 1 : 0,
         static_cast<unsigned long long>(r.unreachable), static_cast<unsigned long long>(r.names),
         r.namesBounded ? 1 : 0, static_cast<unsigned long long>(r.nameTableBytes),
-        static_cast<unsigned long long>(r.journalBytes), r.journalCycled ? 1 : 0);
+        static_cast<unsigned long long>(r.journalWritten), r.journalCycled ? 1 : 0);
     if (!r.failure.empty()) std::fprintf(stderr, "failed: %s\n", r.failure.c_str());
     for (const auto& n : r.notRemoved) std::fprintf(stderr, "not removed: %s\n", n.c_str());
     return r.failure.empty() && r.full && r.notRemoved.empty() ? 0 : 1;

@@ -160,6 +160,8 @@ int WipeFreeSpaceCommand::finish(const CommandLine& cl, Account& a, std::ostream
         .value("unreachable", r.unreachable)
         .value("names", r.names)
         .value("names_bounded", r.namesBounded)
+        .value("journal_written", r.journalWritten)
+        .value("journal_cycled", r.journalCycled)
         .value("remains", remainsName(r.remains))
         .value("flash", r.flash)
         .value("discard_asked", cl.discard)

@@ -389,6 +389,10 @@ void FreeSpaceWipe::cycleJournal(platform::IDirectory& top, const std::string& f
                                    s.error().message);
     (void)top.flush();
     r.journalCycled = round;
+    if (const auto end = start ? m_s.space.journalHead(top) : std::nullopt; end && end->cycle >= start->cycle)
+        r.journalWritten = ((end->cycle - start->cycle) * units + end->block - start->block) * 512;
+    else
+        r.journalWritten = made * std::max<std::uint32_t>(blockSize, 512);
 }
 
 }  // namespace quenvor::shredder

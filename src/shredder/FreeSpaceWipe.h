@@ -75,7 +75,8 @@ public:
         std::uint64_t names = 0;
         // The filesystem's journal, and whether enough changes went through it to write over all
         // of it once, with the old copies of names it held.
-        std::uint64_t journalBytes = 0;
+        std::uint64_t journalBytes = 0;    // its length, or an upper estimate of it
+        std::uint64_t journalWritten = 0;  // what this wipe's own changes put through it, at least
         bool journalCycled = false;
         // What the filesystem and the drive keep beyond the reach of any write.
         std::optional<platform::RemainReason> remains;

@@ -40,7 +40,9 @@ std::string FreeSpaceWipeMessages::confirm(const std::string& folder) const {
 }
 
 std::string FreeSpaceWipeMessages::progressLine(const WipeProgress& p) const {
-    std::string line = replaceAll(m_text(text::WipeFreeProgress), "%1", size(p.written));
+    // No rate is known in the first half second: a "0 B/s, ? left" would say something false.
+    std::string line = replaceAll(
+        m_text(p.bytesPerSecond > 0 ? text::WipeFreeProgress : text::WipeFreeProgressStarting), "%1", size(p.written));
     line = replaceAll(line, "%2", size(p.expected));
     line = replaceAll(line, "%3", size(p.bytesPerSecond));
     return replaceAll(line, "%4", duration(p.secondsLeft));
@@ -115,7 +117,7 @@ FreeSpaceWipeMessages::Shown FreeSpaceWipeMessages::result(const FreeSpaceWipe::
                               : (r.journalCycled ? text::WipeFreeNamesUnboundedJournal : text::WipeFreeNamesUnbounded);
         std::string line = replaceAll(m_text(names), "%1", count(r.names));
         line = replaceAll(line, "%2", size(r.nameTableBytes));
-        s.text += kGap + replaceAll(line, "%3", size(r.journalBytes));
+        s.text += kGap + replaceAll(line, "%3", size(r.journalWritten));
     }
     if (r.discarded)
         s.text += kGap + replaceAll(m_text(text::WipeFreeDiscarded), "%1", size(r.discardedBytes));
