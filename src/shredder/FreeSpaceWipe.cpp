@@ -22,6 +22,12 @@ constexpr std::size_t kPrefixLength = 8;
 
 double secondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
+// A part of the wipe that could not be removed: named in the account, with why.
+void leftBehind(FreeSpaceWipe::Report& r, const platform::IDirectory& in, const std::string& name,
+                const platform::Error& e) {
+    r.notRemoved.push_back(platform::utf8Of(in.path() / platform::pathFromUtf8(name)) + ": " + e.message);
+}
+
 }  // namespace
 
 struct FreeSpaceWipe::Fill {
@@ -260,15 +266,13 @@ void FreeSpaceWipe::removeFill(platform::IDirectory& top, std::unique_ptr<platfo
     if (fillDir) {
         for (const auto& name : f.files)
             if (auto s = fillDir->unlinkAt(name, false); !s && !platform::isGone(s.error()))
-                r.notRemoved.push_back(platform::utf8Of(fillDir->path() / platform::pathFromUtf8(name)) + ": " +
-                                       s.error().message);
+                leftBehind(r, *fillDir, name, s.error());
         (void)fillDir->flush();
         fillDir.reset();
     }
     if (!r.notRemoved.empty()) return;
     if (auto s = top.unlinkAt(fillName, true); !s && !platform::isGone(s.error()))
-        r.notRemoved.push_back(platform::utf8Of(top.path() / platform::pathFromUtf8(fillName)) + ": " +
-                               s.error().message);
+        leftBehind(r, top, fillName, s.error());
     (void)top.flush();
 }
 
@@ -324,9 +328,7 @@ void FreeSpaceWipe::writeNames(platform::IDirectory& top, const std::string& pre
     (void)top.flush();
     r.names = made.size();
     for (const auto& name : made)
-        if (auto s = top.unlinkAt(name, false); !s && !platform::isGone(s.error()))
-            r.notRemoved.push_back(platform::utf8Of(top.path() / platform::pathFromUtf8(name)) + ": " +
-                                   s.error().message);
+        if (auto s = top.unlinkAt(name, false); !s && !platform::isGone(s.error())) leftBehind(r, top, name, s.error());
     (void)top.flush();
 }
 
@@ -377,16 +379,14 @@ void FreeSpaceWipe::cycleJournal(platform::IDirectory& top, const std::string& f
             made += batch.size();
         for (const auto& name : batch)
             if (auto s = (*dir)->unlinkAt(name, true); !s && !platform::isGone(s.error()))
-                r.notRemoved.push_back(platform::utf8Of((*dir)->path() / platform::pathFromUtf8(name)) + ": " +
-                                       s.error().message);
+                leftBehind(r, **dir, name, s.error());
         (void)(*dir)->flush();
         round = wentRound(made);
     }
     if (dir) dir->reset();
     if (r.notRemoved.empty())
         if (auto s = top.unlinkAt(fillName, true); !s && !platform::isGone(s.error()))
-            r.notRemoved.push_back(platform::utf8Of(top.path() / platform::pathFromUtf8(fillName)) + ": " +
-                                   s.error().message);
+            leftBehind(r, top, fillName, s.error());
     (void)top.flush();
     r.journalCycled = round;
     if (const auto end = start ? m_s.space.journalHead(top) : std::nullopt; end && end->cycle >= start->cycle)

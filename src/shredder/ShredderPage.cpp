@@ -276,6 +276,16 @@ void ShredderPage::endRun(bool folderMode) {
     }
 }
 
+FolderShred::Hooks ShredderPage::folderHooks() {
+    FolderShred::Hooks hooks;
+    hooks.beforeFile = [this] { prepareEngine(); };
+    hooks.afterFile = [this](const ShredResult& r) {
+        if (!r.ok() && r.status != ShredStatus::NotFound) hideProgress();
+    };
+    hooks.stopRequested = [this] { return m_bAbort; };
+    return hooks;
+}
+
 void ShredderPage::hideProgress() {
     m_s.view.setVisible("pbCurrentPrgrs", false);
     m_s.view.setVisible("lblStat", false);
@@ -408,14 +418,8 @@ void ShredderPage::shredSelectedFolder() {
     }
 
     beginRun(true);
-    FolderShred::Hooks hooks;
-    hooks.beforeFile = [this] { prepareEngine(); };
-    hooks.afterFile = [this](const ShredResult& r) {
-        if (!r.ok() && r.status != ShredStatus::NotFound) hideProgress();
-    };
-    hooks.stopRequested = [this] { return m_bAbort; };
     FolderShred::Outcome outcome;
-    ui::reportedStep([&] { outcome = FolderShred(m_s.files, m_s.engine, std::move(hooks)).run(held); },
+    ui::reportedStep([&] { outcome = FolderShred(m_s.files, m_s.engine, folderHooks()).run(held); },
                      [&](const std::string& why) {
                          FolderShred::Left l;
                          l.path = folder;
@@ -598,15 +602,9 @@ ShredMessages::ItemEnd ShredderPage::shredItem(HeldChoice& held, const platform:
         return {{}, How::Deleted, {}};
     }
     m_completed = 0;
-    FolderShred::Hooks hooks;
-    hooks.beforeFile = [this] { prepareEngine(); };
-    hooks.afterFile = [this](const ShredResult& r) {
-        if (!r.ok() && r.status != ShredStatus::NotFound) hideProgress();
-    };
-    hooks.stopRequested = [this] { return m_bAbort; };
     FolderShred::Outcome outcome;
     std::string failed;
-    ui::reportedStep([&] { outcome = FolderShred(m_s.files, m_s.engine, std::move(hooks)).run(held); },
+    ui::reportedStep([&] { outcome = FolderShred(m_s.files, m_s.engine, folderHooks()).run(held); },
                      [&](const std::string& why) { failed = why; });
     if (!failed.empty()) return {{}, How::Left, m_say.reasonFor(ShredResult{ShredStatus::Unexpected, failed})};
     const ShredMessages::Tally left = tallyLeft(m_s.files, held);

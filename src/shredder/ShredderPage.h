@@ -129,6 +129,9 @@ private:
     void beginRun(bool folderMode);
     void endRun(bool folderMode);
     void hideProgress();
+    // A folder's shred as the page runs it: the engine set up per file, the bar hidden on a
+    // failure, Abort heard.
+    FolderShred::Hooks folderHooks();
     // The folder dialog as the page sets it up; empty when the user cancelled.
     std::string browseForFolder(const std::string& title);
 
