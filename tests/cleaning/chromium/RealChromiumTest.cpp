@@ -340,10 +340,12 @@ TEST_F(RealChromium, LocalAndSessionStorageLoseOnlyTheSitesThatGo) {
     };
     // Session storage reaches the disk some seconds after the page set it, later on a busy
     // machine, and sometimes only at a later visit.
-    for (int visit = 0; visit < 3 && (visit == 0 || !sessionSaved()); ++visit) {
+    for (int visit = 0; visit < 5 && (visit == 0 || !sessionSaved()); ++visit) {
         Browser b(exe, home, userData, server.url("/both-storages.html"), true, {}, 9000);
         ASSERT_EQ(b.wait(), 0);
     }
+    // What the browser never wrote cannot show what the cleaning leaves of it.
+    if (!sessionSaved()) GTEST_SKIP() << "Chromium did not save the page's session storage in five visits";
     const std::string extension = "chrome-extension://abcdefghijklmnopabcdefghijklmnop";
     LevelDbFixture::write(local, {{LevelDbFixture::localValue(extension, "tabs"),
                                    "\x01"
